@@ -1,0 +1,68 @@
+#include "adcTest.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "hwPaths.h"
+#include "vxLog.h"
+#include "vxSys.h"
+
+namespace {
+constexpr char kLogModule[] = "devuzeV7";
+constexpr int kCmdSize = 256;
+constexpr int kCmdCleared = 64;
+constexpr int kLineSize = 1024;
+constexpr int kLastDirectChannel = 5;
+constexpr int kSkippedChannels = 2;
+constexpr int kWindowLow = 150;
+constexpr int kWindowHigh = 170;
+
+void JudgeReading(int channel, int nDatRead, _tag_PortData_& entry) {
+    if (nDatRead <= 0) {
+        RTLOG("Err nDatRead:%d", nDatRead);
+        entry.cSta = 0;
+        return;
+    }
+    int nValTmp = AdcHundredthsOfVolt(nDatRead);
+    if (nValTmp >= kWindowLow && nValTmp <= kWindowHigh) {
+        entry.cSta = STA_PASS;
+        RTLOG("AI%d: nDatRead=%d nValTmp=%d OK!", channel, nDatRead, nValTmp);
+    } else {
+        entry.cSta = 0;
+        RTLOG("AI%d: nDatRead=%d nValTmp=%d Err!", channel, nDatRead, nValTmp);
+    }
+}
+}  // namespace
+
+int AdcChannelOf(int input) {
+    return input <= kLastDirectChannel ? input : input + kSkippedChannels;
+}
+
+int AdcHundredthsOfVolt(int nDatRead) {
+    double millivolts = static_cast<double>(nDatRead) * 3.3 / 4095.0 * 1000.0 + 5.0;
+    return static_cast<int>(millivolts) / 10;
+}
+
+int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
+    for (int i = 0; i < nCnt; ++i) vecPort[i] = _tag_PortData_();
+    char cmd[kCmdSize];
+    char line[kLineSize];
+    for (int j = 1; j <= nCnt; ++j) {
+        int channel = AdcChannelOf(j);
+        memset(cmd, 0, kCmdCleared);
+        snprintf(cmd, sizeof cmd, hw::kCmdReadAdcFmt, channel);
+        RTLOG("%s...", cmd);
+        FILE* pipe = Sys().Popen(cmd, "r");
+        if (pipe == nullptr) {
+            RTLOG("popen %s error!", cmd);
+            return -1;
+        }
+        memset(line, 0, sizeof line);
+        while (fgets(line, sizeof line, pipe) != nullptr) {
+            JudgeReading(channel, atoi(line), vecPort[j - 1]);
+            memset(line, 0, sizeof line);
+        }
+        Sys().Pclose(pipe);
+    }
+    return 0;
+}

@@ -1,0 +1,118 @@
+#include "archive.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "hwPaths.h"
+#include "indications.h"
+#include "portInfo.h"
+#include "vxLog.h"
+#include "vxSys.h"
+#include "vxText.h"
+
+namespace {
+constexpr char kLogModule[] = "devuzeV7";
+constexpr char kVerdictOk[] = "OK";
+constexpr char kVerdictErr[] = "ERR";
+
+std::string Quoted(const std::string& path) { return "\"" + ShellEscapeInQuotes(path) + "\""; }
+
+// Flushes the file system holding `path` (a file or a directory) to its medium.
+void FlushFileSystemOf(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
+    close(fd);
+}
+
+void WriteAll(int fd, const char* szJson, int nLen) {
+    int done = 0;
+    while (done < nLen) {
+        ssize_t n = write(fd, szJson + done, static_cast<size_t>(nLen - done));
+        if (n <= 0) {
+            RTLOG("write:%s error!!!", szJson);
+            return;
+        }
+        done += static_cast<int>(n);
+    }
+    RTLOG("write %s ok:%s !!!", hw::kResultFile, szJson);
+}
+}  // namespace
+
+std::string ShellEscapeInQuotes(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '$' || c == '`' || c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string FileNamePart(const char* text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '/') c = '_';
+    }
+    return out;
+}
+
+std::string FlashCopyCommand(const std::string& host, const std::string& id,
+                             const std::string& stamp, const char* verdict) {
+    std::string dest = StrPrintf(hw::kArchiveFlashNameFmt, host.c_str(), id.c_str(),
+                                 stamp.c_str(), verdict);
+    return StrPrintf(hw::kArchiveFlashCopyFmt, Quoted(dest).c_str());
+}
+
+std::string StickMkdirCommand(const std::string& mountPoint, const char* verdict) {
+    std::string dir = StrPrintf(hw::kArchiveStickDirFmt, mountPoint.c_str(), verdict);
+    return StrPrintf(hw::kArchiveStickMkdirFmt, Quoted(dir).c_str());
+}
+
+std::string StickCopyCommand(const std::string& mountPoint, const char* verdict,
+                             const std::string& host, const std::string& id,
+                             const std::string& stamp) {
+    std::string dest = StrPrintf(hw::kArchiveStickNameFmt, mountPoint.c_str(), verdict,
+                                 host.c_str(), id.c_str(), stamp.c_str());
+    return StrPrintf(hw::kArchiveStickCopyFmt, Quoted(dest).c_str());
+}
+
+std::string MoveCommand(const std::string& host, const std::string& id, const std::string& stamp) {
+    std::string dest =
+        StrPrintf(hw::kArchiveMovedNameFmt, host.c_str(), id.c_str(), stamp.c_str());
+    return StrPrintf(hw::kArchiveMoveFmt, Quoted(dest).c_str());
+}
+
+int RecordhwTest(char* szJson, int nLen) {
+    if (szJson == nullptr) return -1;
+    memcpy(szJson + nLen, "]}", 3);
+    nLen += 2;
+    int fd = open(hw::kResultFile, O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        RTLOG("open file:%s error!!!", hw::kResultFile);
+        TestEndTips(-2);
+        return -1;
+    }
+    WriteAll(fd, szJson, nLen);
+    fsync(fd);
+    close(fd);
+    return 0;
+}
+
+int mvLogFileName(const char* szHost, const char* szDateTime, const char* szChipId, int iTestSta) {
+    const char* verdict = iTestSta == 0 ? kVerdictOk : kVerdictErr;
+    const std::string host = FileNamePart(szHost);
+    const std::string id = FileNamePart(szChipId);
+    Sys().System(hw::kCmdMkdirArchive);
+    Sys().System(FlashCopyCommand(host, id, szDateTime, verdict).c_str());
+    FlushFileSystemOf(hw::kArchiveDir);
+    for (const std::string& mountPoint : g_USBDEV) {
+        Sys().System(StickMkdirCommand(mountPoint, verdict).c_str());
+        Sys().System(StickCopyCommand(mountPoint, verdict, host, id, szDateTime).c_str());
+        FlushFileSystemOf(StrPrintf(hw::kArchiveStickDirFmt, mountPoint.c_str(), verdict));
+    }
+    Sys().System(MoveCommand(host, id, szDateTime).c_str());
+    FlushFileSystemOf(hw::kTmpDir);
+    return 0;
+}

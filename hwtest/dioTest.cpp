@@ -1,0 +1,142 @@
+#include "dioTest.h"
+
+#include <cstddef>
+
+#include "hwPaths.h"
+#include "vxDioIoctl.h"
+#include "vxLog.h"
+#include "vxSys.h"
+
+namespace {
+constexpr char kLogModule[] = "devuzeV7";
+constexpr int kDioOpenMode = 1;
+constexpr unsigned kSettleUs = 100000;
+constexpr uint8_t kStaFail = STA_RECV_ERR;
+constexpr int kSysOutputs = 2;
+
+struct DioPass {
+    ComDioIoctl& dio;
+    int iLevel;
+    uint16_t nDoCnt;
+    uint16_t nDiCnt;
+    std::vector<_tag_PortData_>& vDo;
+    std::vector<_tag_PortData_>& vDi;
+};
+
+void ResetEntries(std::vector<_tag_PortData_>& vPort, size_t n) {
+    for (size_t i = 0; i < n && i < vPort.size(); ++i) vPort[i] = _tag_PortData_{};
+}
+
+void SetSta(std::vector<_tag_PortData_>& vPort, size_t i, uint8_t sta) {
+    if (i < vPort.size()) vPort[i].cSta = sta;
+}
+
+int WriteLevel(ComDioIoctl& dio, uint8_t index, int iLevel) {
+    return iLevel == 0 ? dio.SetDOOFF(index) : dio.SetDOOutput(index);
+}
+
+int PairedInput(int k) { return k <= 2 ? k : k + 2; }
+
+int SysPairedInput(int j) { return j == 1 ? 4 : 3; }
+
+bool HasInput(const DioPass& p, int d) {
+    return d <= p.nDiCnt && static_cast<size_t>(d) <= p.vDi.size();
+}
+
+void CheckInput(DioPass& p, int k, int s, int d) {
+    int v = p.dio.GetDISta(static_cast<uint8_t>(d));
+    if (v == s) {
+        SetSta(p.vDo, k - 1, STA_PASS);
+        SetSta(p.vDi, d - 1, STA_PASS);
+        RTLOG("Write DO%d:%d Read DI%d:%d OK!", k, s, d, v);
+    } else {
+        SetSta(p.vDi, d - 1, kStaFail);
+        RTLOG("Write DO%d:%d Read DI%d:%d Err!", k, s, d, v);
+    }
+}
+
+void TestOutput(DioPass& p, int k) {
+    uint8_t index = static_cast<uint8_t>(k);
+    int r = WriteLevel(p.dio, index, p.iLevel);
+    if (r < 0) {
+        RTLOG("Write DO%d:%d Err!", k, r);
+        return;
+    }
+    Sys().Usleep(kSettleUs);
+    int s = p.dio.GetDOSta(index);
+    if (s != p.iLevel) {
+        RTLOG("Write DO%d:%d Err!", k, p.iLevel);
+        return;
+    }
+    SetSta(p.vDo, k - 1, STA_PASS);
+    RTLOG("Write DO%d:%d OK!", k, p.iLevel);
+    int d = PairedInput(k);
+    if (!HasInput(p, d)) {
+        SetSta(p.vDo, k - 1, kStaFail);
+        RTLOG("Write DO%d:%d no DI%d to read, Err!", k, s, d);
+        return;
+    }
+    CheckInput(p, k, s, d);
+}
+
+void CheckSysInput(DioPass& p, int j, int s, int d) {
+    size_t entry = p.nDoCnt + j - 1;
+    int v = p.dio.GetDISta(static_cast<uint8_t>(d));
+    if (v == s) {
+        SetSta(p.vDo, entry, STA_PASS);
+        SetSta(p.vDi, d - 1, STA_PASS);
+        RTLOG("Write SDO%d:%d Read DI%d:%d OK!", j, s, d, v);
+    } else {
+        SetSta(p.vDi, d - 1, kStaFail);
+        SetSta(p.vDo, entry, kStaFail);
+        RTLOG("Write SDO%d:%d Read DI%d:%d Err!", j, s, d, v);
+    }
+}
+
+// Unlike an ordinary output, a system output is read back at once and settles before its
+// input is read, and fails together with a disagreeing input.
+void TestSysOutput(DioPass& p, int j) {
+    uint8_t index = static_cast<uint8_t>(DIO_SYS_PORT | j);
+    int r = WriteLevel(p.dio, index, p.iLevel);
+    if (r < 0) {
+        RTLOG("Write SDO%d:%d Err!", j, r);
+        return;
+    }
+    int s = p.dio.GetDOSta(index);
+    if (s != p.iLevel) {
+        RTLOG("Write SDO%d:%d Err!", j, p.iLevel);
+        return;
+    }
+    SetSta(p.vDo, p.nDoCnt + j - 1, STA_PASS);
+    RTLOG("Write SDO%d:%d!", j, p.iLevel);
+    Sys().Usleep(kSettleUs);
+    int d = SysPairedInput(j);
+    if (!HasInput(p, d)) {
+        SetSta(p.vDo, p.nDoCnt + j - 1, kStaFail);
+        RTLOG("Write SDO%d:%d no DI%d to read, Err!", j, s, d);
+        return;
+    }
+    CheckSysInput(p, j, s, d);
+}
+}  // namespace
+
+int DIOTestOn(const char* path, uint16_t nDoCnt, uint16_t nDiCnt, int iLevel,
+              std::vector<_tag_PortData_>& vDoPort, std::vector<_tag_PortData_>& vDiPort) {
+    ComDioIoctl dio;
+    if (dio.init(path, kDioOpenMode) != 0) {
+        RTLOG("#######Err OpenDio:%s##", path);
+        return -1;
+    }
+    ResetEntries(vDoPort, static_cast<size_t>(nDoCnt) + kSysOutputs);
+    ResetEntries(vDiPort, nDiCnt);
+    DioPass pass{dio, iLevel, nDoCnt, nDiCnt, vDoPort, vDiPort};
+    for (int k = 1; k <= nDoCnt; ++k) TestOutput(pass, k);
+    for (int j = 1; j <= kSysOutputs; ++j) TestSysOutput(pass, j);
+    dio.uninit();
+    return 0;
+}
+
+int DIOTest(uint16_t nDoCnt, uint16_t nDiCnt, int iLevel, std::vector<_tag_PortData_>& vDoPort,
+            std::vector<_tag_PortData_>& vDiPort) {
+    return DIOTestOn(hw::kDioDevice, nDoCnt, nDiCnt, iLevel, vDoPort, vDiPort);
+}

@@ -1,0 +1,77 @@
+#include "discovery.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "hwPaths.h"
+#include "vxLog.h"
+#include "vxSys.h"
+
+namespace {
+constexpr char kLogModule[] = "devuzeV7";
+constexpr int kLineSize = 1024;
+constexpr int kCmdSize = 256;
+// A key line must hold more than the key and its line end to list any channel.
+constexpr size_t kShortestListLine = 7;
+
+// Runs `cmd` and stores the number of its last output line into `count`.
+int ReadCount(const char* cmd, char* cmdBuf, uint16_t& count) {
+    memset(cmdBuf, 0, kCmdSize);
+    snprintf(cmdBuf, kCmdSize, "%s", cmd);
+    FILE* pipe = Sys().Popen(cmdBuf, "r");
+    if (pipe == nullptr) {
+        RTLOG("popen %s error!", cmdBuf);
+        return -1;
+    }
+    char line[kLineSize];
+    memset(line, 0, sizeof line);
+    while (fgets(line, sizeof line, pipe) != nullptr) {
+        count = static_cast<uint16_t>(atoi(line));
+    }
+    Sys().Pclose(pipe);
+    return 0;
+}
+
+void CountKeyLine(const char* line, const char* keyAt, uint8_t& counter, uint16_t& count) {
+    if (strlen(line) > kShortestListLine) {
+        counter = 1;
+        for (const char* p = keyAt; *p != '\0'; ++p) {
+            if (*p == ',') ++counter;
+        }
+    }
+    count = counter;
+}
+}  // namespace
+
+void CountDioConf(FILE* conf, uint16_t& cntDI, uint16_t& cntDO) {
+    uint8_t diCounter = 0;
+    uint8_t doCounter = 0;
+    char line[kLineSize];
+    memset(line, 0, sizeof line);
+    while (fgets(line, sizeof line, conf) != nullptr) {
+        if (const char* at = strstr(line, hw::kDioConfDiKey)) {
+            CountKeyLine(line, at, diCounter, cntDI);
+        } else if (const char* atDo = strstr(line, hw::kDioConfDoKey)) {
+            CountKeyLine(line, atDo, doCounter, cntDO);
+        }
+        memset(line, 0, sizeof line);
+    }
+}
+
+int initPortInfo(_tag_VxPortInfo_* pPortInfo) {
+    if (pPortInfo == nullptr) {
+        RTLOG("pPortInfo==NULL error!");
+        return -1;
+    }
+    char cmdBuf[kCmdSize];
+    if (ReadCount(hw::kCmdCountRs485, cmdBuf, pPortInfo->cntRS485) < 0) return -1;
+    if (ReadCount(hw::kCmdCountRs232, cmdBuf, pPortInfo->cntRS232) < 0) return -1;
+    FILE* conf = fopen(hw::kDioConf, "r");
+    if (conf == nullptr) {
+        RTLOG("popen %s error!", cmdBuf);
+        return -1;
+    }
+    CountDioConf(conf, pPortInfo->cntDI, pPortInfo->cntDO);
+    fclose(conf);
+    return ReadCount(hw::kCmdCountAi, cmdBuf, pPortInfo->cntAI);
+}

@@ -1,0 +1,78 @@
+// Every fixed path, device name and shell command text of the tool, in one place.
+#pragma once
+
+namespace hw {
+
+// Files of the run on the flash.
+inline constexpr char kLogFile[] = "/NandFlash/tmp/deVuzeV7.log";
+inline constexpr char kOldLogsGlob[] = "/NandFlash/tmp/deVuzeV7*log";
+inline constexpr char kResultFile[] = "/NandFlash/tmp/deVuzeV7.js";
+inline constexpr char kTmpDir[] = "/NandFlash/tmp";
+inline constexpr char kArchiveDir[] = "/NandFlash/test";
+
+// Configuration.
+inline constexpr char kIniFile[] = "devuzeV7.ini";
+inline constexpr char kIniSection[] = "APP";
+inline constexpr char kIniTestModeKey[] = "TestMode";
+inline constexpr char kDioConf[] = "/etc/vxdio.conf";
+inline constexpr char kDioConfDiKey[] = "vx_di";
+inline constexpr char kDioConfDoKey[] = "vx_do";
+
+// Devices.
+inline constexpr char kDioDevice[] = "/dev/vxdio";
+inline constexpr char kRs232PathFmt[] = "/dev/RS232-%d";
+inline constexpr char kTipsPort[] = "/dev/RS232-5";
+
+// Start-up commands.
+inline constexpr char kCmdRemoveFmt[] = "rm -rf %s";
+inline constexpr char kCmdStopApp[] = "killall duRurID";
+inline constexpr char kCmdCpuLedTrigger[] = "echo none > /sys/class/leds/cpu/trigger";
+
+// Discovery commands.
+inline constexpr char kCmdCountRs485[] = "ls /dev | grep -c RS485";
+inline constexpr char kCmdCountRs232[] = "ls /dev | grep -c RS232";
+inline constexpr char kCmdCountAi[] =
+    "ls /sys/bus/iio/devices/iio:device0/in_voltage*_raw | grep -v in_voltage0 | grep -c in_voltage";
+
+// Processor ID (the line feed between the quotes is a real one).
+inline constexpr char kCmdProcessorId[] = "cat /sys/fsl_otp/HW_OCOTP_CFG1 | tr -d '\n'";
+
+// Analogue inputs.
+inline constexpr char kCmdReadAdcFmt[] = "cat /sys/bus/iio/devices/iio:device0/in_voltage%d_raw";
+
+// USB sticks and TF card (two blanks after grep; a real line feed between the quotes).
+inline constexpr char kCmdUsbFirst[] =
+    "df | grep  /run/media/sda | awk -F ' ' '{print $6}' | tr -d '\n'";
+inline constexpr char kCmdUsbSecond[] =
+    "df | grep  /run/media/sdb | awk -F ' ' '{print $6}' | tr -d '\n'";
+inline constexpr char kCmdTfCount[] = "df | grep -c mmcblk0p1";
+
+// DIO text commands written through the shell.
+inline constexpr char kDioOn[] = "SON";
+inline constexpr char kDioOff[] = "SOFF";
+inline constexpr char kCmdDioSwitchFmt[] = "echo %s=%d > %s";
+inline constexpr char kCmdDioSwitchPairFmt[] = "echo %s=%d,%d > %s";
+inline constexpr char kCmdDioOffPairFmt[] = "echo SOFF=%d,%d > %s";
+inline constexpr char kCmdDioOnFmt[] = "echo SON=%d > %s";
+
+// Archive commands. Inserted values are quoted for the shell before they are formatted in.
+inline constexpr char kCmdMkdirArchive[] = "mkdir -p /NandFlash/test";
+inline constexpr char kArchiveFlashCopyFmt[] = "cp -f /NandFlash/tmp/deVuzeV7.log %s";
+inline constexpr char kArchiveFlashNameFmt[] = "/NandFlash/test/deVuzeV7_%s[%s]_%s[%s].log";
+inline constexpr char kArchiveStickMkdirFmt[] = " mkdir -p %s";
+inline constexpr char kArchiveStickDirFmt[] = "%s/TestQ7[%s]";
+inline constexpr char kArchiveStickCopyFmt[] = "cp -f /NandFlash/tmp/deVuzeV7.log %s";
+inline constexpr char kArchiveStickNameFmt[] = "%s/TestQ7[%s]/deVuzeV7_%s[%s]_%s.log";
+inline constexpr char kArchiveMoveFmt[] = "mv -f /NandFlash/tmp/deVuzeV7.log %s";
+inline constexpr char kArchiveMovedNameFmt[] = "/NandFlash/tmp/deVuzeV7_%s[%s]_%s.log";
+
+// Tray indicator queue.
+inline constexpr int kTrayQueueKey = 0x9000;
+inline constexpr int kTrayQueueFlags = 0xBB6;  // IPC_CREAT | IPC_NOWAIT | 0666
+inline constexpr long kTrayMsgType = 36876;
+
+// Identity of the build.
+inline constexpr char kVersion[] = "1.0.0.1";
+inline constexpr char kTimeStampFmt[] = "%Y_%m_%d_%H_%M_%S";
+
+}  // namespace hw

@@ -1,0 +1,68 @@
+#include "thSensorTest.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "serialLine.h"
+#include "vxLog.h"
+#include "vxSys.h"
+
+namespace {
+constexpr char kLogModule[] = "devuzeV7";
+constexpr char kProbe[] = "AT";
+constexpr char kAck[] = "OK";
+
+// Sends the probe; returns the write result and sets STA_SEND_ERR when it fell short.
+int SendProbe(_tag_PortData_& stPort, const char* szPath, int& iRet) {
+    char szMsgRec[serial::kReplyLen];
+    memset(szMsgRec, 0, sizeof szMsgRec);
+    strcpy(szMsgRec, kProbe);
+    const uint16_t nLen = static_cast<uint16_t>(strlen(szMsgRec));
+    tcflush(stPort.fdPort, TCIOFLUSH);
+    const int iwrite = static_cast<int>(write(stPort.fdPort, szMsgRec, nLen));
+    if (iwrite < nLen) {
+        stPort.cSta |= STA_SEND_ERR;
+        RTLOG("%s write Err iwrite=%d", szPath, iwrite);
+        iRet = -1;
+    } else {
+        RTLOG("%s iwrite:%d write:%s szMsgRec[0]=%02X,szMsgRec[1]==%02X", szPath, iwrite, szMsgRec,
+              static_cast<unsigned char>(szMsgRec[0]), static_cast<unsigned char>(szMsgRec[1]));
+    }
+    return iwrite;
+}
+
+// Reads and judges the reply; sets iRet to -1 when it is missing or holds no acknowledgement.
+void CheckReply(int fd, const char* szPath, int iwrite, int& iRet) {
+    char szReply[serial::kReplyBufSize];
+    memset(szReply, 0, sizeof szReply);
+    const int iread = Read(fd, szReply, serial::kReplyLen);
+    if (iread <= 1) {
+        RTLOG("iwrite:%d iread:%d Err!!!", iwrite, iread);
+        iRet = -1;
+        return;
+    }
+    RTLOG("%s read:%s", szPath, szReply);
+    if (strstr(szReply, kAck) == nullptr) {
+        RTLOG("%s read:%s Err!!!", szPath, szReply);
+        iRet = -1;
+    }
+}
+}  // namespace
+
+int THSensorTest(_tag_PortData_& stPort, const char* szPath) {
+    int iRet = 0;
+    const int iwrite = SendProbe(stPort, szPath, iRet);
+    Sys().Usleep(serial::kReplyWaitUs);
+    CheckReply(stPort.fdPort, szPath, iwrite, iRet);
+    if (iRet == 0) {
+        stPort.cSta = STA_PASS;
+        RTLOG("Port:%s Test OK !!! ", szPath);
+    } else {
+        stPort.cSta |= STA_RECV_ERR;
+        RTLOG("Port:%s Test Err !!!", szPath);
+    }
+    return iRet;
+}

@@ -1,0 +1,96 @@
+#include "usbTfTest.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "hwPaths.h"
+#include "vxLog.h"
+#include "vxSys.h"
+#include "vxText.h"
+
+namespace {
+constexpr char kLogModule[] = "devuzeV7";
+constexpr int kCmdSize = 64;
+constexpr int kLineSize = 1024;
+constexpr int kBeeper = 3;
+constexpr int kAlertSwitchings = 8;
+constexpr int kAlertSwitchingsWithCard = 20;
+constexpr unsigned kAlertStepUs = 600000;
+
+// Runs one stick command; each non-empty line is a stick. Returns -1 when it cannot start.
+int FindSticks(const char* command, int& nFound) {
+    char cmd[kCmdSize];
+    memset(cmd, 0, sizeof cmd);
+    snprintf(cmd, sizeof cmd, "%s", command);
+    FILE* pipe = Sys().Popen(cmd, "r");
+    if (pipe == nullptr) {
+        RTLOG("popen %s error!", cmd);
+        return -1;
+    }
+    char line[kLineSize];
+    memset(line, 0, sizeof line);
+    while (fgets(line, sizeof line, pipe) != nullptr) {
+        if (line[0] != '\0') {
+            ++nFound;
+            RTLOG("USB Dev:%s", line);
+            g_USBDEV.emplace_back(line);
+        }
+        memset(line, 0, sizeof line);
+    }
+    Sys().Pclose(pipe);
+    return 0;
+}
+
+int CountTfCards(int& nCnttmp) {
+    char cmd[kCmdSize];
+    memset(cmd, 0, sizeof cmd);
+    snprintf(cmd, sizeof cmd, "%s", hw::kCmdTfCount);
+    RTLOG("%s...", cmd);
+    FILE* pipe = Sys().Popen(cmd, "r");
+    if (pipe == nullptr) {
+        RTLOG("popen %s error!", cmd);
+        return -1;
+    }
+    char line[kLineSize];
+    memset(line, 0, sizeof line);
+    while (fgets(line, sizeof line, pipe) != nullptr) {
+        nCnttmp = atoi(line);
+        if (nCnttmp > 0) {
+            RTLOG("TF card mount nCnttmp:%d", nCnttmp);
+        } else {
+            RTLOG("TF card not mount");
+        }
+        memset(line, 0, sizeof line);
+    }
+    Sys().Pclose(pipe);
+    return 0;
+}
+
+// Switches the beeper off and on in turn, ending on.
+void SoundAlert(int switchings) {
+    bool on = false;
+    for (int i = 0; i < switchings; ++i) {
+        Sys().System(StrPrintf(hw::kCmdDioSwitchFmt, on ? hw::kDioOn : hw::kDioOff, kBeeper,
+                               hw::kDioDevice)
+                         .c_str());
+        on = !on;
+        Sys().Usleep(kAlertStepUs);
+    }
+}
+}  // namespace
+
+int USBTFTest(int, std::vector<_tag_PortData_>& vecPort) {
+    vecPort[0] = _tag_PortData_();
+    vecPort[1] = _tag_PortData_();
+    int nFound = 0;
+    if (FindSticks(hw::kCmdUsbFirst, nFound) < 0) return -1;
+    vecPort[0].cSta = nFound == 1 ? STA_PASS : 0;
+    if (FindSticks(hw::kCmdUsbSecond, nFound) < 0) return -1;
+    RTLOG("USB Dev Cnt:%d", nFound);
+    vecPort[1].cSta = nFound == 2 ? STA_PASS : 0;
+    int nCnttmp = 0;
+    if (CountTfCards(nCnttmp) < 0) return -1;
+    if (nCnttmp <= 0 && nFound == 2) return 0;
+    SoundAlert(nCnttmp > 0 ? kAlertSwitchingsWithCard : kAlertSwitchings);
+    return 0;
+}

@@ -1,0 +1,80 @@
+#include "vxLog.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+unsigned int icount = 0;
+char buffer[vxlog::kLineBufferSize];
+
+void RotateIfFull() {
+    if (icount <= vxlog::kLinesPerFile - 1) return;
+    const std::string backup = std::string(filename) + ".bak";
+    std::remove(backup.c_str());
+    std::rename(filename, backup.c_str());
+    icount = 0;
+}
+
+// Builds the finished line in `buffer`. A message too long for the line is cut so that the
+// line still ends in the newline the message ended in.
+void FormatLine(const char* name, const char* message) {
+    time_t now = time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    char prefix[256];
+    int prefixLen = snprintf(prefix, sizeof prefix, "%ld=[%s][%d-%02d-%02d %02d:%02d:%02d] ",
+                             static_cast<long>(icount), name, local.tm_year + 1900,
+                             local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                             local.tm_sec);
+    if (prefixLen < 0) prefixLen = 0;
+    if (prefixLen >= static_cast<int>(sizeof prefix)) prefixLen = sizeof prefix - 1;
+    size_t room = sizeof buffer - 1 - static_cast<size_t>(prefixLen);
+    size_t msgLen = strlen(message);
+    memcpy(buffer, prefix, static_cast<size_t>(prefixLen));
+    if (msgLen <= room) {
+        memcpy(buffer + prefixLen, message, msgLen + 1);
+        return;
+    }
+    bool endsInNewline = msgLen > 0 && message[msgLen - 1] == '\n';
+    size_t keep = endsInNewline ? room - 1 : room;
+    memcpy(buffer + prefixLen, message, keep);
+    if (endsInNewline) buffer[prefixLen + keep++] = '\n';
+    buffer[prefixLen + keep] = '\0';
+}
+
+void AppendLine() {
+    try {
+        FILE* file = fopen(filename, "a+");
+        if (file == nullptr) return;
+        ++icount;
+        fputs(buffer, file);
+        fflush(file);
+        fclose(file);
+    } catch (...) {
+    }
+}
+}  // namespace
+
+int trace_log(const char* name, const char* fmt, ...) {
+    if (name == nullptr) return -1;
+    RotateIfFull();
+    memset(buffer, 0, sizeof buffer);
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buffer, vxlog::kMessageBound, fmt, args);
+    va_end(args);
+    char message[vxlog::kMessageBound + 4];
+    memcpy(message, buffer, vxlog::kMessageBound);
+    message[vxlog::kMessageBound] = '\0';
+    FormatLine(name, message);
+    AppendLine();
+    return 1;
+}
+
+namespace vxlog {
+unsigned NextLineNumber() { return icount; }
+void ResetLineNumber() { icount = 0; }
+}  // namespace vxlog

@@ -1,0 +1,27 @@
+// Trace log: one numbered, time-stamped line per call, appended to the file named by `filename`.
+#pragma once
+
+// Path of the trace log. Defined by the run's own unit; tests may point it elsewhere.
+extern const char* filename;
+
+// Appends one line "<n>=[<name>][YYYY-MM-DD hh:mm:ss] <message>" to `filename`.
+// Returns -1 when `name` is null (nothing written), else 1 whether or not the line reached the
+// file. After 20,000 lines the log moves to "<filename>.bak" and numbering starts again at 0.
+// Not safe for simultaneous calls.
+int trace_log(const char* name, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
+// Every message of the tool: the caller's text, then "\t<module> <function> line=<n>\n".
+// The translation unit defines `kLogModule`, the module name shown in the tail.
+#define RTLOG(fmt, ...)                                                                          \
+    trace_log("RtLog", fmt "\t%s %s line=%d\n" __VA_OPT__(, ) __VA_ARGS__, kLogModule, __func__, \
+              __LINE__)
+
+namespace vxlog {
+// Lines per log generation; the line after the last one triggers the rotation.
+inline constexpr unsigned kLinesPerFile = 20000;
+inline constexpr int kMessageBound = 20480;  // formatted message, terminator included
+inline constexpr int kLineBufferSize = 20482;
+// Sequence number the next line will carry (for tests).
+unsigned NextLineNumber();
+void ResetLineNumber();
+}  // namespace vxlog

@@ -1,0 +1,18 @@
+#include "vxSys.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+SysOps g_realOps;
+SysOps* g_ops = &g_realOps;
+}  // namespace
+
+int SysOps::System(const char* command) { return std::system(command); }
+FILE* SysOps::Popen(const char* command, const char* mode) { return popen(command, mode); }
+int SysOps::Pclose(FILE* stream) { return pclose(stream); }
+void SysOps::Usleep(unsigned int usec) { usleep(usec); }
+
+SysOps& Sys() { return *g_ops; }
+void SetSys(SysOps* ops) { g_ops = ops != nullptr ? ops : &g_realOps; }
