@@ -27,7 +27,7 @@ void FlushFileSystemOf(const std::string& path) {
     close(fd);
 }
 
-void WriteAll(int fd, const char* szJson, int nLen) {
+void WriteAll(int fd, const char* path, const char* szJson, int nLen) {
     int done = 0;
     while (done < nLen) {
         ssize_t n = write(fd, szJson + done, static_cast<size_t>(nLen - done));
@@ -37,7 +37,7 @@ void WriteAll(int fd, const char* szJson, int nLen) {
         }
         done += static_cast<int>(n);
     }
-    RTLOG("write %s ok:%s !!!", hw::kResultFile, szJson);
+    RTLOG("write %s ok:%s !!!", path, szJson);
 }
 }  // namespace
 
@@ -84,17 +84,19 @@ std::string MoveCommand(const std::string& host, const std::string& id, const st
     return StrPrintf(hw::kArchiveMoveFmt, Quoted(dest).c_str());
 }
 
-int RecordhwTest(char* szJson, int nLen) {
+int RecordhwTest(char* szJson, int nLen) { return RecordhwTestTo(hw::kResultFile, szJson, nLen); }
+
+int RecordhwTestTo(const char* path, char* szJson, int nLen) {
     if (szJson == nullptr) return -1;
     memcpy(szJson + nLen, "]}", 3);
     nLen += 2;
-    int fd = open(hw::kResultFile, O_RDWR | O_CREAT | O_TRUNC, 0644);
+    int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
-        RTLOG("open file:%s error!!!", hw::kResultFile);
+        RTLOG("open file:%s error!!!", path);
         TestEndTips(-2);
         return -1;
     }
-    WriteAll(fd, szJson, nLen);
+    WriteAll(fd, path, szJson, nLen);
     fsync(fd);
     close(fd);
     return 0;

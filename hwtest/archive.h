@@ -7,6 +7,7 @@
 // nLen + 2 bytes to the result file and flushes it to the medium. Returns -1 when szJson is
 // null or the file does not open (then the set-up failure pattern plays), else 0.
 int RecordhwTest(char* szJson, int nLen);
+int RecordhwTestTo(const char* path, char* szJson, int nLen);
 
 // Copies the log to /NandFlash/test and to every stick of g_USBDEV under names that carry the
 // host, processor ID, time stamp and verdict, then moves it aside in /NandFlash/tmp. Every copy

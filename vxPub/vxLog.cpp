@@ -45,6 +45,14 @@ void FormatLine(const char* name, const char* message) {
     buffer[prefixLen + keep] = '\0';
 }
 
+// A message cut at the bound keeps the line end its format asked for.
+void KeepLineEndWhenCut(const char* fmt, int fullLength) {
+    size_t fmtLen = strlen(fmt);
+    if (fullLength >= vxlog::kMessageBound && fmtLen > 0 && fmt[fmtLen - 1] == '\n') {
+        buffer[vxlog::kMessageBound - 2] = '\n';
+    }
+}
+
 void AppendLine() {
     try {
         FILE* file = fopen(filename, "a+");
@@ -64,8 +72,9 @@ int trace_log(const char* name, const char* fmt, ...) {
     memset(buffer, 0, sizeof buffer);
     va_list args;
     va_start(args, fmt);
-    vsnprintf(buffer, vxlog::kMessageBound, fmt, args);
+    int full = vsnprintf(buffer, vxlog::kMessageBound, fmt, args);
     va_end(args);
+    KeepLineEndWhenCut(fmt, full);
     char message[vxlog::kMessageBound + 4];
     memcpy(message, buffer, vxlog::kMessageBound);
     message[vxlog::kMessageBound] = '\0';

@@ -142,6 +142,8 @@ bool EndsInsideHeader(const char* buf, int len) {
 bool CanReadBack(const char* section, const char* key, const char* value) {
     if (HasLineEnd(section) || HasLineEnd(key) || HasLineEnd(value)) return false;
     if (key[0] == ';' || left_barce(key[0])) return false;
+    // A "]" would end the written header early, and the rest could read as a key line.
+    if (strchr(section, ']') != nullptr) return false;
     return strchr(key, '=') == nullptr;
 }
 
@@ -251,10 +253,11 @@ int write_profile_string(const char* section, const char* key, const char* value
     const int loaded = load_ini_file(file, old.data(), &oldLen);
     if (loaded == vxprofile::kFileUnusable) return 0;
     if (memchr(old.data(), '\0', static_cast<size_t>(oldLen)) != nullptr) return 0;
-    if (EndsInsideHeader(old.data(), oldLen)) return 0;
     Positions pos;
     parse_file(section, key, old.data(), &pos.secStart, &pos.secEnd, &pos.keyStart, &pos.keyEnd,
                &pos.valueStart, &pos.valueEnd);
+    // A section appended behind an unclosed header would become part of its name.
+    if (pos.secEnd < 0 && EndsInsideHeader(old.data(), oldLen)) return 0;
     const std::string content = NewContent(section, key, value, old.data(), oldLen, pos);
     if (content.size() > static_cast<size_t>(vxprofile::kMaxFileLen)) return 0;
     return WriteWhole(file, content);

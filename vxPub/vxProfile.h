@@ -43,8 +43,8 @@ int read_profile_int(const char* section, const char* key, int def_value, const 
 // Sets the key's value and rewrites the file: only the value bytes change; a new key becomes
 // the first line of the section's body; a new section is appended. A missing or unopenable
 // file counts as empty. Returns 1 when written; 0 (file unchanged) for invalid arguments, a
-// key, value or section that could not be read back (line ends in any of them, "=" in the key,
-// a key starting with ";" or "["), a file that is too large, holds a zero byte or ends inside
+// key, value or section that could not be read back (line ends in any of them, "]" in the
+// section, "=" in the key, a key starting with ";" or "["), a file that is too large, holds a zero byte or ends inside
 // a header, new content over kMaxFileLen bytes, or a file that cannot be opened for writing.
 // A failing write after the open also returns 0.
 int write_profile_string(const char* section, const char* key, const char* value,

@@ -10,7 +10,12 @@ SerialFixture::Line& SerialFixture::LineOf(PtyPort& port) {
     return line;
 }
 
-void SerialFixture::Wire(PtyPort& from, const std::vector<PtyPort*>& to) { LineOf(from).to = to; }
+void SerialFixture::Wire(PtyPort& from, const std::vector<PtyPort*>& to,
+                         const std::string& trailer) {
+    Line& line = LineOf(from);
+    line.to = to;
+    line.trailer = trailer;
+}
 
 void SerialFixture::Answer(PtyPort& port, const std::string& reply) {
     LineOf(port).reply = reply;
@@ -48,6 +53,6 @@ void SerialFixture::Carry(Line& line) {
     const std::string burst = line.port->Drain();
     if (burst.empty()) return;
     line.sent += burst;
-    for (PtyPort* to : line.to) to->Send(burst);
+    for (PtyPort* to : line.to) to->Send(burst + line.trailer);
     if (!line.reply.empty()) line.port->Send(line.reply);
 }

@@ -18,8 +18,8 @@ public:
     SerialFixture& operator=(const SerialFixture&) = delete;
 
     // What `from` sends arrives at each port of `to` (name `from` itself for a port that hears
-    // its own messages).
-    void Wire(PtyPort& from, const std::vector<PtyPort*>& to);
+    // its own messages), followed by `trailer`.
+    void Wire(PtyPort& from, const std::vector<PtyPort*>& to, const std::string& trailer = "");
     // Every burst that `port` sends is answered with `reply` (empty: never answered).
     void Answer(PtyPort& port, const std::string& reply);
     // Only records what `port` sends.
@@ -34,6 +34,7 @@ private:
     struct Line {
         PtyPort* port = nullptr;
         std::vector<PtyPort*> to;
+        std::string trailer;
         std::string reply;
         std::string sent;
     };

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the bench need, when they are missing.
+# Usage: scripts/setup-deps.sh [host|all]   (host: tool, unit tests and bench; all: also the
+# fuzzers, the armhf cross build with its emulator, and the benchmarks)
+set -euo pipefail
+
+host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev psmisc busybox procps coreutils)
+all_pkgs=(clang libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev libinih-dev
+          libboost-dev time)
+
+want=("${host_pkgs[@]}")
+[ "${1:-host}" = all ] && want+=("${all_pkgs[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "missing Debian packages: ${missing[*]}" >&2
+    echo "run as root, or: sudo apt-get install ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null
