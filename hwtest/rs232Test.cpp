@@ -121,7 +121,7 @@ void SecondHalf(Side& a, Side& b) {
     }
     SetBits(b.port, STA_SEND_ERR, STA_SEND_OK);
     Sys().Usleep(kEchoWaitUs);
-    CheckOwnEcho(b, STA_RECV_OK);
+    CheckOwnEcho(b, STA_SEND_OK);
     CheckPartner(b, a);
 }
 
@@ -163,7 +163,7 @@ void TestPhase(const char* pathFmt, int nCnt, std::vector<_tag_PortData_>& vecPo
         if (step == kSensorIndex) {
             SensorStep(pathFmt, vecPort[kSensorIndex], iRet);
         } else {
-            ExchangePair(vecPort, step, nCnt);
+            ExchangePair(vecPort, step == 6 ? 5 : step, nCnt);
         }
     }
 }

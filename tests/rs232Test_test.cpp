@@ -40,7 +40,7 @@ std::string Verdict(const char* word, int from, int read, int iread, const std::
 
 // Ports /…/RS232-1 .. -N on pseudo-terminals, the fake fixture carrying their messages.
 class Rs232Test : public ::testing::Test {
-protected:
+  protected:
     void AddPorts(int n) {
         for (int i = 1; i <= n; ++i) AddPort(i);
     }
@@ -100,16 +100,15 @@ TEST_F(Rs232Test, FiveCorrectlyWiredPortsAllPass) {
     EXPECT_EQ(Run(5), 0);
     EXPECT_EQ(Status(), (std::vector<int>{3, 3, 3, 3, 3}));
     const std::vector<std::string> expected = {
-        Plain(1, 1, 0, ""),         Verdict("OK!", 1, 2, 32, kPattern),
-        Plain(2, 2, 0, ""),         Verdict("OK!", 2, 1, 32, kPattern),
-        Plain(3, 3, 0, ""),         Verdict("OK!", 3, 4, 32, kPattern),
-        Plain(4, 4, 0, ""),         Verdict("OK!", 4, 3, 32, kPattern)};
+        Plain(1, 1, 0, ""), Verdict("OK!", 1, 2, 32, kPattern),
+        Plain(2, 2, 0, ""), Verdict("OK!", 2, 1, 32, kPattern),
+        Plain(3, 3, 0, ""), Verdict("OK!", 3, 4, 32, kPattern),
+        Plain(4, 4, 0, ""), Verdict("OK!", 4, 3, 32, kPattern)};
     EXPECT_EQ(ExchangeLines(), expected);
     for (int i = 1; i <= 4; ++i) EXPECT_EQ(fixture_.Sent(P(i)), kPatternOnLine) << i;
     EXPECT_EQ(fixture_.Sent(P(5)), "AT");
     const auto messages = log_.Messages();
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        "Port:" + P(5).Path() + " Test OK !!! "),
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Port:" + P(5).Path() + " Test OK !!! "),
               messages.end());
     EXPECT_EQ(Waits(), (std::vector<unsigned>{300000, 300000, 300000, 300000, 500000}));
 }
@@ -126,9 +125,8 @@ TEST_F(Rs232Test, CutPairFailsBothEnds) {
     AddPorts(2);
     EXPECT_EQ(Run(2), 0);
     EXPECT_EQ(Status(), (std::vector<int>{0x05, 0x05}));
-    const std::vector<std::string> expected = {
-        Plain(1, 1, 0, ""), Verdict("Error!", 1, 2, 0, ""), Plain(2, 2, 0, ""),
-        Verdict("Error!", 2, 1, 0, "")};
+    const std::vector<std::string> expected = {Plain(1, 1, 0, ""), Verdict("Error!", 1, 2, 0, ""),
+                                               Plain(2, 2, 0, ""), Verdict("Error!", 2, 1, 0, "")};
     EXPECT_EQ(ExchangeLines(), expected);
 }
 
@@ -164,9 +162,9 @@ TEST_F(Rs232Test, MissingFirstPortLeavesItsPairUntested) {
     EXPECT_EQ(Status(), (std::vector<int>{0, 0, 3, 3, 3}));
     EXPECT_EQ(fixture_.Sent(P(2)), "");
     const auto messages = log_.Messages();
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        "open Port:" + dir_.Path() + "/RS232-1 Err!!!"),
-              messages.end());
+    EXPECT_NE(
+        std::find(messages.begin(), messages.end(), "open Port:" + dir_.Path() + "/RS232-1 Err!!!"),
+        messages.end());
 }
 
 TEST_F(Rs232Test, MissingSecondPortLeavesTheFirstHalfDone) {

@@ -37,9 +37,9 @@ TEST(SetOptTable, SpeedsOfTheTableAndFallback) {
     const struct {
         int nSpeed;
         speed_t expected;
-    } rows[] = {{600, B600},       {1200, B1200},     {2400, B2400},     {4800, B4800},
-                {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-                {115200, B115200}, {230400, B230400}, {300, B115200},    {1800, B115200},
+    } rows[] = {{600, B600},       {1200, B1200},     {2400, B2400},    {4800, B4800},
+                {9600, B9600},     {19200, B19200},   {38400, B38400},  {57600, B57600},
+                {115200, B115200}, {230400, B230400}, {300, B115200},   {1800, B115200},
                 {0, B115200},      {-9600, B115200},  {460800, B115200}};
     for (const auto& row : rows) {
         termios opt = Applied(AllClear(), row.nSpeed, 8, 'N', 1, 'N');
@@ -56,8 +56,7 @@ TEST(SetOptTable, DataBitsReplaceTheSizeField) {
     for (const auto& row : rows) {
         EXPECT_EQ(Applied(AllSet(), 115200, row.nBits, 'N', 1, 'N').c_cflag & CSIZE, row.expected)
             << row.nBits;
-        EXPECT_EQ(Applied(AllClear(), 115200, row.nBits, 'N', 1, 'N').c_cflag & CSIZE,
-                  row.expected)
+        EXPECT_EQ(Applied(AllClear(), 115200, row.nBits, 'N', 1, 'N').c_cflag & CSIZE, row.expected)
             << row.nBits;
     }
 }
@@ -153,7 +152,7 @@ TEST(SetOptTable, LineAlwaysEnabledWithReadTimer) {
 
 // A device side of a pseudo-terminal configured as every caller does.
 class SerialLineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         port_ = std::make_unique<PtyPort>(dir_.Path() + "/RS232-1");
         fd_ = serial::OpenPort(port_->Path().c_str());

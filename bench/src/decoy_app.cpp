@@ -48,8 +48,10 @@ nlohmann::json DecoyApp::Record() const {
     if (!m_ended || m_endedByBench) return record;
     record["killed"] = WIFSIGNALED(m_status) != 0;
     if (WIFSIGNALED(m_status)) {
-        record["signal"] = WTERMSIG(m_status);
-        record["signal_name"] = sigabbrev_np(WTERMSIG(m_status)) ? std::string("SIG") + sigabbrev_np(WTERMSIG(m_status)) : "";
+        int sig = WTERMSIG(m_status);
+        const char* abbrev = sigabbrev_np(sig);
+        record["signal"] = sig;
+        record["signal_name"] = abbrev != nullptr ? std::string("SIG") + abbrev : std::to_string(sig);
     } else {
         record["exit_code"] = WEXITSTATUS(m_status);
     }

@@ -17,9 +17,7 @@ void SerialFixture::Wire(PtyPort& from, const std::vector<PtyPort*>& to,
     line.trailer = trailer;
 }
 
-void SerialFixture::Answer(PtyPort& port, const std::string& reply) {
-    LineOf(port).reply = reply;
-}
+void SerialFixture::Answer(PtyPort& port, const std::string& reply) { LineOf(port).reply = reply; }
 
 void SerialFixture::Listen(PtyPort& port) { LineOf(port); }
 

@@ -1,0 +1,12 @@
+# Prints the size of the DYNAMIC and STATIC binaries after stripping a copy of each with STRIP.
+foreach(bin IN ITEMS ${DYNAMIC} ${STATIC})
+  get_filename_component(name ${bin} NAME)
+  set(stripped ${bin}.stripped)
+  execute_process(COMMAND ${STRIP} -o ${stripped} ${bin} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot strip ${bin}")
+  endif()
+  file(SIZE ${stripped} bytes)
+  math(EXPR kib "(${bytes} + 1023) / 1024")
+  message(STATUS "stripped ${name}: ${bytes} bytes (${kib} KiB)")
+endforeach()
