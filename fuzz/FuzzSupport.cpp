@@ -49,8 +49,8 @@ void MemFile::Set(const std::string& content) {
     if (ftruncate(fd_, 0) != 0) Fail("ftruncate", __FILE__, __LINE__);
     size_t done = 0;
     while (done < content.size()) {
-        const ssize_t n = pwrite(fd_, content.data() + done, content.size() - done,
-                                 static_cast<off_t>(done));
+        const ssize_t n =
+            pwrite(fd_, content.data() + done, content.size() - done, static_cast<off_t>(done));
         if (n <= 0) Fail("pwrite", __FILE__, __LINE__);
         done += static_cast<size_t>(n);
     }

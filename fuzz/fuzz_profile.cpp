@@ -50,8 +50,8 @@ void CheckRead(const std::string& section, const std::string& key, const std::st
     const Found f = Parse(section, key, content.c_str());
     FUZZ_CHECK(got == (f.found ? 1 : 0));
     if (!f.found) return;
-    const size_t len = std::min(static_cast<size_t>(f.valueEnd - f.valueStart),
-                                static_cast<size_t>(size - 1));
+    const size_t len =
+        std::min(static_cast<size_t>(f.valueEnd - f.valueStart), static_cast<size_t>(size - 1));
     FUZZ_CHECK(std::string(value.data()) == content.substr(static_cast<size_t>(f.valueStart), len));
 }
 

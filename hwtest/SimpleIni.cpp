@@ -66,25 +66,28 @@ bool SimpleIni::Load(const std::string& path) {
     std::string line;
     while (std::getline(in, line)) {
         ParasitCar(line);
-        if (line.empty()) continue;
-        if (line[0] == '[') {
-            section = HeaderName(line);
-            m_mapIni[section];
-            if (!pending.empty()) m_mapDescription[section][""] = pending;
-            pending.clear();
-            continue;
-        }
-        const std::string::size_type marker = line.find_first_of(";#");
-        if (marker == 0) {
-            AppendDescription(pending, line.substr(1));
-            continue;
-        }
-        KeyLine parsed = SplitKeyLine(line, marker);
-        m_mapIni[section][parsed.key] = IniLine{parsed.value, parsed.comment};
-        if (!pending.empty()) m_mapDescription[section][parsed.key] = pending;
-        pending.clear();
+        if (!line.empty()) AddLine(line, section, pending);
     }
     return true;
+}
+
+void SimpleIni::AddLine(const std::string& line, std::string& section, std::string& pending) {
+    if (line[0] == '[') {
+        section = HeaderName(line);
+        m_mapIni[section];
+        if (!pending.empty()) m_mapDescription[section][""] = pending;
+        pending.clear();
+        return;
+    }
+    const std::string::size_type marker = line.find_first_of(";#");
+    if (marker == 0) {
+        AppendDescription(pending, line.substr(1));
+        return;
+    }
+    KeyLine parsed = SplitKeyLine(line, marker);
+    m_mapIni[section][parsed.key] = IniLine{parsed.value, parsed.comment};
+    if (!pending.empty()) m_mapDescription[section][parsed.key] = pending;
+    pending.clear();
 }
 
 bool SimpleIni::Save() { return SaveAs(m_strFileName); }
@@ -136,8 +139,7 @@ std::string SimpleIni::GetValue(const std::string& section, const std::string& k
 }
 
 template <>
-int SimpleIni::GetValue<int>(const std::string& section, const std::string& key,
-                             const int& def) {
+int SimpleIni::GetValue<int>(const std::string& section, const std::string& key, const int& def) {
     const std::string text = GetValue(section, key, std::string(kMissingValue));
     if (text == kMissingValue) return def;
     const long long number = std::strtoll(text.c_str(), nullptr, 10);

@@ -7,7 +7,7 @@
 #include <string>
 
 class SimpleIni {
-public:
+  public:
     struct IniLine {
         std::string strValue;    // trimmed value text
         std::string strComment;  // text after the comment marker, untrimmed; empty when none
@@ -19,7 +19,7 @@ public:
 
     // A position in the section table; dereferences to (section name, key table).
     class SectionIterator {
-    public:
+      public:
         SectionIterator() = default;
         explicit SectionIterator(SectionMap::iterator pos) : m_pos(pos) {}
         SectionMap::value_type& operator*() const { return *m_pos; }
@@ -31,13 +31,13 @@ public:
         bool operator==(const SectionIterator& other) const { return m_pos == other.m_pos; }
         bool operator!=(const SectionIterator& other) const { return m_pos != other.m_pos; }
 
-    private:
+      private:
         SectionMap::iterator m_pos{};
     };
 
     // A position in one section's key table; dereferences to (key name, IniLine).
     class KeyIterator {
-    public:
+      public:
         KeyIterator() = default;
         explicit KeyIterator(KeyMap::iterator pos) : m_pos(pos) {}
         KeyMap::value_type& operator*() const { return *m_pos; }
@@ -49,7 +49,7 @@ public:
         bool operator==(const KeyIterator& other) const { return m_pos == other.m_pos; }
         bool operator!=(const KeyIterator& other) const { return m_pos != other.m_pos; }
 
-    private:
+      private:
         KeyMap::iterator m_pos{};
     };
 
@@ -86,8 +86,7 @@ public:
     // Set the value (comment kept) or the comment (value kept), creating section and key.
     void SetValue(const std::string& section, const std::string& key, const std::string& value);
     std::string GetComment(const std::string& section, const std::string& key);
-    void SetComment(const std::string& section, const std::string& key,
-                    const std::string& comment);
+    void SetComment(const std::string& section, const std::string& key, const std::string& comment);
     // Removes the key; a missing section is created empty, a missing key is no error.
     void DeleteKey(const std::string& section, const std::string& key);
 
@@ -102,12 +101,15 @@ public:
     // The text without leading and trailing blanks and tabs.
     static std::string Trim(const std::string& text);
 
-private:
+  private:
+    // One non-empty line of a file: a header, a full-line comment (added to the pending
+    // description) or a key line.
+    void AddLine(const std::string& line, std::string& section, std::string& pending);
+
     SectionMap m_mapIni;
     DescriptionMap m_mapDescription;
     std::string m_strFileName;
 };
 
 template <>
-int SimpleIni::GetValue<int>(const std::string& section, const std::string& key,
-                             const int& def);
+int SimpleIni::GetValue<int>(const std::string& section, const std::string& key, const int& def);

@@ -13,7 +13,7 @@
 namespace {
 
 class SimpleIniTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/devuze-ini-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
@@ -124,8 +124,9 @@ TEST_F(SimpleIniTest, ValueMayHoldEqualsButNotCommentMarkers) {
 }
 
 TEST_F(SimpleIniTest, IntegerLookUp) {
-    SimpleIni ini(Write("[N]\ntext=abc\nempty=\nhex=0x10\nmixed=12abc\nneg= -7\nfrac=3.9\n"
-                        "big=99999999999\nsmall=-99999999999\nplus=+5\n"));
+    SimpleIni ini(
+        Write("[N]\ntext=abc\nempty=\nhex=0x10\nmixed=12abc\nneg= -7\nfrac=3.9\n"
+              "big=99999999999\nsmall=-99999999999\nplus=+5\n"));
     EXPECT_EQ(ini.GetValue<int>("N", "text", 99), 0);
     EXPECT_EQ(ini.GetValue<int>("N", "empty", 99), 0);
     EXPECT_EQ(ini.GetValue<int>("N", "hex", 99), 0);

@@ -27,7 +27,7 @@ Found Parse(const char* section, const char* key, const std::string& text) {
 }
 
 class ProfileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/devuze-profile-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
@@ -195,8 +195,9 @@ TEST_F(ProfileTest, MissingFileGivesDefaults) {
 }
 
 TEST_F(ProfileTest, IntegerConversion) {
-    Write("[N]\na= -12x\nb=abc\nc=0x10\nd=99999999999\ne=-99999999999\n"
-          "f=1234567890123456789012345678901234567890\n");
+    Write(
+        "[N]\na= -12x\nb=abc\nc=0x10\nd=99999999999\ne=-99999999999\n"
+        "f=1234567890123456789012345678901234567890\n");
     EXPECT_EQ(read_profile_int("N", "a", 7, path_.c_str()), -12);
     EXPECT_EQ(read_profile_int("N", "b", 7, path_.c_str()), 0);
     EXPECT_EQ(read_profile_int("N", "c", 7, path_.c_str()), 0);
@@ -264,6 +265,14 @@ TEST_F(ProfileTest, LoadHonoursASmallBuffer) {
     EXPECT_EQ(load_ini_file(path_.c_str(), buf, &len, 6), 1);
     EXPECT_STREQ(buf, "12345");
     EXPECT_EQ(load_ini_file(path_.c_str(), buf, &len, 5), vxprofile::kFileUnusable);
+}
+
+TEST_F(ProfileTest, LoadOfAMissingFileGivesEmptyText) {
+    char buf[8] = "[S]\nk=1";
+    int len = 3;
+    EXPECT_EQ(load_ini_file(path_.c_str(), buf, &len), 0);
+    EXPECT_EQ(len, 0);
+    EXPECT_EQ(buf[0], '\0');
 }
 
 TEST_F(ProfileTest, WriteIntoAMissingFileCreatesIt) {
@@ -336,6 +345,15 @@ TEST_F(ProfileTest, UnreadableEntriesAreNotWritten) {
     PutRefused("S", "k\n", "v");
     PutRefused("S\n[T]", "k", "v");
     PutRefused("a]k=x", "k", "v");
+    PutRefused("S", " j", "v");
+    PutRefused("S", "\tj", "v");
+    PutRefused("T", " j", "v");
+}
+
+TEST_F(ProfileTest, KeyWithALeadingBlankIsReplacedWhereItExists) {
+    Write("[S]\nk=1\n j=2\n");
+    Put("S", " j", "3");
+    EXPECT_EQ(Read(), "[S]\nk=1\n j=3\n");
 }
 
 TEST_F(ProfileTest, InvalidWriteArgumentsFailWithoutAbort) {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 struct Positions {
@@ -22,6 +21,11 @@ struct FileCloser {
     void operator()(FILE* file) const { fclose(file); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// The text ends at the zero byte load_ini_file puts behind it, so the bytes after it are never
+// read and the buffer is not cleared first.
+using TextBuffer = std::unique_ptr<char[]>;
+TextBuffer NewTextBuffer() { return TextBuffer(new char[vxprofile::kBufSize]); }
 
 bool IsName(const char* text) { return text != nullptr && text[0] != '\0'; }
 
@@ -147,8 +151,8 @@ bool CanReadBack(const char* section, const char* key, const char* value) {
     return strchr(key, '=') == nullptr;
 }
 
-std::string NewContent(const char* section, const char* key, const char* value,
-                       const char* old, int oldLen, const Positions& pos) {
+std::string NewContent(const char* section, const char* key, const char* value, const char* old,
+                       int oldLen, const Positions& pos) {
     const std::string keyLine = std::string(key) + "=" + value + "\n";
     if (pos.valueStart >= 0) {
         return std::string(old, static_cast<size_t>(pos.valueStart)) + value +
@@ -161,6 +165,21 @@ std::string NewContent(const char* section, const char* key, const char* value,
     const std::string header = std::string("[") + section + "]\n";
     if (oldLen == 0) return header + keyLine;
     return std::string(old, static_cast<size_t>(oldLen)) + "\n" + header + keyLine;
+}
+
+// The content after the write, or false when the entry could not be read back from it or the
+// result would not fit the text buffer.
+bool BuildContent(const char* section, const char* key, const char* value, const char* old,
+                  int oldLen, std::string& content) {
+    if (memchr(old, '\0', static_cast<size_t>(oldLen)) != nullptr) return false;
+    Positions pos;
+    FindKey(section, key, old, pos);
+    // A section appended behind an unclosed header would become part of its name.
+    if (pos.secEnd < 0 && EndsInsideHeader(old, oldLen)) return false;
+    // A new key line starts a section's body, whose leading white space the reader skips.
+    if (pos.valueStart < 0 && IsBlankOrLineEnd(key[0])) return false;
+    content = NewContent(section, key, value, old, oldLen, pos);
+    return content.size() <= static_cast<size_t>(vxprofile::kMaxFileLen);
 }
 
 int WriteWhole(const char* file, const std::string& content) {
@@ -190,6 +209,7 @@ bool isright_brace(char c) { return c == ']'; }
 
 int load_ini_file(const char* file, char* buf, int* file_len, int buf_size) {
     if (file_len != nullptr) *file_len = 0;
+    if (buf != nullptr && buf_size > 0) buf[0] = '\0';
     if (file == nullptr || buf == nullptr || file_len == nullptr || buf_size <= 0) return 0;
     FilePtr in(fopen(file, "r"));
     if (!in) return 0;
@@ -206,8 +226,8 @@ int load_ini_file(const char* file, char* buf, int* file_len, int buf_size) {
     return 1;
 }
 
-int parse_file(const char* section, const char* key, const char* buf, int* sec_start,
-               int* sec_end, int* key_start, int* key_end, int* value_start, int* value_end) {
+int parse_file(const char* section, const char* key, const char* buf, int* sec_start, int* sec_end,
+               int* key_start, int* key_end, int* value_start, int* value_end) {
     if (!sec_start || !sec_end || !key_start || !key_end || !value_start || !value_end) return 0;
     Positions pos;
     Store(pos, sec_start, sec_end, key_start, key_end, value_start, value_end);
@@ -221,18 +241,17 @@ int read_profile_string(const char* section, const char* key, char* value, int s
                         const char* def_value, const char* file) {
     if (!IsName(section) || !IsName(key) || value == nullptr || size <= 0 || file == nullptr)
         return 0;
-    std::vector<char> buf(vxprofile::kBufSize, '\0');
+    const TextBuffer buf = NewTextBuffer();
     int len = 0;
     Positions pos;
-    const bool found =
-        load_ini_file(file, buf.data(), &len) == 1 &&
-        parse_file(section, key, buf.data(), &pos.secStart, &pos.secEnd, &pos.keyStart,
-                   &pos.keyEnd, &pos.valueStart, &pos.valueEnd) == 1;
+    const bool found = load_ini_file(file, buf.get(), &len) == 1 &&
+                       parse_file(section, key, buf.get(), &pos.secStart, &pos.secEnd,
+                                  &pos.keyStart, &pos.keyEnd, &pos.valueStart, &pos.valueEnd) == 1;
     if (!found) {
         if (def_value != nullptr) CopyBounded(value, size, def_value, strlen(def_value));
         return 0;
     }
-    CopyBounded(value, size, buf.data() + pos.valueStart,
+    CopyBounded(value, size, buf.get() + pos.valueStart,
                 static_cast<size_t>(pos.valueEnd - pos.valueStart));
     return 1;
 }
@@ -248,17 +267,10 @@ int write_profile_string(const char* section, const char* key, const char* value
                          const char* file) {
     if (!IsName(section) || !IsName(key) || value == nullptr || file == nullptr) return 0;
     if (!CanReadBack(section, key, value)) return 0;
-    std::vector<char> old(vxprofile::kBufSize, '\0');
+    const TextBuffer old = NewTextBuffer();
     int oldLen = 0;
-    const int loaded = load_ini_file(file, old.data(), &oldLen);
-    if (loaded == vxprofile::kFileUnusable) return 0;
-    if (memchr(old.data(), '\0', static_cast<size_t>(oldLen)) != nullptr) return 0;
-    Positions pos;
-    parse_file(section, key, old.data(), &pos.secStart, &pos.secEnd, &pos.keyStart, &pos.keyEnd,
-               &pos.valueStart, &pos.valueEnd);
-    // A section appended behind an unclosed header would become part of its name.
-    if (pos.secEnd < 0 && EndsInsideHeader(old.data(), oldLen)) return 0;
-    const std::string content = NewContent(section, key, value, old.data(), oldLen, pos);
-    if (content.size() > static_cast<size_t>(vxprofile::kMaxFileLen)) return 0;
+    if (load_ini_file(file, old.get(), &oldLen) == vxprofile::kFileUnusable) return 0;
+    std::string content;
+    if (!BuildContent(section, key, value, old.get(), oldLen, content)) return 0;
     return WriteWhole(file, content);
 }

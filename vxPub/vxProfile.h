@@ -17,17 +17,16 @@ inline constexpr int kFileUnusable = -1;
 
 // Reads `file` into `buf` (of `buf_size` bytes) and terminates it with a zero byte.
 // Returns 1 when read whole, 0 when the file cannot be opened, kFileUnusable when it holds
-// buf_size bytes or more or cannot be read; `file_len` is then 0 and `buf` holds no text.
-int load_ini_file(const char* file, char* buf, int* file_len,
-                  int buf_size = vxprofile::kBufSize);
+// buf_size bytes or more or cannot be read; `file_len` is then 0 and `buf` holds empty text.
+int load_ini_file(const char* file, char* buf, int* file_len, int buf_size = vxprofile::kBufSize);
 
 // Finds `key` in `section` of the zero-terminated text `buf`. Returns 1 when found. Every
 // out-position is -1 when not found; sec_start/sec_end are those of the last matching header
 // (sec_end -1 with sec_start set: the text ends inside that header, which has no "]").
 // key_end is the byte before "=", value_end the line end or the terminating zero byte.
 // A null or empty name or a null pointer gives 0.
-int parse_file(const char* section, const char* key, const char* buf, int* sec_start,
-               int* sec_end, int* key_start, int* key_end, int* value_start, int* value_end);
+int parse_file(const char* section, const char* key, const char* buf, int* sec_start, int* sec_end,
+               int* key_start, int* key_end, int* value_start, int* value_end);
 
 // Copies the value (as it stands, blanks and ";" included) into `value`, at most size - 1
 // bytes, zero-filled and terminated. When the key is not found, or the file is unreadable or
@@ -42,13 +41,13 @@ int read_profile_int(const char* section, const char* key, int def_value, const 
 
 // Sets the key's value and rewrites the file: only the value bytes change; a new key becomes
 // the first line of the section's body; a new section is appended. A missing or unopenable
-// file counts as empty. Returns 1 when written; 0 (file unchanged) for invalid arguments, a
-// key, value or section that could not be read back (line ends in any of them, "]" in the
-// section, "=" in the key, a key starting with ";" or "["), a file that is too large, holds a zero byte or ends inside
-// a header, new content over kMaxFileLen bytes, or a file that cannot be opened for writing.
-// A failing write after the open also returns 0.
-int write_profile_string(const char* section, const char* key, const char* value,
-                         const char* file);
+// file counts as empty. Returns 1 when written. Returns 0 and leaves the file unchanged for:
+// invalid arguments; names that could not be read back (line ends in any of them, "]" in the
+// section, "=" in the key, a key starting with ";" or "[", a new key starting with white
+// space); a file that is too large, holds a zero byte, or ends inside a header where a section
+// would be appended; new content over kMaxFileLen bytes; a file that cannot be opened for
+// writing. A failing write after the open also returns 0.
+int write_profile_string(const char* section, const char* key, const char* value, const char* file);
 
 bool newline(char c);
 bool end_of_string(char c);

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@ namespace bench {
 
 namespace {
 [[noreturn]] void RunDecoy() {
+    syscall(SYS_close_range, 3U, ~0U, 0U);  // hold none of the supervisor's pipes
     prctl(PR_SET_NAME, kDecoyName, 0, 0, 0);
     prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) signal(sig, SIG_DFL);

@@ -29,6 +29,17 @@ bool Symlink(const std::string& target, const std::string& link, std::string& er
     return true;
 }
 
+// Debian reaches some programs through /etc/alternatives (awk -> mawk); the links come along.
+bool CopyAlternatives(const std::string& to, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_directory("/etc/alternatives", ec)) return true;
+    fs::copy("/etc/alternatives", to,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+    if (ec) error = "cannot copy /etc/alternatives: " + ec.message();
+    return !ec;
+}
+
 bool CopyIfPresent(const std::string& from, const std::string& to, std::string& error) {
     std::error_code ec;
     if (!std::filesystem::exists(from, ec)) return true;
@@ -117,6 +128,7 @@ bool FakeRoot::SetUpEtc(const Scenario& scenario, std::string& error) {
         !WriteFile(Host("/etc/group"), kGroup, error) ||
         !WriteFile(Host("/etc/hostname"), scenario.board.hostname + "\n", error) ||
         !Symlink("../proc/self/mounts", Host("/etc/mtab"), error) ||
+        !CopyAlternatives(Host("/etc/alternatives"), error) ||
         !CopyIfPresent("/etc/ld.so.cache", Host("/etc/ld.so.cache"), error) ||
         !CopyIfPresent("/etc/localtime", Host("/etc/localtime"), error))
         return false;

@@ -73,7 +73,7 @@ private:
 
     static std::optional<std::string> LevelValue(const Level& level, const std::string& section,
                                                  const std::string& key) {
-        static const std::string kAbsent("\x01absent\x01");
+        static const std::string kAbsent("\x01" "absent" "\x01");
         std::string value = level.ini->GetValue(section, key, kAbsent);
         if (value == kAbsent) return std::nullopt;
         return value;
@@ -356,6 +356,7 @@ bool LoadScenario(const std::string& nameOrDir, const std::string& scenariosRoot
     ReadDio(reader, scenario.vxdioConf, scenario.dio);
     ReadAdc(reader, scenario.adcRaw);
     ReadStorage(reader, scenario.storage);
+    scenario.defaultArgs = SplitList(reader.Text("run", "args", ""), ' ');
     error = reader.Error();
     return error.empty();
 }

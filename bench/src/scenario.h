@@ -74,6 +74,7 @@ struct Scenario {
     std::optional<std::string> vxdioConf;   // nullopt: /etc/vxdio.conf absent
     std::optional<std::string> devuzeIni;   // nullopt: no devuzeV7.ini in the working directory
     std::optional<std::string> fuseId;      // nullopt: no HW_OCOTP_CFG1
+    std::vector<std::string> defaultArgs;   // tool arguments when the command line gives none
 };
 
 // Standard contents, used when scenario.ini says `standard` for a verbatim file.

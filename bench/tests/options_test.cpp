@@ -1,0 +1,56 @@
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+namespace bench {
+namespace {
+
+bool Parse(std::vector<const char*> args, Options& options, std::string& error) {
+    args.insert(args.begin(), "devuzeV7-bench");
+    return ParseOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+TEST(CommandLine, ToolArgumentsFollowTheDoubleDash) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--scenario", "usb-full", "--quiet", "--out", "o", "--", "Cnt=2", "--quiet"},
+                      options, error)) << error;
+    EXPECT_EQ(options.scenario, "usb-full");
+    EXPECT_TRUE(options.quiet);
+    EXPECT_EQ(options.outDir, "o");
+    EXPECT_EQ(options.toolArgs, (std::vector<std::string>{"Cnt=2", "--quiet"}));
+}
+
+TEST(CommandLine, DefaultsAndSelfTest) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--self-test", "--timeout", "30"}, options, error)) << error;
+    EXPECT_EQ(options.scenario, "standard");
+    EXPECT_TRUE(options.selfTest);
+    EXPECT_EQ(options.timeoutSec, 30);
+    EXPECT_TRUE(options.toolArgs.empty());
+}
+
+TEST(CommandLine, MistakesAreRefused) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--scenario"}, {"--bogus"}, {"--timeout", "0"}, {"--timeout", "x"},
+        {"--sysroot", "/s"}, {"--preload", "p.so"}};
+    for (const auto& args : bad) {
+        Options options;
+        std::string error;
+        EXPECT_FALSE(Parse(args, options, error)) << args[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(CommandLine, EmulatorHookIsAccepted) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--emulator", "/usr/bin/qemu-arm", "--sysroot", "/s", "--preload", "p.so"},
+                      options, error)) << error;
+    EXPECT_EQ(options.emulator, "/usr/bin/qemu-arm");
+    EXPECT_EQ(options.sysroot, "/s");
+}
+
+}  // namespace
+}  // namespace bench

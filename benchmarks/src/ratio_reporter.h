@@ -1,0 +1,24 @@
+// Console output of Google Benchmark, followed by the table of ratios (ratio_table.h) built from
+// the same run's repetitions.
+#pragma once
+
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "ratio_table.h"
+
+namespace devbench {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    explicit RatioReporter(std::vector<RatioPair> pairs) : m_pairs(std::move(pairs)) {}
+    void ReportRuns(const std::vector<Run>& runs) override;
+    void Finalize() override;
+
+private:
+    std::vector<RatioPair> m_pairs;
+    RunTimes m_times;
+};
+
+}  // namespace devbench

@@ -1,0 +1,121 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include <benchmark/benchmark.h>
+
+#include "micro_benchmarks.h"
+#include "temp_dir.h"
+#include "vxLog.h"
+
+namespace {
+constexpr char kLogModule[] = "devuzeV7";
+}  // namespace
+
+namespace devbench {
+
+namespace {
+static_assert(kLinesPerBatch < static_cast<int>(vxlog::kLinesPerFile),
+              "a batch must not reach the log rotation");
+
+constexpr char kPattern[] = "0123456789ABCDEFGHIJKLMNOPQRSTU";
+constexpr int kBareOpenFlags = O_WRONLY | O_APPEND | O_CREAT;
+constexpr mode_t kBareMode = 0644;
+
+// A count line of the start-up and an exchange line of the serial test: the shortest and
+// the longest kind of line a run writes often.
+struct Message {
+    const char* tag;
+    void (*writeBatch)();
+};
+
+void WriteShortBatch() {
+    for (int i = 0; i < kLinesPerBatch; ++i) RTLOG("@:RS232 Cnt:%d", 5);
+}
+
+void WriteLongBatch() {
+    for (int i = 0; i < kLinesPerBatch; ++i)
+        RTLOG("Write RS232-%d msgSend:%s,Read RS232-%d OK! iread:%d msg: %s", 1, kPattern, 2, 32,
+              kPattern);
+}
+
+constexpr Message kMessages[] = {{"short", WriteShortBatch}, {"long", WriteLongBatch}};
+
+// The log path stays alive for the whole run: `filename` points into it.
+std::string g_logPath;
+
+void StartOver() {
+    unlink(g_logPath.c_str());
+    vxlog::ResetLineNumber();
+}
+
+// The exact lines trace_log writes for one batch, as the floor's input.
+std::vector<std::string> RecordBatch(const Message& message) {
+    StartOver();
+    message.writeBatch();
+    std::istringstream text(ReadWholeFile(g_logPath));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.push_back(line + "\n");
+    StartOver();
+    return lines;
+}
+
+void TraceLogBatches(benchmark::State& state, const Message& message) {
+    for (auto _ : state) {
+        message.writeBatch();
+        state.PauseTiming();
+        StartOver();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kLinesPerBatch);
+}
+
+void BareBatches(benchmark::State& state, const std::vector<std::string>& lines) {
+    for (auto _ : state) {
+        for (const std::string& line : lines) {
+            int fd = open(g_logPath.c_str(), kBareOpenFlags, kBareMode);
+            if (fd < 0 || write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+                state.SkipWithError("bare append failed");
+            if (fd >= 0) close(fd);
+        }
+        state.PauseTiming();
+        StartOver();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kLinesPerBatch);
+}
+
+std::string TraceName(const Message& m) { return std::string("trace_log/") + m.tag; }
+std::string BareName(const Message& m) { return std::string("bare_open_write_close/") + m.tag; }
+}  // namespace
+
+bool RegisterTraceLogBenchmarks(const std::string& dir, std::string& error) {
+    g_logPath = dir + "/deVuzeV7.log";
+    filename = g_logPath.c_str();
+    for (const Message& message : kMessages) {
+        std::vector<std::string> lines = RecordBatch(message);
+        if (lines.size() != static_cast<size_t>(kLinesPerBatch)) {
+            error = "trace_log wrote " + std::to_string(lines.size()) + " lines to " + g_logPath +
+                    " instead of " + std::to_string(kLinesPerBatch);
+            return false;
+        }
+        benchmark::RegisterBenchmark(TraceName(message).c_str(), TraceLogBatches, message)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(BareName(message).c_str(), BareBatches, lines)->UseRealTime();
+    }
+    return true;
+}
+
+std::vector<RatioPair> TraceLogPairs() {
+    constexpr double kTraceLogGoal = 1.3;
+    std::vector<RatioPair> pairs;
+    for (const Message& m : kMessages) {
+        pairs.push_back({std::string("trace_log vs open/write/close, ") + m.tag + " line",
+                         TraceName(m), BareName(m), kLinesPerBatch, "line", kTraceLogGoal, false});
+    }
+    return pairs;
+}
+
+}  // namespace devbench

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Cross-builds the tool and its unit tests for the board (armhf), runs the unit tests under
+# qemu-user, and runs the standard bench scenario with the armhf binary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+cmake --preset armhf
+cmake --build --preset armhf -j"$jobs"
+ctest --preset armhf
+readelf -h build/armhf/hwtest/devuzeV7 | grep -E 'Machine|Flags'

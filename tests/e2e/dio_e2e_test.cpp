@@ -1,0 +1,204 @@
+// The DIO classes and the digital loop-back and LED tests on the bench, read from the run
+// record's timeline, the log and standard output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "bench_run.h"
+
+namespace {
+
+using Json = nlohmann::json;
+using Requests = std::vector<std::pair<long, long>>;
+
+Requests CodesAndArgs(const std::vector<Json>& ioctls) {
+    Requests out;
+    for (const Json& e : ioctls) out.emplace_back(e["code"].get<long>(), e["arg"].get<long>());
+    return out;
+}
+
+std::vector<long> ArgsOf(const e2e::BenchRun& run, long code) {
+    std::vector<long> out;
+    for (const auto& [c, arg] : CodesAndArgs(run.Ioctls())) {
+        if (c == code) out.push_back(arg);
+    }
+    return out;
+}
+
+long Count(const std::vector<std::string>& messages, const std::string& text) {
+    return std::count(messages.begin(), messages.end(), text);
+}
+
+// The tally line of the summary, e.g. Tally("DI-5:NC", 0, 1).
+std::string Tally(const std::string& port, int succ, int err) {
+    return port + " Test Succ Cnt " + std::to_string(succ) + ",Error Cnt " + std::to_string(err);
+}
+
+// Runs one scenario once per suite.
+template <const char* kScenario, const char* kLabel>
+class DioRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { run = new e2e::BenchRun(e2e::RunScenario(kScenario, {"Cnt=1"}, kLabel)); }
+    static void TearDownTestSuite() { delete run; }
+    void SetUp() override { ASSERT_TRUE(run->Ok()) << run->Diagnostics(); }
+    static e2e::BenchRun* run;
+};
+template <const char* kScenario, const char* kLabel>
+e2e::BenchRun* DioRun<kScenario, kLabel>::run = nullptr;
+
+constexpr char kStandard[] = "standard";
+constexpr char kStandardLabel[] = "DioStandardBoard";
+using DioStandardBoard = DioRun<kStandard, kStandardLabel>;
+
+TEST_F(DioStandardBoard, OutputsAreWrittenAndInputsReadInTheWiredOrder) {
+    const std::vector<long> outputs = {0x01, 0x02, 0x03, 0x04, 0x81, 0x82};
+    EXPECT_EQ(ArgsOf(*run, 0), outputs);
+    std::vector<long> on = ArgsOf(*run, 1);
+    ASSERT_GE(on.size(), 6u);
+    EXPECT_EQ(std::vector<long>(on.begin(), on.begin() + 6), outputs);
+    const std::vector<long> inputs = {1, 2, 5, 6, 4, 3};
+    std::vector<long> twice = inputs;
+    twice.insert(twice.end(), inputs.begin(), inputs.end());
+    EXPECT_EQ(ArgsOf(*run, 10), twice);
+    for (const char* port : {"DO-1:NO", "DO-6:NC", "DI-3:NO", "DI-6:NC"})
+        EXPECT_TRUE(run->HasMessage(Tally(port, 1, 0))) << port;
+}
+
+TEST_F(DioStandardBoard, LedsAreSwitchedOffAndOnThenTurnedOffByTextAfterClosing) {
+    Requests led;
+    double lastLed = 0;
+    for (const Json& e : run->Ioctls()) {
+        if (e["arg"].get<long>() < 0x83) continue;
+        led.emplace_back(e["code"].get<long>(), e["arg"].get<long>());
+        lastLed = e["t_ms"].get<double>();
+    }
+    Requests expected;
+    for (long index : {0x83, 0x84, 0x85})
+        expected.insert(expected.end(), {{0, index}, {11, index}, {1, index}, {11, index}});
+    EXPECT_EQ(led, expected);
+    const Json* off = nullptr;
+    for (const Json& t : run->TextCommands()) {
+        if (off == nullptr && t["t_ms"].get<double>() > lastLed) off = &t;
+    }
+    ASSERT_NE(off, nullptr);
+    EXPECT_EQ((*off)["text"], "SOFF=4,5");
+    EXPECT_NEAR((*off)["t_ms"].get<double>() - lastLed, 300.0, 100.0);
+    for (const char* name : {"Led-0[Beep]:", "Led-2[D3]:", "Led-1[D2]:"})
+        EXPECT_TRUE(run->HasMessage(Tally(name, 1, 0))) << name;
+}
+
+constexpr char kStuck[] = "dio-stuck-di5-0";
+constexpr char kStuckLabel[] = "DioStuckInput";
+using DioStuckInput = DioRun<kStuck, kStuckLabel>;
+
+TEST_F(DioStuckInput, FailsOnlyWhenTheOutputsAreOn) {
+    EXPECT_TRUE(run->HasMessage("Write DO3:0 Read DI5:0 OK!"));
+    EXPECT_TRUE(run->HasMessage("Write DO3:1 Read DI5:0 Err!"));
+    EXPECT_TRUE(run->HasMessage(Tally("DI-5:NO", 1, 0)));
+    EXPECT_TRUE(run->HasMessage(Tally("DI-5:NC", 0, 1)));
+    EXPECT_TRUE(run->HasMessage(Tally("DO-3:NC", 1, 0)));
+    EXPECT_TRUE(run->HasMessage("Test Q7 Err!!!"));
+}
+
+constexpr char kRefused[] = "dio-refused-do2";
+constexpr char kRefusedLabel[] = "DioRefusedWrite";
+using DioRefusedWrite = DioRun<kRefused, kRefusedLabel>;
+
+TEST_F(DioRefusedWrite, LeavesTheOutputFailedAndItsInputUnread) {
+    for (const Json& e : run->Ioctls()) {
+        if (e["arg"] != 2) continue;
+        EXPECT_LE(e["code"].get<long>(), 1) << "DO2 or DI2 read: " << e.dump();
+        EXPECT_LT(e["answer"].get<long>(), 0);
+    }
+    EXPECT_EQ(Count(run->Messages(), "Write DO2:-1 Err!"), 2);
+    for (const char* port : {"DO-2:NO", "DO-2:NC", "DI-2:NO", "DI-2:NC"})
+        EXPECT_TRUE(run->HasMessage(Tally(port, 0, 1))) << port;
+    EXPECT_TRUE(run->HasMessage(Tally("DO-3:NC", 1, 0)));
+}
+
+constexpr char kAbsent[] = "dio-absent";
+constexpr char kAbsentLabel[] = "DioAbsentDevice";
+using DioAbsentDevice = DioRun<kAbsent, kAbsentLabel>;
+
+TEST_F(DioAbsentDevice, NoRequestAndEveryEntryFails) {
+    EXPECT_TRUE(run->Ioctls().empty());
+    EXPECT_EQ(Count(run->Messages(), "#######Err OpenDio:/dev/vxdio##"), 3);
+    for (const char* port : {"DO-1:NO", "DO-6:NC", "DI-1:NO", "DI-6:NC", "Led-0[Beep]:"})
+        EXPECT_TRUE(run->HasMessage(Tally(port, 0, 1))) << port;
+}
+
+constexpr char kReadBack[] = "dio-readback-sdo3-1";
+constexpr char kReadBackLabel[] = "DioBeeperReadBackOn";
+using DioBeeperReadBackOn = DioRun<kReadBack, kReadBackLabel>;
+
+TEST_F(DioBeeperReadBackOn, StillPassesOnItsOnStep) {
+    EXPECT_TRUE(run->HasMessage("Write SDO3:0 Err!"));
+    EXPECT_TRUE(run->HasMessage("Write SDO3:1 OK!"));
+    EXPECT_TRUE(run->HasMessage(Tally("Led-0[Beep]:", 1, 0)));
+}
+
+// The client of the classes runs in place of the tool.
+class DioClient : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        run = new e2e::BenchRun(e2e::RunScenario(DEVUZE_DIO_CLIENT_SCENARIO, {}, "DioClient",
+                                                 {"--tool", DEVUZE_DIO_CLIENT}));
+    }
+    static void TearDownTestSuite() { delete run; }
+    void SetUp() override { ASSERT_TRUE(run->Ok()) << run->Diagnostics(); }
+    static std::string Stdout() {
+        std::ifstream in(run->outDir + "/stdout.txt", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static e2e::BenchRun* run;
+};
+e2e::BenchRun* DioClient::run = nullptr;
+
+TEST_F(DioClient, EveryRequestReachesTheModelWithItsCodeAndIndex) {
+    EXPECT_EQ(run->ToolExitCode(), 0);
+    Requests expected;
+    for (const std::string& line : e2e::ReadExpectations("dio_client_requests.txt")) {
+        std::istringstream words(line);
+        std::string code, arg;
+        words >> code >> arg;
+        expected.emplace_back(std::stol(code, nullptr, 0), std::stol(arg, nullptr, 0));
+    }
+    EXPECT_EQ(CodesAndArgs(run->Ioctls()), expected);
+}
+
+TEST_F(DioClient, UnopenedObjectAnswersMinusOneWithOneReport) {
+    EXPECT_EQ(Stdout().rfind("unopened:-1\n", 0), 0u);
+    EXPECT_EQ(Count(run->Messages(), "------Err m_fdDio:-1------"), 1);
+}
+
+TEST_F(DioClient, DumpPrintsTheGroupsOfTwelveInputsAndEightOutputs) {
+    std::string out = Stdout();
+    for (const char* line :
+         {"**SYSDI1:**iret:", "**\xC7\xB0" "2\xD7\xE9SYSDI:**iret:", "**\xC7\xB0" "3\xD7\xE9SYSDO:**iret:",
+          "**DI1:**iret:", "**DI2:**iret:", "**\xC7\xB0" "3\xD7\xE9" "DI:**iret:", "**DO1:**iret:",
+          "**\xC7\xB0" "2\xD7\xE9" "DO:**iret:", "\ndump:0\n"})
+        EXPECT_NE(out.find(line), std::string::npos) << line;
+    EXPECT_EQ(out.find("**DI3:"), std::string::npos);
+    EXPECT_EQ(out.find("**DO2:"), std::string::npos);
+    // Every group answer of the model is the one printed, in order.
+    std::string printed;
+    for (const Json& e : run->Ioctls()) {
+        if (e["code"].get<long>() < 13) continue;
+        char line[64];
+        snprintf(line, sizeof line, "**iret:0x%04X nCMD:%ld DIOIndex:0x%02lX\n",
+                 e["answer"].get<unsigned>(), e["code"].get<long>(), e["arg"].get<unsigned long>());
+        printed += line;
+    }
+    std::string found;
+    for (size_t at = out.find("**iret:"); at != std::string::npos; at = out.find("**iret:", at + 1))
+        found += out.substr(at, out.find('\n', at) + 1 - at);
+    EXPECT_EQ(found, printed);
+    EXPECT_NE(printed.find("**iret:0x0004 nCMD:16 DIOIndex:0x01"), std::string::npos)
+        << "DO3 left on shows in its group";
+}
+
+}  // namespace
