@@ -13,14 +13,14 @@ using Lines = std::vector<std::string>;
 
 // Pauses land in the driver's timeline, so their place between the requests shows.
 class TimelineSys : public FakeSys {
-public:
+  public:
     explicit TimelineSys(FakeDio& dio) : dio_(dio) {}
     void Usleep(unsigned int usec) override {
         FakeSys::Usleep(usec);
         dio_.Note("sleep:" + std::to_string(usec));
     }
 
-private:
+  private:
     FakeDio& dio_;
 };
 
@@ -31,7 +31,7 @@ std::vector<uint8_t> Sta(const std::vector<_tag_PortData_>& v) {
 }
 
 class DIOTestTest : public ::testing::Test {
-protected:
+  protected:
     // The complete fixture for `nDo` ordinary outputs.
     void WireFixture(int nDo) {
         dev.Wire(1, 1);
@@ -56,12 +56,11 @@ TEST_F(DIOTestTest, CompleteFixturePassesInTheWiredOrder) {
     vDi[6].cSta = 9;  // DI7 has no output: reset and never passed
     EXPECT_EQ(Run(4, 8, 1), 0);
     EXPECT_EQ(dev.Timeline(),
-              Lines({"1:0x01", "sleep:100000", "11:0x01", "10:0x01",
-                     "1:0x02", "sleep:100000", "11:0x02", "10:0x02",
-                     "1:0x03", "sleep:100000", "11:0x03", "10:0x05",
-                     "1:0x04", "sleep:100000", "11:0x04", "10:0x06",
-                     "1:0x81", "11:0x81", "sleep:100000", "10:0x04",
-                     "1:0x82", "11:0x82", "sleep:100000", "10:0x03"}));
+              Lines({"1:0x01",       "sleep:100000", "11:0x01",      "10:0x01",      "1:0x02",
+                     "sleep:100000", "11:0x02",      "10:0x02",      "1:0x03",       "sleep:100000",
+                     "11:0x03",      "10:0x05",      "1:0x04",       "sleep:100000", "11:0x04",
+                     "10:0x06",      "1:0x81",       "11:0x81",      "sleep:100000", "10:0x04",
+                     "1:0x82",       "11:0x82",      "sleep:100000", "10:0x03"}));
     EXPECT_EQ(Sta(vDo), std::vector<uint8_t>(6, 3));
     EXPECT_EQ(Sta(vDi), (std::vector<uint8_t>{3, 3, 3, 3, 3, 3, 0, 0}));
     Lines msgs = log.Messages();
@@ -136,17 +135,15 @@ TEST_F(DIOTestTest, InputsMissingFromTheBoardFailTheirOutputsWithoutBeingRead) {
     EXPECT_EQ(Sta(vDi), (std::vector<uint8_t>{3, 3}));
     EXPECT_EQ(vDi.size(), 2u);
     Lines msgs = log.Messages();
-    EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Write DO3:1 no DI5 to read, Err!"),
-              msgs.end());
-    EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Write SDO2:1 no DI3 to read, Err!"),
-              msgs.end());
+    EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Write DO3:1 no DI5 to read, Err!"), msgs.end());
+    EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Write SDO2:1 no DI3 to read, Err!"), msgs.end());
 }
 
 TEST_F(DIOTestTest, ShortVectorsAreNeverWrittenPast) {
     WireFixture(4);
     vDo.resize(3);
     vDi.resize(3);
-    EXPECT_EQ(Run(4, 8, 1), 0);  // counts larger than the vectors
+    EXPECT_EQ(Run(4, 8, 1), 0);                            // counts larger than the vectors
     EXPECT_EQ(Sta(vDo), (std::vector<uint8_t>{3, 3, 4}));  // DO3 has no DI5 here
     EXPECT_EQ(Sta(vDi), (std::vector<uint8_t>{3, 3, 3}));
     EXPECT_EQ(dev.ArgsOf(VXDIO_RD_DI), (std::vector<unsigned long>{1, 2, 3}));

@@ -14,7 +14,7 @@ using Lines = std::vector<std::string>;
 // Pauses and shell commands land in the driver's timeline, together with whether the device
 // was still open at the long pause.
 class TimelineSys : public FakeSys {
-public:
+  public:
     explicit TimelineSys(FakeDio& dio) : dio_(dio) {}
     void Usleep(unsigned int usec) override {
         FakeSys::Usleep(usec);
@@ -25,12 +25,12 @@ public:
         return FakeSys::System(command);
     }
 
-private:
+  private:
     FakeDio& dio_;
 };
 
 class LEDTestTest : public ::testing::Test {
-protected:
+  protected:
     int Run(uint16_t nLed) { return LEDTestOn(dev.Path().c_str(), nLed, vLed); }
     bool Logged(const std::string& text) const {
         Lines msgs = log.Messages();
@@ -49,12 +49,11 @@ TEST_F(LEDTestTest, SwitchesEachOutputOffThenOnAndTurnsTheLedsOffAfterClosing) {
     Lines expected;
     for (const char* idx : {"0x83", "0x84", "0x85"}) {
         for (const char* code : {"0:", "1:"}) {
-            expected.insert(expected.end(), {std::string(code) + idx, "sleep:100000",
-                                             std::string("11:") + idx});
+            expected.insert(expected.end(),
+                            {std::string(code) + idx, "sleep:100000", std::string("11:") + idx});
         }
     }
-    expected.insert(expected.end(),
-                    {"sleep:300000 closed", "system:echo SOFF=4,5 > /dev/vxdio"});
+    expected.insert(expected.end(), {"sleep:300000 closed", "system:echo SOFF=4,5 > /dev/vxdio"});
     EXPECT_EQ(dev.Timeline(), expected);
     for (const auto& e : vLed) EXPECT_EQ(e.cSta, 3);
     EXPECT_TRUE(Logged("Write SDO3:0 OK!"));

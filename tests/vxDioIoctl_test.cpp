@@ -10,7 +10,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 class ComDioIoctlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(dio.init(dev.Path().c_str(), 1), 0); }
     void TearDown() override { dio.uninit(); }
     // The log without the open report.
@@ -56,8 +56,8 @@ TEST_F(ComDioIoctlTest, EachOperationSendsItsCodeAndTheIndexByValue) {
     EXPECT_EQ(dio.GetDioNum(DIOTYPE_SYSDO), 5);
     EXPECT_EQ(dio.GetDIOSta(17, 0x81), 0);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(dev.Timeline(), Lines({"1:0x03", "11:0x03", "0:0x03", "11:0x03", "10:0x81",
-                                     "10:0x01", "12:0x04", "17:0x81"}));
+    EXPECT_EQ(dev.Timeline(), Lines({"1:0x03", "11:0x03", "0:0x03", "11:0x03", "10:0x81", "10:0x01",
+                                     "12:0x04", "17:0x81"}));
     EXPECT_TRUE(Reports().empty());
 }
 
@@ -76,12 +76,11 @@ TEST_F(ComDioIoctlTest, RefusedRequestsAreReportedAndHandedBack) {
     EXPECT_EQ(dio.GetDioNum(DIOTYPE_DO), -9);
     EXPECT_EQ(dio.GetDIOSta(13, 0x81), -2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(Reports(), Lines({"------Err iret:-5 DOIndex:0x82------",
-                                "------Err iret:-1 DOIndex:0x02------",
-                                "------Err VXDIO_RD_DO:11 iret:-22 DOIndex:0x85------",
-                                "------Err VXDIO_RD_DI:10 iret:-3 DIIndex:0x04------",
-                                "------Err iret:-9 DIOType:2------",
-                                "------Err iret:-2 DIOIndex:129------"}));
+    EXPECT_EQ(Reports(),
+              Lines({"------Err iret:-5 DOIndex:0x82------", "------Err iret:-1 DOIndex:0x02------",
+                     "------Err VXDIO_RD_DO:11 iret:-22 DOIndex:0x85------",
+                     "------Err VXDIO_RD_DI:10 iret:-3 DIIndex:0x04------",
+                     "------Err iret:-9 DIOType:2------", "------Err iret:-2 DIOIndex:129------"}));
 }
 
 TEST_F(ComDioIoctlTest, CountLinesNameTheKindAndAnUnknownKindIsReported) {
@@ -116,6 +115,7 @@ std::string Dump(ComDioIoctl& dio) {
     return testing::internal::GetCapturedStdout();
 }
 
+// clang-format off
 const char kSysGroups[] =
     "**SYSDI1:**iret:0x0000 nCMD:13 DIOIndex:0x81\n"
     "**\xC7\xB0" "2\xD7\xE9SYSDI:**iret:0x0000 nCMD:14 DIOIndex:0x81\n"
@@ -129,6 +129,7 @@ const char kDiFirstGroups[] =
 const char kDoFirstGroups[] =
     "**\xC7\xB0" "2\xD7\xE9" "DO:**iret:0x0000 nCMD:17 DIOIndex:0x01\n"
     "**\xC7\xB0" "3\xD7\xE9" "DO:**iret:0x0000 nCMD:18 DIOIndex:0x01\n";
+// clang-format on
 
 TEST_F(ComDioIoctlTest, DumpPrintsTwoInputGroupsForTwelveAndOneOutputGroupForEight) {
     dev.SetCount(DIOTYPE_DI, 12);
@@ -137,14 +138,16 @@ TEST_F(ComDioIoctlTest, DumpPrintsTwoInputGroupsForTwelveAndOneOutputGroupForEig
     dev.SetCount(DIOTYPE_SYSDO, 2);
     EXPECT_EQ(Dump(dio), std::string("**DI Num=12 DIOType=1\n**DO Num=8 DIOType=2\n"
                                      "**SYSDI Num=1 DIOType=3\n**SYSDO Num=2 DIOType=4\n") +
-                             kSysGroups + "**DI1:**iret:0x0000 nCMD:13 DIOIndex:0x01\n"
-                             "**DI2:**iret:0x0000 nCMD:13 DIOIndex:0x02\n" + kDiFirstGroups +
-                             "**DO1:**iret:0x0000 nCMD:16 DIOIndex:0x01\n" + kDoFirstGroups);
+                             kSysGroups +
+                             "**DI1:**iret:0x0000 nCMD:13 DIOIndex:0x01\n"
+                             "**DI2:**iret:0x0000 nCMD:13 DIOIndex:0x02\n" +
+                             kDiFirstGroups + "**DO1:**iret:0x0000 nCMD:16 DIOIndex:0x01\n" +
+                             kDoFirstGroups);
     std::vector<unsigned long> inputs = dev.ArgsOf(VXDIO_RD_DI);
     EXPECT_EQ(inputs.size(), 13u);
     EXPECT_EQ(inputs.back(), 0x81u);
-    EXPECT_EQ(dev.ArgsOf(VXDIO_RD_DO), (std::vector<unsigned long>{1, 2, 3, 4, 5, 6, 7, 8,
-                                                                   0x81, 0x82}));
+    EXPECT_EQ(dev.ArgsOf(VXDIO_RD_DO),
+              (std::vector<unsigned long>{1, 2, 3, 4, 5, 6, 7, 8, 0x81, 0x82}));
 }
 
 TEST_F(ComDioIoctlTest, DumpWithoutOutputsPrintsNoOutputGroup) {

@@ -25,9 +25,9 @@ TEST(ComDioInit, OpensReportsAndUninitClosesOnce) {
     ASSERT_EQ(dio.init(dev.Path().c_str(), 1), 0);
     int fd = dio.Fd();
     EXPECT_GE(fd, 0);
-    EXPECT_EQ(log.Messages(),
-              std::vector<std::string>{"---------------succ open DIO:" + dev.Path() +
-                                       "---------------"});
+    EXPECT_EQ(
+        log.Messages(),
+        std::vector<std::string>{"---------------succ open DIO:" + dev.Path() + "---------------"});
     dio.uninit();
     EXPECT_EQ(dio.Fd(), -1);
     dio.uninit();  // harmless

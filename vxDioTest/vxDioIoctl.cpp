@@ -10,6 +10,7 @@
 namespace {
 constexpr char kLogModule[] = "vxDioTest/vxDioIoctl";
 
+// clang-format off
 // Labels of the dump, in the GBK code page: "\xC7\xB0" "\xD7\xE9" read "first ... groups".
 constexpr char kLblSysDi1[] = "**SYSDI1:";
 constexpr char kLblSysDi2[] = "**\xC7\xB0" "2\xD7\xE9SYSDI:";
@@ -21,6 +22,7 @@ constexpr char kLblDi2[] = "**\xC7\xB0" "2\xD7\xE9" "DI:";
 constexpr char kLblDi3[] = "**\xC7\xB0" "3\xD7\xE9" "DI:";
 constexpr char kLblDo2[] = "**\xC7\xB0" "2\xD7\xE9" "DO:";
 constexpr char kLblDo3[] = "**\xC7\xB0" "3\xD7\xE9" "DO:";
+// clang-format on
 
 constexpr int kPortsPerGroup = 8;
 // Port 1, or group 1, of the ordinary and of the system ports.
@@ -33,11 +35,16 @@ ComDioIoctl::IoctlFn g_ioctl = RealIoctl;
 // Name of a port kind in the count line; null for a code the driver does not know.
 const char* KindName(int type) {
     switch (type) {
-        case DIOTYPE_DI: return "DI";
-        case DIOTYPE_DO: return "DO";
-        case DIOTYPE_SYSDI: return "SYSDI";
-        case DIOTYPE_SYSDO: return "SYSDO";
-        default: return nullptr;
+        case DIOTYPE_DI:
+            return "DI";
+        case DIOTYPE_DO:
+            return "DO";
+        case DIOTYPE_SYSDI:
+            return "SYSDI";
+        case DIOTYPE_SYSDO:
+            return "SYSDO";
+        default:
+            return nullptr;
     }
 }
 
@@ -46,12 +53,12 @@ int PortsNameable(int count) { return std::clamp(count, 0, DIO_MAX_PORT_NUM); }
 }  // namespace
 
 // Written as a macro so the report's tail names the operation that was refused.
-#define DIO_RETURN_IF_CLOSED()                           \
-    do {                                                 \
-        if (m_fdDio < 0) {                               \
+#define DIO_RETURN_IF_CLOSED()                            \
+    do {                                                  \
+        if (m_fdDio < 0) {                                \
             RTLOG("------Err m_fdDio:%d------", m_fdDio); \
-            return -1;                                   \
-        }                                                \
+            return -1;                                    \
+        }                                                 \
     } while (0)
 
 void ComDioIoctl::SetIoctlFn(IoctlFn fn) { g_ioctl = fn != nullptr ? fn : RealIoctl; }

@@ -11,17 +11,35 @@ void RunTimes::Add(const std::string& name, double secondsPerIteration) {
 
 bool RunTimes::Has(const std::string& name) const { return m_samples.count(name) != 0; }
 
-double RunTimes::Median(const std::string& name) const {
-    auto found = m_samples.find(name);
-    if (found == m_samples.end() || found->second.empty()) return 0;
-    std::vector<double> sorted = found->second;
-    std::sort(sorted.begin(), sorted.end());
-    size_t mid = sorted.size() / 2;
-    if (sorted.size() % 2 == 1) return sorted[mid];
-    return (sorted[mid - 1] + sorted[mid]) / 2;
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    size_t mid = values.size() / 2;
+    if (values.size() % 2 == 1) return values[mid];
+    return (values[mid - 1] + values[mid]) / 2;
 }
 
+double RunTimes::Median(const std::string& name) const {
+    auto found = m_samples.find(name);
+    return found == m_samples.end() ? 0 : devbench::Median(found->second);
+}
+
+namespace {
+RatioRow PairedRow(const RatioPair& pair, const RunTimes& times) {
+    RatioRow row;
+    row.pair = &pair;
+    const std::string ratioKey = RunTimes::CounterKey(pair.subject, kRatioCounter);
+    if (!times.Has(ratioKey)) return row;
+    row.subjectSec = times.Median(RunTimes::CounterKey(pair.subject, kSubjectCounter));
+    row.baselineSec = times.Median(RunTimes::CounterKey(pair.subject, kBaselineCounter));
+    row.ratio = times.Median(ratioKey);
+    row.complete = row.subjectSec > 0 && row.baselineSec > 0;
+    return row;
+}
+}  // namespace
+
 RatioRow MakeRow(const RatioPair& pair, const RunTimes& times) {
+    if (pair.paired) return PairedRow(pair, times);
     RatioRow row;
     row.pair = &pair;
     if (!times.Has(pair.subject) || !times.Has(pair.baseline)) return row;
@@ -63,11 +81,11 @@ std::string FormatRow(const RatioRow& row) {
     char line[320];
     const RatioPair& pair = *row.pair;
     if (!row.complete) {
-        snprintf(line, sizeof line, "%-44s %s\n", pair.label.c_str(), "not measured in this run");
+        snprintf(line, sizeof line, "%-48s %s\n", pair.label.c_str(), "not measured in this run");
         return line;
     }
     std::string per = "/" + pair.item;
-    snprintf(line, sizeof line, "%-44s %14s %14s %10.3g %8.3fx  %s\n", pair.label.c_str(),
+    snprintf(line, sizeof line, "%-48s %14s %14s %10.3g %8.3fx  %s\n", pair.label.c_str(),
              (FormatSeconds(row.subjectSec) + per).c_str(),
              (FormatSeconds(row.baselineSec) + per).c_str(), 1.0 / row.subjectSec, row.ratio,
              Verdict(row).c_str());
@@ -77,10 +95,14 @@ std::string FormatRow(const RatioRow& row) {
 
 std::string FormatTable(const std::vector<RatioPair>& pairs, const RunTimes& times) {
     char heading[256];
-    snprintf(heading, sizeof heading, "%-44s %14s %14s %10s %9s  %s\n", "figure (median of runs)",
+    snprintf(heading, sizeof heading, "%-48s %14s %14s %10s %9s  %s\n", "figure (median of runs)",
              "subject", "baseline", "subject/s", "ratio", "goal");
     std::string table = heading;
-    for (const RatioPair& pair : pairs) table += FormatRow(MakeRow(pair, times));
+    for (const RatioPair& pair : pairs) {
+        RatioRow row = MakeRow(pair, times);
+        bool anyRan = times.Has(pair.subject) || times.Has(pair.baseline);
+        if (row.complete || anyRan) table += FormatRow(row);
+    }
     return table;
 }
 

@@ -9,14 +9,23 @@
 
 namespace devbench {
 
+// Counters of a benchmark that times subject and baseline itself, pairwise: seconds per item
+// of each, and the median of the per-iteration ratios.
+inline constexpr char kSubjectCounter[] = "subject_s";
+inline constexpr char kBaselineCounter[] = "baseline_s";
+inline constexpr char kRatioCounter[] = "ratio";
+
+double Median(std::vector<double> values);  // 0 for none
+
 struct RatioPair {
     std::string label;
-    std::string subject;   // benchmark name
-    std::string baseline;  // benchmark name
+    std::string subject;   // benchmark name (with `paired`: the benchmark that times both)
+    std::string baseline;  // benchmark name (unused with `paired`)
     int itemsPerIteration = 1;
     std::string item;      // what one item is: "line", "load", ...
     double goalAtMost = 0;  // 0: no goal
     bool goalStrict = false;  // the ratio must stay below goalAtMost ("faster than")
+    bool paired = false;      // times and ratio come from the subject's counters
 };
 
 struct RatioRow {
@@ -27,10 +36,14 @@ struct RatioRow {
     double ratio = 0;
 };
 
-// Median seconds per iteration of every repetition seen, by benchmark name.
+// Seconds per iteration of every repetition seen, by benchmark name, and the paired counters
+// as "<name>:<counter>".
 class RunTimes {
 public:
     void Add(const std::string& name, double secondsPerIteration);
+    static std::string CounterKey(const std::string& name, const std::string& counter) {
+        return name + ":" + counter;
+    }
     bool Has(const std::string& name) const;
     double Median(const std::string& name) const;  // 0 when never added
 

@@ -68,3 +68,35 @@ TEST(FormatSeconds, PicksAUnitWithThreeSignificantDigits) {
 
 }  // namespace
 }  // namespace devbench
+
+namespace devbench {
+namespace {
+
+TEST(RatioRows, PairedRowsTakeTheMedianOfTheirOwnCounters) {
+    RunTimes times;
+    const std::string name = "log_vs_bare";
+    times.Add(name, 1.0);
+    for (double r : {1.1, 5.0, 1.2}) times.Add(RunTimes::CounterKey(name, kRatioCounter), r);
+    for (double s : {7e-6, 8e-6, 9e-6}) times.Add(RunTimes::CounterKey(name, kSubjectCounter), s);
+    for (double s : {6e-6, 6e-6, 7e-6}) times.Add(RunTimes::CounterKey(name, kBaselineCounter), s);
+    RatioPair pair{"paired", name, "", 1, "line", 1.3, false};
+    pair.paired = true;
+    RatioRow row = MakeRow(pair, times);
+    ASSERT_TRUE(row.complete);
+    EXPECT_DOUBLE_EQ(row.ratio, 1.2) << "the median ratio, not the ratio of the medians";
+    EXPECT_DOUBLE_EQ(row.subjectSec, 8e-6);
+    EXPECT_DOUBLE_EQ(row.baselineSec, 6e-6);
+}
+
+TEST(RatioTable, LeavesOutPairsOfWhichNothingRan) {
+    RunTimes times;
+    times.Add("a", 1.0);
+    std::string table = FormatTable({{"half", "a", "b", 1, "x", 0, false},
+                                     {"filtered away", "c", "d", 1, "x", 0, false}},
+                                    times);
+    EXPECT_NE(table.find("half"), std::string::npos);
+    EXPECT_EQ(table.find("filtered away"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace devbench

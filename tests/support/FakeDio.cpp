@@ -59,10 +59,16 @@ int FakeDio::Answer(unsigned long code, unsigned long arg) {
     }
     switch (code) {
         case VXDIO_SET_DO_OFF:
-        case VXDIO_SET_DO_ON: outputs_[arg] = static_cast<int>(code); return 0;
-        case VXDIO_RD_DO: return outputs_[arg];
-        case VXDIO_RD_DI: return wires_.count(arg) != 0 ? outputs_[wires_[arg]] : 0;
-        case VXDIO_GET_NUM: return counts_[static_cast<int>(arg)];
-        default: return 0;
+        case VXDIO_SET_DO_ON:
+            outputs_[arg] = static_cast<int>(code);
+            return 0;
+        case VXDIO_RD_DO:
+            return outputs_[arg];
+        case VXDIO_RD_DI:
+            return wires_.count(arg) != 0 ? outputs_[wires_[arg]] : 0;
+        case VXDIO_GET_NUM:
+            return counts_[static_cast<int>(arg)];
+        default:
+            return 0;
     }
 }

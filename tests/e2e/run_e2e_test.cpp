@@ -1,0 +1,168 @@
+// Whole runs on the bench: the cycles and their tallies, the analogue inputs, the result
+// document and the verdict.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "bench_run.h"
+#include "run_checks.h"
+
+namespace {
+#define E2E_SUITE(Name, scenario, ...)                                                   \
+    class Name : public ::testing::Test {                                                \
+    protected:                                                                           \
+        static void SetUpTestSuite() {                                                   \
+            run = new e2e::BenchRun(e2e::RunScenario(scenario, {__VA_ARGS__}, #Name));   \
+        }                                                                                \
+        static void TearDownTestSuite() { delete run; }                                  \
+        static e2e::BenchRun* run;                                                       \
+    };                                                                                   \
+    e2e::BenchRun* Name::run = nullptr
+
+E2E_SUITE(StandardRun, "standard", "Cnt=2");
+E2E_SUITE(FiveCycles, "standard", "Cnt=5");
+E2E_SUITE(AdcBoundaries, "adc-boundaries");
+E2E_SUITE(AdcSevenInputs, "adc-seven-inputs");
+E2E_SUITE(BigDioBoard, "dio-120", "Cnt=1");
+
+// Every "<family>-<n>...:Test Succ Cnt s,Error Cnt e" line of the summary.
+struct Tally {
+    std::string port;
+    int succ;
+    int err;
+};
+std::vector<Tally> Tallies(const e2e::BenchRun& run) {
+    static const std::regex kLine(R"((.*)Test Succ Cnt (\d+),Error Cnt (\d+))");
+    std::vector<Tally> out;
+    std::smatch m;
+    for (const std::string& message : run.Messages()) {
+        if (std::regex_match(message, m, kLine)) {
+            out.push_back({m[1], std::stoi(m[2]), std::stoi(m[3])});
+        }
+    }
+    return out;
+}
+
+std::vector<int> SectionPorts(const nlohmann::json& doc, const std::string& name) {
+    std::vector<int> out;
+    for (const auto& section : doc["logDate"]) {
+        if (section["name"] != name) continue;
+        for (const auto& port : section["info"]) out.push_back(port["port"]);
+    }
+    return out;
+}
+
+nlohmann::json ParsedDocument(const e2e::BenchRun& run) {
+    return nlohmann::json::parse(run.record["result_document"].get<std::string>(), nullptr, false);
+}
+}  // namespace
+
+TEST_F(StandardRun, PassesWithTheExpectedDocument) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    EXPECT_EQ(0, run->ToolExitCode());
+    EXPECT_EQ(1, e2e::CountMessages(*run, "iTestSta:0"));
+    EXPECT_EQ(1, e2e::CountMessages(*run, "Test Q7 OK!!!"));
+    auto want = e2e::ReadExpectations(
+        "standard_document.txt", {{"HOST", "bench1"}, {"DATETIME", e2e::LogValue(*run, "DateTime:")}});
+    ASSERT_EQ(1u, want.size());
+    EXPECT_EQ(want[0], run->record["result_document"]);
+}
+
+TEST_F(StandardRun, TwoCyclesWithLabelsInOrder) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    for (int cycle = 1; cycle <= 2; ++cycle) {
+        std::string n = std::to_string(cycle);
+        std::vector<std::string> labels = {"-----Try Test " + n + "-----",
+                                           "****Try Test USB " + n + "*****"};
+        EXPECT_GE(e2e::FindSequence(run->Messages(), labels), 0) << n;
+        for (const char* family : {"DIO", "RS232", "ADC", "SDO"}) {
+            EXPECT_EQ(1, e2e::CountMessages(*run, std::string("****Try Test ") + family + " " + n +
+                                                      "*****"));
+        }
+    }
+    EXPECT_EQ(0, e2e::CountMessages(*run, "-----Try Test 3-----"));
+}
+
+TEST_F(StandardRun, SummaryLinesInFamilyOrderWithLedNumbering) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    auto tallies = Tallies(*run);
+    std::vector<std::string> ports;
+    for (const auto& t : tallies) ports.push_back(t.port);
+    std::vector<std::string> want = {"USB-1:", "USB-2:"};
+    for (int i = 1; i <= 5; ++i) want.push_back("RS232-" + std::to_string(i) + ":");
+    for (const char* v : {"NO", "NC"}) {
+        for (int i = 1; i <= 6; ++i) want.push_back("DO-" + std::to_string(i) + ":" + v + " ");
+    }
+    for (const char* v : {"NO", "NC"}) {
+        for (int i = 1; i <= 6; ++i) want.push_back("DI-" + std::to_string(i) + ":" + v + " ");
+    }
+    for (int i = 1; i <= 4; ++i) want.push_back("AI-" + std::to_string(i) + ":");
+    for (const char* led : {"Led-0[Beep]:", "Led-2[D3]:", "Led-1[D2]:"}) want.push_back(led);
+    EXPECT_EQ(want, ports);
+    for (const auto& t : tallies) {
+        EXPECT_EQ(2, t.succ) << t.port;
+        EXPECT_EQ(0, t.err) << t.port;
+    }
+}
+
+TEST_F(StandardRun, NoBeeperAlertWithBothSticks) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    auto before = e2e::WithoutBlink(e2e::CommandsBeforeFirstIoctl(*run));
+    EXPECT_TRUE(before.empty()) << before.size() << " commands before the first DIO request";
+    EXPECT_EQ(2, e2e::CountMessages(*run, "USB Dev Cnt:2"));
+}
+
+TEST_F(FiveCycles, EveryTallyAddsUpToFive) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    EXPECT_EQ(1, e2e::CountMessages(*run, "-----Try Test 5-----"));
+    EXPECT_EQ(0, e2e::CountMessages(*run, "-----Try Test 6-----"));
+    auto tallies = Tallies(*run);
+    ASSERT_EQ(38u, tallies.size());
+    for (const auto& t : tallies) EXPECT_EQ(5, t.succ + t.err) << t.port;
+    EXPECT_EQ(0, run->ToolExitCode());
+}
+
+TEST_F(AdcBoundaries, WindowEdgesAndZero) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    for (const char* line :
+         {"AI1: nDatRead=1855 nValTmp=149 Err!", "AI2: nDatRead=1856 nValTmp=150 OK!",
+          "AI3: nDatRead=2115 nValTmp=170 OK!", "AI4: nDatRead=2116 nValTmp=171 Err!",
+          "Err nDatRead:0"}) {
+        EXPECT_EQ(1, e2e::CountMessages(*run, line)) << line;
+    }
+    auto doc = ParsedDocument(*run);
+    ASSERT_FALSE(doc.is_discarded());
+    EXPECT_EQ((std::vector<int>{0, 1, 1, 0, 0}), SectionPorts(doc, "ADC"));
+    EXPECT_EQ(1, e2e::CountMessages(*run, "Test Q7 Err!!!"));
+    EXPECT_EQ(0, run->ToolExitCode());
+}
+
+TEST_F(AdcSevenInputs, ChannelsSixAndSevenAreSkipped) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    std::vector<std::string> reads;
+    for (const std::string& m : run->Messages()) {
+        if (m.rfind("cat /sys/bus/iio/devices/iio:device0/in_voltage", 0) == 0) reads.push_back(m);
+    }
+    std::vector<std::string> want;
+    for (int ch : {1, 2, 3, 4, 5, 8, 9}) {
+        want.push_back("cat /sys/bus/iio/devices/iio:device0/in_voltage" + std::to_string(ch) +
+                       "_raw...");
+    }
+    EXPECT_EQ(want, reads);
+    EXPECT_EQ(1, e2e::CountMessages(*run, "AI8: nDatRead=2048 nValTmp=165 OK!"));
+    auto doc = ParsedDocument(*run);
+    EXPECT_EQ(std::vector<int>(7, 1), SectionPorts(doc, "ADC"));
+}
+
+TEST_F(BigDioBoard, DocumentIsCompleteAndValid) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    EXPECT_EQ("@:DO Cnt:120", "@:DO Cnt:" + e2e::LogValue(*run, "@:DO Cnt:"));
+    auto doc = ParsedDocument(*run);
+    ASSERT_FALSE(doc.is_discarded()) << run->record["result_document"];
+    EXPECT_EQ(120u, SectionPorts(doc, "DO").size());
+    EXPECT_EQ(120u, SectionPorts(doc, "DI").size());
+    EXPECT_EQ(3u, SectionPorts(doc, "LED").size());
+    std::string text = run->record["result_document"];
+    EXPECT_GT(text.size(), 1024u);
+    EXPECT_EQ("]} ]}", text.substr(text.size() - 5));
+}
