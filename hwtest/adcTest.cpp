@@ -9,6 +9,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "ADCTest";
 constexpr int kCmdSize = 256;
 constexpr int kCmdCleared = 64;
 constexpr int kLineSize = 1024;
@@ -19,17 +21,17 @@ constexpr int kWindowHigh = 170;
 
 void JudgeReading(int channel, int nDatRead, _tag_PortData_& entry) {
     if (nDatRead <= 0) {
-        RTLOG("Err nDatRead:%d", nDatRead);
+        RTLOG_FROM(kLogRoutine, "Err nDatRead:%d", nDatRead);
         entry.cSta = 0;
         return;
     }
     int nValTmp = AdcHundredthsOfVolt(nDatRead);
     if (nValTmp >= kWindowLow && nValTmp <= kWindowHigh) {
         entry.cSta = STA_PASS;
-        RTLOG("AI%d: nDatRead=%d nValTmp=%d OK!", channel, nDatRead, nValTmp);
+        RTLOG_FROM(kLogRoutine, "AI%d: nDatRead=%d nValTmp=%d OK!", channel, nDatRead, nValTmp);
     } else {
         entry.cSta = 0;
-        RTLOG("AI%d: nDatRead=%d nValTmp=%d Err!", channel, nDatRead, nValTmp);
+        RTLOG_FROM(kLogRoutine, "AI%d: nDatRead=%d nValTmp=%d Err!", channel, nDatRead, nValTmp);
     }
 }
 }  // namespace
@@ -51,10 +53,10 @@ int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
         int channel = AdcChannelOf(j);
         memset(cmd, 0, kCmdCleared);
         snprintf(cmd, sizeof cmd, hw::kCmdReadAdcFmt, channel);
-        RTLOG("%s...", cmd);
+        RTLOG_FROM(kLogRoutine, "%s...", cmd);
         FILE* pipe = Sys().Popen(cmd, "r");
         if (pipe == nullptr) {
-            RTLOG("popen %s error!", cmd);
+            RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
             return -1;
         }
         memset(line, 0, sizeof line);

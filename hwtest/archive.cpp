@@ -14,6 +14,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "RecordhwTest";
 constexpr char kVerdictOk[] = "OK";
 constexpr char kVerdictErr[] = "ERR";
 
@@ -32,12 +34,12 @@ void WriteAll(int fd, const char* path, const char* szJson, int nLen) {
     while (done < nLen) {
         ssize_t n = write(fd, szJson + done, static_cast<size_t>(nLen - done));
         if (n <= 0) {
-            RTLOG("write:%s error!!!", szJson);
+            RTLOG_FROM(kLogRoutine, "write:%s error!!!", szJson);
             return;
         }
         done += static_cast<int>(n);
     }
-    RTLOG("write %s ok:%s !!!", path, szJson);
+    RTLOG_FROM(kLogRoutine, "write %s ok:%s !!!", path, szJson);
 }
 }  // namespace
 
@@ -92,7 +94,7 @@ int RecordhwTestTo(const char* path, char* szJson, int nLen) {
     nLen += 2;
     int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
-        RTLOG("open file:%s error!!!", path);
+        RTLOG_FROM(kLogRoutine, "open file:%s error!!!", path);
         TestEndTips(-2);
         return -1;
     }

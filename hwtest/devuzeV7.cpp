@@ -28,6 +28,8 @@ const char* filename = hw::kLogFile;
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "main";
 constexpr int kTextSize = 256;
 constexpr int kShortCmdSize = 64;
 constexpr unsigned kStartPauseUs = 200000;
@@ -88,7 +90,7 @@ void TakeOverBoard() {
 }
 
 int FailStartUp(RunState& run) {
-    RTLOG("Err Get Port Info!!!");
+    RTLOG_FROM(kLogRoutine, "Err Get Port Info!!!");
     RecordDocument(run.doc);
     mvLogFileName(run.szHost, run.szTime, g_szimx6ullID, kSetUpFailure);
     TestEndTips(kSetUpFailure);
@@ -99,11 +101,11 @@ void FinishRun(RunState& run, int iPortSelect) {
     int iTestSta = AppendDocSections(run.doc, iPortSelect, vxPortInfo);
     ClearPortEntries(vxPortInfo);
     RecordDocument(run.doc);
-    RTLOG("iTestSta:%d", iTestSta);
+    RTLOG_FROM(kLogRoutine, "iTestSta:%d", iTestSta);
     if (iTestSta != 0) {
-        RTLOG("Test Q7 Err!!!");
+        RTLOG_FROM(kLogRoutine, "Test Q7 Err!!!");
     } else {
-        RTLOG("Test Q7 OK!!!");
+        RTLOG_FROM(kLogRoutine, "Test Q7 OK!!!");
     }
     mvLogFileName(run.szHost, run.szTime, g_szimx6ullID, iTestSta);
     Sys().Usleep(kEndPauseUs);

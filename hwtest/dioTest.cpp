@@ -9,6 +9,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "DIOTest";
 constexpr int kDioOpenMode = 1;
 constexpr unsigned kSettleUs = 100000;
 constexpr uint8_t kStaFail = STA_RECV_ERR;
@@ -48,10 +50,10 @@ void CheckInput(DioPass& p, int k, int s, int d) {
     if (v == s) {
         SetSta(p.vDo, k - 1, STA_PASS);
         SetSta(p.vDi, d - 1, STA_PASS);
-        RTLOG("Write DO%d:%d Read DI%d:%d OK!", k, s, d, v);
+        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Read DI%d:%d OK!", k, s, d, v);
     } else {
         SetSta(p.vDi, d - 1, kStaFail);
-        RTLOG("Write DO%d:%d Read DI%d:%d Err!", k, s, d, v);
+        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Read DI%d:%d Err!", k, s, d, v);
     }
 }
 
@@ -59,21 +61,21 @@ void TestOutput(DioPass& p, int k) {
     uint8_t index = static_cast<uint8_t>(k);
     int r = WriteLevel(p.dio, index, p.iLevel);
     if (r < 0) {
-        RTLOG("Write DO%d:%d Err!", k, r);
+        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Err!", k, r);
         return;
     }
     Sys().Usleep(kSettleUs);
     int s = p.dio.GetDOSta(index);
     if (s != p.iLevel) {
-        RTLOG("Write DO%d:%d Err!", k, p.iLevel);
+        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Err!", k, p.iLevel);
         return;
     }
     SetSta(p.vDo, k - 1, STA_PASS);
-    RTLOG("Write DO%d:%d OK!", k, p.iLevel);
+    RTLOG_FROM(kLogRoutine, "Write DO%d:%d OK!", k, p.iLevel);
     int d = PairedInput(k);
     if (!HasInput(p, d)) {
         SetSta(p.vDo, k - 1, kStaFail);
-        RTLOG("Write DO%d:%d no DI%d to read, Err!", k, s, d);
+        RTLOG_FROM(kLogRoutine, "Write DO%d:%d no DI%d to read, Err!", k, s, d);
         return;
     }
     CheckInput(p, k, s, d);
@@ -85,11 +87,11 @@ void CheckSysInput(DioPass& p, int j, int s, int d) {
     if (v == s) {
         SetSta(p.vDo, entry, STA_PASS);
         SetSta(p.vDi, d - 1, STA_PASS);
-        RTLOG("Write SDO%d:%d Read DI%d:%d OK!", j, s, d, v);
+        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Read DI%d:%d OK!", j, s, d, v);
     } else {
         SetSta(p.vDi, d - 1, kStaFail);
         SetSta(p.vDo, entry, kStaFail);
-        RTLOG("Write SDO%d:%d Read DI%d:%d Err!", j, s, d, v);
+        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Read DI%d:%d Err!", j, s, d, v);
     }
 }
 
@@ -99,21 +101,21 @@ void TestSysOutput(DioPass& p, int j) {
     uint8_t index = static_cast<uint8_t>(DIO_SYS_PORT | j);
     int r = WriteLevel(p.dio, index, p.iLevel);
     if (r < 0) {
-        RTLOG("Write SDO%d:%d Err!", j, r);
+        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Err!", j, r);
         return;
     }
     int s = p.dio.GetDOSta(index);
     if (s != p.iLevel) {
-        RTLOG("Write SDO%d:%d Err!", j, p.iLevel);
+        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Err!", j, p.iLevel);
         return;
     }
     SetSta(p.vDo, p.nDoCnt + j - 1, STA_PASS);
-    RTLOG("Write SDO%d:%d!", j, p.iLevel);
+    RTLOG_FROM(kLogRoutine, "Write SDO%d:%d!", j, p.iLevel);
     Sys().Usleep(kSettleUs);
     int d = SysPairedInput(j);
     if (!HasInput(p, d)) {
         SetSta(p.vDo, p.nDoCnt + j - 1, kStaFail);
-        RTLOG("Write SDO%d:%d no DI%d to read, Err!", j, s, d);
+        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d no DI%d to read, Err!", j, s, d);
         return;
     }
     CheckSysInput(p, j, s, d);
@@ -124,7 +126,7 @@ int DIOTestOn(const char* path, uint16_t nDoCnt, uint16_t nDiCnt, int iLevel,
               std::vector<_tag_PortData_>& vDoPort, std::vector<_tag_PortData_>& vDiPort) {
     ComDioIoctl dio;
     if (dio.init(path, kDioOpenMode) != 0) {
-        RTLOG("#######Err OpenDio:%s##", path);
+        RTLOG_FROM(kLogRoutine, "#######Err OpenDio:%s##", path);
         return -1;
     }
     ResetEntries(vDoPort, static_cast<size_t>(nDoCnt) + kSysOutputs);

@@ -9,6 +9,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "initPortInfo";
 constexpr int kLineSize = 1024;
 constexpr int kCmdSize = 256;
 // A key line must hold more than the key and its line end to list any channel.
@@ -20,7 +22,7 @@ int ReadCount(const char* cmd, char* cmdBuf, uint16_t& count) {
     snprintf(cmdBuf, kCmdSize, "%s", cmd);
     FILE* pipe = Sys().Popen(cmdBuf, "r");
     if (pipe == nullptr) {
-        RTLOG("popen %s error!", cmdBuf);
+        RTLOG_FROM(kLogRoutine, "popen %s error!", cmdBuf);
         return -1;
     }
     char line[kLineSize];
@@ -60,7 +62,7 @@ void CountDioConf(FILE* conf, uint16_t& cntDI, uint16_t& cntDO) {
 
 int initPortInfo(_tag_VxPortInfo_* pPortInfo) {
     if (pPortInfo == nullptr) {
-        RTLOG("pPortInfo==NULL error!");
+        RTLOG_FROM(kLogRoutine, "pPortInfo==NULL error!");
         return -1;
     }
     char cmdBuf[kCmdSize];
@@ -68,7 +70,7 @@ int initPortInfo(_tag_VxPortInfo_* pPortInfo) {
     if (ReadCount(hw::kCmdCountRs232, cmdBuf, pPortInfo->cntRS232) < 0) return -1;
     FILE* conf = fopen(hw::kDioConf, "r");
     if (conf == nullptr) {
-        RTLOG("popen %s error!", cmdBuf);
+        RTLOG_FROM(kLogRoutine, "popen %s error!", cmdBuf);
         return -1;
     }
     CountDioConf(conf, pPortInfo->cntDI, pPortInfo->cntDO);

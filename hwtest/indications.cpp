@@ -15,6 +15,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "sig_handler";
 constexpr long kTickNs = 100L * 1000 * 1000;
 constexpr int kTicksPerBlink = 3;
 constexpr int kTickWrap = 300;
@@ -181,12 +183,12 @@ bool HandlePendingSignal() {
     int signum = g_pendingSignal;
     if (signum == SIGINT || signum == SIGTERM) {
         Sys().Usleep(kSignalSettleUs);
-        RTLOG("Received signal SIGINT[%d]", SIGINT);
+        RTLOG_FROM(kLogRoutine, "Received signal SIGINT[%d]", SIGINT);
         Sys().System(StrPrintf(hw::kCmdDioOnFmt, kBeeper, hw::kDioDevice).c_str());
         LedsOff();
         signal(SIGINT, SIG_DFL);
     } else {
-        RTLOG("Received signal unknow[%d]", signum);
+        RTLOG_FROM(kLogRoutine, "Received signal unknow[%d]", signum);
     }
     return true;
 }

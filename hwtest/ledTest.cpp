@@ -10,6 +10,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "LEDTest";
 constexpr int kDioOpenMode = 1;
 constexpr unsigned kSettleUs = 100000;
 constexpr unsigned kBeforeLedsOffUs = 300000;
@@ -26,17 +28,17 @@ void SwitchAndCheck(ComDioIoctl& dio, int m, int v, std::vector<_tag_PortData_>&
     uint8_t index = static_cast<uint8_t>(DIO_SYS_PORT | m);
     int r = v == 0 ? dio.SetDOOFF(index) : dio.SetDOOutput(index);
     if (r < 0) {
-        RTLOG("Write SDO%d:%d Err!", m, r);
+        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Err!", m, r);
         return;
     }
     Sys().Usleep(kSettleUs);
     if (dio.GetDOSta(index) != v) {
-        RTLOG("Write SDO%d:%d Err!", m, v);
+        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Err!", m, v);
         return;
     }
     size_t entry = static_cast<size_t>(m - kBeeperSdo);
     if (entry < vLedPort.size()) vLedPort[entry].cSta |= STA_PASS;
-    RTLOG("Write SDO%d:%d OK!", m, v);
+    RTLOG_FROM(kLogRoutine, "Write SDO%d:%d OK!", m, v);
 }
 
 void SwitchLedsOff() {
@@ -49,7 +51,7 @@ void SwitchLedsOff() {
 int LEDTestOn(const char* path, uint16_t nLedCnt, std::vector<_tag_PortData_>& vLedPort) {
     ComDioIoctl dio;
     if (dio.init(path, kDioOpenMode) != 0) {
-        RTLOG("#######Err OpenDio:%s##", path);
+        RTLOG_FROM(kLogRoutine, "#######Err OpenDio:%s##", path);
         return -1;
     }
     ResetEntries(vLedPort, nLedCnt);

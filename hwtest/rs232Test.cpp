@@ -18,6 +18,8 @@ char msgrecv[256 + 1];
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "RS232Test";
 constexpr uint16_t kMsgLen = sizeof msgsend;
 constexpr int kRecvLen = 256;
 constexpr unsigned kEchoWaitUs = 300000;
@@ -45,11 +47,11 @@ void SetBits(_tag_PortData_& port, uint8_t clear, uint8_t set) {
 int OpenConfigured(const char* path) {
     const int fd = serial::OpenPort(path);
     if (fd < 1) {
-        RTLOG("open Port:%s Err!!!", path);
+        RTLOG_FROM(kLogRoutine, "open Port:%s Err!!!", path);
         return 0;
     }
     if (set_opt(fd, 115200, 8, 'n', 1, 'N') < 0) {
-        RTLOG("set_opt Port:%s Err!!!", path);
+        RTLOG_FROM(kLogRoutine, "set_opt Port:%s Err!!!", path);
         close(fd);
         return 0;
     }
@@ -74,10 +76,10 @@ void CheckOwnEcho(Side& sender, uint8_t clearOnEcho) {
     const int iread = ReadMessage(sender.port.fdPort);
     if (PatternReceived()) {
         SetBits(sender.port, clearOnEcho, STA_RECV_ERR);
-        RTLOG("Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s", sender.num,
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s", sender.num,
               msgsend, sender.num, iread, msgrecv);
     } else {
-        RTLOG("Write RS232-%d msgSend:%s,Read RS232-%d iread:%d msg: %s", sender.num, msgsend,
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d iread:%d msg: %s", sender.num, msgsend,
               sender.num, iread, msgrecv);
     }
 }
@@ -85,12 +87,12 @@ void CheckOwnEcho(Side& sender, uint8_t clearOnEcho) {
 void CheckPartner(const Side& sender, Side& receiver) {
     const int iread = ReadMessage(receiver.port.fdPort);
     if (PatternReceived()) {
-        RTLOG("Write RS232-%d msgSend:%s,Read RS232-%d OK! iread:%d msg: %s", sender.num, msgsend,
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d OK! iread:%d msg: %s", sender.num, msgsend,
               receiver.num, iread, msgrecv);
         SetBits(receiver.port, STA_RECV_ERR, STA_RECV_OK);
     } else {
         SetBits(receiver.port, STA_RECV_OK, STA_RECV_ERR);
-        RTLOG("Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s", sender.num,
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s", sender.num,
               msgsend, receiver.num, iread, msgrecv);
     }
 }
@@ -100,7 +102,7 @@ bool FirstHalf(Side& a, Side& b) {
     const int iwrite = SendPattern(a.port.fdPort);
     if (iwrite < kMsgLen) {
         SetBits(a.port, STA_SEND_OK, STA_SEND_ERR);
-        RTLOG("Write RS232-%d msgSend:%s,Err! iwrite=%d", a.num, msgsend, iwrite);
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Err! iwrite=%d", a.num, msgsend, iwrite);
         return false;
     }
     SetBits(a.port, STA_SEND_ERR, STA_SEND_OK);
@@ -116,7 +118,7 @@ void SecondHalf(Side& a, Side& b) {
     const int iwrite = SendPattern(b.port.fdPort);
     if (iwrite < kMsgLen) {
         SetBits(b.port, STA_SEND_OK, STA_SEND_ERR);
-        RTLOG("Err Write RS232-%d msgSend:%s iwrite=%d", b.num, msgsend, iwrite);
+        RTLOG_FROM(kLogRoutine, "Err Write RS232-%d msgSend:%s iwrite=%d", b.num, msgsend, iwrite);
         return;
     }
     SetBits(b.port, STA_SEND_ERR, STA_SEND_OK);
@@ -127,7 +129,7 @@ void SecondHalf(Side& a, Side& b) {
 
 void ExchangePair(std::vector<_tag_PortData_>& vecPort, int first, int nCnt) {
     if (first + 1 >= nCnt) {
-        RTLOG("RS232-%d has no partner, not tested!!!", first + 1);
+        RTLOG_FROM(kLogRoutine, "RS232-%d has no partner, not tested!!!", first + 1);
         return;
     }
     if (vecPort[first].fdPort == 0) return;

@@ -8,6 +8,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "main";
 constexpr const char* kCntKeys[] = {"Cnt=", "cnt=", "Cnt:", "cnt:"};
 constexpr const char* kFpcKeys[] = {"FPC=", "Fpc=", "FPC:", "Fpc:"};
 constexpr char kStars[] = "******************************************";
@@ -56,15 +58,15 @@ void FormatTimeStamp(time_t when, char* buf, size_t size) {
 }
 
 void WriteLogHeader(const RunIdentity& id) {
-    RTLOG("%s %s", id.program, id.argText);
-    RTLOG("%s", kStars);
-    RTLOG("hostname:%s", id.host);
-    RTLOG("DateTime:%s", id.timeStamp);
-    RTLOG("Build:%s %s", __DATE__, __TIME__);
-    RTLOG("Version:%s", hw::kVersion);
-    RTLOG("TestMode:%d", id.testMode);
-    RTLOG("iMx6ull:%s", id.chipId);
-    RTLOG("%s", kStars);
+    RTLOG_FROM(kLogRoutine, "%s %s", id.program, id.argText);
+    RTLOG_FROM(kLogRoutine, "%s", kStars);
+    RTLOG_FROM(kLogRoutine, "hostname:%s", id.host);
+    RTLOG_FROM(kLogRoutine, "DateTime:%s", id.timeStamp);
+    RTLOG_FROM(kLogRoutine, "Build:%s %s", __DATE__, __TIME__);
+    RTLOG_FROM(kLogRoutine, "Version:%s", hw::kVersion);
+    RTLOG_FROM(kLogRoutine, "TestMode:%d", id.testMode);
+    RTLOG_FROM(kLogRoutine, "iMx6ull:%s", id.chipId);
+    RTLOG_FROM(kLogRoutine, "%s", kStars);
 }
 
 void FixCounts(_tag_VxPortInfo_& info, int testMode) {
@@ -77,14 +79,14 @@ void FixCounts(_tag_VxPortInfo_& info, int testMode) {
 }
 
 void WriteCountLines(int nTestCnt, int iPortSelect, const _tag_VxPortInfo_& info) {
-    RTLOG("@:nTestCnt:%d", nTestCnt);
-    RTLOG("@:iPortSelect:%d", iPortSelect);
-    RTLOG("***Load Port Info:***");
-    RTLOG("@:RS485 Cnt:%d", info.cntRS485);
-    RTLOG("@:RS232 Cnt:%d", info.cntRS232);
-    RTLOG("@:DO Cnt:%d", info.cntDO);
-    RTLOG("@:DI Cnt:%d", info.cntDI);
-    RTLOG("@:AI Cnt:%d", info.cntAI);
-    RTLOG("@:cntUSB Cnt:%d", info.cntUSB);
-    RTLOG("@:cntLED Cnt:%d", info.cntLED);
+    RTLOG_FROM(kLogRoutine, "@:nTestCnt:%d", nTestCnt);
+    RTLOG_FROM(kLogRoutine, "@:iPortSelect:%d", iPortSelect);
+    RTLOG_FROM(kLogRoutine, "***Load Port Info:***");
+    RTLOG_FROM(kLogRoutine, "@:RS485 Cnt:%d", info.cntRS485);
+    RTLOG_FROM(kLogRoutine, "@:RS232 Cnt:%d", info.cntRS232);
+    RTLOG_FROM(kLogRoutine, "@:DO Cnt:%d", info.cntDO);
+    RTLOG_FROM(kLogRoutine, "@:DI Cnt:%d", info.cntDI);
+    RTLOG_FROM(kLogRoutine, "@:AI Cnt:%d", info.cntAI);
+    RTLOG_FROM(kLogRoutine, "@:cntUSB Cnt:%d", info.cntUSB);
+    RTLOG_FROM(kLogRoutine, "@:cntLED Cnt:%d", info.cntLED);
 }

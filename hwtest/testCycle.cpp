@@ -14,6 +14,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "main";
 constexpr char kStars[] = "******************************************";
 constexpr unsigned kBeforeCyclesUs = 200000;
 constexpr unsigned kAfterTimerUs = 50000;
@@ -33,28 +35,28 @@ void RunDioPass(int iLevel, _tag_VxPortInfo_& info, std::vector<_tag_TestSta_>& 
 }
 
 void RunOneCycle(int nCycle, int iPortSelect, _tag_VxPortInfo_& info) {
-    RTLOG("-----Try Test %d-----", nCycle);
-    RTLOG("****Try Test USB %d*****", nCycle);
+    RTLOG_FROM(kLogRoutine, "-----Try Test %d-----", nCycle);
+    RTLOG_FROM(kLogRoutine, "****Try Test USB %d*****", nCycle);
     USBTFTest(info.cntUSB, info.vecUSB);
     LogTestDat(info.cntUSB, info.vecUSB, info.staUSB);
     if (iPortSelect & kSelectDio) {
-        RTLOG("****Try Test DIO %d*****", nCycle);
+        RTLOG_FROM(kLogRoutine, "****Try Test DIO %d*****", nCycle);
         RunDioPass(kLevelOff, info, info.staDO_NO, info.staDI_NO);
         RunDioPass(kLevelOn, info, info.staDO_NC, info.staDI_NC);
     }
     if (iPortSelect & kSelectRs232) {
-        RTLOG("****Try Test RS232 %d*****", nCycle);
+        RTLOG_FROM(kLogRoutine, "****Try Test RS232 %d*****", nCycle);
         RS232Test(info.cntRS232, info.vecRS232);
         LogTestDat(info.cntRS232, info.vecRS232, info.staRS232);
         putchar('\n');
     }
-    RTLOG("****Try Test ADC %d*****", nCycle);
+    RTLOG_FROM(kLogRoutine, "****Try Test ADC %d*****", nCycle);
     ADCTest(info.cntAI, info.vecAI);
     LogTestDat(info.cntAI, info.vecAI, info.staAI);
     putchar('\n');
     endTimer();
     Sys().Usleep(kAfterTimerUs);
-    RTLOG("****Try Test SDO %d*****", nCycle);
+    RTLOG_FROM(kLogRoutine, "****Try Test SDO %d*****", nCycle);
     LEDTest(info.cntLED, info.vecLED);
     LogTestDat(info.cntLED, info.vecLED, info.staLED);
     putchar('\n');
@@ -65,7 +67,7 @@ void RunOneCycle(int nCycle, int iPortSelect, _tag_VxPortInfo_& info) {
 void WriteTallies(const char* family, const char* variant, const std::vector<_tag_TestSta_>& sta,
                   int count) {
     for (int i = 0; i < count; ++i) {
-        RTLOG("%s-%d%sTest Succ Cnt %d,Error Cnt %d", family, i + 1, variant, sta[i].nSuccCnt,
+        RTLOG_FROM(kLogRoutine, "%s-%d%sTest Succ Cnt %d,Error Cnt %d", family, i + 1, variant, sta[i].nSuccCnt,
               sta[i].nErrCnt);
     }
 }
@@ -73,23 +75,23 @@ void WriteTallies(const char* family, const char* variant, const std::vector<_ta
 void WriteLedTallies(const _tag_VxPortInfo_& info) {
     for (int i = 0; i < info.cntLED && i < 3; ++i) {
         const _tag_TestSta_& sta = info.staLED[i];
-        if (i == 0) RTLOG("Led-%d[Beep]:Test Succ Cnt %d,Error Cnt %d", 0, sta.nSuccCnt, sta.nErrCnt);
-        if (i == 1) RTLOG("Led-%d[D3]:Test Succ Cnt %d,Error Cnt %d", 2, sta.nSuccCnt, sta.nErrCnt);
-        if (i == 2) RTLOG("Led-%d[D2]:Test Succ Cnt %d,Error Cnt %d", 1, sta.nSuccCnt, sta.nErrCnt);
+        if (i == 0) RTLOG_FROM(kLogRoutine, "Led-%d[Beep]:Test Succ Cnt %d,Error Cnt %d", 0, sta.nSuccCnt, sta.nErrCnt);
+        if (i == 1) RTLOG_FROM(kLogRoutine, "Led-%d[D3]:Test Succ Cnt %d,Error Cnt %d", 2, sta.nSuccCnt, sta.nErrCnt);
+        if (i == 2) RTLOG_FROM(kLogRoutine, "Led-%d[D2]:Test Succ Cnt %d,Error Cnt %d", 1, sta.nSuccCnt, sta.nErrCnt);
     }
 }
 }  // namespace
 
 void RunTestCycles(int nTestCnt, int iPortSelect, _tag_VxPortInfo_& info) {
     SetUpPortEntries(info);
-    RTLOG("***************** test *******************");
+    RTLOG_FROM(kLogRoutine, "***************** test *******************");
     Sys().Usleep(kBeforeCyclesUs);
     int nCycle = 0;
     do {
         ++nCycle;
         RunOneCycle(nCycle, iPortSelect, info);
     } while (nCycle < nTestCnt);
-    RTLOG("%s", kStars);
+    RTLOG_FROM(kLogRoutine, "%s", kStars);
 }
 
 void WriteSummaryLines(int iPortSelect, const _tag_VxPortInfo_& info) {
@@ -115,5 +117,5 @@ void WriteSummaryLines(int iPortSelect, const _tag_VxPortInfo_& info) {
     putchar('\n');
     WriteLedTallies(info);
     putchar('\n');
-    RTLOG("%s", kStars);
+    RTLOG_FROM(kLogRoutine, "%s", kStars);
 }

@@ -12,6 +12,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "THSensorTest";
 constexpr char kProbe[] = "AT";
 constexpr char kAck[] = "OK";
 
@@ -25,10 +27,10 @@ int SendProbe(_tag_PortData_& stPort, const char* szPath, int& iRet) {
     const int iwrite = static_cast<int>(write(stPort.fdPort, szMsgRec, nLen));
     if (iwrite < nLen) {
         stPort.cSta |= STA_SEND_ERR;
-        RTLOG("%s write Err iwrite=%d", szPath, iwrite);
+        RTLOG_FROM(kLogRoutine, "%s write Err iwrite=%d", szPath, iwrite);
         iRet = -1;
     } else {
-        RTLOG("%s iwrite:%d write:%s szMsgRec[0]=%02X,szMsgRec[1]==%02X", szPath, iwrite, szMsgRec,
+        RTLOG_FROM(kLogRoutine, "%s iwrite:%d write:%s szMsgRec[0]=%02X,szMsgRec[1]==%02X", szPath, iwrite, szMsgRec,
               static_cast<unsigned char>(szMsgRec[0]), static_cast<unsigned char>(szMsgRec[1]));
     }
     return iwrite;
@@ -40,13 +42,13 @@ void CheckReply(int fd, const char* szPath, int iwrite, int& iRet) {
     memset(szReply, 0, sizeof szReply);
     const int iread = Read(fd, szReply, serial::kReplyLen);
     if (iread <= 1) {
-        RTLOG("iwrite:%d iread:%d Err!!!", iwrite, iread);
+        RTLOG_FROM(kLogRoutine, "iwrite:%d iread:%d Err!!!", iwrite, iread);
         iRet = -1;
         return;
     }
-    RTLOG("%s read:%s", szPath, szReply);
+    RTLOG_FROM(kLogRoutine, "%s read:%s", szPath, szReply);
     if (strstr(szReply, kAck) == nullptr) {
-        RTLOG("%s read:%s Err!!!", szPath, szReply);
+        RTLOG_FROM(kLogRoutine, "%s read:%s Err!!!", szPath, szReply);
         iRet = -1;
     }
 }
@@ -59,10 +61,10 @@ int THSensorTest(_tag_PortData_& stPort, const char* szPath) {
     CheckReply(stPort.fdPort, szPath, iwrite, iRet);
     if (iRet == 0) {
         stPort.cSta = STA_PASS;
-        RTLOG("Port:%s Test OK !!! ", szPath);
+        RTLOG_FROM(kLogRoutine, "Port:%s Test OK !!! ", szPath);
     } else {
         stPort.cSta |= STA_RECV_ERR;
-        RTLOG("Port:%s Test Err !!!", szPath);
+        RTLOG_FROM(kLogRoutine, "Port:%s Test Err !!!", szPath);
     }
     return iRet;
 }

@@ -10,6 +10,8 @@
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
+// The routine the log names: its helpers report as part of it.
+constexpr char kLogRoutine[] = "USBTFTest";
 constexpr int kCmdSize = 64;
 constexpr int kLineSize = 1024;
 constexpr int kBeeper = 3;
@@ -24,7 +26,7 @@ int FindSticks(const char* command, int& nFound) {
     snprintf(cmd, sizeof cmd, "%s", command);
     FILE* pipe = Sys().Popen(cmd, "r");
     if (pipe == nullptr) {
-        RTLOG("popen %s error!", cmd);
+        RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
         return -1;
     }
     char line[kLineSize];
@@ -32,7 +34,7 @@ int FindSticks(const char* command, int& nFound) {
     while (fgets(line, sizeof line, pipe) != nullptr) {
         if (line[0] != '\0') {
             ++nFound;
-            RTLOG("USB Dev:%s", line);
+            RTLOG_FROM(kLogRoutine, "USB Dev:%s", line);
             g_USBDEV.emplace_back(line);
         }
         memset(line, 0, sizeof line);
@@ -45,10 +47,10 @@ int CountTfCards(int& nCnttmp) {
     char cmd[kCmdSize];
     memset(cmd, 0, sizeof cmd);
     snprintf(cmd, sizeof cmd, "%s", hw::kCmdTfCount);
-    RTLOG("%s...", cmd);
+    RTLOG_FROM(kLogRoutine, "%s...", cmd);
     FILE* pipe = Sys().Popen(cmd, "r");
     if (pipe == nullptr) {
-        RTLOG("popen %s error!", cmd);
+        RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
         return -1;
     }
     char line[kLineSize];
@@ -56,9 +58,9 @@ int CountTfCards(int& nCnttmp) {
     while (fgets(line, sizeof line, pipe) != nullptr) {
         nCnttmp = atoi(line);
         if (nCnttmp > 0) {
-            RTLOG("TF card mount nCnttmp:%d", nCnttmp);
+            RTLOG_FROM(kLogRoutine, "TF card mount nCnttmp:%d", nCnttmp);
         } else {
-            RTLOG("TF card not mount");
+            RTLOG_FROM(kLogRoutine, "TF card not mount");
         }
         memset(line, 0, sizeof line);
     }
@@ -86,7 +88,7 @@ int USBTFTest(int, std::vector<_tag_PortData_>& vecPort) {
     if (FindSticks(hw::kCmdUsbFirst, nFound) < 0) return -1;
     vecPort[0].cSta = nFound == 1 ? STA_PASS : 0;
     if (FindSticks(hw::kCmdUsbSecond, nFound) < 0) return -1;
-    RTLOG("USB Dev Cnt:%d", nFound);
+    RTLOG_FROM(kLogRoutine, "USB Dev Cnt:%d", nFound);
     vecPort[1].cSta = nFound == 2 ? STA_PASS : 0;
     int nCnttmp = 0;
     if (CountTfCards(nCnttmp) < 0) return -1;

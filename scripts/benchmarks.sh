@@ -60,7 +60,7 @@ run_micro() {
     echo "== Micro-benchmarks (full output: $out/micro.txt, JSON: $out/micro.json)"
     "$build/benchmarks/devuzeV7-micro" --benchmark_color=false \
         --benchmark_out="$out/micro.json" --benchmark_out_format=json \
-        ${micro_flags[@]+"${micro_flags[@]}"} >"$out/micro.txt"
+        ${micro_flags[@]+"${micro_flags[@]}"} >"$out/micro.txt" 2>&1
     # The ratio table is what follows the last blank line.
     awk 'BEGIN { RS = ""; } { last = $0 } END { print last }' "$out/micro.txt"
     echo

@@ -16,6 +16,12 @@ int trace_log(const char* name, const char* fmt, ...) __attribute__((format(prin
     trace_log("RtLog", fmt "\t%s %s line=%d\n" __VA_OPT__(, ) __VA_ARGS__, kLogModule, __func__, \
               __LINE__)
 
+// The same, naming `func` instead of the calling function: a routine's helper functions report
+// under the routine's name.
+#define RTLOG_FROM(func, fmt, ...)                                                        \
+    trace_log("RtLog", fmt "\t%s %s line=%d\n" __VA_OPT__(, ) __VA_ARGS__, kLogModule, func, \
+              __LINE__)
+
 namespace vxlog {
 // Lines per log generation; the line after the last one triggers the rotation.
 inline constexpr unsigned kLinesPerFile = 20000;

@@ -1,8 +1,8 @@
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <memory>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "SimpleIni.h"
 #include "ini_corpus.h"
@@ -132,16 +132,16 @@ bool RegisterIniBenchmarks(const std::string& dir, std::string& error) {
 std::vector<RatioPair> IniPairs() {
     const int probes = kProbesPerIteration;
     return {
-        {"SimpleIni::Load vs Boost.PropertyTree read_ini", "SimpleIni::Load", "ptree::read_ini",
-         1, "load", 1.0, true},
+        {"SimpleIni::Load vs Boost.PropertyTree read_ini", "SimpleIni::Load", "ptree::read_ini", 1,
+         "load", 1.0, true},
         {"SimpleIni::Load vs inih ini_parse (to maps)", "SimpleIni::Load", "inih::ini_parse", 1,
          "load", 0, false},
-        {"SimpleIni::Load vs bare read of the file", "SimpleIni::Load", "bare_read_file", 1,
-         "load", 0, false},
-        {"SimpleIni look-up vs Boost.PropertyTree get", "SimpleIni::GetValue", "ptree::get",
-         probes, "key", 0, false},
-        {"SimpleIni look-up vs inih's maps", "SimpleIni::GetValue", "inih_map::find", probes,
+        {"SimpleIni::Load vs bare read of the file", "SimpleIni::Load", "bare_read_file", 1, "load",
+         0, false},
+        {"SimpleIni look-up vs Boost.PropertyTree get", "SimpleIni::GetValue", "ptree::get", probes,
          "key", 0, false},
+        {"SimpleIni look-up vs inih's maps", "SimpleIni::GetValue", "inih_map::find", probes, "key",
+         0, false},
         {"read_profile_string (last key) vs Load", "read_profile_string/last_key",
          "SimpleIni::Load", 1, "call", 0, false},
         {"read_profile_string (last key) vs bare read", "read_profile_string/last_key",

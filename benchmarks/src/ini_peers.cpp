@@ -24,7 +24,8 @@ std::optional<std::string> LookUp(const boost::property_tree::ptree& tree,
                                   const std::string& section, const std::string& key) {
     auto child = tree.get_child_optional(boost::property_tree::ptree::path_type(section, '\0'));
     if (!child) return std::nullopt;
-    auto value = child->get_optional<std::string>(boost::property_tree::ptree::path_type(key, '\0'));
+    auto value =
+        child->get_optional<std::string>(boost::property_tree::ptree::path_type(key, '\0'));
     if (!value) return std::nullopt;
     return *value;
 }

@@ -2,11 +2,10 @@
 // document that answers look-ups by section and key.
 #pragma once
 
+#include <boost/property_tree/ptree.hpp>
 #include <map>
 #include <optional>
 #include <string>
-
-#include <boost/property_tree/ptree.hpp>
 
 namespace devbench {
 

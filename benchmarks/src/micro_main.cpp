@@ -1,9 +1,9 @@
 // devuzeV7-micro: the micro-benchmarks, then the table of side-by-side ratios. Runs every
 // benchmark five times in random interleaving unless the command line says otherwise.
+#include <benchmark/benchmark.h>
+
 #include <iostream>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "micro_benchmarks.h"
 #include "ratio_reporter.h"

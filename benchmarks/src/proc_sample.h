@@ -35,8 +35,8 @@ std::optional<pid_t> FindDescendant(const std::string& procRoot, pid_t ancestor,
 struct ProcFigures {
     pid_t pid = 0;
     long vmHwmKb = -1;
-    ProcStat last;          // last stat read, final when `sawZombie`
-    bool sawZombie = false; // the last stat was read after the process had ended
+    ProcStat last;           // last stat read, final when `sawZombie`
+    bool sawZombie = false;  // the last stat was read after the process had ended
     int samples = 0;
 };
 

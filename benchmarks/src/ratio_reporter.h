@@ -2,21 +2,21 @@
 // the same run's repetitions.
 #pragma once
 
-#include <vector>
-
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 #include "ratio_table.h"
 
 namespace devbench {
 
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     explicit RatioReporter(std::vector<RatioPair> pairs) : m_pairs(std::move(pairs)) {}
     void ReportRuns(const std::vector<Run>& runs) override;
     void Finalize() override;
 
-private:
+  private:
     std::vector<RatioPair> m_pairs;
     RunTimes m_times;
 };

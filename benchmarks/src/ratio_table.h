@@ -22,8 +22,8 @@ struct RatioPair {
     std::string subject;   // benchmark name (with `paired`: the benchmark that times both)
     std::string baseline;  // benchmark name (unused with `paired`)
     int itemsPerIteration = 1;
-    std::string item;      // what one item is: "line", "load", ...
-    double goalAtMost = 0;  // 0: no goal
+    std::string item;         // what one item is: "line", "load", ...
+    double goalAtMost = 0;    // 0: no goal
     bool goalStrict = false;  // the ratio must stay below goalAtMost ("faster than")
     bool paired = false;      // times and ratio come from the subject's counters
 };
@@ -39,7 +39,7 @@ struct RatioRow {
 // Seconds per iteration of every repetition seen, by benchmark name, and the paired counters
 // as "<name>:<counter>".
 class RunTimes {
-public:
+  public:
     void Add(const std::string& name, double secondsPerIteration);
     static std::string CounterKey(const std::string& name, const std::string& counter) {
         return name + ":" + counter;
@@ -47,7 +47,7 @@ public:
     bool Has(const std::string& name) const;
     double Median(const std::string& name) const;  // 0 when never added
 
-private:
+  private:
     std::map<std::string, std::vector<double>> m_samples;
 };
 

@@ -36,7 +36,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 class FloorBuilder {
-public:
+  public:
     void Add(const std::string& what, int count, double eachMs) {
         if (count <= 0) return;
         m_floor.parts.push_back({what, count, count * eachMs});
@@ -50,14 +50,15 @@ public:
     void Note(const std::string& note) { m_floor.notes.push_back(note); }
     RunFloor Done() { return m_floor; }
 
-private:
+  private:
     RunFloor m_floor;
 };
 
 void StartUpWaits(const std::vector<std::string>& messages, FloorBuilder& floor) {
     bool reachedDiscovery = CountStarting(messages, "***Load Port Info:***") > 0 ||
                             CountStarting(messages, "Err Get Port Info!!!") > 0;
-    floor.Add("start-up: after the blink timer starts", reachedDiscovery, wait_ms::kAfterStartTimer);
+    floor.Add("start-up: after the blink timer starts", reachedDiscovery,
+              wait_ms::kAfterStartTimer);
     floor.Add("start-up: after stopping the application", reachedDiscovery, wait_ms::kAfterStopApp);
     floor.Add("before the first cycle",
               CountStarting(messages, "***************** test *******************"),
@@ -117,9 +118,12 @@ DioCounts CountDioWaits(const json& timeline) {
         if (level >= 0) {
             if (port == kFirstLedPort && level == 0) ++counts.ledTests;
             if (answer < 0) continue;
-            if (port >= kFirstLedPort && port <= kLastLedPort) ++counts.ledOutputsSettled;
-            else if ((port & kSystemBit) == 0) ++counts.outputsSettled;
-            else pendingPort = port, pendingLevel = level;
+            if (port >= kFirstLedPort && port <= kLastLedPort)
+                ++counts.ledOutputsSettled;
+            else if ((port & kSystemBit) == 0)
+                ++counts.outputsSettled;
+            else
+                pendingPort = port, pendingLevel = level;
         } else if (request == "VXDIO_RD_DO" && port == pendingPort) {
             // A system output waits before its input is read only when it read back right.
             if (answer == pendingLevel) ++counts.outputsSettled;
@@ -180,13 +184,14 @@ void TipsWaits(const std::string& stdoutText, FloorBuilder& floor) {
     floor.Add("tips message: between message and reply", 1, wait_ms::kTipsReply);
     std::smatch match;
     double readMs = std::regex_search(stdoutText, match, kNoReply) ? ReadWaitMs(std::stol(match[1]))
-                                                                 : wait_ms::kQuietLine;
+                                                                   : wait_ms::kQuietLine;
     floor.AddMs("tips message: quiet line ending the reply", 1, readMs);
 }
 
 void EndWaits(const std::vector<std::string>& messages, const std::string& stdoutText,
               FloorBuilder& floor) {
-    int verdicts = CountStarting(messages, "Test Q7 OK!!!") + CountStarting(messages, "Test Q7 Err!!!");
+    int verdicts =
+        CountStarting(messages, "Test Q7 OK!!!") + CountStarting(messages, "Test Q7 Err!!!");
     int failurePatterns = CountStarting(messages, "Err Get Port Info!!!") +
                           CountStarting(messages, "open file:") + CountStarting(messages, "nLen:");
     floor.Add("end pattern: per step", (verdicts + failurePatterns) * wait_ms::kEndPatternSteps,
@@ -204,8 +209,7 @@ double ReadWaitMs(long bytesRead) {
 
 RunFloor ComputeFloor(const json& record) {
     FloorBuilder floor;
-    const std::vector<std::string> messages =
-        LogMessages(record.value("log", std::string()));
+    const std::vector<std::string> messages = LogMessages(record.value("log", std::string()));
     const json timeline = record.value("timeline", json::array());
     StartUpWaits(messages, floor);
     UsbAlertWaits(timeline, floor);

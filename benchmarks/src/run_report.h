@@ -2,19 +2,18 @@
 // time and its peak resident memory, each against its goal.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "run_floor.h"
 
 namespace devbench {
 
 namespace goal {
-inline constexpr double kOverheadRatio = 1.03;   // wall time over the floor
-inline constexpr double kCpuShare = 0.05;        // tool CPU time (children included) / wall
-inline constexpr long kPeakRssKb = 4 * 1024;     // VmHWM of the tool process
+inline constexpr double kOverheadRatio = 1.03;  // wall time over the floor
+inline constexpr double kCpuShare = 0.05;       // tool CPU time (children included) / wall
+inline constexpr long kPeakRssKb = 4 * 1024;    // VmHWM of the tool process
 }  // namespace goal
 
 struct RunInput {

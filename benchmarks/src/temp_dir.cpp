@@ -11,8 +11,8 @@ namespace devbench {
 
 TempDir::TempDir(const std::string& prefix) {
     const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/" +
-                          prefix + "-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/" + prefix + "-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) != nullptr) m_path = name.data();

@@ -9,9 +9,8 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <thread>
-
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "proc_sample.h"
 
@@ -29,11 +28,16 @@ struct WatchOptions {
 bool ParseArgs(int argc, char** argv, WatchOptions& options) {
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string flag = argv[i];
-        if (flag == "--ancestor") options.ancestor = static_cast<pid_t>(atol(argv[i + 1]));
-        else if (flag == "--name") options.name = argv[i + 1];
-        else if (flag == "--interval-ms") options.intervalMs = atoi(argv[i + 1]);
-        else if (flag == "--out") options.out = argv[i + 1];
-        else return false;
+        if (flag == "--ancestor")
+            options.ancestor = static_cast<pid_t>(atol(argv[i + 1]));
+        else if (flag == "--name")
+            options.name = argv[i + 1];
+        else if (flag == "--interval-ms")
+            options.intervalMs = atoi(argv[i + 1]);
+        else if (flag == "--out")
+            options.out = argv[i + 1];
+        else
+            return false;
     }
     return options.ancestor > 0 && options.intervalMs > 0 && !options.out.empty();
 }
@@ -42,7 +46,9 @@ void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 
 bool Alive(pid_t pid) { return kill(pid, 0) == 0 || errno != ESRCH; }
 
-double TicksToMs(long long ticks) { return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK)); }
+double TicksToMs(long long ticks) {
+    return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
 
 nlohmann::json Figures(const devbench::ProcFigures& f) {
     const devbench::ProcStat& s = f.last;

@@ -1,3 +1,4 @@
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -5,8 +6,6 @@
 #include <cstdio>
 #include <functional>
 #include <sstream>
-
-#include <benchmark/benchmark.h>
 
 #include "micro_benchmarks.h"
 #include "temp_dir.h"
@@ -74,7 +73,8 @@ bool BareAppend(const std::vector<std::string>& lines) {
     bool ok = true;
     for (const std::string& line : lines) {
         int fd = open(g_logPath.c_str(), kBareOpenFlags, kBareMode);
-        ok = ok && fd >= 0 && write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+        ok = ok && fd >= 0 &&
+             write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
         if (fd >= 0) close(fd);
     }
     return ok;
@@ -92,10 +92,18 @@ void PairedBatches(benchmark::State& state, const Message& message,
     for (auto _ : state) {
         double log = 0;
         double bare = 0;
-        auto timeLog = [&] { log = SecondsOf(message.writeBatch); StartOver(); };
-        auto timeBare = [&] { bare = SecondsOf([&] { ok = BareAppend(lines) && ok; }); StartOver(); };
-        if (ratios.size() % 2 == 0) timeLog(), timeBare();
-        else timeBare(), timeLog();
+        auto timeLog = [&] {
+            log = SecondsOf(message.writeBatch);
+            StartOver();
+        };
+        auto timeBare = [&] {
+            bare = SecondsOf([&] { ok = BareAppend(lines) && ok; });
+            StartOver();
+        };
+        if (ratios.size() % 2 == 0)
+            timeLog(), timeBare();
+        else
+            timeBare(), timeLog();
         ratios.push_back(log / bare);
         logSec += log;
         bareSec += bare;
@@ -132,7 +140,12 @@ std::vector<RatioPair> TraceLogPairs() {
     std::vector<RatioPair> pairs;
     for (const Message& m : kMessages) {
         RatioPair pair{std::string("trace_log vs open/write/close, ") + m.tag + " line",
-                       PairName(m), "", 1, "line", kTraceLogGoal, false};
+                       PairName(m),
+                       "",
+                       1,
+                       "line",
+                       kTraceLogGoal,
+                       false};
         pair.paired = true;
         pairs.push_back(pair);
     }

@@ -1,9 +1,10 @@
+#include "proc_sample.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "proc_sample.h"
 #include "temp_dir.h"
 
 namespace devbench {
@@ -30,7 +31,8 @@ TEST(ParseStat, ReadsNameStateParentAndTimesEvenWithParenthesesInTheName) {
 }
 
 TEST(StatusKb, FindsTheFieldByItsWholeName) {
-    const std::string status = "Name:\tx\nVmPeak:\t  9000 kB\nVmHWM:\t    2712 kB\nVmRSS:\t 2000 kB\n";
+    const std::string status =
+        "Name:\tx\nVmPeak:\t  9000 kB\nVmHWM:\t    2712 kB\nVmRSS:\t 2000 kB\n";
     EXPECT_EQ(StatusKb(status, "VmHWM"), 2712);
     EXPECT_EQ(StatusKb(status, "VmRSS"), 2000);
     EXPECT_EQ(StatusKb(status, "VmSwap"), -1);
@@ -48,7 +50,7 @@ TEST(ParseStat, ReadsThisProcess) {
 // A made-up /proc: 100 the bench, 101 its supervisor, 102 the tool, 103 a child the tool forked
 // and that has not executed its command yet, 200 an unrelated process of the same name.
 class FakeProc : public ::testing::Test {
-protected:
+  protected:
     void Process(pid_t pid, const std::string& comm, char state, pid_t ppid) {
         std::string dir = root.File(std::to_string(pid));
         std::filesystem::create_directories(dir);

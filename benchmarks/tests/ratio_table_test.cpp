@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "ratio_table.h"
+
+#include <gtest/gtest.h>
 
 namespace devbench {
 namespace {
@@ -49,7 +49,8 @@ TEST(RatioTable, MarksGoalsMetAndMissed) {
                                     times);
     auto lineOf = [&](const std::string& label) {
         size_t at = table.find(label);
-        return at == std::string::npos ? std::string() : table.substr(at, table.find('\n', at) - at);
+        return at == std::string::npos ? std::string()
+                                       : table.substr(at, table.find('\n', at) - at);
     };
     EXPECT_NE(lineOf("within").find("met"), std::string::npos);
     EXPECT_NE(lineOf("over").find("MISSED"), std::string::npos);
@@ -91,9 +92,9 @@ TEST(RatioRows, PairedRowsTakeTheMedianOfTheirOwnCounters) {
 TEST(RatioTable, LeavesOutPairsOfWhichNothingRan) {
     RunTimes times;
     times.Add("a", 1.0);
-    std::string table = FormatTable({{"half", "a", "b", 1, "x", 0, false},
-                                     {"filtered away", "c", "d", 1, "x", 0, false}},
-                                    times);
+    std::string table = FormatTable(
+        {{"half", "a", "b", 1, "x", 0, false}, {"filtered away", "c", "d", 1, "x", 0, false}},
+        times);
     EXPECT_NE(table.find("half"), std::string::npos);
     EXPECT_EQ(table.find("filtered away"), std::string::npos);
 }

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "run_floor.h"
+
+#include <gtest/gtest.h>
 
 namespace devbench {
 namespace {
@@ -10,8 +10,8 @@ std::string Log(const std::vector<std::string>& messages) {
     std::string log;
     int n = 0;
     for (const std::string& m : messages)
-        log += std::to_string(n++) + "=[RtLog][2021-11-05 11:51:23] " + m +
-               "\tdevuzeV7 main line=1\n";
+        log +=
+            std::to_string(n++) + "=[RtLog][2021-11-05 11:51:23] " + m + "\tdevuzeV7 main line=1\n";
     return log;
 }
 
@@ -25,7 +25,9 @@ json Text(double t, const std::string& text) {
 
 json Record(const std::vector<std::string>& messages, json timeline = json::array(),
             const std::string& out = "") {
-    return {{"log", Log(messages)}, {"timeline", timeline}, {"stdout", out},
+    return {{"log", Log(messages)},
+            {"timeline", timeline},
+            {"stdout", out},
             {"exit", {{"code", 0}, {"timed_out", false}}}};
 }
 
@@ -46,9 +48,9 @@ TEST(ReadWait, OneQuietPeriodAfterBytesTwoWithout) {
 }
 
 TEST(RunFloor, StartUpAndCyclePausesFollowTheLog) {
-    RunFloor floor = ComputeFloor(Record({"***Load Port Info:***",
-                                          "***************** test *******************",
-                                          "-----Try Test 1-----", "-----Try Test 2-----"}));
+    RunFloor floor =
+        ComputeFloor(Record({"***Load Port Info:***", "***************** test *******************",
+                             "-----Try Test 1-----", "-----Try Test 2-----"}));
     EXPECT_EQ(Part(floor, "start-up: after the blink"), 200);
     EXPECT_EQ(Part(floor, "start-up: after stopping"), 200);
     EXPECT_EQ(Part(floor, "before the first cycle"), 200);
@@ -73,22 +75,28 @@ TEST(RunFloor, LoopBackReadsCountTheirQuietLinesAndOwnReadsTheEchoWait) {
 }
 
 TEST(RunFloor, SensorTestWaitsForTheReplyAndItsQuietLine) {
-    RunFloor answered = ComputeFloor(Record({"/dev/RS232-5 read:OK", "Port:/dev/RS232-5 Test OK !!! "}));
+    RunFloor answered =
+        ComputeFloor(Record({"/dev/RS232-5 read:OK", "Port:/dev/RS232-5 Test OK !!! "}));
     EXPECT_EQ(Part(answered, "sensor test: between"), 500);
     EXPECT_EQ(Part(answered, "sensor test: quiet line"), 200);
-    RunFloor silent = ComputeFloor(
-        Record({"iwrite:2 iread:0 Err!!!", "Port:/dev/RS232-5 Test Err !!!"}));
+    RunFloor silent =
+        ComputeFloor(Record({"iwrite:2 iread:0 Err!!!", "Port:/dev/RS232-5 Test Err !!!"}));
     EXPECT_EQ(Part(silent, "sensor test: quiet line"), 400);
 }
 
 TEST(RunFloor, DioWaitsOnlyWhereTheToolSettlesAnOutput) {
     json timeline = json::array({
-        Ioctl(1, "VXDIO_SET_DO_ON", 0x01, 0), Ioctl(2, "VXDIO_RD_DO", 0x01, 1),
+        Ioctl(1, "VXDIO_SET_DO_ON", 0x01, 0),
+        Ioctl(2, "VXDIO_RD_DO", 0x01, 1),
         Ioctl(3, "VXDIO_SET_DO_ON", 0x02, -1),  // refused: no wait
-        Ioctl(4, "VXDIO_SET_DO_ON", 0x81, 0), Ioctl(5, "VXDIO_RD_DO", 0x81, 1),  // right: wait
-        Ioctl(6, "VXDIO_SET_DO_ON", 0x82, 0), Ioctl(7, "VXDIO_RD_DO", 0x82, 0),  // wrong: none
-        Ioctl(8, "VXDIO_SET_DO_OFF", 0x83, 0), Ioctl(9, "VXDIO_RD_DO", 0x83, 0),
-        Ioctl(10, "VXDIO_SET_DO_ON", 0x83, 0), Ioctl(11, "VXDIO_SET_DO_OFF", 0x84, -1),
+        Ioctl(4, "VXDIO_SET_DO_ON", 0x81, 0),
+        Ioctl(5, "VXDIO_RD_DO", 0x81, 1),  // right: wait
+        Ioctl(6, "VXDIO_SET_DO_ON", 0x82, 0),
+        Ioctl(7, "VXDIO_RD_DO", 0x82, 0),  // wrong: none
+        Ioctl(8, "VXDIO_SET_DO_OFF", 0x83, 0),
+        Ioctl(9, "VXDIO_RD_DO", 0x83, 0),
+        Ioctl(10, "VXDIO_SET_DO_ON", 0x83, 0),
+        Ioctl(11, "VXDIO_SET_DO_OFF", 0x84, -1),
     });
     RunFloor floor = ComputeFloor(Record({}, timeline));
     int settled = 0;
@@ -116,9 +124,9 @@ TEST(RunFloor, WithoutDioRequestsTheAlertIsNotedNotGuessed) {
 }
 
 TEST(RunFloor, EndOfRunPausesPatternAndTipsMessage) {
-    RunFloor floor = ComputeFloor(Record(
-        {"Test Q7 OK!!!"}, json::array(),
-        "/dev/RS232-5 iwrite:5 write:AT+OK /dev/RS232-5 read:OK\r\n"));
+    RunFloor floor =
+        ComputeFloor(Record({"Test Q7 OK!!!"}, json::array(),
+                            "/dev/RS232-5 iwrite:5 write:AT+OK /dev/RS232-5 read:OK\r\n"));
     int steps = 0;
     EXPECT_EQ(Part(floor, "end pattern", &steps), 7100);
     EXPECT_EQ(steps, 71);
@@ -130,21 +138,22 @@ TEST(RunFloor, EndOfRunPausesPatternAndTipsMessage) {
 }
 
 TEST(RunFloor, TipsPortMissingWaitsOnlyTheLead) {
-    RunFloor floor = ComputeFloor(Record({"Test Q7 Err!!!"}, json::array(),
-                                         "open Port:/dev/RS232-5 Err!!!"));
+    RunFloor floor =
+        ComputeFloor(Record({"Test Q7 Err!!!"}, json::array(), "open Port:/dev/RS232-5 Err!!!"));
     EXPECT_EQ(Part(floor, "tips message: before"), 2000);
     EXPECT_EQ(Part(floor, "tips message: between"), 0);
 }
 
 TEST(RunFloor, SilentTipsDeviceWaitsTwoQuietPeriods) {
-    RunFloor floor = ComputeFloor(Record({"Test Q7 Err!!!"}, json::array(),
-                                         "/dev/RS232-5 iwrite:6 write:AT+ERR iwrite:6 iread:0 Err!!!"));
+    RunFloor floor =
+        ComputeFloor(Record({"Test Q7 Err!!!"}, json::array(),
+                            "/dev/RS232-5 iwrite:6 write:AT+ERR iwrite:6 iread:0 Err!!!"));
     EXPECT_EQ(Part(floor, "tips message: quiet line"), 400);
 }
 
 TEST(RunFloor, FailedResultFileAddsASecondPattern) {
-    RunFloor floor = ComputeFloor(
-        Record({"open file:/NandFlash/tmp/deVuzeV7.js error!!!", "Test Q7 Err!!!"}));
+    RunFloor floor =
+        ComputeFloor(Record({"open file:/NandFlash/tmp/deVuzeV7.js error!!!", "Test Q7 Err!!!"}));
     int steps = 0;
     Part(floor, "end pattern", &steps);
     EXPECT_EQ(steps, 2 * wait_ms::kEndPatternSteps);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "run_report.h"
+
+#include <gtest/gtest.h>
 
 namespace devbench {
 namespace {
@@ -14,7 +14,9 @@ json Record(double durationMs) {
             {"verdict", nullptr}};
 }
 
-json Usage(long hwmKb, double cpuMs) { return {{"vm_hwm_kb", hwmKb}, {"cpu_ms", {{"total", cpuMs}}}}; }
+json Usage(long hwmKb, double cpuMs) {
+    return {{"vm_hwm_kb", hwmKb}, {"cpu_ms", {{"total", cpuMs}}}};
+}
 
 TEST(RunReport, PrefersTheRecordsOwnUsageOverTheWatcher) {
     json record = Record(7600);
@@ -39,8 +41,10 @@ TEST(RunReport, TableJudgesEachGoal) {
     RunFigures good = Summarize({"good", Record(7600), Usage(3000, 100)});
     RunFigures bad = Summarize({"bad", Record(8000), Usage(5000, 500)});
     std::string table = FormatRuns({good, bad}, 1800);
-    std::string goodLine = table.substr(table.find("good"), table.find('\n', table.find("good")) - table.find("good"));
-    std::string badLine = table.substr(table.find("bad "), table.find('\n', table.find("bad ")) - table.find("bad "));
+    std::string goodLine =
+        table.substr(table.find("good"), table.find('\n', table.find("good")) - table.find("good"));
+    std::string badLine =
+        table.substr(table.find("bad "), table.find('\n', table.find("bad ")) - table.find("bad "));
     EXPECT_EQ(goodLine.find("MISSED"), std::string::npos) << goodLine;
     EXPECT_NE(goodLine.find("1.0133"), std::string::npos) << goodLine;
     EXPECT_NE(badLine.find("1.0667 MISSED"), std::string::npos) << badLine;
