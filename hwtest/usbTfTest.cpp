@@ -19,16 +19,20 @@ constexpr int kAlertSwitchings = 8;
 constexpr int kAlertSwitchingsWithCard = 20;
 constexpr unsigned kAlertStepUs = 600000;
 
-// Runs one stick command; each non-empty line is a stick. Returns -1 when it cannot start.
-int FindSticks(const char* command, int& nFound) {
-    char cmd[kCmdSize];
+// Starts `command` from a zeroed 64-byte buffer; logs and returns null when it cannot start.
+FILE* StartCommand(const char* command, char (&cmd)[kCmdSize]) {
     memset(cmd, 0, sizeof cmd);
     snprintf(cmd, sizeof cmd, "%s", command);
     FILE* pipe = Sys().Popen(cmd, "r");
-    if (pipe == nullptr) {
-        RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
-        return -1;
-    }
+    if (pipe == nullptr) RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
+    return pipe;
+}
+
+// Runs one stick command; each non-empty line is a stick. Returns -1 when it cannot start.
+int FindSticks(const char* command, int& nFound) {
+    char cmd[kCmdSize];
+    FILE* pipe = StartCommand(command, cmd);
+    if (pipe == nullptr) return -1;
     char line[kLineSize];
     memset(line, 0, sizeof line);
     while (fgets(line, sizeof line, pipe) != nullptr) {
@@ -44,15 +48,10 @@ int FindSticks(const char* command, int& nFound) {
 }
 
 int CountTfCards(int& nCnttmp) {
+    RTLOG_FROM(kLogRoutine, "%s...", hw::kCmdTfCount);
     char cmd[kCmdSize];
-    memset(cmd, 0, sizeof cmd);
-    snprintf(cmd, sizeof cmd, "%s", hw::kCmdTfCount);
-    RTLOG_FROM(kLogRoutine, "%s...", cmd);
-    FILE* pipe = Sys().Popen(cmd, "r");
-    if (pipe == nullptr) {
-        RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
-        return -1;
-    }
+    FILE* pipe = StartCommand(hw::kCmdTfCount, cmd);
+    if (pipe == nullptr) return -1;
     char line[kLineSize];
     memset(line, 0, sizeof line);
     while (fgets(line, sizeof line, pipe) != nullptr) {

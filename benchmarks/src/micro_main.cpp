@@ -1,8 +1,10 @@
 // devuzeV7-micro: the micro-benchmarks, then the table of side-by-side ratios. Runs every
 // benchmark five times in random interleaving unless the command line says otherwise.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include "micro_benchmarks.h"
@@ -12,6 +14,21 @@
 namespace {
 const char* const kDefaultFlags[] = {"--benchmark_repetitions=5",
                                      "--benchmark_enable_random_interleaving=true"};
+
+// A reporter handed to the library does not follow --benchmark_color: colour only on a terminal
+// and when not turned off.
+benchmark::ConsoleReporter::OutputOptions ConsoleOptions(int argc, char** argv) {
+    bool color = isatty(STDOUT_FILENO) != 0;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.rfind("--benchmark_color=", 0) == 0) {
+            std::string value = arg.substr(arg.find('=') + 1);
+            color = value == "true" || value == "yes" || value == "1" ||
+                    (value == "auto" && isatty(STDOUT_FILENO) != 0);
+        }
+    }
+    return color ? benchmark::ConsoleReporter::OO_Color : benchmark::ConsoleReporter::OO_None;
+}
 
 // The defaults go first, so that the same flags given on the command line win.
 std::vector<char*> WithDefaults(int argc, char** argv) {
@@ -40,7 +57,7 @@ int main(int argc, char** argv) {
     }
     std::vector<devbench::RatioPair> pairs = devbench::TraceLogPairs();
     for (auto& pair : devbench::IniPairs()) pairs.push_back(pair);
-    devbench::RatioReporter reporter(pairs);
+    devbench::RatioReporter reporter(pairs, ConsoleOptions(argc, argv));
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

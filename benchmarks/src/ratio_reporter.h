@@ -12,7 +12,8 @@ namespace devbench {
 
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
-    explicit RatioReporter(std::vector<RatioPair> pairs) : m_pairs(std::move(pairs)) {}
+    RatioReporter(std::vector<RatioPair> pairs, OutputOptions options)
+        : ConsoleReporter(options), m_pairs(std::move(pairs)) {}
     void ReportRuns(const std::vector<Run>& runs) override;
     void Finalize() override;
 

@@ -100,10 +100,13 @@ void PairedBatches(benchmark::State& state, const Message& message,
             bare = SecondsOf([&] { ok = BareAppend(lines) && ok; });
             StartOver();
         };
-        if (ratios.size() % 2 == 0)
-            timeLog(), timeBare();
-        else
-            timeBare(), timeLog();
+        if (ratios.size() % 2 == 0) {
+            timeLog();
+            timeBare();
+        } else {
+            timeBare();
+            timeLog();
+        }
         ratios.push_back(log / bare);
         logSec += log;
         bareSec += bare;

@@ -8,15 +8,7 @@
 namespace {
 constexpr char kFuse[] = "0x1A2B3C4D";
 
-class SetUpFailure : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario("missing-vxdio-conf", {}, "SetUpFailure"));
-    }
-    static void TearDownTestSuite() { delete run; }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* SetUpFailure::run = nullptr;
+E2E_SUITE(SetUpFailure, "missing-vxdio-conf");
 
 std::string HeaderFor(const std::string& host, const std::string& stamp) {
     return "{\"devuzeV7\":\"testData\",\"DevType\":\"" + host + "\",\"DateTime\":\"" + stamp +
@@ -58,15 +50,7 @@ TEST_F(SetUpFailure, FailurePatternPlaysBesideTheBlink) {
 }
 
 namespace {
-class ArchiveOnSticks : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario("standard", {"Cnt=1"}, "ArchiveOnSticks"));
-    }
-    static void TearDownTestSuite() { delete run; }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* ArchiveOnSticks::run = nullptr;
+E2E_SUITE(ArchiveOnSticks, "standard", "Cnt=1");
 }  // namespace
 
 TEST_F(ArchiveOnSticks, SameLogOnFlashAndEveryStick) {
@@ -84,25 +68,9 @@ TEST_F(ArchiveOnSticks, SameLogOnFlashAndEveryStick) {
 }
 
 namespace {
-class HostileHostQuote : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario("hostname-quote", {"Cnt=1"}, "HostileHostQuote"));
-    }
-    static void TearDownTestSuite() { delete run; }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* HostileHostQuote::run = nullptr;
+E2E_SUITE(HostileHostQuote, "hostname-quote", "Cnt=1");
 
-class HostileHostSubst : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario("hostname-subst", {"Cnt=1"}, "HostileHostSubst"));
-    }
-    static void TearDownTestSuite() { delete run; }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* HostileHostSubst::run = nullptr;
+E2E_SUITE(HostileHostSubst, "hostname-subst", "Cnt=1");
 
 bool AnyPathHolds(const nlohmann::json& files, const std::string& word) {
     for (const auto& [path, file] : files.items()) {

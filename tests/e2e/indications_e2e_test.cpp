@@ -10,15 +10,7 @@
 namespace {
 constexpr double kToleranceMs = 60;
 
-class StandardIndications : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario("standard", {"Cnt=1"}, "StandardIndications"));
-    }
-    static void TearDownTestSuite() { delete run; }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* StandardIndications::run = nullptr;
+E2E_SUITE(StandardIndications, "standard", "Cnt=1");
 
 std::vector<nlohmann::json> BlinkCommands(const e2e::BenchRun& run) {
     std::vector<nlohmann::json> out;
@@ -80,16 +72,7 @@ TEST_F(StandardIndications, PassPatternAfterTheLedTest) {
     EXPECT_NEAR(7000, last - first, 300);  // 70 steps of 100 ms from the first to the last switch
 }
 
-class FailedIndications : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(
-            e2e::RunScenario("serial-cut-pair", {"Cnt=1"}, "FailedIndications"));
-    }
-    static void TearDownTestSuite() { delete run; }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* FailedIndications::run = nullptr;
+E2E_SUITE(FailedIndications, "serial-cut-pair", "Cnt=1");
 
 TEST_F(FailedIndications, FailurePatternAndStillExitZero) {
     ASSERT_TRUE(run->Ok()) << run->Diagnostics();

@@ -8,17 +8,6 @@
 #include "run_checks.h"
 
 namespace {
-#define E2E_SUITE(Name, scenario, ...)                                                   \
-    class Name : public ::testing::Test {                                                \
-    protected:                                                                           \
-        static void SetUpTestSuite() {                                                   \
-            run = new e2e::BenchRun(e2e::RunScenario(scenario, {__VA_ARGS__}, #Name));   \
-        }                                                                                \
-        static void TearDownTestSuite() { delete run; }                                  \
-        static e2e::BenchRun* run;                                                       \
-    };                                                                                   \
-    e2e::BenchRun* Name::run = nullptr
-
 E2E_SUITE(StandardRun, "standard", "Cnt=2");
 E2E_SUITE(FiveCycles, "standard", "Cnt=5");
 E2E_SUITE(AdcBoundaries, "adc-boundaries");

@@ -6,22 +6,11 @@
 #include "run_checks.h"
 
 namespace {
-#define USB_SUITE(Name, scenario, ...)                                                   \
-    class Name : public ::testing::Test {                                                \
-    protected:                                                                           \
-        static void SetUpTestSuite() {                                                   \
-            run = new e2e::BenchRun(e2e::RunScenario(scenario, {__VA_ARGS__}, #Name));   \
-        }                                                                                \
-        static void TearDownTestSuite() { delete run; }                                  \
-        static e2e::BenchRun* run;                                                       \
-    };                                                                                   \
-    e2e::BenchRun* Name::run = nullptr
-
-USB_SUITE(UsbFirstOnly, "usb-first-only", "Cnt=1");
-USB_SUITE(UsbSecondOnly, "usb-second-only", "Cnt=1");
-USB_SUITE(UsbBothAndCard, "usb-both-tf", "Cnt=1");
-USB_SUITE(UsbTwoPartitions, "usb-two-partitions", "Cnt=1");
-USB_SUITE(UsbThreeCycles, "standard", "Cnt=3");
+E2E_SUITE(UsbFirstOnly, "usb-first-only", "Cnt=1");
+E2E_SUITE(UsbSecondOnly, "usb-second-only", "Cnt=1");
+E2E_SUITE(UsbBothAndCard, "usb-both-tf", "Cnt=1");
+E2E_SUITE(UsbTwoPartitions, "usb-two-partitions", "Cnt=1");
+E2E_SUITE(UsbThreeCycles, "standard", "Cnt=3");
 
 // The beeper alert of the first cycle: text commands before the first DIO request.
 std::vector<std::string> Alert(const e2e::BenchRun& run) {
