@@ -1,5 +1,6 @@
 #include "indications.h"
 
+#include <pthread.h>
 #include <semaphore.h>
 #include <sys/msg.h>
 #include <unistd.h>
@@ -33,6 +34,25 @@ constexpr int kTrayPayload = 76;
 std::mutex g_tickMutex;
 bool g_timerArmed = false;
 bool g_timerStopped = false;
+sigset_t g_maskBeforeTimer;
+bool g_childSignalHeld = false;
+
+// The ticks run their shell commands with system(), which blocks SIGCHLD in the tick's thread;
+// the kernel then hands the child's SIGCHLD to the main thread, where it restarts a blocking
+// serial read and with it the read's 0.2 s quiet-line timer. While the timer ticks, the main
+// thread holds SIGCHLD too (nothing in the tool waits for it).
+void HoldChildSignal() {
+    sigset_t chld;
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    g_childSignalHeld = pthread_sigmask(SIG_BLOCK, &chld, &g_maskBeforeTimer) == 0;
+}
+
+void ReleaseChildSignal() {
+    if (!g_childSignalHeld) return;
+    pthread_sigmask(SIG_SETMASK, &g_maskBeforeTimer, nullptr);
+    g_childSignalHeld = false;
+}
 
 struct TrayMsg {
     long mtype;
@@ -113,10 +133,14 @@ void OnTimer(union sigval) {
 }
 
 int startTimer() {
+    HoldChildSignal();
     struct sigevent sev {};
     sev.sigev_notify = SIGEV_THREAD;
     sev.sigev_notify_function = OnTimer;
-    if (timer_create(CLOCK_REALTIME, &sev, &timerid) != 0) return 0;
+    if (timer_create(CLOCK_REALTIME, &sev, &timerid) != 0) {
+        ReleaseChildSignal();
+        return 0;
+    }
     struct itimerspec its {};
     its.it_value.tv_nsec = kTickNs;
     its.it_interval.tv_nsec = kTickNs;
@@ -132,6 +156,7 @@ int endTimer() {
     if (g_timerArmed) {
         timer_delete(timerid);
         g_timerArmed = false;
+        ReleaseChildSignal();
     }
     g_timerStopped = true;
     return 0;
