@@ -95,3 +95,7 @@ int ioctl(int fd, unsigned long request, ...) {
     }
     return fn(fd, request, arg);
 }
+
+/* Only the tool talks to the DIO device through requests; its shell children must not load this
+ * library (under an emulator they could not: it is built for the tool's architecture). */
+__attribute__((constructor)) static void KeepPreloadToTheTool(void) { unsetenv("LD_PRELOAD"); }
