@@ -7,7 +7,17 @@ jobs=$(nproc)
 cmake --preset armhf
 cmake --build --preset armhf -j"$jobs"
 ctest --preset armhf
-readelf -h build/armhf/hwtest/devuzeV7 | grep -E 'Machine|Flags'
+
+# Installed as an image would get it: the tool alone, an ARM hard-float executable.
+dest=$(mktemp -d)
+trap 'rm -rf "$dest"' EXIT
+DESTDIR="$dest" cmake --install build/armhf --prefix /usr >/dev/null
+installed=$(cd "$dest" && find . -type f)
+[ "$installed" = "./usr/bin/devuzeV7" ] || { echo "install leaks: $installed" >&2; exit 1; }
+header=$(readelf -h "$dest/usr/bin/devuzeV7")
+echo "$header" | grep -E 'Machine|Flags'
+echo "$header" | grep -q 'Machine: *ARM' && echo "$header" | grep -q 'Version5 EABI, hard-float ABI' ||
+    { echo "installed binary is not ARM hard-float" >&2; exit 1; }
 
 # The standard scenario on the host's bench with the armhf binary under qemu-user.
 cmake --preset dev >/dev/null

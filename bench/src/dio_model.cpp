@@ -15,7 +15,7 @@ DioAnswer Ok(int32_t value) { return {value, 0}; }
 DioAnswer Fail(int32_t err) { return {-1, err}; }
 }  // namespace
 
-DioModel::DioModel(const DioSpec& spec) : m_spec(spec) {}
+DioModel::DioModel(const DioSetup& setup) : m_setup(setup) {}
 
 DioAnswer DioModel::Request(uint32_t code, uint32_t arg) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -55,7 +55,7 @@ bool DioModel::ApplyText(const std::string& line) {
     std::vector<uint8_t> outputs;
     for (const std::string& item : items) {
         long number = 0;
-        if (!ParseInt(item, number) || number < 1 || number > m_spec.sysDoCount) return false;
+        if (!ParseInt(item, number) || number < 1 || number > m_setup.sysDoCount) return false;
         outputs.push_back(static_cast<uint8_t>(kSystemBit | number));
     }
     for (uint8_t index : outputs) m_levels[index] = level;
@@ -101,23 +101,23 @@ std::string DioModel::PortName(uint8_t index, bool output) {
 
 DioAnswer DioModel::SetOutput(uint8_t index, int level) {
     if (!OutputExists(index)) return Fail(EINVAL);
-    if (m_spec.refusedOutputs.count(index)) return Fail(EIO);
+    if (m_setup.refusedOutputs.count(index)) return Fail(EIO);
     m_levels[index] = level;
     return Ok(0);
 }
 
 DioAnswer DioModel::ReadOutput(uint8_t index) const {
     if (!OutputExists(index)) return Fail(EINVAL);
-    auto fixed = m_spec.fixedReadBack.find(index);
-    if (fixed != m_spec.fixedReadBack.end()) return Ok(fixed->second);
+    auto fixed = m_setup.fixedReadBack.find(index);
+    if (fixed != m_setup.fixedReadBack.end()) return Ok(fixed->second);
     auto it = m_levels.find(index);
     return Ok(it == m_levels.end() ? 0 : it->second);
 }
 
 DioAnswer DioModel::ReadInput(uint8_t index) const {
     if (!InputExists(index)) return Fail(EINVAL);
-    auto stuck = m_spec.stuckInputs.find(index);
-    if (stuck != m_spec.stuckInputs.end()) return Ok(stuck->second);
+    auto stuck = m_setup.stuckInputs.find(index);
+    if (stuck != m_setup.stuckInputs.end()) return Ok(stuck->second);
     if (index & kSystemBit) return Ok(0);  // system inputs are not wired on the fixture
     uint8_t output = WiredOutput(index & kNumberMask);
     if (output == 0 || !OutputExists(output)) return Ok(0);
@@ -127,10 +127,10 @@ DioAnswer DioModel::ReadInput(uint8_t index) const {
 
 DioAnswer DioModel::Count(uint32_t type) const {
     switch (type) {
-        case 1: return Ok(m_spec.diCount);
-        case 2: return Ok(m_spec.doCount);
-        case 3: return Ok(m_spec.sysDiCount);
-        case 4: return Ok(m_spec.sysDoCount);
+        case 1: return Ok(m_setup.diCount);
+        case 2: return Ok(m_setup.doCount);
+        case 3: return Ok(m_setup.sysDiCount);
+        case 4: return Ok(m_setup.sysDoCount);
         default: return Ok(0);
     }
 }
@@ -155,13 +155,13 @@ DioAnswer DioModel::ReadGroups(bool output, uint8_t arg, int firstGroup, int gro
 
 bool DioModel::OutputExists(uint8_t index) const {
     int number = index & kNumberMask;
-    int count = (index & kSystemBit) ? m_spec.sysDoCount : m_spec.doCount;
+    int count = (index & kSystemBit) ? m_setup.sysDoCount : m_setup.doCount;
     return number >= 1 && number <= count;
 }
 
 bool DioModel::InputExists(uint8_t index) const {
     int number = index & kNumberMask;
-    int count = (index & kSystemBit) ? m_spec.sysDiCount : m_spec.diCount;
+    int count = (index & kSystemBit) ? m_setup.sysDiCount : m_setup.diCount;
     return number >= 1 && number <= count;
 }
 

@@ -33,7 +33,7 @@ struct DioAnswer {
 
 class DioModel {
 public:
-    explicit DioModel(const DioSpec& spec);
+    explicit DioModel(const DioSetup& setup);
 
     DioAnswer Request(uint32_t code, uint32_t arg);
     // "SON=3", "SOFF=4,5" (line end already removed). False, and nothing changed, when the
@@ -58,7 +58,7 @@ private:
     bool OutputExists(uint8_t index) const;
     bool InputExists(uint8_t index) const;
 
-    DioSpec m_spec;
+    DioSetup m_setup;
     std::map<uint8_t, int> m_levels;  // outputs switched on or off so far
     mutable std::mutex m_mutex;
 };

@@ -241,7 +241,7 @@ std::string AtReplyText(Reader& r) {
     return "";
 }
 
-void ReadSerial(Reader& r, SerialSpec& serial) {
+void ReadSerial(Reader& r, SerialSetup& serial) {
     serial.rs232Count = r.Int("serial", "rs232", serial.rs232Count);
     serial.rs485Count = r.Int("serial", "rs485", serial.rs485Count);
     serial.missing = r.Numbers("serial", "missing", "");
@@ -260,7 +260,7 @@ void ReadSerial(Reader& r, SerialSpec& serial) {
     serial.atReply = AtReplyText(r);
 }
 
-void ReadDio(Reader& r, const std::optional<std::string>& conf, DioSpec& dio) {
+void ReadDio(Reader& r, const std::optional<std::string>& conf, DioSetup& dio) {
     if (conf) CountDioConf(*conf, dio.diCount, dio.doCount);
     dio.present = r.Flag("dio", "present", true);
     dio.diCount = r.Int("dio", "di", dio.diCount);

@@ -26,7 +26,7 @@ struct BoardSpec {
     int timeoutSec = 300;                       // the tool is killed after this
 };
 
-struct SerialSpec {
+struct SerialSetup {
     int rs232Count = 5;
     int rs485Count = 0;
     std::set<int> missing;                  // RS232 numbers without a node
@@ -38,7 +38,7 @@ struct SerialSpec {
     std::string atReply = "OK\r\n";         // empty: a silent device
 };
 
-struct DioSpec {
+struct DioSetup {
     bool present = true;
     int diCount = 6;
     int doCount = 4;
@@ -67,8 +67,8 @@ struct Scenario {
     std::string dir;
     std::string description;
     BoardSpec board;
-    SerialSpec serial;
-    DioSpec dio;
+    SerialSetup serial;
+    DioSetup dio;
     std::map<int, std::string> adcRaw;  // IIO channel -> content of in_voltageN_raw
     StorageSpec storage;
     std::optional<std::string> vxdioConf;   // nullopt: /etc/vxdio.conf absent

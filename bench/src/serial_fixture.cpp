@@ -30,8 +30,8 @@ bool MakeRaw(int fd) {
 std::string Errno(const std::string& what) { return what + ": " + strerror(errno); }
 }  // namespace
 
-SerialFixture::SerialFixture(const SerialSpec& spec, EventList& transcript)
-    : m_spec(spec), m_transcript(transcript), m_at(spec.atReply) {}
+SerialFixture::SerialFixture(const SerialSetup& setup, EventList& transcript)
+    : m_setup(setup), m_transcript(transcript), m_at(setup.atReply) {}
 
 SerialFixture::~SerialFixture() {
     Stop();
@@ -42,11 +42,11 @@ SerialFixture::~SerialFixture() {
 }
 
 bool SerialFixture::Create(const std::string& devDir, std::string& error) {
-    for (int n = 1; n <= m_spec.rs232Count; ++n) {
-        if (m_spec.missing.count(n)) continue;
+    for (int n = 1; n <= m_setup.rs232Count; ++n) {
+        if (m_setup.missing.count(n)) continue;
         if (!CreatePort(devDir, "RS232-" + std::to_string(n), n, error)) return false;
     }
-    for (int n = 1; n <= m_spec.rs485Count; ++n) {
+    for (int n = 1; n <= m_setup.rs485Count; ++n) {
         if (!CreatePort(devDir, "RS485-" + std::to_string(n), 0, error)) return false;
     }
     return true;
@@ -131,9 +131,9 @@ void SerialFixture::ReadMaster(Port& port, double runMs, double monoMs) {
 }
 
 void SerialFixture::Route(Port& from, std::string bytes, double runMs, double monoMs) {
-    if (from.number == 0 || from.number == m_spec.atPort) return;
-    auto corrupt = m_spec.corruptByte.find(from.number);
-    if (corrupt != m_spec.corruptByte.end()) {
+    if (from.number == 0 || from.number == m_setup.atPort) return;
+    auto corrupt = m_setup.corruptByte.find(from.number);
+    if (corrupt != m_setup.corruptByte.end()) {
         size_t index = static_cast<size_t>(corrupt->second);
         if (index >= from.burstBytes && index < from.burstBytes + bytes.size())
             bytes[index - from.burstBytes] ^= 0x01;
@@ -141,9 +141,9 @@ void SerialFixture::Route(Port& from, std::string bytes, double runMs, double mo
     from.burstBytes += bytes.size();
     int partner = PartnerOf(from.number);
     Port* to = partner > 0 ? FindByNumber(partner) : nullptr;
-    bool cut = m_spec.cut.count(from.number) || m_spec.cut.count(partner);
-    if (to != nullptr && !cut && partner != m_spec.atPort) SendToTool(*to, bytes, runMs, monoMs);
-    if (m_spec.selfHearing.count(from.number)) SendToTool(from, bytes, runMs, monoMs);
+    bool cut = m_setup.cut.count(from.number) || m_setup.cut.count(partner);
+    if (to != nullptr && !cut && partner != m_setup.atPort) SendToTool(*to, bytes, runMs, monoMs);
+    if (m_setup.selfHearing.count(from.number)) SendToTool(from, bytes, runMs, monoMs);
 }
 
 void SerialFixture::SendToTool(Port& port, const std::string& bytes, double runMs,
@@ -157,7 +157,7 @@ void SerialFixture::FlushQuiet(double runMs, double monoMs) {
         if (auto message = port->fromTool.TakeIfQuiet(monoMs)) {
             port->burstBytes = 0;
             RecordSerialMessage(m_transcript, "/dev/" + port->name, "rx", *message);
-            if (port->number != 0 && port->number == m_spec.atPort) {
+            if (port->number != 0 && port->number == m_setup.atPort) {
                 std::string reply = m_at.Answer(message->bytes);
                 if (!reply.empty()) SendToTool(*port, reply, runMs, monoMs);
             }
@@ -186,7 +186,7 @@ SerialFixture::Port* SerialFixture::FindByNumber(int number) {
 }
 
 int SerialFixture::PartnerOf(int number) const {
-    for (const auto& [a, b] : m_spec.pairs) {
+    for (const auto& [a, b] : m_setup.pairs) {
         if (a == number) return b;
         if (b == number) return a;
     }

@@ -18,7 +18,7 @@ namespace bench {
 
 class SerialFixture {
 public:
-    SerialFixture(const SerialSpec& spec, EventList& transcript);
+    SerialFixture(const SerialSetup& setup, EventList& transcript);
     ~SerialFixture();
 
     // Creates one pty per node from the devpts instance at <devDir>/pts and links the nodes
@@ -54,7 +54,7 @@ private:
     Port* FindByNumber(int number);
     int PartnerOf(int number) const;
 
-    SerialSpec m_spec;
+    SerialSetup m_setup;
     EventList& m_transcript;
     AtDevice m_at;
     std::vector<std::unique_ptr<Port>> m_ports;

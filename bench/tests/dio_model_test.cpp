@@ -7,11 +7,11 @@
 namespace bench {
 namespace {
 
-DioSpec StandardDio() {
-    DioSpec spec;
-    spec.diCount = 6;
-    spec.doCount = 4;
-    return spec;
+DioSetup StandardDio() {
+    DioSetup setup;
+    setup.diCount = 6;
+    setup.doCount = 4;
+    return setup;
 }
 
 TEST(DioModelWiring, InputsFollowTheirWiredOutputs) {
@@ -75,10 +75,10 @@ TEST(DioModelRequests, UnknownCodesFailWithEnotty) {
 }
 
 TEST(DioModelRequests, GroupReadsPackPortsFromBitZero) {
-    DioSpec spec = StandardDio();
-    spec.diCount = 20;
-    spec.doCount = 20;
-    DioModel model(spec);
+    DioSetup setup = StandardDio();
+    setup.diCount = 20;
+    setup.doCount = 20;
+    DioModel model(setup);
     model.Request(kSetDoOn, 0x01);   // DI1
     model.Request(kSetDoOn, 0x0A);   // DO10 -> DI12
     model.Request(kSetDoOn, 0x13);   // DO19
@@ -93,10 +93,10 @@ TEST(DioModelRequests, GroupReadsPackPortsFromBitZero) {
 }
 
 TEST(DioModelFaults, StuckInputIgnoresItsOutput) {
-    DioSpec spec = StandardDio();
-    spec.stuckInputs[5] = 0;
-    spec.stuckInputs[6] = 1;
-    DioModel model(spec);
+    DioSetup setup = StandardDio();
+    setup.stuckInputs[5] = 0;
+    setup.stuckInputs[6] = 1;
+    DioModel model(setup);
     model.Request(kSetDoOn, 0x03);
     EXPECT_EQ(model.Request(kReadDi, 5).value, 0);
     EXPECT_EQ(model.Request(kReadDi, 6).value, 1);
@@ -106,9 +106,9 @@ TEST(DioModelFaults, StuckInputIgnoresItsOutput) {
 }
 
 TEST(DioModelFaults, RefusedWriteFailsAndKeepsTheLevel) {
-    DioSpec spec = StandardDio();
-    spec.refusedOutputs.insert(0x02);
-    DioModel model(spec);
+    DioSetup setup = StandardDio();
+    setup.refusedOutputs.insert(0x02);
+    DioModel model(setup);
     DioAnswer answer = model.Request(kSetDoOn, 0x02);
     EXPECT_EQ(answer.value, -1);
     EXPECT_EQ(answer.err, EIO);
@@ -117,9 +117,9 @@ TEST(DioModelFaults, RefusedWriteFailsAndKeepsTheLevel) {
 }
 
 TEST(DioModelFaults, WrongReadBackAnswersItsFixedValue) {
-    DioSpec spec = StandardDio();
-    spec.fixedReadBack[0x83] = 1;
-    DioModel model(spec);
+    DioSetup setup = StandardDio();
+    setup.fixedReadBack[0x83] = 1;
+    DioModel model(setup);
     EXPECT_EQ(model.Request(kSetDoOff, 0x83).value, 0);
     EXPECT_EQ(model.Request(kReadDo, 0x83).value, 1);
     EXPECT_EQ(model.OutputLevel(0x83), 0);  // the real level still follows the writes

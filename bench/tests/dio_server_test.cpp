@@ -28,9 +28,9 @@ protected:
         m_dir = fs::temp_directory_path() / ("bench-dio-" + std::to_string(getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
-        m_spec.diCount = 6;
-        m_spec.doCount = 4;
-        m_model = std::make_unique<DioModel>(m_spec);
+        m_setup.diCount = 6;
+        m_setup.doCount = 4;
+        m_model = std::make_unique<DioModel>(m_setup);
         m_server = std::make_unique<DioServer>(*m_model, m_timeline);
         std::string error;
         ASSERT_TRUE(m_server->Create(Node(), Socket(), error)) << error;
@@ -62,7 +62,7 @@ protected:
     }
 
     fs::path m_dir;
-    DioSpec m_spec;
+    DioSetup m_setup;
     EventList m_timeline;
     std::unique_ptr<DioModel> m_model;
     std::unique_ptr<DioServer> m_server;
@@ -135,8 +135,8 @@ TEST_F(DioServerTest, TextCommandsArriveLineByLine) {
 TEST(DioServerAbsent, WithoutANodeOnlyTheSocketIsServed) {
     fs::path dir = fs::temp_directory_path() / ("bench-dio-absent-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    DioSpec spec;
-    DioModel model(spec);
+    DioSetup setup;
+    DioModel model(setup);
     EventList timeline;
     DioServer server(model, timeline);
     std::string error;

@@ -67,12 +67,12 @@ protected:
         if (!PrivateDevptsAvailable()) GTEST_SKIP() << "no private mount namespaces here";
     }
 
-    // Builds the fixture of `spec` in the child's devpts and runs `check` against it.
-    static void WithFixture(const SerialSpec& spec,
+    // Builds the fixture of `setup` in the child's devpts and runs `check` against it.
+    static void WithFixture(const SerialSetup& setup,
                             const std::function<std::string(const std::string&, EventList&)>& check) {
         RunWithPrivateDevpts([&](const std::string& dev) {
             EventList transcript;
-            SerialFixture fixture(spec, transcript);
+            SerialFixture fixture(setup, transcript);
             std::string error;
             if (!fixture.Create(dev, error)) return error;
             fixture.Start();
@@ -82,9 +82,9 @@ protected:
 };
 
 TEST_F(SerialFixtureTest, PairCarriesBytesBothWaysAndNotBack) {
-    SerialSpec spec;
-    spec.pairs = DefaultSerialPairs(5);
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList&) {
+    SerialSetup setup;
+    setup.pairs = DefaultSerialPairs(5);
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
                     Exchange forth = Send(dev, 1, 2, Pattern());
                     Exchange back = Send(dev, 4, 3, "xyz");
                     return Expect(forth.atPartner == Pattern(), "RS232-2 got " + forth.atPartner) +
@@ -95,10 +95,10 @@ TEST_F(SerialFixtureTest, PairCarriesBytesBothWaysAndNotBack) {
 }
 
 TEST_F(SerialFixtureTest, CutPairCarriesNothing) {
-    SerialSpec spec;
-    spec.pairs = DefaultSerialPairs(5);
-    spec.cut = {1, 2};
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList&) {
+    SerialSetup setup;
+    setup.pairs = DefaultSerialPairs(5);
+    setup.cut = {1, 2};
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
                     Exchange forth = Send(dev, 1, 2, Pattern());
                     Exchange back = Send(dev, 2, 1, Pattern());
                     return Expect(forth.atPartner.empty() && back.atPartner.empty(), "bytes crossed");
@@ -107,10 +107,10 @@ TEST_F(SerialFixtureTest, CutPairCarriesNothing) {
 }
 
 TEST_F(SerialFixtureTest, SelfHearingPortGetsItsOwnBytesToo) {
-    SerialSpec spec;
-    spec.pairs = DefaultSerialPairs(5);
-    spec.selfHearing = {1};
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList&) {
+    SerialSetup setup;
+    setup.pairs = DefaultSerialPairs(5);
+    setup.selfHearing = {1};
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
                     Exchange forth = Send(dev, 1, 2, Pattern());
                     Exchange back = Send(dev, 2, 1, "b");
                     return Expect(forth.atSender == Pattern(), "RS232-1 did not hear itself") +
@@ -121,10 +121,10 @@ TEST_F(SerialFixtureTest, SelfHearingPortGetsItsOwnBytesToo) {
 }
 
 TEST_F(SerialFixtureTest, CorruptedByteHasItsLowBitFlipped) {
-    SerialSpec spec;
-    spec.pairs = DefaultSerialPairs(5);
-    spec.corruptByte[3] = 5;
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList&) {
+    SerialSetup setup;
+    setup.pairs = DefaultSerialPairs(5);
+    setup.corruptByte[3] = 5;
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
                     std::string expected = Pattern();
                     expected[5] ^= 0x01;
                     Exchange forth = Send(dev, 3, 4, Pattern());
@@ -136,10 +136,10 @@ TEST_F(SerialFixtureTest, CorruptedByteHasItsLowBitFlipped) {
 }
 
 TEST_F(SerialFixtureTest, MissingNodeIsNotCreated) {
-    SerialSpec spec;
-    spec.missing = {1};
-    spec.rs485Count = 2;
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList&) {
+    SerialSetup setup;
+    setup.missing = {1};
+    setup.rs485Count = 2;
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
                     return Expect(access((dev + "/RS232-1").c_str(), F_OK) != 0, "RS232-1 exists") +
                            Expect(access((dev + "/RS232-2").c_str(), F_OK) == 0, "RS232-2 missing") +
                            Expect(access((dev + "/RS485-2").c_str(), F_OK) == 0, "RS485-2 missing");
@@ -159,11 +159,11 @@ std::string AskAt(const std::string& dev, int port, const std::string& message) 
 }
 
 TEST_F(SerialFixtureTest, AtDeviceAnswersEachMessageAfterASilence) {
-    SerialSpec spec;
-    spec.atPort = 1;  // a one-port board: the AT port wins over the pair (1,2)
-    spec.pairs = DefaultSerialPairs(5);
-    spec.atReply = std::string("\0OK\r\n", 5);
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList& transcript) {
+    SerialSetup setup;
+    setup.atPort = 1;  // a one-port board: the AT port wins over the pair (1,2)
+    setup.pairs = DefaultSerialPairs(5);
+    setup.atReply = std::string("\0OK\r\n", 5);
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList& transcript) {
                     std::string first = AskAt(dev, 1, "AT");
                     std::string second = AskAt(dev, 1, "AT+ERR");
                     std::string partner = ReadQuiet(OpenRaw(dev + "/RS232-2"));
@@ -180,18 +180,18 @@ TEST_F(SerialFixtureTest, AtDeviceAnswersEachMessageAfterASilence) {
 }
 
 TEST_F(SerialFixtureTest, SilentAtDeviceAnswersNothing) {
-    SerialSpec spec;
-    spec.atReply = "";
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList&) {
+    SerialSetup setup;
+    setup.atReply = "";
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
                     return Expect(AskAt(dev, 5, "AT").empty(), "a silent device answered");
                 }),
                 ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST_F(SerialFixtureTest, TranscriptHoldsWhatEachEndSawAndSent) {
-    SerialSpec spec;
-    spec.pairs = DefaultSerialPairs(5);
-    EXPECT_EXIT(WithFixture(spec, [](const std::string& dev, EventList& transcript) {
+    SerialSetup setup;
+    setup.pairs = DefaultSerialPairs(5);
+    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList& transcript) {
                     Send(dev, 1, 2, Pattern());
                     usleep(100000);
                     nlohmann::json messages = transcript.Sorted();
