@@ -6,6 +6,7 @@
 //   stdout, stderr, log (every generation of /NandFlash/tmp/deVuzeV7.log, in order),
 //   result_document (text of /NandFlash/tmp/deVuzeV7.js, or null),
 //   files {"/NandFlash/...": {size, content}}, media {"/run/media/sda1": {"files": {...}}},
+//   workdir_files [names of the files in the tool's working directory, recursively],
 //   timeline [{t_ms, kind: "ioctl", code, name, arg, arg_hex, port, answer, errno, tid} |
 //             {t_ms, kind: "text", text, applied}],
 //   serial [{t_ms, port, dir: "rx" (the tool wrote) | "tx" (the fixture sent), len, text, hex}],

@@ -208,6 +208,8 @@ private:
                                         ? nlohmann::json(document) : nlohmann::json(nullptr);
         record["verdict"] = VerdictOf(m_follower.Text());
         record["files"] = CollectFiles(m_root.Host(kNandFlash), kNandFlash);
+        // Names only: a command that ran where it should not have would leave a file here.
+        record["workdir_files"] = ListFilesRecursive(m_root.Host(m_scenario.board.workdir));
         record["media"] = nlohmann::json::object();
         for (const std::string& point : MediaMountPoints(m_scenario.storage))
             record["media"][point] = {{"files", CollectFiles(m_root.Host(point), point)}};

@@ -2,6 +2,8 @@
 // on the sticks, and host names that must not run anything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "bench_run.h"
 #include "run_checks.h"
 
@@ -85,6 +87,10 @@ void ExpectHostKeptAndHarmless(const e2e::BenchRun& run) {
     const std::string host = run.record["hostname"];
     EXPECT_NE(std::string::npos, host.find("pwned"));
     EXPECT_FALSE(AnyPathHolds(run.record["files"], "/pwned"));
+    const auto& workdir = run.record["workdir_files"];
+    ASSERT_TRUE(workdir.is_array());
+    EXPECT_NE(workdir.end(), std::find(workdir.begin(), workdir.end(), "devuzeV7"));
+    EXPECT_EQ(workdir.end(), std::find(workdir.begin(), workdir.end(), "pwned"));
     for (const auto& [point, medium] : run.record["media"].items()) {
         EXPECT_FALSE(AnyPathHolds(medium["files"], "/pwned")) << point;
     }
