@@ -19,7 +19,6 @@ do_runs=1
 micro_flags=()
 readonly run_counts=(1 5)
 readonly scenario=standard
-readonly bench_packages=(libbenchmark-dev libinih-dev libboost-dev)
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -33,17 +32,7 @@ while [ $# -gt 0 ]; do
 done
 
 install_packages() {
-    "$root/scripts/setup-deps.sh" host
-    local missing=()
-    for p in "${bench_packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "missing Debian packages: ${missing[*]} (run as root, or apt-get install them)" >&2
-        exit 1
-    fi
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    "$root/scripts/setup-deps.sh" all
 }
 
 build_all() {
