@@ -14,7 +14,7 @@ namespace fuzz {
 
 // An anonymous in-memory file reachable by a path (/proc/self/fd/N), reused between inputs.
 class MemFile {
-  public:
+public:
     explicit MemFile(const char* name);
     ~MemFile();
     MemFile(const MemFile&) = delete;
@@ -23,20 +23,20 @@ class MemFile {
     void Set(const std::string& content);
     std::string Get() const;
 
-  private:
+private:
     int fd_;
     std::string path_;
 };
 
 // Splits an input into fields separated by zero bytes; the last field takes the rest.
 class Fields {
-  public:
+public:
     Fields(const uint8_t* data, size_t size) : text_(reinterpret_cast<const char*>(data), size) {}
     std::string Next();
     std::string Rest();
     bool AtEnd() const { return pos_ >= text_.size(); }
 
-  private:
+private:
     std::string text_;
     size_t pos_ = 0;
 };

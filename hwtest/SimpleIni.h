@@ -7,7 +7,7 @@
 #include <string>
 
 class SimpleIni {
-  public:
+public:
     struct IniLine {
         std::string strValue;    // trimmed value text
         std::string strComment;  // text after the comment marker, untrimmed; empty when none
@@ -19,7 +19,7 @@ class SimpleIni {
 
     // A position in the section table; dereferences to (section name, key table).
     class SectionIterator {
-      public:
+    public:
         SectionIterator() = default;
         explicit SectionIterator(SectionMap::iterator pos) : m_pos(pos) {}
         SectionMap::value_type& operator*() const { return *m_pos; }
@@ -31,13 +31,13 @@ class SimpleIni {
         bool operator==(const SectionIterator& other) const { return m_pos == other.m_pos; }
         bool operator!=(const SectionIterator& other) const { return m_pos != other.m_pos; }
 
-      private:
+    private:
         SectionMap::iterator m_pos{};
     };
 
     // A position in one section's key table; dereferences to (key name, IniLine).
     class KeyIterator {
-      public:
+    public:
         KeyIterator() = default;
         explicit KeyIterator(KeyMap::iterator pos) : m_pos(pos) {}
         KeyMap::value_type& operator*() const { return *m_pos; }
@@ -49,7 +49,7 @@ class SimpleIni {
         bool operator==(const KeyIterator& other) const { return m_pos == other.m_pos; }
         bool operator!=(const KeyIterator& other) const { return m_pos != other.m_pos; }
 
-      private:
+    private:
         KeyMap::iterator m_pos{};
     };
 
@@ -101,7 +101,7 @@ class SimpleIni {
     // The text without leading and trailing blanks and tabs.
     static std::string Trim(const std::string& text);
 
-  private:
+private:
     // One non-empty line of a file: a header, a full-line comment (added to the pending
     // description) or a key line.
     void AddLine(const std::string& line, std::string& section, std::string& pending);

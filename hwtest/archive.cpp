@@ -62,8 +62,8 @@ std::string FileNamePart(const char* text) {
 
 std::string FlashCopyCommand(const std::string& host, const std::string& id,
                              const std::string& stamp, const char* verdict) {
-    std::string dest = StrPrintf(hw::kArchiveFlashNameFmt, host.c_str(), id.c_str(),
-                                 stamp.c_str(), verdict);
+    std::string dest =
+        StrPrintf(hw::kArchiveFlashNameFmt, host.c_str(), id.c_str(), stamp.c_str(), verdict);
     return StrPrintf(hw::kArchiveFlashCopyFmt, Quoted(dest).c_str());
 }
 
@@ -81,8 +81,7 @@ std::string StickCopyCommand(const std::string& mountPoint, const char* verdict,
 }
 
 std::string MoveCommand(const std::string& host, const std::string& id, const std::string& stamp) {
-    std::string dest =
-        StrPrintf(hw::kArchiveMovedNameFmt, host.c_str(), id.c_str(), stamp.c_str());
+    std::string dest = StrPrintf(hw::kArchiveMovedNameFmt, host.c_str(), id.c_str(), stamp.c_str());
     return StrPrintf(hw::kArchiveMoveFmt, Quoted(dest).c_str());
 }
 

@@ -32,7 +32,8 @@ inline constexpr char kCmdCpuLedTrigger[] = "echo none > /sys/class/leds/cpu/tri
 inline constexpr char kCmdCountRs485[] = "ls /dev | grep -c RS485";
 inline constexpr char kCmdCountRs232[] = "ls /dev | grep -c RS232";
 inline constexpr char kCmdCountAi[] =
-    "ls /sys/bus/iio/devices/iio:device0/in_voltage*_raw | grep -v in_voltage0 | grep -c in_voltage";
+    "ls /sys/bus/iio/devices/iio:device0/in_voltage*_raw | grep -v in_voltage0 | grep -c "
+    "in_voltage";
 
 // Processor ID (the line feed between the quotes is a real one).
 inline constexpr char kCmdProcessorId[] = "cat /sys/fsl_otp/HW_OCOTP_CFG1 | tr -d '\n'";

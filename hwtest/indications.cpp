@@ -123,8 +123,8 @@ void OnTimer(union sigval) {
     std::unique_lock<std::mutex> lock(g_tickMutex, std::try_to_lock);
     if (!lock.owns_lock() || g_timerStopped) return;
     if (tryCnt % kTicksPerBlink == 0) {
-        Sys().System(StrPrintf(hw::kCmdDioSwitchPairFmt, bLedOn ? hw::kDioOn : hw::kDioOff,
-                               kLedD2, kLedD3, hw::kDioDevice)
+        Sys().System(StrPrintf(hw::kCmdDioSwitchPairFmt, bLedOn ? hw::kDioOn : hw::kDioOff, kLedD2,
+                               kLedD3, hw::kDioDevice)
                          .c_str());
         bLedOn = !bLedOn;
     }

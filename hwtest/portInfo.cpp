@@ -3,7 +3,8 @@
 _tag_VxPortInfo_ vxPortInfo;
 std::vector<std::string> g_USBDEV;
 
-void LogTestDat(int nCnt, std::vector<_tag_PortData_>& vecPort, std::vector<_tag_TestSta_>& vecSta) {
+void LogTestDat(int nCnt, std::vector<_tag_PortData_>& vecPort,
+                std::vector<_tag_TestSta_>& vecSta) {
     for (int i = 0; i < nCnt; ++i) {
         if (vecPort[i].cSta == STA_PASS) {
             vecSta[i].nSuccCnt++;

@@ -32,13 +32,15 @@ void AppendPorts(std::string& doc, int count, Passed passed, int& verdict) {
 void AppendSection(std::string& doc, const char* opening, const std::vector<_tag_TestSta_>& sta,
                    int count, int& verdict) {
     doc += opening;
-    AppendPorts(doc, count, [&](int i) { return PortPassed(sta[i]); }, verdict);
+    AppendPorts(
+        doc, count, [&](int i) { return PortPassed(sta[i]); }, verdict);
     doc += kClose;
 }
 
 void AppendDualPorts(std::string& doc, const std::vector<_tag_TestSta_>& no,
                      const std::vector<_tag_TestSta_>& nc, int count, int& verdict) {
-    AppendPorts(doc, count, [&](int i) { return PortPassed(no[i]) && PortPassed(nc[i]); }, verdict);
+    AppendPorts(
+        doc, count, [&](int i) { return PortPassed(no[i]) && PortPassed(nc[i]); }, verdict);
 }
 }  // namespace
 

@@ -76,24 +76,24 @@ void CheckOwnEcho(Side& sender, uint8_t clearOnEcho) {
     const int iread = ReadMessage(sender.port.fdPort);
     if (PatternReceived()) {
         SetBits(sender.port, clearOnEcho, STA_RECV_ERR);
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s", sender.num,
-              msgsend, sender.num, iread, msgrecv);
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s",
+                   sender.num, msgsend, sender.num, iread, msgrecv);
     } else {
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d iread:%d msg: %s", sender.num, msgsend,
-              sender.num, iread, msgrecv);
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d iread:%d msg: %s",
+                   sender.num, msgsend, sender.num, iread, msgrecv);
     }
 }
 
 void CheckPartner(const Side& sender, Side& receiver) {
     const int iread = ReadMessage(receiver.port.fdPort);
     if (PatternReceived()) {
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d OK! iread:%d msg: %s", sender.num, msgsend,
-              receiver.num, iread, msgrecv);
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d OK! iread:%d msg: %s",
+                   sender.num, msgsend, receiver.num, iread, msgrecv);
         SetBits(receiver.port, STA_RECV_ERR, STA_RECV_OK);
     } else {
         SetBits(receiver.port, STA_RECV_OK, STA_RECV_ERR);
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s", sender.num,
-              msgsend, receiver.num, iread, msgrecv);
+        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s",
+                   sender.num, msgsend, receiver.num, iread, msgrecv);
     }
 }
 

@@ -11,7 +11,7 @@ inline constexpr int kMaxTestCnt = 5;
 
 struct RunArgs {
     int nTestCnt = 1;
-    int testMode = 0;              // set by the caller from the INI file; an FPC argument overrides it
+    int testMode = 0;  // set by the caller from the INI file; an FPC argument overrides it
     char szArgs[kArgTextSize] = {};  // the arguments joined, each preceded by one blank
 };
 

@@ -67,17 +67,23 @@ void RunOneCycle(int nCycle, int iPortSelect, _tag_VxPortInfo_& info) {
 void WriteTallies(const char* family, const char* variant, const std::vector<_tag_TestSta_>& sta,
                   int count) {
     for (int i = 0; i < count; ++i) {
-        RTLOG_FROM(kLogRoutine, "%s-%d%sTest Succ Cnt %d,Error Cnt %d", family, i + 1, variant, sta[i].nSuccCnt,
-              sta[i].nErrCnt);
+        RTLOG_FROM(kLogRoutine, "%s-%d%sTest Succ Cnt %d,Error Cnt %d", family, i + 1, variant,
+                   sta[i].nSuccCnt, sta[i].nErrCnt);
     }
 }
 
 void WriteLedTallies(const _tag_VxPortInfo_& info) {
     for (int i = 0; i < info.cntLED && i < 3; ++i) {
         const _tag_TestSta_& sta = info.staLED[i];
-        if (i == 0) RTLOG_FROM(kLogRoutine, "Led-%d[Beep]:Test Succ Cnt %d,Error Cnt %d", 0, sta.nSuccCnt, sta.nErrCnt);
-        if (i == 1) RTLOG_FROM(kLogRoutine, "Led-%d[D3]:Test Succ Cnt %d,Error Cnt %d", 2, sta.nSuccCnt, sta.nErrCnt);
-        if (i == 2) RTLOG_FROM(kLogRoutine, "Led-%d[D2]:Test Succ Cnt %d,Error Cnt %d", 1, sta.nSuccCnt, sta.nErrCnt);
+        if (i == 0)
+            RTLOG_FROM(kLogRoutine, "Led-%d[Beep]:Test Succ Cnt %d,Error Cnt %d", 0, sta.nSuccCnt,
+                       sta.nErrCnt);
+        if (i == 1)
+            RTLOG_FROM(kLogRoutine, "Led-%d[D3]:Test Succ Cnt %d,Error Cnt %d", 2, sta.nSuccCnt,
+                       sta.nErrCnt);
+        if (i == 2)
+            RTLOG_FROM(kLogRoutine, "Led-%d[D2]:Test Succ Cnt %d,Error Cnt %d", 1, sta.nSuccCnt,
+                       sta.nErrCnt);
     }
 }
 }  // namespace

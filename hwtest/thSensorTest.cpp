@@ -30,8 +30,9 @@ int SendProbe(_tag_PortData_& stPort, const char* szPath, int& iRet) {
         RTLOG_FROM(kLogRoutine, "%s write Err iwrite=%d", szPath, iwrite);
         iRet = -1;
     } else {
-        RTLOG_FROM(kLogRoutine, "%s iwrite:%d write:%s szMsgRec[0]=%02X,szMsgRec[1]==%02X", szPath, iwrite, szMsgRec,
-              static_cast<unsigned char>(szMsgRec[0]), static_cast<unsigned char>(szMsgRec[1]));
+        RTLOG_FROM(kLogRoutine, "%s iwrite:%d write:%s szMsgRec[0]=%02X,szMsgRec[1]==%02X", szPath,
+                   iwrite, szMsgRec, static_cast<unsigned char>(szMsgRec[0]),
+                   static_cast<unsigned char>(szMsgRec[1]));
     }
     return iwrite;
 }

@@ -71,9 +71,9 @@ int CountTfCards(int& nCnttmp) {
 void SoundAlert(int switchings) {
     bool on = false;
     for (int i = 0; i < switchings; ++i) {
-        Sys().System(StrPrintf(hw::kCmdDioSwitchFmt, on ? hw::kDioOn : hw::kDioOff, kBeeper,
-                               hw::kDioDevice)
-                         .c_str());
+        Sys().System(
+            StrPrintf(hw::kCmdDioSwitchFmt, on ? hw::kDioOn : hw::kDioOff, kBeeper, hw::kDioDevice)
+                .c_str());
         on = !on;
         Sys().Usleep(kAlertStepUs);
     }

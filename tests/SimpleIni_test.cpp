@@ -13,7 +13,7 @@
 namespace {
 
 class SimpleIniTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char tmpl[] = "/tmp/devuze-ini-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);

@@ -42,7 +42,8 @@ TEST(Archive, FailedVerdictsUseErrAndEveryListedStickInOrder) {
     ASSERT_EQ(9u, cmds.size());
     EXPECT_NE(std::string::npos, cmds[1].find("_t[ERR].log\""));
     EXPECT_EQ(" mkdir -p \"/run/media/sdb1/TestQ7[ERR]\"", cmds[4]);
-    EXPECT_NE(std::string::npos, cmds[7].find("\"/run/media/sda1/TestQ7[ERR]/deVuzeV7_h[i]_t.log\""));
+    EXPECT_NE(std::string::npos,
+              cmds[7].find("\"/run/media/sda1/TestQ7[ERR]/deVuzeV7_h[i]_t.log\""));
 }
 
 TEST(Archive, NoStickOnlyFlashCopyAndMove) {
@@ -60,8 +61,9 @@ TEST(Archive, HostileValuesCannotRunAnything) {
     char dir[] = "/tmp/devuze-quote-XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(dir));
     std::string host = std::string("b$(touch ") + dir + "/pwned)\";`touch " + dir + "/p2`*[]";
-    std::string cmd = "printf %s " + FlashCopyCommand(host, "i", "t", "OK").substr(
-                                         std::string("cp -f /NandFlash/tmp/deVuzeV7.log ").size()) +
+    std::string cmd = "printf %s " +
+                      FlashCopyCommand(host, "i", "t", "OK")
+                          .substr(std::string("cp -f /NandFlash/tmp/deVuzeV7.log ").size()) +
                       " > " + dir + "/out";
     ASSERT_EQ(0, system(cmd.c_str()));
     std::ifstream in(std::string(dir) + "/out");

@@ -13,14 +13,14 @@ using Lines = std::vector<std::string>;
 
 // Pauses land in the driver's timeline, so their place between the requests shows.
 class TimelineSys : public FakeSys {
-  public:
+public:
     explicit TimelineSys(FakeDio& dio) : dio_(dio) {}
     void Usleep(unsigned int usec) override {
         FakeSys::Usleep(usec);
         dio_.Note("sleep:" + std::to_string(usec));
     }
 
-  private:
+private:
     FakeDio& dio_;
 };
 
@@ -31,7 +31,7 @@ std::vector<uint8_t> Sta(const std::vector<_tag_PortData_>& v) {
 }
 
 class DIOTestTest : public ::testing::Test {
-  protected:
+protected:
     // The complete fixture for `nDo` ordinary outputs.
     void WireFixture(int nDo) {
         dev.Wire(1, 1);

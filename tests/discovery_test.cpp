@@ -33,9 +33,9 @@ TEST(DioConf, OnePlusCommasAfterTheKey) {
 }
 
 TEST(DioConf, ShortKeyLineKeepsTheCounter) {
-    EXPECT_EQ(4, CountConf("vx_do=1,2,3,4\nvx_do\n").dout);  // 6 characters with the line end
+    EXPECT_EQ(4, CountConf("vx_do=1,2,3,4\nvx_do\n").dout);   // 6 characters with the line end
     EXPECT_EQ(4, CountConf("vx_do=1,2,3,4\nvx_do=\n").dout);  // 7
-    EXPECT_EQ(0, CountConf("vx_do\n", {0, 9}).dout);  // the counter starts at 0 in each call
+    EXPECT_EQ(0, CountConf("vx_do\n", {0, 9}).dout);    // the counter starts at 0 in each call
     EXPECT_EQ(1, CountConf("vx_do=1\n", {0, 9}).dout);  // 8
 }
 
@@ -45,9 +45,7 @@ TEST(DioConf, LineWithBothKeysCountsOnlyForDi) {
     EXPECT_EQ(5, c.dout);
 }
 
-TEST(DioConf, CommasBeforeTheKeyDoNotCount) {
-    EXPECT_EQ(2, CountConf("a,b,c,vx_di=1,2\n").di);
-}
+TEST(DioConf, CommasBeforeTheKeyDoNotCount) { EXPECT_EQ(2, CountConf("a,b,c,vx_di=1,2\n").di); }
 
 TEST(DioConf, LastLineWinsAndCountersWrap) {
     EXPECT_EQ(2, CountConf("vx_di=1,2,3\nvx_di=1,2\n").di);

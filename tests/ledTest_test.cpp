@@ -14,7 +14,7 @@ using Lines = std::vector<std::string>;
 // Pauses and shell commands land in the driver's timeline, together with whether the device
 // was still open at the long pause.
 class TimelineSys : public FakeSys {
-  public:
+public:
     explicit TimelineSys(FakeDio& dio) : dio_(dio) {}
     void Usleep(unsigned int usec) override {
         FakeSys::Usleep(usec);
@@ -25,12 +25,12 @@ class TimelineSys : public FakeSys {
         return FakeSys::System(command);
     }
 
-  private:
+private:
     FakeDio& dio_;
 };
 
 class LEDTestTest : public ::testing::Test {
-  protected:
+protected:
     int Run(uint16_t nLed) { return LEDTestOn(dev.Path().c_str(), nLed, vLed); }
     bool Logged(const std::string& text) const {
         Lines msgs = log.Messages();

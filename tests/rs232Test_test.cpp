@@ -40,7 +40,7 @@ std::string Verdict(const char* word, int from, int read, int iread, const std::
 
 // Ports /…/RS232-1 .. -N on pseudo-terminals, the fake fixture carrying their messages.
 class Rs232Test : public ::testing::Test {
-  protected:
+protected:
     void AddPorts(int n) {
         for (int i = 1; i <= n; ++i) AddPort(i);
     }

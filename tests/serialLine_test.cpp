@@ -152,7 +152,7 @@ TEST(SetOptTable, LineAlwaysEnabledWithReadTimer) {
 
 // A device side of a pseudo-terminal configured as every caller does.
 class SerialLineTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         port_ = std::make_unique<PtyPort>(dir_.Path() + "/RS232-1");
         fd_ = serial::OpenPort(port_->Path().c_str());

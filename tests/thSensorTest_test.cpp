@@ -22,7 +22,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 // The sensor port opened and configured as the loop-back test hands it over, with the fixture's
 // AT device answering `reply`.
 class SensorTest : public ::testing::Test {
-  protected:
+protected:
     void Run(const std::string& reply) {
         port_ = std::make_unique<PtyPort>(dir_.Path() + "/RS232-5");
         fixture_.Answer(*port_, reply);

@@ -15,7 +15,7 @@ namespace {
 // The tips port on a pseudo-terminal, the fixture's AT device answering `reply`; the standard
 // output of the call is captured.
 class TipsTest : public ::testing::Test {
-  protected:
+protected:
     int Send(int iTestSta, const std::string& reply) {
         port_ = std::make_unique<PtyPort>(Path());
         fixture_.Answer(*port_, reply);

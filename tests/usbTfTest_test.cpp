@@ -95,5 +95,6 @@ TEST_F(UsbFixture, CommandFailureStopsWithoutAlert) {
     EXPECT_EQ(3, ports[0].cSta);
     EXPECT_EQ(0, ports[1].cSta);
     EXPECT_EQ(0, Switchings());
-    EXPECT_NE(std::string::npos, log.Text().find(std::string("popen ") + hw::kCmdUsbSecond + " error!"));
+    EXPECT_NE(std::string::npos,
+              log.Text().find(std::string("popen ") + hw::kCmdUsbSecond + " error!"));
 }

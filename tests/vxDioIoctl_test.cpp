@@ -10,7 +10,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 class ComDioIoctlTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_EQ(dio.init(dev.Path().c_str(), 1), 0); }
     void TearDown() override { dio.uninit(); }
     // The log without the open report.

@@ -27,7 +27,7 @@ Found Parse(const char* section, const char* key, const std::string& text) {
 }
 
 class ProfileTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char tmpl[] = "/tmp/devuze-profile-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);

@@ -17,7 +17,7 @@ inline constexpr uint8_t DIO_SYS_PORT = 0x80;
 inline constexpr int DIO_MAX_PORT_NUM = 0x7F;
 
 class ComDio {
-  public:
+public:
     ComDio();
     // Not virtual and does not close the device: the owner calls uninit first. Objects are never
     // deleted through a base pointer.
@@ -42,7 +42,7 @@ class ComDio {
     int Mode() const { return m_iMode; }
     int Fd() const { return m_fdDio; }
 
-  protected:
+protected:
     void Reset();
 
     int m_iMode;

@@ -19,7 +19,7 @@ inline constexpr unsigned long VXDIO_RD_DO_GRP3 = 18;
 inline constexpr int VXDIO_MAX_CMD = 18;
 
 class ComDioIoctl : public ComDio {
-  public:
+public:
     // The call that reaches the driver; ::ioctl(fd, code, arg) unless a test replaces it.
     using IoctlFn = int (*)(int fd, unsigned long code, unsigned long arg);
     // Null restores the real ioctl.
@@ -42,7 +42,7 @@ class ComDioIoctl : public ComDio {
     // answer is printed as "**iret:0x%04X nCMD:%d DIOIndex:0x%02X\n".
     int GetDIOSta(int cmd, uint8_t index) override;
 
-  private:
+private:
     int Request(unsigned long code, unsigned long arg);
     void ReadSingles(int count, uint8_t first, bool output);
     void DumpGroup(const char* label, int cmd, uint8_t index);

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -29,10 +29,10 @@ size_t FormatLine(const char* name, const char* message) {
     struct tm local {};
     localtime_r(&now, &local);
     char prefix[256];
-    int prefixLen = snprintf(prefix, sizeof prefix, "%ld=[%s][%d-%02d-%02d %02d:%02d:%02d] ",
-                             static_cast<long>(icount), name, local.tm_year + 1900,
-                             local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                             local.tm_sec);
+    int prefixLen =
+        snprintf(prefix, sizeof prefix, "%ld=[%s][%d-%02d-%02d %02d:%02d:%02d] ",
+                 static_cast<long>(icount), name, local.tm_year + 1900, local.tm_mon + 1,
+                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     if (prefixLen < 0) prefixLen = 0;
     if (prefixLen >= static_cast<int>(sizeof prefix)) prefixLen = sizeof prefix - 1;
     size_t room = sizeof buffer - 1 - static_cast<size_t>(prefixLen);

@@ -18,7 +18,7 @@ int trace_log(const char* name, const char* fmt, ...) __attribute__((format(prin
 
 // The same, naming `func` instead of the calling function: a routine's helper functions report
 // under the routine's name.
-#define RTLOG_FROM(func, fmt, ...)                                                        \
+#define RTLOG_FROM(func, fmt, ...)                                                           \
     trace_log("RtLog", fmt "\t%s %s line=%d\n" __VA_OPT__(, ) __VA_ARGS__, kLogModule, func, \
               __LINE__)
 

@@ -2,9 +2,9 @@
 // root. It exercises each simulated part the way the tool will and prints one report line per
 // part: "probe <part> ok|fail key=value...". The bench compares the report with its record.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/ipc.h>
 #include <sys/msg.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -101,10 +101,11 @@ void ProbeIoctl() {
     int setSdo1 = ioctl(fd, 1, 0x81);
     int readDi4 = ioctl(fd, 10, 0x04);
     close(fd);
-    bool ok = setOn == 0 && readDo == 1 && readDi == 1 && diCount == 6 && setSdo1 == 0 &&
-              readDi4 == 1;
-    Report("ioctl", ok, "di_count=" + std::to_string(diCount) + " di1=" + std::to_string(readDi) +
-                            " di4=" + std::to_string(readDi4));
+    bool ok =
+        setOn == 0 && readDo == 1 && readDi == 1 && diCount == 6 && setSdo1 == 0 && readDi4 == 1;
+    Report("ioctl", ok,
+           "di_count=" + std::to_string(diCount) + " di1=" + std::to_string(readDi) +
+               " di4=" + std::to_string(readDi4));
 }
 
 void ProbeEcho() {
@@ -123,7 +124,8 @@ void ProbeDf() {
                text.find("/run/media/sda1") != std::string::npos;
     bool sdb = text.find("/dev/sdb1") != std::string::npos &&
                text.find("/run/media/sdb1") != std::string::npos;
-    Report("df", sda && sdb, std::string("sda1=") + (sda ? "1" : "0") + " sdb1=" + (sdb ? "1" : "0"));
+    Report("df", sda && sdb,
+           std::string("sda1=") + (sda ? "1" : "0") + " sdb1=" + (sdb ? "1" : "0"));
 }
 
 void ProbeHostname() {

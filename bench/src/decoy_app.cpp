@@ -53,7 +53,8 @@ nlohmann::json DecoyApp::Record() const {
         int sig = WTERMSIG(m_status);
         const char* abbrev = sigabbrev_np(sig);
         record["signal"] = sig;
-        record["signal_name"] = abbrev != nullptr ? std::string("SIG") + abbrev : std::to_string(sig);
+        record["signal_name"] =
+            abbrev != nullptr ? std::string("SIG") + abbrev : std::to_string(sig);
     } else {
         record["exit_code"] = WEXITSTATUS(m_status);
     }

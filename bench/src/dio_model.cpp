@@ -21,18 +21,30 @@ DioAnswer DioModel::Request(uint32_t code, uint32_t arg) {
     std::lock_guard<std::mutex> lock(m_mutex);
     uint8_t index = static_cast<uint8_t>(arg & 0xFF);
     switch (code) {
-        case kSetDoOff: return SetOutput(index, 0);
-        case kSetDoOn: return SetOutput(index, 1);
-        case kReadDi: return ReadInput(index);
-        case kReadDo: return ReadOutput(index);
-        case kGetNum: return Count(arg);
-        case kReadDiGroup: return ReadGroups(false, index, index & kNumberMask, 1);
-        case kReadDiGroups2: return ReadGroups(false, index, 1, 2);
-        case kReadDiGroups3: return ReadGroups(false, index, 1, 3);
-        case kReadDoGroup: return ReadGroups(true, index, index & kNumberMask, 1);
-        case kReadDoGroups2: return ReadGroups(true, index, 1, 2);
-        case kReadDoGroups3: return ReadGroups(true, index, 1, 3);
-        default: return Fail(ENOTTY);
+        case kSetDoOff:
+            return SetOutput(index, 0);
+        case kSetDoOn:
+            return SetOutput(index, 1);
+        case kReadDi:
+            return ReadInput(index);
+        case kReadDo:
+            return ReadOutput(index);
+        case kGetNum:
+            return Count(arg);
+        case kReadDiGroup:
+            return ReadGroups(false, index, index & kNumberMask, 1);
+        case kReadDiGroups2:
+            return ReadGroups(false, index, 1, 2);
+        case kReadDiGroups3:
+            return ReadGroups(false, index, 1, 3);
+        case kReadDoGroup:
+            return ReadGroups(true, index, index & kNumberMask, 1);
+        case kReadDoGroups2:
+            return ReadGroups(true, index, 1, 2);
+        case kReadDoGroups3:
+            return ReadGroups(true, index, 1, 3);
+        default:
+            return Fail(ENOTTY);
     }
 }
 
@@ -79,18 +91,30 @@ uint8_t DioModel::WiredOutput(int input) {
 
 std::string DioModel::RequestName(uint32_t code) {
     switch (code) {
-        case kSetDoOff: return "VXDIO_SET_DO_OFF";
-        case kSetDoOn: return "VXDIO_SET_DO_ON";
-        case kReadDi: return "VXDIO_RD_DI";
-        case kReadDo: return "VXDIO_RD_DO";
-        case kGetNum: return "VXDIO_GET_NUM";
-        case kReadDiGroup: return "VXDIO_RD_DI_GRP";
-        case kReadDiGroups2: return "VXDIO_RD_DI_GRP2";
-        case kReadDiGroups3: return "VXDIO_RD_DI_GRP3";
-        case kReadDoGroup: return "VXDIO_RD_DO_GRP";
-        case kReadDoGroups2: return "VXDIO_RD_DO_GRP2";
-        case kReadDoGroups3: return "VXDIO_RD_DO_GRP3";
-        default: return "UNKNOWN";
+        case kSetDoOff:
+            return "VXDIO_SET_DO_OFF";
+        case kSetDoOn:
+            return "VXDIO_SET_DO_ON";
+        case kReadDi:
+            return "VXDIO_RD_DI";
+        case kReadDo:
+            return "VXDIO_RD_DO";
+        case kGetNum:
+            return "VXDIO_GET_NUM";
+        case kReadDiGroup:
+            return "VXDIO_RD_DI_GRP";
+        case kReadDiGroups2:
+            return "VXDIO_RD_DI_GRP2";
+        case kReadDiGroups3:
+            return "VXDIO_RD_DI_GRP3";
+        case kReadDoGroup:
+            return "VXDIO_RD_DO_GRP";
+        case kReadDoGroups2:
+            return "VXDIO_RD_DO_GRP2";
+        case kReadDoGroups3:
+            return "VXDIO_RD_DO_GRP3";
+        default:
+            return "UNKNOWN";
     }
 }
 
@@ -127,11 +151,16 @@ DioAnswer DioModel::ReadInput(uint8_t index) const {
 
 DioAnswer DioModel::Count(uint32_t type) const {
     switch (type) {
-        case 1: return Ok(m_setup.diCount);
-        case 2: return Ok(m_setup.doCount);
-        case 3: return Ok(m_setup.sysDiCount);
-        case 4: return Ok(m_setup.sysDoCount);
-        default: return Ok(0);
+        case 1:
+            return Ok(m_setup.diCount);
+        case 2:
+            return Ok(m_setup.doCount);
+        case 3:
+            return Ok(m_setup.sysDiCount);
+        case 4:
+            return Ok(m_setup.sysDoCount);
+        default:
+            return Ok(0);
     }
 }
 

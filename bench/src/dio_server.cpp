@@ -91,13 +91,10 @@ void DioServer::Stop() {
 
 DioAnswer DioServer::Serve(uint32_t code, uint32_t arg, int tid) {
     DioAnswer answer = m_model.Request(code, arg);
-    nlohmann::json entry = {{"kind", "ioctl"},
-                            {"code", code},
-                            {"name", DioModel::RequestName(code)},
-                            {"arg", arg},
-                            {"arg_hex", Hex2(arg)},
-                            {"answer", answer.value},
-                            {"tid", tid}};
+    nlohmann::json entry = {
+        {"kind", "ioctl"}, {"code", code},         {"name", DioModel::RequestName(code)},
+        {"arg", arg},      {"arg_hex", Hex2(arg)}, {"answer", answer.value},
+        {"tid", tid}};
     if (code == kReadDi) entry["port"] = DioModel::PortName(static_cast<uint8_t>(arg), false);
     if (code == kSetDoOff || code == kSetDoOn || code == kReadDo)
         entry["port"] = DioModel::PortName(static_cast<uint8_t>(arg), true);

@@ -2,9 +2,8 @@
 #pragma once
 
 #include <mutex>
-#include <vector>
-
 #include <nlohmann/json.hpp>
+#include <vector>
 
 namespace bench {
 

@@ -34,8 +34,8 @@ bool CopyAlternatives(const std::string& to, std::string& error) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (!fs::is_directory("/etc/alternatives", ec)) return true;
-    fs::copy("/etc/alternatives", to,
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+    fs::copy("/etc/alternatives", to, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
+             ec);
     if (ec) error = "cannot copy /etc/alternatives: " + ec.message();
     return !ec;
 }
@@ -118,7 +118,8 @@ bool FakeRoot::SetUpDev(std::string& error) {
                 " (the kernel needs pseudo-terminal support with multiple instances)";
         return false;
     }
-    return Symlink("pts/ptmx", Host("/dev/ptmx"), error) && MakeDirs(Host("/dev/shm"), 01777, error);
+    return Symlink("pts/ptmx", Host("/dev/ptmx"), error) &&
+           MakeDirs(Host("/dev/shm"), 01777, error);
 }
 
 bool FakeRoot::SealDev(std::string& error) { return RemountReadOnly(Host("/dev"), error); }

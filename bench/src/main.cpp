@@ -29,7 +29,8 @@ void FillDefaults(bench::Options& options) {
         const char* fromEnv = getenv("DEVUZE_BENCH_SCENARIOS");
         options.scenariosDir = fromEnv != nullptr ? fromEnv : DEVUZE_BENCH_SCENARIOS;
     }
-    if (options.tool.empty()) options.tool = options.selfTest ? DEVUZE_BENCH_PROBE : DEVUZE_BENCH_TOOL;
+    if (options.tool.empty())
+        options.tool = options.selfTest ? DEVUZE_BENCH_PROBE : DEVUZE_BENCH_TOOL;
     if (options.preload.empty()) options.preload = DEVUZE_BENCH_PRELOAD;
 }
 
@@ -52,8 +53,8 @@ bool MakeOutDir(std::string& outDir, std::string& error) {
 
 bool MakeRootDir(std::string& rootDir, std::string& error) {
     const char* tmp = getenv("TMPDIR");
-    std::string pattern = bench::JoinPath(tmp != nullptr && *tmp ? tmp : "/tmp",
-                                          "devuzeV7-bench.XXXXXX");
+    std::string pattern =
+        bench::JoinPath(tmp != nullptr && *tmp ? tmp : "/tmp", "devuzeV7-bench.XXXXXX");
     if (mkdtemp(pattern.data()) == nullptr) {
         error = "cannot create a temporary folder for the fake root in " + pattern;
         return false;

@@ -49,7 +49,8 @@ bool MakeDirs(const std::string& path, unsigned mode, std::string& error) {
 bool MountTmpfs(const std::string& source, const std::string& target, const std::string& options,
                 std::string& error) {
     if (!MakeDirs(target, 0755, error)) return false;
-    if (mount(source.c_str(), target.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+    if (mount(source.c_str(), target.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) !=
+        0) {
         error = Reason("cannot mount a tmpfs at", target);
         return false;
     }

@@ -66,7 +66,8 @@ std::string MissingPrerequisite(const Scenario& scenario, const Options& options
         return std::string("scenario ") + scenario.name + " wants the busybox userland, but " +
                kBusybox + " is missing (apt-get install busybox)";
     if (scenario.board.userland == Userland::kHost && !Executable(kKillall))
-        return std::string(kKillall) + " is missing: the tool stops duRurID with killall "
+        return std::string(kKillall) +
+               " is missing: the tool stops duRurID with killall "
                "(apt-get install psmisc)";
     if (!options.emulator.empty() && options.emulator.rfind("/usr/", 0) != 0)
         return "the emulator must be a program under /usr (the fake root sees the host's /usr)";

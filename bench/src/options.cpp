@@ -18,10 +18,14 @@ std::string* ValueTarget(const std::string& name, Options& options) {
 }
 
 bool ApplyFlag(const std::string& name, Options& options) {
-    if (name == "--quiet") options.quiet = true;
-    else if (name == "--self-test") options.selfTest = true;
-    else if (name == "--help" || name == "-h") options.help = true;
-    else return false;
+    if (name == "--quiet")
+        options.quiet = true;
+    else if (name == "--self-test")
+        options.selfTest = true;
+    else if (name == "--help" || name == "-h")
+        options.help = true;
+    else
+        return false;
     return true;
 }
 }  // namespace

@@ -30,8 +30,8 @@ nlohmann::json CollectFiles(const std::string& hostDir, const std::string& shown
 }
 
 nlohmann::json ExitRecord(int waitStatus, bool timedOut, bool interrupted) {
-    nlohmann::json exit = {{"status", waitStatus}, {"timed_out", timedOut},
-                           {"interrupted", interrupted}};
+    nlohmann::json exit = {
+        {"status", waitStatus}, {"timed_out", timedOut}, {"interrupted", interrupted}};
     if (WIFEXITED(waitStatus)) {
         exit["code"] = WEXITSTATUS(waitStatus);
     } else if (WIFSIGNALED(waitStatus)) {

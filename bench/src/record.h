@@ -15,9 +15,8 @@
 //   verdict ("OK", "ERR" or null), artifacts (the output folder).
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace bench {
 

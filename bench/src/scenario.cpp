@@ -58,7 +58,8 @@ public:
     std::string Hostname(const std::string& fallback) const {
         for (const Level& level : m_levels) {
             std::string content;
-            if (ReadFileText(JoinPath(level.dir, "hostname"), content)) return StripLineEnd(content);
+            if (ReadFileText(JoinPath(level.dir, "hostname"), content))
+                return StripLineEnd(content);
             auto value = LevelValue(level, "board", "hostname");
             if (value) return *value;
         }
@@ -73,7 +74,10 @@ private:
 
     static std::optional<std::string> LevelValue(const Level& level, const std::string& section,
                                                  const std::string& key) {
-        static const std::string kAbsent("\x01" "absent" "\x01");
+        static const std::string kAbsent(
+            "\x01"
+            "absent"
+            "\x01");
         std::string value = level.ini->GetValue(section, key, kAbsent);
         if (value == kAbsent) return std::nullopt;
         return value;
@@ -115,8 +119,7 @@ class Reader {
 public:
     explicit Reader(const IniChain& chain) : m_chain(chain) {}
 
-    std::string Text(const std::string& section, const std::string& key,
-                     const std::string& def) {
+    std::string Text(const std::string& section, const std::string& key, const std::string& def) {
         return m_chain.Get(section, key).value_or(def);
     }
 
@@ -171,7 +174,8 @@ public:
             long value = 0;
             if (parts.size() != 2 || !ParseDioPortName(parts[0], output, index) ||
                 !ParseInt(parts[1], value))
-                Fail(section, key, text, output ? "items like DO3:1 or SDO1:0" : "items like DI3:0");
+                Fail(section, key, text,
+                     output ? "items like DO3:1 or SDO1:0" : "items like DI3:0");
             else
                 values[index] = static_cast<int>(value);
         }
@@ -203,7 +207,8 @@ private:
     static bool AddRange(const std::string& item, std::set<int>& numbers) {
         auto parts = SplitList(item, '-');
         long first = 0, last = 0;
-        if (parts.size() == 1 && ParseInt(parts[0], first)) last = first;
+        if (parts.size() == 1 && ParseInt(parts[0], first))
+            last = first;
         else if (parts.size() != 2 || !ParseInt(parts[0], first) || !ParseInt(parts[1], last))
             return false;
         if (first > last || last - first > 4096) return false;
@@ -218,8 +223,10 @@ private:
 void ReadBoard(Reader& r, const IniChain& chain, BoardSpec& board) {
     board.hostname = chain.Hostname(board.hostname);
     std::string userland = r.Text("board", "userland", "host");
-    if (userland == "busybox") board.userland = Userland::kBusybox;
-    else if (userland != "host") r.Fail("board", "userland", userland, "host or busybox");
+    if (userland == "busybox")
+        board.userland = Userland::kBusybox;
+    else if (userland != "host")
+        r.Fail("board", "userland", userland, "host or busybox");
     board.workdir = r.Text("board", "workdir", board.workdir);
     if (board.workdir.empty() || board.workdir[0] != '/')
         r.Fail("board", "workdir", board.workdir, "an absolute path");
@@ -319,7 +326,7 @@ bool ParseDioPortName(const std::string& name, bool output, uint8_t& index) {
 std::vector<std::pair<int, int>> DefaultSerialPairs(int maxPort) {
     std::vector<std::pair<int, int>> pairs;
     for (int step = 0;; step += 2) {
-        if (step == 4) continue;  // the fifth port carries the AT device
+        if (step == 4) continue;               // the fifth port carries the AT device
         int first = step == 6 ? 6 : step + 1;  // index 7 (port 8) belongs to no step
         if (first + 1 > maxPort) break;
         pairs.emplace_back(first, first + 1);

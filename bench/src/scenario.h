@@ -29,13 +29,13 @@ struct BoardSpec {
 struct SerialSetup {
     int rs232Count = 5;
     int rs485Count = 0;
-    std::set<int> missing;                  // RS232 numbers without a node
+    std::set<int> missing;                   // RS232 numbers without a node
     std::vector<std::pair<int, int>> pairs;  // fixture wiring by port number
-    std::set<int> cut;                      // ports whose fixture wire is cut
-    std::set<int> selfHearing;              // ports that also hear their own bytes
-    std::map<int, int> corruptByte;         // port -> index of the byte flipped in each burst
-    int atPort = 5;                         // 0: no AT device
-    std::string atReply = "OK\r\n";         // empty: a silent device
+    std::set<int> cut;                       // ports whose fixture wire is cut
+    std::set<int> selfHearing;               // ports that also hear their own bytes
+    std::map<int, int> corruptByte;          // port -> index of the byte flipped in each burst
+    int atPort = 5;                          // 0: no AT device
+    std::string atReply = "OK\r\n";          // empty: a silent device
 };
 
 struct DioSetup {
@@ -44,9 +44,9 @@ struct DioSetup {
     int doCount = 4;
     int sysDiCount = 0;
     int sysDoCount = 5;
-    std::map<uint8_t, int> stuckInputs;     // input index byte -> level it always reads
-    std::set<uint8_t> refusedOutputs;       // output index bytes whose set requests fail
-    std::map<uint8_t, int> fixedReadBack;   // output index byte -> what RD_DO always answers
+    std::map<uint8_t, int> stuckInputs;    // input index byte -> level it always reads
+    std::set<uint8_t> refusedOutputs;      // output index bytes whose set requests fail
+    std::map<uint8_t, int> fixedReadBack;  // output index byte -> what RD_DO always answers
 };
 
 struct StickSpec {
@@ -71,10 +71,10 @@ struct Scenario {
     DioSetup dio;
     std::map<int, std::string> adcRaw;  // IIO channel -> content of in_voltageN_raw
     StorageSpec storage;
-    std::optional<std::string> vxdioConf;   // nullopt: /etc/vxdio.conf absent
-    std::optional<std::string> devuzeIni;   // nullopt: no devuzeV7.ini in the working directory
-    std::optional<std::string> fuseId;      // nullopt: no HW_OCOTP_CFG1
-    std::vector<std::string> defaultArgs;   // tool arguments when the command line gives none
+    std::optional<std::string> vxdioConf;  // nullopt: /etc/vxdio.conf absent
+    std::optional<std::string> devuzeIni;  // nullopt: no devuzeV7.ini in the working directory
+    std::optional<std::string> fuseId;     // nullopt: no HW_OCOTP_CFG1
+    std::vector<std::string> defaultArgs;  // tool arguments when the command line gives none
 };
 
 // Standard contents, used when scenario.ini says `standard` for a verbatim file.

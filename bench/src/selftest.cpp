@@ -37,7 +37,8 @@ std::map<std::string, ProbeLine> ParseProbeReport(const std::string& stdoutText)
 bool HasSerial(const nlohmann::json& record, const std::string& port, const std::string& dir,
                const std::string& text) {
     for (const auto& message : record["serial"]) {
-        if (message["port"] == port && message["dir"] == dir && message["text"] == text) return true;
+        if (message["port"] == port && message["dir"] == dir && message["text"] == text)
+            return true;
     }
     return false;
 }
@@ -53,7 +54,8 @@ bool HasIoctl(const nlohmann::json& record, int code, int arg, int answer) {
 
 bool HasText(const nlohmann::json& record, const std::string& text) {
     for (const auto& entry : record["timeline"]) {
-        if (entry["kind"] == "text" && entry["text"] == text && entry["applied"] == true) return true;
+        if (entry["kind"] == "text" && entry["text"] == text && entry["applied"] == true)
+            return true;
     }
     return false;
 }
@@ -64,7 +66,8 @@ CheckResult Check(const std::string& name, bool passed, const std::string& detai
 
 constexpr char kPattern[] = "ABCDEFGHIJKLMNOPQRST1234567890!\\x00";
 
-CheckResult CheckLoopback(const nlohmann::json& record, const std::map<std::string, ProbeLine>& probe) {
+CheckResult CheckLoopback(const nlohmann::json& record,
+                          const std::map<std::string, ProbeLine>& probe) {
     auto it = probe.find("loopback");
     if (it == probe.end()) return Check("loop-back pair", false, "no probe report");
     long quiet = -1, bytes = -1;
@@ -73,7 +76,8 @@ CheckResult CheckLoopback(const nlohmann::json& record, const std::map<std::stri
     bool timing = quiet >= 140 && quiet <= 400;  // 0.2 s of silence, generous for a loaded host
     bool seen = HasSerial(record, "/dev/RS232-1", "rx", kPattern) &&
                 HasSerial(record, "/dev/RS232-2", "tx", kPattern);
-    return Check("loop-back pair RS232-1 -> RS232-2", it->second.ok && bytes == 32 && timing && seen,
+    return Check("loop-back pair RS232-1 -> RS232-2",
+                 it->second.ok && bytes == 32 && timing && seen,
                  "bytes=" + std::to_string(bytes) + " quiet_ms=" + std::to_string(quiet) +
                      (seen ? "" : " (not in the serial record)"));
 }
@@ -86,7 +90,8 @@ CheckResult CheckAt(const nlohmann::json& record, const std::map<std::string, Pr
                  seen ? "AT answered OK" : "AT/OK not in the serial record");
 }
 
-CheckResult CheckIoctl(const nlohmann::json& record, const std::map<std::string, ProbeLine>& probe) {
+CheckResult CheckIoctl(const nlohmann::json& record,
+                       const std::map<std::string, ProbeLine>& probe) {
     auto it = probe.find("ioctl");
     bool seen = HasIoctl(record, 1, 0x01, 0) && HasIoctl(record, 11, 0x01, 1) &&
                 HasIoctl(record, 10, 0x01, 1) && HasIoctl(record, 12, 1, 6) &&
@@ -97,8 +102,9 @@ CheckResult CheckIoctl(const nlohmann::json& record, const std::map<std::string,
 
 CheckResult CheckText(const nlohmann::json& record, const std::map<std::string, ProbeLine>& probe) {
     auto it = probe.find("echo");
-    return Check("echo SON=3 > /dev/vxdio arrives", it != probe.end() && HasText(record, "SON=3") &&
-                                                       record["dio_outputs"].value("SDO3", -1) == 1,
+    return Check("echo SON=3 > /dev/vxdio arrives",
+                 it != probe.end() && HasText(record, "SON=3") &&
+                     record["dio_outputs"].value("SDO3", -1) == 1,
                  "text command in the timeline, SDO3 on");
 }
 

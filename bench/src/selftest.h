@@ -3,10 +3,9 @@
 // run record's stdout and compare it with what the bench recorded.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace bench {
 

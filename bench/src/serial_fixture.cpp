@@ -146,8 +146,7 @@ void SerialFixture::Route(Port& from, std::string bytes, double runMs, double mo
     if (m_setup.selfHearing.count(from.number)) SendToTool(from, bytes, runMs, monoMs);
 }
 
-void SerialFixture::SendToTool(Port& port, const std::string& bytes, double runMs,
-                               double monoMs) {
+void SerialFixture::SendToTool(Port& port, const std::string& bytes, double runMs, double monoMs) {
     ssize_t written = write(port.master, bytes.data(), bytes.size());
     if (written > 0) port.toTool.Add(bytes.substr(0, static_cast<size_t>(written)), runMs, monoMs);
 }

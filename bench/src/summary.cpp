@@ -14,9 +14,12 @@ std::string VerdictText(const nlohmann::json& verdict) {
 
 std::string ExitText(const nlohmann::json& exit) {
     std::string text;
-    if (exit.contains("code")) text = std::to_string(exit["code"].get<int>());
-    else if (exit.contains("signal")) text = "killed by " + exit.value("signal_name", std::string("a signal"));
-    else text = "unknown";
+    if (exit.contains("code"))
+        text = std::to_string(exit["code"].get<int>());
+    else if (exit.contains("signal"))
+        text = "killed by " + exit.value("signal_name", std::string("a signal"));
+    else
+        text = "unknown";
     if (exit.value("timed_out", false)) text += " (timed out)";
     if (exit.value("interrupted", false)) text += " (interrupted)";
     return text;
@@ -24,7 +27,8 @@ std::string ExitText(const nlohmann::json& exit) {
 
 std::string DecoyText(const nlohmann::json& decoy) {
     if (!decoy.value("started", false)) return "not running on this board";
-    if (decoy.value("killed", false)) return "killed by " + decoy.value("signal_name", std::string("a signal"));
+    if (decoy.value("killed", false))
+        return "killed by " + decoy.value("signal_name", std::string("a signal"));
     return "NOT killed";
 }
 }  // namespace

@@ -1,9 +1,8 @@
 // The short summary printed at the end of a run, made from the run record.
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace bench {
 

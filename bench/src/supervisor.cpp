@@ -30,7 +30,7 @@ namespace bench {
 
 namespace {
 constexpr int kWaitStepMs = 50;
-constexpr int kSettleMs = 200;       // lets the fixture answer and record the last bytes
+constexpr int kSettleMs = 200;  // lets the fixture answer and record the last bytes
 constexpr int kOutputGraceMs = 1000;
 constexpr int kRecordFailed = 3;
 
@@ -125,9 +125,9 @@ private:
     }
 
     bool Launch(std::string& error) {
-        LaunchSettings settings{m_root.Dir(), m_scenario.board.workdir, m_options.toolArgs,
-                                m_scenario.board.userland, m_options.emulator,
-                                !m_options.sysroot.empty()};
+        LaunchSettings settings{m_root.Dir(),       m_scenario.board.workdir,
+                                m_options.toolArgs, m_scenario.board.userland,
+                                m_options.emulator, !m_options.sysroot.empty()};
         m_launch = BuildToolLaunch(settings);
         m_progress.Started(m_scenario.name, Joined(m_launch.argv));
         m_startedAt = NowText();
@@ -205,7 +205,8 @@ private:
         record["log"] = m_follower.Text();
         std::string document;
         record["result_document"] = ReadFileText(m_root.Host(kResultFile), document)
-                                        ? nlohmann::json(document) : nlohmann::json(nullptr);
+                                        ? nlohmann::json(document)
+                                        : nlohmann::json(nullptr);
         record["verdict"] = VerdictOf(m_follower.Text());
         record["files"] = CollectFiles(m_root.Host(kNandFlash), kNandFlash);
         // Names only: a command that ran where it should not have would leave a file here.
@@ -220,8 +221,10 @@ private:
     nlohmann::json RunPart() const {
         char host[256] = {};
         gethostname(host, sizeof host - 1);
-        return {{"scenario", {{"name", m_scenario.name}, {"dir", m_scenario.dir},
-                              {"description", m_scenario.description}}},
+        return {{"scenario",
+                 {{"name", m_scenario.name},
+                  {"dir", m_scenario.dir},
+                  {"description", m_scenario.description}}},
                 {"hostname", host},
                 {"command", m_launch.argv},
                 {"tool", m_options.tool},
@@ -241,7 +244,8 @@ private:
         record["duRurID"] = m_decoy.Record();
         std::string trigger;
         record["cpu_led_trigger"] = ReadFileText(m_root.Host(kCpuTrigger), trigger)
-                                        ? nlohmann::json(trigger) : nlohmann::json(nullptr);
+                                        ? nlohmann::json(trigger)
+                                        : nlohmann::json(nullptr);
         record["dio_outputs"] = DioOutputs();
     }
 
@@ -250,7 +254,8 @@ private:
         for (int n = 1; n <= m_scenario.dio.doCount && n <= 127; ++n)
             outputs["DO" + std::to_string(n)] = m_model.OutputLevel(static_cast<uint8_t>(n));
         for (int n = 1; n <= m_scenario.dio.sysDoCount && n <= 127; ++n)
-            outputs["SDO" + std::to_string(n)] = m_model.OutputLevel(static_cast<uint8_t>(0x80 | n));
+            outputs["SDO" + std::to_string(n)] =
+                m_model.OutputLevel(static_cast<uint8_t>(0x80 | n));
         return outputs;
     }
 

@@ -29,11 +29,16 @@ int HexValue(char c) {
 std::string EscapeBytes(const std::string& bytes) {
     std::string out;
     for (unsigned char c : bytes) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\\') out += "\\\\";
-        else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (c >= 0x20 && c < 0x7F)
+            out += static_cast<char>(c);
         else {
             out += "\\x";
             AppendHexByte(out, c);
@@ -59,11 +64,16 @@ std::string UnescapeText(const std::string& text) {
             continue;
         }
         char next = text[++i];
-        if (next == 'r') out += '\r';
-        else if (next == 'n') out += '\n';
-        else if (next == 't') out += '\t';
-        else if (next == '0') out += '\0';
-        else if (next == '\\') out += '\\';
+        if (next == 'r')
+            out += '\r';
+        else if (next == 'n')
+            out += '\n';
+        else if (next == 't')
+            out += '\t';
+        else if (next == '0')
+            out += '\0';
+        else if (next == '\\')
+            out += '\\';
         else if (next == 'x' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
                  HexValue(text[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));

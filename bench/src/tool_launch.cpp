@@ -21,7 +21,10 @@ constexpr char kBusyboxPath[] = "/bin";
 std::vector<std::string> BaseEnvironment(const LaunchSettings& settings) {
     std::vector<std::string> env = {
         std::string("PATH=") + (settings.userland == Userland::kBusybox ? kBusyboxPath : kHostPath),
-        "HOME=/home/root", "LANG=C", "SHELL=/bin/sh", "USER=root",
+        "HOME=/home/root",
+        "LANG=C",
+        "SHELL=/bin/sh",
+        "USER=root",
         std::string(VXDIO_BENCH_SOCKET_ENV) + "=" + kDioSocket,
         std::string(VXDIO_BENCH_NODE_ENV) + "=" + kDioNode};
     const char* tz = getenv("TZ");

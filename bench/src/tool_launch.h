@@ -13,8 +13,8 @@
 namespace bench {
 
 struct LaunchSettings {
-    std::string rootDir;   // host path of the fake root
-    std::string workdir;   // inside the fake root
+    std::string rootDir;  // host path of the fake root
+    std::string workdir;  // inside the fake root
     std::vector<std::string> toolArgs;
     Userland userland = Userland::kHost;
     std::string emulator;  // empty: run the tool directly

@@ -47,9 +47,8 @@ void TrayReader::Stop() {
 }
 
 nlohmann::json TrayReader::Describe(long type, const std::string& payload) {
-    nlohmann::json entry = {{"type", type},
-                            {"len", payload.size()},
-                            {"payload_hex", HexBytes(payload)}};
+    nlohmann::json entry = {
+        {"type", type}, {"len", payload.size()}, {"payload_hex", HexBytes(payload)}};
     if (payload.size() >= 8) {
         entry["int0"] = LittleEndianInt(payload, 0);
         entry["int1"] = LittleEndianInt(payload, 4);
@@ -64,7 +63,8 @@ void TrayReader::Loop() {
         ssize_t n = msgrcv(queue, message.get(), kLargestMessage, 0, MSG_NOERROR);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return;  // the queue was removed
-        m_messages.Add(Describe(message->type, std::string(message->payload, static_cast<size_t>(n))));
+        m_messages.Add(
+            Describe(message->type, std::string(message->payload, static_cast<size_t>(n))));
     }
 }
 

@@ -79,17 +79,17 @@ TEST(DioModelRequests, GroupReadsPackPortsFromBitZero) {
     setup.diCount = 20;
     setup.doCount = 20;
     DioModel model(setup);
-    model.Request(kSetDoOn, 0x01);   // DI1
-    model.Request(kSetDoOn, 0x0A);   // DO10 -> DI12
-    model.Request(kSetDoOn, 0x13);   // DO19
+    model.Request(kSetDoOn, 0x01);  // DI1
+    model.Request(kSetDoOn, 0x0A);  // DO10 -> DI12
+    model.Request(kSetDoOn, 0x13);  // DO19
     EXPECT_EQ(model.Request(kReadDoGroup, 0x01).value, 0x01);
-    EXPECT_EQ(model.Request(kReadDoGroup, 0x02).value, 0x02);          // DO10 is bit 1 of group 2
+    EXPECT_EQ(model.Request(kReadDoGroup, 0x02).value, 0x02);  // DO10 is bit 1 of group 2
     EXPECT_EQ(model.Request(kReadDoGroups2, 0x01).value, 0x0201);
-    EXPECT_EQ(model.Request(kReadDoGroups3, 0x01).value, 0x040201);    // DO19: bit 18
-    EXPECT_EQ(model.Request(kReadDiGroup, 0x02).value, 0x08);          // DI12: bit 3 of group 2
+    EXPECT_EQ(model.Request(kReadDoGroups3, 0x01).value, 0x040201);  // DO19: bit 18
+    EXPECT_EQ(model.Request(kReadDiGroup, 0x02).value, 0x08);        // DI12: bit 3 of group 2
     EXPECT_EQ(model.Request(kReadDiGroups2, 0x01).value, 0x0801);
     model.Request(kSetDoOn, 0x85);
-    EXPECT_EQ(model.Request(kReadDoGroup, 0x81).value, 0x10);          // SDO5
+    EXPECT_EQ(model.Request(kReadDoGroup, 0x81).value, 0x10);  // SDO5
 }
 
 TEST(DioModelFaults, StuckInputIgnoresItsOutput) {
@@ -139,8 +139,8 @@ TEST(DioModelText, CommandsSwitchSystemOutputs) {
 
 TEST(DioModelText, MalformedCommandsChangeNothing) {
     DioModel model(StandardDio());
-    for (const char* line : {"SON=", "SON=6", "SON=0", "SON=3,4,5", "son=3", "SON=x", "ON=3",
-                             "SON=3,9"}) {
+    for (const char* line :
+         {"SON=", "SON=6", "SON=0", "SON=3,4,5", "son=3", "SON=x", "ON=3", "SON=3,9"}) {
         EXPECT_FALSE(model.ApplyText(line)) << line;
     }
     for (int n = 1; n <= 5; ++n) EXPECT_EQ(model.OutputLevel(static_cast<uint8_t>(0x80 | n)), 0);

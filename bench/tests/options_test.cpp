@@ -14,7 +14,8 @@ TEST(CommandLine, ToolArgumentsFollowTheDoubleDash) {
     Options options;
     std::string error;
     ASSERT_TRUE(Parse({"--scenario", "usb-full", "--quiet", "--out", "o", "--", "Cnt=2", "--quiet"},
-                      options, error)) << error;
+                      options, error))
+        << error;
     EXPECT_EQ(options.scenario, "usb-full");
     EXPECT_TRUE(options.quiet);
     EXPECT_EQ(options.outDir, "o");
@@ -32,9 +33,9 @@ TEST(CommandLine, DefaultsAndSelfTest) {
 }
 
 TEST(CommandLine, MistakesAreRefused) {
-    const std::vector<std::vector<const char*>> bad = {
-        {"--scenario"}, {"--bogus"}, {"--timeout", "0"}, {"--timeout", "x"},
-        {"--sysroot", "/s"}, {"--preload", "p.so"}};
+    const std::vector<std::vector<const char*>> bad = {{"--scenario"},      {"--bogus"},
+                                                       {"--timeout", "0"},  {"--timeout", "x"},
+                                                       {"--sysroot", "/s"}, {"--preload", "p.so"}};
     for (const auto& args : bad) {
         Options options;
         std::string error;
@@ -47,7 +48,8 @@ TEST(CommandLine, EmulatorHookIsAccepted) {
     Options options;
     std::string error;
     ASSERT_TRUE(Parse({"--emulator", "/usr/bin/qemu-arm", "--sysroot", "/s", "--preload", "p.so"},
-                      options, error)) << error;
+                      options, error))
+        << error;
     EXPECT_EQ(options.emulator, "/usr/bin/qemu-arm");
     EXPECT_EQ(options.sysroot, "/s");
 }

@@ -29,7 +29,8 @@ std::string EnterPrivateDevpts() {
          !WriteProc("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
          !WriteProc("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")))
         return "cannot map the user";
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return "mount private failed";
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return "mount private failed";
     char dir[] = "/tmp/bench-pts-XXXXXX";
     if (mkdtemp(dir) == nullptr) return "mkdtemp failed";
     std::string pts = std::string(dir) + "/pts";

@@ -36,7 +36,7 @@ TEST(LogFollowerTest, ReadsEveryGenerationAcrossRenames) {
     Append(log, "\n2=c\n");
     fs::rename(log, dir / "archived.log");  // the tool moves it aside ...
     Append(dir / "archived.log", "3=late\n");
-    Append(log, "0=new\n");                 // ... and starts a new one
+    Append(log, "0=new\n");  // ... and starts a new one
     EXPECT_EQ(follower.Poll(), (std::vector<std::string>{"1=b", "2=c", "3=late"}));
     EXPECT_EQ(follower.Poll(), (std::vector<std::string>{"0=new"}));
     EXPECT_EQ(follower.Text(), "0=a\n1=b\n2=c\n3=late\n0=new\n");

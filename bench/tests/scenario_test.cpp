@@ -38,8 +38,8 @@ TEST(ShippedScenarios, EveryFolderLoads) {
     for (const auto& entry : fs::directory_iterator(DEVUZE_BENCH_SCENARIOS)) {
         Scenario scenario;
         std::string error;
-        EXPECT_TRUE(LoadScenario(entry.path().filename().string(), DEVUZE_BENCH_SCENARIOS,
-                                 scenario, error))
+        EXPECT_TRUE(
+            LoadScenario(entry.path().filename().string(), DEVUZE_BENCH_SCENARIOS, scenario, error))
             << entry.path() << ": " << error;
         ++count;
     }
@@ -102,10 +102,12 @@ TEST(ShippedScenarios, FaultScenariosChangeOnlyTheirPart) {
 }
 
 TEST_F(ScenarioFolder, BaseGivesWhatTheScenarioDoesNotSay) {
-    Write("base/scenario.ini", "[board]\nhostname=basehost\n[serial]\nrs232=8\n[at]\nreply=error\n");
+    Write("base/scenario.ini",
+          "[board]\nhostname=basehost\n[serial]\nrs232=8\n[at]\nreply=error\n");
     Write("base/vxdio.conf", "vx_di=1,2\nvx_do=1\n");
     Write("base/fuse_id", "0xBASE\n");
-    Write("child/scenario.ini", "[scenario]\nbase=base\n[serial]\nrs232=2\n[files]\nfuse_id=none\n");
+    Write("child/scenario.ini",
+          "[scenario]\nbase=base\n[serial]\nrs232=2\n[files]\nfuse_id=none\n");
     Scenario s;
     std::string error;
     ASSERT_TRUE(Load("child", s, error)) << error;
@@ -132,7 +134,8 @@ TEST_F(ScenarioFolder, HostnameFileWinsOverTheIniKeyOfItsLevel) {
 }
 
 TEST_F(ScenarioFolder, StandardContentOnRequest) {
-    Write("s/scenario.ini", "[files]\nvxdio_conf=standard\ndevuzeV7_ini=standard\nfuse_id=standard\n");
+    Write("s/scenario.ini",
+          "[files]\nvxdio_conf=standard\ndevuzeV7_ini=standard\nfuse_id=standard\n");
     Scenario s;
     std::string error;
     ASSERT_TRUE(Load("s", s, error)) << error;
@@ -162,7 +165,8 @@ TEST_F(ScenarioFolder, FaultsAndWiringAreParsed) {
     EXPECT_EQ(s.dio.stuckInputs, (std::map<uint8_t, int>{{5, 0}, {6, 1}}));
     EXPECT_EQ(s.dio.refusedOutputs, (std::set<uint8_t>{0x02, 0x81}));
     EXPECT_EQ(s.dio.fixedReadBack, (std::map<uint8_t, int>{{0x83, 1}}));
-    EXPECT_EQ(s.adcRaw, (std::map<int, std::string>{{0, "100\n"}, {1, "100\n"}, {2, "abc\n"}, {8, "100\n"}}));
+    EXPECT_EQ(s.adcRaw,
+              (std::map<int, std::string>{{0, "100\n"}, {1, "100\n"}, {2, "abc\n"}, {8, "100\n"}}));
     ASSERT_EQ(s.storage.sticks.size(), 2u);
     EXPECT_TRUE(s.storage.sticks[0].readOnly);
     EXPECT_FALSE(s.storage.sticks[0].full);

@@ -68,8 +68,9 @@ protected:
     }
 
     // Builds the fixture of `setup` in the child's devpts and runs `check` against it.
-    static void WithFixture(const SerialSetup& setup,
-                            const std::function<std::string(const std::string&, EventList&)>& check) {
+    static void WithFixture(
+        const SerialSetup& setup,
+        const std::function<std::string(const std::string&, EventList&)>& check) {
         RunWithPrivateDevpts([&](const std::string& dev) {
             EventList transcript;
             SerialFixture fixture(setup, transcript);
@@ -84,13 +85,16 @@ protected:
 TEST_F(SerialFixtureTest, PairCarriesBytesBothWaysAndNotBack) {
     SerialSetup setup;
     setup.pairs = DefaultSerialPairs(5);
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
-                    Exchange forth = Send(dev, 1, 2, Pattern());
-                    Exchange back = Send(dev, 4, 3, "xyz");
-                    return Expect(forth.atPartner == Pattern(), "RS232-2 got " + forth.atPartner) +
-                           Expect(forth.atSender.empty(), "RS232-1 heard itself") +
-                           Expect(back.atPartner == "xyz", "RS232-3 got " + back.atPartner);
-                }),
+    EXPECT_EXIT(WithFixture(setup,
+                            [](const std::string& dev, EventList&) {
+                                Exchange forth = Send(dev, 1, 2, Pattern());
+                                Exchange back = Send(dev, 4, 3, "xyz");
+                                return Expect(forth.atPartner == Pattern(),
+                                              "RS232-2 got " + forth.atPartner) +
+                                       Expect(forth.atSender.empty(), "RS232-1 heard itself") +
+                                       Expect(back.atPartner == "xyz",
+                                              "RS232-3 got " + back.atPartner);
+                            }),
                 ::testing::ExitedWithCode(0), "^$");
 }
 
@@ -98,11 +102,13 @@ TEST_F(SerialFixtureTest, CutPairCarriesNothing) {
     SerialSetup setup;
     setup.pairs = DefaultSerialPairs(5);
     setup.cut = {1, 2};
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
-                    Exchange forth = Send(dev, 1, 2, Pattern());
-                    Exchange back = Send(dev, 2, 1, Pattern());
-                    return Expect(forth.atPartner.empty() && back.atPartner.empty(), "bytes crossed");
-                }),
+    EXPECT_EXIT(WithFixture(setup,
+                            [](const std::string& dev, EventList&) {
+                                Exchange forth = Send(dev, 1, 2, Pattern());
+                                Exchange back = Send(dev, 2, 1, Pattern());
+                                return Expect(forth.atPartner.empty() && back.atPartner.empty(),
+                                              "bytes crossed");
+                            }),
                 ::testing::ExitedWithCode(0), "^$");
 }
 
@@ -110,28 +116,33 @@ TEST_F(SerialFixtureTest, SelfHearingPortGetsItsOwnBytesToo) {
     SerialSetup setup;
     setup.pairs = DefaultSerialPairs(5);
     setup.selfHearing = {1};
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
-                    Exchange forth = Send(dev, 1, 2, Pattern());
-                    Exchange back = Send(dev, 2, 1, "b");
-                    return Expect(forth.atSender == Pattern(), "RS232-1 did not hear itself") +
-                           Expect(forth.atPartner == Pattern(), "RS232-2 missed the bytes") +
-                           Expect(back.atSender.empty(), "RS232-2 heard itself");
-                }),
-                ::testing::ExitedWithCode(0), "^$");
+    EXPECT_EXIT(
+        WithFixture(setup,
+                    [](const std::string& dev, EventList&) {
+                        Exchange forth = Send(dev, 1, 2, Pattern());
+                        Exchange back = Send(dev, 2, 1, "b");
+                        return Expect(forth.atSender == Pattern(), "RS232-1 did not hear itself") +
+                               Expect(forth.atPartner == Pattern(), "RS232-2 missed the bytes") +
+                               Expect(back.atSender.empty(), "RS232-2 heard itself");
+                    }),
+        ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST_F(SerialFixtureTest, CorruptedByteHasItsLowBitFlipped) {
     SerialSetup setup;
     setup.pairs = DefaultSerialPairs(5);
     setup.corruptByte[3] = 5;
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
-                    std::string expected = Pattern();
-                    expected[5] ^= 0x01;
-                    Exchange forth = Send(dev, 3, 4, Pattern());
-                    Exchange again = Send(dev, 3, 4, Pattern());  // every burst
-                    return Expect(forth.atPartner == expected, "got " + forth.atPartner) +
-                           Expect(again.atPartner == expected, "second burst " + again.atPartner);
-                }),
+    EXPECT_EXIT(WithFixture(setup,
+                            [](const std::string& dev, EventList&) {
+                                std::string expected = Pattern();
+                                expected[5] ^= 0x01;
+                                Exchange forth = Send(dev, 3, 4, Pattern());
+                                Exchange again = Send(dev, 3, 4, Pattern());  // every burst
+                                return Expect(forth.atPartner == expected,
+                                              "got " + forth.atPartner) +
+                                       Expect(again.atPartner == expected,
+                                              "second burst " + again.atPartner);
+                            }),
                 ::testing::ExitedWithCode(0), "^$");
 }
 
@@ -139,12 +150,15 @@ TEST_F(SerialFixtureTest, MissingNodeIsNotCreated) {
     SerialSetup setup;
     setup.missing = {1};
     setup.rs485Count = 2;
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
-                    return Expect(access((dev + "/RS232-1").c_str(), F_OK) != 0, "RS232-1 exists") +
-                           Expect(access((dev + "/RS232-2").c_str(), F_OK) == 0, "RS232-2 missing") +
-                           Expect(access((dev + "/RS485-2").c_str(), F_OK) == 0, "RS485-2 missing");
-                }),
-                ::testing::ExitedWithCode(0), "^$");
+    EXPECT_EXIT(
+        WithFixture(
+            setup,
+            [](const std::string& dev, EventList&) {
+                return Expect(access((dev + "/RS232-1").c_str(), F_OK) != 0, "RS232-1 exists") +
+                       Expect(access((dev + "/RS232-2").c_str(), F_OK) == 0, "RS232-2 missing") +
+                       Expect(access((dev + "/RS485-2").c_str(), F_OK) == 0, "RS485-2 missing");
+            }),
+        ::testing::ExitedWithCode(0), "^$");
 }
 
 std::string AskAt(const std::string& dev, int port, const std::string& message) {
@@ -163,47 +177,55 @@ TEST_F(SerialFixtureTest, AtDeviceAnswersEachMessageAfterASilence) {
     setup.atPort = 1;  // a one-port board: the AT port wins over the pair (1,2)
     setup.pairs = DefaultSerialPairs(5);
     setup.atReply = std::string("\0OK\r\n", 5);
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList& transcript) {
-                    std::string first = AskAt(dev, 1, "AT");
-                    std::string second = AskAt(dev, 1, "AT+ERR");
-                    std::string partner = ReadQuiet(OpenRaw(dev + "/RS232-2"));
-                    std::string failures =
-                        Expect(first == std::string("\0OK\r\n", 5), "first reply " + first) +
-                        Expect(second == std::string("\0OK\r\n", 5), "second reply " + second) +
-                        Expect(partner.empty(), "the AT port relayed to its pair partner");
-                    std::string record = transcript.Sorted().dump();
-                    return failures +
-                           Expect(record.find("\"text\":\"AT+ERR\"") != std::string::npos, record) +
-                           Expect(record.find("\\\\x00OK\\\\r\\\\n") != std::string::npos, record);
-                }),
-                ::testing::ExitedWithCode(0), "^$");
+    EXPECT_EXIT(
+        WithFixture(
+            setup,
+            [](const std::string& dev, EventList& transcript) {
+                std::string first = AskAt(dev, 1, "AT");
+                std::string second = AskAt(dev, 1, "AT+ERR");
+                std::string partner = ReadQuiet(OpenRaw(dev + "/RS232-2"));
+                std::string failures =
+                    Expect(first == std::string("\0OK\r\n", 5), "first reply " + first) +
+                    Expect(second == std::string("\0OK\r\n", 5), "second reply " + second) +
+                    Expect(partner.empty(), "the AT port relayed to its pair partner");
+                std::string record = transcript.Sorted().dump();
+                return failures +
+                       Expect(record.find("\"text\":\"AT+ERR\"") != std::string::npos, record) +
+                       Expect(record.find("\\\\x00OK\\\\r\\\\n") != std::string::npos, record);
+            }),
+        ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST_F(SerialFixtureTest, SilentAtDeviceAnswersNothing) {
     SerialSetup setup;
     setup.atReply = "";
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList&) {
-                    return Expect(AskAt(dev, 5, "AT").empty(), "a silent device answered");
-                }),
+    EXPECT_EXIT(WithFixture(setup,
+                            [](const std::string& dev, EventList&) {
+                                return Expect(AskAt(dev, 5, "AT").empty(),
+                                              "a silent device answered");
+                            }),
                 ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST_F(SerialFixtureTest, TranscriptHoldsWhatEachEndSawAndSent) {
     SerialSetup setup;
     setup.pairs = DefaultSerialPairs(5);
-    EXPECT_EXIT(WithFixture(setup, [](const std::string& dev, EventList& transcript) {
-                    Send(dev, 1, 2, Pattern());
-                    usleep(100000);
-                    nlohmann::json messages = transcript.Sorted();
-                    if (messages.size() != 2) return "expected 2 messages: " + messages.dump();
-                    const auto& rx = messages[0]["dir"] == "rx" ? messages[0] : messages[1];
-                    const auto& tx = messages[0]["dir"] == "rx" ? messages[1] : messages[0];
-                    return Expect(rx["port"] == "/dev/RS232-1" && rx["len"] == 32, rx.dump()) +
-                           Expect(tx["port"] == "/dev/RS232-2" && tx["len"] == 32, tx.dump()) +
-                           Expect(rx["text"] == "ABCDEFGHIJKLMNOPQRST1234567890!\\x00", rx.dump()) +
-                           Expect(rx["hex"].get<std::string>().rfind("41 42 43", 0) == 0, rx.dump());
-                }),
-                ::testing::ExitedWithCode(0), "^$");
+    EXPECT_EXIT(
+        WithFixture(
+            setup,
+            [](const std::string& dev, EventList& transcript) {
+                Send(dev, 1, 2, Pattern());
+                usleep(100000);
+                nlohmann::json messages = transcript.Sorted();
+                if (messages.size() != 2) return "expected 2 messages: " + messages.dump();
+                const auto& rx = messages[0]["dir"] == "rx" ? messages[0] : messages[1];
+                const auto& tx = messages[0]["dir"] == "rx" ? messages[1] : messages[0];
+                return Expect(rx["port"] == "/dev/RS232-1" && rx["len"] == 32, rx.dump()) +
+                       Expect(tx["port"] == "/dev/RS232-2" && tx["len"] == 32, tx.dump()) +
+                       Expect(rx["text"] == "ABCDEFGHIJKLMNOPQRST1234567890!\\x00", rx.dump()) +
+                       Expect(rx["hex"].get<std::string>().rfind("41 42 43", 0) == 0, rx.dump());
+            }),
+        ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST(MessageAssemblerTest, MessageEndsAfterFiftyMillisecondsOfQuiet) {

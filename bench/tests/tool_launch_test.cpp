@@ -12,7 +12,8 @@ bool HasEnv(const ToolLaunch& launch, const std::string& entry) {
 }
 
 TEST(ToolLaunchShape, DirectRunPreloadsTheDioLibrary) {
-    LaunchSettings settings{"/tmp/root", "/home/root", {"Cnt=2", "FPC=1"}, Userland::kHost, "", false};
+    LaunchSettings settings{"/tmp/root",     "/home/root", {"Cnt=2", "FPC=1"},
+                            Userland::kHost, "",           false};
     ToolLaunch launch = BuildToolLaunch(settings);
     EXPECT_EQ(launch.executable, "./devuzeV7");
     EXPECT_EQ(launch.argv, (std::vector<std::string>{"./devuzeV7", "Cnt=2", "FPC=1"}));
@@ -27,7 +28,8 @@ TEST(ToolLaunchShape, BusyboxUserlandHasOnlyBinOnThePath) {
 }
 
 TEST(ToolLaunchShape, EmulatorGetsThePreloadForTheGuestOnly) {
-    LaunchSettings settings{"/r", "/home/root", {"Cnt=1"}, Userland::kHost, "/usr/bin/qemu-arm", true};
+    LaunchSettings settings{"/r", "/home/root", {"Cnt=1"}, Userland::kHost, "/usr/bin/qemu-arm",
+                            true};
     ToolLaunch launch = BuildToolLaunch(settings);
     EXPECT_EQ(launch.executable, "/usr/bin/qemu-arm");
     EXPECT_EQ(launch.argv, (std::vector<std::string>{"/usr/bin/qemu-arm", "-L", "/sysroot", "-E",

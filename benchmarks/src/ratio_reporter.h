@@ -11,13 +11,13 @@
 namespace devbench {
 
 class RatioReporter : public benchmark::ConsoleReporter {
-  public:
+public:
     RatioReporter(std::vector<RatioPair> pairs, OutputOptions options)
         : ConsoleReporter(options), m_pairs(std::move(pairs)) {}
     void ReportRuns(const std::vector<Run>& runs) override;
     void Finalize() override;
 
-  private:
+private:
     std::vector<RatioPair> m_pairs;
     RunTimes m_times;
 };

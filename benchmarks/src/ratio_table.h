@@ -39,7 +39,7 @@ struct RatioRow {
 // Seconds per iteration of every repetition seen, by benchmark name, and the paired counters
 // as "<name>:<counter>".
 class RunTimes {
-  public:
+public:
     void Add(const std::string& name, double secondsPerIteration);
     static std::string CounterKey(const std::string& name, const std::string& counter) {
         return name + ":" + counter;
@@ -47,7 +47,7 @@ class RunTimes {
     bool Has(const std::string& name) const;
     double Median(const std::string& name) const;  // 0 when never added
 
-  private:
+private:
     std::map<std::string, std::vector<double>> m_samples;
 };
 

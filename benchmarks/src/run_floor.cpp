@@ -36,7 +36,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 class FloorBuilder {
-  public:
+public:
     void Add(const std::string& what, int count, double eachMs) {
         if (count <= 0) return;
         m_floor.parts.push_back({what, count, count * eachMs});
@@ -50,7 +50,7 @@ class FloorBuilder {
     void Note(const std::string& note) { m_floor.notes.push_back(note); }
     RunFloor Done() { return m_floor; }
 
-  private:
+private:
     RunFloor m_floor;
 };
 

@@ -6,7 +6,7 @@
 namespace devbench {
 
 class TempDir {
-  public:
+public:
     explicit TempDir(const std::string& prefix);
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -14,7 +14,7 @@ class TempDir {
     const std::string& Path() const { return m_path; }  // empty when it could not be made
     std::string File(const std::string& name) const { return m_path + "/" + name; }
 
-  private:
+private:
     std::string m_path;
 };
 

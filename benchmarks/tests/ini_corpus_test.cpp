@@ -38,7 +38,7 @@ TEST(IniCorpus, ProbesSpanTheFirstAndLastKeys) {
 
 // Every reader must see the same document, or the comparison would be of different work.
 class CorpusReaders : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_FALSE(dir.Path().empty());
         path = dir.File("profile.ini");

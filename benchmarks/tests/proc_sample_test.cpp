@@ -50,7 +50,7 @@ TEST(ParseStat, ReadsThisProcess) {
 // A made-up /proc: 100 the bench, 101 its supervisor, 102 the tool, 103 a child the tool forked
 // and that has not executed its command yet, 200 an unrelated process of the same name.
 class FakeProc : public ::testing::Test {
-  protected:
+protected:
     void Process(pid_t pid, const std::string& comm, char state, pid_t ppid) {
         std::string dir = root.File(std::to_string(pid));
         std::filesystem::create_directories(dir);

@@ -99,8 +99,8 @@ void ExpectHostKeptAndHarmless(const e2e::BenchRun& run) {
     EXPECT_TRUE(run.FileContent(names.flash, text)) << names.flash;
     EXPECT_TRUE(run.FileContent(names.moved, text)) << names.moved;
     EXPECT_TRUE(run.FileContent("/run/media/sda1/" + names.onStick, text));
-    auto doc = nlohmann::json::parse(run.record["result_document"].get<std::string>(), nullptr,
-                                     false);
+    auto doc =
+        nlohmann::json::parse(run.record["result_document"].get<std::string>(), nullptr, false);
     ASSERT_FALSE(doc.is_discarded()) << run.record["result_document"];
     EXPECT_EQ(host, doc["DevType"]);
 }

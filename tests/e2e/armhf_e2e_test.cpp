@@ -30,10 +30,10 @@ TEST(ArmhfStandard, PassesUnderEmulation) {
     const std::string preload = build + "/bench/preload/libvxdio_preload.so";
     ASSERT_TRUE(IsArmElf(tool)) << tool;
     ASSERT_TRUE(IsArmElf(preload)) << preload;
-    e2e::BenchRun run = e2e::RunScenario(
-        "standard", {"Cnt=1"}, "ArmhfStandard",
-        {"--tool", tool, "--emulator", "/usr/bin/qemu-arm", "--sysroot", "/usr/arm-linux-gnueabihf",
-         "--preload", preload});
+    e2e::BenchRun run =
+        e2e::RunScenario("standard", {"Cnt=1"}, "ArmhfStandard",
+                         {"--tool", tool, "--emulator", "/usr/bin/qemu-arm", "--sysroot",
+                          "/usr/arm-linux-gnueabihf", "--preload", preload});
     ASSERT_TRUE(run.Ok()) << run.Diagnostics();
     EXPECT_EQ("/usr/bin/qemu-arm", run.record["command"][0]);
     EXPECT_EQ(0, run.ToolExitCode());

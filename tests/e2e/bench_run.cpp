@@ -131,7 +131,8 @@ std::vector<nlohmann::json> BenchRun::TextCommands() const {
     return entries;
 }
 
-std::vector<nlohmann::json> BenchRun::Serial(const std::string& port, const std::string& dir) const {
+std::vector<nlohmann::json> BenchRun::Serial(const std::string& port,
+                                             const std::string& dir) const {
     std::vector<nlohmann::json> messages;
     for (const auto& message : record["serial"]) {
         if (message["port"] == port && message["dir"] == dir) messages.push_back(message);
@@ -154,8 +155,8 @@ BenchRun RunScenario(const std::string& scenario, const std::vector<std::string>
                      const std::string& label, const std::vector<std::string>& benchArgs) {
     BenchRun run;
     run.outDir = FreshOutDir(label);
-    std::vector<std::string> argv = {DEVUZE_BENCH_EXE, "--scenario", scenario, "--quiet",
-                                     "--out", run.outDir};
+    std::vector<std::string> argv = {DEVUZE_BENCH_EXE, "--scenario", scenario,
+                                     "--quiet",        "--out",      run.outDir};
     argv.insert(argv.end(), benchArgs.begin(), benchArgs.end());
     if (!toolArgs.empty()) {
         argv.push_back("--");
@@ -191,7 +192,8 @@ long FindSequence(const std::vector<std::string>& messages,
                   const std::vector<std::string>& expected) {
     if (expected.empty() || messages.size() < expected.size()) return -1;
     for (size_t start = 0; start + expected.size() <= messages.size(); ++start) {
-        if (std::equal(expected.begin(), expected.end(), messages.begin() + static_cast<long>(start)))
+        if (std::equal(expected.begin(), expected.end(),
+                       messages.begin() + static_cast<long>(start)))
             return static_cast<long>(start);
     }
     return -1;

@@ -6,9 +6,9 @@
 //
 //   class MyBoard : public ::testing::Test {
 //   protected:
-//       static void SetUpTestSuite() { run = new e2e::BenchRun(e2e::RunScenario("standard", {"Cnt=1"}, "MyBoard")); }
-//       static void TearDownTestSuite() { delete run; }
-//       static e2e::BenchRun* run;
+//       static void SetUpTestSuite() { run = new e2e::BenchRun(e2e::RunScenario("standard",
+//       {"Cnt=1"}, "MyBoard")); } static void TearDownTestSuite() { delete run; } static
+//       e2e::BenchRun* run;
 //   };
 //   TEST_F(MyBoard, Passes) {
 //       ASSERT_TRUE(run->Ok()) << run->Diagnostics();
@@ -23,10 +23,9 @@
 #pragma once
 
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace e2e {
 

@@ -40,7 +40,7 @@ std::string Tally(const std::string& port, int succ, int err) {
 // Runs one scenario once per suite.
 template <const char* kScenario, const char* kLabel>
 class DioRun : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         run = new e2e::BenchRun(e2e::RunScenario(kScenario, {"Cnt=1"}, kLabel));
     }
@@ -142,7 +142,7 @@ TEST_F(DioBeeperReadBackOn, StillPassesOnItsOnStep) {
 
 // The client of the classes runs in place of the tool.
 class DioClient : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         run = new e2e::BenchRun(e2e::RunScenario(DEVUZE_DIO_CLIENT_SCENARIO, {}, "DioClient",
                                                  {"--tool", DEVUZE_DIO_CLIENT}));

@@ -1,10 +1,10 @@
 // Small readings of a run record shared by the run, indication, archive and USB tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "bench_run.h"
 
@@ -41,9 +41,9 @@ int CountMessages(const BenchRun& run, const std::string& message);
 
 // The archive's time stamp and the names the run's archive should carry.
 struct ArchiveNames {
-    std::string flash;   // /NandFlash/test/deVuzeV7_H[I]_T[V].log
-    std::string moved;   // /NandFlash/tmp/deVuzeV7_H[I]_T.log
-    std::string onStick; // TestQ7[V]/deVuzeV7_H[I]_T.log, relative to a mount point
+    std::string flash;    // /NandFlash/test/deVuzeV7_H[I]_T[V].log
+    std::string moved;    // /NandFlash/tmp/deVuzeV7_H[I]_T.log
+    std::string onStick;  // TestQ7[V]/deVuzeV7_H[I]_T.log, relative to a mount point
 };
 ArchiveNames ExpectedArchive(const std::string& host, const std::string& id,
                              const std::string& stamp, const std::string& verdict);

@@ -51,8 +51,9 @@ TEST_F(StandardRun, PassesWithTheExpectedDocument) {
     EXPECT_EQ(0, run->ToolExitCode());
     EXPECT_EQ(1, e2e::CountMessages(*run, "iTestSta:0"));
     EXPECT_EQ(1, e2e::CountMessages(*run, "Test Q7 OK!!!"));
-    auto want = e2e::ReadExpectations(
-        "standard_document.txt", {{"HOST", "bench1"}, {"DATETIME", e2e::LogValue(*run, "DateTime:")}});
+    auto want =
+        e2e::ReadExpectations("standard_document.txt",
+                              {{"HOST", "bench1"}, {"DATETIME", e2e::LogValue(*run, "DateTime:")}});
     ASSERT_EQ(1u, want.size());
     EXPECT_EQ(want[0], run->record["result_document"]);
 }
@@ -65,8 +66,8 @@ TEST_F(StandardRun, TwoCyclesWithLabelsInOrder) {
                                            "****Try Test USB " + n + "*****"};
         EXPECT_GE(e2e::FindSequence(run->Messages(), labels), 0) << n;
         for (const char* family : {"DIO", "RS232", "ADC", "SDO"}) {
-            EXPECT_EQ(1, e2e::CountMessages(*run, std::string("****Try Test ") + family + " " + n +
-                                                      "*****"));
+            EXPECT_EQ(1, e2e::CountMessages(
+                             *run, std::string("****Try Test ") + family + " " + n + "*****"));
         }
     }
     EXPECT_EQ(0, e2e::CountMessages(*run, "-----Try Test 3-----"));

@@ -44,11 +44,11 @@ std::string RegexEscape(const std::string& text) {
 
 // Checks the header lines in order as one consecutive run of messages.
 void ExpectHeader(const e2e::BenchRun& run, const Board& board) {
-    auto patterns = e2e::ReadExpectations(
-        "startup_header.txt", {{"ARGS", RegexEscape(ArgumentText(board.args))},
-                               {"HOST", "bench1"},
-                               {"TESTMODE", board.values.at("TESTMODE")},
-                               {"FUSE", "0x1A2B3C4D"}});
+    auto patterns = e2e::ReadExpectations("startup_header.txt",
+                                          {{"ARGS", RegexEscape(ArgumentText(board.args))},
+                                           {"HOST", "bench1"},
+                                           {"TESTMODE", board.values.at("TESTMODE")},
+                                           {"FUSE", "0x1A2B3C4D"}});
     auto messages = run.Messages();
     ASSERT_EQ(patterns.size(), 9u);
     bool found = false;
@@ -63,7 +63,8 @@ void ExpectHeader(const e2e::BenchRun& run, const Board& board) {
 void ExpectCounts(const e2e::BenchRun& run, const Board& board) {
     auto expected = e2e::ReadExpectations("startup_counts.txt", board.values);
     EXPECT_GE(e2e::FindSequence(run.Messages(), expected), 0)
-        << "count lines not found in order in the log:\n" << run.record.value("log", "");
+        << "count lines not found in order in the log:\n"
+        << run.record.value("log", "");
 }
 
 class StartupRun : public ::testing::Test {
@@ -192,7 +193,8 @@ TEST_F(TestModeFromIni, IniTestModeKeepsTheDiscoveredCounts) {
 class MissingDioConf : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario("missing-vxdio-conf", {"Cnt=1"}, "MissingDioConf"));
+        run =
+            new e2e::BenchRun(e2e::RunScenario("missing-vxdio-conf", {"Cnt=1"}, "MissingDioConf"));
     }
     static void TearDownTestSuite() { delete run; }
     static e2e::BenchRun* run;

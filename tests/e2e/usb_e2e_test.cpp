@@ -31,8 +31,8 @@ std::string UsbSection(const e2e::BenchRun& run) {
 
 std::string StickCopy(const e2e::BenchRun& run, const std::string& mountPoint,
                       const std::string& verdict) {
-    auto names = e2e::ExpectedArchive("bench1", "0x1A2B3C4D", e2e::LogValue(run, "DateTime:"),
-                                      verdict);
+    auto names =
+        e2e::ExpectedArchive("bench1", "0x1A2B3C4D", e2e::LogValue(run, "DateTime:"), verdict);
     std::string text;
     run.FileContent(mountPoint + "/" + names.onStick, text);
     return text;

@@ -9,7 +9,7 @@
 #include <vector>
 
 class FakeDio {
-  public:
+public:
     FakeDio();   // installs itself as the driver
     ~FakeDio();  // restores the real ioctl
     const std::string& Path() const { return path_; }
@@ -28,7 +28,7 @@ class FakeDio {
     // Whether the descriptor of the latest request is still open.
     bool LastFdOpen() const;
 
-  private:
+private:
     static int Ioctl(int fd, unsigned long code, unsigned long arg);
     int Answer(unsigned long code, unsigned long arg);
 

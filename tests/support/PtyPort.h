@@ -5,7 +5,7 @@
 #include <string>
 
 class PtyPort {
-  public:
+public:
     // Opens a pseudo-terminal and links `linkPath` to its terminal side.
     explicit PtyPort(const std::string& linkPath);
     ~PtyPort();
@@ -23,7 +23,7 @@ class PtyPort {
     // Everything the device has sent and the far end not yet read.
     std::string Drain() const;
 
-  private:
+private:
     int master_ = -1;
     int slave_ = -1;
     std::string link_;
@@ -31,11 +31,11 @@ class PtyPort {
 
 // A fresh temporary directory, removed with everything in it.
 class TempDir {
-  public:
+public:
     TempDir();
     ~TempDir();
     const std::string& Path() const { return path_; }
 
-  private:
+private:
     std::string path_;
 };

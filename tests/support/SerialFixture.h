@@ -11,7 +11,7 @@
 #include "PtyPort.h"
 
 class SerialFixture {
-  public:
+public:
     SerialFixture() = default;
     ~SerialFixture();
     SerialFixture(const SerialFixture&) = delete;
@@ -30,7 +30,7 @@ class SerialFixture {
     // Everything `port` sent, in order. Read it after Stop.
     std::string Sent(const PtyPort& port) const;
 
-  private:
+private:
     struct Line {
         PtyPort* port = nullptr;
         std::vector<PtyPort*> to;
