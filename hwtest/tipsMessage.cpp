@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "hwPaths.h"
 #include "serialLine.h"
 #include "vxSys.h"
+#include "vxText.h"
 
 namespace {
 constexpr char kMsgPass[] = "AT+OK";
@@ -24,14 +24,8 @@ void Print(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void Print(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    const int len = vsnprintf(nullptr, 0, fmt, args);
+    fputs(StrVPrintf(fmt, args).c_str(), stdout);
     va_end(args);
-    std::string line(len > 0 ? static_cast<size_t>(len) : 0, '\0');
-    vsnprintf(line.data(), line.size() + 1, fmt, again);
-    va_end(again);
-    fputs(line.c_str(), stdout);
     fflush(stdout);
 }
 

@@ -3,9 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-std::string StrPrintf(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
+std::string StrVPrintf(const char* fmt, va_list args) {
     va_list copy;
     va_copy(copy, args);
     int len = vsnprintf(nullptr, 0, fmt, copy);
@@ -16,6 +14,13 @@ std::string StrPrintf(const char* fmt, ...) {
         vsnprintf(out.data(), out.size(), fmt, args);
         out.resize(static_cast<size_t>(len));
     }
+    return out;
+}
+
+std::string StrPrintf(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    std::string out = StrVPrintf(fmt, args);
     va_end(args);
     return out;
 }
