@@ -13,6 +13,7 @@ E2E_SUITE(FiveCycles, "standard", "Cnt=5");
 E2E_SUITE(AdcBoundaries, "adc-boundaries");
 E2E_SUITE(AdcSevenInputs, "adc-seven-inputs");
 E2E_SUITE(BigDioBoard, "dio-120", "Cnt=1");
+E2E_SUITE(BusyboxBoard, "standard-busybox", "Cnt=1");
 
 // Every "<family>-<n>...:Test Succ Cnt s,Error Cnt e" line of the summary.
 struct Tally {
@@ -155,4 +156,19 @@ TEST_F(BigDioBoard, DocumentIsCompleteAndValid) {
     std::string text = run->record["result_document"];
     EXPECT_GT(text.size(), 1024u);
     EXPECT_EQ("]} ]}", text.substr(text.size() - 5));
+}
+
+// The board's own userland: every command text works with busybox's applets too.
+TEST_F(BusyboxBoard, StandardBoardPassesWithBusyboxTools) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    EXPECT_EQ(0, run->ToolExitCode());
+    EXPECT_TRUE(run->record["duRurID"]["killed"].get<bool>());
+    EXPECT_EQ("none\n", run->record["cpu_led_trigger"]);
+    EXPECT_EQ(1, e2e::CountMessages(*run, "USB Dev:/run/media/sda1"));
+    EXPECT_EQ("0x1A2B3C4D", e2e::LogValue(*run, "iMx6ull:"));
+    auto want = e2e::ReadExpectations("standard_document.txt",
+                                      {{"HOST", "bench1"},
+                                       {"DATETIME", e2e::LogValue(*run, "DateTime:")}});
+    ASSERT_EQ(1u, want.size());
+    EXPECT_EQ(want[0], run->record["result_document"]);
 }
