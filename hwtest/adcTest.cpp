@@ -48,7 +48,6 @@ int AdcHundredthsOfVolt(int nDatRead) {
 int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
     for (int i = 0; i < nCnt; ++i) vecPort[i] = _tag_PortData_();
     char cmd[kCmdSize];
-    char line[kLineSize];
     for (int j = 1; j <= nCnt; ++j) {
         int channel = AdcChannelOf(j);
         memset(cmd, 0, kCmdCleared);
@@ -59,11 +58,8 @@ int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
             RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
             return -1;
         }
-        memset(line, 0, sizeof line);
-        while (fgets(line, sizeof line, pipe) != nullptr) {
-            JudgeReading(channel, atoi(line), vecPort[j - 1]);
-            memset(line, 0, sizeof line);
-        }
+        ForEachLine(pipe, kLineSize,
+                    [&](const char* line) { JudgeReading(channel, atoi(line), vecPort[j - 1]); });
         Sys().Pclose(pipe);
     }
     return 0;

@@ -25,11 +25,8 @@ int ReadCount(const char* cmd, char* cmdBuf, uint16_t& count) {
         RTLOG_FROM(kLogRoutine, "popen %s error!", cmdBuf);
         return -1;
     }
-    char line[kLineSize];
-    memset(line, 0, sizeof line);
-    while (fgets(line, sizeof line, pipe) != nullptr) {
-        count = static_cast<uint16_t>(atoi(line));
-    }
+    ForEachLine(pipe, kLineSize,
+                [&](const char* line) { count = static_cast<uint16_t>(atoi(line)); });
     Sys().Pclose(pipe);
     return 0;
 }
@@ -48,16 +45,13 @@ void CountKeyLine(const char* line, const char* keyAt, uint8_t& counter, uint16_
 void CountDioConf(FILE* conf, uint16_t& cntDI, uint16_t& cntDO) {
     uint8_t diCounter = 0;
     uint8_t doCounter = 0;
-    char line[kLineSize];
-    memset(line, 0, sizeof line);
-    while (fgets(line, sizeof line, conf) != nullptr) {
+    ForEachLine(conf, kLineSize, [&](const char* line) {
         if (const char* at = strstr(line, hw::kDioConfDiKey)) {
             CountKeyLine(line, at, diCounter, cntDI);
         } else if (const char* atDo = strstr(line, hw::kDioConfDoKey)) {
             CountKeyLine(line, atDo, doCounter, cntDO);
         }
-        memset(line, 0, sizeof line);
-    }
+    });
 }
 
 int initPortInfo(_tag_VxPortInfo_* pPortInfo) {

@@ -33,16 +33,12 @@ int FindSticks(const char* command, int& nFound) {
     char cmd[kCmdSize];
     FILE* pipe = StartCommand(command, cmd);
     if (pipe == nullptr) return -1;
-    char line[kLineSize];
-    memset(line, 0, sizeof line);
-    while (fgets(line, sizeof line, pipe) != nullptr) {
-        if (line[0] != '\0') {
-            ++nFound;
-            RTLOG_FROM(kLogRoutine, "USB Dev:%s", line);
-            g_USBDEV.emplace_back(line);
-        }
-        memset(line, 0, sizeof line);
-    }
+    ForEachLine(pipe, kLineSize, [&](const char* line) {
+        if (line[0] == '\0') return;
+        ++nFound;
+        RTLOG_FROM(kLogRoutine, "USB Dev:%s", line);
+        g_USBDEV.emplace_back(line);
+    });
     Sys().Pclose(pipe);
     return 0;
 }
@@ -52,17 +48,14 @@ int CountTfCards(int& nCnttmp) {
     char cmd[kCmdSize];
     FILE* pipe = StartCommand(hw::kCmdTfCount, cmd);
     if (pipe == nullptr) return -1;
-    char line[kLineSize];
-    memset(line, 0, sizeof line);
-    while (fgets(line, sizeof line, pipe) != nullptr) {
+    ForEachLine(pipe, kLineSize, [&](const char* line) {
         nCnttmp = atoi(line);
         if (nCnttmp > 0) {
             RTLOG_FROM(kLogRoutine, "TF card mount nCnttmp:%d", nCnttmp);
         } else {
             RTLOG_FROM(kLogRoutine, "TF card not mount");
         }
-        memset(line, 0, sizeof line);
-    }
+    });
     Sys().Pclose(pipe);
     return 0;
 }

@@ -2,7 +2,9 @@
 // goes through Sys(), so tests can record the commands and feed canned output.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 class SysOps {
 public:
@@ -17,3 +19,14 @@ public:
 SysOps& Sys();
 // Replaces the operations; null restores the real ones. The caller keeps ownership.
 void SetSys(SysOps* ops);
+
+// Reads `stream` line by line with fgets into a zeroed buffer of `lineSize` bytes (so at most
+// lineSize - 1 characters a line, the line end kept) and hands each line to `onLine`.
+template <class OnLine>
+void ForEachLine(FILE* stream, int lineSize, OnLine onLine) {
+    std::vector<char> line(static_cast<size_t>(lineSize), '\0');
+    while (fgets(line.data(), lineSize, stream) != nullptr) {
+        onLine(static_cast<const char*>(line.data()));
+        std::fill(line.begin(), line.end(), '\0');
+    }
+}
