@@ -1,5 +1,7 @@
 #include "adcTest.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,7 +36,26 @@ void JudgeReading(int channel, int nDatRead, _tag_PortData_& entry) {
         RTLOG_FROM(kLogRoutine, "AI%d: nDatRead=%d nValTmp=%d Err!", channel, nDatRead, nValTmp);
     }
 }
+
+// A line whose number lies outside int fails its input; the log shows the line as read.
+void JudgeLine(int channel, const char* line, _tag_PortData_& entry) {
+    int nDatRead = 0;
+    if (ReadRawValue(line, nDatRead)) {
+        JudgeReading(channel, nDatRead, entry);
+        return;
+    }
+    RTLOG_FROM(kLogRoutine, "Err nDatRead:%.*s", static_cast<int>(strcspn(line, "\r\n")), line);
+    entry.cSta = 0;
+}
 }  // namespace
+
+bool ReadRawValue(const char* line, int& nDatRead) {
+    errno = 0;
+    long long value = strtoll(line, nullptr, 10);
+    if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return false;
+    nDatRead = static_cast<int>(value);
+    return true;
+}
 
 int AdcChannelOf(int input) {
     return input <= kLastDirectChannel ? input : input + kSkippedChannels;
@@ -59,7 +80,7 @@ int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
             return -1;
         }
         ForEachLine(pipe, kLineSize,
-                    [&](const char* line) { JudgeReading(channel, atoi(line), vecPort[j - 1]); });
+                    [&](const char* line) { JudgeLine(channel, line, vecPort[j - 1]); });
         Sys().Pclose(pipe);
     }
     return 0;

@@ -12,5 +12,9 @@ int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort);
 
 // The IIO channel that input j (from 1) is read from.
 int AdcChannelOf(int input);
+// The decimal number a raw line starts with, read as atoi reads it (leading blanks, a sign,
+// digits; no digits give 0). Returns false, leaving nDatRead alone, when the number lies outside
+// int: such a reading fails its input ("Err nDatRead:" with the line) on every build.
+bool ReadRawValue(const char* line, int& nDatRead);
 // A raw 12-bit reading in hundredths of a volt, rounded half up.
 int AdcHundredthsOfVolt(int nDatRead);

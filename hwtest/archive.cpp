@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "hwPaths.h"
@@ -18,6 +21,11 @@ constexpr char kLogModule[] = "devuzeV7";
 constexpr char kLogRoutine[] = "RecordhwTest";
 constexpr char kVerdictOk[] = "OK";
 constexpr char kVerdictErr[] = "ERR";
+// A shortened part ends in "~" and the eight hex digits of a checksum of the whole part.
+constexpr size_t kShortTagSize = 9;
+// The host part keeps at least this much when both parts must be shortened (a host name has
+// at most 64 bytes).
+constexpr size_t kHostShare = 64;
 
 std::string Quoted(const std::string& path) { return "\"" + ShellEscapeInQuotes(path) + "\""; }
 
@@ -27,6 +35,29 @@ void FlushFileSystemOf(const std::string& path) {
     if (fd < 0) return;
     syncfs(fd);
     close(fd);
+}
+
+// 32-bit FNV-1a: a checksum that tells long parts with the same beginning apart.
+uint32_t Checksum(const std::string& text) {
+    uint32_t hash = 2166136261u;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+// The part of a name a character of the text gives: UTF-8 characters are taken whole.
+size_t NextUnit(const char* p, std::string& unit) {
+    size_t len = std::max(Utf8CharLength(p), 1);
+    unit = FileNamePart(std::string(p, len).c_str());
+    return len;
+}
+
+// Bytes of the longest archive name (the flash copy's, with "ERR") besides host and ID.
+size_t FixedNameBytes(const std::string& stamp) {
+    std::string path = StrPrintf(hw::kArchiveFlashNameFmt, "", "", stamp.c_str(), kVerdictErr);
+    return path.size() - path.rfind('/') - 1;
 }
 
 void WriteAll(int fd, const char* path, const char* szJson, int nLen) {
@@ -53,11 +84,37 @@ std::string ShellEscapeInQuotes(const std::string& text) {
 }
 
 std::string FileNamePart(const char* text) {
-    std::string out(text);
+    std::string out = EscapeControls(text);
     for (char& c : out) {
         if (c == '/') c = '_';
     }
     return out;
+}
+
+std::string ShortNamePart(const char* text, size_t maxBytes) {
+    std::string whole = FileNamePart(text);
+    if (whole.size() <= maxBytes) return whole;
+    size_t keep = maxBytes > kShortTagSize ? maxBytes - kShortTagSize : 0;
+    std::string out, unit;
+    for (const char* p = text; *p != '\0';) {
+        p += NextUnit(p, unit);
+        if (out.size() + unit.size() > keep) break;
+        out += unit;
+    }
+    out += StrPrintf("~%08X", Checksum(whole));
+    return out.substr(0, maxBytes);
+}
+
+void ArchiveNameParts(const char* szHost, const char* szChipId, const std::string& stamp,
+                      std::string& host, std::string& id) {
+    host = FileNamePart(szHost);
+    id = FileNamePart(szChipId);
+    size_t fixed = FixedNameBytes(stamp);
+    size_t room = NAME_MAX > fixed ? NAME_MAX - fixed : 0;
+    if (host.size() + id.size() <= room) return;
+    size_t hostRoom = std::min(room, std::max(kHostShare, room > id.size() ? room - id.size() : 0));
+    host = ShortNamePart(szHost, hostRoom);
+    id = ShortNamePart(szChipId, room - host.size());
 }
 
 std::string FlashCopyCommand(const std::string& host, const std::string& id,
@@ -105,8 +162,8 @@ int RecordhwTestTo(const char* path, char* szJson, int nLen) {
 
 int mvLogFileName(const char* szHost, const char* szDateTime, const char* szChipId, int iTestSta) {
     const char* verdict = iTestSta == 0 ? kVerdictOk : kVerdictErr;
-    const std::string host = FileNamePart(szHost);
-    const std::string id = FileNamePart(szChipId);
+    std::string host, id;
+    ArchiveNameParts(szHost, szChipId, szDateTime, host, id);
     Sys().System(hw::kCmdMkdirArchive);
     Sys().System(FlashCopyCommand(host, id, szDateTime, verdict).c_str());
     FlushFileSystemOf(hw::kArchiveDir);

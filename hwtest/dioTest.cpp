@@ -42,7 +42,15 @@ int PairedInput(int k) { return k <= 2 ? k : k + 2; }
 int SysPairedInput(int j) { return j == 1 ? 4 : 3; }
 
 bool HasInput(const DioPass& p, int d) {
-    return d <= p.nDiCnt && static_cast<size_t>(d) <= p.vDi.size();
+    return DioPortNameable(d) && d <= p.nDiCnt && static_cast<size_t>(d) <= p.vDi.size();
+}
+
+// Inputs past what an index byte can name are never read: they fail with one line each.
+void FailUnnameableInputs(DioPass& p) {
+    for (int d = DIO_MAX_PORT_NUM + 1; d <= p.nDiCnt; ++d) {
+        SetSta(p.vDi, d - 1, kStaFail);
+        RTLOG_FROM(kLogRoutine, "DI%d has no port index, Err!", d);
+    }
 }
 
 void CheckInput(DioPass& p, int k, int s, int d) {
@@ -58,6 +66,11 @@ void CheckInput(DioPass& p, int k, int s, int d) {
 }
 
 void TestOutput(DioPass& p, int k) {
+    if (!DioPortNameable(k)) {
+        SetSta(p.vDo, k - 1, kStaFail);
+        RTLOG_FROM(kLogRoutine, "DO%d has no port index, Err!", k);
+        return;
+    }
     uint8_t index = static_cast<uint8_t>(k);
     int r = WriteLevel(p.dio, index, p.iLevel);
     if (r < 0) {
@@ -132,6 +145,7 @@ int DIOTestOn(const char* path, uint16_t nDoCnt, uint16_t nDiCnt, int iLevel,
     ResetEntries(vDoPort, static_cast<size_t>(nDoCnt) + kSysOutputs);
     ResetEntries(vDiPort, nDiCnt);
     DioPass pass{dio, iLevel, nDoCnt, nDiCnt, vDoPort, vDiPort};
+    FailUnnameableInputs(pass);
     for (int k = 1; k <= nDoCnt; ++k) TestOutput(pass, k);
     for (int j = 1; j <= kSysOutputs; ++j) TestSysOutput(pass, j);
     dio.uninit();

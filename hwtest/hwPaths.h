@@ -47,6 +47,7 @@ inline constexpr char kCmdUsbFirst[] =
 inline constexpr char kCmdUsbSecond[] =
     "df | grep  /run/media/sdb | awk -F ' ' '{print $6}' | tr -d '\n'";
 inline constexpr char kCmdTfCount[] = "df | grep -c mmcblk0p1";
+inline constexpr char kStickMountRoot[] = "/run/media/";
 
 // DIO text commands written through the shell.
 inline constexpr char kDioOn[] = "SON";

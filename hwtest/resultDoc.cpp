@@ -42,21 +42,27 @@ void AppendDualPorts(std::string& doc, const std::vector<_tag_TestSta_>& no,
     AppendPorts(
         doc, count, [&](int i) { return PortPassed(no[i]) && PortPassed(nc[i]); }, verdict);
 }
+
+// Appends the character at `p` as it stands in a JSON string; returns the bytes it took.
+size_t AppendJsonChar(std::string& out, const char* p) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    int len = Utf8CharLength(p);
+    if (c == '"' || c == '\\') {
+        out += '\\';
+        out += static_cast<char>(c);
+    } else if (c < 0x20 || len == 0) {
+        out += StrPrintf("\\u%04x", c);  // a control character or a byte that is not UTF-8
+    } else {
+        out.append(p, static_cast<size_t>(len));
+        return static_cast<size_t>(len);
+    }
+    return 1;
+}
 }  // namespace
 
 std::string JsonEscape(const char* text) {
     std::string out;
-    for (const char* p = text; *p != '\0'; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            out += StrPrintf("\\u%04x", c);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
+    for (const char* p = text; *p != '\0';) p += AppendJsonChar(out, p);
     return out;
 }
 

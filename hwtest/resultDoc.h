@@ -5,7 +5,9 @@
 
 #include "portInfo.h"
 
-// Escapes ", \ and control characters so the text can stand inside a JSON string.
+// Escapes ", \ and control characters so the text can stand inside a JSON string; a byte that
+// is not part of a well-formed UTF-8 character becomes \u00XX as well, so the document stays
+// valid JSON whatever the host name holds.
 std::string JsonEscape(const char* text);
 
 // {"devuzeV7":"testData","DevType":"<host>","DateTime":"<stamp>" ,"logDate":[

@@ -5,6 +5,7 @@
 
 #include "hwPaths.h"
 #include "vxLog.h"
+#include "vxText.h"
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
@@ -60,12 +61,12 @@ void FormatTimeStamp(time_t when, char* buf, size_t size) {
 void WriteLogHeader(const RunIdentity& id) {
     RTLOG_FROM(kLogRoutine, "%s %s", id.program, id.argText);
     RTLOG_FROM(kLogRoutine, "%s", kStars);
-    RTLOG_FROM(kLogRoutine, "hostname:%s", id.host);
+    RTLOG_FROM(kLogRoutine, "hostname:%s", EscapeControls(id.host).c_str());
     RTLOG_FROM(kLogRoutine, "DateTime:%s", id.timeStamp);
     RTLOG_FROM(kLogRoutine, "Build:%s %s", __DATE__, __TIME__);
     RTLOG_FROM(kLogRoutine, "Version:%s", hw::kVersion);
     RTLOG_FROM(kLogRoutine, "TestMode:%d", id.testMode);
-    RTLOG_FROM(kLogRoutine, "iMx6ull:%s", id.chipId);
+    RTLOG_FROM(kLogRoutine, "iMx6ull:%s", EscapeControls(id.chipId).c_str());
     RTLOG_FROM(kLogRoutine, "%s", kStars);
 }
 

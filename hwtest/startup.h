@@ -34,6 +34,8 @@ struct RunIdentity {
     int testMode;
     const char* chipId;
 };
+// The host name and the processor ID are written with their control characters escaped
+// (EscapeControls), so each header line stays one line of the log.
 void WriteLogHeader(const RunIdentity& id);
 
 // USB and LED counts are fixed; test mode 0 also fixes the RS232 and AI counts.

@@ -35,6 +35,10 @@ int FindSticks(const char* command, int& nFound) {
     if (pipe == nullptr) return -1;
     ForEachLine(pipe, kLineSize, [&](const char* line) {
         if (line[0] == '\0') return;
+        if (!IsStickMountPoint(line)) {
+            RTLOG_FROM(kLogRoutine, "USB Dev:%s is no mount point, Err!", line);
+            return;
+        }
         ++nFound;
         RTLOG_FROM(kLogRoutine, "USB Dev:%s", line);
         g_USBDEV.emplace_back(line);
@@ -72,6 +76,13 @@ void SoundAlert(int switchings) {
     }
 }
 }  // namespace
+
+bool IsStickMountPoint(const std::string& line) {
+    const std::string root = hw::kStickMountRoot;
+    if (line.size() <= root.size() || line.compare(0, root.size(), root) != 0) return false;
+    const std::string path = line + "/";
+    return path.find("/../") == std::string::npos;
+}
 
 int USBTFTest(int, std::vector<_tag_PortData_>& vecPort) {
     vecPort[0] = _tag_PortData_();

@@ -20,6 +20,35 @@ TEST(AdcConversion, WindowBoundaries) {
     EXPECT_EQ(330, AdcHundredthsOfVolt(4095));
 }
 
+TEST(AdcRawValue, ReadsAsAtoiButRefusesWhatIntCannotHold) {
+    int v = -5;
+    EXPECT_TRUE(ReadRawValue(" +2048\n", v));
+    EXPECT_EQ(2048, v);
+    EXPECT_TRUE(ReadRawValue("garbage\n", v));
+    EXPECT_EQ(0, v);
+    EXPECT_TRUE(ReadRawValue("2147483647x", v));
+    EXPECT_EQ(2147483647, v);
+    EXPECT_TRUE(ReadRawValue("-2147483648", v));
+    EXPECT_EQ(-2147483647 - 1, v);
+    for (const char* wild : {"4294969344\n", "2147483648", "-2147483649", "99999999999999999999"}) {
+        v = 7;
+        EXPECT_FALSE(ReadRawValue(wild, v)) << wild;
+        EXPECT_EQ(7, v) << wild;
+    }
+}
+
+TEST(AdcTest, ValueBeyondIntFailsWithItsLineInsteadOfWrapping) {
+    TempLog log;
+    FakeSys sys;
+    sys.SetOutput(AdcCmd(1), "4294969344\n");
+    std::vector<_tag_PortData_> ports(1);
+    ports[0].cSta = 3;
+    EXPECT_EQ(0, ADCTest(1, ports));
+    EXPECT_EQ(0, ports[0].cSta);
+    EXPECT_EQ((std::vector<std::string>{AdcCmd(1) + "...", "Err nDatRead:4294969344"}),
+              log.Messages());
+}
+
 TEST(AdcChannels, SixthInputOnSkipsTwoChannels) {
     const int want[] = {1, 2, 3, 4, 5, 8, 9};
     for (int j = 1; j <= 7; ++j) EXPECT_EQ(want[j - 1], AdcChannelOf(j));

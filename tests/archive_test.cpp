@@ -75,16 +75,73 @@ TEST(Archive, HostileValuesCannotRunAnything) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(Archive, LongValuesAreNeverCut) {
+namespace {
+// The file name a command's quoted destination ends in.
+std::string DestinationName(const std::string& cmd) {
+    std::string dest = cmd.substr(0, cmd.size() - 1);
+    return dest.substr(dest.rfind('/') + 1);
+}
+}  // namespace
+
+TEST(Archive, LongValuesGiveWholeCommandsAndNamesThatFit) {
     FakeSys sys;
     std::string longPoint = "/run/media/" + std::string(400, 's');
     UsbList usb({longPoint});
     std::string host(300, 'h');
-    mvLogFileName(host.c_str(), "t", std::string(300, 'i').c_str(), 0);
+    mvLogFileName(host.c_str(), "2021_11_05_11_51_23", std::string(300, 'i').c_str(), -1);
     auto cmds = sys.SystemCommands();
     ASSERT_EQ(5u, cmds.size());
-    EXPECT_NE(std::string::npos, cmds[3].find(longPoint + "/TestQ7[OK]/deVuzeV7_" + host + "["));
-    EXPECT_EQ(".log\"", cmds[3].substr(cmds[3].size() - 5));
+    EXPECT_NE(std::string::npos,
+              cmds[3].find(longPoint + "/TestQ7[ERR]/deVuzeV7_" + host.substr(0, 55) + "~"));
+    EXPECT_EQ("_2021_11_05_11_51_23.log\"", cmds[3].substr(cmds[3].size() - 25));
+    EXPECT_EQ(255u, DestinationName(cmds[1]).size());
+    for (const auto& cmd : {cmds[1], cmds[3], cmds[4]})
+        EXPECT_LE(DestinationName(cmd).size(), 255u) << cmd;
+}
+
+TEST(ArchiveNames, ShortPartsStayWholeAndEscaped) {
+    std::string host, id;
+    ArchiveNameParts("bench\n5=[RtLog] x/y", "0x1A\r", "2021_11_05_11_51_23", host, id);
+    EXPECT_EQ("bench\\n5=[RtLog] x_y", host);
+    EXPECT_EQ("0x1A\\r", id);
+    // 40 bytes besides host and ID in deVuzeV7_H[I]_T[ERR].log: 215 fit exactly.
+    ArchiveNameParts(std::string(64, 'h').c_str(), std::string(151, 'i').c_str(),
+                     "2021_11_05_11_51_23", host, id);
+    EXPECT_EQ(std::string(64, 'h') + std::string(151, 'i'), host + id);
+}
+
+TEST(ArchiveNames, LongIdIsCutFirstAndTaggedWithItsChecksum) {
+    std::string host, id;
+    const std::string longId(230, 'I');
+    ArchiveNameParts("bench1", longId.c_str(), "2021_11_05_11_51_23", host, id);
+    EXPECT_EQ("bench1", host);
+    EXPECT_EQ(209u, id.size());
+    EXPECT_EQ(std::string(200, 'I'), id.substr(0, 200));
+    EXPECT_EQ(ShortNamePart(longId.c_str(), 209), id);
+    // IDs that differ only past the cut keep different names.
+    std::string other = longId;
+    other.back() = 'J';
+    EXPECT_NE(ShortNamePart(longId.c_str(), 209), ShortNamePart(other.c_str(), 209));
+    // The longest host (64 bytes, every byte a line feed: 128 once escaped) and a long ID.
+    ArchiveNameParts(std::string(64, '\n').c_str(), std::string(255, 'I').c_str(),
+                     "2021_11_05_11_51_23", host, id);
+    EXPECT_EQ(63u, host.size()) << "an escape is never split: 27 whole escapes, then the tag";
+    EXPECT_EQ(0u, host.find("\\n\\n"));
+    EXPECT_EQ('~', host[54]);
+    EXPECT_EQ(152u, id.size());
+}
+
+TEST(ArchiveNames, ShortNamePartKeepsWholeCharactersAndAFixedTag) {
+    EXPECT_EQ("short", ShortNamePart("short", 5));
+    std::string cut = ShortNamePart("abcdefghijkl", 11);
+    EXPECT_EQ(11u, cut.size());
+    EXPECT_EQ("ab~", cut.substr(0, 3));
+    EXPECT_EQ(std::string::npos, cut.find_first_not_of("0123456789ABCDEF", 3));
+    // A two-byte character is never split.
+    std::string eAcute8;
+    for (int i = 0; i < 8; ++i) eAcute8 += "\xC3\xA9";
+    EXPECT_EQ("\xC3\xA9~", ShortNamePart(eAcute8.c_str(), 12).substr(0, 3));
+    EXPECT_EQ("a~", ShortNamePart(("a" + eAcute8).c_str(), 11).substr(0, 2));
 }
 
 TEST(RecordFile, AppendsClosingAndWritesWholeDocument) {

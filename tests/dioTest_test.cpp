@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakeDio.h"
 #include "FakeSys.h"
 #include "TempLog.h"
@@ -147,6 +149,33 @@ TEST_F(DIOTestTest, ShortVectorsAreNeverWrittenPast) {
     EXPECT_EQ(Sta(vDo), (std::vector<uint8_t>{3, 3, 4}));  // DO3 has no DI5 here
     EXPECT_EQ(Sta(vDi), (std::vector<uint8_t>{3, 3, 3}));
     EXPECT_EQ(dev.ArgsOf(VXDIO_RD_DI), (std::vector<unsigned long>{1, 2, 3}));
+}
+
+TEST_F(DIOTestTest, PortsPastWhatAnIndexByteNamesAreNeverRequestedAndFail) {
+    static_assert(DioPortNameable(1) && DioPortNameable(127));
+    static_assert(!DioPortNameable(0) && !DioPortNameable(128) && !DioPortNameable(255));
+    WireFixture(130);
+    vDo.assign(132, _tag_PortData_{});
+    vDi.assign(130, _tag_PortData_{});
+    EXPECT_EQ(Run(130, 130, 1), 0);
+    std::vector<unsigned long> written, read = {1, 2};
+    for (unsigned long k = 1; k <= 127; ++k) written.push_back(k);
+    for (unsigned long d = 5; d <= 127; ++d) read.push_back(d);
+    written.insert(written.end(), {0x81, 0x82});
+    read.insert(read.end(), {4, 3});
+    EXPECT_EQ(dev.ArgsOf(VXDIO_SET_DO_ON), written);
+    EXPECT_EQ(dev.ArgsOf(VXDIO_RD_DO), written);
+    EXPECT_EQ(dev.ArgsOf(VXDIO_RD_DI), read);
+    std::vector<uint8_t> wantDo(132, 3), wantDi(130, 3);
+    for (int k = 126; k <= 130; ++k) wantDo[k - 1] = 4;  // DO126, DO127: DI128, DI129 unread
+    for (int d = 128; d <= 130; ++d) wantDi[d - 1] = 4;
+    EXPECT_EQ(Sta(vDo), wantDo);
+    EXPECT_EQ(Sta(vDi), wantDi);
+    Lines msgs = log.Messages();
+    for (const char* line : {"DI128 has no port index, Err!", "DI130 has no port index, Err!",
+                             "DO128 has no port index, Err!", "DO130 has no port index, Err!",
+                             "Write DO126:1 no DI128 to read, Err!"})
+        EXPECT_EQ(std::count(msgs.begin(), msgs.end(), line), 1) << line;
 }
 
 }  // namespace

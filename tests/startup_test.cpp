@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,17 @@ TEST(StartupLog, HeaderAndCountLinesInOrder) {
     EXPECT_EQ(0u, got[4].find("Build:"));
     got[4] = want[4];
     EXPECT_EQ(want, got);
+}
+
+TEST(StartupLog, ControlCharactersOfHostAndIdCannotForgeLines) {
+    TempLog log;
+    WriteLogHeader({"./devuzeV7", "", "bench1\n5=[RtLog] Test Q7 OK!!!\t\xFF", "t", 0, "ID\r\n42"});
+    auto got = log.Messages();
+    ASSERT_EQ(9u, got.size());
+    EXPECT_EQ("hostname:bench1\\n5=[RtLog] Test Q7 OK!!!\\t\xFF", got[2]);
+    EXPECT_EQ("iMx6ull:ID\\r\\n42", got[7]);
+    std::string text = log.Text();
+    EXPECT_EQ(9, std::count(text.begin(), text.end(), '\n'));
 }
 
 TEST(StartupLog, TimeStampFormat) {

@@ -98,3 +98,25 @@ TEST_F(UsbFixture, CommandFailureStopsWithoutAlert) {
     EXPECT_NE(std::string::npos,
               log.Text().find(std::string("popen ") + hw::kCmdUsbSecond + " error!"));
 }
+
+TEST(UsbMountPoint, OnlyAbsolutePathsUnderRunMediaAreSticks) {
+    for (const char* point :
+         {"/run/media/sda1", "/run/media/sda1/run/media/sda2", "/run/media/a..b"})
+        EXPECT_TRUE(IsStickMountPoint(point)) << point;
+    for (const char* point :
+         {"0%", "run/media/sda1", "/run/media/", "/run/media", "/mnt/sda1", "/run/mediax/sda1",
+          "/run/media/../../NandFlash", "/run/media/sda1/.."})
+        EXPECT_FALSE(IsStickMountPoint(point)) << point;
+}
+
+TEST_F(UsbFixture, ColumnThatIsNoMountPointIsNeitherCountedNorListed) {
+    Sticks("0%", "/run/media/sdb1", "0\n");  // a blank in the first stick's mount point
+    USBTFTest(2, ports);
+    EXPECT_EQ(0, ports[0].cSta);
+    EXPECT_EQ(0, ports[1].cSta);
+    EXPECT_EQ(std::vector<std::string>{"/run/media/sdb1"}, g_USBDEV);
+    auto msgs = log.Messages();
+    EXPECT_EQ("USB Dev:0% is no mount point, Err!", msgs.at(0));
+    EXPECT_EQ("USB Dev Cnt:1", msgs.at(2));
+    EXPECT_EQ(8, Switchings());
+}

@@ -16,6 +16,10 @@ enum DIOType : int32_t {
 inline constexpr uint8_t DIO_SYS_PORT = 0x80;
 inline constexpr int DIO_MAX_PORT_NUM = 0x7F;
 
+// Whether port number `n` can be named by an index byte (1 to 127). A larger number would spill
+// into bit 7 and name a system port, so a port beyond 127 is never requested.
+inline constexpr bool DioPortNameable(int n) { return n >= 1 && n <= DIO_MAX_PORT_NUM; }
+
 class ComDio {
 public:
     ComDio();

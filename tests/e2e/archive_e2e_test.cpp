@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "bench_run.h"
 #include "run_checks.h"
@@ -109,3 +113,102 @@ void ExpectHostKeptAndHarmless(const e2e::BenchRun& run) {
 TEST_F(HostileHostQuote, RunsNothingAndKeepsTheName) { ExpectHostKeptAndHarmless(*run); }
 
 TEST_F(HostileHostSubst, RunsNothingAndKeepsTheName) { ExpectHostKeptAndHarmless(*run); }
+
+namespace {
+E2E_SUITE(ArchiveLongIdentity, "fuse-id-230", "Cnt=1");
+
+// Names of the files directly in `dir` (a board path) that the record holds.
+std::vector<std::string> NamesIn(const e2e::BenchRun& run, const std::string& dir) {
+    std::vector<std::string> names;
+    auto collect = [&](const nlohmann::json& files) {
+        for (const auto& [path, file] : files.items()) {
+            if (path.rfind(dir + "/", 0) == 0 &&
+                path.find('/', dir.size() + 1) == std::string::npos)
+                names.push_back(path.substr(dir.size() + 1));
+        }
+    };
+    collect(run.record["files"]);
+    for (const auto& [point, medium] : run.record["media"].items()) collect(medium["files"]);
+    return names;
+}
+}  // namespace
+
+TEST_F(ArchiveLongIdentity, LogIsArchivedEverywhereUnderNamesThatFit) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    const std::string host = run->record["hostname"];
+    const std::string id = e2e::LogValue(*run, "iMx6ull:");
+    const std::string stamp = e2e::LogValue(*run, "DateTime:");
+    ASSERT_EQ(64u, host.size());
+    ASSERT_EQ(230u, id.size()) << "the whole ID stays in the log";
+    auto flash = NamesIn(*run, "/NandFlash/test");
+    ASSERT_EQ(1u, flash.size());
+    const std::string& name = flash[0];
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_EQ(0u, name.find("deVuzeV7_" + host + "[" + id.substr(0, 100))) << name;
+    const std::string tail = "]_" + stamp + "[OK].log";
+    ASSERT_GT(name.size(), tail.size());
+    ASSERT_EQ(tail, name.substr(name.size() - tail.size()));
+    const std::string base = name.substr(0, name.size() - std::string("[OK].log").size());
+    std::string archived, moved, first, second, live;
+    ASSERT_TRUE(run->FileContent("/NandFlash/test/" + name, archived));
+    ASSERT_TRUE(run->FileContent("/NandFlash/tmp/" + base + ".log", moved));
+    ASSERT_TRUE(run->FileContent("/run/media/sda1/TestQ7[OK]/" + base + ".log", first));
+    ASSERT_TRUE(run->FileContent("/run/media/sdb1/TestQ7[OK]/" + base + ".log", second));
+    EXPECT_FALSE(run->FileContent("/NandFlash/tmp/deVuzeV7.log", live));
+    EXPECT_NE(std::string::npos, archived.find("Test Q7 OK!!!"));
+    EXPECT_EQ(archived, moved);
+    EXPECT_EQ(archived, first);
+    EXPECT_EQ(archived, second);
+}
+
+namespace {
+E2E_SUITE(HostileHostControlBytes, "hostname-control-bytes", "Cnt=1");
+
+// The host name as the log and the archive names carry it.
+constexpr char kEscapedHost[] = "bench1\\n5=[RtLog] Test Q7 OK!!!\xFF\xFE caf\xE9";
+
+std::string ArtifactText(const e2e::BenchRun& run, const std::string& relative) {
+    std::ifstream in(run.outDir + "/" + relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+}  // namespace
+
+TEST_F(HostileHostControlBytes, EveryLogLineIsOneLineTheToolWrote) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    static const std::regex kWholeLine(
+        R"(^\d+=\[RtLog\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] [^\t]*\t\S+ \S+ line=\d+$)");
+    std::istringstream log(ArtifactText(*run, "log.txt"));
+    std::string line;
+    int lines = 0;
+    while (std::getline(log, line)) {
+        ++lines;
+        EXPECT_TRUE(std::regex_match(line, kWholeLine)) << line;
+    }
+    EXPECT_GT(lines, 50);
+    EXPECT_NE(std::string::npos,
+              ArtifactText(*run, "log.txt").find(std::string("hostname:") + kEscapedHost + "\t"));
+    EXPECT_EQ(1, e2e::CountMessages(*run, "Test Q7 OK!!!"));
+}
+
+TEST_F(HostileHostControlBytes, DocumentIsValidJsonWithTheBytesEscaped) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    std::string text = ArtifactText(*run, "NandFlash/tmp/deVuzeV7.js");
+    EXPECT_NE(
+        std::string::npos,
+        text.find("\"DevType\":\"bench1\\u000a5=[RtLog] Test Q7 OK!!!\\u00ff\\u00fe caf\\u00e9\""))
+        << text;
+    auto doc = nlohmann::json::parse(text, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << text;
+    EXPECT_EQ("bench1\n5=[RtLog] Test Q7 OK!!!\xC3\xBF\xC3\xBE caf\xC3\xA9", doc["DevType"]);
+}
+
+TEST_F(HostileHostControlBytes, ArchiveNamesCarryTheEscapedHost) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    auto names = e2e::ExpectedArchive(kEscapedHost, kFuse, e2e::LogValue(*run, "DateTime:"), "OK");
+    for (const std::string& path :
+         {"NandFlash" + names.flash.substr(10), "NandFlash" + names.moved.substr(10),
+          "media/sda1/" + names.onStick, "media/sdb1/" + names.onStick})
+        EXPECT_TRUE(std::filesystem::exists(run->outDir + "/" + path)) << path;
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "bench_run.h"
@@ -138,6 +139,51 @@ TEST_F(DioBeeperReadBackOn, StillPassesOnItsOnStep) {
     EXPECT_TRUE(run->HasMessage("Write SDO3:0 Err!"));
     EXPECT_TRUE(run->HasMessage("Write SDO3:1 OK!"));
     EXPECT_TRUE(run->HasMessage(Tally("Led-0[Beep]:", 1, 0)));
+}
+
+constexpr char kPast127[] = "dio-130";
+constexpr char kPast127Label[] = "Dio130Ports";
+using Dio130Ports = DioRun<kPast127, kPast127Label>;
+
+// The loop-back's only system-port requests are those of SDO1 and SDO2, as on any board:
+// DO128 to DO130 and DI128 to DI130 would be 0x80 to 0x82.
+TEST_F(Dio130Ports, NoNumberPast127ReachesASystemPort) {
+    Requests system;
+    for (const auto& [code, arg] : CodesAndArgs(run->Ioctls())) {
+        if (arg >= 0x80 && arg < 0x83) system.emplace_back(code, arg);
+    }
+    EXPECT_EQ(system, (Requests{{0, 0x81},
+                                {11, 0x81},
+                                {0, 0x82},
+                                {11, 0x82},
+                                {1, 0x81},
+                                {11, 0x81},
+                                {1, 0x82},
+                                {11, 0x82}}));
+    EXPECT_EQ(DioArgsOf(*run, 10).size(), 2u * (2 + 123 + 2)) << "DI1, DI2, DI5-DI127, DI4, DI3";
+    // One line per pass for each number past 127; DO127's input only matters when it is on.
+    const std::pair<const char*, long> lines[] = {{"DO128 has no port index, Err!", 2},
+                                                  {"DO130 has no port index, Err!", 2},
+                                                  {"DI128 has no port index, Err!", 2},
+                                                  {"DI130 has no port index, Err!", 2},
+                                                  {"Write DO127:1 no DI129 to read, Err!", 1}};
+    for (const auto& [line, times] : lines) EXPECT_EQ(Count(run->Messages(), line), times) << line;
+}
+
+TEST_F(Dio130Ports, DocumentIsValidAndFailsOnlyThePortsBeyondReach) {
+    auto doc = Json::parse(run->record["result_document"].get<std::string>(), nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << run->record["result_document"];
+    std::vector<int> want(130, 1);
+    for (int k = 126; k <= 130; ++k) want[k - 1] = 0;  // DO126, DO127 cannot read DI128, DI129
+    std::map<std::string, std::vector<int>> ports;
+    for (const auto& section : doc["logDate"]) {
+        for (const auto& port : section["info"]) ports[section["name"]].push_back(port["port"]);
+    }
+    EXPECT_EQ(ports["DO"], want);
+    for (int d = 126; d <= 127; ++d) want[d - 1] = 1;
+    EXPECT_EQ(ports["DI"], want);
+    EXPECT_TRUE(run->HasMessage("Test Q7 Err!!!"));
+    EXPECT_EQ(run->ToolExitCode(), 0);
 }
 
 // The client of the classes runs in place of the tool.

@@ -13,6 +13,7 @@ E2E_SUITE(FiveCycles, "standard", "Cnt=5");
 E2E_SUITE(AdcBoundaries, "adc-boundaries");
 E2E_SUITE(AdcSevenInputs, "adc-seven-inputs");
 E2E_SUITE(BigDioBoard, "dio-120", "Cnt=1");
+E2E_SUITE(AdcBeyond32Bits, "adc-beyond-32-bits", "Cnt=1");
 E2E_SUITE(BusyboxBoard, "standard-busybox", "Cnt=1");
 
 // Every "<family>-<n>...:Test Succ Cnt s,Error Cnt e" line of the summary.
@@ -143,6 +144,18 @@ TEST_F(AdcSevenInputs, ChannelsSixAndSevenAreSkipped) {
     EXPECT_EQ(1, e2e::CountMessages(*run, "AI8: nDatRead=2048 nValTmp=165 OK!"));
     auto doc = ParsedDocument(*run);
     EXPECT_EQ(std::vector<int>(7, 1), SectionPorts(doc, "ADC"));
+}
+
+// 4294969344 is 2^32 + 2048: cut to 32 bits it would read as a good 1.65 V.
+TEST_F(AdcBeyond32Bits, ValuePastIntFailsItsInput) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    EXPECT_EQ(1, e2e::CountMessages(*run, "Err nDatRead:4294969344"));
+    EXPECT_EQ(0, e2e::CountMessages(*run, "AI1: nDatRead=2048 nValTmp=165 OK!"));
+    EXPECT_EQ(1, e2e::CountMessages(*run, "AI2: nDatRead=2048 nValTmp=165 OK!"));
+    auto doc = ParsedDocument(*run);
+    ASSERT_FALSE(doc.is_discarded());
+    EXPECT_EQ((std::vector<int>{0, 1, 1, 1}), SectionPorts(doc, "ADC"));
+    EXPECT_EQ(1, e2e::CountMessages(*run, "Test Q7 Err!!!"));
 }
 
 TEST_F(BigDioBoard, DocumentIsCompleteAndValid) {

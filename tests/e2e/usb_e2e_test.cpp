@@ -2,6 +2,8 @@
 // the archiving copies the log to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "bench_run.h"
 #include "run_checks.h"
 
@@ -11,6 +13,7 @@ E2E_SUITE(UsbSecondOnly, "usb-second-only", "Cnt=1");
 E2E_SUITE(UsbBothAndCard, "usb-both-tf", "Cnt=1");
 E2E_SUITE(UsbTwoPartitions, "usb-two-partitions", "Cnt=1");
 E2E_SUITE(UsbThreeCycles, "standard", "Cnt=3");
+E2E_SUITE(UsbMountPointWithBlank, "usb-mount-blank", "Cnt=1");
 
 // The beeper alert of the first cycle: text commands before the first DIO request.
 std::vector<std::string> Alert(const e2e::BenchRun& run) {
@@ -86,4 +89,20 @@ TEST_F(UsbThreeCycles, EveryCycleListsBothSticksAgain) {
     EXPECT_EQ(3, e2e::CountMessages(*run, "USB Dev:/run/media/sdb1"));
     EXPECT_FALSE(StickCopy(*run, "/run/media/sda1", "OK").empty());
     EXPECT_FALSE(StickCopy(*run, "/run/media/sdb1", "OK").empty());
+}
+
+// df's sixth column for "/run/media/sda1 x" is "0%": no stick, and nothing is copied there.
+TEST_F(UsbMountPointWithBlank, IsNotCountedAndNothingLandsInTheWorkingDirectory) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    EXPECT_EQ(1, e2e::CountMessages(*run, "USB Dev:0% is no mount point, Err!"));
+    EXPECT_EQ(1, e2e::CountMessages(*run, "USB Dev Cnt:1"));
+    EXPECT_EQ("{\"name\":\"USB\",\"info\":[{\"port\":0},{\"port\":0}]}", UsbSection(*run));
+    const auto& workdir = run->record["workdir_files"];
+    ASSERT_TRUE(workdir.is_array());
+    EXPECT_NE(workdir.end(), std::find(workdir.begin(), workdir.end(), "devuzeV7"));
+    for (const auto& name : workdir) {
+        EXPECT_EQ(std::string::npos, name.get<std::string>().find("TestQ7")) << name;
+        EXPECT_EQ(std::string::npos, name.get<std::string>().find('%')) << name;
+    }
+    EXPECT_FALSE(StickCopy(*run, "/run/media/sdb1", "ERR").empty());
 }
