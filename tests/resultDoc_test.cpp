@@ -86,9 +86,9 @@ TEST(ResultDoc, HostNameIsEscapedForJson) {
 }
 
 TEST(ResultDoc, BytesThatAreNotUtf8BecomeEscapes) {
-    EXPECT_EQ("b\u00ffn\u00e9\u00c3", JsonEscape("b\xFFn\xE9\xC3"));
-    EXPECT_EQ("\u00ed\u00a0\u0080\u00c0\u00af", JsonEscape("\xED\xA0\x80\xC0\xAF"));
-    EXPECT_EQ("h\u000a\u00fe\u00f0\u009f\u0098", JsonEscape("h\n\xFE\xF0\x9F\x98"));
+    EXPECT_EQ("b\\u00ffn\\u00e9\\u00c3", JsonEscape("b\xFFn\xE9\xC3"));
+    EXPECT_EQ("\\u00ed\\u00a0\\u0080\\u00c0\\u00af", JsonEscape("\xED\xA0\x80\xC0\xAF"));
+    EXPECT_EQ("h\\u000a\\u00fe\\u00f0\\u009f\\u0098", JsonEscape("h\n\xFE\xF0\x9F\x98"));
     // Well-formed characters are kept as they are, of every length.
     const char* text = "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\x7F";
     EXPECT_EQ(text, JsonEscape(text));
