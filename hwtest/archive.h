@@ -11,8 +11,8 @@ int RecordhwTestTo(const char* path, char* szJson, int nLen);
 
 // Copies the log to /NandFlash/test and to every stick of g_USBDEV under names that carry the
 // host, processor ID (as ArchiveNameParts gives them), time stamp and verdict, then moves it
-// aside in /NandFlash/tmp. Every copy
-// is flushed to its medium before the function returns. Returns 0.
+// aside in /NandFlash/tmp. Every copy is flushed to its medium before the function returns.
+// Returns 0.
 int mvLogFileName(const char* szHost, const char* szDateTime, const char* szChipId, int iTestSta);
 
 // Quotes a text for use inside a double-quoted shell word: $ ` " \ get a backslash.
