@@ -36,7 +36,7 @@ void ExpectStandardPass(const e2e::BenchRun& run) {
     std::string error;
     run.Log(&error);
     EXPECT_EQ("", error);
-    const std::string message("ABCDEFGHIJKLMNOPQRST1234567890!\0", 32);
+    const std::string message = "ABCDEFGHIJKLMNOPQRST1234567890!\\x00";  // the record escapes
     for (const char* port : {"/dev/RS232-1", "/dev/RS232-2", "/dev/RS232-3", "/dev/RS232-4"})
         EXPECT_EQ(message, Received(run, port)) << port;
     EXPECT_EQ("ATAT+OK", Received(run, kTipsPort));
