@@ -84,7 +84,8 @@ void CollectNames(const std::string& text, std::vector<std::string>& sections,
         if (keyFrom == std::string::npos) continue;
         const size_t eq = text.find('=', keyFrom);
         const size_t lineEnd = text.find_first_of("\r\n", keyFrom);
-        if (eq != std::string::npos && eq < lineEnd) AddName(keys, text.substr(keyFrom, eq - keyFrom));
+        if (eq != std::string::npos && eq < lineEnd)
+            AddName(keys, text.substr(keyFrom, eq - keyFrom));
     }
 }
 

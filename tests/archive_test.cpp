@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>

@@ -193,8 +193,8 @@ TEST(SignalHandler, UnknownSignalIsReported) {
 }
 
 TEST(SignalHandler, NegativeNumbersAreReportedWholeOnStandardError) {
-    const std::pair<int, std::string> cases[] = {{-1, "-1"}, {-15, "-15"},
-                                                 {INT_MIN, "-2147483648"}};
+    const std::pair<int, std::string> cases[] = {
+        {-1, "-1"}, {-15, "-15"}, {INT_MIN, "-2147483648"}};
     for (const auto& [signum, text] : cases) {
         FakeSys sys;
         testing::internal::CaptureStderr();

@@ -49,21 +49,21 @@ TEST(StandardDescriptors, EveryClosedCombinationEndsWithAllThreeOpenAndNoneExtra
 
 TEST(StandardDescriptors, MissingNullDeviceLeavesDescriptorsAlone) {
     EXPECT_EQ(0, InChild([] {
-        close(STDIN_FILENO);
-        OpenMissingStandardDescriptors("/nonexistent-devuze/null");
-        return IsOpen(STDIN_FILENO) ? 1 : 0;
-    }));
+                  close(STDIN_FILENO);
+                  OpenMissingStandardDescriptors("/nonexistent-devuze/null");
+                  return IsOpen(STDIN_FILENO) ? 1 : 0;
+              }));
 }
 
 TEST(BrokenPipe, WriteFailsInsteadOfEndingTheProcessAndShellsKeepTheDefault) {
     EXPECT_EQ(0, InChild([] {
-        SurviveBrokenPipe();
-        int ends[2];
-        if (pipe(ends) != 0) return 1;
-        close(ends[0]);
-        if (write(ends[1], "x", 1) != -1 || errno != EPIPE) return 2;
-        // A shell command sending itself SIGPIPE still dies of it.
-        int status = system("kill -PIPE $$");
-        return WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE ? 0 : 3;
-    }));
+                  SurviveBrokenPipe();
+                  int ends[2];
+                  if (pipe(ends) != 0) return 1;
+                  close(ends[0]);
+                  if (write(ends[1], "x", 1) != -1 || errno != EPIPE) return 2;
+                  // A shell command sending itself SIGPIPE still dies of it.
+                  int status = system("kill -PIPE $$");
+                  return WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE ? 0 : 3;
+              }));
 }

@@ -112,8 +112,8 @@ private:
                m_root.SetUpWorkdir(s, m_options.tool, error) &&
                m_root.SetUpBenchCorner(m_options.preload, error) &&
                (m_options.sysroot.empty() || m_root.BindSysroot(m_options.sysroot, error)) &&
-               SetUpNandFlash(m_root, s.storage, error) &&
-               SetUpMedia(m_root, s.storage, error) && m_root.MountProc(error);
+               SetUpNandFlash(m_root, s.storage, error) && SetUpMedia(m_root, s.storage, error) &&
+               m_root.MountProc(error);
     }
 
     bool StartFixture(std::string& error) {

@@ -29,8 +29,9 @@ void ExpectStandardPass(const e2e::BenchRun& run) {
     ASSERT_TRUE(run.Ok()) << run.Diagnostics();
     EXPECT_EQ(0, run.ToolExitCode());
     EXPECT_EQ(1, e2e::CountMessages(run, "Test Q7 OK!!!"));
-    auto want = e2e::ReadExpectations(
-        "standard_document.txt", {{"HOST", "bench1"}, {"DATETIME", e2e::LogValue(run, "DateTime:")}});
+    auto want =
+        e2e::ReadExpectations("standard_document.txt",
+                              {{"HOST", "bench1"}, {"DATETIME", e2e::LogValue(run, "DateTime:")}});
     ASSERT_EQ(1u, want.size());
     EXPECT_EQ(want[0], run.record["result_document"]);
     std::string error;
