@@ -5,6 +5,8 @@
 #include <sys/msg.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -32,19 +34,23 @@ constexpr unsigned kStepUs = 100000;
 constexpr unsigned kSignalSettleUs = 500000;
 constexpr int kTrayPayload = 76;
 
+constexpr auto kTickWaitAtExit = std::chrono::seconds(2);
+
 // Ticks may still fire while the process exits (the start-up failure road returns from main
 // with the timer running): what a tick touches is never destroyed, and from the first exit
 // handler on a tick does nothing.
-std::mutex& TickMutex() {
-    static std::mutex* mutex = new std::mutex;
+std::timed_mutex& TickMutex() {
+    static std::timed_mutex* mutex = new std::timed_mutex;
     return *mutex;
 }
 bool g_timerArmed = false;
 bool g_timerStopped = false;
-bool g_exiting = false;
+std::atomic<bool> g_exiting{false};
 
+// Waits for a tick in progress to end, but not for a shell command that hangs.
 void SilenceTicksAtExit() {
-    std::lock_guard<std::mutex> lock(TickMutex());
+    std::unique_lock<std::timed_mutex> lock(TickMutex(), std::defer_lock);
+    (void)lock.try_lock_for(kTickWaitAtExit);
     g_exiting = true;
 }
 sigset_t g_maskBeforeTimer;
@@ -134,7 +140,7 @@ volatile sig_atomic_t g_bRun = 1;
 void OnTimer(union sigval) {
     static bool bLedOn = true;
     static int tryCnt = 0;
-    std::unique_lock<std::mutex> lock(TickMutex(), std::try_to_lock);
+    std::unique_lock<std::timed_mutex> lock(TickMutex(), std::try_to_lock);
     if (!lock.owns_lock() || g_timerStopped || g_exiting) return;
     if (tryCnt % kTicksPerBlink == 0) {
         Sys().System(StrPrintf(hw::kCmdDioSwitchPairFmt, bLedOn ? hw::kDioOn : hw::kDioOff, kLedD2,
@@ -162,14 +168,14 @@ int startTimer() {
     its.it_value.tv_nsec = kTickNs;
     its.it_interval.tv_nsec = kTickNs;
     timer_settime(timerid, 0, &its, nullptr);
-    std::lock_guard<std::mutex> lock(TickMutex());
+    std::lock_guard<std::timed_mutex> lock(TickMutex());
     g_timerArmed = true;
     g_timerStopped = false;
     return 0;
 }
 
 int endTimer() {
-    std::lock_guard<std::mutex> lock(TickMutex());
+    std::lock_guard<std::timed_mutex> lock(TickMutex());
     if (g_timerArmed) {
         timer_delete(timerid);
         g_timerArmed = false;
