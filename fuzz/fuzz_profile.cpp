@@ -55,6 +55,66 @@ void CheckRead(const std::string& section, const std::string& key, const std::st
     FUZZ_CHECK(std::string(value.data()) == content.substr(static_cast<size_t>(f.valueStart), len));
 }
 
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// Every header name and every key text of `text`, with some more (names are cut at the first
+// "]" or "=", key texts start at every line start and behind every "]" and its blanks), and
+// at most kMaxNames of each. A requested name reads what its longest listed prefix reads, so
+// these stand for every request.
+constexpr size_t kMaxNames = 24;
+
+void AddName(std::vector<std::string>& names, std::string name) {
+    if (name.empty() || names.size() >= kMaxNames) return;
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+}
+
+void CollectNames(const std::string& text, std::vector<std::string>& sections,
+                  std::vector<std::string>& keys) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool lineStart = i == 0 || IsLineEnd(text[i - 1]);
+        size_t keyFrom = std::string::npos;
+        if (lineStart) keyFrom = i;
+        if (text[i] == ']') {
+            keyFrom = text.find_first_not_of(" \t\n\r\v\f", i + 1);
+        }
+        if (lineStart && text[i] == '[') {
+            const size_t close = text.find(']', i + 1);
+            if (close != std::string::npos) AddName(sections, text.substr(i + 1, close - i - 1));
+        }
+        if (keyFrom == std::string::npos) continue;
+        const size_t eq = text.find('=', keyFrom);
+        const size_t lineEnd = text.find_first_of("\r\n", keyFrom);
+        if (eq != std::string::npos && eq < lineEnd)
+            AddName(keys, text.substr(keyFrom, eq - keyFrom));
+    }
+}
+
+std::string ValueOf(const Found& f, const std::string& text) {
+    return text.substr(static_cast<size_t>(f.valueStart),
+                       static_cast<size_t>(f.valueEnd - f.valueStart));
+}
+
+// After a write that returned 1: the entry the request reached (or the new one) reads the new
+// value, and every other entry that some request could read before reads the same.
+void CheckOtherEntries(const std::string& section, const std::string& key, const std::string& value,
+                       const std::string& before, const std::string& after) {
+    std::vector<std::string> sections = {section};
+    std::vector<std::string> keys = {key};
+    CollectNames(before, sections, keys);
+    CollectNames(after, sections, keys);
+    const Found written = Parse(section, key, before.c_str());
+    for (const std::string& s : sections) {
+        for (const std::string& k : keys) {
+            const Found was = Parse(s, k, before.c_str());
+            if (!was.found) continue;
+            const Found now = Parse(s, k, after.c_str());
+            FUZZ_CHECK(now.found);
+            const bool sameEntry = written.found && was.keyStart == written.keyStart;
+            FUZZ_CHECK(ValueOf(now, after) == (sameEntry ? value : ValueOf(was, before)));
+        }
+    }
+}
+
 void CheckWrite(const std::string& section, const std::string& key, const std::string& value,
                 fuzz::MemFile& file) {
     const std::string before = file.Get();
@@ -71,6 +131,7 @@ void CheckWrite(const std::string& section, const std::string& key, const std::s
                                    static_cast<int>(back.size()), nullptr,
                                    file.Path().c_str()) == 1);
     FUZZ_CHECK(std::string(back.data()) == value);
+    CheckOtherEntries(section, key, value, before, after);
 }
 }  // namespace
 

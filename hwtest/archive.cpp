@@ -60,17 +60,27 @@ size_t FixedNameBytes(const std::string& stamp) {
     return path.size() - path.rfind('/') - 1;
 }
 
-void WriteAll(int fd, const char* path, const char* szJson, int nLen) {
+bool WriteAll(int fd, const char* path, const char* szJson, int nLen) {
     int done = 0;
     while (done < nLen) {
         ssize_t n = write(fd, szJson + done, static_cast<size_t>(nLen - done));
         if (n <= 0) {
             RTLOG_FROM(kLogRoutine, "write:%s error!!!", szJson);
-            return;
+            return false;
         }
         done += static_cast<int>(n);
     }
     RTLOG_FROM(kLogRoutine, "write %s ok:%s !!!", path, szJson);
+    return true;
+}
+
+// The document is on the medium only when the flush and the close succeed too.
+bool FlushAndClose(int fd, const char* path) {
+    bool flushed = fsync(fd) == 0;
+    if (!flushed) RTLOG_FROM(kLogRoutine, "fsync file:%s error!!!", path);
+    bool closed = close(fd) == 0;
+    if (!closed) RTLOG_FROM(kLogRoutine, "close file:%s error!!!", path);
+    return flushed && closed;
 }
 }  // namespace
 
@@ -148,15 +158,18 @@ int RecordhwTestTo(const char* path, char* szJson, int nLen) {
     if (szJson == nullptr) return -1;
     memcpy(szJson + nLen, "]}", 3);
     nLen += 2;
-    int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0644);
+    int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         RTLOG_FROM(kLogRoutine, "open file:%s error!!!", path);
         TestEndTips(-2);
         return -1;
     }
-    WriteAll(fd, path, szJson, nLen);
-    fsync(fd);
-    close(fd);
+    const bool written = WriteAll(fd, path, szJson, nLen);
+    if (!FlushAndClose(fd, path) || !written) {
+        // A record cut short is lost as surely as one never opened.
+        TestEndTips(-2);
+        return -1;
+    }
     return 0;
 }
 

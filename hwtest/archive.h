@@ -5,7 +5,8 @@
 
 // Appends "]}" and a zero byte at szJson[nLen] (room for 3 bytes is the caller's), writes the
 // nLen + 2 bytes to the result file and flushes it to the medium. Returns -1 when szJson is
-// null or the file does not open (then the set-up failure pattern plays), else 0.
+// null, or when the file does not open or cannot be written, flushed and closed whole (then
+// the set-up failure pattern plays); else 0.
 int RecordhwTest(char* szJson, int nLen);
 int RecordhwTestTo(const char* path, char* szJson, int nLen);
 

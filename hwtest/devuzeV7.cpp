@@ -15,6 +15,7 @@
 #include "global.h"
 #include "hwPaths.h"
 #include "indications.h"
+#include "processGuards.h"
 #include "resultDoc.h"
 #include "selectMask.h"
 #include "startup.h"
@@ -117,6 +118,8 @@ void FinishRun(RunState& run, int iPortSelect) {
 }  // namespace
 
 int RunDevuzeV7(int argc, char** argv) {
+    OpenMissingStandardDescriptors(hw::kNullDevice);
+    SurviveBrokenPipe();
     static RunState run;
     memset(run.szHost, 0, sizeof run.szHost);
     memset(run.szTime, 0, sizeof run.szTime);

@@ -62,7 +62,7 @@ int initPortInfo(_tag_VxPortInfo_* pPortInfo) {
     char cmdBuf[kCmdSize];
     if (ReadCount(hw::kCmdCountRs485, cmdBuf, pPortInfo->cntRS485) < 0) return -1;
     if (ReadCount(hw::kCmdCountRs232, cmdBuf, pPortInfo->cntRS232) < 0) return -1;
-    FILE* conf = fopen(hw::kDioConf, "r");
+    FILE* conf = fopen(hw::kDioConf, "re");
     if (conf == nullptr) {
         RTLOG_FROM(kLogRoutine, "popen %s error!", cmdBuf);
         return -1;

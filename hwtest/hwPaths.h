@@ -22,6 +22,7 @@ inline constexpr char kDioConfDoKey[] = "vx_do";
 inline constexpr char kDioDevice[] = "/dev/vxdio";
 inline constexpr char kRs232PathFmt[] = "/dev/RS232-%d";
 inline constexpr char kTipsPort[] = "/dev/RS232-5";
+inline constexpr char kNullDevice[] = "/dev/null";
 
 // Start-up commands.
 inline constexpr char kCmdRemoveFmt[] = "rm -rf %s";

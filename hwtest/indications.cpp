@@ -5,6 +5,9 @@
 #include <sys/msg.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -31,9 +34,25 @@ constexpr unsigned kStepUs = 100000;
 constexpr unsigned kSignalSettleUs = 500000;
 constexpr int kTrayPayload = 76;
 
-std::mutex g_tickMutex;
+constexpr auto kTickWaitAtExit = std::chrono::seconds(2);
+
+// Ticks may still fire while the process exits (the start-up failure road returns from main
+// with the timer running): what a tick touches is never destroyed, and from the first exit
+// handler on a tick does nothing.
+std::timed_mutex& TickMutex() {
+    static std::timed_mutex* mutex = new std::timed_mutex;
+    return *mutex;
+}
 bool g_timerArmed = false;
 bool g_timerStopped = false;
+std::atomic<bool> g_exiting{false};
+
+// Waits for a tick in progress to end, but not for a shell command that hangs.
+void SilenceTicksAtExit() {
+    std::unique_lock<std::timed_mutex> lock(TickMutex(), std::defer_lock);
+    (void)lock.try_lock_for(kTickWaitAtExit);
+    g_exiting = true;
+}
 sigset_t g_maskBeforeTimer;
 bool g_childSignalHeld = false;
 
@@ -98,7 +117,8 @@ void WriteStderr(const char* text) {
 void ReportBadSignal(int signum) {
     char digits[16];
     int n = 0;
-    unsigned long v = signum < 0 ? -static_cast<long>(signum) : signum;
+    // Negated in unsigned arithmetic: -INT_MIN does not fit a 32-bit long.
+    unsigned v = signum < 0 ? 0u - static_cast<unsigned>(signum) : static_cast<unsigned>(signum);
     do {
         digits[n++] = static_cast<char>('0' + v % 10);
         v /= 10;
@@ -120,8 +140,8 @@ volatile sig_atomic_t g_bRun = 1;
 void OnTimer(union sigval) {
     static bool bLedOn = true;
     static int tryCnt = 0;
-    std::unique_lock<std::mutex> lock(g_tickMutex, std::try_to_lock);
-    if (!lock.owns_lock() || g_timerStopped) return;
+    std::unique_lock<std::timed_mutex> lock(TickMutex(), std::try_to_lock);
+    if (!lock.owns_lock() || g_timerStopped || g_exiting) return;
     if (tryCnt % kTicksPerBlink == 0) {
         Sys().System(StrPrintf(hw::kCmdDioSwitchPairFmt, bLedOn ? hw::kDioOn : hw::kDioOff, kLedD2,
                                kLedD3, hw::kDioDevice)
@@ -133,6 +153,9 @@ void OnTimer(union sigval) {
 }
 
 int startTimer() {
+    // Registered after everything the run has built so far, so it runs before their destructors.
+    static const bool silenced = std::atexit(SilenceTicksAtExit) == 0;
+    (void)silenced;
     HoldChildSignal();
     struct sigevent sev {};
     sev.sigev_notify = SIGEV_THREAD;
@@ -145,14 +168,14 @@ int startTimer() {
     its.it_value.tv_nsec = kTickNs;
     its.it_interval.tv_nsec = kTickNs;
     timer_settime(timerid, 0, &its, nullptr);
-    std::lock_guard<std::mutex> lock(g_tickMutex);
+    std::lock_guard<std::timed_mutex> lock(TickMutex());
     g_timerArmed = true;
     g_timerStopped = false;
     return 0;
 }
 
 int endTimer() {
-    std::lock_guard<std::mutex> lock(g_tickMutex);
+    std::lock_guard<std::timed_mutex> lock(TickMutex());
     if (g_timerArmed) {
         timer_delete(timerid);
         g_timerArmed = false;

@@ -97,7 +97,7 @@ void ApplyLineOptions(termios& opt, int nSpeed, int nBits, char cParity, int nSt
 }
 
 int OpenPort(const char* path) {
-    int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 1) {
         // Descriptor 0 is not a usable port here (0 means "none" in the inventory), but it must
         // not stay open behind the caller's back.

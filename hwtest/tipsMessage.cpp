@@ -17,7 +17,7 @@ namespace {
 constexpr char kMsgPass[] = "AT+OK";
 constexpr char kMsgFail[] = "AT+ERR";
 constexpr char kAck[] = "OK";
-constexpr unsigned kSettleWaitUs = 1000000;
+constexpr unsigned kSettleWaitS = 1;
 
 // Formats a message whole, however long the path and reply, and prints it as it stands.
 void Print(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -76,8 +76,8 @@ int SendVerdict(int fd, const char* path, int iTestSta) {
 }  // namespace
 
 int MsgToTipsAt(const char* path, int iTestSta) {
-    Sys().Usleep(kSettleWaitUs);
-    Sys().Usleep(kSettleWaitUs);
+    Sys().Sleep(kSettleWaitS);
+    Sys().Sleep(kSettleWaitS);
     const int fd = OpenTipsPort(path);
     if (fd < 0) return -1;
     const int iRet = SendVerdict(fd, path, iTestSta);

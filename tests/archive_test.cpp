@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -179,4 +185,34 @@ TEST(RecordFile, UnopenableFileReportsAndPlaysSetUpFailure) {
     ASSERT_FALSE(cmds.empty());
     EXPECT_EQ("echo SOFF=4,5 > /dev/vxdio", cmds[0]);
     EXPECT_EQ(-1, RecordhwTest(nullptr, 0));
+}
+
+// A medium that takes only the first bytes (a file size limit stands for a full flash): the
+// record is cut short, which is a storage failure like a file that does not open.
+TEST(RecordFile, ShortWriteIsAStorageFailureWithTheSetUpFailurePattern) {
+    TempLog log;
+    const std::string path = log.Path() + ".js";
+    constexpr rlim_t kRoom = 8;
+    fflush(nullptr);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        FakeSys sys;
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {kRoom, kRoom};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        char doc[64] = "{\"a\":[ {\"b\":1} ";
+        const int result = RecordhwTestTo(path.c_str(), doc, static_cast<int>(strlen(doc)));
+        auto cmds = sys.SystemCommands();
+        const long failLed = std::count(cmds.begin(), cmds.end(), "echo SON=5 > /dev/vxdio");
+        _exit(result == -1 && failLed == 8 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "no -1 or no set-up failure pattern";
+    std::ifstream in(path);
+    std::stringstream got;
+    got << in.rdbuf();
+    EXPECT_EQ("{\"a\":[ {", got.str());
 }

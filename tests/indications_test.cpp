@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/msg.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "FakeSys.h"
@@ -81,6 +85,66 @@ TEST(BlinkTimer, EndTimerTwiceIsHarmlessAndStopsTicks) {
     EXPECT_TRUE(sys.SystemCommands().empty());
 }
 
+namespace {
+constexpr int kTouchedAfterTeardown = 99;
+constexpr int kFailureRoadStatus = 255;
+
+// Installed once the recorder is gone: any use of the seam after that ends the process with
+// its own status.
+struct Tripwire : SysOps {
+    int System(const char*) override { _exit(kTouchedAfterTeardown); }
+    FILE* Popen(const char*, const char*) override { _exit(kTouchedAfterTeardown); }
+    int Pclose(FILE*) override { _exit(kTouchedAfterTeardown); }
+    void Usleep(unsigned int) override { _exit(kTouchedAfterTeardown); }
+    void Sleep(unsigned int) override { _exit(kTouchedAfterTeardown); }
+};
+
+// The seam of a child that plays the end of the start-up failure road: records commands on the
+// heap, shortens the pattern's pauses, and tears down slowly (longer than a blink period).
+struct SlowRecorder : SysOps {
+    SlowRecorder() { SetSys(this); }
+    ~SlowRecorder() override {
+        static Tripwire* tripwire = new Tripwire;
+        SetSys(tripwire);
+        usleep(400000);
+    }
+    int System(const char* command) override {
+        commands.emplace_back(command);
+        return 0;
+    }
+    void Usleep(unsigned int usec) override { usleep(usec / 20); }
+    std::vector<std::string> commands;
+};
+
+[[noreturn]] void PlayFailureRoadAndExit(int nthChild) {
+    static SlowRecorder recorder;
+    startTimer();
+    usleep(static_cast<unsigned>(nthChild % 7) * 45000);
+    TestEndTips(-2);
+    std::exit(kFailureRoadStatus);  // like main returning -1: static destruction runs
+}
+}  // namespace
+
+// The start-up failure road leaves main with the blink timer running; ticks during the exit
+// must not reach what static destruction tears down (under the sanitizer build, nor any memory).
+TEST(BlinkTimer, TicksLeaveTornDownObjectsAloneWhenTheFailureRoadExits) {
+    constexpr int kChildren = 24;
+    std::vector<pid_t> children;
+    fflush(nullptr);  // nothing buffered here is written again by the children
+    for (int i = 0; i < kChildren; ++i) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) PlayFailureRoadAndExit(i);
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+        EXPECT_EQ(kFailureRoadStatus, WEXITSTATUS(status));
+    }
+}
+
 TEST(TrayMessage, NegativeQueueSendsNothing) { EXPECT_EQ(1, SendMsgToTray(-1, 2, 0)); }
 
 TEST(TrayMessage, SeventySixBytesOfTypeAndTwoValues) {
@@ -126,4 +190,19 @@ TEST(SignalHandler, UnknownSignalIsReported) {
     ASSERT_TRUE(HandlePendingSignal());
     EXPECT_EQ(std::vector<std::string>{"Received signal unknow[10]"}, log.Messages());
     EXPECT_TRUE(sys.SystemCommands().empty());
+}
+
+TEST(SignalHandler, NegativeNumbersAreReportedWholeOnStandardError) {
+    const std::pair<int, std::string> cases[] = {
+        {-1, "-1"}, {-15, "-15"}, {INT_MIN, "-2147483648"}};
+    for (const auto& [signum, text] : cases) {
+        FakeSys sys;
+        testing::internal::CaptureStderr();
+        sig_handler(signum);
+        EXPECT_EQ("sig_handler param err. [" + text + "]\n",
+                  testing::internal::GetCapturedStderr());
+        EXPECT_EQ(1, g_bRun);
+        EXPECT_FALSE(HandlePendingSignal());
+        EXPECT_TRUE(sys.SystemCommands().empty());
+    }
 }

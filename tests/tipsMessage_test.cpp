@@ -42,8 +42,12 @@ TEST_F(TipsTest, PassedRunSendsOkAndIsAcknowledged) {
     EXPECT_EQ(Sent(), "AT+OK");
     EXPECT_EQ(out_, Path() + " iwrite:5 write:AT+OK " + Path() + " read:OK\r\n");
     ASSERT_EQ(sys_.Calls().size(), 3u);
+    // Waits of a whole second go through sleep, since usleep may refuse them.
+    EXPECT_EQ(sys_.Calls()[0].kind, FakeSys::Call::kSleep);
     EXPECT_EQ(sys_.Calls()[0].usec, 1000000u);
+    EXPECT_EQ(sys_.Calls()[1].kind, FakeSys::Call::kSleep);
     EXPECT_EQ(sys_.Calls()[1].usec, 1000000u);
+    EXPECT_EQ(sys_.Calls()[2].kind, FakeSys::Call::kUsleep);
     EXPECT_EQ(sys_.Calls()[2].usec, 500000u);
     EXPECT_EQ(log_.Text(), "");  // nothing of it goes to the trace log
 }

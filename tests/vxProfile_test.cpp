@@ -350,6 +350,25 @@ TEST_F(ProfileTest, UnreadableEntriesAreNotWritten) {
     PutRefused("T", " j", "v");
 }
 
+// A new key line goes behind its header's bracket; there it would make the rest of the line a
+// header of its own, or hide a later key that a longer requested name reaches.
+TEST_F(ProfileTest, NewKeysThatWouldMoveOrHideAnotherEntryAreNotWritten) {
+    Write("[A] [B]\nk=1\n");
+    PutRefused("A", "x", "9");
+    EXPECT_EQ(Get("A", "k"), "1");
+    Write("[S]\nkey=1\n");
+    PutRefused("S", "k", "9");
+    Write("[A]\nx=1\n[AB]\nkey=1\n");
+    PutRefused("A", "k", "9");
+    EXPECT_EQ(Get("AB", "key"), "1");
+    Put("A", "j", "9");  // nothing reaches a key line that "j" would hide
+    EXPECT_EQ(Read(), "[A]\nj=9\nx=1\n[AB]\nkey=1\n");
+    Write("[A] k=1\n");
+    Put("A", "x", "9");
+    EXPECT_EQ(Read(), "[A] x=9\nk=1\n");
+    EXPECT_EQ(Get("A", "k"), "1");
+}
+
 TEST_F(ProfileTest, KeyWithALeadingBlankIsReplacedWhereItExists) {
     Write("[S]\nk=1\n j=2\n");
     Put("S", " j", "3");

@@ -24,7 +24,7 @@ void ComDio::Reset() {
 int ComDio::init(const char* path, int mode) {
     int result = -1;
     if (path != nullptr) {
-        m_fdDio = open(path, O_RDWR);
+        m_fdDio = open(path, O_RDWR | O_CLOEXEC);
         if (m_fdDio >= 0) {
             RTLOG("---------------succ open DIO:%s---------------", path);
             result = 0;

@@ -57,13 +57,20 @@ int HeaderClose(const char* buf, int pos) {
     return pos;
 }
 
+// Position of the "=" ending the key text of the body line [line, lineEnd), or -1 when the line
+// is no key line (a comment, no "=", an empty key text).
+int KeyLineEquals(const char* buf, int line, int lineEnd) {
+    if (buf[line] == ';') return -1;
+    const void* eq = memchr(buf + line, '=', static_cast<size_t>(lineEnd - line));
+    if (eq == nullptr) return -1;
+    const int eqPos = static_cast<int>(static_cast<const char*>(eq) - buf);
+    return eqPos == line ? -1 : eqPos;
+}
+
 // Matches one body line [line, lineEnd) against `key`; fills the key positions on a match.
 bool MatchKeyLine(const char* key, const char* buf, int line, int lineEnd, Positions& pos) {
-    if (buf[line] == ';') return false;
-    const void* eq = memchr(buf + line, '=', static_cast<size_t>(lineEnd - line));
-    if (eq == nullptr) return false;
-    const int eqPos = static_cast<int>(static_cast<const char*>(eq) - buf);
-    if (eqPos == line || !BeginsWith(key, buf + line, eqPos - line)) return false;
+    const int eqPos = KeyLineEquals(buf, line, lineEnd);
+    if (eqPos < 0 || !BeginsWith(key, buf + line, eqPos - line)) return false;
     pos.keyStart = line;
     pos.keyEnd = eqPos - 1;
     pos.valueStart = eqPos + 1;
@@ -151,6 +158,43 @@ bool CanReadBack(const char* section, const char* key, const char* value) {
     return strchr(key, '=') == nullptr;
 }
 
+// One of the two names begins with the other, so some requested name matches both.
+bool Comparable(const char* a, int aLen, const char* b, int bLen) {
+    return strncmp(a, b, static_cast<size_t>(aLen < bLen ? aLen : bLen)) == 0;
+}
+
+// Whether a key line inserted at the start of the body at pos.secEnd would change what another
+// entry reads: the rest of a header line that starts with "[" would become a header of its
+// own, and a later key line that some request could reach through the same header name would
+// be hidden behind the new one.
+bool InsertDisturbs(const char* key, const char* buf, const Positions& pos) {
+    if (!newline(buf[pos.secEnd - 1]) && left_barce(buf[pos.secEnd])) return true;
+    const char* owner = buf + pos.secStart;
+    const int ownerLen = HeaderClose(buf, pos.secStart) - pos.secStart;
+    const int keyLen = static_cast<int>(strlen(key));
+    const char* name = nullptr;
+    int nameLen = 0;
+    int line = 0;
+    while (!end_of_string(buf[line])) {
+        if (IsHeaderStart(buf, line)) {
+            const int close = HeaderClose(buf, line + 1);
+            if (end_of_string(buf[close])) return false;
+            name = buf + line + 1;
+            nameLen = close - line - 1;
+            line = SkipBlanks(buf, close + 1);
+            continue;
+        }
+        const int lineEnd = LineEnd(buf, line);
+        const int eqPos = KeyLineEquals(buf, line, lineEnd);
+        if (line >= pos.secEnd && name != nullptr && eqPos >= 0 &&
+            Comparable(name, nameLen, owner, ownerLen) &&
+            Comparable(buf + line, eqPos - line, key, keyLen))
+            return true;
+        line = NextLine(buf, lineEnd);
+    }
+    return false;
+}
+
 std::string NewContent(const char* section, const char* key, const char* value, const char* old,
                        int oldLen, const Positions& pos) {
     const std::string keyLine = std::string(key) + "=" + value + "\n";
@@ -178,6 +222,7 @@ bool BuildContent(const char* section, const char* key, const char* value, const
     if (pos.secEnd < 0 && EndsInsideHeader(old, oldLen)) return false;
     // A new key line starts a section's body, whose leading white space the reader skips.
     if (pos.valueStart < 0 && IsBlankOrLineEnd(key[0])) return false;
+    if (pos.valueStart < 0 && pos.secEnd >= 0 && InsertDisturbs(key, old, pos)) return false;
     content = NewContent(section, key, value, old, oldLen, pos);
     return content.size() <= static_cast<size_t>(vxprofile::kMaxFileLen);
 }

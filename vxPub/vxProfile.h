@@ -45,8 +45,11 @@ int read_profile_int(const char* section, const char* key, int def_value, const 
 // invalid arguments; names that could not be read back (line ends in any of them, "]" in the
 // section, "=" in the key, a key starting with ";" or "[", a new key starting with white
 // space); a file that is too large, holds a zero byte, or ends inside a header where a section
-// would be appended; new content over kMaxFileLen bytes; a file that cannot be opened for
-// writing. A failing write after the open also returns 0.
+// would be appended; a new key that would change what another entry reads (the rest of its
+// header's line starts with "[" and would become a header, or a later key line that a request
+// could reach through the same header would be hidden behind it); new content over
+// kMaxFileLen bytes; a file that cannot be opened for writing. A failing write after the open
+// also returns 0. A write that returns 1 leaves every other entry reading what it read.
 int write_profile_string(const char* section, const char* key, const char* value, const char* file);
 
 bool newline(char c);

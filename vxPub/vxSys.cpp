@@ -13,6 +13,7 @@ int SysOps::System(const char* command) { return std::system(command); }
 FILE* SysOps::Popen(const char* command, const char* mode) { return popen(command, mode); }
 int SysOps::Pclose(FILE* stream) { return pclose(stream); }
 void SysOps::Usleep(unsigned int usec) { usleep(usec); }
+void SysOps::Sleep(unsigned int seconds) { sleep(seconds); }
 
 SysOps& Sys() { return *g_ops; }
 void SetSys(SysOps* ops) { g_ops = ops != nullptr ? ops : &g_realOps; }

@@ -14,6 +14,8 @@ public:
     virtual FILE* Popen(const char* command, const char* mode);
     virtual int Pclose(FILE* stream);
     virtual void Usleep(unsigned int usec);
+    // For waits of a second or more, which usleep may refuse.
+    virtual void Sleep(unsigned int seconds);
 };
 
 SysOps& Sys();

@@ -298,6 +298,18 @@ void ReadStorage(Reader& r, StorageSpec& storage) {
     storage.tfCard = r.Flag("storage", "tf", false);
     storage.nandReadOnly = r.Flag("storage", "nand_readonly", false);
     storage.stickSize = r.Text("storage", "stick_size", storage.stickSize);
+    storage.nandSize = r.Text("storage", "nand_size", storage.nandSize);
+}
+
+void ReadStart(Reader& r, Scenario& scenario) {
+    scenario.closedFds = r.Numbers("run", "close_fds", "");
+    for (int fd : scenario.closedFds) {
+        if (fd < 0 || fd > 2) r.Fail("run", "close_fds", std::to_string(fd), "0, 1 or 2");
+    }
+    std::string out = r.Text("run", "stdout", "capture");
+    if (out != "capture" && out != "closed_pipe")
+        r.Fail("run", "stdout", out, "capture or closed_pipe");
+    scenario.stdoutClosedPipe = out == "closed_pipe";
 }
 
 std::string ResolveScenarioDir(const std::string& nameOrDir, const std::string& root) {
@@ -364,6 +376,7 @@ bool LoadScenario(const std::string& nameOrDir, const std::string& scenariosRoot
     ReadAdc(reader, scenario.adcRaw);
     ReadStorage(reader, scenario.storage);
     scenario.defaultArgs = SplitList(reader.Text("run", "args", ""), ' ');
+    ReadStart(reader, scenario);
     error = reader.Error();
     return error.empty();
 }

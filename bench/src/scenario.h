@@ -60,6 +60,7 @@ struct StorageSpec {
     bool tfCard = false;
     bool nandReadOnly = false;
     std::string stickSize = "16m";
+    std::string nandSize = "64m";  // tmpfs size of /NandFlash
 };
 
 struct Scenario {
@@ -75,6 +76,8 @@ struct Scenario {
     std::optional<std::string> devuzeIni;  // nullopt: no devuzeV7.ini in the working directory
     std::optional<std::string> fuseId;     // nullopt: no HW_OCOTP_CFG1
     std::vector<std::string> defaultArgs;  // tool arguments when the command line gives none
+    std::set<int> closedFds;               // of 0, 1 and 2: closed when the tool starts
+    bool stdoutClosedPipe = false;         // standard output a pipe whose reader is gone
 };
 
 // Standard contents, used when scenario.ini says `standard` for a verbatim file.

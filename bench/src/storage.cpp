@@ -22,12 +22,12 @@ bool MountMedium(const FakeRoot& root, const std::string& name, const std::strin
 }
 }  // namespace
 
-bool SetUpNandFlash(const FakeRoot& root, bool readOnly, std::string& error) {
+bool SetUpNandFlash(const FakeRoot& root, const StorageSpec& storage, std::string& error) {
     std::string flash = root.Host(kNandFlash);
-    if (!MountTmpfs("nandflash", flash, "mode=0755,size=64m", error) ||
+    if (!MountTmpfs("nandflash", flash, "mode=0755,size=" + storage.nandSize, error) ||
         !MakeDirs(JoinPath(flash, "tmp"), 0755, error))
         return false;
-    return !readOnly || RemountReadOnly(flash, error);
+    return !storage.nandReadOnly || RemountReadOnly(flash, error);
 }
 
 bool SetUpMedia(const FakeRoot& root, const StorageSpec& storage, std::string& error) {

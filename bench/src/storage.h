@@ -15,7 +15,7 @@ inline constexpr char kMediaDir[] = "/run/media";
 inline constexpr char kTfCardName[] = "mmcblk0p1";
 inline constexpr char kFullStickSize[] = "256k";
 
-bool SetUpNandFlash(const FakeRoot& root, bool readOnly, std::string& error);
+bool SetUpNandFlash(const FakeRoot& root, const StorageSpec& storage, std::string& error);
 bool SetUpMedia(const FakeRoot& root, const StorageSpec& storage, std::string& error);
 // Mount points inside the fake root of every stick and card of the scenario.
 std::vector<std::string> MediaMountPoints(const StorageSpec& storage);

@@ -1,11 +1,14 @@
 #include "supervisor.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -109,8 +112,8 @@ private:
                m_root.SetUpWorkdir(s, m_options.tool, error) &&
                m_root.SetUpBenchCorner(m_options.preload, error) &&
                (m_options.sysroot.empty() || m_root.BindSysroot(m_options.sysroot, error)) &&
-               SetUpNandFlash(m_root, s.storage.nandReadOnly, error) &&
-               SetUpMedia(m_root, s.storage, error) && m_root.MountProc(error);
+               SetUpNandFlash(m_root, s.storage, error) && SetUpMedia(m_root, s.storage, error) &&
+               m_root.MountProc(error);
     }
 
     bool StartFixture(std::string& error) {
@@ -129,10 +132,22 @@ private:
                                 m_options.toolArgs, m_scenario.board.userland,
                                 m_options.emulator, !m_options.sysroot.empty()};
         m_launch = BuildToolLaunch(settings);
+        m_launch.closedFds = m_scenario.closedFds;
+        int stdoutFd = m_stdout.WriteEnd();
+        int orphanedEnds[2] = {-1, -1};
+        if (m_scenario.stdoutClosedPipe) {
+            if (pipe2(orphanedEnds, O_CLOEXEC) != 0) {
+                error = std::string("cannot make the closed pipe: ") + strerror(errno);
+                return false;
+            }
+            close(orphanedEnds[0]);
+            stdoutFd = orphanedEnds[1];
+        }
         m_progress.Started(m_scenario.name, Joined(m_launch.argv));
         m_startedAt = NowText();
         Clock().MarkToolStart();
-        m_toolPid = StartTool(m_launch, m_stdout.WriteEnd(), m_stderr.WriteEnd(), error);
+        m_toolPid = StartTool(m_launch, stdoutFd, m_stderr.WriteEnd(), error);
+        if (orphanedEnds[1] >= 0) close(orphanedEnds[1]);
         m_stdout.CloseWriteEnd();
         m_stderr.CloseWriteEnd();
         return m_toolPid > 0;

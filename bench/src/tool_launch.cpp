@@ -51,6 +51,7 @@ void WriteText(int fd, const char* text) {
     int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (devNull >= 0) dup2(devNull, STDIN_FILENO);
     syscall(SYS_close_range, 3U, ~0U, 0U);
+    for (int fd : launch.closedFds) close(fd);
     for (int sig : {SIGINT, SIGTERM, SIGPIPE, SIGHUP, SIGQUIT, SIGCHLD}) signal(sig, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,14 @@ struct ToolLaunch {
     std::string executable;  // path inside the fake root, relative to workdir when it starts "./"
     std::vector<std::string> argv;
     std::vector<std::string> env;
+    std::set<int> closedFds;  // of 0, 1 and 2: closed just before the exec
 };
 
 ToolLaunch BuildToolLaunch(const LaunchSettings& settings);
 
 // Forks the tool: chroot into the fake root, chdir to the working directory, stdout and
-// stderr to the given descriptors, exec. Returns the pid, or -1 with `error`.
+// stderr to the given descriptors, `closedFds` closed, exec. Returns the pid, or -1 with
+// `error`.
 pid_t StartTool(const ToolLaunch& launch, int stdoutFd, int stderrFd, std::string& error);
 
 }  // namespace bench

@@ -237,5 +237,26 @@ TEST(ScenarioHelpers, DioConfCounts) {
     EXPECT_EQ(doCount, 2);
 }
 
+TEST_F(ScenarioFolder, OddStartsAndFlashSize) {
+    Write("o/scenario.ini", "[run]\nclose_fds=0,2\nstdout=closed_pipe\n[storage]\nnand_size=8k\n");
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Load("o", s, error)) << error;
+    EXPECT_EQ(s.closedFds, (std::set<int>{0, 2}));
+    EXPECT_TRUE(s.stdoutClosedPipe);
+    EXPECT_EQ(s.storage.nandSize, "8k");
+    ASSERT_TRUE(LoadScenario("standard", DEVUZE_BENCH_SCENARIOS, s, error)) << error;
+    EXPECT_TRUE(s.closedFds.empty());
+    EXPECT_FALSE(s.stdoutClosedPipe);
+    EXPECT_EQ(s.storage.nandSize, "64m");
+    for (const auto& [ini, key] :
+         {std::pair<const char*, const char*>{"[run]\nclose_fds=3\n", "[run] close_fds"},
+          {"[run]\nstdout=file\n", "[run] stdout"}}) {
+        Write("bad/scenario.ini", ini);
+        EXPECT_FALSE(Load("bad", s, error)) << ini;
+        EXPECT_NE(error.find(key), std::string::npos) << error;
+    }
+}
+
 }  // namespace
 }  // namespace bench

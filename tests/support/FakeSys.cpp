@@ -1,5 +1,7 @@
 #include "FakeSys.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 FakeSys::FakeSys() { SetSys(this); }
@@ -32,7 +34,13 @@ FILE* FakeSys::Popen(const char* command, const char* mode) {
 
 int FakeSys::Pclose(FILE* stream) { return fclose(stream); }
 
-void FakeSys::Usleep(unsigned int usec) { calls_.push_back({Call::kUsleep, "", usec}); }
+void FakeSys::Usleep(unsigned int usec) {
+    EXPECT_LT(usec, 1000000u) << "usleep may refuse a wait of a second or more";
+    calls_.push_back({Call::kUsleep, "", usec});
+}
+void FakeSys::Sleep(unsigned int seconds) {
+    calls_.push_back({Call::kSleep, "", seconds * 1000000u});
+}
 
 std::vector<std::string> FakeSys::SystemCommands() const {
     std::vector<std::string> out;

@@ -12,9 +12,9 @@
 class FakeSys : public SysOps {
 public:
     struct Call {
-        enum Kind { kSystem, kPopen, kUsleep } kind;
+        enum Kind { kSystem, kPopen, kUsleep, kSleep } kind;
         std::string text;       // the command, for kSystem and kPopen
-        unsigned int usec = 0;  // for kUsleep
+        unsigned int usec = 0;  // for kUsleep, and kSleep's seconds in microseconds
     };
 
     FakeSys();   // installs itself
@@ -29,6 +29,7 @@ public:
     FILE* Popen(const char* command, const char* mode) override;
     int Pclose(FILE* stream) override;
     void Usleep(unsigned int usec) override;
+    void Sleep(unsigned int seconds) override;
 
     const std::vector<Call>& Calls() const { return calls_; }
     std::vector<std::string> SystemCommands() const;
