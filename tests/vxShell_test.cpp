@@ -27,24 +27,18 @@ std::vector<std::string> ReadAll(const char* command, int lineSize, int& result)
 }
 }  // namespace
 
-TEST(ReadCommandLines, HandsEveryLineInOrderAndClosesThePipe) {
+TEST(ReadCommandLines, HandsEveryLineInOrderInPiecesOfTheLineSizeAndClosesThePipe) {
     ClosingSys sys;
     sys.SetOutput("cmd", "first\nsecond line\nlast");
+    sys.SetOutput("long", "abcdefg\n");
     int result = -9;
     std::vector<std::string> want = {"first\n", "second line\n", "last"};
     EXPECT_EQ(want, ReadAll("cmd", 1024, result));
     EXPECT_EQ(0, result);
-    EXPECT_EQ(std::vector<std::string>{"cmd"}, sys.PopenCommands());
-    EXPECT_EQ(1, sys.closed);
-}
-
-TEST(ReadCommandLines, LongLinesArriveInPiecesOfTheLineSize) {
-    ClosingSys sys;
-    sys.SetOutput("cmd", "abcdefg\n");
-    int result = -9;
-    std::vector<std::string> want = {"abc", "def", "g\n"};
-    EXPECT_EQ(want, ReadAll("cmd", 4, result));
-    EXPECT_EQ(0, result);
+    want = {"abc", "def", "g\n"};
+    EXPECT_EQ(want, ReadAll("long", 4, result));
+    EXPECT_EQ(std::vector<std::string>({"cmd", "long"}), sys.PopenCommands());
+    EXPECT_EQ(2, sys.closed);
 }
 
 TEST(ReadCommandLines, FailedPipeIsLoggedUnderTheCallersNameAndReadsNothing) {
