@@ -2,12 +2,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "hwPaths.h"
 #include "vxLog.h"
-#include "vxSys.h"
+#include "vxShell.h"
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
@@ -74,14 +75,10 @@ int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
         memset(cmd, 0, kCmdCleared);
         snprintf(cmd, sizeof cmd, hw::kCmdReadAdcFmt, channel);
         RTLOG_FROM(kLogRoutine, "%s...", cmd);
-        FILE* pipe = Sys().Popen(cmd, "r");
-        if (pipe == nullptr) {
-            RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
-            return -1;
-        }
-        ForEachLine(pipe, kLineSize,
-                    [&](const char* line) { JudgeLine(channel, line, vecPort[j - 1]); });
-        Sys().Pclose(pipe);
+        int r = ReadCommandLines(
+            cmd, kLineSize, RTLOG_HERE_FROM(kLogRoutine),
+            [&](const char* line) { JudgeLine(channel, line, vecPort[j - 1]); });
+        if (r < 0) return -1;
     }
     return 0;
 }

@@ -90,6 +90,8 @@ void TakeOverBoard() {
     Sys().System(hw::kCmdCpuLedTrigger);
 }
 
+// The blink timer is not stopped on this road: the LEDs go on blinking until the process ends,
+// as they always have when start-up fails.
 int FailStartUp(RunState& run) {
     RTLOG_FROM(kLogRoutine, "Err Get Port Info!!!");
     RecordDocument(run.doc);

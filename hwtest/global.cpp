@@ -1,10 +1,11 @@
 #include "global.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "hwPaths.h"
 #include "vxLog.h"
-#include "vxSys.h"
+#include "vxShell.h"
 
 namespace {
 constexpr char kLogModule[] = "global";
@@ -19,15 +20,8 @@ int Getimx6ullID(char* pszID, int nSize) {
     memset(cmd, 0, sizeof cmd);
     snprintf(cmd, sizeof cmd, "%s", hw::kCmdProcessorId);
     RTLOG("%s...", cmd);
-    FILE* pipe = Sys().Popen(cmd, "r");
-    if (pipe == nullptr) {
-        RTLOG("popen %s error!", cmd);
-        return -1;
-    }
-    ForEachLine(pipe, kBufSize, [&](const char* line) {
+    return ReadCommandLines(cmd, kBufSize, RTLOG_HERE(), [&](const char* line) {
         strncpy(pszID, line, static_cast<size_t>(nSize));
         pszID[nSize - 1] = '\0';
     });
-    Sys().Pclose(pipe);
-    return 0;
 }

@@ -1,5 +1,8 @@
-// Every fixed path, device name and shell command text of the tool, in one place.
+// Every fixed path, device name and shell command text of the tool, in one place; only the DIO
+// device's own text commands sit beside the device in vxDioTest/vxDioText.h.
 #pragma once
+
+#include "vxDioText.h"
 
 namespace hw {
 
@@ -19,7 +22,7 @@ inline constexpr char kDioConfDiKey[] = "vx_di";
 inline constexpr char kDioConfDoKey[] = "vx_do";
 
 // Devices.
-inline constexpr char kDioDevice[] = "/dev/vxdio";
+inline constexpr auto& kDioDevice = vxdio::kDevice;
 inline constexpr char kRs232PathFmt[] = "/dev/RS232-%d";
 inline constexpr char kTipsPort[] = "/dev/RS232-5";
 inline constexpr char kNullDevice[] = "/dev/null";
@@ -49,14 +52,6 @@ inline constexpr char kCmdUsbSecond[] =
     "df | grep  /run/media/sdb | awk -F ' ' '{print $6}' | tr -d '\n'";
 inline constexpr char kCmdTfCount[] = "df | grep -c mmcblk0p1";
 inline constexpr char kStickMountRoot[] = "/run/media/";
-
-// DIO text commands written through the shell.
-inline constexpr char kDioOn[] = "SON";
-inline constexpr char kDioOff[] = "SOFF";
-inline constexpr char kCmdDioSwitchFmt[] = "echo %s=%d > %s";
-inline constexpr char kCmdDioSwitchPairFmt[] = "echo %s=%d,%d > %s";
-inline constexpr char kCmdDioOffPairFmt[] = "echo SOFF=%d,%d > %s";
-inline constexpr char kCmdDioOnFmt[] = "echo SON=%d > %s";
 
 // Archive commands. Inserted values are quoted for the shell before they are formatted in.
 inline constexpr char kCmdMkdirArchive[] = "mkdir -p /NandFlash/test";

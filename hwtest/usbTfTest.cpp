@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "hwPaths.h"
+#include "vxDioText.h"
 #include "vxLog.h"
+#include "vxShell.h"
 #include "vxSys.h"
-#include "vxText.h"
 
 namespace {
 constexpr char kLogModule[] = "devuzeV7";
@@ -14,26 +15,22 @@ constexpr char kLogModule[] = "devuzeV7";
 constexpr char kLogRoutine[] = "USBTFTest";
 constexpr int kCmdSize = 64;
 constexpr int kLineSize = 1024;
-constexpr int kBeeper = 3;
 constexpr int kAlertSwitchings = 8;
 constexpr int kAlertSwitchingsWithCard = 20;
 constexpr unsigned kAlertStepUs = 600000;
 
-// Starts `command` from a zeroed 64-byte buffer; logs and returns null when it cannot start.
-FILE* StartCommand(const char* command, char (&cmd)[kCmdSize]) {
+// Runs `command` from a zeroed 64-byte buffer and hands each output line to `onLine`. Returns
+// -1 when it cannot start.
+int ReadCommand(const char* command, const std::function<void(const char*)>& onLine) {
+    char cmd[kCmdSize];
     memset(cmd, 0, sizeof cmd);
     snprintf(cmd, sizeof cmd, "%s", command);
-    FILE* pipe = Sys().Popen(cmd, "r");
-    if (pipe == nullptr) RTLOG_FROM(kLogRoutine, "popen %s error!", cmd);
-    return pipe;
+    return ReadCommandLines(cmd, kLineSize, RTLOG_HERE_FROM(kLogRoutine), onLine);
 }
 
 // Runs one stick command; each non-empty line is a stick. Returns -1 when it cannot start.
 int FindSticks(const char* command, int& nFound) {
-    char cmd[kCmdSize];
-    FILE* pipe = StartCommand(command, cmd);
-    if (pipe == nullptr) return -1;
-    ForEachLine(pipe, kLineSize, [&](const char* line) {
+    return ReadCommand(command, [&](const char* line) {
         if (line[0] == '\0') return;
         if (!IsStickMountPoint(line)) {
             RTLOG_FROM(kLogRoutine, "USB Dev:%s is no mount point, Err!", line);
@@ -43,16 +40,11 @@ int FindSticks(const char* command, int& nFound) {
         RTLOG_FROM(kLogRoutine, "USB Dev:%s", line);
         g_USBDEV.emplace_back(line);
     });
-    Sys().Pclose(pipe);
-    return 0;
 }
 
 int CountTfCards(int& nCnttmp) {
     RTLOG_FROM(kLogRoutine, "%s...", hw::kCmdTfCount);
-    char cmd[kCmdSize];
-    FILE* pipe = StartCommand(hw::kCmdTfCount, cmd);
-    if (pipe == nullptr) return -1;
-    ForEachLine(pipe, kLineSize, [&](const char* line) {
+    return ReadCommand(hw::kCmdTfCount, [&](const char* line) {
         nCnttmp = atoi(line);
         if (nCnttmp > 0) {
             RTLOG_FROM(kLogRoutine, "TF card mount nCnttmp:%d", nCnttmp);
@@ -60,17 +52,13 @@ int CountTfCards(int& nCnttmp) {
             RTLOG_FROM(kLogRoutine, "TF card not mount");
         }
     });
-    Sys().Pclose(pipe);
-    return 0;
 }
 
 // Switches the beeper off and on in turn, ending on.
 void SoundAlert(int switchings) {
     bool on = false;
     for (int i = 0; i < switchings; ++i) {
-        Sys().System(
-            StrPrintf(hw::kCmdDioSwitchFmt, on ? hw::kDioOn : hw::kDioOff, kBeeper, hw::kDioDevice)
-                .c_str());
+        DioBeeper(on);
         on = !on;
         Sys().Usleep(kAlertStepUs);
     }

@@ -22,6 +22,23 @@ int trace_log(const char* name, const char* fmt, ...) __attribute__((format(prin
     trace_log("RtLog", fmt "\t%s %s line=%d\n" __VA_OPT__(, ) __VA_ARGS__, kLogModule, func, \
               __LINE__)
 
+// Where a message is issued from, for a shared helper that reports on its caller's behalf: the
+// module, routine and line that the tail names.
+struct LogOrigin {
+    const char* module;
+    const char* routine;
+    int line;
+};
+
+// The calling function's origin, and the same naming `func` (as RTLOG_FROM does).
+#define RTLOG_HERE() (LogOrigin{kLogModule, __func__, __LINE__})
+#define RTLOG_HERE_FROM(func) (LogOrigin{kLogModule, func, __LINE__})
+
+// RTLOG with the tail of `origin`.
+#define RTLOG_AT(origin, fmt, ...)                                                          \
+    trace_log("RtLog", fmt "\t%s %s line=%d\n" __VA_OPT__(, ) __VA_ARGS__, (origin).module, \
+              (origin).routine, (origin).line)
+
 namespace vxlog {
 // Lines per log generation; the line after the last one triggers the rotation.
 inline constexpr unsigned kLinesPerFile = 20000;
