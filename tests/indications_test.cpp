@@ -9,6 +9,7 @@
 
 #include "FakeSys.h"
 #include "TempLog.h"
+#include "hwPaths.h"
 
 namespace {
 int CountOf(const std::vector<std::string>& cmds, const std::string& text) {
@@ -85,7 +86,7 @@ TEST(BlinkTimer, EndTimerTwiceIsHarmlessAndStopsTicks) {
 TEST(TrayMessage, QueueThatCouldNotBeOpenedGetsNothing) {
     FakeSys sys;
     sys.FailMsgget(ENOSPC);
-    EXPECT_EQ(1, SendMsgToTray(Sys().Msgget(0x900c, 01666), 2, 0));
+    EXPECT_EQ(1, SendMsgToTray(Sys().Msgget(hw::kTrayQueueKey, hw::kTrayQueueFlags), 2, 0));
     EXPECT_TRUE(sys.TrayMessages().empty());
 }
 
