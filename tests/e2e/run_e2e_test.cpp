@@ -69,9 +69,8 @@ TEST_F(StandardRun, TwoCyclesWithLabelsInOrder) {
 
 TEST_F(StandardRun, SummaryLinesInFamilyOrderWithLedNumbering) {
     std::vector<std::string> lines;
-    for (const auto& t : Tallies(*run)) {
-        lines.push_back(t.port + "Test Succ Cnt " + std::to_string(t.succ) + ",Error Cnt " +
-                        std::to_string(t.err));
+    for (const std::string& m : run->Messages()) {
+        if (m.find("Test Succ Cnt ") != std::string::npos) lines.push_back(m);
     }
     EXPECT_EQ(e2e::ReadExpectations("standard_summary.txt", {{"CNT", "2"}}), lines);
 }
