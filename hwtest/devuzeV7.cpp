@@ -83,7 +83,7 @@ void StartRun(RunState& run, int argc, char** argv, SimpleIni& ini) {
 void TakeOverBoard() {
     startTimer();
     Sys().Usleep(kStartPauseUs);
-    int queueId = msgget(hw::kTrayQueueKey, hw::kTrayQueueFlags);
+    int queueId = Sys().Msgget(hw::kTrayQueueKey, hw::kTrayQueueFlags);
     SendMsgToTray(queueId, 2, 0);
     Sys().System(hw::kCmdStopApp);
     Sys().Usleep(kStartPauseUs);

@@ -155,6 +155,6 @@ int SendMsgToTray(int iMsgId, int iType, int iValue) {
     msg.mtype = hw::kTrayMsgType;
     msg.iType = iType;
     msg.iValue = iValue;
-    msgsnd(iMsgId, &msg, kTrayPayload, IPC_NOWAIT);
+    Sys().Msgsnd(iMsgId, &msg, kTrayPayload, IPC_NOWAIT);
     return 1;
 }

@@ -60,7 +60,7 @@ int OpenConfigured(const char* path) {
 
 int SendPattern(int fd) {
     tcflush(fd, TCIOFLUSH);
-    return static_cast<int>(write(fd, msgsend, kMsgLen));
+    return static_cast<int>(Sys().Write(fd, msgsend, kMsgLen));
 }
 
 int ReadMessage(int fd) {

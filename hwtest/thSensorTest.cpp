@@ -24,7 +24,7 @@ int SendProbe(_tag_PortData_& stPort, const char* szPath, int& iRet) {
     strcpy(szMsgRec, kProbe);
     const uint16_t nLen = static_cast<uint16_t>(strlen(szMsgRec));
     tcflush(stPort.fdPort, TCIOFLUSH);
-    const int iwrite = static_cast<int>(write(stPort.fdPort, szMsgRec, nLen));
+    const int iwrite = static_cast<int>(Sys().Write(stPort.fdPort, szMsgRec, nLen));
     if (iwrite < nLen) {
         stPort.cSta |= STA_SEND_ERR;
         RTLOG_FROM(kLogRoutine, "%s write Err iwrite=%d", szPath, iwrite);

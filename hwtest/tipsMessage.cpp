@@ -64,7 +64,7 @@ int SendVerdict(int fd, const char* path, int iTestSta) {
     const char* szMsg = iTestSta == 0 ? kMsgPass : kMsgFail;
     const uint16_t nLen = static_cast<uint16_t>(strlen(szMsg));
     tcflush(fd, TCIOFLUSH);
-    const int iwrite = static_cast<int>(write(fd, szMsg, nLen));
+    const int iwrite = static_cast<int>(Sys().Write(fd, szMsg, nLen));
     if (iwrite < nLen) {
         Print("%s write Err iwrite=%d", path, iwrite);
         return -1;

@@ -59,6 +59,17 @@ TEST(Archive, NoStickOnlyFlashCopyAndMove) {
     EXPECT_EQ(3u, sys.SystemCommands().size());
 }
 
+TEST(Archive, FailingCommandsDoNotStopTheOthers) {
+    FakeSys sys;
+    UsbList usb({"/run/media/sda1"});
+    sys.FailSystem("mkdir -p /NandFlash/test", 256);
+    sys.FailSystem(" mkdir -p \"/run/media/sda1/TestQ7[ERR]\"", 256);
+    mvLogFileName("h", "t", "i", -1);
+    const auto cmds = sys.SystemCommands();
+    ASSERT_EQ(5u, cmds.size());
+    EXPECT_EQ("mv -f /NandFlash/tmp/deVuzeV7.log \"/NandFlash/tmp/deVuzeV7_h[i]_t.log\"", cmds[4]);
+}
+
 TEST(Archive, HostileValuesCannotRunAnything) {
     EXPECT_EQ("bench\\\";touch pwned;\\\"", ShellEscapeInQuotes("bench\";touch pwned;\""));
     EXPECT_EQ("bench\\$(touch pwned)\\`x\\`\\\\", ShellEscapeInQuotes("bench$(touch pwned)`x`\\"));

@@ -6,12 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "FakeSys.h"
-#include "signals.h"
+#include "TempLog.h"
+#include "hwPaths.h"
 
 namespace {
 int CountOf(const std::vector<std::string>& cmds, const std::string& text) {
@@ -145,23 +146,37 @@ TEST(BlinkTimer, TicksLeaveTornDownObjectsAloneWhenTheFailureRoadExits) {
     }
 }
 
-TEST(TrayMessage, NegativeQueueSendsNothing) { EXPECT_EQ(1, SendMsgToTray(-1, 2, 0)); }
+TEST(TrayMessage, QueueThatCouldNotBeOpenedGetsNothing) {
+    FakeSys sys;
+    sys.FailMsgget(ENOSPC);
+    EXPECT_EQ(1, SendMsgToTray(Sys().Msgget(hw::kTrayQueueKey, hw::kTrayQueueFlags), 2, 0));
+    EXPECT_TRUE(sys.TrayMessages().empty());
+}
 
-TEST(TrayMessage, SeventySixBytesOfTypeAndTwoValues) {
-    int id = msgget(IPC_PRIVATE, 0600);
-    ASSERT_GE(id, 0);
-    EXPECT_EQ(1, SendMsgToTray(id, 2, 0x1234));
-    struct {
-        long mtype;
-        unsigned char payload[128];
-    } got{};
-    ssize_t n = msgrcv(id, &got, sizeof got.payload, 0, IPC_NOWAIT);
-    msgctl(id, IPC_RMID, nullptr);
-    ASSERT_EQ(76, n);
-    EXPECT_EQ(36876, got.mtype);
+TEST(TrayMessage, SeventySixBytesOfTypeAndTwoValuesWithoutWaiting) {
+    FakeSys sys;
+    EXPECT_EQ(1, SendMsgToTray(FakeSys::kQueueId, 2, 0x1234));
+    ASSERT_EQ(1u, sys.TrayMessages().size());
+    const auto& sent = sys.TrayMessages()[0];
+    EXPECT_EQ(FakeSys::kQueueId, sent.queueId);
+    EXPECT_EQ(IPC_NOWAIT, sent.flags);
+    EXPECT_EQ(36876, sent.mtype);
+    ASSERT_EQ(76u, sent.payload.size());
     int values[2];
-    memcpy(values, got.payload, sizeof values);
+    memcpy(values, sent.payload.data(), sizeof values);
     EXPECT_EQ(2, values[0]);
     EXPECT_EQ(0x1234, values[1]);
-    for (int i = 8; i < 76; ++i) EXPECT_EQ(0, got.payload[i]);
+    EXPECT_EQ(std::string(68, '\0'), sent.payload.substr(8));
+}
+
+TEST(TrayMessage, RefusedMessageIsDroppedAndTheNextStartsClean) {
+    FakeSys sys;
+    sys.FailMsgsnd(EAGAIN);
+    EXPECT_EQ(1, SendMsgToTray(FakeSys::kQueueId, 2, 7));
+    EXPECT_EQ(1, SendMsgToTray(FakeSys::kQueueId, 3, 0));
+    ASSERT_EQ(2u, sys.TrayMessages().size());
+    int values[2];
+    memcpy(values, sys.TrayMessages()[1].payload.data(), sizeof values);
+    EXPECT_EQ(3, values[0]);
+    EXPECT_EQ(0, values[1]);
 }

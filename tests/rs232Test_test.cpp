@@ -5,6 +5,7 @@
 #include <termios.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -214,6 +215,34 @@ TEST_F(Rs232Test, PartnerlessPortIsSkippedAndFails) {
     const auto messages = log_.Messages();
     EXPECT_NE(std::find(messages.begin(), messages.end(), "RS232-3 has no partner, not tested!!!"),
               messages.end());
+}
+
+TEST_F(Rs232Test, ShortWriteOfTheFirstPortEndsThePair) {
+    AddPorts(2);
+    Loop(1, 2);
+    sys_.ShortWrite(31);
+    EXPECT_EQ(Run(2), 0);
+    EXPECT_EQ(Status(), (std::vector<int>{STA_SEND_ERR, 0}));
+    EXPECT_EQ(ExchangeLines(),
+              std::vector<std::string>{"Write RS232-1 msgSend:" + kPattern + ",Err! iwrite=31"});
+    EXPECT_EQ(sys_.Writes().size(), 1u);
+    EXPECT_EQ(fixture_.Sent(P(1)), "");
+    EXPECT_EQ(Waits(), std::vector<unsigned>{});
+}
+
+TEST_F(Rs232Test, FailedWriteOfTheSecondPortKeepsWhatItReceived) {
+    AddPorts(2);
+    Loop(1, 2);
+    sys_.ShortWrite(-1, EIO, 1);
+    EXPECT_EQ(Run(2), 0);
+    EXPECT_EQ(Status(), (std::vector<int>{STA_SEND_OK, STA_RECV_OK | STA_SEND_ERR}));
+    const std::vector<std::string> expected = {
+        Plain(1, 1, 0, ""), Verdict("OK!", 1, 2, 32, kPattern),
+        "Err Write RS232-2 msgSend:" + kPattern + " iwrite=-1"};
+    EXPECT_EQ(ExchangeLines(), expected);
+    ASSERT_EQ(sys_.Writes().size(), 2u);
+    EXPECT_EQ(sys_.Writes()[1].bytes, kPatternOnLine);
+    EXPECT_EQ(fixture_.Sent(P(2)), "");
 }
 
 TEST(Rs232NoPorts, NothingToDo) {

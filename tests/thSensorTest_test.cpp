@@ -125,4 +125,17 @@ TEST(SensorProbe, FailedWriteIsRecordedAndTheReplyStillRead) {
     EXPECT_EQ(sys.TotalSleepUs(), 500000u);
 }
 
+TEST_F(SensorTest, ShortWriteIsASendErrorAndTheReplyStillJudged) {
+    sys_.ShortWrite(1);
+    Run("OK\r\n");
+    EXPECT_EQ(result_, -1);
+    EXPECT_EQ(entry_.cSta, STA_SEND_ERR | STA_RECV_ERR);
+    EXPECT_EQ(fixture_.Sent(*port_), "");
+    ASSERT_EQ(sys_.Writes().size(), 1u);
+    EXPECT_EQ(sys_.Writes()[0].bytes, "AT");
+    const auto messages = log_.Messages();
+    EXPECT_TRUE(Contains(messages, PathOf() + " write Err iwrite=1"));
+    EXPECT_TRUE(Contains(messages, "Port:" + PathOf() + " Test Err !!!"));
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <memory>
 #include <string>
 
@@ -87,6 +88,22 @@ TEST_F(TipsTest, AbsentPortIsReportedAndNothingSent) {
     EXPECT_EQ(MsgToTipsAt(Path().c_str(), 0), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "open Port:" + Path() + " Err!!!");
     EXPECT_EQ(sys_.TotalSleepUs(), 2000000u);
+}
+
+TEST_F(TipsTest, FailedWriteIsReportedWithoutWaitingForAnAnswer) {
+    sys_.ShortWrite(-1, EIO);
+    EXPECT_EQ(Send(0, "OK\r\n"), -1);
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(out_, Path() + " write Err iwrite=-1");
+    EXPECT_EQ(sys_.TotalSleepUs(), 2000000u);
+}
+
+TEST_F(TipsTest, ShortWriteOfTheVerdictIsReported) {
+    sys_.ShortWrite(3);
+    EXPECT_EQ(Send(-1, "OK\r\n"), -1);
+    ASSERT_EQ(sys_.Writes().size(), 1u);
+    EXPECT_EQ(sys_.Writes()[0].bytes, "AT+ERR");
+    EXPECT_EQ(out_, Path() + " write Err iwrite=3");
 }
 
 }  // namespace

@@ -61,7 +61,11 @@ int PortsNameable(int count) { return std::clamp(count, 0, DIO_MAX_PORT_NUM); }
         }                                                 \
     } while (0)
 
-void ComDioIoctl::SetIoctlFn(IoctlFn fn) { g_ioctl = fn != nullptr ? fn : RealIoctl; }
+ComDioIoctl::IoctlFn ComDioIoctl::SetIoctlFn(IoctlFn fn) {
+    IoctlFn replaced = g_ioctl;
+    g_ioctl = fn != nullptr ? fn : RealIoctl;
+    return replaced;
+}
 
 ComDioIoctl::ComDioIoctl() { Reset(); }
 

@@ -22,8 +22,8 @@ class ComDioIoctl : public ComDio {
 public:
     // The call that reaches the driver; ::ioctl(fd, code, arg) unless a test replaces it.
     using IoctlFn = int (*)(int fd, unsigned long code, unsigned long arg);
-    // Null restores the real ioctl.
-    static void SetIoctlFn(IoctlFn fn);
+    // Null restores the real ioctl. Returns the call it replaced.
+    static IoctlFn SetIoctlFn(IoctlFn fn);
 
     ComDioIoctl();
     ~ComDioIoctl();

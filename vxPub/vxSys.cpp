@@ -1,5 +1,6 @@
 #include "vxSys.h"
 
+#include <sys/msg.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,6 +15,11 @@ FILE* SysOps::Popen(const char* command, const char* mode) { return popen(comman
 int SysOps::Pclose(FILE* stream) { return pclose(stream); }
 void SysOps::Usleep(unsigned int usec) { usleep(usec); }
 void SysOps::Sleep(unsigned int seconds) { sleep(seconds); }
+ssize_t SysOps::Write(int fd, const void* data, size_t size) { return write(fd, data, size); }
+int SysOps::Msgget(key_t key, int flags) { return msgget(key, flags); }
+int SysOps::Msgsnd(int queueId, const void* msg, size_t size, int flags) {
+    return msgsnd(queueId, msg, size, flags);
+}
 
 SysOps& Sys() { return *g_ops; }
 void SetSys(SysOps* ops) { g_ops = ops != nullptr ? ops : &g_realOps; }

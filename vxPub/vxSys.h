@@ -1,6 +1,9 @@
-// The one seam between the tool and the shell and clock: every shell command, pipe and pause
-// goes through Sys(), so tests can record the commands and feed canned output.
+// The one seam between the tool and the shell and clock: every shell command, pipe and pause,
+// every write to a serial port and the tray queue go through Sys(), so tests can record the
+// calls, feed canned output and make chosen calls fail.
 #pragma once
+
+#include <sys/types.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +19,11 @@ public:
     virtual void Usleep(unsigned int usec);
     // For waits of a second or more, which usleep may refuse.
     virtual void Sleep(unsigned int seconds);
+    // write(2) on a serial port: the count written, or -1 with errno.
+    virtual ssize_t Write(int fd, const void* data, size_t size);
+    // msgget(2) and msgsnd(2) of the tray queue: -1 with errno on failure.
+    virtual int Msgget(key_t key, int flags);
+    virtual int Msgsnd(int queueId, const void* msg, size_t size, int flags);
 };
 
 SysOps& Sys();

@@ -1,17 +1,10 @@
 // Helper for end-to-end tests: runs a bench scenario with the real devuzeV7 binary and gives
 // the run record (record.json, see bench/src/record.h) plus a parsed trace log.
 //
-// Usage, one bench run per test suite (each suite is one ctest, label e2e; suites run in
-// parallel, every run has its own output folder):
+// A suite runs its scenario once and shares the record among its tests (suite_run.h); each
+// suite is one ctest (label e2e), suites run in parallel, every run has its own output folder:
 //
-//   class MyBoard : public ::testing::Test {
-//   protected:
-//       static void SetUpTestSuite() { run = new e2e::BenchRun(e2e::RunScenario("standard",
-//       {"Cnt=1"}, "MyBoard")); } static void TearDownTestSuite() { delete run; } static
-//       e2e::BenchRun* run;
-//   };
 //   TEST_F(MyBoard, Passes) {
-//       ASSERT_TRUE(run->Ok()) << run->Diagnostics();
 //       EXPECT_EQ(run->ToolExitCode(), 0);
 //       EXPECT_TRUE(run->HasMessage("Test Q7 OK!!!"));
 //       for (const auto& request : run->Ioctls()) ...;          // DIO timeline

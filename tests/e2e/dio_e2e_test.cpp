@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "bench_run.h"
+#include "suite_run.h"
 
 namespace {
 
@@ -17,6 +18,18 @@ using Requests = std::vector<std::pair<long, long>>;
 Requests CodesAndArgs(const std::vector<Json>& ioctls) {
     Requests out;
     for (const Json& e : ioctls) out.emplace_back(e["code"].get<long>(), e["arg"].get<long>());
+    return out;
+}
+
+// Requests kept as data: "<code> <arg>" a line.
+Requests ReadRequests(const std::string& name) {
+    Requests out;
+    for (const std::string& line : e2e::ReadExpectations(name)) {
+        std::istringstream words(line);
+        std::string code, arg;
+        words >> code >> arg;
+        out.emplace_back(std::stol(code, nullptr, 0), std::stol(arg, nullptr, 0));
+    }
     return out;
 }
 
@@ -38,32 +51,19 @@ std::string Tally(const std::string& port, int succ, int err) {
     return port + "Test Succ Cnt " + std::to_string(succ) + ",Error Cnt " + std::to_string(err);
 }
 
-// Runs one scenario once per suite.
-template <const char* kScenario, const char* kLabel>
-class DioRun : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario(kScenario, {"Cnt=1"}, kLabel));
-    }
-    static void TearDownTestSuite() { delete run; }
-    void SetUp() override { ASSERT_TRUE(run->Ok()) << run->Diagnostics(); }
-    static e2e::BenchRun* run;
-};
-template <const char* kScenario, const char* kLabel>
-e2e::BenchRun* DioRun<kScenario, kLabel>::run = nullptr;
-
-constexpr char kStandard[] = "standard";
-constexpr char kStandardLabel[] = "DioStandardBoard";
-using DioStandardBoard = DioRun<kStandard, kStandardLabel>;
+E2E_SUITE(DioStandardBoard, "standard", "Cnt=1");
 
 TEST_F(DioStandardBoard, OutputsAreWrittenAndInputsReadInTheWiredOrder) {
-    const std::vector<long> outputs = {0x01, 0x02, 0x03, 0x04, 0x81, 0x82};
-    EXPECT_EQ(DioArgsOf(*run, 0), outputs);
-    EXPECT_EQ(DioArgsOf(*run, 1), outputs);
-    const std::vector<long> inputs = {1, 2, 5, 6, 4, 3};
-    std::vector<long> twice = inputs;
-    twice.insert(twice.end(), inputs.begin(), inputs.end());
-    EXPECT_EQ(DioArgsOf(*run, 10), twice);
+    std::map<std::string, std::vector<long>> order;
+    for (const std::string& line : e2e::ReadExpectations("dio_standard_order.txt")) {
+        std::istringstream words(line);
+        std::string kind, index;
+        words >> kind;
+        while (words >> index) order[kind].push_back(std::stol(index, nullptr, 0));
+    }
+    EXPECT_EQ(DioArgsOf(*run, 0), order["outputs"]);
+    EXPECT_EQ(DioArgsOf(*run, 1), order["outputs"]);
+    EXPECT_EQ(DioArgsOf(*run, 10), order["inputs"]);
     for (const char* port : {"DO-1:NO ", "DO-6:NC ", "DI-3:NO ", "DI-6:NC "})
         EXPECT_TRUE(run->HasMessage(Tally(port, 1, 0))) << port;
 }
@@ -76,10 +76,7 @@ TEST_F(DioStandardBoard, LedsAreSwitchedOffAndOnThenTurnedOffByTextAfterClosing)
         led.emplace_back(e["code"].get<long>(), e["arg"].get<long>());
         lastLed = e["t_ms"].get<double>();
     }
-    Requests expected;
-    for (long index : {0x83, 0x84, 0x85})
-        expected.insert(expected.end(), {{0, index}, {11, index}, {1, index}, {11, index}});
-    EXPECT_EQ(led, expected);
+    EXPECT_EQ(led, ReadRequests("dio_led_requests.txt"));
     Json off;
     for (const Json& t : run->TextCommands()) {
         if (off.is_null() && t["t_ms"].get<double>() > lastLed) off = t;
@@ -91,9 +88,7 @@ TEST_F(DioStandardBoard, LedsAreSwitchedOffAndOnThenTurnedOffByTextAfterClosing)
         EXPECT_TRUE(run->HasMessage(Tally(name, 1, 0))) << name;
 }
 
-constexpr char kStuck[] = "dio-stuck-di5-0";
-constexpr char kStuckLabel[] = "DioStuckInput";
-using DioStuckInput = DioRun<kStuck, kStuckLabel>;
+E2E_SUITE(DioStuckInput, "dio-stuck-di5-0", "Cnt=1");
 
 TEST_F(DioStuckInput, FailsOnlyWhenTheOutputsAreOn) {
     EXPECT_TRUE(run->HasMessage("Write DO3:0 Read DI5:0 OK!"));
@@ -104,9 +99,7 @@ TEST_F(DioStuckInput, FailsOnlyWhenTheOutputsAreOn) {
     EXPECT_TRUE(run->HasMessage("Test Q7 Err!!!"));
 }
 
-constexpr char kRefused[] = "dio-refused-do2";
-constexpr char kRefusedLabel[] = "DioRefusedWrite";
-using DioRefusedWrite = DioRun<kRefused, kRefusedLabel>;
+E2E_SUITE(DioRefusedWrite, "dio-refused-do2", "Cnt=1");
 
 TEST_F(DioRefusedWrite, LeavesTheOutputFailedAndItsInputUnread) {
     for (const Json& e : run->Ioctls()) {
@@ -120,9 +113,7 @@ TEST_F(DioRefusedWrite, LeavesTheOutputFailedAndItsInputUnread) {
     EXPECT_TRUE(run->HasMessage(Tally("DO-3:NC ", 1, 0)));
 }
 
-constexpr char kAbsent[] = "dio-absent";
-constexpr char kAbsentLabel[] = "DioAbsentDevice";
-using DioAbsentDevice = DioRun<kAbsent, kAbsentLabel>;
+E2E_SUITE(DioAbsentDevice, "dio-absent", "Cnt=1");
 
 TEST_F(DioAbsentDevice, NoRequestAndEveryEntryFails) {
     EXPECT_TRUE(run->Ioctls().empty());
@@ -131,9 +122,7 @@ TEST_F(DioAbsentDevice, NoRequestAndEveryEntryFails) {
         EXPECT_TRUE(run->HasMessage(Tally(port, 0, 1))) << port;
 }
 
-constexpr char kReadBack[] = "dio-readback-sdo3-1";
-constexpr char kReadBackLabel[] = "DioBeeperReadBackOn";
-using DioBeeperReadBackOn = DioRun<kReadBack, kReadBackLabel>;
+E2E_SUITE(DioBeeperReadBackOn, "dio-readback-sdo3-1", "Cnt=1");
 
 TEST_F(DioBeeperReadBackOn, StillPassesOnItsOnStep) {
     EXPECT_TRUE(run->HasMessage("Write SDO3:0 Err!"));
@@ -187,43 +176,28 @@ TEST_F(Dio130Ports, DocumentIsValidAndFailsOnlyThePortsBeyondReach) {
 }
 
 // The client of the classes runs in place of the tool.
-class DioClient : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run = new e2e::BenchRun(e2e::RunScenario(DEVUZE_DIO_CLIENT_SCENARIO, {}, "DioClient",
-                                                 {"--tool", DEVUZE_DIO_CLIENT}));
-    }
-    static void TearDownTestSuite() { delete run; }
-    void SetUp() override { ASSERT_TRUE(run->Ok()) << run->Diagnostics(); }
-    static std::string Stdout() {
-        std::ifstream in(run->outDir + "/stdout.txt", std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* DioClient::run = nullptr;
+E2E_SUITE_WITH(DioClient,
+               (e2e::RunSpec{DEVUZE_DIO_CLIENT_SCENARIO, {}, {"--tool", DEVUZE_DIO_CLIENT}}));
+
+std::string Stdout(const e2e::BenchRun& run) {
+    std::ifstream in(run.outDir + "/stdout.txt", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 TEST_F(DioClient, EveryRequestReachesTheModelWithItsCodeAndIndex) {
     EXPECT_EQ(run->ToolExitCode(), 0);
-    Requests expected;
-    for (const std::string& line : e2e::ReadExpectations("dio_client_requests.txt")) {
-        std::istringstream words(line);
-        std::string code, arg;
-        words >> code >> arg;
-        expected.emplace_back(std::stol(code, nullptr, 0), std::stol(arg, nullptr, 0));
-    }
-    EXPECT_EQ(CodesAndArgs(run->Ioctls()), expected);
+    EXPECT_EQ(CodesAndArgs(run->Ioctls()), ReadRequests("dio_client_requests.txt"));
 }
 
 TEST_F(DioClient, UnopenedObjectAnswersMinusOneWithOneReport) {
-    EXPECT_EQ(Stdout().rfind("unopened:-1\n", 0), 0u);
+    EXPECT_EQ(Stdout(*run).rfind("unopened:-1\n", 0), 0u);
     EXPECT_EQ(Count(run->Messages(), "------Err m_fdDio:-1------"), 1);
 }
 
 TEST_F(DioClient, DumpPrintsTheGroupsOfTwelveInputsAndEightOutputs) {
-    std::string out = Stdout();
+    std::string out = Stdout(*run);
     // clang-format off
     for (const char* line :
          {"**SYSDI1:**iret:", "**\xC7\xB0" "2\xD7\xE9SYSDI:**iret:", "**\xC7\xB0" "3\xD7\xE9SYSDO:**iret:",

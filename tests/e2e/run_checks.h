@@ -1,24 +1,10 @@
 // Small readings of a run record shared by the run, indication, archive and USB tests.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
 #include "bench_run.h"
-
-// A test suite whose tests share one bench run of `scenario` with the given tool arguments.
-#define E2E_SUITE(Name, scenario, ...)                                                 \
-    class Name : public ::testing::Test {                                              \
-    protected:                                                                         \
-        static void SetUpTestSuite() {                                                 \
-            run = new e2e::BenchRun(e2e::RunScenario(scenario, {__VA_ARGS__}, #Name)); \
-        }                                                                              \
-        static void TearDownTestSuite() { delete run; }                                \
-        static e2e::BenchRun* run;                                                     \
-    };                                                                                 \
-    e2e::BenchRun* Name::run = nullptr
 
 namespace e2e {
 

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "bench_run.h"
+#include "suite_run.h"
 
 namespace {
 
@@ -44,15 +44,8 @@ SerialRun ExpectationsFor(const std::string& scenario) {
     return expected;
 }
 
-// One bench run per scenario and process (each suite runs as a ctest of its own).
-const e2e::BenchRun& RunOf(const std::string& scenario) {
-    static std::map<std::string, std::unique_ptr<e2e::BenchRun>> runs;
-    auto& run = runs[scenario];
-    if (!run) {
-        run = std::make_unique<e2e::BenchRun>(
-            e2e::RunScenario(scenario, ExpectationsFor(scenario).args, "Serial-" + scenario));
-    }
-    return *run;
+e2e::RunSpec SerialSpec(const std::string& scenario) {
+    return {scenario, ExpectationsFor(scenario).args, {}};
 }
 
 std::string DocumentPorts(const e2e::BenchRun& run, const std::string& family) {
@@ -87,11 +80,9 @@ bool EndsWith(const std::string& text, const std::string& tail) {
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The checks every serial scenario shares: a completed run, its exchange lines once per cycle,
+// The checks every serial scenario shares: the tool exit, its exchange lines once per cycle,
 // the RS232 ports of the document and the tips message's output.
-void ExpectSerialRun(const std::string& scenario, int cycles) {
-    const e2e::BenchRun& run = RunOf(scenario);
-    ASSERT_TRUE(run.Ok()) << run.Diagnostics();
+void ExpectSerialRun(const e2e::BenchRun& run, const std::string& scenario, int cycles) {
     const SerialRun expected = ExpectationsFor(scenario);
     ASSERT_FALSE(expected.log.empty()) << "no expectations for " << scenario;
     EXPECT_EQ(run.ToolExitCode(), 0);
@@ -103,68 +94,66 @@ void ExpectSerialRun(const std::string& scenario, int cycles) {
     EXPECT_TRUE(EndsWith(out, expected.tips)) << "standard output:\n" << out;
 }
 
-class SerialStandard : public ::testing::Test {};
-class SerialCutPair : public ::testing::Test {};
-class SerialSelfHearing : public ::testing::Test {};
-class SerialPort1Missing : public ::testing::Test {};
-class SerialEightPorts : public ::testing::Test {};
-class SerialOnePort : public ::testing::Test {};
-class SerialAtError : public ::testing::Test {};
-class SerialAtSilent : public ::testing::Test {};
-class SerialAtZeroOk : public ::testing::Test {};
+E2E_SUITE_WITH(SerialStandard, SerialSpec("standard"));
+E2E_SUITE_WITH(SerialCutPair, SerialSpec("serial-cut-pair"));
+E2E_SUITE_WITH(SerialSelfHearing, SerialSpec("serial-self-hearing"));
+E2E_SUITE_WITH(SerialPort1Missing, SerialSpec("serial-port1-missing"));
+E2E_SUITE_WITH(SerialEightPorts, SerialSpec("serial-eight-ports"));
+E2E_SUITE_WITH(SerialOnePort, SerialSpec("serial-one-port"));
+E2E_SUITE_WITH(SerialAtError, SerialSpec("at-error"));
+E2E_SUITE_WITH(SerialAtSilent, SerialSpec("at-silent"));
+E2E_SUITE_WITH(SerialAtZeroOk, SerialSpec("at-zero-ok"));
 
 TEST_F(SerialStandard, BothPairsAndTheSensorPassEveryCycle) {
-    ExpectSerialRun("standard", 2);
-    EXPECT_TRUE(RunOf("standard").HasMessage("Test Q7 OK!!!"));
+    ExpectSerialRun(*run, "standard", 2);
+    EXPECT_TRUE(run->HasMessage("Test Q7 OK!!!"));
 }
 
 TEST_F(SerialStandard, SensorProbedEachCycleThenTheVerdictSent) {
-    const auto& run = RunOf("standard");
-    EXPECT_EQ(Heard(run, "/dev/RS232-5"), (std::vector<std::string>{"AT", "AT", "AT+OK"}));
+    EXPECT_EQ(Heard(*run, "/dev/RS232-5"), (std::vector<std::string>{"AT", "AT", "AT+OK"}));
     for (int port = 1; port <= 4; ++port) {
-        EXPECT_EQ(Heard(run, "/dev/RS232-" + std::to_string(port)).size(), 2u) << port;
+        EXPECT_EQ(Heard(*run, "/dev/RS232-" + std::to_string(port)).size(), 2u) << port;
     }
 }
 
 TEST_F(SerialCutPair, BothEndsFailThePairBesideStillPasses) {
-    ExpectSerialRun("serial-cut-pair", 1);
-    const auto& run = RunOf("serial-cut-pair");
-    EXPECT_TRUE(run.HasMessage("RS232-1:Test Succ Cnt 0,Error Cnt 1"));
-    EXPECT_TRUE(run.HasMessage("RS232-2:Test Succ Cnt 0,Error Cnt 1"));
-    EXPECT_TRUE(run.HasMessage("Test Q7 Err!!!"));
+    ExpectSerialRun(*run, "serial-cut-pair", 1);
+    EXPECT_TRUE(run->HasMessage("RS232-1:Test Succ Cnt 0,Error Cnt 1"));
+    EXPECT_TRUE(run->HasMessage("RS232-2:Test Succ Cnt 0,Error Cnt 1"));
+    EXPECT_TRUE(run->HasMessage("Test Q7 Err!!!"));
 }
 
-TEST_F(SerialSelfHearing, OnlyTheSecondPortFails) { ExpectSerialRun("serial-self-hearing", 1); }
+TEST_F(SerialSelfHearing, OnlyTheSecondPortFails) {
+    ExpectSerialRun(*run, "serial-self-hearing", 1);
+}
 
 TEST_F(SerialPort1Missing, ItsPartnerIsNeverExchanged) {
-    ExpectSerialRun("serial-port1-missing", 1);
-    EXPECT_TRUE(Heard(RunOf("serial-port1-missing"), "/dev/RS232-2").empty());
+    ExpectSerialRun(*run, "serial-port1-missing", 1);
+    EXPECT_TRUE(Heard(*run, "/dev/RS232-2").empty());
 }
 
 TEST_F(SerialEightPorts, TheEighthPortNeverPasses) {
-    ExpectSerialRun("serial-eight-ports", 1);
-    const auto& run = RunOf("serial-eight-ports");
-    EXPECT_TRUE(run.HasMessage("@:RS232 Cnt:8"));
-    EXPECT_TRUE(Heard(run, "/dev/RS232-8").empty());
-    EXPECT_EQ(Heard(run, "/dev/RS232-7").size(), 1u);
+    ExpectSerialRun(*run, "serial-eight-ports", 1);
+    EXPECT_TRUE(run->HasMessage("@:RS232 Cnt:8"));
+    EXPECT_TRUE(Heard(*run, "/dev/RS232-8").empty());
+    EXPECT_EQ(Heard(*run, "/dev/RS232-7").size(), 1u);
 }
 
 TEST_F(SerialOnePort, OnlyTheSensorTestRuns) {
-    ExpectSerialRun("serial-one-port", 1);
-    const auto& run = RunOf("serial-one-port");
-    EXPECT_EQ(Heard(run, "/dev/RS232-1"), std::vector<std::string>{"AT"});
-    for (const std::string& message : run.Messages()) {
+    ExpectSerialRun(*run, "serial-one-port", 1);
+    EXPECT_EQ(Heard(*run, "/dev/RS232-1"), std::vector<std::string>{"AT"});
+    for (const std::string& message : run->Messages()) {
         EXPECT_EQ(message.rfind("Write RS232-", 0), std::string::npos) << message;
     }
 }
 
-TEST_F(SerialAtError, AnswerWithoutOkFailsTheSensorPort) { ExpectSerialRun("at-error", 1); }
+TEST_F(SerialAtError, AnswerWithoutOkFailsTheSensorPort) { ExpectSerialRun(*run, "at-error", 1); }
 
-TEST_F(SerialAtSilent, SilentDeviceFailsTheSensorPort) { ExpectSerialRun("at-silent", 1); }
+TEST_F(SerialAtSilent, SilentDeviceFailsTheSensorPort) { ExpectSerialRun(*run, "at-silent", 1); }
 
 TEST_F(SerialAtZeroOk, LeadingZeroByteIsDropped) {
-    ExpectSerialRun("at-zero-ok", 1);
-    EXPECT_TRUE(RunOf("at-zero-ok").HasMessage("Test Q7 OK!!!"));
+    ExpectSerialRun(*run, "at-zero-ok", 1);
+    EXPECT_TRUE(run->HasMessage("Test Q7 OK!!!"));
 }
 
 }  // namespace

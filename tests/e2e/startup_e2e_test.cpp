@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "bench_run.h"
+#include "suite_run.h"
 
 namespace {
 
@@ -67,31 +68,14 @@ void ExpectCounts(const e2e::BenchRun& run, const Board& board) {
         << run.record.value("log", "");
 }
 
-class StartupRun : public ::testing::Test {
-protected:
-    static e2e::BenchRun Run(const Board& board, const std::string& label) {
-        return e2e::RunScenario(board.scenario, board.args, label);
-    }
-};
+e2e::RunSpec StartupSpec(const std::string& scenario) {
+    const Board board = BoardFor(scenario);
+    return {board.scenario, board.args, {}};
+}
 
-class StandardStartup : public StartupRun {
-protected:
-    static void SetUpTestSuite() {
-        board = new Board(BoardFor("standard"));
-        run = new e2e::BenchRun(Run(*board, "StandardStartup"));
-    }
-    static void TearDownTestSuite() {
-        delete run;
-        delete board;
-    }
-    static Board* board;
-    static e2e::BenchRun* run;
-};
-Board* StandardStartup::board = nullptr;
-e2e::BenchRun* StandardStartup::run = nullptr;
+E2E_SUITE_WITH(StandardStartup, StartupSpec("standard"));
 
 TEST_F(StandardStartup, EveryLogLineHasTheTraceLayoutAndConsecutiveNumbers) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
     std::string error;
     auto lines = run->Log(&error);
     EXPECT_EQ(error, "");
@@ -105,7 +89,6 @@ TEST_F(StandardStartup, EveryLogLineHasTheTraceLayoutAndConsecutiveNumbers) {
 }
 
 TEST_F(StandardStartup, ProcessorIdCommandSpansTwoTextLines) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
     auto lines = run->Log();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].message, "cat /sys/fsl_otp/HW_OCOTP_CFG1 | tr -d '\n'...");
@@ -113,96 +96,48 @@ TEST_F(StandardStartup, ProcessorIdCommandSpansTwoTextLines) {
     EXPECT_EQ(lines[0].function, "Getimx6ullID");
 }
 
-TEST_F(StandardStartup, HeaderLinesInOrder) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
-    ExpectHeader(*run, *board);
-}
+TEST_F(StandardStartup, HeaderLinesInOrder) { ExpectHeader(*run, BoardFor("standard")); }
 
 TEST_F(StandardStartup, CountLinesInOrderWithTheFixedCounts) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
-    ExpectCounts(*run, *board);
+    ExpectCounts(*run, BoardFor("standard"));
 }
 
 TEST_F(StandardStartup, DuRurIdIsKilled) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
     EXPECT_EQ(run->record["duRurID"].value("started", false), true);
     EXPECT_EQ(run->record["duRurID"].value("killed", false), true);
     EXPECT_EQ(run->record["duRurID"].value("signal_name", ""), "SIGTERM");
 }
 
 TEST_F(StandardStartup, CpuLedTriggerIsNone) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
     EXPECT_EQ(run->record["cpu_led_trigger"], "none\n");
 }
 
 TEST_F(StandardStartup, CompletedRunExitsWithZero) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
     EXPECT_EQ(run->ToolExitCode(), 0);
     EXPECT_EQ(run->record["hostname"], "bench1");
 }
 
-class DiscoveredBoard : public StartupRun {
-protected:
-    static void SetUpTestSuite() {
-        board = new Board(BoardFor("discovery-rs485x3-rs232x6-ai5"));
-        run = new e2e::BenchRun(Run(*board, "DiscoveredBoard"));
-    }
-    static void TearDownTestSuite() {
-        delete run;
-        delete board;
-    }
-    static Board* board;
-    static e2e::BenchRun* run;
-};
-Board* DiscoveredBoard::board = nullptr;
-e2e::BenchRun* DiscoveredBoard::run = nullptr;
+E2E_SUITE_WITH(DiscoveredBoard, StartupSpec("discovery-rs485x3-rs232x6-ai5"));
 
 TEST_F(DiscoveredBoard, CountsComeFromNodesConfAndIio) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
     EXPECT_EQ(run->record["serial_nodes"].size(), 9u);
-    ExpectCounts(*run, *board);
+    ExpectCounts(*run, BoardFor("discovery-rs485x3-rs232x6-ai5"));
 }
 
 TEST_F(DiscoveredBoard, HeaderShowsTheArgumentAndTestMode) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
-    ExpectHeader(*run, *board);
+    ExpectHeader(*run, BoardFor("discovery-rs485x3-rs232x6-ai5"));
 }
 
-class TestModeFromIni : public StartupRun {
-protected:
-    static void SetUpTestSuite() {
-        board = new Board(BoardFor("testmode-1"));
-        run = new e2e::BenchRun(Run(*board, "TestModeFromIni"));
-    }
-    static void TearDownTestSuite() {
-        delete run;
-        delete board;
-    }
-    static Board* board;
-    static e2e::BenchRun* run;
-};
-Board* TestModeFromIni::board = nullptr;
-e2e::BenchRun* TestModeFromIni::run = nullptr;
+E2E_SUITE_WITH(TestModeFromIni, StartupSpec("testmode-1"));
 
 TEST_F(TestModeFromIni, IniTestModeKeepsTheDiscoveredCounts) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
-    ExpectHeader(*run, *board);
-    ExpectCounts(*run, *board);
+    ExpectHeader(*run, BoardFor("testmode-1"));
+    ExpectCounts(*run, BoardFor("testmode-1"));
 }
 
-class MissingDioConf : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        run =
-            new e2e::BenchRun(e2e::RunScenario("missing-vxdio-conf", {"Cnt=1"}, "MissingDioConf"));
-    }
-    static void TearDownTestSuite() { delete run; }
-    static e2e::BenchRun* run;
-};
-e2e::BenchRun* MissingDioConf::run = nullptr;
+E2E_SUITE(MissingDioConf, "missing-vxdio-conf", "Cnt=1");
 
 TEST_F(MissingDioConf, StartUpFailsWithExit255) {
-    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
     EXPECT_EQ(run->ToolExitCode(), 255);
     EXPECT_TRUE(run->HasMessage("popen ls /dev | grep -c RS232 error!"));
     EXPECT_TRUE(run->HasMessage("Err Get Port Info!!!"));

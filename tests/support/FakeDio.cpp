@@ -18,11 +18,11 @@ FakeDio::FakeDio() {
     if (fd >= 0) close(fd);
     path_ = tmpl;
     g_active = this;
-    ComDioIoctl::SetIoctlFn(&FakeDio::Ioctl);
+    replaced_ = ComDioIoctl::SetIoctlFn(&FakeDio::Ioctl);
 }
 
 FakeDio::~FakeDio() {
-    ComDioIoctl::SetIoctlFn(nullptr);
+    ComDioIoctl::SetIoctlFn(replaced_);
     g_active = nullptr;
     unlink(path_.c_str());
 }

@@ -8,10 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "vxDioIoctl.h"
+
 class FakeDio {
 public:
     FakeDio();   // installs itself as the driver
-    ~FakeDio();  // restores the real ioctl
+    ~FakeDio();  // puts back the ioctl it replaced
     const std::string& Path() const { return path_; }
 
     // Fixed answer to request `code` with `arg` (a negative value refuses it).
@@ -32,6 +34,7 @@ private:
     static int Ioctl(int fd, unsigned long code, unsigned long arg);
     int Answer(unsigned long code, unsigned long arg);
 
+    ComDioIoctl::IoctlFn replaced_ = nullptr;
     std::string path_;
     int lastFd_ = -1;
     std::vector<std::string> timeline_;

@@ -1,13 +1,16 @@
 #include "FakeSys.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
-FakeSys::FakeSys() { SetSys(this); }
+FakeSys::FakeSys() : replaced_(&Sys()) { SetSys(this); }
 
 FakeSys::~FakeSys() {
-    SetSys(nullptr);
+    SetSys(replaced_);
     for (auto* text : open_) delete text;
 }
 
@@ -17,9 +20,19 @@ void FakeSys::SetOutput(const std::string& command, const std::string& output) {
 
 void FakeSys::FailPopen(const std::string& command) { failing_[command] = true; }
 
+void FakeSys::FailSystem(const std::string& command, int status) { statuses_[command] = status; }
+
+void FakeSys::ShortWrite(long written, int err, size_t afterWrites) {
+    shortWrite_ = true;
+    shortFrom_ = writes_.size() + afterWrites;
+    written_ = written;
+    writeErr_ = err;
+}
+
 int FakeSys::System(const char* command) {
     calls_.push_back({Call::kSystem, command, 0});
-    return 0;
+    auto found = statuses_.find(command);
+    return found == statuses_.end() ? 0 : found->second;
 }
 
 FILE* FakeSys::Popen(const char* command, const char* mode) {
@@ -40,6 +53,30 @@ void FakeSys::Usleep(unsigned int usec) {
 }
 void FakeSys::Sleep(unsigned int seconds) {
     calls_.push_back({Call::kSleep, "", seconds * 1000000u});
+}
+
+ssize_t FakeSys::Write(int fd, const void* data, size_t size) {
+    writes_.push_back({fd, std::string(static_cast<const char*>(data), size)});
+    if (!shortWrite_ || writes_.size() <= shortFrom_) return write(fd, data, size);
+    errno = writeErr_;
+    return written_;
+}
+
+int FakeSys::Msgget(key_t key, int /*flags*/) {
+    keys_.push_back(key);
+    if (msggetErr_ == 0) return kQueueId;
+    errno = msggetErr_;
+    return -1;
+}
+
+int FakeSys::Msgsnd(int queueId, const void* msg, size_t size, int flags) {
+    TrayCall call{queueId, 0, "", flags};
+    memcpy(&call.mtype, msg, sizeof call.mtype);
+    call.payload.assign(static_cast<const char*>(msg) + sizeof(long), size);
+    tray_.push_back(call);
+    if (msgsndErr_ == 0) return 0;
+    errno = msgsndErr_;
+    return -1;
 }
 
 std::vector<std::string> FakeSys::SystemCommands() const {
