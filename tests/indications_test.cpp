@@ -13,6 +13,7 @@
 #include "FakeSys.h"
 #include "TempLog.h"
 #include "hwPaths.h"
+#include "signals.h"
 
 namespace {
 int CountOf(const std::vector<std::string>& cmds, const std::string& text) {

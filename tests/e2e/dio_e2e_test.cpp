@@ -130,9 +130,7 @@ TEST_F(DioBeeperReadBackOn, StillPassesOnItsOnStep) {
     EXPECT_TRUE(run->HasMessage(Tally("Led-0[Beep]:", 1, 0)));
 }
 
-constexpr char kPast127[] = "dio-130";
-constexpr char kPast127Label[] = "Dio130Ports";
-using Dio130Ports = DioRun<kPast127, kPast127Label>;
+E2E_SUITE(Dio130Ports, "dio-130", "Cnt=1");
 
 // The loop-back's only system-port requests are those of SDO1 and SDO2, as on any board:
 // DO128 to DO130 and DI128 to DI130 would be 0x80 to 0x82.

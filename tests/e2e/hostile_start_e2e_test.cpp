@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "bench_run.h"
+#include "suite_run.h"
 #include "run_checks.h"
 
 namespace {
