@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
         std::cerr << "devuzeV7-bench: scenario " << options.scenario << ": " << error << std::endl;
         return kUsageError;
     }
+    bench::ApplyRunOverrides(options, scenario);
     if (options.toolArgs.empty()) options.toolArgs = scenario.defaultArgs;
     std::string missing = bench::MissingPrerequisite(scenario, options);
     if (!missing.empty()) {
