@@ -22,6 +22,11 @@ struct Options {
     std::string emulator;
     std::string sysroot;
     std::string preload;
+    // From the bench's own GCOV_PREFIX and GCOV_PREFIX_STRIP: where a tool built for coverage
+    // leaves its counts (a host folder, bound into the fake root), and how many leading
+    // folders of their built-in paths it drops.
+    std::string coverageDir;
+    std::string coverageStrip;
     std::optional<std::string> hostname;  // the scenario's host name for this run
     std::optional<std::string> cpuId;     // the fuse ID text for this run (a line feed is added)
     int timeoutSec = 0;                   // 0: the scenario's
