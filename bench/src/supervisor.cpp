@@ -112,6 +112,8 @@ private:
                m_root.SetUpWorkdir(s, m_options.tool, error) &&
                m_root.SetUpBenchCorner(m_options.preload, error) &&
                (m_options.sysroot.empty() || m_root.BindSysroot(m_options.sysroot, error)) &&
+               (m_options.coverageDir.empty() ||
+                m_root.BindCoverage(m_options.coverageDir, error)) &&
                SetUpNandFlash(m_root, s.storage, error) && SetUpMedia(m_root, s.storage, error) &&
                m_root.MountProc(error);
     }
@@ -128,9 +130,14 @@ private:
     }
 
     bool Launch(std::string& error) {
-        LaunchSettings settings{m_root.Dir(),       m_scenario.board.workdir,
-                                m_options.toolArgs, m_scenario.board.userland,
-                                m_options.emulator, !m_options.sysroot.empty()};
+        LaunchSettings settings{m_root.Dir(),
+                                m_scenario.board.workdir,
+                                m_options.toolArgs,
+                                m_scenario.board.userland,
+                                m_options.emulator,
+                                !m_options.sysroot.empty(),
+                                !m_options.coverageDir.empty(),
+                                m_options.coverageStrip};
         m_launch = BuildToolLaunch(settings);
         m_launch.closedFds = m_scenario.closedFds;
         int stdoutFd = m_stdout.WriteEnd();

@@ -209,3 +209,25 @@ TEST_F(HostileHostControlBytes, ArchiveNamesCarryTheEscapedHost) {
           "media/sda1/" + names.onStick, "media/sdb1/" + names.onStick})
         EXPECT_TRUE(std::filesystem::exists(run->outDir + "/" + path)) << path;
 }
+
+namespace {
+// The bench's --hostname and --cpu-id set the board's identity of one run.
+constexpr char kGivenHost[] = "line7-fixture2";
+constexpr char kGivenCpuId[] = "0x00C0FFEE";
+E2E_SUITE_WITH(RunIdentity, (e2e::RunSpec{"standard",
+                                          {"Cnt=1"},
+                                          {"--hostname", kGivenHost, "--cpu-id", kGivenCpuId}}));
+}  // namespace
+
+TEST_F(RunIdentity, ArchiveAndDocumentCarryTheGivenIdentity) {
+    EXPECT_EQ(kGivenHost, run->record["hostname"]);
+    auto names =
+        e2e::ExpectedArchive(kGivenHost, kGivenCpuId, e2e::LogValue(*run, "DateTime:"), "OK");
+    std::string text;
+    EXPECT_TRUE(run->FileContent(names.flash, text)) << names.flash;
+    EXPECT_TRUE(run->FileContent("/run/media/sda1/" + names.onStick, text)) << names.onStick;
+    auto doc =
+        nlohmann::json::parse(run->record["result_document"].get<std::string>(), nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << run->record["result_document"];
+    EXPECT_EQ(kGivenHost, doc["DevType"]);
+}
