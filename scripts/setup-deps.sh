@@ -4,7 +4,8 @@
 # fuzzers, the armhf cross build with its emulator, and the benchmarks)
 set -euo pipefail
 
-host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev psmisc busybox procps coreutils)
+host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev psmisc busybox procps coreutils
+           libsqlite3-dev libcli11-dev)
 all_pkgs=(clang libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev libinih-dev
           libboost-dev time)
 

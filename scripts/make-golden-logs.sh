@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Regenerates the yield tool's golden archives: runs the real tool on the bench for a handful of
+# scenarios and keeps, per scenario, the archived logs exactly as an operator would gather them
+# (the flash's /NandFlash/test and /NandFlash/tmp copies, each stick's TestQ7[..] folder) and the
+# bench's own view of the run in expected.json (verdict, host name, result document).
+# Usage: scripts/make-golden-logs.sh [BUILD_DIR]   (default build/dev; build the bench first)
+# GOLDEN_SCENARIOS="a b" regenerates only those.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/dev}
+bench=$build/bench/devuzeV7-bench
+golden=$root/yield/tests/golden
+scenarios=(standard serial-cut-pair dio-stuck-di5-0 adc-boundaries usb-none at-silent
+           hostname-quote hostname-subst)
+[ -n "${GOLDEN_SCENARIOS:-}" ] && read -r -a scenarios <<<"$GOLDEN_SCENARIOS"
+
+[ -x "$bench" ] || { echo "no bench at $bench: build it first" >&2; exit 2; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+for s in "${scenarios[@]}"; do
+    out=$work/$s
+    "$bench" --scenario "$s" --out "$out" --quiet -- Cnt=2 >/dev/null
+    rm -rf "${golden:?}/$s"
+    mkdir -p "$golden/$s"
+    (cd "$out" && find . -type f -name '*.log' \( -path './NandFlash/*' -o -path './media/*' \) \
+        -printf '%P\0' | xargs -0 -r cp --parents -t "$golden/$s")
+    jq '{scenario, hostname, verdict, result_document}' "$out/record.json" >"$golden/$s/expected.json"
+    echo "$s: $(jq -r .verdict "$out/record.json")"
+done
