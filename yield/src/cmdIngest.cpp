@@ -39,10 +39,12 @@ int RunIngest(const IngestOptions& o) {
         return kExitDatabase;
     }
     if (terminal) std::fputc('\n', stderr);
-    for (const auto& [path, why] : s.problemList) std::printf("skipped %s: %s\n", path.c_str(), why.c_str());
-    std::printf("ingest: %lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
-                "%lld problems, %.2f s\n",
-                s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, s.seconds);
+    for (const auto& [path, why] : s.problemList)
+        std::printf("skipped %s: %s\n", path.c_str(), why.c_str());
+    std::printf(
+        "ingest: %lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
+        "%lld problems, %.2f s\n",
+        s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, s.seconds);
     return kExitOk;
 }
 

@@ -27,10 +27,14 @@ const CLI::Validator kDay(
     "DATE");
 
 void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
-    if (format == "csv") WriteReportCsv(m, out);
-    else if (format == "json") WriteReportJson(m, out);
-    else if (format == "html") WriteReportHtml(m, out);
-    else WriteReportText(m, out);
+    if (format == "csv")
+        WriteReportCsv(m, out);
+    else if (format == "json")
+        WriteReportJson(m, out);
+    else if (format == "html")
+        WriteReportHtml(m, out);
+    else
+        WriteReportText(m, out);
 }
 
 int RunReport(const ReportOptions& o) {
@@ -70,8 +74,7 @@ void AddReportCommand(CLI::App& app, int& status) {
     cmd->add_option("--db", opts->db, "SQLite database file")->capture_default_str();
     cmd->add_option("--since", opts->filter.since, "first day (YYYY-MM-DD, inclusive)")
         ->check(kDay);
-    cmd->add_option("--until", opts->filter.until, "last day (YYYY-MM-DD, inclusive)")
-        ->check(kDay);
+    cmd->add_option("--until", opts->filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
     cmd->add_option("--host", opts->filter.host, "only runs of this host name");
     cmd->add_option("--format", opts->format, "text, csv, json or html")
         ->check(CLI::IsMember({"text", "csv", "json", "html"}))

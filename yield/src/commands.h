@@ -11,10 +11,10 @@ namespace yield {
 
 // Exit statuses (also in `devuzeV7-yield --help`).
 constexpr int kExitOk = 0;
-constexpr int kExitNotFound = 1;   // board: no run of that processor ID
-constexpr int kExitUsage = 2;      // a wrong option or argument
-constexpr int kExitDatabase = 3;   // the database cannot be opened, read or written
-constexpr int kExitOutput = 4;     // an output file or folder cannot be written
+constexpr int kExitNotFound = 1;  // board: no run of that processor ID
+constexpr int kExitUsage = 2;     // a wrong option or argument
+constexpr int kExitDatabase = 3;  // the database cannot be opened, read or written
+constexpr int kExitOutput = 4;    // an output file or folder cannot be written
 
 constexpr char kDefaultDb[] = "devuzeV7-yield.db";
 constexpr char kExitStatusHelp[] =

@@ -24,12 +24,23 @@ std::string HtmlEscape(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -54,13 +65,16 @@ std::string PrintableText(std::string_view text) {
     std::string out;
     for (char c : text) {
         unsigned char u = static_cast<unsigned char>(c);
-        if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
         else if (u < 0x20 || u == 0x7F) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", u);
             out += hex;
-        } else out += c;
+        } else
+            out += c;
     }
     return out;
 }

@@ -39,13 +39,15 @@ void Case(std::ostringstream& out, const std::string& cls, const std::string& na
 std::vector<std::string> ExplainingLines(const RunRecord& run, const std::string& port) {
     std::vector<std::string> out;
     for (const FailureLine& f : run.failures) {
-        if (Mentions(f.port, port)) out.push_back("cycle " + std::to_string(f.cycle) + ": " + f.line);
+        if (Mentions(f.port, port))
+            out.push_back("cycle " + std::to_string(f.cycle) + ": " + f.line);
     }
     return out;
 }
 
 std::string ExportStem(long long runId, const RunRecord& run) {
-    std::string stem = std::to_string(runId) + "_" + run.chipId + "_" + run.timeStamp + "_" + run.host;
+    std::string stem =
+        std::to_string(runId) + "_" + run.chipId + "_" + run.timeStamp + "_" + run.host;
     return SafeFileName(stem.substr(0, 160));
 }
 

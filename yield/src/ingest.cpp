@@ -102,10 +102,18 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
         return;
     }
     switch (store.PutRun(r.run, f)) {
-        case PutOutcome::New: ++stats.runsNew; break;
-        case PutOutcome::Replaced: ++stats.replaced; break;
-        case PutOutcome::Copy: ++stats.copies; break;
-        case PutOutcome::Same: ++stats.unchanged; break;
+        case PutOutcome::New:
+            ++stats.runsNew;
+            break;
+        case PutOutcome::Replaced:
+            ++stats.replaced;
+            break;
+        case PutOutcome::Copy:
+            ++stats.copies;
+            break;
+        case PutOutcome::Same:
+            ++stats.unchanged;
+            break;
     }
 }
 

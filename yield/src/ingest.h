@@ -15,10 +15,10 @@ struct IngestStats {
     long long total = 0;  // files found
     long long read = 0;   // files handled so far
     long long runsNew = 0;
-    long long replaced = 0;  // a more complete copy took a known run's place
-    long long copies = 0;    // further copies of known runs
-    long long unchanged = 0; // recorded before with the same size and time
-    long long problems = 0;  // empty, foreign, unreadable or missing
+    long long replaced = 0;   // a more complete copy took a known run's place
+    long long copies = 0;     // further copies of known runs
+    long long unchanged = 0;  // recorded before with the same size and time
+    long long problems = 0;   // empty, foreign, unreadable or missing
     std::vector<std::pair<std::string, std::string>> problemList;  // path, reason
     double seconds = 0;
 };

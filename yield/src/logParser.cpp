@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-
 #include <nlohmann/json.hpp>
 
 #include "logLines.h"
@@ -38,7 +37,9 @@ bool ScanAll(const std::string& text, const char* fmt, T*... out) {
 }
 #pragma GCC diagnostic pop
 
-std::string Port(const char* family, int n) { return std::string(family) + "-" + std::to_string(n); }
+std::string Port(const char* family, int n) {
+    return std::string(family) + "-" + std::to_string(n);
+}
 
 // "/dev/RS232-5" -> "RS232-5"; anything else unchanged.
 std::string PortOfPath(std::string_view path) {
@@ -53,11 +54,17 @@ public:
     void Take(const LogRecord& rec, const LogRecord* before) {
         const std::string& m = rec.message;
         switch (zone_) {
-            case Zone::Header: Header(m, before); break;
-            case Zone::SetUp: SetUp(m); break;
+            case Zone::Header:
+                Header(m, before);
+                break;
+            case Zone::SetUp:
+                SetUp(m);
+                break;
             case Zone::Cycles:
             case Zone::Summary:
-            case Zone::End: Body(m); break;
+            case Zone::End:
+                Body(m);
+                break;
         }
     }
 
@@ -276,8 +283,8 @@ private:
     void ReadBack(const char* out, int k, int s, int d, int v, const char* word,
                   const std::string& m) {
         bool passed = std::strcmp(word, "OK!") == 0;
-        std::string name = std::string(out) + std::to_string(k) + "=" + std::to_string(s) +
-                           ".DI" + std::to_string(d);
+        std::string name = std::string(out) + std::to_string(k) + "=" + std::to_string(s) + ".DI" +
+                           std::to_string(d);
         bool system = std::strcmp(out, "SDO") == 0;
         Judge(Add(system ? Port("DI", d) : Port("DO", k), name, v, "level", m), s, s, passed);
         if (passed) return;
@@ -302,7 +309,10 @@ private:
             Fail(PortOfPath(m.substr(colon + 1, end - colon - 1)), m);
         } else if (AtLine(m)) {
         } else if (ScanAll(m, "iwrite:%d iread:%d Err!!!%n", &a, &n)) {
-            Fail("RS232", m);
+            std::string port = atPort_.empty() ? "RS232" : atPort_;
+            Measurement& x = Add(port, "AT.answer", 0, "bytes", m);
+            x.outcome = "fail";
+            Fail(port, m);
         } else {
             GeneralError(m, "RS232");
         }
@@ -328,11 +338,14 @@ private:
 
     bool AtLine(const std::string& m) {
         if (!StartsWith(m, "/dev/") && !StartsWith(m, "Port:")) return false;
+        size_t probe = m.find(" iwrite:");
+        if (StartsWith(m, "/dev/") && probe != std::string::npos)
+            atPort_ = PortOfPath(m.substr(0, probe));
         size_t read = m.find(" read:");
         if (StartsWith(m, "/dev/") && read != std::string::npos) {
             bool err = EndsWith(m, " Err!!!");
             std::string text = m.substr(read + 6, m.size() - read - 6 - (err ? 7 : 0));
-            Measurement& x = Add(PortOfPath(m.substr(0, read)), "AT.answer", 0, "", m);
+            Measurement& x = Add(PortOfPath(m.substr(0, read)), "AT.answer", 0, "bytes", m);
             x.text = text;
             x.value = static_cast<double>(text.size());
             if (err) Fail(x.port, m);
@@ -340,7 +353,11 @@ private:
         }
         bool ok = EndsWith(m, " Test OK !!! ");
         bool err = EndsWith(m, " Test Err !!!");
-        if (!StartsWith(m, "Port:") || (!ok && !err)) return StartsWith(m, "/dev/");
+        if (StartsWith(m, "/dev/")) {
+            if (m.find(" Err") != std::string::npos) Fail(PortOfPath(m.substr(0, m.find(' '))), m);
+            return true;
+        }
+        if (!ok && !err) return false;
         std::string port = PortOfPath(m.substr(5, m.find(" Test ") - 5));
         for (auto it = run_.measurements.rbegin(); it != run_.measurements.rend(); ++it) {
             if (it->cycle != cycle_ || it->name != "AT.answer") continue;
@@ -396,6 +413,7 @@ private:
     int cycle_ = 0;
     int adcInput_ = 0;
     std::string section_;
+    std::string atPort_;  // the port the AT probe went to
 };
 
 // Port outcomes from the result document's sections; false when it does not parse.
@@ -473,8 +491,10 @@ bool ParseArchiveName(std::string_view name, std::string& host, std::string& chi
     if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
     if (!StartsWith(name, kPrefix) || !EndsWith(name, ".log")) return false;
     name.remove_suffix(4);
-    if (EndsWith(name, "[OK]")) name.remove_suffix(4);
-    else if (EndsWith(name, "[ERR]")) name.remove_suffix(5);
+    if (EndsWith(name, "[OK]"))
+        name.remove_suffix(4);
+    else if (EndsWith(name, "[ERR]"))
+        name.remove_suffix(5);
     if (name.size() < kPrefix.size() + kStampLen + 4) return false;
     std::string_view stamp = name.substr(name.size() - kStampLen);
     name.remove_suffix(kStampLen);

@@ -25,9 +25,9 @@ void Line(std::ostream& out, const std::vector<std::string>& cells) {
 // Blocks separated by an empty line; the first column of every row names its table.
 void WriteReportCsv(const ReportModel& m, std::ostream& out) {
     const YieldSummary& s = m.summary;
-    Line(out, {"table", "boards", "first_passed", "first_pass_yield", "final_passed",
-               "final_yield", "retested_boards", "retest_runs", "recovered", "runs",
-               "complete_runs", "incomplete_runs"});
+    Line(out, {"table", "boards", "first_passed", "first_pass_yield", "final_passed", "final_yield",
+               "retested_boards", "retest_runs", "recovered", "runs", "complete_runs",
+               "incomplete_runs"});
     Line(out, {"summary", N(s.boards), N(s.firstPassed), F(s.firstPassYield), N(s.finalPassed),
                F(s.finalYield), N(s.retestedBoards), N(s.retestRuns), N(s.recovered), N(s.runs),
                N(s.completeRuns), N(s.incompleteRuns)});
@@ -45,8 +45,8 @@ void WriteReportCsv(const ReportModel& m, std::ostream& out) {
     Line(out, {"table", "host", "port", "runs", "failures", "rate", "others_runs", "others_rate",
                "flagged"});
     for (const FixtureCell& c : m.fixture) {
-        Line(out, {"fixture", c.host, c.port, N(c.runs), N(c.failures), F(c.rate),
-                   N(c.othersRuns), F(c.othersRate), c.flagged ? "1" : "0"});
+        Line(out, {"fixture", c.host, c.port, N(c.runs), N(c.failures), F(c.rate), N(c.othersRuns),
+                   F(c.othersRate), c.flagged ? "1" : "0"});
     }
     out << "\r\n";
     Line(out, {"table", "chip_id", "host", "start_stamp", "port"});

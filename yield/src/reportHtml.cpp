@@ -27,7 +27,8 @@ std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
 void Row(std::ostream& out, const std::vector<std::string>& cells, bool head = false,
          const char* cls = nullptr) {
     out << (cls ? std::string("<tr class=\"") + cls + "\">" : std::string("<tr>"));
-    for (const std::string& c : cells) out << (head ? "<th>" : "<td>") << H(c) << (head ? "</th>" : "</td>");
+    for (const std::string& c : cells)
+        out << (head ? "<th>" : "<td>") << H(c) << (head ? "</th>" : "</td>");
     out << "</tr>\n";
 }
 
@@ -36,8 +37,8 @@ void YieldPerDay(std::ostream& out, const std::vector<DayRow>& days) {
     int w = left + static_cast<int>(days.size()) * barW + 20;
     out << "<svg id=\"chart-days\" width=\"" << w << "\" height=\"" << h + 60
         << "\" role=\"img\" aria-label=\"Yield per day\">\n";
-    out << "<line x1=\"" << left << "\" y1=\"" << top + h << "\" x2=\"" << w << "\" y2=\"" << top + h
-        << "\" stroke=\"#444\"/>\n";
+    out << "<line x1=\"" << left << "\" y1=\"" << top + h << "\" x2=\"" << w << "\" y2=\""
+        << top + h << "\" stroke=\"#444\"/>\n";
     for (int p = 0; p <= 100; p += 50) {
         int y = top + h - h * p / 100;
         out << "<text x=\"2\" y=\"" << y + 4 << "\">" << p << "%</text>\n";
@@ -58,15 +59,16 @@ void ParetoChart(std::ostream& out, const std::vector<ParetoRow>& rows) {
     const int rowH = 18, label = 90, width = 400;
     long long most = rows.empty() ? 1 : std::max<long long>(rows.front().failures, 1);
     out << "<svg id=\"chart-pareto\" width=\"" << label + width + 140 << "\" height=\""
-        << rowH * static_cast<int>(rows.size()) + 10 << "\" role=\"img\" aria-label=\"Failing ports\">\n";
+        << rowH * static_cast<int>(rows.size()) + 10
+        << "\" role=\"img\" aria-label=\"Failing ports\">\n";
     for (size_t i = 0; i < rows.size(); ++i) {
         int y = static_cast<int>(i) * rowH + 4;
         int bw = static_cast<int>(width * rows[i].failures / most);
         out << "<text x=\"0\" y=\"" << y + 12 << "\">" << H(rows[i].port) << "</text>"
             << "<rect x=\"" << label << "\" y=\"" << y << "\" width=\"" << bw << "\" height=\""
-            << rowH - 4 << "\" fill=\"#c54\"/>" << "<text x=\"" << label + bw + 4 << "\" y=\""
-            << y + 12 << "\">" << rows[i].failures << " (" << Pct(rows[i].share) << ", cum. "
-            << Pct(rows[i].cumulative) << ")</text>\n";
+            << rowH - 4 << "\" fill=\"#c54\"/>"
+            << "<text x=\"" << label + bw + 4 << "\" y=\"" << y + 12 << "\">" << rows[i].failures
+            << " (" << Pct(rows[i].share) << ", cum. " << Pct(rows[i].cumulative) << ")</text>\n";
     }
     out << "</svg>\n";
 }
@@ -79,8 +81,8 @@ void HeatMap(std::ostream& out, const ReportModel& m) {
         << "\" role=\"img\" aria-label=\"Failure rate by host and port\">\n";
     for (size_t p = 0; p < m.ports.size(); ++p) {
         int x = left + static_cast<int>(p) * cell + cell / 2;
-        out << "<text x=\"" << x << "\" y=\"" << top - 6 << "\" transform=\"rotate(-60 " << x
-            << " " << top - 6 << ")\">" << H(m.ports[p]) << "</text>\n";
+        out << "<text x=\"" << x << "\" y=\"" << top - 6 << "\" transform=\"rotate(-60 " << x << " "
+            << top - 6 << ")\">" << H(m.ports[p]) << "</text>\n";
     }
     for (size_t r = 0; r < m.hosts.size(); ++r) {
         int y = top + static_cast<int>(r) * cell;
@@ -88,13 +90,14 @@ void HeatMap(std::ostream& out, const ReportModel& m) {
         out << "<text x=\"0\" y=\"" << y + cell / 2 + 4 << "\">" << H(host) << "</text>\n";
         for (const FixtureCell& c : m.fixture) {
             if (c.host != m.hosts[r]) continue;
-            size_t p = static_cast<size_t>(
-                std::find(m.ports.begin(), m.ports.end(), c.port) - m.ports.begin());
+            size_t p = static_cast<size_t>(std::find(m.ports.begin(), m.ports.end(), c.port) -
+                                           m.ports.begin());
             int shade = 255 - static_cast<int>(c.rate * 200);
             out << "<rect x=\"" << left + static_cast<int>(p) * cell << "\" y=\"" << y
                 << "\" width=\"" << cell - 2 << "\" height=\"" << cell - 2 << "\" fill=\"rgb(255,"
-                << shade << "," << shade << ")\"" << (c.flagged ? " stroke=\"#000\" stroke-width=\"3\"" : "")
-                << "><title>" << H(c.host) << " " << H(c.port) << ": " << c.failures << "/" << c.runs
+                << shade << "," << shade << ")\""
+                << (c.flagged ? " stroke=\"#000\" stroke-width=\"3\"" : "") << "><title>"
+                << H(c.host) << " " << H(c.port) << ": " << c.failures << "/" << c.runs
                 << (c.flagged ? " (flagged)" : "") << "</title></rect>\n";
         }
     }
@@ -113,15 +116,17 @@ void Histogram(std::ostream& out, const AnalogueStats& a) {
     for (const auto& [v, n] : a.histogram) {
         int bh = static_cast<int>(h * n / most);
         out << "<rect x=\"" << left + (v - lo) * barW << "\" y=\"" << top + h - bh << "\" width=\""
-            << barW - 1 << "\" height=\"" << bh << "\" fill=\"#48c\"><title>" << Fixed(v / 100.0, 2) + " V"
+            << barW - 1 << "\" height=\"" << bh << "\" fill=\"#48c\"><title>"
+            << Fixed(v / 100.0, 2) + " V"
             << ": " << n << "</title></rect>\n";
     }
-    for (int limit : {static_cast<int>(kAnalogueLow * 100 + 0.5), static_cast<int>(kAnalogueHigh * 100 + 0.5)}) {
+    for (int limit : {static_cast<int>(kAnalogueLow * 100 + 0.5),
+                      static_cast<int>(kAnalogueHigh * 100 + 0.5)}) {
         int x = left + (limit - lo) * barW;
-        out << "<line class=\"limit\" x1=\"" << x << "\" y1=\"" << top << "\" x2=\"" << x << "\" y2=\""
-            << top + h << "\" stroke=\"#c00\" stroke-dasharray=\"4 2\"/>"
-            << "<text x=\"" << x - 12 << "\" y=\"" << top + h + 14 << "\">" << Fixed(limit / 100.0, 2)
-            << "</text>\n";
+        out << "<line class=\"limit\" x1=\"" << x << "\" y1=\"" << top << "\" x2=\"" << x
+            << "\" y2=\"" << top + h << "\" stroke=\"#c00\" stroke-dasharray=\"4 2\"/>"
+            << "<text x=\"" << x - 12 << "\" y=\"" << top + h + 14 << "\">"
+            << Fixed(limit / 100.0, 2) << "</text>\n";
     }
     out << "</svg>\n";
 }
@@ -138,13 +143,15 @@ void Tables(std::ostream& out, const ReportModel& m) {
     Row(out, {"host", "port", "failed", "rate", "other hosts", "flag"}, true);
     for (const FixtureCell& c : m.fixture) {
         if (c.failures == 0) continue;
-        Row(out, {c.host, c.port, std::to_string(c.failures) + "/" + std::to_string(c.runs),
-                  Pct(c.rate), Pct(c.othersRate), c.flagged ? "fixture?" : ""},
+        Row(out,
+            {c.host, c.port, std::to_string(c.failures) + "/" + std::to_string(c.runs), Pct(c.rate),
+             Pct(c.othersRate), c.flagged ? "fixture?" : ""},
             false, c.flagged ? "flag" : nullptr);
     }
     out << "</table>\n<h2>Intermittent ports</h2>\n<table>";
     Row(out, {"processor ID", "host", "start", "port"}, true);
-    for (const IntermittentRow& r : m.intermittent) Row(out, {r.chipId, r.host, r.timeStamp, r.port});
+    for (const IntermittentRow& r : m.intermittent)
+        Row(out, {r.chipId, r.host, r.timeStamp, r.port});
     out << "</table>\n<h2>Retested boards</h2>\n<table>";
     Row(out, {"processor ID", "runs", "first", "final"}, true);
     for (const RetestRow& r : m.retests) {
@@ -161,8 +168,10 @@ void WriteReportHtml(const ReportModel& m, std::ostream& out) {
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
            "style-src 'unsafe-inline'\"><title>devuzeV7 yield report</title><style>"
         << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n<table>";
-    Row(out, {"boards", "first pass yield", "final yield", "retested boards", "retest runs",
-              "runs", "incomplete runs"}, true);
+    Row(out,
+        {"boards", "first pass yield", "final yield", "retested boards", "retest runs", "runs",
+         "incomplete runs"},
+        true);
     Row(out, {std::to_string(s.boards), Pct(s.firstPassYield), Pct(s.finalYield),
               std::to_string(s.retestedBoards), std::to_string(s.retestRuns),
               std::to_string(s.runs), std::to_string(s.incompleteRuns)});

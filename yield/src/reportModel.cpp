@@ -113,10 +113,11 @@ ReportModel ReportBuilder::Finish() {
     long long total = 0;
     for (const auto& kv : portFailures_) total += kv.second;
     for (const auto& kv : portFailures_) m_.pareto.push_back(ParetoRow{kv.first, kv.second, 0, 0});
-    std::stable_sort(m_.pareto.begin(), m_.pareto.end(), [](const ParetoRow& a, const ParetoRow& b) {
-        if (a.failures != b.failures) return a.failures > b.failures;
-        return PortOrder(a.port) < PortOrder(b.port);
-    });
+    std::stable_sort(m_.pareto.begin(), m_.pareto.end(),
+                     [](const ParetoRow& a, const ParetoRow& b) {
+                         if (a.failures != b.failures) return a.failures > b.failures;
+                         return PortOrder(a.port) < PortOrder(b.port);
+                     });
     double running = 0;
     for (ParetoRow& r : m_.pareto) {
         r.share = Ratio(r.failures, total);
@@ -135,8 +136,9 @@ ReportModel ReportBuilder::Finish() {
     }
     m_.hosts.assign(hosts.begin(), hosts.end());
     m_.ports.assign(ports.begin(), ports.end());
-    std::sort(m_.ports.begin(), m_.ports.end(),
-              [](const std::string& a, const std::string& b) { return PortOrder(a) < PortOrder(b); });
+    std::sort(m_.ports.begin(), m_.ports.end(), [](const std::string& a, const std::string& b) {
+        return PortOrder(a) < PortOrder(b);
+    });
     for (const std::string& host : m_.hosts) {
         for (const std::string& port : m_.ports) {
             auto it = cells_.find({host, port});
@@ -165,9 +167,11 @@ ReportModel ReportBuilder::Finish() {
         st.histogram = std::move(a.histogram);
         m_.analogue.push_back(std::move(st));
     }
-    std::sort(m_.analogue.begin(), m_.analogue.end(), [](const AnalogueStats& a, const AnalogueStats& b) {
-        return std::make_pair(a.input.size(), a.input) < std::make_pair(b.input.size(), b.input);
-    });
+    std::sort(m_.analogue.begin(), m_.analogue.end(),
+              [](const AnalogueStats& a, const AnalogueStats& b) {
+                  return std::make_pair(a.input.size(), a.input) <
+                         std::make_pair(b.input.size(), b.input);
+              });
 
     for (auto& [day, row] : days_) {
         row.yield = Ratio(row.passed, row.runs);

@@ -79,7 +79,7 @@ struct AnalogueStats {
     double max = 0;
     bool hasCpk = false;
     double cpk = 0;
-    long long outside = 0;  // readings outside the limits
+    long long outside = 0;               // readings outside the limits
     std::map<int, long long> histogram;  // hundredths of a volt -> readings
 };
 
@@ -97,8 +97,8 @@ struct ReportModel {
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
     std::vector<std::string> hosts;
-    std::vector<std::string> ports;     // every port seen, in family order
-    std::vector<FixtureCell> fixture;   // by host, then port
+    std::vector<std::string> ports;    // every port seen, in family order
+    std::vector<FixtureCell> fixture;  // by host, then port
     std::vector<IntermittentRow> intermittent;
     std::vector<AnalogueStats> analogue;
     std::vector<DayRow> days;
@@ -142,6 +142,7 @@ std::pair<int, int> PortOrder(const std::string& port);
 bool Cpk(double mean, double stddev, double low, double high, double& cpk);
 
 // The flag rule above, for one host's cell against the pooled others.
-bool FixtureFlag(long long runs, long long failures, long long othersRuns, long long othersFailures);
+bool FixtureFlag(long long runs, long long failures, long long othersRuns,
+                 long long othersFailures);
 
 }  // namespace yield

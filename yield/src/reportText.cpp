@@ -55,8 +55,9 @@ void WriteReportText(const ReportModel& m, std::ostream& out) {
     if (!m.filter.until.empty()) out << " until " << m.filter.until;
     if (!m.filter.host.empty()) out << " host " << T(m.filter.host);
     out << "\n\n";
-    Table(out, "Yield", {"boards", "first pass", "final", "retested boards", "retest runs",
-                         "recovered", "runs", "incomplete"},
+    Table(out, "Yield",
+          {"boards", "first pass", "final", "retested boards", "retest runs", "recovered", "runs",
+           "incomplete"},
           {{Num(s.boards), Pct(s.firstPassYield) + " (" + Num(s.firstPassed) + ")",
             Pct(s.finalYield) + " (" + Num(s.finalPassed) + ")", Num(s.retestedBoards),
             Num(s.retestRuns), Num(s.recovered), Num(s.runs), Num(s.incompleteRuns)}});
@@ -87,8 +88,8 @@ void WriteReportText(const ReportModel& m, std::ostream& out) {
     rows.clear();
     for (const AnalogueStats& a : m.analogue) {
         rows.push_back({a.input, Num(a.count), Fixed(a.mean, 4), Fixed(a.stddev, 4),
-                        Fixed(a.min, 2), Fixed(a.max, 2),
-                        a.hasCpk ? Fixed(a.cpk, 2) : "n/a", Num(a.outside)});
+                        Fixed(a.min, 2), Fixed(a.max, 2), a.hasCpk ? Fixed(a.cpk, 2) : "n/a",
+                        Num(a.outside)});
     }
     Table(out, "Analogue inputs (V, limits 1.50 to 1.70)",
           {"input", "count", "mean", "stddev", "min", "max", "Cpk", "outside"}, rows);

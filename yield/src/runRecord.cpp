@@ -6,9 +6,12 @@ namespace yield {
 
 const char* VerdictWord(Verdict v) {
     switch (v) {
-        case Verdict::Ok: return "OK";
-        case Verdict::Err: return "ERR";
-        case Verdict::Incomplete: break;
+        case Verdict::Ok:
+            return "OK";
+        case Verdict::Err:
+            return "ERR";
+        case Verdict::Incomplete:
+            break;
     }
     return "INCOMPLETE";
 }
@@ -42,8 +45,8 @@ int CompareCompleteness(bool completeA, int recordsA, long long bytesA, bool com
 }
 
 bool MoreComplete(const RunRecord& a, const RunRecord& b) {
-    return CompareCompleteness(a.Complete(), a.records, a.bytes, b.Complete(), b.records,
-                               b.bytes) > 0;
+    return CompareCompleteness(a.Complete(), a.records, a.bytes, b.Complete(), b.records, b.bytes) >
+           0;
 }
 
 }  // namespace yield

@@ -84,11 +84,11 @@ struct RunRecord {
     std::string resultDoc;  // as the log's "write ... ok:" line carries it, or ""
     Verdict verdict = Verdict::Incomplete;
     bool hasVerdictCode = false;
-    int verdictCode = 0;  // iTestSta; -2 for a set-up failure
+    int verdictCode = 0;      // iTestSta; -2 for a set-up failure
     bool headerless = false;  // a rotated tail: identity taken from the archive name
 
-    int records = 0;        // log lines that carried their sequence number
-    long long bytes = 0;    // size of the file it came from
+    int records = 0;      // log lines that carried their sequence number
+    long long bytes = 0;  // size of the file it came from
 
     bool Complete() const { return verdict != Verdict::Incomplete; }
     std::vector<std::string> FailingPorts() const;

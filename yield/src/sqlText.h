@@ -116,11 +116,11 @@ constexpr char kRunsWithPorts[] =
     "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict, r.verdict_code,"
     " p.family, p.number, p.passed, p.intermittent"
     " FROM runs r LEFT JOIN run_ports p ON p.run_id = r.id"
-    " WHERE" YIELD_RUN_FILTER
-    " ORDER BY r.chip_id, r.start_stamp, r.id, p.family, p.number";
+    " WHERE" YIELD_RUN_FILTER " ORDER BY r.chip_id, r.start_stamp, r.id, p.family, p.number";
 constexpr char kMeasurementsNamed[] =
     "SELECT m.run_id, m.name, m.value, m.outcome FROM measurements m JOIN runs r ON r.id = m.run_id"
-    " WHERE" YIELD_RUN_FILTER " AND m.unit = $4"
+    " WHERE" YIELD_RUN_FILTER
+    " AND m.unit = $4"
     " ORDER BY m.name, m.run_id, m.seq";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";

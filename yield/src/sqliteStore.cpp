@@ -25,8 +25,8 @@ public:
     Stmt& Bind(bool v) { return Bind(v ? 1LL : 0LL); }
     Stmt& Bind(double v) { return Check(sqlite3_bind_double(st_, ++at_, v)); }
     Stmt& Bind(const std::string& v) {
-        return Check(sqlite3_bind_text(st_, ++at_, v.data(), static_cast<int>(v.size()),
-                                       SQLITE_TRANSIENT));
+        return Check(
+            sqlite3_bind_text(st_, ++at_, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
     }
     template <class T>
     Stmt& Bind(const std::optional<T>& v) {
@@ -373,8 +373,8 @@ private:
         Stmt s = Prepare(sql::kPortsOfRun);
         s.Bind(id);
         while (s.Step()) {
-            run.ports.push_back(PortResult{s.Text(0), static_cast<int>(s.Int(1)), s.Int(2) != 0,
-                                           s.Int(3) != 0});
+            run.ports.push_back(
+                PortResult{s.Text(0), static_cast<int>(s.Int(1)), s.Int(2) != 0, s.Int(3) != 0});
         }
     }
 

@@ -28,27 +28,41 @@ std::vector<std::string> ExpectedFailing(const nlohmann::json& doc) {
         int n = 0;
         for (const auto& e : sec["info"]) {
             ++n;
-            if (e["port"] != 1) out.push_back(sec["name"].get<std::string>() + "-" + std::to_string(n));
+            if (e["port"] != 1)
+                out.push_back(sec["name"].get<std::string>() + "-" + std::to_string(n));
         }
     }
     return out;
 }
 
 std::string Line(int seq, const std::string& msg) {
-    return std::to_string(seq) + "=[RtLog][2026-01-02 03:04:05] " + msg + "\tdevuzeV7 main line=1\n";
+    return std::to_string(seq) + "=[RtLog][2026-01-02 03:04:05] " + msg +
+           "\tdevuzeV7 main line=1\n";
 }
 
 // A small complete log of one cycle with one AI input.
 std::string MiniLog(const std::string& host, const std::string& verdictLine = "Test Q7 OK!!!") {
-    std::vector<std::string> m = {
-        "cat /sys/fsl_otp/HW_OCOTP_CFG1...", "./devuzeV7  Cnt=1", std::string(42, '*'),
-        "hostname:" + host, "DateTime:2026_01_02_03_04_05", "Build:Jan  1 2026 00:00:00",
-        "Version:1.0.0.1", "TestMode:0", "iMx6ull:0xABC", std::string(42, '*'),
-        "@:nTestCnt:1", "@:AI Cnt:1", "***************** test *******************",
-        "-----Try Test 1-----", "****Try Test ADC 1*****",
-        "cat /sys/bus/iio/devices/iio:device0/in_voltage1_raw...",
-        "AI1: nDatRead=2048 nValTmp=165 OK!", std::string(42, '*'),
-        "AI-1:Test Succ Cnt 1,Error Cnt 0", "iTestSta:0", verdictLine};
+    std::vector<std::string> m = {"cat /sys/fsl_otp/HW_OCOTP_CFG1...",
+                                  "./devuzeV7  Cnt=1",
+                                  std::string(42, '*'),
+                                  "hostname:" + host,
+                                  "DateTime:2026_01_02_03_04_05",
+                                  "Build:Jan  1 2026 00:00:00",
+                                  "Version:1.0.0.1",
+                                  "TestMode:0",
+                                  "iMx6ull:0xABC",
+                                  std::string(42, '*'),
+                                  "@:nTestCnt:1",
+                                  "@:AI Cnt:1",
+                                  "***************** test *******************",
+                                  "-----Try Test 1-----",
+                                  "****Try Test ADC 1*****",
+                                  "cat /sys/bus/iio/devices/iio:device0/in_voltage1_raw...",
+                                  "AI1: nDatRead=2048 nValTmp=165 OK!",
+                                  std::string(42, '*'),
+                                  "AI-1:Test Succ Cnt 1,Error Cnt 0",
+                                  "iTestSta:0",
+                                  verdictLine};
     std::string out;
     for (size_t i = 0; i < m.size(); ++i) out += Line(static_cast<int>(i), m[i]);
     return out;
@@ -66,7 +80,8 @@ TEST(LogParser, GoldenLogsParseToTheBenchRecord) {
             SCOPED_TRACE(f.path().string());
             ParseResult r = ParseLog(ReadAll(f.path()), f.path().filename().string());
             ASSERT_EQ(r.kind, ParseResult::Kind::Run) << r.reason;
-            EXPECT_STREQ(VerdictWord(r.run.verdict), expected["verdict"].get<std::string>().c_str());
+            EXPECT_STREQ(VerdictWord(r.run.verdict),
+                         expected["verdict"].get<std::string>().c_str());
             EXPECT_EQ(r.run.host, expected["hostname"].get<std::string>());
             EXPECT_EQ(r.run.chipId, "0x1A2B3C4D");
             EXPECT_EQ(r.run.cyclesRun, 2);

@@ -7,7 +7,7 @@ using namespace yield;
 namespace {
 
 RunSummary MakeRun(const std::string& chip, const std::string& host, const std::string& stamp,
-               Verdict v, std::vector<PortResult> ports = {}) {
+                   Verdict v, std::vector<PortResult> ports = {}) {
     RunSummary r;
     r.chipId = chip;
     r.host = host;
@@ -61,8 +61,10 @@ TEST(ReportModel, FirstPassFinalYieldAndRetests) {
 
 TEST(ReportModel, ParetoSharesLargestFirst) {
     ReportModel m = Build({
-        MakeRun("A", "h", "2026_01_01_00_00_00", Verdict::Err, {Port("ADC", 2, false), Port("DI", 5, false)}),
-        MakeRun("B", "h", "2026_01_01_00_00_01", Verdict::Err, {Port("DI", 5, false), Port("DO", 1, true)}),
+        MakeRun("A", "h", "2026_01_01_00_00_00", Verdict::Err,
+                {Port("ADC", 2, false), Port("DI", 5, false)}),
+        MakeRun("B", "h", "2026_01_01_00_00_01", Verdict::Err,
+                {Port("DI", 5, false), Port("DO", 1, true)}),
         MakeRun("C", "h", "2026_01_01_00_00_02", Verdict::Err, {Port("DI", 5, false, true)}),
     });
     ASSERT_EQ(m.pareto.size(), 2u);
@@ -87,7 +89,7 @@ TEST(ReportModel, FixtureFlagMarksOneHostApart) {
     for (int i = 0; i < 10; ++i) {
         bool bad = i % 2 == 0;
         runs.push_back(MakeRun("B" + std::to_string(i), bad ? "bad" : "good", "2026_01_01_00_00_00",
-                           bad ? Verdict::Err : Verdict::Ok, {Port("RS232", 1, !bad)}));
+                               bad ? Verdict::Err : Verdict::Ok, {Port("RS232", 1, !bad)}));
     }
     ReportModel m = Build(runs);
     ASSERT_EQ(m.fixture.size(), 2u);

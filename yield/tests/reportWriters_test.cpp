@@ -64,7 +64,8 @@ TEST(ReportWriters, HostileHostNamesReachNoPageAsMarkup) {
     ReportModel m = HostileModel();
     std::string html = Render(WriteReportHtml, m);
     EXPECT_EQ(html.find("<script"), std::string::npos);
-    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;&quot;&#39;&amp;"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;&quot;&#39;&amp;"),
+              std::string::npos);
     EXPECT_NE(html.find("<svg id=\"chart-days\""), std::string::npos);
     EXPECT_NE(html.find("<svg id=\"chart-pareto\""), std::string::npos);
     EXPECT_NE(html.find("<svg id=\"chart-heatmap\""), std::string::npos);

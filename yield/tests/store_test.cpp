@@ -1,9 +1,10 @@
+#include "store.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include "ingest.h"
-#include "store.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
@@ -60,7 +61,8 @@ TEST(Store, IngestingTheSameFoldersTwiceChangesNothing) {
     EXPECT_EQ(Dump(db), before);
 
     // Copied elsewhere with fresh times: only new source rows, the runs stay as they were.
-    fs::copy(fs::path(YIELD_GOLDEN_DIR) / "standard", tmp.path() / "stick", fs::copy_options::recursive);
+    fs::copy(fs::path(YIELD_GOLDEN_DIR) / "standard", tmp.path() / "stick",
+             fs::copy_options::recursive);
     IngestStats copies = IngestPaths(db, {(tmp.path() / "stick").string()});
     EXPECT_EQ(copies.runsNew + copies.replaced, 0);
     EXPECT_GT(copies.copies, 0);

@@ -39,9 +39,8 @@ private:
 
 // The flash copy of a golden scenario's log.
 inline std::filesystem::path GoldenFlashLog(const std::string& scenario) {
-    for (const auto& f :
-         std::filesystem::directory_iterator(std::filesystem::path(YIELD_GOLDEN_DIR) / scenario /
-                                             "NandFlash/test")) {
+    for (const auto& f : std::filesystem::directory_iterator(
+             std::filesystem::path(YIELD_GOLDEN_DIR) / scenario / "NandFlash/test")) {
         return f.path();
     }
     return {};
