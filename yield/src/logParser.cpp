@@ -89,7 +89,7 @@ private:
             run_.build = m.substr(6);
         } else if (run_.version.empty() && StartsWith(m, "Version:")) {
             run_.version = m.substr(8);
-        } else if (run_.testMode < 0 && ScanAll(m, "TestMode:%d%n", &n)) {
+        } else if (run_.testMode < 0 && ScanAll(m, "TestMode:%9d%n", &n)) {
             run_.testMode = n;
         } else if (m == kStars && !sawStars_ && before != nullptr) {
             sawStars_ = true;
@@ -113,11 +113,11 @@ private:
     void SetUp(const std::string& m) {
         int n = 0;
         char fam[16] = {0};
-        if (ScanAll(m, "@:nTestCnt:%d%n", &n)) {
+        if (ScanAll(m, "@:nTestCnt:%9d%n", &n)) {
             run_.cyclesAsked = n;
-        } else if (ScanAll(m, "@:iPortSelect:%d%n", &n)) {
+        } else if (ScanAll(m, "@:iPortSelect:%9d%n", &n)) {
             run_.portSelect = n;
-        } else if (ScanAll(m, "@:%15s Cnt:%d%n", fam, &n)) {
+        } else if (ScanAll(m, "@:%15s Cnt:%9d%n", fam, &n)) {
             std::string f = fam;
             if (f == "cntUSB") f = "USB";
             if (f == "cntLED") f = "LED";
@@ -142,10 +142,10 @@ private:
         if (zone_ != Zone::Cycles) return;
         int n = 0;
         char word[16] = {0};
-        if (ScanAll(m, "-----Try Test %d-----%n", &n)) {
+        if (ScanAll(m, "-----Try Test %9d-----%n", &n)) {
             cycle_ = n;
             ++run_.cyclesRun;
-        } else if (ScanAll(m, "****Try Test %15s %d*****%n", word, &n)) {
+        } else if (ScanAll(m, "****Try Test %15s %9d*****%n", word, &n)) {
             section_ = word;
         } else if (m == kStars) {
             zone_ = Zone::Summary;
@@ -167,11 +167,13 @@ private:
         char var[4] = {0};
         int n = 0, s = 0, e = 0;
         PortTally t;
-        if (ScanAll(m, "%15[A-Z0-9]-%d:%2[NOC] Test Succ Cnt %d,Error Cnt %d%n", fam, &n, var, &s,
-                    &e)) {
+        if (ScanAll(m, "%15[A-Z0-9]-%9d:%2[NOC] Test Succ Cnt %9d,Error Cnt %9d%n", fam, &n, var,
+                    &s, &e)) {
             t.variant = var;
-        } else if (ScanAll(m, "%15[A-Z0-9]-%d:Test Succ Cnt %d,Error Cnt %d%n", fam, &n, &s, &e)) {
-        } else if (ScanAll(m, "Led-%d[%15[^]]]:Test Succ Cnt %d,Error Cnt %d%n", &n, fam, &s, &e)) {
+        } else if (ScanAll(m, "%15[A-Z0-9]-%9d:Test Succ Cnt %9d,Error Cnt %9d%n", fam, &n, &s,
+                           &e)) {
+        } else if (ScanAll(m, "Led-%9d[%15[^]]]:Test Succ Cnt %9d,Error Cnt %9d%n", &n, fam, &s,
+                           &e)) {
             n = LedNumber(fam);
             std::strcpy(fam, "LED");
         } else {
@@ -201,7 +203,7 @@ private:
             run_.resultDoc = m.substr(ok + 4, m.size() - 4 - (ok + 4));
             return true;
         }
-        if (ScanAll(m, "iTestSta:%d%n", &n)) {
+        if (ScanAll(m, "iTestSta:%9d%n", &n)) {
             run_.hasVerdictCode = true;
             run_.verdictCode = n;
             return true;
@@ -247,7 +249,7 @@ private:
 
     void UsbLine(const std::string& m) {
         int n = 0;
-        if (ScanAll(m, "USB Dev Cnt:%d%n", &n)) {
+        if (ScanAll(m, "USB Dev Cnt:%9d%n", &n)) {
             Measurement& x = Add("USB", "USB.count", n, "sticks", m);
             auto expected = run_.counts.find("USB");
             if (expected != run_.counts.end()) {
@@ -256,7 +258,7 @@ private:
             }
         } else if (m == "TF card not mount") {
             Add("", "TF.mounted", 0, "cards", m);
-        } else if (ScanAll(m, "TF card mount nCnttmp:%d%n", &n)) {
+        } else if (ScanAll(m, "TF card mount nCnttmp:%9d%n", &n)) {
             Add("", "TF.mounted", n, "cards", m);
         } else {
             GeneralError(m, "USB");
@@ -266,14 +268,14 @@ private:
     void DioLine(const std::string& m) {
         int k = 0, s = 0, d = 0, v = 0;
         char word[8] = {0};
-        if (ScanAll(m, "Write DO%d:%d Read DI%d:%d %7s%n", &k, &s, &d, &v, word)) {
+        if (ScanAll(m, "Write DO%9d:%9d Read DI%9d:%9d %7s%n", &k, &s, &d, &v, word)) {
             ReadBack("DO", k, s, d, v, word, m);
-        } else if (ScanAll(m, "Write SDO%d:%d Read DI%d:%d %7s%n", &k, &s, &d, &v, word)) {
+        } else if (ScanAll(m, "Write SDO%9d:%9d Read DI%9d:%9d %7s%n", &k, &s, &d, &v, word)) {
             ReadBack("SDO", k, s, d, v, word, m);
-        } else if (ScanAll(m, "Write DO%d:%d Err!%n", &k, &s) ||
-                   ScanAll(m, "Write DO%d:%d no DI%d to read, Err!%n", &k, &s, &d)) {
+        } else if (ScanAll(m, "Write DO%9d:%9d Err!%n", &k, &s) ||
+                   ScanAll(m, "Write DO%9d:%9d no DI%9d to read, Err!%n", &k, &s, &d)) {
             Fail(Port("DO", k), m);
-        } else if (ScanAll(m, "Write SDO%d:%d no DI%d to read, Err!%n", &k, &s, &d)) {
+        } else if (ScanAll(m, "Write SDO%9d:%9d no DI%9d to read, Err!%n", &k, &s, &d)) {
             Fail(Port("DI", d), m);
         } else {
             GeneralError(m, "DIO");
@@ -295,20 +297,20 @@ private:
     void SerialLine(const std::string& m) {
         int a = 0, n = 0;
         size_t read = m.find(",Read RS232-");
-        if (std::sscanf(m.c_str(), "Write RS232-%d msgSend:", &a) == 1 &&
+        if (std::sscanf(m.c_str(), "Write RS232-%9d msgSend:", &a) == 1 &&
             read != std::string::npos) {
             PairRead(a, m.substr(read + 12), m);
-        } else if (std::sscanf(m.c_str(), "Err Write RS232-%d", &a) == 1 ||
-                   (std::sscanf(m.c_str(), "Write RS232-%d msgSend:", &a) == 1 &&
+        } else if (std::sscanf(m.c_str(), "Err Write RS232-%9d", &a) == 1 ||
+                   (std::sscanf(m.c_str(), "Write RS232-%9d msgSend:", &a) == 1 &&
                     m.find(",Err!") != std::string::npos) ||
-                   ScanAll(m, "RS232-%d has no partner, not tested!!!%n", &a)) {
+                   ScanAll(m, "RS232-%9d has no partner, not tested!!!%n", &a)) {
             Fail(Port("RS232", a), m);
         } else if (StartsWith(m, "open Port:") || StartsWith(m, "set_opt Port:")) {
             size_t colon = m.find(':');
             size_t end = m.rfind(" Err!!!");
             Fail(PortOfPath(m.substr(colon + 1, end - colon - 1)), m);
         } else if (AtLine(m)) {
-        } else if (ScanAll(m, "iwrite:%d iread:%d Err!!!%n", &a, &n)) {
+        } else if (ScanAll(m, "iwrite:%9d iread:%9d Err!!!%n", &a, &n)) {
             std::string port = atPort_.empty() ? "RS232" : atPort_;
             Measurement& x = Add(port, "AT.answer", 0, "bytes", m);
             x.outcome = "fail";
@@ -321,13 +323,14 @@ private:
     // "<b> OK! iread:<n> msg: ..." / "<b> Error! iread:..." / "<b> iread:..." (the sender's own).
     void PairRead(int a, const std::string& rest, const std::string& m) {
         int b = 0, n = 0, used = 0;
-        if (std::sscanf(rest.c_str(), "%d%n", &b, &used) != 1) return;
+        if (std::sscanf(rest.c_str(), "%9d%n", &b, &used) != 1) return;
         std::string after = rest.substr(static_cast<size_t>(used));
         const char* verdictWord = StartsWith(after, " OK! ")      ? "pass"
                                   : StartsWith(after, " Error! ") ? "fail"
                                                                   : nullptr;
         size_t at = after.find("iread:");
-        if (at == std::string::npos || std::sscanf(after.c_str() + at, "iread:%d", &n) != 1) return;
+        if (at == std::string::npos || std::sscanf(after.c_str() + at, "iread:%9d", &n) != 1)
+            return;
         std::string name = Port("RS232", a) + ">" + std::to_string(b) + ".bytes";
         Measurement& x = Add(Port("RS232", a), name, n, "bytes", m);
         if (verdictWord == nullptr) return;
@@ -371,10 +374,10 @@ private:
     void AdcLine(const std::string& m) {
         int ch = 0, raw = 0, h = 0;
         char word[8] = {0};
-        if (std::sscanf(m.c_str(), "cat /sys/bus/iio/devices/iio:device0/in_voltage%d_raw", &ch) ==
+        if (std::sscanf(m.c_str(), "cat /sys/bus/iio/devices/iio:device0/in_voltage%9d_raw", &ch) ==
             1) {
             adcInput_ = ch <= kLastDirectAdcChannel ? ch : ch - kSkippedAdcChannels;
-        } else if (ScanAll(m, "AI%d: nDatRead=%d nValTmp=%d %7s%n", &ch, &raw, &h, word)) {
+        } else if (ScanAll(m, "AI%9d: nDatRead=%9d nValTmp=%9d %7s%n", &ch, &raw, &h, word)) {
             bool passed = std::strcmp(word, "OK!") == 0;
             std::string port = Port("ADC", ch);
             std::string name = "AI" + std::to_string(ch);
@@ -382,7 +385,7 @@ private:
             Judge(Add(port, name, h / 100.0, "V", m), kAdcLowHundredths / 100.0,
                   kAdcHighHundredths / 100.0, passed);
             if (!passed) Fail(port, m);
-        } else if (ScanAll(m, "Err nDatRead:%d%n", &raw)) {
+        } else if (ScanAll(m, "Err nDatRead:%9d%n", &raw)) {
             std::string port = Port("ADC", adcInput_);
             Judge(Add(port, "AI" + std::to_string(adcInput_) + ".raw", raw, "counts", m), 1, 4095,
                   false);
@@ -395,7 +398,7 @@ private:
     void LedLine(const std::string& m) {
         int o = 0, v = 0;
         char word[8] = {0};
-        if (ScanAll(m, "Write SDO%d:%d %7s%n", &o, &v, word)) {
+        if (ScanAll(m, "Write SDO%9d:%9d %7s%n", &o, &v, word)) {
             bool passed = std::strcmp(word, "OK!") == 0;
             std::string port = Port("LED", o - kFirstLedOutput + 1);
             Judge(Add(port, "SDO" + std::to_string(o) + "=" + std::to_string(v), v, "level", m), v,

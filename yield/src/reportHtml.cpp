@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 
 namespace yield {
 namespace {
+
+constexpr int kHistogramSpan = 200;
 
 constexpr char kStyle[] =
     "body{font-family:sans-serif;margin:2em;color:#222}"
@@ -105,15 +108,19 @@ void HeatMap(std::ostream& out, const ReportModel& m) {
 }
 
 void Histogram(std::ostream& out, const AnalogueStats& a) {
-    int lo = std::min(a.histogram.begin()->first, 145);
-    int hi = std::max(a.histogram.rbegin()->first, 175);
+    // The chart spans the readings and the limits, at most kHistogramSpan bins; readings beyond
+    // it are counted in its first or last bin.
+    int lo = std::max(std::min(a.histogram.begin()->first, 145), 150 - kHistogramSpan / 2);
+    int hi = std::min(std::max(a.histogram.rbegin()->first, 175), 170 + kHistogramSpan / 2);
+    std::map<int, long long> bins;
+    for (const auto& [v, n] : a.histogram) bins[std::clamp(v, lo, hi)] += n;
     const int barW = 8, h = 120, top = 10, left = 10;
     long long most = 1;
-    for (const auto& kv : a.histogram) most = std::max(most, kv.second);
+    for (const auto& kv : bins) most = std::max(most, kv.second);
     int w = left + (hi - lo + 1) * barW + 10;
     out << "<svg class=\"chart-histogram\" width=\"" << w << "\" height=\"" << h + 40
         << "\" role=\"img\" aria-label=\"Histogram " << H(a.input) << "\">\n";
-    for (const auto& [v, n] : a.histogram) {
+    for (const auto& [v, n] : bins) {
         int bh = static_cast<int>(h * n / most);
         out << "<rect x=\"" << left + (v - lo) * barW << "\" y=\"" << top + h - bh << "\" width=\""
             << barW - 1 << "\" height=\"" << bh << "\" fill=\"#48c\"><title>"

@@ -7,6 +7,9 @@
 namespace yield {
 namespace {
 
+// Readings far outside any ADC range are binned at this many hundredths, keeping bins finite.
+constexpr double kHistogramClamp = 1e6;
+
 constexpr const char* kFamilyOrder[] = {"RS485", "RS232", "DO", "DI", "USB", "ADC", "LED"};
 
 double Ratio(long long a, long long b) { return b > 0 ? static_cast<double>(a) / b : 0; }
@@ -101,7 +104,8 @@ void ReportBuilder::AddReading(const NamedValue& v) {
     a.mean += delta / static_cast<double>(a.n);
     a.m2 += delta * (v.value - a.mean);
     if (v.value < kAnalogueLow - 1e-9 || v.value > kAnalogueHigh + 1e-9) ++a.outside;
-    ++a.histogram[static_cast<int>(std::lround(v.value * 100))];
+    double hundredths = std::clamp(v.value * 100, -kHistogramClamp, kHistogramClamp);
+    ++a.histogram[static_cast<int>(std::lround(hundredths))];
 }
 
 ReportModel ReportBuilder::Finish() {

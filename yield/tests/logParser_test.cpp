@@ -8,18 +8,14 @@
 #include <sstream>
 
 #include "logLines.h"
+#include "testSupport.h"
 
 namespace fs = std::filesystem;
 using namespace yield;
 
 namespace {
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using yieldtest::ReadAll;
 
 // The failing ports as the bench recorded the run's result document.
 std::vector<std::string> ExpectedFailing(const nlohmann::json& doc) {
@@ -166,4 +162,77 @@ TEST(LogParser, SetUpFailureIsAFailedRun) {
     ASSERT_EQ(r.kind, ParseResult::Kind::Run);
     EXPECT_EQ(r.run.verdict, Verdict::Err);
     EXPECT_EQ(r.run.verdictCode, -2);
+}
+
+namespace {
+
+ParseResult Golden(const std::string& scenario) {
+    fs::path p = yieldtest::GoldenFlashLog(scenario);
+    return ParseLog(ReadAll(p), p.filename().string());
+}
+
+std::vector<std::string> Failed(const RunRecord& run, const std::string& port) {
+    std::vector<std::string> out;
+    for (const Measurement& m : run.measurements) {
+        if (m.port == port && m.outcome == "fail") out.push_back(m.name);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(LogParser, GoldenMeasurementsExplainTheFailedPorts) {
+    RunRecord at = Golden("at-silent").run;
+    EXPECT_EQ(Failed(at, "RS232-5"), (std::vector<std::string>{"AT.answer", "AT.answer"}));
+    ASSERT_FALSE(at.failures.empty());
+    EXPECT_EQ(at.failures[0].port, "RS232-5");
+
+    RunRecord usb = Golden("usb-none").run;
+    EXPECT_EQ(Failed(usb, "USB"), (std::vector<std::string>{"USB.count", "USB.count"}));
+
+    RunRecord adc = Golden("adc-boundaries").run;
+    EXPECT_EQ(Failed(adc, "ADC-1"), (std::vector<std::string>{"AI1", "AI1"}));
+    EXPECT_TRUE(Failed(adc, "ADC-2").empty());  // 1.50 V sits on the limit and passes
+
+    RunRecord std = Golden("standard").run;
+    EXPECT_EQ(std.tallies.size(), 38u);
+    EXPECT_EQ(std.measurements.size(), 2u * 37);
+    EXPECT_TRUE(std.failures.empty());
+    EXPECT_EQ(std.counts.at("DI"), 6);
+}
+
+TEST(LogParser, RotatedTailOfARealRunKeyedByItsName) {
+    // The last records of a run, renumbered from 0 as after a rotation.
+    std::string whole = ReadAll(yieldtest::GoldenFlashLog("adc-boundaries"));
+    std::vector<LogRecord> recs = SplitRecords(whole);
+    std::string tail;
+    for (size_t i = recs.size() - 45; i < recs.size(); ++i) {
+        tail +=
+            Line(static_cast<int>(tail.empty() ? 0 : std::count(tail.begin(), tail.end(), '\n')),
+                 recs[i].message);
+    }
+    ParseResult r = ParseLog(tail, "deVuzeV7_bench1[0x1A2B3C4D]_2026_12_07_12_02_10[ERR].log");
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run) << r.reason;
+    EXPECT_TRUE(r.run.headerless);
+    EXPECT_EQ(r.run.timeStamp, "2026_12_07_12_02_10");
+    EXPECT_EQ(r.run.verdict, Verdict::Err);
+    EXPECT_EQ(r.run.FailingPorts(), (std::vector<std::string>{"ADC-1", "ADC-4"}));
+}
+
+TEST(LogParser, IntermittentPortAndNumbersPastEveryLimit) {
+    std::string log = MiniLog("h", "Test Q7 Err!!!");
+    size_t at = log.find("AI-1:Test Succ Cnt 1,Error Cnt 0");
+    log.replace(at, 32, "AI-1:Test Succ Cnt 1,Error Cnt 1");
+    ParseResult r = ParseLog(log);
+    ASSERT_EQ(r.run.ports.size(), 1u);
+    EXPECT_FALSE(r.run.ports[0].passed);
+    EXPECT_TRUE(r.run.ports[0].intermittent);
+
+    std::string wild = MiniLog("h");
+    wild.replace(wild.find("@:AI Cnt:1"), 10, "@:AI Cnt:99999999999999999999");
+    wild.replace(wild.find("nValTmp=165"), 11, "nValTmp=-2147483649");
+    ParseResult w = ParseLog(wild);
+    ASSERT_EQ(w.kind, ParseResult::Kind::Run);
+    EXPECT_EQ(w.run.counts.count("AI"), 0u);  // not read rather than read wrong
+    EXPECT_EQ(Failed(w.run, "ADC-1").size(), 0u);
 }
