@@ -67,7 +67,7 @@ void AddExportCommand(CLI::App& app, int& status) {
         ->check(CLI::IsMember({"junit", "json"}))
         ->required();
     cmd->add_option("-o,--output", opts->dir, "output folder (created when missing)")->required();
-    cmd->add_option("--host", opts->filter.host, "only runs of this host name");
+    AddRunFilterOptions(*cmd, opts->filter);
     cmd->footer(kExitStatusHelp);
     cmd->callback([opts, &status] { status = RunExport(*opts); });
 }

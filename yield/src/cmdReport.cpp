@@ -63,6 +63,12 @@ int RunReport(const ReportOptions& o) {
 
 }  // namespace
 
+void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
+    cmd.add_option("--since", filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option("--until", filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option("--host", filter.host, "only runs of this host name");
+}
+
 void AddReportCommand(CLI::App& app, int& status) {
     auto opts = std::make_shared<ReportOptions>();
     CLI::App* cmd = app.add_subcommand(
@@ -72,10 +78,7 @@ void AddReportCommand(CLI::App& app, int& status) {
         "port, flagged where one host stands apart), intermittent ports, analogue statistics "
         "with Cpk against 1.50 V and 1.70 V, and yield per day.");
     cmd->add_option("--db", opts->db, "SQLite database file")->capture_default_str();
-    cmd->add_option("--since", opts->filter.since, "first day (YYYY-MM-DD, inclusive)")
-        ->check(kDay);
-    cmd->add_option("--until", opts->filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
-    cmd->add_option("--host", opts->filter.host, "only runs of this host name");
+    AddRunFilterOptions(*cmd, opts->filter);
     cmd->add_option("--format", opts->format, "text, csv, json or html")
         ->check(CLI::IsMember({"text", "csv", "json", "html"}))
         ->capture_default_str();

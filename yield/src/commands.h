@@ -9,6 +9,8 @@ class App;
 
 namespace yield {
 
+struct RunFilter;
+
 // Exit statuses (also in `devuzeV7-yield --help`).
 constexpr int kExitOk = 0;
 constexpr int kExitNotFound = 1;  // board: no run of that processor ID
@@ -27,5 +29,8 @@ void AddIngestCommand(CLI::App& app, int& status);
 void AddReportCommand(CLI::App& app, int& status);
 void AddBoardCommand(CLI::App& app, int& status);
 void AddExportCommand(CLI::App& app, int& status);
+
+// --since and --until (YYYY-MM-DD, inclusive) and --host, filling `filter`.
+void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter);
 
 }  // namespace yield

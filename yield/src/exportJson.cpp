@@ -28,8 +28,8 @@ std::string RunJsonRecord(const RunRecord& run) {
     j["format"] = "devuzeV7-test-record";
     j["version"] = 1;
     j["dut"] = {{"device_id", run.chipId}, {"host", run.host}};
-    j["start"] = run.startedAt;
-    j["end"] = run.endedAt;
+    j["start"] = IsoTime(run.startedAt);
+    j["end"] = IsoTime(run.endedAt);
     j["start_stamp"] = run.timeStamp;
     j["outcome"] = run.verdict == Verdict::Ok    ? "PASS"
                    : run.verdict == Verdict::Err ? "FAIL"

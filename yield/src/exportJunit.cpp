@@ -45,6 +45,12 @@ std::vector<std::string> ExplainingLines(const RunRecord& run, const std::string
     return out;
 }
 
+std::string IsoTime(const std::string& logTime) {
+    std::string iso = logTime;
+    if (iso.size() == 19 && iso[10] == ' ') iso[10] = 'T';
+    return iso;
+}
+
 std::string ExportStem(long long runId, const RunRecord& run) {
     std::string stem =
         std::to_string(runId) + "_" + run.chipId + "_" + run.timeStamp + "_" + run.host;
@@ -76,7 +82,8 @@ std::string RunJunitXml(const RunRecord& run) {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n"
         << "  <testsuite name=\"" << X(suite) << "\" tests=\"" << tests + (incomplete ? 1 : 0)
         << "\" failures=\"" << failures << "\" errors=\"" << (incomplete ? 1 : 0)
-        << "\" timestamp=\"" << X(run.startedAt) << "\" hostname=\"" << X(run.host) << "\">\n"
+        << "\" timestamp=\"" << X(IsoTime(run.startedAt)) << "\" hostname=\"" << X(run.host)
+        << "\">\n"
         << "    <properties>\n"
         << "      <property name=\"processor_id\" value=\"" << X(run.chipId) << "\"/>\n"
         << "      <property name=\"start_stamp\" value=\"" << X(run.timeStamp) << "\"/>\n"

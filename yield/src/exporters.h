@@ -17,6 +17,9 @@ std::string RunJsonRecord(const RunRecord& run);
 // two runs whose names clean to the same text stay apart.
 std::string ExportStem(long long runId, const RunRecord& run);
 
+// "YYYY-MM-DD HH:MM:SS" (the log's local time) as ISO 8601 "YYYY-MM-DDTHH:MM:SS".
+std::string IsoTime(const std::string& logTime);
+
 // The log lines that explain why `port` failed: failure lines and failed measurements naming the
 // port or its family.
 std::vector<std::string> ExplainingLines(const RunRecord& run, const std::string& port);
