@@ -38,14 +38,17 @@ void Walk(const fs::path& dir, std::vector<std::string>& out) {
 
 // Reads the whole file; an empty string and the reason when it cannot.
 bool ReadFile(const std::string& path, std::string& bytes, SourceFile& file, std::string& why) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO named on the command line cannot hang the ingest.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         why = std::string("cannot read: ") + strerror(errno);
         return false;
     }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || st.st_size > kMaxLogBytes) {
-        why = st.st_size > kMaxLogBytes ? "too large for a trace log" : "cannot read: stat failed";
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxLogBytes) {
+        why = !S_ISREG(st.st_mode)        ? "not a regular file"
+              : st.st_size > kMaxLogBytes ? "too large for a trace log"
+                                          : "cannot read: stat failed";
         close(fd);
         return false;
     }

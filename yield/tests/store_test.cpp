@@ -125,16 +125,17 @@ TEST(Store, EmptyForeignAndMissingFilesAreListedNotFatal) {
     yieldtest::WriteAll(tmp.path() / "in" / "notes.txt", "not a log\n");
     yieldtest::WriteAll(tmp.path() / "in" / "deep" / "er" / "renamed.txt",
                         yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
-    IngestStats s = IngestPaths(tmp.path() / "y.db",
-                                {(tmp.path() / "in").string(), (tmp.path() / "gone").string()});
+    IngestStats s = IngestPaths(tmp.path() / "y.db", {(tmp.path() / "in").string(),
+                                                      (tmp.path() / "gone").string(), "/dev/null"});
     EXPECT_EQ(s.runsNew, 1);
-    EXPECT_EQ(s.problems, 3);
+    EXPECT_EQ(s.problems, 4);
     std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());
     EXPECT_EQ(reasons[(tmp.path() / "in" / "empty.log").string()], "empty file");
     EXPECT_EQ(reasons[(tmp.path() / "in" / "notes.txt").string()], "not a trace log");
     EXPECT_EQ(reasons[(tmp.path() / "gone").string()], "no such file or folder");
+    EXPECT_EQ(reasons["/dev/null"], "not a regular file");
     auto store = OpenSqliteStore((tmp.path() / "y.db").string(), false);
-    EXPECT_EQ(store->ProblemFiles().size(), 2u);
+    EXPECT_EQ(store->ProblemFiles().size(), 3u);
 }
 
 TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
