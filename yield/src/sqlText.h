@@ -119,9 +119,7 @@ constexpr char kRunsWithPorts[] =
     " WHERE" YIELD_RUN_FILTER " ORDER BY r.chip_id, r.start_stamp, r.id, p.family, p.number";
 constexpr char kMeasurementsNamed[] =
     "SELECT m.run_id, m.name, m.value, m.outcome FROM measurements m JOIN runs r ON r.id = m.run_id"
-    " WHERE" YIELD_RUN_FILTER
-    " AND m.unit = $4"
-    " ORDER BY m.name, m.run_id, m.seq";
+    " WHERE" YIELD_RUN_FILTER " AND m.unit = $4";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER

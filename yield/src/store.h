@@ -81,7 +81,7 @@ public:
     // Reading. Runs come ordered by processor ID, then start time.
     virtual void ForEachRun(const RunFilter& filter,
                             const std::function<void(const RunSummary&)>& take) = 0;
-    // Measurements in `unit` ("V" for the analogue inputs), ordered by name.
+    // Measurements in `unit` ("V" for the analogue inputs), in no particular order.
     virtual void ForEachMeasurement(const RunFilter& filter, const std::string& unit,
                                     const std::function<void(const NamedValue&)>& take) = 0;
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
