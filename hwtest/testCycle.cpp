@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
-#include "adcTest.h"
-#include "dioTest.h"
+#include "adcInputs.h"
+#include "dioLoopback.h"
 #include "indications.h"
-#include "ledTest.h"
-#include "rs232Test.h"
+#include "ledBeeper.h"
+#include "rs232Loopback.h"
 #include "selectMask.h"
-#include "usbTfTest.h"
+#include "usbTfMedia.h"
 #include "vxLog.h"
 #include "vxSys.h"
 

@@ -1,4 +1,4 @@
-#include "thSensorTest.h"
+#include "thSensor.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

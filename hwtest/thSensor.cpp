@@ -1,4 +1,4 @@
-#include "thSensorTest.h"
+#include "thSensor.h"
 
 #include <termios.h>
 #include <unistd.h>

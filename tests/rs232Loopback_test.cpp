@@ -1,4 +1,4 @@
-#include "rs232Test.h"
+#include "rs232Loopback.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>

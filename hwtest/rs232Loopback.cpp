@@ -1,4 +1,4 @@
-#include "rs232Test.h"
+#include "rs232Loopback.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 
 #include "hwPaths.h"
 #include "serialLine.h"
-#include "thSensorTest.h"
+#include "thSensor.h"
 #include "vxLog.h"
 #include "vxSys.h"
 

@@ -1,4 +1,4 @@
-#include "usbTfTest.h"
+#include "usbTfMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "adcTest.h"
+#include "adcInputs.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "dioTest.h"
+#include "dioLoopback.h"
 
 #include <cstddef>
 

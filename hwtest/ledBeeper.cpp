@@ -1,4 +1,4 @@
-#include "ledTest.h"
+#include "ledBeeper.h"
 
 #include <cstddef>
 #include <iterator>
