@@ -73,7 +73,7 @@ TEST(RefusingSeam, WriteAndTrayQueueReachNothing) {
     EXPECT_EQ(id, -1);
     const long msg[2] = {1, 0};
     EXPECT_EQ(FailuresOf([&] { id = Sys().Msgsnd(7, msg, sizeof(long), 0); }),
-              Lines{"unexpected Msgsnd(7, 8 bytes)"});
+              Lines{"unexpected Msgsnd(7, " + std::to_string(sizeof(long)) + " bytes)"});
 }
 
 TEST(RefusingSeam, DioRequestWithoutAFakeDriverIsRefused) {
