@@ -5,30 +5,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 
-// The trace log of the code under test goes to a private temporary directory.
-const char* filename = nullptr;
+#include "TestLogPath.h"
 
 namespace {
-std::string g_logDir;
-std::string g_logPath;
-
-void RemoveLogDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(g_logDir, ec);
-}
-
-struct LogRedirect {
-    LogRedirect() {
-        char tmpl[] = "/tmp/devuze-fuzz-XXXXXX";
-        if (mkdtemp(tmpl) == nullptr) abort();
-        g_logDir = tmpl;
-        g_logPath = g_logDir + "/deVuzeV7.log";
-        filename = g_logPath.c_str();
-        atexit(RemoveLogDir);
-    }
-} g_logRedirect;
+// The trace log of the code under test goes to a private temporary folder.
+const std::string& g_logPath = testlog::UsePrivateLog("fuzz");
 }  // namespace
 
 namespace fuzz {

@@ -112,6 +112,7 @@ bool SimpleIni::SaveAs(const std::string& path) {
     return true;
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): the published signature takes copies.
 void SimpleIni::SaveDescription(std::string section, std::string key, std::ofstream& out) {
     const auto sectionPos = m_mapDescription.find(section);
     if (sectionPos == m_mapDescription.end()) return;

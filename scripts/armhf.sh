@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 cmake --preset armhf
 cmake --build --preset armhf -j"$jobs"
-ctest --preset armhf
+ctest --preset armhf -j"$jobs"
 
 # Installed as an image would get it: the tool alone, an ARM hard-float executable.
 dest=$(mktemp -d)

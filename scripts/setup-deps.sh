@@ -4,9 +4,10 @@
 # fuzzers, the armhf cross build with its emulator, and the benchmarks)
 set -euo pipefail
 
-host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev psmisc busybox procps coreutils)
-all_pkgs=(clang libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev libinih-dev
-          libboost-dev time)
+host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev libinih-dev pkgconf psmisc
+           busybox procps coreutils)
+all_pkgs=(clang clang-tidy libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev
+          libboost-dev gcovr time)
 
 want=("${host_pkgs[@]}")
 [ "${1:-host}" = all ] && want+=("${all_pkgs[@]}")

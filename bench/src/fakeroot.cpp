@@ -165,6 +165,16 @@ bool FakeRoot::BindSysroot(const std::string& sysroot, std::string& error) {
     return BindMount(sysroot, Host(kSysroot), true, error);
 }
 
+bool FakeRoot::BindCoverage(const std::string& hostDir, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(hostDir, ec);
+    if (ec) {
+        error = "cannot create the coverage folder " + hostDir + ": " + ec.message();
+        return false;
+    }
+    return BindMount(hostDir, Host(kCoverageDir), false, error);
+}
+
 bool FakeRoot::MountProc(std::string& error) {
     std::string proc = Host("/proc");
     if (mount("proc", proc.c_str(), "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {

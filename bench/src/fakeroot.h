@@ -13,6 +13,7 @@ namespace bench {
 inline constexpr char kBenchCorner[] = "/.bench";
 inline constexpr char kDioSocket[] = "/.bench/dio.sock";
 inline constexpr char kPreloadLibrary[] = "/.bench/libvxdio_preload.so";
+inline constexpr char kCoverageDir[] = "/.bench/gcov";  // where a measured tool writes its counts
 inline constexpr char kDioNode[] = "/dev/vxdio";
 inline constexpr char kToolName[] = "devuzeV7";
 inline constexpr char kCpuTrigger[] = "/sys/class/leds/cpu/trigger";
@@ -45,6 +46,8 @@ public:
     bool SetUpWorkdir(const Scenario& scenario, const std::string& toolPath, std::string& error);
     bool SetUpBenchCorner(const std::string& preloadPath, std::string& error);
     bool BindSysroot(const std::string& sysroot, std::string& error);
+    // Binds the host folder `hostDir` (created when missing) at kCoverageDir, writable.
+    bool BindCoverage(const std::string& hostDir, std::string& error);
     bool MountProc(std::string& error);
 
 private:

@@ -32,6 +32,12 @@ void FillDefaults(bench::Options& options) {
     if (options.tool.empty())
         options.tool = options.selfTest ? DEVUZE_BENCH_PROBE : DEVUZE_BENCH_TOOL;
     if (options.preload.empty()) options.preload = DEVUZE_BENCH_PRELOAD;
+    const char* gcovPrefix = getenv("GCOV_PREFIX");
+    const char* gcovStrip = getenv("GCOV_PREFIX_STRIP");
+    if (gcovPrefix != nullptr && *gcovPrefix != '\0') {
+        options.coverageDir = std::filesystem::absolute(gcovPrefix).string();
+        options.coverageStrip = gcovStrip != nullptr ? gcovStrip : "";
+    }
 }
 
 std::string DefaultOutDir(const std::string& scenario) {
@@ -134,6 +140,7 @@ int main(int argc, char** argv) {
         std::cerr << "devuzeV7-bench: scenario " << options.scenario << ": " << error << std::endl;
         return kUsageError;
     }
+    bench::ApplyRunOverrides(options, scenario);
     if (options.toolArgs.empty()) options.toolArgs = scenario.defaultArgs;
     std::string missing = bench::MissingPrerequisite(scenario, options);
     if (!missing.empty()) {

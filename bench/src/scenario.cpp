@@ -1,11 +1,9 @@
 #include "scenario.h"
 
-#include <sys/stat.h>
+#include <ini.h>
 
 #include <filesystem>
-#include <memory>
 
-#include "SimpleIni.h"
 #include "text_util.h"
 
 namespace bench {
@@ -15,6 +13,46 @@ namespace {
 constexpr int kMaxBaseDepth = 8;
 constexpr int kMaxSerialPort = 64;
 constexpr char kScenarioFile[] = "scenario.ini";
+constexpr size_t kMaxIniLine = 4096;
+
+using IniSections = std::map<std::string, std::map<std::string, std::string>>;
+
+int StoreIniValue(void* user, const char* section, const char* key, const char* value) {
+    auto* sections = static_cast<IniSections*>(user);
+    (*sections)[section][key] = value != nullptr ? value : "";
+    return 1;
+}
+
+// Reads one scenario.ini. Comments are whole lines starting with ";" or "#", or the rest of a
+// line after a blank and ";" or "#"; a key without "=" has an empty value; the last of
+// repeated keys wins.
+bool ReadIniFile(const std::string& path, IniSections& sections, std::string& error) {
+    std::string text;
+    if (!ReadFileText(path, text)) {
+        error = "cannot read " + path;
+        return false;
+    }
+    int lineNo = 0;
+    for (const std::string& line : SplitLines(text)) {
+        ++lineNo;
+        if (line.size() + 3 > kMaxIniLine || line.find('\0') != std::string::npos) {
+            error = path + " line " + std::to_string(lineNo) + ": longer than " +
+                    std::to_string(kMaxIniLine - 3) + " bytes or holding a NUL byte";
+            return false;
+        }
+    }
+    ini_allow_multiline = false;
+    ini_allow_no_value = true;
+    ini_stop_on_first_error = true;
+    ini_use_stack = false;
+    ini_allow_realloc = false;
+    ini_max_line = static_cast<int>(kMaxIniLine);
+    static char inlineComments[] = ";#";
+    ini_inline_comment_prefixes = inlineComments;
+    int result = ini_parse_string(text.c_str(), StoreIniValue, &sections);
+    if (result != 0) error = path + " line " + std::to_string(result) + ": not an INI line";
+    return result == 0;
+}
 
 // The scenario and its bases, the scenario itself first.
 class IniChain {
@@ -23,7 +61,7 @@ public:
         std::string current = dir;
         for (int depth = 0; depth < kMaxBaseDepth; ++depth) {
             if (!LoadLevel(current, error)) return false;
-            std::string base = m_levels.back().ini->GetValue("scenario", "base", "");
+            std::string base = LevelValue(m_levels.back(), "scenario", "base").value_or("");
             if (base.empty()) return true;
             current = ResolveBase(current, base);
         }
@@ -69,18 +107,16 @@ public:
 private:
     struct Level {
         std::string dir;
-        std::unique_ptr<SimpleIni> ini;
+        IniSections ini;
     };
 
     static std::optional<std::string> LevelValue(const Level& level, const std::string& section,
                                                  const std::string& key) {
-        static const std::string kAbsent(
-            "\x01"
-            "absent"
-            "\x01");
-        std::string value = level.ini->GetValue(section, key, kAbsent);
-        if (value == kAbsent) return std::nullopt;
-        return value;
+        auto keys = level.ini.find(section);
+        if (keys == level.ini.end()) return std::nullopt;
+        auto value = keys->second.find(key);
+        if (value == keys->second.end()) return std::nullopt;
+        return value->second;
     }
 
     static std::string StripLineEnd(std::string text) {
@@ -89,24 +125,20 @@ private:
         return text;
     }
 
+    // A relative base is a sibling folder; an absolute one is taken as it is.
     static std::string ResolveBase(const std::string& dir, const std::string& base) {
-        if (!base.empty() && base[0] == '/') return base;
-        std::filesystem::path parent = std::filesystem::path(dir).parent_path();
-        return (parent / base).string();
+        return (std::filesystem::path(dir).parent_path() / base).string();
     }
 
     bool LoadLevel(const std::string& dir, std::string& error) {
         std::string path = JoinPath(dir, kScenarioFile);
-        struct stat info {};
-        if (stat(path.c_str(), &info) != 0) {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) {
             error = "no " + std::string(kScenarioFile) + " in " + dir;
             return false;
         }
-        Level level{dir, std::make_unique<SimpleIni>("")};
-        if (!level.ini->Load(path)) {
-            error = "cannot read " + path;
-            return false;
-        }
+        Level level{dir, {}};
+        if (!ReadIniFile(path, level.ini, error)) return false;
         m_levels.push_back(std::move(level));
         return true;
     }

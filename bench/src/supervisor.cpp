@@ -109,6 +109,8 @@ private:
                m_root.SetUpWorkdir(s, m_options.tool, error) &&
                m_root.SetUpBenchCorner(m_options.preload, error) &&
                (m_options.sysroot.empty() || m_root.BindSysroot(m_options.sysroot, error)) &&
+               (m_options.coverageDir.empty() ||
+                m_root.BindCoverage(m_options.coverageDir, error)) &&
                SetUpNandFlash(m_root, s.storage.nandReadOnly, error) &&
                SetUpMedia(m_root, s.storage, error) && m_root.MountProc(error);
     }
@@ -125,9 +127,14 @@ private:
     }
 
     bool Launch(std::string& error) {
-        LaunchSettings settings{m_root.Dir(),       m_scenario.board.workdir,
-                                m_options.toolArgs, m_scenario.board.userland,
-                                m_options.emulator, !m_options.sysroot.empty()};
+        LaunchSettings settings{m_root.Dir(),
+                                m_scenario.board.workdir,
+                                m_options.toolArgs,
+                                m_scenario.board.userland,
+                                m_options.emulator,
+                                !m_options.sysroot.empty(),
+                                !m_options.coverageDir.empty(),
+                                m_options.coverageStrip};
         m_launch = BuildToolLaunch(settings);
         m_progress.Started(m_scenario.name, Joined(m_launch.argv));
         m_startedAt = NowText();

@@ -1,9 +1,7 @@
 #include "text_util.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -107,11 +105,12 @@ std::vector<std::string> SplitList(const std::string& text, char sep) {
 
 bool ParseInt(const std::string& text, long& value) {
     std::string trimmed = TrimBlanks(text);
-    if (trimmed.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    long parsed = std::strtol(trimmed.c_str(), &end, 10);
-    if (errno != 0 || end == nullptr || *end != '\0') return false;
+    const char* first = trimmed.data();
+    const char* last = first + trimmed.size();
+    if (first != last && *first == '+' && last - first > 1 && first[1] != '-') ++first;
+    long parsed = 0;
+    auto [end, status] = std::from_chars(first, last, parsed);
+    if (status != std::errc() || end != last) return false;
     value = parsed;
     return true;
 }
@@ -144,14 +143,21 @@ std::vector<std::string> ListFilesRecursive(const std::string& dir) {
     return files;
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) lines.push_back(line);
+    return lines;
+}
+
 std::string JoinPath(const std::string& dir, const std::string& name) {
+    namespace fs = std::filesystem;
     if (dir.empty()) return name;
-    std::string left = dir;
-    while (left.size() > 1 && left.back() == '/') left.pop_back();
-    size_t skip = name.find_first_not_of('/');
-    std::string right = skip == std::string::npos ? "" : name.substr(skip);
-    if (left == "/") return "/" + right;
-    return right.empty() ? left : left + "/" + right;
+    fs::path joined = fs::path(dir) / fs::path(name).relative_path();
+    // "/root/" and "/root" are one folder; only the root keeps its slash.
+    if (!joined.has_filename() && joined.has_relative_path()) joined = joined.parent_path();
+    return joined.string();
 }
 
 }  // namespace bench

@@ -18,6 +18,8 @@ std::string TrimBlanks(const std::string& text);
 std::vector<std::string> SplitList(const std::string& text, char sep = ',');
 // Whole decimal number (sign allowed); false for anything else.
 bool ParseInt(const std::string& text, long& value);
+// The lines of a text, without their line feeds; a last line without one counts.
+std::vector<std::string> SplitLines(const std::string& text);
 
 bool ReadFileText(const std::string& path, std::string& content);
 bool WriteFileText(const std::string& path, const std::string& content);

@@ -29,6 +29,9 @@ std::vector<std::string> BaseEnvironment(const LaunchSettings& settings) {
         std::string(VXDIO_BENCH_NODE_ENV) + "=" + kDioNode};
     const char* tz = getenv("TZ");
     if (tz != nullptr) env.push_back(std::string("TZ=") + tz);
+    if (settings.coverage) env.push_back(std::string("GCOV_PREFIX=") + kCoverageDir);
+    if (settings.coverage && !settings.coverageStrip.empty())
+        env.push_back("GCOV_PREFIX_STRIP=" + settings.coverageStrip);
     return env;
 }
 

@@ -19,6 +19,8 @@ struct LaunchSettings {
     Userland userland = Userland::kHost;
     std::string emulator;  // empty: run the tool directly
     bool withSysroot = false;
+    bool coverage = false;      // a measured tool writes its counts to kCoverageDir
+    std::string coverageStrip;  // GCOV_PREFIX_STRIP for it, when not empty
 };
 
 struct ToolLaunch {

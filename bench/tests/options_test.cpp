@@ -32,14 +32,44 @@ TEST(CommandLine, DefaultsAndSelfTest) {
     EXPECT_TRUE(options.toolArgs.empty());
 }
 
+TEST(CommandLine, HostNameAndProcessorIdReplaceTheScenarios) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--hostname", "line-7;$(x)", "--cpu-id=0xDEAD\nBEEF", "--", "Cnt=1"},
+                      options, error))
+        << error;
+    Scenario scenario;
+    scenario.fuseId.reset();  // a board without the fuse file gets one
+    ApplyRunOverrides(options, scenario);
+    EXPECT_EQ(scenario.board.hostname, "line-7;$(x)");
+    EXPECT_EQ(scenario.fuseId.value_or("absent"), "0xDEAD\nBEEF\n");
+    EXPECT_EQ(options.toolArgs, std::vector<std::string>{"Cnt=1"});
+
+    Options none;
+    ASSERT_TRUE(Parse({"--quiet"}, none, error)) << error;
+    Scenario untouched;
+    untouched.fuseId = "0x1\n";
+    ApplyRunOverrides(none, untouched);
+    EXPECT_EQ(untouched.board.hostname, "bench1");
+    EXPECT_EQ(untouched.fuseId.value_or("absent"), "0x1\n");
+}
+
 TEST(CommandLine, MistakesAreRefused) {
-    const std::vector<std::vector<const char*>> bad = {{"--scenario"},      {"--bogus"},
-                                                       {"--timeout", "0"},  {"--timeout", "x"},
-                                                       {"--sysroot", "/s"}, {"--preload", "p.so"}};
+    const std::string longName(kMaxHostnameBytes + 1, 'h');
+    const std::vector<std::vector<const char*>> bad = {{"--scenario"},
+                                                       {"--bogus"},
+                                                       {"--timeout", "0"},
+                                                       {"--timeout", "x"},
+                                                       {"--sysroot", "/s"},
+                                                       {"--preload", "p.so"},
+                                                       {"stray"},
+                                                       {"--quiet", "stray"},
+                                                       {"--hostname", longName.c_str()},
+                                                       {"--timeout", "99999999999"}};
     for (const auto& args : bad) {
         Options options;
         std::string error;
-        EXPECT_FALSE(Parse(args, options, error)) << args[0];
+        EXPECT_FALSE(Parse(args, options, error)) << args.back();
         EXPECT_FALSE(error.empty());
     }
 }
@@ -52,6 +82,15 @@ TEST(CommandLine, EmulatorHookIsAccepted) {
         << error;
     EXPECT_EQ(options.emulator, "/usr/bin/qemu-arm");
     EXPECT_EQ(options.sysroot, "/s");
+}
+
+TEST(CommandLine, DoubleDashAsAValueStaysAValue) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--out", "--", "--quiet"}, options, error)) << error;
+    EXPECT_EQ(options.outDir, "--");
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.toolArgs.empty());
 }
 
 }  // namespace

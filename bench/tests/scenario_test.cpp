@@ -133,6 +133,32 @@ TEST_F(ScenarioFolder, HostnameFileWinsOverTheIniKeyOfItsLevel) {
     EXPECT_EQ(s.board.hostname, "child");
 }
 
+TEST_F(ScenarioFolder, CommentsBlanksAndRepeatsReadAsAlways) {
+    Write("c/scenario.ini",
+          "; a comment\r\n# another\n\n[serial]\n  rs232 = 7 ; seven\nrs485=1 # one\n"
+          "rs485=2\n[at]\nreply=custom\ntext=A;B#C\n");
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Load("c", s, error)) << error;
+    EXPECT_EQ(s.serial.rs232Count, 7);
+    EXPECT_EQ(s.serial.rs485Count, 2);
+    EXPECT_EQ(s.serial.atReply, "A;B#C");
+}
+
+TEST_F(ScenarioFolder, BrokenLinesAreNamed) {
+    Write("h/scenario.ini", "[serial\nrs232=1\n");
+    Write("l/scenario.ini", "[scenario]\ndescription=" + std::string(5000, 'x') + "\n");
+    Write("n/scenario.ini", std::string("[serial]\nrs232=1\0\n", 18));
+    Scenario s;
+    std::string error;
+    EXPECT_FALSE(Load("h", s, error));
+    EXPECT_NE(error.find("line 1"), std::string::npos) << error;
+    EXPECT_FALSE(Load("l", s, error));
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+    EXPECT_FALSE(Load("n", s, error));
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+}
+
 TEST_F(ScenarioFolder, StandardContentOnRequest) {
     Write("s/scenario.ini",
           "[files]\nvxdio_conf=standard\ndevuzeV7_ini=standard\nfuse_id=standard\n");

@@ -31,6 +31,11 @@ TEST(Numbers, OnlyWholeNumbers) {
     EXPECT_FALSE(ParseInt("12a", value));
     EXPECT_FALSE(ParseInt("", value));
     EXPECT_FALSE(ParseInt("99999999999999999999", value));
+    EXPECT_TRUE(ParseInt("+7", value));
+    EXPECT_EQ(value, 7);
+    EXPECT_FALSE(ParseInt("+-7", value));
+    EXPECT_FALSE(ParseInt("+", value));
+    EXPECT_FALSE(ParseInt("0x10", value));
 }
 
 TEST(Paths, JoinPutsOneSlashBetween) {
@@ -38,6 +43,8 @@ TEST(Paths, JoinPutsOneSlashBetween) {
     EXPECT_EQ(JoinPath("/", "dev"), "/dev");
     EXPECT_EQ(JoinPath("/root", "/"), "/root");
     EXPECT_EQ(JoinPath("", "x"), "x");
+    EXPECT_EQ(JoinPath("/", "/"), "/");
+    EXPECT_EQ(JoinPath("out", "media/sda1/"), "out/media/sda1");
 }
 
 }  // namespace

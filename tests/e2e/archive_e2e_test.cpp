@@ -214,3 +214,32 @@ TEST_F(HostileHostControlBytes, ArchiveNamesCarryTheEscapedHost) {
           "media/sda1/" + names.onStick, "media/sdb1/" + names.onStick})
         EXPECT_TRUE(std::filesystem::exists(run->outDir + "/" + path)) << path;
 }
+
+namespace {
+// The bench's --hostname and --cpu-id set the board's identity of one run.
+class RunIdentity : public ::testing::Test {
+protected:
+    static constexpr char kHost[] = "line7-fixture2";
+    static constexpr char kCpuId[] = "0x00C0FFEE";
+    static void SetUpTestSuite() {
+        run = new e2e::BenchRun(e2e::RunScenario("standard", {"Cnt=1"}, "RunIdentity",
+                                                 {"--hostname", kHost, "--cpu-id", kCpuId}));
+    }
+    static void TearDownTestSuite() { delete run; }
+    static e2e::BenchRun* run;
+};
+e2e::BenchRun* RunIdentity::run = nullptr;
+}  // namespace
+
+TEST_F(RunIdentity, ArchiveAndDocumentCarryTheGivenIdentity) {
+    ASSERT_TRUE(run->Ok()) << run->Diagnostics();
+    EXPECT_EQ(kHost, run->record["hostname"]);
+    auto names = e2e::ExpectedArchive(kHost, kCpuId, e2e::LogValue(*run, "DateTime:"), "OK");
+    std::string text;
+    EXPECT_TRUE(run->FileContent(names.flash, text)) << names.flash;
+    EXPECT_TRUE(run->FileContent("/run/media/sda1/" + names.onStick, text)) << names.onStick;
+    auto doc =
+        nlohmann::json::parse(run->record["result_document"].get<std::string>(), nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << run->record["result_document"];
+    EXPECT_EQ(kHost, doc["DevType"]);
+}

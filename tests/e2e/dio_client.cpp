@@ -5,9 +5,6 @@
 
 #include "hwPaths.h"
 #include "vxDioIoctl.h"
-#include "vxLog.h"
-
-const char* filename = hw::kLogFile;
 
 namespace {
 void SingleRequests(ComDioIoctl& dio) {

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Line coverage of the tool's folders (vxPub, vxDioTest, hwtest) from the unit tests and the bench
+# runs together: builds the coverage preset (the tool's libraries and binary built with
+# --coverage), runs the unit tests and the end-to-end suites once, and prints the overall figure
+# and the files below 80 % of their lines. The report stays in build/coverage/coverage.txt and
+# coverage-summary.json.
+#
+# The tool runs on the bench inside a fake root, where the build tree is out of reach. The bench
+# hands its own GCOV_PREFIX and GCOV_PREFIX_STRIP to the tool and binds the GCOV_PREFIX folder
+# into the fake root; with the build folder as the prefix and its own depth stripped, the counts
+# of every run land beside the unit tests' in the build tree, and gcov merges them.
+# Usage: scripts/coverage.sh [--no-build]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+build="$PWD/build/coverage"
+low_mark=80
+
+if [ "${1:-}" != --no-build ]; then
+    cmake --preset coverage >/dev/null
+    cmake --build --preset coverage -j"$jobs"
+fi
+
+find "$build" -name '*.gcda' -delete
+depth=$(tr -cd / <<<"$build" | wc -c)
+# The bench runs mostly wait (serial silences, timers): several per core.
+GCOV_PREFIX="$build" GCOV_PREFIX_STRIP="$depth" \
+    ctest --preset coverage -j"$((jobs * 4))" -LE bench --output-on-failure
+
+gcovr --root . --object-directory "$build" "$build" -j"$jobs" \
+    --filter 'vxPub/' --filter 'vxDioTest/' --filter 'hwtest/' \
+    --txt "$build/coverage.txt" --json-summary-pretty "$build/coverage-summary.json"
+
+python3 - "$build/coverage-summary.json" "$low_mark" <<'PY'
+import json, sys
+summary = json.load(open(sys.argv[1]))
+low_mark = float(sys.argv[2])
+print(f"line coverage of vxPub, vxDioTest and hwtest: {summary['line_percent']:.1f} % "
+      f"({summary['line_covered']} of {summary['line_total']} lines)")
+low = [f for f in summary["files"] if f["line_percent"] < low_mark]
+if low:
+    print(f"files below {low_mark:.0f} %:")
+    for f in sorted(low, key=lambda f: f["line_percent"]):
+        print(f"  {f['line_percent']:5.1f} %  {f['filename']} "
+              f"({f['line_covered']} of {f['line_total']} lines)")
+else:
+    print(f"no file below {low_mark:.0f} %")
+PY
