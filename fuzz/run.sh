@@ -10,7 +10,7 @@ FUZZ_TIMEOUT=${FUZZ_TIMEOUT:-10}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
-targets=${FUZZ_TARGETS:-"simpleini_load profile dioconf runargs"}
+targets=${FUZZ_TARGETS:-"simpleini_load profile dioconf runargs logparser"}
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"

@@ -1,0 +1,90 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "commands.h"
+#include "reportWriters.h"
+
+namespace yield {
+namespace {
+
+struct ReportOptions {
+    std::string db = kDefaultDb;
+    RunFilter filter;
+    std::string format = "text";
+    std::string output;
+};
+
+const CLI::Validator kDay(
+    [](std::string& s) -> std::string {
+        bool ok = s.size() == 10 && s[4] == '-' && s[7] == '-';
+        for (size_t i = 0; ok && i < s.size(); ++i) {
+            if (i != 4 && i != 7 && !isdigit(static_cast<unsigned char>(s[i]))) ok = false;
+        }
+        return ok ? std::string() : "not a day (YYYY-MM-DD): " + s;
+    },
+    "DATE");
+
+void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
+    if (format == "csv")
+        WriteReportCsv(m, out);
+    else if (format == "json")
+        WriteReportJson(m, out);
+    else if (format == "html")
+        WriteReportHtml(m, out);
+    else
+        WriteReportText(m, out);
+}
+
+int RunReport(const ReportOptions& o) {
+    ReportModel m;
+    try {
+        auto store = OpenSqliteStore(o.db, false);
+        m = BuildReport(*store, o.filter);
+    } catch (const StoreError& e) {
+        std::fprintf(stderr, "devuzeV7-yield report: %s\n", e.what());
+        return kExitDatabase;
+    }
+    if (o.output.empty() || o.output == "-") {
+        Write(m, o.format, std::cout);
+        std::cout.flush();
+        return std::cout ? kExitOk : kExitOutput;
+    }
+    std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
+    if (out) Write(m, o.format, out);
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "devuzeV7-yield report: cannot write %s\n", o.output.c_str());
+        return kExitOutput;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
+    cmd.add_option("--since", filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option("--until", filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option("--host", filter.host, "only runs of this host name");
+}
+
+void AddReportCommand(CLI::App& app, int& status) {
+    auto opts = std::make_shared<ReportOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "report",
+        "Yield report over the stored runs: first-pass and final yield per processor ID, "
+        "retests, the Pareto of failing ports, the fixture view (failure rate per host and "
+        "port, flagged where one host stands apart), intermittent ports, analogue statistics "
+        "with Cpk against 1.50 V and 1.70 V, and yield per day.");
+    cmd->add_option("--db", opts->db, "SQLite database file")->capture_default_str();
+    AddRunFilterOptions(*cmd, opts->filter);
+    cmd->add_option("--format", opts->format, "text, csv, json or html")
+        ->check(CLI::IsMember({"text", "csv", "json", "html"}))
+        ->capture_default_str();
+    cmd->add_option("-o,--output", opts->output, "output file (default: standard output)");
+    cmd->footer(kExitStatusHelp);
+    cmd->callback([opts, &status] { status = RunReport(*opts); });
+}
+
+}  // namespace yield

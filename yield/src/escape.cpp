@@ -1,0 +1,112 @@
+#include "escape.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace yield {
+namespace {
+
+// Length of the valid UTF-8 sequence at `s[i]`, or 0.
+size_t Utf8Length(std::string_view s, size_t i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string CsvCell(std::string_view text) {
+    std::string cell(text);
+    if (!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '-' || cell[0] == '@' ||
+                          cell[0] == '\t' || cell[0] == '\r')) {
+        cell.insert(cell.begin(), '\'');
+    }
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+    std::string out = "\"";
+    for (char c : cell) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string PrintableText(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (u < 0x20 || u == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            out += hex;
+        } else
+            out += c;
+    }
+    return out;
+}
+
+std::string SafeFileName(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        bool keep = isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+        out += keep ? c : '_';
+    }
+    if (out.empty() || out[0] == '.') out.insert(out.begin(), '_');
+    return out;
+}
+
+std::string XmlSafe(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD
+            ++i;
+            continue;
+        }
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (n == 1 && c < 0x20 && c != '\n' && c != '\t' && c != '\r') {
+            out += "\xEF\xBF\xBD";
+        } else {
+            out.append(text.substr(i, n));
+        }
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace yield

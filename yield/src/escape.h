@@ -1,0 +1,21 @@
+// Host names and processor IDs come from the board and can hold anything: every writer passes
+// them through one of these.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace yield {
+
+std::string HtmlEscape(std::string_view text);  // also for XML text and attributes
+// A CSV cell: quoted when needed; a cell starting with =, +, - or @ gets a leading ' so that a
+// spreadsheet does not take it for a formula.
+std::string CsvCell(std::string_view text);
+// Control characters as \n, \t or \xHH, for a terminal.
+std::string PrintableText(std::string_view text);
+// Letters, digits, '.', '-' and '_' kept, anything else '_': for file names.
+std::string SafeFileName(std::string_view text);
+// Drops bytes that are not valid UTF-8 and control characters XML 1.0 cannot carry.
+std::string XmlSafe(std::string_view text);
+
+}  // namespace yield

@@ -1,0 +1,172 @@
+#include "ingest.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+#include "logParser.h"
+
+namespace fs = std::filesystem;
+
+namespace yield {
+namespace {
+
+std::string Absolute(const fs::path& p) {
+    std::error_code ec;
+    fs::path abs = fs::absolute(p, ec);
+    return (ec ? p : abs).lexically_normal().string();
+}
+
+bool IsFile(const fs::path& p) {
+    std::error_code ec;
+    return fs::is_regular_file(p, ec);
+}
+
+void Walk(const fs::path& dir, std::vector<std::string>& out) {
+    std::error_code ec;
+    fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (IsFile(it->path())) out.push_back(Absolute(it->path()));
+    }
+}
+
+// Reads the whole file; an empty string and the reason when it cannot.
+bool ReadFile(const std::string& path, std::string& bytes, SourceFile& file, std::string& why) {
+    // Non-blocking, so that a FIFO named on the command line cannot hang the ingest.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        why = std::string("cannot read: ") + strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxLogBytes) {
+        why = !S_ISREG(st.st_mode)        ? "not a regular file"
+              : st.st_size > kMaxLogBytes ? "too large for a trace log"
+                                          : "cannot read: stat failed";
+        close(fd);
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = read(fd, &bytes[got], bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            why = std::string("cannot read: ") + strerror(errno);
+            close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    bytes.resize(got);
+    close(fd);
+    file.size = static_cast<long long>(got);
+    return true;
+}
+
+SourceFile Describe(const std::string& path) {
+    SourceFile f;
+    f.path = path;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        f.size = st.st_size;
+        f.mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    }
+    return f;
+}
+
+void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std::string& why) {
+    store.PutProblem(f, why);
+    ++stats.problems;
+    stats.problemList.emplace_back(f.path, why);
+}
+
+void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
+    SourceFile f = Describe(path);
+    if (store.KnownUnchanged(f)) {
+        ++stats.unchanged;
+        return;
+    }
+    std::string bytes, why;
+    if (!ReadFile(path, bytes, f, why)) {
+        Problem(store, stats, f, why);
+        return;
+    }
+    ParseResult r = ParseLog(bytes, fs::path(path).filename().string());
+    if (r.kind != ParseResult::Kind::Run) {
+        Problem(store, stats, f, r.reason);
+        return;
+    }
+    switch (store.PutRun(r.run, f)) {
+        case PutOutcome::New:
+            ++stats.runsNew;
+            break;
+        case PutOutcome::Replaced:
+            ++stats.replaced;
+            break;
+        case PutOutcome::Copy:
+            ++stats.copies;
+            break;
+        case PutOutcome::Same:
+            ++stats.unchanged;
+            break;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> ListFiles(const std::vector<std::string>& paths,
+                                   std::vector<std::string>& missing) {
+    std::vector<std::string> out;
+    for (const std::string& p : paths) {
+        std::error_code ec;
+        fs::file_status st = fs::status(p, ec);
+        if (fs::is_directory(st)) {
+            Walk(p, out);
+        } else if (fs::exists(st)) {
+            out.push_back(Absolute(p));
+        } else {
+            missing.push_back(p);
+        }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
+                   const std::function<void(const IngestStats&)>& progress) {
+    auto start = std::chrono::steady_clock::now();
+    IngestStats stats;
+    std::vector<std::string> missing;
+    std::vector<std::string> files = ListFiles(paths, missing);
+    stats.total = static_cast<long long>(files.size() + missing.size());
+    store.Begin();
+    for (const std::string& m : missing) {
+        ++stats.read;
+        ++stats.problems;
+        stats.problemList.emplace_back(m, "no such file or folder");
+    }
+    for (const std::string& path : files) {
+        IngestFile(store, path, stats);
+        if (++stats.read % kIngestBatch == 0) {
+            store.Commit();
+            store.Begin();
+        }
+        stats.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (progress) progress(stats);
+    }
+    store.Commit();
+    stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return stats;
+}
+
+}  // namespace yield

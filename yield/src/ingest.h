@@ -1,0 +1,40 @@
+// Walks folders and files, reads every file as a possible run log and puts what it finds into
+// a store. Nothing but a store error (a database that cannot be written) stops it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store.h"
+
+namespace yield {
+
+struct IngestStats {
+    long long total = 0;  // files found
+    long long read = 0;   // files handled so far
+    long long runsNew = 0;
+    long long replaced = 0;   // a more complete copy took a known run's place
+    long long copies = 0;     // further copies of known runs
+    long long unchanged = 0;  // recorded before with the same size and time
+    long long problems = 0;   // empty, foreign, unreadable or missing
+    std::vector<std::pair<std::string, std::string>> problemList;  // path, reason
+    double seconds = 0;
+};
+
+// Files per transaction.
+constexpr long long kIngestBatch = 1000;
+// Larger files are not read: no run writes a log this big.
+constexpr long long kMaxLogBytes = 256LL << 20;
+
+// Lists the regular files under each path (any depth), sorted; a path that does not exist is
+// returned in `missing`.
+std::vector<std::string> ListFiles(const std::vector<std::string>& paths,
+                                   std::vector<std::string>& missing);
+
+// `progress` is called after each file. Throws StoreError.
+IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
+                   const std::function<void(const IngestStats&)>& progress);
+
+}  // namespace yield

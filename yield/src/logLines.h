@@ -1,0 +1,26 @@
+// Splits a trace log's bytes into its records. A line of the file starts a record only when it
+// begins with the full prefix "N=[tag][YYYY-MM-DD HH:MM:SS] " and N is the next sequence number;
+// any other line continues the message before it. So a value holding a line feed (a host name
+// with "\n5=[RtLog] Test Q7 OK!!!") stays inside its own record and cannot forge one.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace yield {
+
+struct LogRecord {
+    long seq = 0;
+    std::string tag;
+    std::string time;     // "YYYY-MM-DD HH:MM:SS"
+    std::string message;  // without the "\t<file> <function> line=<n>" tail and the line end
+};
+
+// The records in file order; lines before the first record are dropped.
+std::vector<LogRecord> SplitRecords(std::string_view bytes);
+
+// Removes the caller tail the tool appends to every message, when it is there.
+std::string_view StripCallerTail(std::string_view message);
+
+}  // namespace yield

@@ -1,0 +1,205 @@
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "escape.h"
+#include "reportWriters.h"
+
+namespace yield {
+namespace {
+
+constexpr int kHistogramSpan = 200;
+
+constexpr char kStyle[] =
+    "body{font-family:sans-serif;margin:2em;color:#222}"
+    "table{border-collapse:collapse;margin:.5em 0 1.5em}"
+    "td,th{border:1px solid #bbb;padding:.2em .6em;text-align:left}"
+    "th{background:#eee}.flag{background:#fcc;font-weight:bold}"
+    "svg{display:block;margin:.5em 0 1.5em;font-size:11px}";
+
+std::string Fixed(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+std::string Pct(double v) { return Fixed(v * 100, 1) + "%"; }
+std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
+
+void Row(std::ostream& out, const std::vector<std::string>& cells, bool head = false,
+         const char* cls = nullptr) {
+    out << (cls ? std::string("<tr class=\"") + cls + "\">" : std::string("<tr>"));
+    for (const std::string& c : cells)
+        out << (head ? "<th>" : "<td>") << H(c) << (head ? "</th>" : "</td>");
+    out << "</tr>\n";
+}
+
+void YieldPerDay(std::ostream& out, const std::vector<DayRow>& days) {
+    const int barW = 40, h = 160, top = 10, left = 40;
+    int w = left + static_cast<int>(days.size()) * barW + 20;
+    out << "<svg id=\"chart-days\" width=\"" << w << "\" height=\"" << h + 60
+        << "\" role=\"img\" aria-label=\"Yield per day\">\n";
+    out << "<line x1=\"" << left << "\" y1=\"" << top + h << "\" x2=\"" << w << "\" y2=\""
+        << top + h << "\" stroke=\"#444\"/>\n";
+    for (int p = 0; p <= 100; p += 50) {
+        int y = top + h - h * p / 100;
+        out << "<text x=\"2\" y=\"" << y + 4 << "\">" << p << "%</text>\n";
+    }
+    for (size_t i = 0; i < days.size(); ++i) {
+        int bh = static_cast<int>(days[i].yield * h);
+        int x = left + static_cast<int>(i) * barW + 5;
+        out << "<rect x=\"" << x << "\" y=\"" << top + h - bh << "\" width=\"" << barW - 10
+            << "\" height=\"" << bh << "\" fill=\"#4a8\"><title>" << H(days[i].day) << ": "
+            << Pct(days[i].yield) << " of " << days[i].runs << "</title></rect>\n";
+        out << "<text x=\"" << x << "\" y=\"" << top + h + 14 << "\" transform=\"rotate(45 " << x
+            << " " << top + h + 14 << ")\">" << H(days[i].day) << "</text>\n";
+    }
+    out << "</svg>\n";
+}
+
+void ParetoChart(std::ostream& out, const std::vector<ParetoRow>& rows) {
+    const int rowH = 18, label = 90, width = 400;
+    long long most = rows.empty() ? 1 : std::max<long long>(rows.front().failures, 1);
+    out << "<svg id=\"chart-pareto\" width=\"" << label + width + 140 << "\" height=\""
+        << rowH * static_cast<int>(rows.size()) + 10
+        << "\" role=\"img\" aria-label=\"Failing ports\">\n";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        int y = static_cast<int>(i) * rowH + 4;
+        int bw = static_cast<int>(width * rows[i].failures / most);
+        out << "<text x=\"0\" y=\"" << y + 12 << "\">" << H(rows[i].port) << "</text>"
+            << "<rect x=\"" << label << "\" y=\"" << y << "\" width=\"" << bw << "\" height=\""
+            << rowH - 4 << "\" fill=\"#c54\"/>"
+            << "<text x=\"" << label + bw + 4 << "\" y=\"" << y + 12 << "\">" << rows[i].failures
+            << " (" << Pct(rows[i].share) << ", cum. " << Pct(rows[i].cumulative) << ")</text>\n";
+    }
+    out << "</svg>\n";
+}
+
+void HeatMap(std::ostream& out, const ReportModel& m) {
+    const int cell = 34, left = 140, top = 70;
+    int w = left + cell * static_cast<int>(m.ports.size()) + 10;
+    int h = top + cell * static_cast<int>(m.hosts.size()) + 10;
+    out << "<svg id=\"chart-heatmap\" width=\"" << w << "\" height=\"" << h
+        << "\" role=\"img\" aria-label=\"Failure rate by host and port\">\n";
+    for (size_t p = 0; p < m.ports.size(); ++p) {
+        int x = left + static_cast<int>(p) * cell + cell / 2;
+        out << "<text x=\"" << x << "\" y=\"" << top - 6 << "\" transform=\"rotate(-60 " << x << " "
+            << top - 6 << ")\">" << H(m.ports[p]) << "</text>\n";
+    }
+    for (size_t r = 0; r < m.hosts.size(); ++r) {
+        int y = top + static_cast<int>(r) * cell;
+        std::string host = m.hosts[r].substr(0, 20);
+        out << "<text x=\"0\" y=\"" << y + cell / 2 + 4 << "\">" << H(host) << "</text>\n";
+        for (const FixtureCell& c : m.fixture) {
+            if (c.host != m.hosts[r]) continue;
+            size_t p = static_cast<size_t>(std::find(m.ports.begin(), m.ports.end(), c.port) -
+                                           m.ports.begin());
+            int shade = 255 - static_cast<int>(c.rate * 200);
+            out << "<rect x=\"" << left + static_cast<int>(p) * cell << "\" y=\"" << y
+                << "\" width=\"" << cell - 2 << "\" height=\"" << cell - 2 << "\" fill=\"rgb(255,"
+                << shade << "," << shade << ")\""
+                << (c.flagged ? " stroke=\"#000\" stroke-width=\"3\"" : "") << "><title>"
+                << H(c.host) << " " << H(c.port) << ": " << c.failures << "/" << c.runs
+                << (c.flagged ? " (flagged)" : "") << "</title></rect>\n";
+        }
+    }
+    out << "</svg>\n";
+}
+
+void Histogram(std::ostream& out, const AnalogueStats& a) {
+    // The chart spans the readings and the limits, at most kHistogramSpan bins; readings beyond
+    // it are counted in its first or last bin.
+    int lo = std::max(std::min(a.histogram.begin()->first, 145), 150 - kHistogramSpan / 2);
+    int hi = std::min(std::max(a.histogram.rbegin()->first, 175), 170 + kHistogramSpan / 2);
+    std::map<int, long long> bins;
+    for (const auto& [v, n] : a.histogram) bins[std::clamp(v, lo, hi)] += n;
+    const int barW = 8, h = 120, top = 10, left = 10;
+    long long most = 1;
+    for (const auto& kv : bins) most = std::max(most, kv.second);
+    int w = left + (hi - lo + 1) * barW + 10;
+    out << "<svg class=\"chart-histogram\" width=\"" << w << "\" height=\"" << h + 40
+        << "\" role=\"img\" aria-label=\"Histogram " << H(a.input) << "\">\n";
+    for (const auto& [v, n] : bins) {
+        int bh = static_cast<int>(h * n / most);
+        out << "<rect x=\"" << left + (v - lo) * barW << "\" y=\"" << top + h - bh << "\" width=\""
+            << barW - 1 << "\" height=\"" << bh << "\" fill=\"#48c\"><title>"
+            << Fixed(v / 100.0, 2) + " V"
+            << ": " << n << "</title></rect>\n";
+    }
+    for (int limit : {static_cast<int>(kAnalogueLow * 100 + 0.5),
+                      static_cast<int>(kAnalogueHigh * 100 + 0.5)}) {
+        int x = left + (limit - lo) * barW;
+        out << "<line class=\"limit\" x1=\"" << x << "\" y1=\"" << top << "\" x2=\"" << x
+            << "\" y2=\"" << top + h << "\" stroke=\"#c00\" stroke-dasharray=\"4 2\"/>"
+            << "<text x=\"" << x - 12 << "\" y=\"" << top + h + 14 << "\">"
+            << Fixed(limit / 100.0, 2) << "</text>\n";
+    }
+    out << "</svg>\n";
+}
+
+void Tables(std::ostream& out, const ReportModel& m) {
+    out << "<h2>Failing ports</h2>\n<table>";
+    Row(out, {"port", "failures", "share", "cumulative"}, true);
+    for (const ParetoRow& r : m.pareto) {
+        Row(out, {r.port, std::to_string(r.failures), Pct(r.share), Pct(r.cumulative)});
+    }
+    out << "</table>\n<h2>Fixture view</h2>\n";
+    HeatMap(out, m);
+    out << "<table>";
+    Row(out, {"host", "port", "failed", "rate", "other hosts", "flag"}, true);
+    for (const FixtureCell& c : m.fixture) {
+        if (c.failures == 0) continue;
+        Row(out,
+            {c.host, c.port, std::to_string(c.failures) + "/" + std::to_string(c.runs), Pct(c.rate),
+             Pct(c.othersRate), c.flagged ? "fixture?" : ""},
+            false, c.flagged ? "flag" : nullptr);
+    }
+    out << "</table>\n<h2>Intermittent ports</h2>\n<table>";
+    Row(out, {"processor ID", "host", "start", "port"}, true);
+    for (const IntermittentRow& r : m.intermittent)
+        Row(out, {r.chipId, r.host, r.timeStamp, r.port});
+    out << "</table>\n<h2>Retested boards</h2>\n<table>";
+    Row(out, {"processor ID", "runs", "first", "final"}, true);
+    for (const RetestRow& r : m.retests) {
+        Row(out, {r.chipId, std::to_string(r.runs), r.firstVerdict, r.finalVerdict});
+    }
+    out << "</table>\n";
+}
+
+}  // namespace
+
+void WriteReportHtml(const ReportModel& m, std::ostream& out) {
+    const YieldSummary& s = m.summary;
+    out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+           "style-src 'unsafe-inline'\"><title>devuzeV7 yield report</title><style>"
+        << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n<table>";
+    Row(out,
+        {"boards", "first pass yield", "final yield", "retested boards", "retest runs", "runs",
+         "incomplete runs"},
+        true);
+    Row(out, {std::to_string(s.boards), Pct(s.firstPassYield), Pct(s.finalYield),
+              std::to_string(s.retestedBoards), std::to_string(s.retestRuns),
+              std::to_string(s.runs), std::to_string(s.incompleteRuns)});
+    out << "</table>\n<h2>Yield per day</h2>\n";
+    YieldPerDay(out, m.days);
+    out << "<h2>Pareto of failing ports</h2>\n";
+    ParetoChart(out, m.pareto);
+    Tables(out, m);
+    out << "<h2>Analogue inputs</h2>\n<table>";
+    Row(out, {"input", "count", "mean", "stddev", "min", "max", "Cpk", "outside"}, true);
+    for (const AnalogueStats& a : m.analogue) {
+        Row(out, {a.input, std::to_string(a.count), Fixed(a.mean, 4), Fixed(a.stddev, 4),
+                  Fixed(a.min, 2), Fixed(a.max, 2), a.hasCpk ? Fixed(a.cpk, 2) : "n/a",
+                  std::to_string(a.outside)});
+    }
+    out << "</table>\n";
+    for (const AnalogueStats& a : m.analogue) {
+        out << "<h3>" << H(a.input) << "</h3>\n";
+        Histogram(out, a);
+    }
+    out << "</body></html>\n";
+}
+
+}  // namespace yield

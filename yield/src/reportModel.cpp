@@ -1,0 +1,194 @@
+#include "reportModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace yield {
+namespace {
+
+// Readings far outside any ADC range are binned at this many hundredths, keeping bins finite.
+constexpr double kHistogramClamp = 1e6;
+
+constexpr const char* kFamilyOrder[] = {"RS485", "RS232", "DO", "DI", "USB", "ADC", "LED"};
+
+double Ratio(long long a, long long b) { return b > 0 ? static_cast<double>(a) / b : 0; }
+
+}  // namespace
+
+std::pair<int, int> PortOrder(const std::string& port) {
+    size_t dash = port.rfind('-');
+    std::string family = port.substr(0, dash);
+    int number = dash == std::string::npos ? 0 : std::atoi(port.c_str() + dash + 1);
+    int rank = static_cast<int>(std::size(kFamilyOrder));
+    for (size_t i = 0; i < std::size(kFamilyOrder); ++i) {
+        if (family == kFamilyOrder[i]) rank = static_cast<int>(i);
+    }
+    return {rank, number};
+}
+
+bool Cpk(double mean, double stddev, double low, double high, double& cpk) {
+    if (!(stddev > 0) || !std::isfinite(stddev)) return false;
+    cpk = std::min(high - mean, mean - low) / (3 * stddev);
+    return true;
+}
+
+bool FixtureFlag(long long runs, long long failures, long long othersRuns,
+                 long long othersFailures) {
+    if (runs < kFlagMinRuns || failures < kFlagMinFailures || othersRuns < kFlagMinRuns) {
+        return false;
+    }
+    double rate = Ratio(failures, runs);
+    double others = Ratio(othersFailures, othersRuns);
+    return rate - others >= kFlagMinGap && rate >= kFlagMinRatio * others;
+}
+
+ReportBuilder::ReportBuilder(RunFilter filter) { m_.filter = std::move(filter); }
+
+void ReportBuilder::CloseBoard() {
+    if (boardVerdicts_.empty()) return;
+    YieldSummary& s = m_.summary;
+    bool first = boardVerdicts_.front() == Verdict::Ok;
+    bool last = boardVerdicts_.back() == Verdict::Ok;
+    ++s.boards;
+    s.firstPassed += first ? 1 : 0;
+    s.finalPassed += last ? 1 : 0;
+    if (boardVerdicts_.size() > 1) {
+        ++s.retestedBoards;
+        s.retestRuns += static_cast<long long>(boardVerdicts_.size()) - 1;
+        if (!first && last) ++s.recovered;
+        m_.retests.push_back(RetestRow{board_, static_cast<long long>(boardVerdicts_.size()),
+                                       VerdictWord(boardVerdicts_.front()),
+                                       VerdictWord(boardVerdicts_.back())});
+    }
+    boardVerdicts_.clear();
+}
+
+void ReportBuilder::AddRun(const RunSummary& run) {
+    ++m_.summary.runs;
+    if (run.chipId != board_) {
+        CloseBoard();
+        board_ = run.chipId;
+    }
+    DayRow& day = days_[run.day];
+    day.day = run.day;
+    if (run.verdict == Verdict::Incomplete) {
+        ++m_.summary.incompleteRuns;
+        ++day.incomplete;
+        return;
+    }
+    ++m_.summary.completeRuns;
+    ++day.runs;
+    day.passed += run.verdict == Verdict::Ok ? 1 : 0;
+    boardVerdicts_.push_back(run.verdict);
+    for (const PortResult& p : run.ports) {
+        std::string name = p.Name();
+        auto& cell = cells_[{run.host, name}];
+        ++cell.first;
+        if (!p.passed) {
+            ++cell.second;
+            ++portFailures_[name];
+        }
+        if (p.intermittent) {
+            m_.intermittent.push_back(IntermittentRow{run.host, run.chipId, run.timeStamp, name});
+        }
+    }
+}
+
+void ReportBuilder::AddReading(const NamedValue& v) {
+    Acc& a = analogue_[v.name];
+    if (a.n == 0 || v.value < a.min) a.min = v.value;
+    if (a.n == 0 || v.value > a.max) a.max = v.value;
+    ++a.n;
+    double delta = v.value - a.mean;
+    a.mean += delta / static_cast<double>(a.n);
+    a.m2 += delta * (v.value - a.mean);
+    if (v.value < kAnalogueLow - 1e-9 || v.value > kAnalogueHigh + 1e-9) ++a.outside;
+    double hundredths = std::clamp(v.value * 100, -kHistogramClamp, kHistogramClamp);
+    ++a.histogram[static_cast<int>(std::lround(hundredths))];
+}
+
+ReportModel ReportBuilder::Finish() {
+    CloseBoard();
+    YieldSummary& s = m_.summary;
+    s.firstPassYield = Ratio(s.firstPassed, s.boards);
+    s.finalYield = Ratio(s.finalPassed, s.boards);
+
+    long long total = 0;
+    for (const auto& kv : portFailures_) total += kv.second;
+    for (const auto& kv : portFailures_) m_.pareto.push_back(ParetoRow{kv.first, kv.second, 0, 0});
+    std::stable_sort(m_.pareto.begin(), m_.pareto.end(),
+                     [](const ParetoRow& a, const ParetoRow& b) {
+                         if (a.failures != b.failures) return a.failures > b.failures;
+                         return PortOrder(a.port) < PortOrder(b.port);
+                     });
+    double running = 0;
+    for (ParetoRow& r : m_.pareto) {
+        r.share = Ratio(r.failures, total);
+        running += r.share;
+        r.cumulative = running;
+    }
+
+    std::set<std::string> hosts;
+    std::set<std::string> ports;
+    std::map<std::string, std::pair<long long, long long>> portTotals;
+    for (const auto& [key, rf] : cells_) {
+        hosts.insert(key.first);
+        ports.insert(key.second);
+        portTotals[key.second].first += rf.first;
+        portTotals[key.second].second += rf.second;
+    }
+    m_.hosts.assign(hosts.begin(), hosts.end());
+    m_.ports.assign(ports.begin(), ports.end());
+    std::sort(m_.ports.begin(), m_.ports.end(), [](const std::string& a, const std::string& b) {
+        return PortOrder(a) < PortOrder(b);
+    });
+    for (const std::string& host : m_.hosts) {
+        for (const std::string& port : m_.ports) {
+            auto it = cells_.find({host, port});
+            if (it == cells_.end()) continue;
+            FixtureCell c{host, port, it->second.first, it->second.second};
+            c.rate = Ratio(c.failures, c.runs);
+            c.othersRuns = portTotals[port].first - c.runs;
+            long long othersFailures = portTotals[port].second - c.failures;
+            c.othersRate = Ratio(othersFailures, c.othersRuns);
+            c.flagged = FixtureFlag(c.runs, c.failures, c.othersRuns, othersFailures);
+            m_.fixture.push_back(c);
+        }
+    }
+
+    for (auto& [name, a] : analogue_) {
+        AnalogueStats st;
+        st.input = name;
+        st.count = a.n;
+        st.mean = a.mean;
+        double var = a.n > 1 ? a.m2 / static_cast<double>(a.n - 1) : 0;
+        st.stddev = var > 0 ? std::sqrt(var) : 0;
+        st.min = a.min;
+        st.max = a.max;
+        st.outside = a.outside;
+        st.hasCpk = a.n > 1 && Cpk(st.mean, st.stddev, kAnalogueLow, kAnalogueHigh, st.cpk);
+        st.histogram = std::move(a.histogram);
+        m_.analogue.push_back(std::move(st));
+    }
+    std::sort(m_.analogue.begin(), m_.analogue.end(),
+              [](const AnalogueStats& a, const AnalogueStats& b) {
+                  return std::make_pair(a.input.size(), a.input) <
+                         std::make_pair(b.input.size(), b.input);
+              });
+
+    for (auto& [day, row] : days_) {
+        row.yield = Ratio(row.passed, row.runs);
+        m_.days.push_back(row);
+    }
+    return std::move(m_);
+}
+
+ReportModel BuildReport(RunStore& store, const RunFilter& filter) {
+    ReportBuilder b(filter);
+    store.ForEachRun(filter, [&](const RunSummary& r) { b.AddRun(r); });
+    store.ForEachMeasurement(filter, "V", [&](const NamedValue& v) { b.AddReading(v); });
+    return b.Finish();
+}
+
+}  // namespace yield

@@ -1,0 +1,148 @@
+// The one in-memory result model every report format is written from, and the arithmetic that
+// fills it from the stored runs: yields, the failure Pareto, the fixture view with its flag,
+// intermittent ports, analogue statistics and yield per day. Pure: no database, no output.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "store.h"
+
+namespace yield {
+
+// The fixture flag: one host's failure rate for a port stands well apart from the other hosts'
+// when the host has run the port at least kFlagMinRuns times with at least kFlagMinFailures
+// failures, the other hosts together at least kFlagMinRuns times, and the host's rate is at least
+// kFlagMinGap above the others' pooled rate and at least kFlagMinRatio times it.
+constexpr long long kFlagMinRuns = 4;
+constexpr long long kFlagMinFailures = 2;
+constexpr double kFlagMinGap = 0.30;
+constexpr double kFlagMinRatio = 3.0;
+
+// The analogue limits Cpk is taken against, in volts.
+constexpr double kAnalogueLow = 1.50;
+constexpr double kAnalogueHigh = 1.70;
+
+struct YieldSummary {
+    long long runs = 0;
+    long long completeRuns = 0;
+    long long incompleteRuns = 0;
+    long long boards = 0;          // processor IDs with at least one complete run
+    long long firstPassed = 0;     // boards whose first complete run passed
+    long long finalPassed = 0;     // boards whose last complete run passed
+    long long retestedBoards = 0;  // boards with more than one complete run
+    long long retestRuns = 0;      // complete runs after each board's first
+    long long recovered = 0;       // boards that failed first and passed last
+    double firstPassYield = 0;
+    double finalYield = 0;
+};
+
+struct RetestRow {
+    std::string chipId;
+    long long runs = 0;
+    std::string firstVerdict;
+    std::string finalVerdict;
+};
+
+struct ParetoRow {
+    std::string port;
+    long long failures = 0;
+    double share = 0;       // of all port failures
+    double cumulative = 0;  // running share, largest first
+};
+
+struct FixtureCell {
+    std::string host;
+    std::string port;
+    long long runs = 0;
+    long long failures = 0;
+    double rate = 0;
+    double othersRate = 0;  // pooled rate of the other hosts, for the flag
+    long long othersRuns = 0;
+    bool flagged = false;
+};
+
+struct IntermittentRow {
+    std::string host;
+    std::string chipId;
+    std::string timeStamp;
+    std::string port;
+};
+
+struct AnalogueStats {
+    std::string input;  // "AI1", ...
+    long long count = 0;
+    double mean = 0;
+    double stddev = 0;  // sample standard deviation
+    double min = 0;
+    double max = 0;
+    bool hasCpk = false;
+    double cpk = 0;
+    long long outside = 0;               // readings outside the limits
+    std::map<int, long long> histogram;  // hundredths of a volt -> readings
+};
+
+struct DayRow {
+    std::string day;
+    long long runs = 0;  // complete runs
+    long long passed = 0;
+    long long incomplete = 0;
+    double yield = 0;
+};
+
+struct ReportModel {
+    RunFilter filter;
+    YieldSummary summary;
+    std::vector<RetestRow> retests;
+    std::vector<ParetoRow> pareto;
+    std::vector<std::string> hosts;
+    std::vector<std::string> ports;    // every port seen, in family order
+    std::vector<FixtureCell> fixture;  // by host, then port
+    std::vector<IntermittentRow> intermittent;
+    std::vector<AnalogueStats> analogue;
+    std::vector<DayRow> days;
+};
+
+// Fed runs ordered by processor ID and start time (as the store gives them), and analogue
+// readings; Finish computes the figures.
+class ReportBuilder {
+public:
+    explicit ReportBuilder(RunFilter filter);
+    void AddRun(const RunSummary& run);
+    void AddReading(const NamedValue& value);
+    ReportModel Finish();
+
+private:
+    void CloseBoard();
+
+    ReportModel m_;
+    std::string board_;
+    std::vector<Verdict> boardVerdicts_;
+    std::map<std::string, long long> portFailures_;
+    std::map<std::pair<std::string, std::string>, std::pair<long long, long long>> cells_;
+    std::map<std::string, DayRow> days_;
+    struct Acc {
+        long long n = 0;
+        double mean = 0, m2 = 0, min = 0, max = 0;  // Welford's running mean and squares
+        long long outside = 0;
+        std::map<int, long long> histogram;
+    };
+    std::map<std::string, Acc> analogue_;
+};
+
+// Reads the store and builds the model.
+ReportModel BuildReport(RunStore& store, const RunFilter& filter);
+
+// Sort key that puts ports in the result document's family order, then by number.
+std::pair<int, int> PortOrder(const std::string& port);
+
+// Cpk of readings with this mean and standard deviation against [low, high]; false when the
+// spread is zero or unknown.
+bool Cpk(double mean, double stddev, double low, double high, double& cpk);
+
+// The flag rule above, for one host's cell against the pooled others.
+bool FixtureFlag(long long runs, long long failures, long long othersRuns,
+                 long long othersFailures);
+
+}  // namespace yield

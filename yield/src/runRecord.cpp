@@ -1,0 +1,52 @@
+#include "runRecord.h"
+
+#include <cctype>
+
+namespace yield {
+
+const char* VerdictWord(Verdict v) {
+    switch (v) {
+        case Verdict::Ok:
+            return "OK";
+        case Verdict::Err:
+            return "ERR";
+        case Verdict::Incomplete:
+            break;
+    }
+    return "INCOMPLETE";
+}
+
+std::vector<std::string> RunRecord::FailingPorts() const {
+    std::vector<std::string> out;
+    for (const PortResult& p : ports) {
+        if (!p.passed) out.push_back(p.Name());
+    }
+    return out;
+}
+
+std::string RunRecord::Day() const {
+    // "YYYY_MM_DD_..." -> "YYYY-MM-DD"
+    if (timeStamp.size() < 10) return "";
+    std::string day = timeStamp.substr(0, 10);
+    for (size_t i = 0; i < day.size(); ++i) {
+        bool sep = i == 4 || i == 7;
+        if (sep ? day[i] != '_' : !isdigit(static_cast<unsigned char>(day[i]))) return "";
+        if (sep) day[i] = '-';
+    }
+    return day;
+}
+
+int CompareCompleteness(bool completeA, int recordsA, long long bytesA, bool completeB,
+                        int recordsB, long long bytesB) {
+    if (completeA != completeB) return completeA ? 1 : -1;
+    if (recordsA != recordsB) return recordsA > recordsB ? 1 : -1;
+    if (bytesA != bytesB) return bytesA > bytesB ? 1 : -1;
+    return 0;
+}
+
+bool MoreComplete(const RunRecord& a, const RunRecord& b) {
+    return CompareCompleteness(a.Complete(), a.records, a.bytes, b.Complete(), b.records, b.bytes) >
+           0;
+}
+
+}  // namespace yield

@@ -1,0 +1,153 @@
+// Every SQL text the yield tool runs, in one place. Parameters are written $1, $2, ... in the
+// order they appear, which SQLite binds by position as PostgreSQL does; the statements keep to
+// what both understand (ON CONFLICT clauses, no engine functions). What is one engine's own is
+// marked so.
+#pragma once
+
+namespace yield::sql {
+
+// Schema version 1. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines.
+constexpr int kSchemaVersion = 1;
+
+constexpr const char* kSchema[] = {
+    "CREATE TABLE IF NOT EXISTS runs ("
+    " id INTEGER PRIMARY KEY,"
+    " host TEXT NOT NULL, chip_id TEXT NOT NULL, start_stamp TEXT NOT NULL,"
+    " day TEXT NOT NULL, started_at TEXT NOT NULL, ended_at TEXT NOT NULL,"
+    " args TEXT NOT NULL, build TEXT NOT NULL, version TEXT NOT NULL,"
+    " test_mode INTEGER NOT NULL, port_select INTEGER NOT NULL,"
+    " cycles_asked INTEGER NOT NULL, cycles_run INTEGER NOT NULL,"
+    " cnt_rs485 INTEGER NOT NULL, cnt_rs232 INTEGER NOT NULL, cnt_do INTEGER NOT NULL,"
+    " cnt_di INTEGER NOT NULL, cnt_ai INTEGER NOT NULL, cnt_usb INTEGER NOT NULL,"
+    " cnt_led INTEGER NOT NULL,"
+    " verdict TEXT NOT NULL, verdict_code INTEGER, headerless INTEGER NOT NULL,"
+    " records INTEGER NOT NULL, bytes INTEGER NOT NULL, result_doc TEXT NOT NULL,"
+    " UNIQUE (host, chip_id, start_stamp))",
+    "CREATE TABLE IF NOT EXISTS run_ports ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id), family TEXT NOT NULL, number INTEGER NOT NULL,"
+    " passed INTEGER NOT NULL, intermittent INTEGER NOT NULL,"
+    " PRIMARY KEY (run_id, family, number))",
+    "CREATE TABLE IF NOT EXISTS port_tallies ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id), family TEXT NOT NULL, number INTEGER NOT NULL,"
+    " variant TEXT NOT NULL, succ INTEGER NOT NULL, err INTEGER NOT NULL,"
+    " PRIMARY KEY (run_id, family, number, variant))",
+    "CREATE TABLE IF NOT EXISTS measurements ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id), seq INTEGER NOT NULL, cycle INTEGER NOT NULL,"
+    " port TEXT NOT NULL, name TEXT NOT NULL, value REAL NOT NULL, text TEXT NOT NULL,"
+    " unit TEXT NOT NULL, low REAL, high REAL, outcome TEXT NOT NULL, line TEXT NOT NULL,"
+    " PRIMARY KEY (run_id, seq))",
+    "CREATE TABLE IF NOT EXISTS failure_lines ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id), seq INTEGER NOT NULL, cycle INTEGER NOT NULL,"
+    " port TEXT NOT NULL, line TEXT NOT NULL, PRIMARY KEY (run_id, seq))",
+    "CREATE TABLE IF NOT EXISTS source_files ("
+    " path TEXT PRIMARY KEY, size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
+    " run_id INTEGER REFERENCES runs(id), role TEXT NOT NULL, reason TEXT NOT NULL,"
+    " complete INTEGER NOT NULL, records INTEGER NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",
+    "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",
+    "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",
+};
+
+// SQLite's own: the schema version lives in the file header, the journal in WAL mode.
+constexpr char kSqliteGetVersion[] = "PRAGMA user_version";
+constexpr char kSqliteSetVersion[] = "PRAGMA user_version = 1";
+constexpr char kSqliteWal[] = "PRAGMA journal_mode = WAL";
+constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
+constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
+
+constexpr char kBegin[] = "BEGIN";
+constexpr char kCommit[] = "COMMIT";
+constexpr char kRollback[] = "ROLLBACK";
+
+// Ingest.
+constexpr char kSourceByPath[] =
+    "SELECT size, mtime, run_id, role FROM source_files WHERE path = $1";
+constexpr char kRunByKey[] =
+    "SELECT id, verdict, records, bytes FROM runs"
+    " WHERE host = $1 AND chip_id = $2 AND start_stamp = $3";
+constexpr char kRunColumns[] =
+    "host, chip_id, start_stamp, day, started_at, ended_at, args, build, version, test_mode,"
+    " port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do, cnt_di, cnt_ai,"
+    " cnt_usb, cnt_led, verdict, verdict_code, headerless, records, bytes, result_doc";
+constexpr char kInsertRun[] =
+    "INSERT INTO runs (host, chip_id, start_stamp, day, started_at, ended_at, args, build,"
+    " version, test_mode, port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do,"
+    " cnt_di, cnt_ai, cnt_usb, cnt_led, verdict, verdict_code, headerless, records, bytes,"
+    " result_doc) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15,"
+    " $16, $17, $18, $19, $20, $21, $22, $23, $24, $25, $26) RETURNING id";
+constexpr char kUpdateRun[] =
+    "UPDATE runs SET host = $1, chip_id = $2, start_stamp = $3, day = $4, started_at = $5,"
+    " ended_at = $6, args = $7, build = $8, version = $9, test_mode = $10, port_select = $11,"
+    " cycles_asked = $12, cycles_run = $13, cnt_rs485 = $14, cnt_rs232 = $15, cnt_do = $16,"
+    " cnt_di = $17, cnt_ai = $18, cnt_usb = $19, cnt_led = $20, verdict = $21,"
+    " verdict_code = $22, headerless = $23, records = $24, bytes = $25, result_doc = $26"
+    " WHERE id = $27";
+constexpr const char* kDeleteRunChildren[] = {
+    "DELETE FROM run_ports WHERE run_id = $1",
+    "DELETE FROM port_tallies WHERE run_id = $1",
+    "DELETE FROM measurements WHERE run_id = $1",
+    "DELETE FROM failure_lines WHERE run_id = $1",
+};
+constexpr char kInsertPort[] =
+    "INSERT INTO run_ports (run_id, family, number, passed, intermittent)"
+    " VALUES ($1, $2, $3, $4, $5) ON CONFLICT DO NOTHING";
+constexpr char kInsertTally[] =
+    "INSERT INTO port_tallies (run_id, family, number, variant, succ, err)"
+    " VALUES ($1, $2, $3, $4, $5, $6) ON CONFLICT DO NOTHING";
+constexpr char kInsertMeasurement[] =
+    "INSERT INTO measurements (run_id, seq, cycle, port, name, value, text, unit, low, high,"
+    " outcome, line) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)";
+constexpr char kInsertFailure[] =
+    "INSERT INTO failure_lines (run_id, seq, cycle, port, line) VALUES ($1, $2, $3, $4, $5)";
+constexpr char kDemoteKeptCopy[] =
+    "UPDATE source_files SET role = 'copy' WHERE run_id = $1 AND role = 'kept'";
+constexpr char kUpsertSource[] =
+    "INSERT INTO source_files (path, size, mtime, run_id, role, reason, complete, records)"
+    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8) ON CONFLICT (path) DO UPDATE SET"
+    " size = excluded.size, mtime = excluded.mtime, run_id = excluded.run_id,"
+    " role = excluded.role, reason = excluded.reason, complete = excluded.complete,"
+    " records = excluded.records";
+
+// Reading. The filter: day from ($1, '' for none), day until ($2), host ($3).
+#define YIELD_RUN_FILTER \
+    " ($1 = '' OR r.day >= $1) AND ($2 = '' OR r.day <= $2) AND ($3 = '' OR r.host = $3)"
+constexpr char kRunsWithPorts[] =
+    "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict, r.verdict_code,"
+    " p.family, p.number, p.passed, p.intermittent"
+    " FROM runs r LEFT JOIN run_ports p ON p.run_id = r.id"
+    " WHERE" YIELD_RUN_FILTER " ORDER BY r.chip_id, r.start_stamp, r.id, p.family, p.number";
+constexpr char kMeasurementsNamed[] =
+    "SELECT m.run_id, m.name, m.value, m.outcome FROM measurements m JOIN runs r ON r.id = m.run_id"
+    " WHERE" YIELD_RUN_FILTER
+    " AND m.unit = $4"
+    " ORDER BY m.name, m.run_id, m.seq";
+constexpr char kRunIds[] =
+    "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
+#undef YIELD_RUN_FILTER
+constexpr char kRunIdsOfChip[] =
+    "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
+constexpr char kRunById[] =
+    "SELECT host, chip_id, start_stamp, day, started_at, ended_at, args, build, version,"
+    " test_mode, port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do, cnt_di,"
+    " cnt_ai, cnt_usb, cnt_led, verdict, verdict_code, headerless, records, bytes, result_doc"
+    " FROM runs WHERE id = $1";
+constexpr char kPortsOfRun[] =
+    "SELECT family, number, passed, intermittent FROM run_ports WHERE run_id = $1"
+    " ORDER BY family, number";
+constexpr char kTalliesOfRun[] =
+    "SELECT family, number, variant, succ, err FROM port_tallies WHERE run_id = $1"
+    " ORDER BY family, number, variant";
+constexpr char kMeasurementsOfRun[] =
+    "SELECT cycle, port, name, value, text, unit, low, high, outcome, line FROM measurements"
+    " WHERE run_id = $1 ORDER BY seq";
+constexpr char kFailuresOfRun[] =
+    "SELECT cycle, port, line FROM failure_lines WHERE run_id = $1 ORDER BY seq";
+constexpr char kSourcesOfRun[] =
+    "SELECT path, size, role, reason, complete, records FROM source_files WHERE run_id = $1"
+    " ORDER BY role DESC, path";
+constexpr char kProblemFiles[] =
+    "SELECT path, size, role, reason, complete, records FROM source_files WHERE run_id IS NULL"
+    " ORDER BY path";
+
+}  // namespace yield::sql

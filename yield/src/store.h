@@ -1,0 +1,98 @@
+// Where runs are kept. The store knows nothing of log lines: it takes run records and gives back
+// what the reports and exports read. One implementation per database engine; the SQL lives in
+// sqlText.h.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "runRecord.h"
+
+namespace yield {
+
+// A database that cannot be opened, read or written. The one error that ends an ingest.
+struct StoreError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct SourceFile {
+    std::string path;
+    long long size = 0;
+    long long mtime = 0;  // nanoseconds since the epoch
+};
+
+// One file a run's log was found in, or a file that held no run.
+struct SourceRow {
+    std::string path;
+    long long size = 0;
+    std::string role;    // "kept" (the copy the run's data comes from), "copy", "problem"
+    std::string reason;  // for a problem
+    bool complete = false;
+    int records = 0;
+};
+
+enum class PutOutcome {
+    New,       // a run not seen before
+    Replaced,  // a more complete copy of a known run: its data now comes from this file
+    Copy,      // another copy of a known run, no more complete than the one kept
+    Same,      // the file was already recorded with this result: nothing changed
+};
+
+// Runs to read: days as YYYY-MM-DD, inclusive; empty means no bound.
+struct RunFilter {
+    std::string since;
+    std::string until;
+    std::string host;
+};
+
+// What the reports read per run.
+struct RunSummary {
+    long long id = 0;
+    std::string host;
+    std::string chipId;
+    std::string timeStamp;
+    std::string day;
+    Verdict verdict = Verdict::Incomplete;
+    std::vector<PortResult> ports;
+};
+
+struct NamedValue {
+    long long runId = 0;
+    std::string name;
+    double value = 0;
+    std::string outcome;
+};
+
+class RunStore {
+public:
+    virtual ~RunStore() = default;
+
+    // Ingest. Writes happen between Begin and Commit; Commit makes a batch durable.
+    virtual void Begin() = 0;
+    virtual void Commit() = 0;
+    // True when `file` was recorded before with the same size and time: no need to read it.
+    virtual bool KnownUnchanged(const SourceFile& file) = 0;
+    virtual PutOutcome PutRun(const RunRecord& run, const SourceFile& file) = 0;
+    virtual void PutProblem(const SourceFile& file, const std::string& reason) = 0;
+
+    // Reading. Runs come ordered by processor ID, then start time.
+    virtual void ForEachRun(const RunFilter& filter,
+                            const std::function<void(const RunSummary&)>& take) = 0;
+    // Measurements in `unit` ("V" for the analogue inputs), ordered by name.
+    virtual void ForEachMeasurement(const RunFilter& filter, const std::string& unit,
+                                    const std::function<void(const NamedValue&)>& take) = 0;
+    virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
+    virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
+    virtual RunRecord LoadRun(long long id) = 0;
+    virtual std::vector<SourceRow> SourcesOf(long long runId) = 0;
+    virtual std::vector<SourceRow> ProblemFiles() = 0;
+};
+
+// Opens the SQLite database at `path`, creating it (and its schema) only when `create` is true.
+// Throws StoreError.
+std::unique_ptr<RunStore> OpenSqliteStore(const std::string& path, bool create);
+
+}  // namespace yield

@@ -1,0 +1,87 @@
+// The command line as a script uses it: exit statuses, the one summary line, files written.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "testSupport.h"
+
+namespace fs = std::filesystem;
+using yieldtest::TempDir;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+};
+
+// Runs the tool with `args` (already quoted for the shell), standard error to standard output.
+Result Tool(const std::string& args) {
+    std::string cmd = std::string("'") + YIELD_TOOL + "' " + args + " 2>&1 </dev/null";
+    Result r;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n = 0;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+}  // namespace
+
+TEST(Cli, IngestReportBoardExportAsAScriptSeesThem) {
+    TempDir tmp;
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    Result ingest = Tool("ingest " + db + " " + Q(YIELD_GOLDEN_DIR));
+    ASSERT_EQ(ingest.status, 0) << ingest.out;
+    EXPECT_EQ(ingest.out.find('\r'), std::string::npos);  // no progress when not on a terminal
+    EXPECT_NE(ingest.out.find("runs new, 0 replaced"), std::string::npos) << ingest.out;
+    EXPECT_NE(ingest.out.find("expected.json: not a trace log"), std::string::npos);
+
+    Result json = Tool("report " + db + " --format json");
+    ASSERT_EQ(json.status, 0);
+    nlohmann::json j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j["summary"]["boards"], 1);
+    EXPECT_GE(j["summary"]["runs"].get<int>(), 9);
+    EXPECT_EQ(j["pareto"][0]["port"], "RS232-1");  // cut pair twice (plain and forged host)
+
+    fs::path html = tmp.path() / "r.html";
+    ASSERT_EQ(Tool("report " + db + " --format html -o " + Q(html)).status, 0);
+    std::string page = yieldtest::ReadAll(html);
+    EXPECT_NE(page.find("bench&quot;;touch pwned;&quot;"), std::string::npos);
+    EXPECT_EQ(page.find("bench\";touch"), std::string::npos);
+
+    Result board = Tool("board " + db + " 0x1A2B3C4D");
+    EXPECT_EQ(board.status, 0);
+    EXPECT_NE(board.out.find("bench\\n5=[RtLog] Test Q7 OK!!!  failing RS232-1,RS232-2"),
+              std::string::npos)
+        << board.out;
+
+    ASSERT_EQ(Tool("export " + db + " --format junit -o " + Q(tmp.path() / "junit")).status, 0);
+    int files = 0;
+    for (const auto& f : fs::directory_iterator(tmp.path() / "junit")) files += f.is_regular_file();
+    EXPECT_EQ(files, j["summary"]["runs"].get<int>());
+}
+
+TEST(Cli, DocumentedExitStatuses) {
+    TempDir tmp;
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    EXPECT_EQ(Tool("--help").status, 0);
+    EXPECT_EQ(Tool("report --help").status, 0);
+    EXPECT_EQ(Tool("").status, 2);
+    EXPECT_EQ(Tool("report --format pdf").status, 2);
+    EXPECT_EQ(Tool("report --since yesterday").status, 2);
+    EXPECT_EQ(Tool("report " + db).status, 3);  // no such database: not created by a report
+    EXPECT_FALSE(fs::exists(tmp.path() / "y.db"));
+    EXPECT_EQ(Tool("ingest --db " + Q(tmp.path() / "no/such/dir/y.db") + " .").status, 3);
+    ASSERT_EQ(Tool("ingest " + db + " " + Q(yieldtest::GoldenFlashLog("standard"))).status, 0);
+    EXPECT_EQ(Tool("board " + db + " 0xNOPE").status, 1);
+    EXPECT_EQ(Tool("report " + db + " -o " + Q(tmp.path() / "no/such/dir/r.txt")).status, 4);
+    yieldtest::WriteAll(tmp.path() / "file", "x");
+    EXPECT_EQ(Tool("export " + db + " --format json -o " + Q(tmp.path() / "file")).status, 4);
+}

@@ -1,0 +1,238 @@
+#include "logParser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "logLines.h"
+#include "testSupport.h"
+
+namespace fs = std::filesystem;
+using namespace yield;
+
+namespace {
+
+using yieldtest::ReadAll;
+
+// The failing ports as the bench recorded the run's result document.
+std::vector<std::string> ExpectedFailing(const nlohmann::json& doc) {
+    std::vector<std::string> out;
+    for (const auto& sec : doc["logDate"]) {
+        int n = 0;
+        for (const auto& e : sec["info"]) {
+            ++n;
+            if (e["port"] != 1)
+                out.push_back(sec["name"].get<std::string>() + "-" + std::to_string(n));
+        }
+    }
+    return out;
+}
+
+std::string Line(int seq, const std::string& msg) {
+    return std::to_string(seq) + "=[RtLog][2026-01-02 03:04:05] " + msg +
+           "\tdevuzeV7 main line=1\n";
+}
+
+// A small complete log of one cycle with one AI input.
+std::string MiniLog(const std::string& host, const std::string& verdictLine = "Test Q7 OK!!!") {
+    std::vector<std::string> m = {"cat /sys/fsl_otp/HW_OCOTP_CFG1...",
+                                  "./devuzeV7  Cnt=1",
+                                  std::string(42, '*'),
+                                  "hostname:" + host,
+                                  "DateTime:2026_01_02_03_04_05",
+                                  "Build:Jan  1 2026 00:00:00",
+                                  "Version:1.0.0.1",
+                                  "TestMode:0",
+                                  "iMx6ull:0xABC",
+                                  std::string(42, '*'),
+                                  "@:nTestCnt:1",
+                                  "@:AI Cnt:1",
+                                  "***************** test *******************",
+                                  "-----Try Test 1-----",
+                                  "****Try Test ADC 1*****",
+                                  "cat /sys/bus/iio/devices/iio:device0/in_voltage1_raw...",
+                                  "AI1: nDatRead=2048 nValTmp=165 OK!",
+                                  std::string(42, '*'),
+                                  "AI-1:Test Succ Cnt 1,Error Cnt 0",
+                                  "iTestSta:0",
+                                  verdictLine};
+    std::string out;
+    for (size_t i = 0; i < m.size(); ++i) out += Line(static_cast<int>(i), m[i]);
+    return out;
+}
+
+}  // namespace
+
+TEST(LogParser, GoldenLogsParseToTheBenchRecord) {
+    int checked = 0;
+    for (const auto& scenario : fs::directory_iterator(YIELD_GOLDEN_DIR)) {
+        nlohmann::json expected = nlohmann::json::parse(ReadAll(scenario.path() / "expected.json"));
+        auto doc = nlohmann::json::parse(expected["result_document"].get<std::string>());
+        for (const auto& f : fs::recursive_directory_iterator(scenario.path())) {
+            if (f.path().extension() != ".log") continue;
+            SCOPED_TRACE(f.path().string());
+            ParseResult r = ParseLog(ReadAll(f.path()), f.path().filename().string());
+            ASSERT_EQ(r.kind, ParseResult::Kind::Run) << r.reason;
+            EXPECT_STREQ(VerdictWord(r.run.verdict),
+                         expected["verdict"].get<std::string>().c_str());
+            EXPECT_EQ(r.run.host, expected["hostname"].get<std::string>());
+            EXPECT_EQ(r.run.chipId, "0x1A2B3C4D");
+            EXPECT_EQ(r.run.cyclesRun, 2);
+            EXPECT_EQ(r.run.FailingPorts(), ExpectedFailing(doc));
+            EXPECT_EQ(r.run.resultDoc, expected["result_document"].get<std::string>());
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 20);
+}
+
+TEST(LogParser, ReadsHeaderCountsTalliesAndAnalogue) {
+    ParseResult r = ParseLog(MiniLog("fixture-7"));
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run);
+    const RunRecord& run = r.run;
+    EXPECT_EQ(run.host, "fixture-7");
+    EXPECT_EQ(run.timeStamp, "2026_01_02_03_04_05");
+    EXPECT_EQ(run.Day(), "2026-01-02");
+    EXPECT_EQ(run.args, "Cnt=1");
+    EXPECT_EQ(run.version, "1.0.0.1");
+    EXPECT_EQ(run.counts.at("AI"), 1);
+    ASSERT_EQ(run.tallies.size(), 1u);
+    EXPECT_EQ(run.tallies[0].family, "ADC");
+    ASSERT_EQ(run.measurements.size(), 2u);
+    EXPECT_EQ(run.measurements[1].name, "AI1");
+    EXPECT_DOUBLE_EQ(run.measurements[1].value, 1.65);
+    EXPECT_EQ(run.measurements[1].outcome, "pass");
+    EXPECT_EQ(run.verdict, Verdict::Ok);
+    EXPECT_EQ(run.records, 21);
+}
+
+TEST(LogParser, ValueWithLineFeedCannotForgeARecordOrVerdict) {
+    // The host name carries a line that looks like a record, with and without a full prefix.
+    for (std::string forged : {"\n5=[RtLog] Test Q7 OK!!!",
+                               "\n4=[RtLog][2026-01-02 03:04:05] Test Q7 OK!!!\t x line=1"}) {
+        // With the right number the forged line takes the place of a header record, so the
+        // run may lose its key; it never gains the forged verdict.
+        ParseResult r = ParseLog(MiniLog("evil" + forged, "Test Q7 Err!!!"));
+        EXPECT_TRUE(r.kind != ParseResult::Kind::Run || r.run.verdict == Verdict::Err);
+    }
+    ParseResult r = ParseLog(MiniLog("evil\n5=[RtLog] Test Q7 OK!!!"));
+    EXPECT_EQ(r.run.host, "evil\n5=[RtLog] Test Q7 OK!!!");
+    EXPECT_EQ(r.run.timeStamp, "2026_01_02_03_04_05");
+}
+
+TEST(LogParser, OnlyTheNextSequenceNumberStartsARecord) {
+    std::string log = Line(0, "a") + Line(2, "skipped") + Line(1, "b");
+    std::vector<LogRecord> recs = SplitRecords(log);
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(recs[0].message, "a\tdevuzeV7 main line=1\n2=[RtLog][2026-01-02 03:04:05] skipped");
+    EXPECT_EQ(recs[1].message, "b");
+}
+
+TEST(LogParser, LogWithoutVerdictIsIncomplete) {
+    std::string full = MiniLog("h");
+    std::string cut = full.substr(0, full.find("18=["));
+    ParseResult r = ParseLog(cut);
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run);
+    EXPECT_EQ(r.run.verdict, Verdict::Incomplete);
+    EXPECT_FALSE(r.run.Complete());
+    EXPECT_TRUE(MoreComplete(ParseLog(full).run, r.run));
+}
+
+TEST(LogParser, EmptyForeignAndHeaderlessFiles) {
+    EXPECT_EQ(ParseLog("").kind, ParseResult::Kind::Empty);
+    EXPECT_EQ(ParseLog("hello\nworld\n").kind, ParseResult::Kind::Foreign);
+    std::string tail = Line(0, "AI-1:Test Succ Cnt 1,Error Cnt 0") + Line(1, "iTestSta:0") +
+                       Line(2, "Test Q7 OK!!!");
+    EXPECT_EQ(ParseLog(tail, "notes.txt").kind, ParseResult::Kind::Foreign);
+    ParseResult r = ParseLog(tail, "deVuzeV7_ho[st][0x1]_2026_01_02_03_04_05[OK].log");
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run);
+    EXPECT_TRUE(r.run.headerless);
+    EXPECT_EQ(r.run.host, "ho[st]");
+    EXPECT_EQ(r.run.chipId, "0x1");
+    EXPECT_EQ(r.run.verdict, Verdict::Ok);
+}
+
+TEST(LogParser, SetUpFailureIsAFailedRun) {
+    std::string log = MiniLog("h");
+    log = log.substr(0, log.find("10=[")) + Line(10, "Err Get Port Info!!!");
+    ParseResult r = ParseLog(log);
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run);
+    EXPECT_EQ(r.run.verdict, Verdict::Err);
+    EXPECT_EQ(r.run.verdictCode, -2);
+}
+
+namespace {
+
+ParseResult Golden(const std::string& scenario) {
+    fs::path p = yieldtest::GoldenFlashLog(scenario);
+    return ParseLog(ReadAll(p), p.filename().string());
+}
+
+std::vector<std::string> Failed(const RunRecord& run, const std::string& port) {
+    std::vector<std::string> out;
+    for (const Measurement& m : run.measurements) {
+        if (m.port == port && m.outcome == "fail") out.push_back(m.name);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(LogParser, GoldenMeasurementsExplainTheFailedPorts) {
+    RunRecord at = Golden("at-silent").run;
+    EXPECT_EQ(Failed(at, "RS232-5"), (std::vector<std::string>{"AT.answer", "AT.answer"}));
+    ASSERT_FALSE(at.failures.empty());
+    EXPECT_EQ(at.failures[0].port, "RS232-5");
+
+    RunRecord usb = Golden("usb-none").run;
+    EXPECT_EQ(Failed(usb, "USB"), (std::vector<std::string>{"USB.count", "USB.count"}));
+
+    RunRecord adc = Golden("adc-boundaries").run;
+    EXPECT_EQ(Failed(adc, "ADC-1"), (std::vector<std::string>{"AI1", "AI1"}));
+    EXPECT_TRUE(Failed(adc, "ADC-2").empty());  // 1.50 V sits on the limit and passes
+
+    RunRecord std = Golden("standard").run;
+    EXPECT_EQ(std.tallies.size(), 38u);
+    EXPECT_EQ(std.measurements.size(), 2u * 37);
+    EXPECT_TRUE(std.failures.empty());
+    EXPECT_EQ(std.counts.at("DI"), 6);
+}
+
+TEST(LogParser, RotatedTailOfARealRunKeyedByItsName) {
+    // The last records of a run, renumbered from 0 as after a rotation.
+    std::string whole = ReadAll(yieldtest::GoldenFlashLog("adc-boundaries"));
+    std::vector<LogRecord> recs = SplitRecords(whole);
+    std::string tail;
+    for (size_t i = recs.size() - 45; i < recs.size(); ++i) {
+        tail +=
+            Line(static_cast<int>(tail.empty() ? 0 : std::count(tail.begin(), tail.end(), '\n')),
+                 recs[i].message);
+    }
+    ParseResult r = ParseLog(tail, "deVuzeV7_bench1[0x1A2B3C4D]_2026_12_07_12_02_10[ERR].log");
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run) << r.reason;
+    EXPECT_TRUE(r.run.headerless);
+    EXPECT_EQ(r.run.timeStamp, "2026_12_07_12_02_10");
+    EXPECT_EQ(r.run.verdict, Verdict::Err);
+    EXPECT_EQ(r.run.FailingPorts(), (std::vector<std::string>{"ADC-1", "ADC-4"}));
+}
+
+TEST(LogParser, IntermittentPortAndNumbersPastEveryLimit) {
+    std::string log = MiniLog("h", "Test Q7 Err!!!");
+    size_t at = log.find("AI-1:Test Succ Cnt 1,Error Cnt 0");
+    log.replace(at, 32, "AI-1:Test Succ Cnt 1,Error Cnt 1");
+    ParseResult r = ParseLog(log);
+    ASSERT_EQ(r.run.ports.size(), 1u);
+    EXPECT_FALSE(r.run.ports[0].passed);
+    EXPECT_TRUE(r.run.ports[0].intermittent);
+
+    std::string wild = MiniLog("h");
+    wild.replace(wild.find("@:AI Cnt:1"), 10, "@:AI Cnt:99999999999999999999");
+    wild.replace(wild.find("nValTmp=165"), 11, "nValTmp=-2147483649");
+    ParseResult w = ParseLog(wild);
+    ASSERT_EQ(w.kind, ParseResult::Kind::Run);
+    EXPECT_EQ(w.run.counts.count("AI"), 0u);  // not read rather than read wrong
+    EXPECT_EQ(Failed(w.run, "ADC-1").size(), 0u);
+}

@@ -1,0 +1,121 @@
+#include "reportModel.h"
+
+#include <gtest/gtest.h>
+
+using namespace yield;
+
+namespace {
+
+RunSummary MakeRun(const std::string& chip, const std::string& host, const std::string& stamp,
+                   Verdict v, std::vector<PortResult> ports = {}) {
+    RunSummary r;
+    r.chipId = chip;
+    r.host = host;
+    r.timeStamp = stamp;
+    r.day = stamp.substr(0, 4) + "-" + stamp.substr(5, 2) + "-" + stamp.substr(8, 2);
+    r.verdict = v;
+    r.ports = std::move(ports);
+    return r;
+}
+
+PortResult Port(const std::string& family, int n, bool passed, bool intermittent = false) {
+    return PortResult{family, n, passed, intermittent};
+}
+
+// Runs must come ordered by processor ID and start, as the store gives them.
+ReportModel Build(const std::vector<RunSummary>& runs, const std::vector<double>& volts = {}) {
+    ReportBuilder b({});
+    for (const RunSummary& r : runs) b.AddRun(r);
+    for (double v : volts) b.AddReading(NamedValue{1, "AI1", v, "pass"});
+    return b.Finish();
+}
+
+}  // namespace
+
+TEST(ReportModel, FirstPassFinalYieldAndRetests) {
+    ReportModel m = Build({
+        MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Err, {Port("RS232", 1, false)}),
+        MakeRun("A", "h1", "2026_01_02_08_00_00", Verdict::Ok, {Port("RS232", 1, true)}),
+        MakeRun("B", "h1", "2026_01_01_09_00_00", Verdict::Ok),
+        MakeRun("C", "h2", "2026_01_01_10_00_00", Verdict::Incomplete),
+        MakeRun("C", "h2", "2026_01_01_11_00_00", Verdict::Err, {Port("DI", 5, false)}),
+        MakeRun("D", "h2", "2026_01_02_11_00_00", Verdict::Ok),
+        MakeRun("D", "h2", "2026_01_02_12_00_00", Verdict::Err, {Port("DI", 5, false)}),
+    });
+    const YieldSummary& s = m.summary;
+    EXPECT_EQ(s.runs, 7);
+    EXPECT_EQ(s.incompleteRuns, 1);
+    EXPECT_EQ(s.boards, 4);
+    EXPECT_EQ(s.firstPassed, 2);  // B, D
+    EXPECT_EQ(s.finalPassed, 2);  // A, B
+    EXPECT_DOUBLE_EQ(s.firstPassYield, 0.5);
+    EXPECT_EQ(s.retestedBoards, 2);
+    EXPECT_EQ(s.retestRuns, 2);
+    EXPECT_EQ(s.recovered, 1);
+    ASSERT_EQ(m.days.size(), 2u);
+    EXPECT_EQ(m.days[0].day, "2026-01-01");
+    EXPECT_EQ(m.days[0].runs, 3);
+    EXPECT_EQ(m.days[0].incomplete, 1);
+    EXPECT_DOUBLE_EQ(m.days[1].yield, 2.0 / 3);
+}
+
+TEST(ReportModel, ParetoSharesLargestFirst) {
+    ReportModel m = Build({
+        MakeRun("A", "h", "2026_01_01_00_00_00", Verdict::Err,
+                {Port("ADC", 2, false), Port("DI", 5, false)}),
+        MakeRun("B", "h", "2026_01_01_00_00_01", Verdict::Err,
+                {Port("DI", 5, false), Port("DO", 1, true)}),
+        MakeRun("C", "h", "2026_01_01_00_00_02", Verdict::Err, {Port("DI", 5, false, true)}),
+    });
+    ASSERT_EQ(m.pareto.size(), 2u);
+    EXPECT_EQ(m.pareto[0].port, "DI-5");
+    EXPECT_EQ(m.pareto[0].failures, 3);
+    EXPECT_DOUBLE_EQ(m.pareto[0].share, 0.75);
+    EXPECT_DOUBLE_EQ(m.pareto[1].cumulative, 1.0);
+    ASSERT_EQ(m.intermittent.size(), 1u);
+    EXPECT_EQ(m.intermittent[0].chipId, "C");
+}
+
+TEST(ReportModel, FixtureFlagMarksOneHostApart) {
+    EXPECT_TRUE(FixtureFlag(5, 4, 10, 0));
+    EXPECT_TRUE(FixtureFlag(4, 2, 4, 0));
+    EXPECT_FALSE(FixtureFlag(3, 3, 10, 0));   // too few runs on the host
+    EXPECT_FALSE(FixtureFlag(5, 1, 10, 0));   // one failure is no pattern
+    EXPECT_FALSE(FixtureFlag(5, 4, 3, 0));    // nothing to compare with
+    EXPECT_FALSE(FixtureFlag(5, 4, 10, 6));   // the others fail as often: the boards, not the host
+    EXPECT_FALSE(FixtureFlag(10, 4, 10, 2));  // 40% vs 20%: a gap, but not three times
+    // Through the builder: RS232-1 fails on every run of host "bad" and never elsewhere.
+    std::vector<RunSummary> runs;
+    for (int i = 0; i < 10; ++i) {
+        bool bad = i % 2 == 0;
+        runs.push_back(MakeRun("B" + std::to_string(i), bad ? "bad" : "good", "2026_01_01_00_00_00",
+                               bad ? Verdict::Err : Verdict::Ok, {Port("RS232", 1, !bad)}));
+    }
+    ReportModel m = Build(runs);
+    ASSERT_EQ(m.fixture.size(), 2u);
+    EXPECT_EQ(m.fixture[0].host, "bad");
+    EXPECT_TRUE(m.fixture[0].flagged);
+    EXPECT_DOUBLE_EQ(m.fixture[0].rate, 1.0);
+    EXPECT_FALSE(m.fixture[1].flagged);
+}
+
+TEST(ReportModel, AnalogueStatisticsAndCpk) {
+    ReportModel m = Build({}, {1.58, 1.60, 1.62, 1.60, 1.72});
+    ASSERT_EQ(m.analogue.size(), 1u);
+    const AnalogueStats& a = m.analogue[0];
+    EXPECT_EQ(a.count, 5);
+    EXPECT_NEAR(a.mean, 1.624, 1e-9);
+    EXPECT_NEAR(a.stddev, 0.0554977477, 1e-6);
+    EXPECT_DOUBLE_EQ(a.min, 1.58);
+    EXPECT_DOUBLE_EQ(a.max, 1.72);
+    EXPECT_EQ(a.outside, 1);
+    ASSERT_TRUE(a.hasCpk);
+    EXPECT_NEAR(a.cpk, (1.70 - 1.624) / (3 * 0.0554977477), 1e-5);
+    EXPECT_EQ(a.histogram.at(160), 2);
+    double cpk = 0;
+    EXPECT_TRUE(Cpk(1.60, 0.02, 1.50, 1.70, cpk));
+    EXPECT_NEAR(cpk, 1.6667, 1e-4);
+    EXPECT_FALSE(Cpk(1.65, 0, 1.50, 1.70, cpk));
+    ReportModel flat = Build({}, {1.65, 1.65, 1.65});
+    EXPECT_FALSE(flat.analogue[0].hasCpk);
+}

@@ -1,0 +1,122 @@
+#include "reportWriters.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "escape.h"
+#include "exporters.h"
+
+using namespace yield;
+
+namespace {
+
+const std::string kHostileHost = "<script>alert(1)</script>\"'&";
+const std::string kFormulaHost = "=cmd|' /C calc'!A0";
+
+ReportModel HostileModel() {
+    ReportBuilder b({});
+    for (const std::string& host : {kHostileHost, kFormulaHost}) {
+        RunSummary r;
+        r.chipId = "@" + host;
+        r.host = host;
+        r.timeStamp = "2026_01_01_00_00_00";
+        r.day = "2026-01-01";
+        r.verdict = Verdict::Err;
+        r.ports = {PortResult{"RS232", 1, false, true}};
+        b.AddRun(r);
+    }
+    b.AddReading(NamedValue{1, "AI1", 1.6, "pass"});
+    b.AddReading(NamedValue{2, "AI1", 1.66, "pass"});
+    return b.Finish();
+}
+
+template <class W>
+std::string Render(W writer, const ReportModel& m) {
+    std::ostringstream out;
+    writer(m, out);
+    return out.str();
+}
+
+}  // namespace
+
+TEST(Escape, CsvCellsAreQuotedAndFormulasDefused) {
+    EXPECT_EQ(CsvCell("plain"), "plain");
+    EXPECT_EQ(CsvCell("=1+1"), "'=1+1");
+    EXPECT_EQ(CsvCell("+1"), "'+1");
+    EXPECT_EQ(CsvCell("-1"), "'-1");
+    EXPECT_EQ(CsvCell("@SUM(A1)"), "'@SUM(A1)");
+    EXPECT_EQ(CsvCell("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvCell("say \"hi\"\n"), "\"say \"\"hi\"\"\n\"");
+    EXPECT_EQ(CsvCell("=a,b"), "\"'=a,b\"");
+}
+
+TEST(Escape, HtmlFileNamesAndTerminalText) {
+    EXPECT_EQ(HtmlEscape("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
+    EXPECT_EQ(SafeFileName("../etc/pass wd"), "_.._etc_pass_wd");
+    EXPECT_EQ(SafeFileName(""), "_");
+    EXPECT_EQ(PrintableText("a\nb\x1b[2J"), "a\\nb\\x1B[2J");
+    EXPECT_EQ(XmlSafe(std::string("ok\x01\xff", 4)), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(ReportWriters, HostileHostNamesReachNoPageAsMarkup) {
+    ReportModel m = HostileModel();
+    std::string html = Render(WriteReportHtml, m);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;&quot;&#39;&amp;"),
+              std::string::npos);
+    EXPECT_NE(html.find("<svg id=\"chart-days\""), std::string::npos);
+    EXPECT_NE(html.find("<svg id=\"chart-pareto\""), std::string::npos);
+    EXPECT_NE(html.find("<svg id=\"chart-heatmap\""), std::string::npos);
+    EXPECT_NE(html.find("class=\"limit\""), std::string::npos);
+    EXPECT_EQ(html.find("://"), std::string::npos);  // nothing fetched from a network
+    EXPECT_EQ(html.find(" src="), std::string::npos);
+
+    std::string csv = Render(WriteReportCsv, m);
+    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,"), std::string::npos);
+    EXPECT_NE(csv.find("\r\nintermittent,'@"), std::string::npos);
+    EXPECT_EQ(csv.find(",=cmd"), std::string::npos);
+
+    nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
+    EXPECT_EQ(j["fixture"][0]["host"], kHostileHost);
+    EXPECT_EQ(j["summary"]["boards"], 2);
+    EXPECT_EQ(j["pareto"][0]["port"], "RS232-1");
+    EXPECT_EQ(j["analogue"][0]["histogram"].size(), 2u);
+}
+
+TEST(Exporters, JunitAndJsonRecordCarryFailuresSafely) {
+    RunRecord run;
+    run.host = kHostileHost;
+    run.chipId = "0x1\x01";
+    run.timeStamp = "2026_01_01_00_00_00";
+    run.verdict = Verdict::Err;
+    run.ports = {PortResult{"ADC", 1, false, false}, PortResult{"ADC", 2, true, false}};
+    Measurement x;
+    x.cycle = 1;
+    x.port = "ADC-1";
+    x.name = "AI1";
+    x.value = 1.72;
+    x.unit = "V";
+    x.hasLimits = true;
+    x.low = 1.5;
+    x.high = 1.7;
+    x.outcome = "fail";
+    x.line = "AI1: nDatRead=2680 nValTmp=172 Err!";
+    run.measurements.push_back(x);
+    run.failures.push_back(FailureLine{1, "ADC-1", x.line});
+
+    std::string xml = RunJunitXml(run);
+    EXPECT_EQ(xml.find("<script"), std::string::npos);
+    EXPECT_EQ(xml.find('\x01'), std::string::npos);
+    EXPECT_NE(xml.find("tests=\"3\" failures=\"2\""), std::string::npos);
+    EXPECT_NE(xml.find("cycle 1: AI1: nDatRead=2680 nValTmp=172 Err!"), std::string::npos);
+
+    nlohmann::json j = nlohmann::json::parse(RunJsonRecord(run));
+    EXPECT_EQ(j["outcome"], "FAIL");
+    EXPECT_EQ(j["dut"]["host"], kHostileHost);
+    EXPECT_EQ(j["phases"][0]["measurements"][0]["high"], 1.7);
+    EXPECT_EQ(j["phases"][0]["outcome"], "FAIL");
+    EXPECT_EQ(j["phases"][1]["measurements"][0]["log"][0], "cycle 1: " + x.line);
+    EXPECT_EQ(ExportStem(7, run), "7_0x1__2026_01_01_00_00_00__script_alert_1___script____");
+}

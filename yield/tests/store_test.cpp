@@ -1,0 +1,147 @@
+#include "store.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include "ingest.h"
+#include "testSupport.h"
+
+namespace fs = std::filesystem;
+using namespace yield;
+using yieldtest::TempDir;
+
+namespace {
+
+// Every row of every table, in a fixed order, as text.
+std::string Dump(const fs::path& db, bool withSources = true) {
+    sqlite3* h = nullptr;
+    sqlite3_open(db.c_str(), &h);
+    std::string out;
+    auto add = [](void* o, int n, char** vals, char**) {
+        auto* s = static_cast<std::string*>(o);
+        for (int i = 0; i < n; ++i) *s += (vals[i] ? vals[i] : "NULL") + std::string("|");
+        *s += "\n";
+        return 0;
+    };
+    std::vector<std::string> queries = {
+        "SELECT * FROM runs ORDER BY id", "SELECT * FROM run_ports ORDER BY 1,2,3",
+        "SELECT * FROM port_tallies ORDER BY 1,2,3,4", "SELECT * FROM measurements ORDER BY 1,2",
+        "SELECT * FROM failure_lines ORDER BY 1,2"};
+    if (withSources) queries.push_back("SELECT * FROM source_files ORDER BY path");
+    for (const std::string& q : queries) sqlite3_exec(h, q.c_str(), add, &out, nullptr);
+    sqlite3_close(h);
+    return out;
+}
+
+IngestStats IngestPaths(const fs::path& db, const std::vector<std::string>& paths) {
+    auto store = OpenSqliteStore(db.string(), true);
+    return Ingest(*store, paths, nullptr);
+}
+
+std::string Kept(RunStore& store, long long id) {
+    for (const SourceRow& s : store.SourcesOf(id)) {
+        if (s.role == "kept") return s.path;
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(Store, IngestingTheSameFoldersTwiceChangesNothing) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "y.db";
+    IngestStats first = IngestPaths(db, {YIELD_GOLDEN_DIR});
+    EXPECT_GT(first.runsNew, 5);
+    EXPECT_GT(first.copies, first.runsNew);
+    std::string before = Dump(db);
+    std::string runsBefore = Dump(db, false);
+    IngestStats again = IngestPaths(db, {YIELD_GOLDEN_DIR});
+    EXPECT_EQ(again.runsNew + again.replaced + again.copies, 0);
+    EXPECT_EQ(Dump(db), before);
+
+    // Copied elsewhere with fresh times: only new source rows, the runs stay as they were.
+    fs::copy(fs::path(YIELD_GOLDEN_DIR) / "standard", tmp.path() / "stick",
+             fs::copy_options::recursive);
+    IngestStats copies = IngestPaths(db, {(tmp.path() / "stick").string()});
+    EXPECT_EQ(copies.runsNew + copies.replaced, 0);
+    EXPECT_GT(copies.copies, 0);
+    EXPECT_EQ(Dump(db, false), runsBefore);
+}
+
+TEST(Store, SameRunInSeveralCopiesIsOneRunWithItsFiles) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "y.db";
+    IngestPaths(db, {(fs::path(YIELD_GOLDEN_DIR) / "dio-stuck-di5-0").string()});
+    auto store = OpenSqliteStore(db.string(), false);
+    std::vector<long long> ids = store->RunIdsOfChip("0x1A2B3C4D");
+    ASSERT_EQ(ids.size(), 1u);
+    std::vector<SourceRow> sources = store->SourcesOf(ids[0]);
+    EXPECT_EQ(sources.size(), 4u);
+    EXPECT_EQ(std::count_if(sources.begin(), sources.end(),
+                            [](const SourceRow& s) { return s.role == "kept"; }),
+              1);
+    RunRecord run = store->LoadRun(ids[0]);
+    EXPECT_EQ(run.verdict, Verdict::Err);
+    EXPECT_EQ(run.FailingPorts(), std::vector<std::string>{"DI-5"});
+    EXPECT_FALSE(run.measurements.empty());
+    EXPECT_FALSE(run.failures.empty());
+}
+
+TEST(Store, ShortCopyNeverReplacesAWholeOne) {
+    TempDir tmp;
+    std::string whole = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    fs::path wholePath = tmp.path() / "a" / "whole.log";
+    fs::path shortPath = tmp.path() / "b" / "pulled.log";
+    yieldtest::WriteAll(wholePath, whole);
+    yieldtest::WriteAll(shortPath, whole.substr(0, whole.size() / 2));
+
+    // Whole first, then the short copy: the whole one stays.
+    fs::path db1 = tmp.path() / "1.db";
+    IngestPaths(db1, {wholePath.string()});
+    IngestStats s1 = IngestPaths(db1, {shortPath.string()});
+    EXPECT_EQ(s1.copies, 1);
+    // Short first, then the whole copy: the whole one takes over.
+    fs::path db2 = tmp.path() / "2.db";
+    IngestPaths(db2, {shortPath.string()});
+    IngestStats s2 = IngestPaths(db2, {wholePath.string()});
+    EXPECT_EQ(s2.replaced, 1);
+    IngestPaths(db2, {shortPath.string()});
+
+    for (const fs::path& db : {db1, db2}) {
+        auto store = OpenSqliteStore(db.string(), false);
+        std::vector<long long> ids = store->RunIdsOfChip("0x1A2B3C4D");
+        ASSERT_EQ(ids.size(), 1u);
+        EXPECT_EQ(store->LoadRun(ids[0]).verdict, Verdict::Ok);
+        EXPECT_EQ(Kept(*store, ids[0]), wholePath.string());
+        EXPECT_EQ(store->SourcesOf(ids[0]).size(), 2u);
+    }
+    EXPECT_EQ(Dump(db1, false), Dump(db2, false));
+}
+
+TEST(Store, EmptyForeignAndMissingFilesAreListedNotFatal) {
+    TempDir tmp;
+    yieldtest::WriteAll(tmp.path() / "in" / "empty.log", "");
+    yieldtest::WriteAll(tmp.path() / "in" / "notes.txt", "not a log\n");
+    yieldtest::WriteAll(tmp.path() / "in" / "deep" / "er" / "renamed.txt",
+                        yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
+    IngestStats s = IngestPaths(tmp.path() / "y.db", {(tmp.path() / "in").string(),
+                                                      (tmp.path() / "gone").string(), "/dev/null"});
+    EXPECT_EQ(s.runsNew, 1);
+    EXPECT_EQ(s.problems, 4);
+    std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());
+    EXPECT_EQ(reasons[(tmp.path() / "in" / "empty.log").string()], "empty file");
+    EXPECT_EQ(reasons[(tmp.path() / "in" / "notes.txt").string()], "not a trace log");
+    EXPECT_EQ(reasons[(tmp.path() / "gone").string()], "no such file or folder");
+    EXPECT_EQ(reasons["/dev/null"], "not a regular file");
+    auto store = OpenSqliteStore((tmp.path() / "y.db").string(), false);
+    EXPECT_EQ(store->ProblemFiles().size(), 3u);
+}
+
+TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
+    TempDir tmp;
+    EXPECT_THROW(OpenSqliteStore((tmp.path() / "no" / "such" / "y.db").string(), true), StoreError);
+    EXPECT_THROW(OpenSqliteStore((tmp.path() / "missing.db").string(), false), StoreError);
+    yieldtest::WriteAll(tmp.path() / "junk.db", std::string(4096, 'x'));
+    EXPECT_THROW(OpenSqliteStore((tmp.path() / "junk.db").string(), true), StoreError);
+}
