@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 namespace yield {
 namespace {
@@ -45,31 +46,23 @@ bool FixtureFlag(long long runs, long long failures, long long othersRuns,
 
 ReportBuilder::ReportBuilder(RunFilter filter) { m_.filter = std::move(filter); }
 
-void ReportBuilder::CloseBoard() {
-    if (boardVerdicts_.empty()) return;
+void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
     YieldSummary& s = m_.summary;
-    bool first = boardVerdicts_.front() == Verdict::Ok;
-    bool last = boardVerdicts_.back() == Verdict::Ok;
+    bool first = b.first == Verdict::Ok;
+    bool last = b.last == Verdict::Ok;
     ++s.boards;
     s.firstPassed += first ? 1 : 0;
     s.finalPassed += last ? 1 : 0;
-    if (boardVerdicts_.size() > 1) {
+    if (b.runs > 1) {
         ++s.retestedBoards;
-        s.retestRuns += static_cast<long long>(boardVerdicts_.size()) - 1;
+        s.retestRuns += b.runs - 1;
         if (!first && last) ++s.recovered;
-        m_.retests.push_back(RetestRow{board_, static_cast<long long>(boardVerdicts_.size()),
-                                       VerdictWord(boardVerdicts_.front()),
-                                       VerdictWord(boardVerdicts_.back())});
+        m_.retests.push_back(RetestRow{chipId, b.runs, VerdictWord(b.first), VerdictWord(b.last)});
     }
-    boardVerdicts_.clear();
 }
 
 void ReportBuilder::AddRun(const RunSummary& run) {
     ++m_.summary.runs;
-    if (run.chipId != board_) {
-        CloseBoard();
-        board_ = run.chipId;
-    }
     DayRow& day = days_[run.day];
     day.day = run.day;
     if (run.verdict == Verdict::Incomplete) {
@@ -80,10 +73,22 @@ void ReportBuilder::AddRun(const RunSummary& run) {
     ++m_.summary.completeRuns;
     ++day.runs;
     day.passed += run.verdict == Verdict::Ok ? 1 : 0;
-    boardVerdicts_.push_back(run.verdict);
+    long long id = run.id != 0 ? run.id : ++nextId_;
+    Board& b = boards_[run.chipId];
+    if (b.runs++ == 0 || std::tie(run.timeStamp, id) < std::tie(b.firstStamp, b.firstId)) {
+        b.firstStamp = run.timeStamp;
+        b.firstId = id;
+        b.first = run.verdict;
+    }
+    if (b.runs == 1 || std::tie(run.timeStamp, id) > std::tie(b.lastStamp, b.lastId)) {
+        b.lastStamp = run.timeStamp;
+        b.lastId = id;
+        b.last = run.verdict;
+    }
+    auto& byPort = cells_[run.host];
     for (const PortResult& p : run.ports) {
         std::string name = p.Name();
-        auto& cell = cells_[{run.host, name}];
+        auto& cell = byPort[name];
         ++cell.first;
         if (!p.passed) {
             ++cell.second;
@@ -109,7 +114,16 @@ void ReportBuilder::AddReading(const NamedValue& v) {
 }
 
 ReportModel ReportBuilder::Finish() {
-    CloseBoard();
+    std::vector<const std::string*> chips;
+    chips.reserve(boards_.size());
+    for (const auto& kv : boards_) chips.push_back(&kv.first);
+    std::sort(chips.begin(), chips.end(),
+              [](const std::string* a, const std::string* b) { return *a < *b; });
+    for (const std::string* chip : chips) CloseBoard(*chip, boards_[*chip]);
+    std::stable_sort(m_.intermittent.begin(), m_.intermittent.end(),
+                     [](const IntermittentRow& a, const IntermittentRow& b) {
+                         return std::tie(a.chipId, a.timeStamp) < std::tie(b.chipId, b.timeStamp);
+                     });
     YieldSummary& s = m_.summary;
     s.firstPassYield = Ratio(s.firstPassed, s.boards);
     s.finalYield = Ratio(s.finalPassed, s.boards);
@@ -132,11 +146,13 @@ ReportModel ReportBuilder::Finish() {
     std::set<std::string> hosts;
     std::set<std::string> ports;
     std::map<std::string, std::pair<long long, long long>> portTotals;
-    for (const auto& [key, rf] : cells_) {
-        hosts.insert(key.first);
-        ports.insert(key.second);
-        portTotals[key.second].first += rf.first;
-        portTotals[key.second].second += rf.second;
+    for (const auto& [host, byPort] : cells_) {
+        hosts.insert(host);
+        for (const auto& [port, rf] : byPort) {
+            ports.insert(port);
+            portTotals[port].first += rf.first;
+            portTotals[port].second += rf.second;
+        }
     }
     m_.hosts.assign(hosts.begin(), hosts.end());
     m_.ports.assign(ports.begin(), ports.end());
@@ -145,8 +161,9 @@ ReportModel ReportBuilder::Finish() {
     });
     for (const std::string& host : m_.hosts) {
         for (const std::string& port : m_.ports) {
-            auto it = cells_.find({host, port});
-            if (it == cells_.end()) continue;
+            const auto& byPort = cells_[host];
+            auto it = byPort.find(port);
+            if (it == byPort.end()) continue;
             FixtureCell c{host, port, it->second.first, it->second.second};
             c.rate = Ratio(c.failures, c.runs);
             c.othersRuns = portTotals[port].first - c.runs;
@@ -187,7 +204,7 @@ ReportModel ReportBuilder::Finish() {
 ReportModel BuildReport(RunStore& store, const RunFilter& filter) {
     ReportBuilder b(filter);
     store.ForEachRun(filter, [&](const RunSummary& r) { b.AddRun(r); });
-    store.ForEachMeasurement(filter, "V", [&](const NamedValue& v) { b.AddReading(v); });
+    store.ForEachVoltReading(filter, [&](const NamedValue& v) { b.AddReading(v); });
     return b.Finish();
 }
 

@@ -85,7 +85,8 @@ constexpr const char* kCountFamilies[] = {"RS485", "RS232", "DO", "DI", "AI", "U
 class SqliteStore : public RunStore {
 public:
     SqliteStore(const std::string& path, bool create) {
-        int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+        // One thread uses the connection: no lock around every call.
+        int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
         int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
         if (rc != SQLITE_OK) {
             std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
@@ -161,38 +162,39 @@ public:
 
     void ForEachRun(const RunFilter& filter,
                     const std::function<void(const RunSummary&)>& take) override {
-        Stmt s = Prepare(sql::kRunsWithPorts);
-        s.Bind(filter.since).Bind(filter.until).Bind(filter.host);
+        // Two scans in run order merged here: far cheaper than a join that repeats each run's
+        // columns on every port row.
+        Stmt runs = Prepare(sql::kRunsByFilter);
+        runs.Bind(filter.since).Bind(filter.until).Bind(filter.host);
+        Stmt ports = Prepare(sql::kAllPorts);
+        bool havePort = ports.Step();
         RunSummary cur;
-        bool have = false;
-        while (s.Step()) {
-            long long id = s.Int(0);
-            if (!have || id != cur.id) {
-                if (have) take(cur);
-                cur = RunSummary();
-                cur.id = id;
-                cur.host = s.Text(1);
-                cur.chipId = s.Text(2);
-                cur.timeStamp = s.Text(3);
-                cur.day = s.Text(4);
-                cur.verdict = VerdictOf(s.Text(5));
-                have = true;
+        while (runs.Step()) {
+            cur.id = runs.Int(0);
+            cur.host = runs.Text(1);
+            cur.chipId = runs.Text(2);
+            cur.timeStamp = runs.Text(3);
+            cur.day = runs.Text(4);
+            cur.verdict = VerdictOf(runs.Text(5));
+            cur.ports.clear();
+            while (havePort && ports.Int(0) < cur.id) havePort = ports.Step();
+            for (; havePort && ports.Int(0) == cur.id; havePort = ports.Step()) {
+                PortResult p;
+                p.family = ports.Text(1);
+                p.number = static_cast<int>(ports.Int(2));
+                p.passed = ports.Int(3) != 0;
+                p.intermittent = ports.Int(4) != 0;
+                cur.ports.push_back(std::move(p));
             }
-            if (s.Null(7)) continue;
-            PortResult p;
-            p.family = s.Text(7);
-            p.number = static_cast<int>(s.Int(8));
-            p.passed = s.Int(9) != 0;
-            p.intermittent = s.Int(10) != 0;
-            cur.ports.push_back(std::move(p));
+            take(cur);
         }
-        if (have) take(cur);
     }
 
-    void ForEachMeasurement(const RunFilter& filter, const std::string& unit,
+    void ForEachVoltReading(const RunFilter& filter,
                             const std::function<void(const NamedValue&)>& take) override {
-        Stmt s = Prepare(sql::kMeasurementsNamed);
-        s.Bind(filter.since).Bind(filter.until).Bind(filter.host).Bind(unit);
+        bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
+        Stmt s = Prepare(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered);
+        if (!all) s.Bind(filter.since).Bind(filter.until).Bind(filter.host);
         while (s.Step()) take(NamedValue{s.Int(0), s.Text(1), s.Real(2), s.Text(3)});
     }
 

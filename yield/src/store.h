@@ -78,11 +78,11 @@ public:
     virtual PutOutcome PutRun(const RunRecord& run, const SourceFile& file) = 0;
     virtual void PutProblem(const SourceFile& file, const std::string& reason) = 0;
 
-    // Reading. Runs come ordered by processor ID, then start time.
+    // Reading. Runs come in the order they were first stored, each with its ports.
     virtual void ForEachRun(const RunFilter& filter,
                             const std::function<void(const RunSummary&)>& take) = 0;
-    // Measurements in `unit` ("V" for the analogue inputs), ordered by name.
-    virtual void ForEachMeasurement(const RunFilter& filter, const std::string& unit,
+    // The analogue readings (measurements in V), ordered by name.
+    virtual void ForEachVoltReading(const RunFilter& filter,
                                     const std::function<void(const NamedValue&)>& take) = 0;
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
