@@ -85,17 +85,24 @@ void ReportBuilder::AddRun(const RunSummary& run) {
         b.lastId = id;
         b.last = run.verdict;
     }
-    auto& byPort = cells_[run.host];
+    std::vector<Cell>& cells = cells_[run.host];
+    size_t next = 0;
     for (const PortResult& p : run.ports) {
-        std::string name = p.Name();
-        auto& cell = byPort[name];
-        ++cell.first;
+        auto same = [&p](const Cell& c) { return c.number == p.number && c.family == p.family; };
+        if (next >= cells.size() || !same(cells[next])) {
+            next = static_cast<size_t>(std::find_if(cells.begin(), cells.end(), same) -
+                                       cells.begin());
+            if (next == cells.size()) cells.push_back(Cell{p.family, p.number, 0, 0});
+        }
+        Cell& cell = cells[next++];
+        ++cell.runs;
         if (!p.passed) {
-            ++cell.second;
-            ++portFailures_[name];
+            ++cell.failures;
+            ++portFailures_[p.Name()];
         }
         if (p.intermittent) {
-            m_.intermittent.push_back(IntermittentRow{run.host, run.chipId, run.timeStamp, name});
+            m_.intermittent.push_back(
+                IntermittentRow{run.host, run.chipId, run.timeStamp, p.Name()});
         }
     }
 }
@@ -146,12 +153,16 @@ ReportModel ReportBuilder::Finish() {
     std::set<std::string> hosts;
     std::set<std::string> ports;
     std::map<std::string, std::pair<long long, long long>> portTotals;
-    for (const auto& [host, byPort] : cells_) {
+    // host -> port -> (runs, failures)
+    std::map<std::string, std::map<std::string, std::pair<long long, long long>>> byHost;
+    for (const auto& [host, cells] : cells_) {
         hosts.insert(host);
-        for (const auto& [port, rf] : byPort) {
+        for (const Cell& c : cells) {
+            std::string port = PortResult{c.family, c.number, false, false}.Name();
             ports.insert(port);
-            portTotals[port].first += rf.first;
-            portTotals[port].second += rf.second;
+            byHost[host][port] = {c.runs, c.failures};
+            portTotals[port].first += c.runs;
+            portTotals[port].second += c.failures;
         }
     }
     m_.hosts.assign(hosts.begin(), hosts.end());
@@ -161,7 +172,7 @@ ReportModel ReportBuilder::Finish() {
     });
     for (const std::string& host : m_.hosts) {
         for (const std::string& port : m_.ports) {
-            const auto& byPort = cells_[host];
+            const auto& byPort = byHost[host];
             auto it = byPort.find(port);
             if (it == byPort.end()) continue;
             FixtureCell c{host, port, it->second.first, it->second.second};

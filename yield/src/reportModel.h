@@ -127,8 +127,15 @@ private:
     std::unordered_map<std::string, Board> boards_;  // by processor ID
     long long nextId_ = 0;  // stands in for runs that come without an id
     std::map<std::string, long long> portFailures_;
-    // host -> port -> (runs, failures)
-    std::map<std::string, std::unordered_map<std::string, std::pair<long long, long long>>> cells_;
+    // Per host, each port's runs and failures, in the order first seen (runs list their ports in
+    // the same order, so the next port is almost always the next cell).
+    struct Cell {
+        std::string family;
+        int number = 0;
+        long long runs = 0;
+        long long failures = 0;
+    };
+    std::map<std::string, std::vector<Cell>> cells_;
     std::map<std::string, DayRow> days_;
     struct Acc {
         long long n = 0;
