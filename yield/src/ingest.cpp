@@ -33,9 +33,10 @@ void Walk(const fs::path& dir, const std::function<void(const std::string&)>& ta
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeEc;
         fs::file_type type = it->symlink_status(typeEc).type();
-        if (type == fs::file_type::symlink) type = it->status(typeEc).type() ==
-                                                  fs::file_type::regular ? fs::file_type::regular
-                                                                         : fs::file_type::none;
+        if (type == fs::file_type::symlink) {
+            bool toFile = it->status(typeEc).type() == fs::file_type::regular;
+            type = toFile ? fs::file_type::regular : fs::file_type::none;
+        }
         entries.emplace_back(it->path().filename().string(), type);
     }
     std::sort(entries.begin(), entries.end());

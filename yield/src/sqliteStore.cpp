@@ -2,6 +2,8 @@
 
 #include <map>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "sqlText.h"
 #include "store.h"
@@ -49,10 +51,13 @@ public:
     long long Int(int col) const { return sqlite3_column_int64(st_, col); }
     double Real(int col) const { return sqlite3_column_double(st_, col); }
     bool Null(int col) const { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
-    std::string Text(int col) const {
+    std::string Text(int col) const { return std::string(TextView(col)); }
+    // Valid until the next step.
+    std::string_view TextView(int col) const {
         const void* p = sqlite3_column_blob(st_, col);
         int n = sqlite3_column_bytes(st_, col);
-        return p == nullptr ? std::string() : std::string(static_cast<const char*>(p), n);
+        return p == nullptr ? std::string_view() : std::string_view(static_cast<const char*>(p),
+                                                                    static_cast<size_t>(n));
     }
 
 private:
@@ -171,21 +176,22 @@ public:
         RunSummary cur;
         while (runs.Step()) {
             cur.id = runs.Int(0);
-            cur.host = runs.Text(1);
-            cur.chipId = runs.Text(2);
-            cur.timeStamp = runs.Text(3);
-            cur.day = runs.Text(4);
+            cur.host.assign(runs.TextView(1));
+            cur.chipId.assign(runs.TextView(2));
+            cur.timeStamp.assign(runs.TextView(3));
+            cur.day.assign(runs.TextView(4));
             cur.verdict = VerdictOf(runs.Text(5));
-            cur.ports.clear();
+            size_t n = 0;  // the port list and its strings are reused from run to run
             while (havePort && ports.Int(0) < cur.id) havePort = ports.Step();
             for (; havePort && ports.Int(0) == cur.id; havePort = ports.Step()) {
-                PortResult p;
-                p.family = ports.Text(1);
+                if (n == cur.ports.size()) cur.ports.emplace_back();
+                PortResult& p = cur.ports[n++];
+                p.family.assign(ports.TextView(1));
                 p.number = static_cast<int>(ports.Int(2));
                 p.passed = ports.Int(3) != 0;
                 p.intermittent = ports.Int(4) != 0;
-                cur.ports.push_back(std::move(p));
             }
+            cur.ports.resize(n);
             take(cur);
         }
     }
