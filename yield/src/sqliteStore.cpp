@@ -99,16 +99,17 @@ public:
             db_ = nullptr;
             throw StoreError("cannot open database " + path + ": " + why);
         }
-        Exec(sql::kSqliteBusy);
-        Exec(sql::kSqliteWal);
-        Exec(sql::kSqliteSync);
-        Migrate();
+        try {
+            Exec(sql::kSqliteBusy);
+            Exec(sql::kSqliteWal);
+            Exec(sql::kSqliteSync);
+            Migrate();
+        } catch (...) {
+            Close();  // a file that is not a database: the destructor will not run
+            throw;
+        }
     }
-    ~SqliteStore() override {
-        if (inTx_) sqlite3_exec(db_, sql::kRollback, nullptr, nullptr, nullptr);
-        for (auto& kv : stmts_) sqlite3_finalize(kv.second);
-        sqlite3_close(db_);
-    }
+    ~SqliteStore() override { Close(); }
 
     void Begin() override {
         Exec(sql::kBegin);
@@ -238,6 +239,14 @@ public:
     }
 
 private:
+    void Close() {
+        if (inTx_) sqlite3_exec(db_, sql::kRollback, nullptr, nullptr, nullptr);
+        for (auto& kv : stmts_) sqlite3_finalize(kv.second);
+        stmts_.clear();
+        sqlite3_close(db_);
+        db_ = nullptr;
+    }
+
     void Exec(const char* text) {
         char* err = nullptr;
         if (sqlite3_exec(db_, text, nullptr, nullptr, &err) != SQLITE_OK) {
