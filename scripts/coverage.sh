@@ -29,7 +29,7 @@ GCOV_PREFIX="$build" GCOV_PREFIX_STRIP="$depth" \
 
 gcovr --root . --object-directory "$build" "$build" -j"$jobs" \
     --filter 'vxPub/' --filter 'vxDioTest/' --filter 'hwtest/' \
-    --txt "$build/coverage.txt" --json-summary-pretty "$build/coverage-summary.json"
+    --txt "$build/coverage.txt" --json-summary "$build/coverage-summary.json" --json-summary-pretty
 
 python3 - "$build/coverage-summary.json" "$low_mark" <<'PY'
 import json, sys

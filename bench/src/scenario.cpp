@@ -19,13 +19,13 @@ using IniSections = std::map<std::string, std::map<std::string, std::string>>;
 
 int StoreIniValue(void* user, const char* section, const char* key, const char* value) {
     auto* sections = static_cast<IniSections*>(user);
-    (*sections)[section][key] = value != nullptr ? value : "";
+    (*sections)[TrimBlanks(section)][key] = value != nullptr ? value : "";
     return 1;
 }
 
 // Reads one scenario.ini. Comments are whole lines starting with ";" or "#", or the rest of a
-// line after a blank and ";" or "#"; a key without "=" has an empty value; the last of
-// repeated keys wins.
+// line after a blank and ";" or "#"; blanks around section names, keys and values do not count;
+// a key without "=" has an empty value; the last of repeated keys wins.
 bool ReadIniFile(const std::string& path, IniSections& sections, std::string& error) {
     std::string text;
     if (!ReadFileText(path, text)) {

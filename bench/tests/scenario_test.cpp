@@ -135,7 +135,7 @@ TEST_F(ScenarioFolder, HostnameFileWinsOverTheIniKeyOfItsLevel) {
 
 TEST_F(ScenarioFolder, CommentsBlanksAndRepeatsReadAsAlways) {
     Write("c/scenario.ini",
-          "; a comment\r\n# another\n\n[serial]\n  rs232 = 7 ; seven\nrs485=1 # one\n"
+          "; a comment\r\n# another\n\n[ serial ]\n  rs232 = 7 ; seven\nrs485=1 # one\n"
           "rs485=2\n[at]\nreply=custom\ntext=A;B#C\n");
     Scenario s;
     std::string error;
