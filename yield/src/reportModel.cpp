@@ -107,17 +107,19 @@ void ReportBuilder::AddRun(const RunSummary& run) {
     }
 }
 
-void ReportBuilder::AddReading(const NamedValue& v) {
+void ReportBuilder::AddReading(const NamedValue& v, long long count) {
+    if (count <= 0) return;
     Acc& a = analogue_[v.name];
     if (a.n == 0 || v.value < a.min) a.min = v.value;
     if (a.n == 0 || v.value > a.max) a.max = v.value;
-    ++a.n;
+    // Welford's update for `count` equal readings at once.
+    a.n += count;
     double delta = v.value - a.mean;
-    a.mean += delta / static_cast<double>(a.n);
-    a.m2 += delta * (v.value - a.mean);
-    if (v.value < kAnalogueLow - 1e-9 || v.value > kAnalogueHigh + 1e-9) ++a.outside;
+    a.mean += delta * static_cast<double>(count) / static_cast<double>(a.n);
+    a.m2 += delta * (v.value - a.mean) * static_cast<double>(count);
+    if (v.value < kAnalogueLow - 1e-9 || v.value > kAnalogueHigh + 1e-9) a.outside += count;
     double hundredths = std::clamp(v.value * 100, -kHistogramClamp, kHistogramClamp);
-    ++a.histogram[static_cast<int>(std::lround(hundredths))];
+    a.histogram[static_cast<int>(std::lround(hundredths))] += count;
 }
 
 ReportModel ReportBuilder::Finish() {
@@ -215,7 +217,8 @@ ReportModel ReportBuilder::Finish() {
 ReportModel BuildReport(RunStore& store, const RunFilter& filter) {
     ReportBuilder b(filter);
     store.ForEachRun(filter, [&](const RunSummary& r) { b.AddRun(r); });
-    store.ForEachVoltReading(filter, [&](const NamedValue& v) { b.AddReading(v); });
+    store.ForEachVoltReading(filter,
+                             [&](const NamedValue& v, long long count) { b.AddReading(v, count); });
     return b.Finish();
 }
 

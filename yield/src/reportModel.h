@@ -111,7 +111,7 @@ class ReportBuilder {
 public:
     explicit ReportBuilder(RunFilter filter);
     void AddRun(const RunSummary& run);
-    void AddReading(const NamedValue& value);
+    void AddReading(const NamedValue& value, long long count = 1);  // `count` equal readings
     ReportModel Finish();
 
 private:

@@ -49,8 +49,8 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",
     // The report reads runs and analogue readings from these alone, not from the wide rows.
     "CREATE INDEX IF NOT EXISTS runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)",
-    "CREATE INDEX IF NOT EXISTS volt_readings"
-    " ON measurements(name, run_id, seq, value, outcome, unit) WHERE unit = 'V'",
+    "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"
+    " WHERE unit = 'V'",
 };
 
 // SQLite's own: the schema version lives in the file header, the journal in WAL mode.
@@ -123,15 +123,15 @@ constexpr char kRunsByFilter[] =
 constexpr char kAllPorts[] =
     "SELECT run_id, family, number, passed, intermittent FROM run_ports"
     " ORDER BY run_id, family, number";
-// The analogue readings (unit V): all of them from the index volt_readings alone, or those of
-// the runs the filter selects.
+// The analogue readings (unit V), each distinct value once with its count: all of them from the
+// index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
 constexpr char kVoltReadings[] =
-    "SELECT m.run_id, m.name, m.value, m.outcome FROM measurements m WHERE m.unit = 'V'"
-    " ORDER BY m.name, m.run_id, m.seq";
+    "SELECT m.name, m.value, count(*) FROM measurements m WHERE m.unit = 'V'"
+    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
 constexpr char kVoltReadingsFiltered[] =
-    "SELECT m.run_id, m.name, m.value, m.outcome FROM measurements m JOIN runs r ON r.id = m.run_id"
+    "SELECT m.name, m.value, count(*) FROM measurements m JOIN runs r ON r.id = m.run_id"
     " WHERE m.unit = 'V' AND" YIELD_RUN_FILTER
-    " ORDER BY m.name, m.run_id, m.seq";
+    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER

@@ -198,11 +198,16 @@ public:
     }
 
     void ForEachVoltReading(const RunFilter& filter,
-                            const std::function<void(const NamedValue&)>& take) override {
+                            const std::function<void(const NamedValue&, long long)>& take) override {
         bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
         Stmt s = Prepare(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered);
         if (!all) s.Bind(filter.since).Bind(filter.until).Bind(filter.host);
-        while (s.Step()) take(NamedValue{s.Int(0), s.Text(1), s.Real(2), s.Text(3)});
+        NamedValue v;
+        while (s.Step()) {
+            v.name.assign(s.TextView(0));
+            v.value = s.Real(1);
+            take(v, s.Int(2));
+        }
     }
 
     std::vector<long long> RunIds(const RunFilter& filter) override {

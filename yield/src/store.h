@@ -81,9 +81,11 @@ public:
     // Reading. Runs come in the order they were first stored, each with its ports.
     virtual void ForEachRun(const RunFilter& filter,
                             const std::function<void(const RunSummary&)>& take) = 0;
-    // The analogue readings (measurements in V), ordered by name.
-    virtual void ForEachVoltReading(const RunFilter& filter,
-                                    const std::function<void(const NamedValue&)>& take) = 0;
+    // The analogue readings (measurements in V) by name and value: each distinct value once, with
+    // how many readings have it (the NamedValue's run ID and outcome are not set).
+    virtual void ForEachVoltReading(
+        const RunFilter& filter,
+        const std::function<void(const NamedValue&, long long count)>& take) = 0;
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
     virtual RunRecord LoadRun(long long id) = 0;

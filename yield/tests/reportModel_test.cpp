@@ -148,3 +148,24 @@ TEST(ReportModel, AnalogueStatisticsAndCpk) {
     ReportModel flat = Build({}, {1.65, 1.65, 1.65});
     EXPECT_FALSE(flat.analogue[0].hasCpk);
 }
+
+TEST(ReportModel, EqualReadingsCountedAtOnceGiveTheSameStatistics) {
+    const std::vector<std::pair<double, long long>> groups = {{1.49, 3}, {1.6, 5}, {1.65, 1}, {1.71, 2}};
+    ReportBuilder one({}), grouped({});
+    for (const auto& [v, n] : groups) {
+        for (long long i = 0; i < n; ++i) one.AddReading(NamedValue{0, "AI1", v, ""});
+        grouped.AddReading(NamedValue{0, "AI1", v, ""}, n);
+    }
+    grouped.AddReading(NamedValue{0, "AI1", 9.9, ""}, 0);  // no readings: nothing changes
+    ReportModel a = one.Finish(), b = grouped.Finish();
+    ASSERT_EQ(b.analogue.size(), 1u);
+    const AnalogueStats &x = a.analogue[0], &y = b.analogue[0];
+    EXPECT_EQ(y.count, 11);
+    EXPECT_NEAR(y.mean, x.mean, 1e-12);
+    EXPECT_NEAR(y.stddev, x.stddev, 1e-12);
+    EXPECT_NEAR(y.cpk, x.cpk, 1e-9);
+    EXPECT_EQ(y.min, 1.49);
+    EXPECT_EQ(y.max, 1.71);
+    EXPECT_EQ(y.outside, 5);
+    EXPECT_EQ(y.histogram, x.histogram);
+}
