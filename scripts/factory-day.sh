@@ -26,7 +26,7 @@ while [ $# -gt 0 ]; do
         *) echo "factory-day.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
-out=${out:-$build/factory-day}
+out=$(realpath -m "${out:-$build/factory-day}")
 bench=$build/bench/devuzeV7-bench
 yield=$build/yield/devuzeV7-yield
 checker=$build/yield/devuzeV7-factory-check
