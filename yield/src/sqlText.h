@@ -49,8 +49,8 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",
     // The report reads runs and analogue readings from these alone, not from the wide rows.
     "CREATE INDEX IF NOT EXISTS runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)",
-    "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"
-    " WHERE unit = 'V'",
+    ("CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"
+     " WHERE unit = 'V'"),
 };
 
 // SQLite's own: the schema version lives in the file header, the journal in WAL mode.
