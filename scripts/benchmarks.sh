@@ -4,9 +4,12 @@
 # Builds with the benchmarks on (build/benchmarks, Release), checks the measuring helpers with
 # their own tests, runs the micro-benchmarks and prints their side-by-side ratios, then, when
 # the bench is built, runs the standard scenario with Cnt=1 and Cnt=5 and prints wall time
-# against the floor of fixed waits, the tool's CPU time and its peak resident memory.
+# against the floor of fixed waits, the tool's CPU time and its peak resident memory. Last, the
+# yield tool: ingest of 100,000 made logs against its two floors (reading the files, SQLite's own
+# bulk load of the same rows), its peak memory at 10,000 and 100,000 logs, and the report's time.
 #
-# Usage: scripts/benchmarks.sh [--micro-only | --runs-only] [--out DIR] [-- micro-benchmark flags]
+# Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only] [--out DIR]
+#                              [--yield-logs N] [-- micro-benchmark flags]
 #   e.g. scripts/benchmarks.sh --micro-only -- --benchmark_filter=trace_log
 # Results (console text, JSON, run records) go to DIR (default build/benchmarks/results).
 set -euo pipefail
@@ -16,17 +19,22 @@ build="$root/build/benchmarks"
 out="$build/results"
 do_micro=1
 do_runs=1
+do_yield=1
+yield_logs=100000
 micro_flags=()
 readonly run_counts=(1 5)
 readonly scenario=standard
 
 while [ $# -gt 0 ]; do
     case "$1" in
-        --micro-only) do_runs=0 ;;
-        --runs-only) do_micro=0 ;;
+        --micro-only) do_runs=0; do_yield=0 ;;
+        --runs-only) do_micro=0; do_yield=0 ;;
+        --yield-only) do_micro=0; do_runs=0 ;;
+        --yield-logs) yield_logs=$2; shift ;;
         --out) out=$2; shift ;;
         --) shift; micro_flags=("$@"); break ;;
-        *) echo "usage: $0 [--micro-only | --runs-only] [--out DIR] [-- micro flags]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--micro-only | --runs-only | --yield-only] [--out DIR]" \
+                "[--yield-logs N] [-- micro flags]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -37,7 +45,7 @@ install_packages() {
 
 build_all() {
     local targets=(devuzeV7 devuzeV7-micro devuzeV7-run-report devuzeV7-tool-watch devuzeV7-bare
-                   benchmarks_tests)
+                   benchmarks_tests devuzeV7-yield devuzeV7-yield-make-logs)
     local bench_flag=OFF
     if [ -f "$root/bench/CMakeLists.txt" ]; then bench_flag=ON; targets+=(devuzeV7-bench); fi
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEVUZE_WERROR=ON \
@@ -88,6 +96,89 @@ run_whole() {
         "${args[@]}"
 }
 
+now_ns() { date +%s%N; }
+seconds_since() { awk -v a="$1" -v b="$(now_ns)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }'; }
+
+# Runs `report --format $1` over the benchmark's database three times; prints the median wall
+# time and that run's CPU time (user and system), in seconds.
+time_report() {
+    local i
+    for i in 1 2 3; do
+        /usr/bin/time -f '%e %U %S' -o "$out/yield/time.txt" "$build/yield/devuzeV7-yield" report \
+            --db "$out/yield/yield.db" --format "$1" -o "$out/yield/report.$1"
+        tail -1 "$out/yield/time.txt"
+    done | sort -n | sed -n 2p | awk '{ printf "%.2f %.2f", $1, $2 + $3 }'
+}
+
+# The yield tool on made logs (golden logs with new identity, time and tallies, 1,000 a folder).
+run_yield() {
+    local dir="$out/yield" yield="$build/yield/devuzeV7-yield" n=$yield_logs t
+    local tables=(runs run_ports port_tallies measurements failure_lines source_files)
+    echo "== Yield tool: $n made logs (in $dir)"
+    rm -rf "$dir"
+    mkdir -p "$dir/csv"
+    "$build/benchmarks/devuzeV7-yield-make-logs" "$root/yield/tests/golden" "$dir/logs" "$n" >/dev/null
+    local small=("$dir"/logs/000[0-9])  # the first 10,000
+    # Floor 1: the same files read to /dev/null (after one read that fills the page cache, which
+    # the ingest after it finds filled too).
+    find "$dir/logs" -type f -print0 | xargs -0 cat >/dev/null
+    t=$(now_ns)
+    find "$dir/logs" -type f -print0 | xargs -0 cat >/dev/null
+    local read_s
+    read_s=$(seconds_since "$t")
+    # The ingest, with its peak memory, at 10,000 logs and at all of them.
+    /usr/bin/time -f %M -o "$dir/mem-small.txt" "$yield" ingest --db "$dir/small.db" \
+        "${small[@]}" >/dev/null
+    t=$(now_ns)
+    /usr/bin/time -f %M -o "$dir/mem-all.txt" "$yield" ingest --db "$dir/yield.db" "$dir/logs" \
+        >"$dir/ingest.txt"
+    local ingest_s
+    ingest_s=$(seconds_since "$t")
+    # Floor 2: SQLite's own bulk load of exactly the rows the ingest stored: each table as CSV,
+    # imported by the sqlite3 shell into the same schema in one transaction.
+    local t_name rows=""
+    for t_name in "${tables[@]}"; do
+        sqlite3 -csv "$dir/yield.db" "SELECT * FROM $t_name" >"$dir/csv/$t_name.csv"
+        rows+=" $t_name $(sqlite3 "$dir/yield.db" "SELECT count(*) FROM $t_name"),"
+    done
+    sqlite3 "$dir/yield.db" .schema | grep -v '^CREATE TABLE sqlite_' | sqlite3 "$dir/floor.db"
+    {
+        echo "PRAGMA journal_mode = WAL;"
+        echo "PRAGMA synchronous = NORMAL;"
+        echo "BEGIN;"
+        for t_name in "${tables[@]}"; do echo ".import --csv $dir/csv/$t_name.csv $t_name"; done
+        echo "COMMIT;"
+    } >"$dir/import.sql"
+    t=$(now_ns)
+    sqlite3 "$dir/floor.db" <"$dir/import.sql" >/dev/null
+    local import_s
+    import_s=$(seconds_since "$t")
+    rm -rf "$dir/csv" "$dir/floor.db"*
+    # The report over all runs, three times each (the median; user and system CPU time beside it,
+    # which a busy machine moves less).
+    local report_json report_html
+    report_json=$(time_report json)
+    report_html=$(time_report html)
+
+    local mem_small mem_all
+    mem_small=$(tail -1 "$dir/mem-small.txt")
+    mem_all=$(tail -1 "$dir/mem-all.txt")
+    echo "  $(cat "$dir/ingest.txt")"
+    echo "  rows:${rows%,}; logs $(du -sh "$dir/logs" | cut -f1), database $(du -sh "$dir/yield.db" | cut -f1)"
+    awk -v r="$read_s" -v i="$import_s" -v g="$ingest_s" -v n="$n" -v ms="$mem_small" \
+        -v ma="$mem_all" -v rep="$report_json" -v html="$report_html" 'BEGIN {
+        split(rep, j, " ")
+        split(html, h, " ")
+        printf "  %-44s %8.2f s\n", "floor: the files read to /dev/null", r
+        printf "  %-44s %8.2f s\n", "floor: sqlite3 .import of the same rows", i
+        printf "  %-44s %8.2f s   %.2fx the floors (goal at most 1.5x)\n", "ingest of " n " logs", g, g / (r + i)
+        printf "  %-44s %5.1f / %.1f MiB (goal: the same, under 32 MiB)\n", "ingest peak memory at 10,000 / " n " logs", ms / 1024, ma / 1024
+        printf "  %-44s %8.2f s   CPU %.2f s (goal under 1 s)\n", "report over " n " runs (json)", j[1], j[2]
+        printf "  %-44s %8.2f s   CPU %.2f s\n", "report over " n " runs (html)", h[1], h[2]
+    }' | tee "$dir/figures.txt"
+    rm -rf "$dir/logs" "$dir/small.db"*
+}
+
 install_packages
 build_all
 mkdir -p "$out"
@@ -97,3 +188,4 @@ mkdir -p "$out"
 }
 if [ "$do_micro" -eq 1 ]; then run_micro; fi
 if [ "$do_runs" -eq 1 ]; then run_whole; fi
+if [ "$do_yield" -eq 1 ]; then run_yield; fi

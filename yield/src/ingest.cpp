@@ -23,17 +23,46 @@ std::string Absolute(const fs::path& p) {
     return (ec ? p : abs).lexically_normal().string();
 }
 
-bool IsFile(const fs::path& p) {
+// Calls `take` with each regular file under `dir`, any depth, each folder's entries in name
+// order. Only one folder's names are held at a time, so memory does not grow with the files.
+// Links to folders are not followed (a loop cannot trap the walk); links to files are.
+void Walk(const fs::path& dir, const std::function<void(const std::string&)>& take) {
+    std::vector<std::pair<std::string, fs::file_type>> entries;
     std::error_code ec;
-    return fs::is_regular_file(p, ec);
+    fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code typeEc;
+        fs::file_type type = it->symlink_status(typeEc).type();
+        if (type == fs::file_type::symlink) {
+            bool toFile = it->status(typeEc).type() == fs::file_type::regular;
+            type = toFile ? fs::file_type::regular : fs::file_type::none;
+        }
+        entries.emplace_back(it->path().filename().string(), type);
+    }
+    std::sort(entries.begin(), entries.end());
+    for (const auto& [name, type] : entries) {
+        if (type == fs::file_type::directory) Walk(dir / name, take);
+        if (type == fs::file_type::regular) take(Absolute(dir / name));
+    }
 }
 
-void Walk(const fs::path& dir, std::vector<std::string>& out) {
-    std::error_code ec;
-    fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
-    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (IsFile(it->path())) out.push_back(Absolute(it->path()));
+// Each regular file of `paths` (files, and folders at any depth), then each path that does not
+// exist, through `take` (with `exists` false).
+void ForEachFile(const std::vector<std::string>& paths,
+                 const std::function<void(const std::string&, bool exists)>& take) {
+    std::vector<std::string> missing;
+    for (const std::string& p : paths) {
+        std::error_code ec;
+        fs::file_status st = fs::status(p, ec);
+        if (fs::is_directory(st)) {
+            Walk(p, [&](const std::string& f) { take(f, true); });
+        } else if (fs::exists(st)) {
+            take(Absolute(p), true);
+        } else {
+            missing.push_back(p);
+        }
     }
+    for (const std::string& m : missing) take(m, false);
 }
 
 // Reads the whole file; an empty string and the reason when it cannot.
@@ -122,40 +151,20 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
 
 }  // namespace
 
-std::vector<std::string> ListFiles(const std::vector<std::string>& paths,
-                                   std::vector<std::string>& missing) {
-    std::vector<std::string> out;
-    for (const std::string& p : paths) {
-        std::error_code ec;
-        fs::file_status st = fs::status(p, ec);
-        if (fs::is_directory(st)) {
-            Walk(p, out);
-        } else if (fs::exists(st)) {
-            out.push_back(Absolute(p));
-        } else {
-            missing.push_back(p);
-        }
-    }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
-}
-
 IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress) {
     auto start = std::chrono::steady_clock::now();
     IngestStats stats;
-    std::vector<std::string> missing;
-    std::vector<std::string> files = ListFiles(paths, missing);
-    stats.total = static_cast<long long>(files.size() + missing.size());
+    // A first walk counts the files for the progress line; the second reads them.
+    ForEachFile(paths, [&](const std::string&, bool) { ++stats.total; });
     store.Begin();
-    for (const std::string& m : missing) {
-        ++stats.read;
-        ++stats.problems;
-        stats.problemList.emplace_back(m, "no such file or folder");
-    }
-    for (const std::string& path : files) {
-        IngestFile(store, path, stats);
+    ForEachFile(paths, [&](const std::string& path, bool exists) {
+        if (exists) {
+            IngestFile(store, path, stats);
+        } else {
+            ++stats.problems;
+            stats.problemList.emplace_back(path, "no such file or folder");
+        }
         if (++stats.read % kIngestBatch == 0) {
             store.Commit();
             store.Begin();
@@ -163,7 +172,7 @@ IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
         stats.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (progress) progress(stats);
-    }
+    });
     store.Commit();
     stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return stats;

@@ -28,11 +28,8 @@ constexpr long long kIngestBatch = 1000;
 // Larger files are not read: no run writes a log this big.
 constexpr long long kMaxLogBytes = 256LL << 20;
 
-// Lists the regular files under each path (any depth), sorted; a path that does not exist is
-// returned in `missing`.
-std::vector<std::string> ListFiles(const std::vector<std::string>& paths,
-                                   std::vector<std::string>& missing);
-
+// Reads the regular files under each path (any depth; each folder's entries in name order,
+// files walked as they are found, not listed first). A path that does not exist is a problem.
 // `progress` is called after each file. Throws StoreError.
 IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress);

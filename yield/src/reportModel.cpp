@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 namespace yield {
 namespace {
@@ -45,31 +46,23 @@ bool FixtureFlag(long long runs, long long failures, long long othersRuns,
 
 ReportBuilder::ReportBuilder(RunFilter filter) { m_.filter = std::move(filter); }
 
-void ReportBuilder::CloseBoard() {
-    if (boardVerdicts_.empty()) return;
+void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
     YieldSummary& s = m_.summary;
-    bool first = boardVerdicts_.front() == Verdict::Ok;
-    bool last = boardVerdicts_.back() == Verdict::Ok;
+    bool first = b.first == Verdict::Ok;
+    bool last = b.last == Verdict::Ok;
     ++s.boards;
     s.firstPassed += first ? 1 : 0;
     s.finalPassed += last ? 1 : 0;
-    if (boardVerdicts_.size() > 1) {
+    if (b.runs > 1) {
         ++s.retestedBoards;
-        s.retestRuns += static_cast<long long>(boardVerdicts_.size()) - 1;
+        s.retestRuns += b.runs - 1;
         if (!first && last) ++s.recovered;
-        m_.retests.push_back(RetestRow{board_, static_cast<long long>(boardVerdicts_.size()),
-                                       VerdictWord(boardVerdicts_.front()),
-                                       VerdictWord(boardVerdicts_.back())});
+        m_.retests.push_back(RetestRow{chipId, b.runs, VerdictWord(b.first), VerdictWord(b.last)});
     }
-    boardVerdicts_.clear();
 }
 
 void ReportBuilder::AddRun(const RunSummary& run) {
     ++m_.summary.runs;
-    if (run.chipId != board_) {
-        CloseBoard();
-        board_ = run.chipId;
-    }
     DayRow& day = days_[run.day];
     day.day = run.day;
     if (run.verdict == Verdict::Incomplete) {
@@ -80,36 +73,66 @@ void ReportBuilder::AddRun(const RunSummary& run) {
     ++m_.summary.completeRuns;
     ++day.runs;
     day.passed += run.verdict == Verdict::Ok ? 1 : 0;
-    boardVerdicts_.push_back(run.verdict);
+    long long id = run.id != 0 ? run.id : ++nextId_;
+    Board& b = boards_[run.chipId];
+    if (b.runs++ == 0 || std::tie(run.timeStamp, id) < std::tie(b.firstStamp, b.firstId)) {
+        b.firstStamp = run.timeStamp;
+        b.firstId = id;
+        b.first = run.verdict;
+    }
+    if (b.runs == 1 || std::tie(run.timeStamp, id) > std::tie(b.lastStamp, b.lastId)) {
+        b.lastStamp = run.timeStamp;
+        b.lastId = id;
+        b.last = run.verdict;
+    }
+    std::vector<Cell>& cells = cells_[run.host];
+    size_t next = 0;
     for (const PortResult& p : run.ports) {
-        std::string name = p.Name();
-        auto& cell = cells_[{run.host, name}];
-        ++cell.first;
+        auto same = [&p](const Cell& c) { return c.number == p.number && c.family == p.family; };
+        if (next >= cells.size() || !same(cells[next])) {
+            next = static_cast<size_t>(std::find_if(cells.begin(), cells.end(), same) -
+                                       cells.begin());
+            if (next == cells.size()) cells.push_back(Cell{p.family, p.number, 0, 0});
+        }
+        Cell& cell = cells[next++];
+        ++cell.runs;
         if (!p.passed) {
-            ++cell.second;
-            ++portFailures_[name];
+            ++cell.failures;
+            ++portFailures_[p.Name()];
         }
         if (p.intermittent) {
-            m_.intermittent.push_back(IntermittentRow{run.host, run.chipId, run.timeStamp, name});
+            m_.intermittent.push_back(
+                IntermittentRow{run.host, run.chipId, run.timeStamp, p.Name()});
         }
     }
 }
 
-void ReportBuilder::AddReading(const NamedValue& v) {
+void ReportBuilder::AddReading(const NamedValue& v, long long count) {
+    if (count <= 0) return;
     Acc& a = analogue_[v.name];
     if (a.n == 0 || v.value < a.min) a.min = v.value;
     if (a.n == 0 || v.value > a.max) a.max = v.value;
-    ++a.n;
+    // Welford's update for `count` equal readings at once.
+    a.n += count;
     double delta = v.value - a.mean;
-    a.mean += delta / static_cast<double>(a.n);
-    a.m2 += delta * (v.value - a.mean);
-    if (v.value < kAnalogueLow - 1e-9 || v.value > kAnalogueHigh + 1e-9) ++a.outside;
+    a.mean += delta * static_cast<double>(count) / static_cast<double>(a.n);
+    a.m2 += delta * (v.value - a.mean) * static_cast<double>(count);
+    if (v.value < kAnalogueLow - 1e-9 || v.value > kAnalogueHigh + 1e-9) a.outside += count;
     double hundredths = std::clamp(v.value * 100, -kHistogramClamp, kHistogramClamp);
-    ++a.histogram[static_cast<int>(std::lround(hundredths))];
+    a.histogram[static_cast<int>(std::lround(hundredths))] += count;
 }
 
 ReportModel ReportBuilder::Finish() {
-    CloseBoard();
+    std::vector<const std::string*> chips;
+    chips.reserve(boards_.size());
+    for (const auto& kv : boards_) chips.push_back(&kv.first);
+    std::sort(chips.begin(), chips.end(),
+              [](const std::string* a, const std::string* b) { return *a < *b; });
+    for (const std::string* chip : chips) CloseBoard(*chip, boards_[*chip]);
+    std::stable_sort(m_.intermittent.begin(), m_.intermittent.end(),
+                     [](const IntermittentRow& a, const IntermittentRow& b) {
+                         return std::tie(a.chipId, a.timeStamp) < std::tie(b.chipId, b.timeStamp);
+                     });
     YieldSummary& s = m_.summary;
     s.firstPassYield = Ratio(s.firstPassed, s.boards);
     s.finalYield = Ratio(s.finalPassed, s.boards);
@@ -132,11 +155,17 @@ ReportModel ReportBuilder::Finish() {
     std::set<std::string> hosts;
     std::set<std::string> ports;
     std::map<std::string, std::pair<long long, long long>> portTotals;
-    for (const auto& [key, rf] : cells_) {
-        hosts.insert(key.first);
-        ports.insert(key.second);
-        portTotals[key.second].first += rf.first;
-        portTotals[key.second].second += rf.second;
+    // host -> port -> (runs, failures)
+    std::map<std::string, std::map<std::string, std::pair<long long, long long>>> byHost;
+    for (const auto& [host, cells] : cells_) {
+        hosts.insert(host);
+        for (const Cell& c : cells) {
+            std::string port = PortResult{c.family, c.number, false, false}.Name();
+            ports.insert(port);
+            byHost[host][port] = {c.runs, c.failures};
+            portTotals[port].first += c.runs;
+            portTotals[port].second += c.failures;
+        }
     }
     m_.hosts.assign(hosts.begin(), hosts.end());
     m_.ports.assign(ports.begin(), ports.end());
@@ -145,8 +174,9 @@ ReportModel ReportBuilder::Finish() {
     });
     for (const std::string& host : m_.hosts) {
         for (const std::string& port : m_.ports) {
-            auto it = cells_.find({host, port});
-            if (it == cells_.end()) continue;
+            const auto& byPort = byHost[host];
+            auto it = byPort.find(port);
+            if (it == byPort.end()) continue;
             FixtureCell c{host, port, it->second.first, it->second.second};
             c.rate = Ratio(c.failures, c.runs);
             c.othersRuns = portTotals[port].first - c.runs;
@@ -187,7 +217,8 @@ ReportModel ReportBuilder::Finish() {
 ReportModel BuildReport(RunStore& store, const RunFilter& filter) {
     ReportBuilder b(filter);
     store.ForEachRun(filter, [&](const RunSummary& r) { b.AddRun(r); });
-    store.ForEachMeasurement(filter, "V", [&](const NamedValue& v) { b.AddReading(v); });
+    store.ForEachVoltReading(filter,
+                             [&](const NamedValue& v, long long count) { b.AddReading(v, count); });
     return b.Finish();
 }
 

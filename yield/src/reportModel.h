@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "store.h"
@@ -104,23 +105,37 @@ struct ReportModel {
     std::vector<DayRow> days;
 };
 
-// Fed runs ordered by processor ID and start time (as the store gives them), and analogue
-// readings; Finish computes the figures.
+// Fed runs in any order and analogue readings; Finish computes the figures. A board's first and
+// last runs are taken by start time (then by the order the store keeps).
 class ReportBuilder {
 public:
     explicit ReportBuilder(RunFilter filter);
     void AddRun(const RunSummary& run);
-    void AddReading(const NamedValue& value);
+    void AddReading(const NamedValue& value, long long count = 1);  // `count` equal readings
     ReportModel Finish();
 
 private:
-    void CloseBoard();
+    // A board's complete runs: the first and last by (start stamp, id), and how many.
+    struct Board {
+        std::string firstStamp, lastStamp;
+        long long firstId = 0, lastId = 0, runs = 0;
+        Verdict first = Verdict::Incomplete, last = Verdict::Incomplete;
+    };
+    void CloseBoard(const std::string& chipId, const Board& b);
 
     ReportModel m_;
-    std::string board_;
-    std::vector<Verdict> boardVerdicts_;
+    std::unordered_map<std::string, Board> boards_;  // by processor ID
+    long long nextId_ = 0;  // stands in for runs that come without an id
     std::map<std::string, long long> portFailures_;
-    std::map<std::pair<std::string, std::string>, std::pair<long long, long long>> cells_;
+    // Per host, each port's runs and failures, in the order first seen (runs list their ports in
+    // the same order, so the next port is almost always the next cell).
+    struct Cell {
+        std::string family;
+        int number = 0;
+        long long runs = 0;
+        long long failures = 0;
+    };
+    std::map<std::string, std::vector<Cell>> cells_;
     std::map<std::string, DayRow> days_;
     struct Acc {
         long long n = 0;

@@ -27,7 +27,7 @@ constexpr const char* kSchema[] = {
     "CREATE TABLE IF NOT EXISTS run_ports ("
     " run_id INTEGER NOT NULL REFERENCES runs(id), family TEXT NOT NULL, number INTEGER NOT NULL,"
     " passed INTEGER NOT NULL, intermittent INTEGER NOT NULL,"
-    " PRIMARY KEY (run_id, family, number))",
+    " PRIMARY KEY (run_id, family, number)) WITHOUT ROWID",  // SQLite's own: the key is the table
     "CREATE TABLE IF NOT EXISTS port_tallies ("
     " run_id INTEGER NOT NULL REFERENCES runs(id), family TEXT NOT NULL, number INTEGER NOT NULL,"
     " variant TEXT NOT NULL, succ INTEGER NOT NULL, err INTEGER NOT NULL,"
@@ -47,6 +47,10 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",
     "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",
     "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",
+    // The report reads runs and analogue readings from these alone, not from the wide rows.
+    "CREATE INDEX IF NOT EXISTS runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)",
+    ("CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"
+     " WHERE unit = 'V'"),
 };
 
 // SQLite's own: the schema version lives in the file header, the journal in WAL mode.
@@ -112,14 +116,22 @@ constexpr char kUpsertSource[] =
 // Reading. The filter: day from ($1, '' for none), day until ($2), host ($3).
 #define YIELD_RUN_FILTER \
     " ($1 = '' OR r.day >= $1) AND ($2 = '' OR r.day <= $2) AND ($3 = '' OR r.host = $3)"
-constexpr char kRunsWithPorts[] =
-    "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict, r.verdict_code,"
-    " p.family, p.number, p.passed, p.intermittent"
-    " FROM runs r LEFT JOIN run_ports p ON p.run_id = r.id"
-    " WHERE" YIELD_RUN_FILTER " ORDER BY r.chip_id, r.start_stamp, r.id, p.family, p.number";
-constexpr char kMeasurementsNamed[] =
-    "SELECT m.run_id, m.name, m.value, m.outcome FROM measurements m JOIN runs r ON r.id = m.run_id"
-    " WHERE" YIELD_RUN_FILTER " AND m.unit = $4";
+constexpr char kRunsByFilter[] =
+    "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict FROM runs r"
+    " WHERE" YIELD_RUN_FILTER " ORDER BY r.id";
+// Every run's ports, to be merged with kRunsByFilter by run; read from the key's index alone.
+constexpr char kAllPorts[] =
+    "SELECT run_id, family, number, passed, intermittent FROM run_ports"
+    " ORDER BY run_id, family, number";
+// The analogue readings (unit V), each distinct value once with its count: all of them from the
+// index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
+constexpr char kVoltReadings[] =
+    "SELECT m.name, m.value, count(*) FROM measurements m WHERE m.unit = 'V'"
+    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
+constexpr char kVoltReadingsFiltered[] =
+    "SELECT m.name, m.value, count(*) FROM measurements m JOIN runs r ON r.id = m.run_id"
+    " WHERE m.unit = 'V' AND" YIELD_RUN_FILTER
+    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER

@@ -2,6 +2,8 @@
 
 #include <map>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "sqlText.h"
 #include "store.h"
@@ -49,10 +51,13 @@ public:
     long long Int(int col) const { return sqlite3_column_int64(st_, col); }
     double Real(int col) const { return sqlite3_column_double(st_, col); }
     bool Null(int col) const { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
-    std::string Text(int col) const {
+    std::string Text(int col) const { return std::string(TextView(col)); }
+    // Valid until the next step.
+    std::string_view TextView(int col) const {
         const void* p = sqlite3_column_blob(st_, col);
         int n = sqlite3_column_bytes(st_, col);
-        return p == nullptr ? std::string() : std::string(static_cast<const char*>(p), n);
+        return p == nullptr ? std::string_view() : std::string_view(static_cast<const char*>(p),
+                                                                    static_cast<size_t>(n));
     }
 
 private:
@@ -85,7 +90,8 @@ constexpr const char* kCountFamilies[] = {"RS485", "RS232", "DO", "DI", "AI", "U
 class SqliteStore : public RunStore {
 public:
     SqliteStore(const std::string& path, bool create) {
-        int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+        // One thread uses the connection: no lock around every call.
+        int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
         int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
         if (rc != SQLITE_OK) {
             std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
@@ -162,39 +168,46 @@ public:
 
     void ForEachRun(const RunFilter& filter,
                     const std::function<void(const RunSummary&)>& take) override {
-        Stmt s = Prepare(sql::kRunsWithPorts);
-        s.Bind(filter.since).Bind(filter.until).Bind(filter.host);
+        // Two scans in run order merged here: far cheaper than a join that repeats each run's
+        // columns on every port row.
+        Stmt runs = Prepare(sql::kRunsByFilter);
+        runs.Bind(filter.since).Bind(filter.until).Bind(filter.host);
+        Stmt ports = Prepare(sql::kAllPorts);
+        bool havePort = ports.Step();
         RunSummary cur;
-        bool have = false;
-        while (s.Step()) {
-            long long id = s.Int(0);
-            if (!have || id != cur.id) {
-                if (have) take(cur);
-                cur = RunSummary();
-                cur.id = id;
-                cur.host = s.Text(1);
-                cur.chipId = s.Text(2);
-                cur.timeStamp = s.Text(3);
-                cur.day = s.Text(4);
-                cur.verdict = VerdictOf(s.Text(5));
-                have = true;
+        while (runs.Step()) {
+            cur.id = runs.Int(0);
+            cur.host.assign(runs.TextView(1));
+            cur.chipId.assign(runs.TextView(2));
+            cur.timeStamp.assign(runs.TextView(3));
+            cur.day.assign(runs.TextView(4));
+            cur.verdict = VerdictOf(runs.Text(5));
+            size_t n = 0;  // the port list and its strings are reused from run to run
+            while (havePort && ports.Int(0) < cur.id) havePort = ports.Step();
+            for (; havePort && ports.Int(0) == cur.id; havePort = ports.Step()) {
+                if (n == cur.ports.size()) cur.ports.emplace_back();
+                PortResult& p = cur.ports[n++];
+                p.family.assign(ports.TextView(1));
+                p.number = static_cast<int>(ports.Int(2));
+                p.passed = ports.Int(3) != 0;
+                p.intermittent = ports.Int(4) != 0;
             }
-            if (s.Null(7)) continue;
-            PortResult p;
-            p.family = s.Text(7);
-            p.number = static_cast<int>(s.Int(8));
-            p.passed = s.Int(9) != 0;
-            p.intermittent = s.Int(10) != 0;
-            cur.ports.push_back(std::move(p));
+            cur.ports.resize(n);
+            take(cur);
         }
-        if (have) take(cur);
     }
 
-    void ForEachMeasurement(const RunFilter& filter, const std::string& unit,
-                            const std::function<void(const NamedValue&)>& take) override {
-        Stmt s = Prepare(sql::kMeasurementsNamed);
-        s.Bind(filter.since).Bind(filter.until).Bind(filter.host).Bind(unit);
-        while (s.Step()) take(NamedValue{s.Int(0), s.Text(1), s.Real(2), s.Text(3)});
+    void ForEachVoltReading(const RunFilter& filter,
+                            const std::function<void(const NamedValue&, long long)>& take) override {
+        bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
+        Stmt s = Prepare(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered);
+        if (!all) s.Bind(filter.since).Bind(filter.until).Bind(filter.host);
+        NamedValue v;
+        while (s.Step()) {
+            v.name.assign(s.TextView(0));
+            v.value = s.Real(1);
+            take(v, s.Int(2));
+        }
     }
 
     std::vector<long long> RunIds(const RunFilter& filter) override {

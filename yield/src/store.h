@@ -78,12 +78,14 @@ public:
     virtual PutOutcome PutRun(const RunRecord& run, const SourceFile& file) = 0;
     virtual void PutProblem(const SourceFile& file, const std::string& reason) = 0;
 
-    // Reading. Runs come ordered by processor ID, then start time.
+    // Reading. Runs come in the order they were first stored, each with its ports.
     virtual void ForEachRun(const RunFilter& filter,
                             const std::function<void(const RunSummary&)>& take) = 0;
-    // Measurements in `unit` ("V" for the analogue inputs), in no particular order.
-    virtual void ForEachMeasurement(const RunFilter& filter, const std::string& unit,
-                                    const std::function<void(const NamedValue&)>& take) = 0;
+    // The analogue readings (measurements in V) by name and value: each distinct value once, with
+    // how many readings have it (the NamedValue's run ID and outcome are not set).
+    virtual void ForEachVoltReading(
+        const RunFilter& filter,
+        const std::function<void(const NamedValue&, long long count)>& take) = 0;
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
     virtual RunRecord LoadRun(long long id) = 0;

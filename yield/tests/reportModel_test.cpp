@@ -22,7 +22,6 @@ PortResult Port(const std::string& family, int n, bool passed, bool intermittent
     return PortResult{family, n, passed, intermittent};
 }
 
-// Runs must come ordered by processor ID and start, as the store gives them.
 ReportModel Build(const std::vector<RunSummary>& runs, const std::vector<double>& volts = {}) {
     ReportBuilder b({});
     for (const RunSummary& r : runs) b.AddRun(r);
@@ -57,6 +56,36 @@ TEST(ReportModel, FirstPassFinalYieldAndRetests) {
     EXPECT_EQ(m.days[0].runs, 3);
     EXPECT_EQ(m.days[0].incomplete, 1);
     EXPECT_DOUBLE_EQ(m.days[1].yield, 2.0 / 3);
+}
+
+TEST(ReportModel, RunOrderDoesNotMatter) {
+    // The store gives runs as they were stored; a board's first and last are by start time.
+    std::vector<RunSummary> runs = {
+        MakeRun("B", "h1", "2026_01_03_08_00_00", Verdict::Ok),
+        MakeRun("A", "h2", "2026_01_02_08_00_00", Verdict::Ok, {Port("RS232", 1, true, true)}),
+        MakeRun("B", "h2", "2026_01_01_08_00_00", Verdict::Err, {Port("DI", 5, false)}),
+        MakeRun("A", "h1", "2026_01_01_09_00_00", Verdict::Err, {Port("RS232", 1, false, true)}),
+        MakeRun("B", "h1", "2026_01_02_08_00_00", Verdict::Err, {Port("DI", 5, false)}),
+    };
+    ReportModel m = Build(runs);
+    EXPECT_EQ(m.summary.firstPassed, 0);
+    EXPECT_EQ(m.summary.finalPassed, 2);
+    EXPECT_EQ(m.summary.recovered, 2);
+    ASSERT_EQ(m.retests.size(), 2u);
+    EXPECT_EQ(m.retests[0].chipId, "A");
+    EXPECT_EQ(m.retests[1].chipId, "B");
+    EXPECT_EQ(m.retests[1].runs, 3);
+    EXPECT_EQ(m.retests[1].firstVerdict, "ERR");
+    EXPECT_EQ(m.retests[1].finalVerdict, "OK");
+    ASSERT_EQ(m.intermittent.size(), 2u);
+    EXPECT_EQ(m.intermittent[0].host, "h1");  // A's earlier run first
+    EXPECT_EQ(m.intermittent[1].host, "h2");
+
+    std::vector<RunSummary> reversed(runs.rbegin(), runs.rend());
+    ReportModel r = Build(reversed);
+    EXPECT_EQ(r.summary.recovered, m.summary.recovered);
+    EXPECT_EQ(r.retests[1].firstVerdict, "ERR");
+    EXPECT_EQ(r.intermittent[0].host, "h1");
 }
 
 TEST(ReportModel, ParetoSharesLargestFirst) {
@@ -118,4 +147,25 @@ TEST(ReportModel, AnalogueStatisticsAndCpk) {
     EXPECT_FALSE(Cpk(1.65, 0, 1.50, 1.70, cpk));
     ReportModel flat = Build({}, {1.65, 1.65, 1.65});
     EXPECT_FALSE(flat.analogue[0].hasCpk);
+}
+
+TEST(ReportModel, EqualReadingsCountedAtOnceGiveTheSameStatistics) {
+    const std::vector<std::pair<double, long long>> groups = {{1.49, 3}, {1.6, 5}, {1.65, 1}, {1.71, 2}};
+    ReportBuilder one({}), grouped({});
+    for (const auto& [v, n] : groups) {
+        for (long long i = 0; i < n; ++i) one.AddReading(NamedValue{0, "AI1", v, ""});
+        grouped.AddReading(NamedValue{0, "AI1", v, ""}, n);
+    }
+    grouped.AddReading(NamedValue{0, "AI1", 9.9, ""}, 0);  // no readings: nothing changes
+    ReportModel a = one.Finish(), b = grouped.Finish();
+    ASSERT_EQ(b.analogue.size(), 1u);
+    const AnalogueStats &x = a.analogue[0], &y = b.analogue[0];
+    EXPECT_EQ(y.count, 11);
+    EXPECT_NEAR(y.mean, x.mean, 1e-12);
+    EXPECT_NEAR(y.stddev, x.stddev, 1e-12);
+    EXPECT_NEAR(y.cpk, x.cpk, 1e-9);
+    EXPECT_EQ(y.min, 1.49);
+    EXPECT_EQ(y.max, 1.71);
+    EXPECT_EQ(y.outside, 5);
+    EXPECT_EQ(y.histogram, x.histogram);
 }

@@ -1,0 +1,70 @@
+// devuzeV7-yield-make-logs: writes COUNT made trace logs for the yield tool's benchmark, from the
+// golden archives (each golden scenario's verdict-named flash copy; the hostile host-name ones are
+// left out), 1,000 to a folder, named as the tool names its archives.
+// Usage: devuzeV7-yield-make-logs GOLDEN_DIR OUT_DIR COUNT
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "yield_log_maker.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> GoldenLogs(const fs::path& golden) {
+    std::vector<fs::path> files;
+    for (const auto& scenario : fs::directory_iterator(golden)) {
+        if (scenario.path().filename().string().rfind("hostname-", 0) == 0) continue;
+        fs::path test = scenario.path() / "NandFlash" / "test";
+        if (!fs::is_directory(test)) continue;
+        for (const auto& f : fs::directory_iterator(test)) files.push_back(f.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> logs;
+    for (const fs::path& f : files) {
+        std::ifstream in(f, std::ios::binary);
+        logs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return logs;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s GOLDEN_DIR OUT_DIR COUNT\n", argv[0]);
+        return 2;
+    }
+    std::vector<std::string> golden = GoldenLogs(argv[1]);
+    long long count = std::atoll(argv[3]);
+    if (golden.empty() || count <= 0) {
+        std::fprintf(stderr, "%s: no golden logs in %s, or no count\n", argv[0], argv[1]);
+        return 2;
+    }
+    for (long long i = 0; i < count; ++i) {
+        benchutil::MadeIdentity id = benchutil::NthIdentity(i);
+        const std::string& source = golden[static_cast<size_t>(i) % golden.size()];
+        benchutil::MadeLog made = benchutil::MakeLog(source, id);
+        char dir[32];
+        std::snprintf(dir, sizeof dir, "%04lld", i / 1000);
+        fs::path folder = fs::path(argv[2]) / dir;
+        if (i % 1000 == 0) fs::create_directories(folder);
+        bool ok = made.text.find("Test Q7 OK!!!") != std::string::npos;
+        std::string name = "deVuzeV7_" + id.host + "[" + id.chipId + "]_" + made.timeStamp +
+                           (ok ? "[OK].log" : "[ERR].log");
+        std::ofstream out(folder / name, std::ios::binary);
+        out << made.text;
+        if (!out) {
+            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], (folder / name).c_str());
+            return 1;
+        }
+    }
+    std::printf("%lld logs from %zu golden logs in %s\n", count, golden.size(), argv[2]);
+    return 0;
+}

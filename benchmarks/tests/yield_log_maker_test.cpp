@@ -1,0 +1,78 @@
+#include "yield_log_maker.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "logParser.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadGolden(const std::string& scenario) {
+    fs::path dir = fs::path(YIELD_GOLDEN_DIR) / scenario / "NandFlash" / "test";
+    for (const auto& f : fs::directory_iterator(dir)) {
+        std::ifstream in(f.path(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    return {};
+}
+
+// A made log parses to what it was made from: the new identity, start and tallies, and otherwise
+// the golden run (verdict, ports, measurements) unchanged.
+class YieldLogMaker : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(YieldLogMaker, MadeLogParsesToWhatItWasMadeFrom) {
+    std::string golden = ReadGolden(GetParam());
+    ASSERT_FALSE(golden.empty());
+    yield::ParseResult original = yield::ParseLog(golden);
+    ASSERT_EQ(original.kind, yield::ParseResult::Kind::Run);
+
+    benchutil::MadeIdentity id = benchutil::NthIdentity(12345);
+    benchutil::MadeLog made = benchutil::MakeLog(golden, id);
+    yield::ParseResult parsed = yield::ParseLog(made.text);
+    ASSERT_EQ(parsed.kind, yield::ParseResult::Kind::Run) << parsed.reason;
+    const yield::RunRecord& run = parsed.run;
+
+    EXPECT_EQ(run.host, id.host);
+    EXPECT_EQ(run.chipId, id.chipId);
+    EXPECT_EQ(run.timeStamp, made.timeStamp);
+    EXPECT_EQ(run.timeStamp, "2026_01_10_12_52_45");  // 12345 runs of 37 s after the first
+    EXPECT_EQ(run.startedAt, "2026-01-10 12:52:45");
+    EXPECT_EQ(run.verdict, original.run.verdict);
+    EXPECT_EQ(run.FailingPorts(), original.run.FailingPorts());
+    EXPECT_EQ(run.measurements.size(), original.run.measurements.size());
+    EXPECT_EQ(run.records, original.run.records);
+    EXPECT_NE(run.resultDoc.find("\"DevType\":\"" + id.host + "\""), std::string::npos);
+
+    ASSERT_EQ(run.tallies.size(), made.tallies.size());
+    ASSERT_EQ(run.tallies.size(), original.run.tallies.size());
+    bool changed = false;
+    for (size_t i = 0; i < run.tallies.size(); ++i) {
+        const yield::PortTally& t = run.tallies[i];
+        EXPECT_EQ(t.family, original.run.tallies[i].family);
+        EXPECT_EQ(t.number, original.run.tallies[i].number);
+        EXPECT_EQ(t.variant, original.run.tallies[i].variant);
+        EXPECT_EQ(t.succ, made.tallies[i].first) << i;
+        EXPECT_EQ(t.err, made.tallies[i].second) << i;
+        changed = changed || t.succ != original.run.tallies[i].succ;
+    }
+    EXPECT_TRUE(changed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, YieldLogMaker,
+                         ::testing::Values("standard", "serial-cut-pair", "dio-stuck-di5-0",
+                                           "adc-boundaries", "usb-none", "at-silent"));
+
+TEST(YieldLogMakerIdentity, OneBoardInTenIsRetestedOnAnotherHost) {
+    benchutil::MadeIdentity first = benchutil::NthIdentity(8), retest = benchutil::NthIdentity(9);
+    EXPECT_EQ(first.chipId, retest.chipId);
+    EXPECT_NE(first.host, retest.host);
+    EXPECT_GT(retest.startEpoch, first.startEpoch);
+    EXPECT_NE(benchutil::NthIdentity(10).chipId, retest.chipId);
+}
+
+}  // namespace

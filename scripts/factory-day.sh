@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# A factory day on the bench: runs the real tool on many boards (processor IDs) in several
+# fixtures (host names) with a mix of faults, boards failed and retested, several runs at once;
+# gathers the flash and stick archives as an operator would; ingests them with devuzeV7-yield,
+# writes the HTML and JSON reports and checks the report run by run against the bench's records.
+# Usage: scripts/factory-day.sh [--build DIR] [--out DIR] [--jobs N] [--no-check]
+#   --build  the host build with the bench and devuzeV7-yield (default build/dev)
+#   --out    where runs, the gathered pile, the database and the reports go
+#            (default BUILD/factory-day; emptied first)
+#   --jobs   bench runs at once (default 8: the runs mostly wait)
+# The report is OUT/report.html; OUT/report.json and OUT/export/ (one JSON record per run) beside.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/dev
+out=
+jobs=8
+check=1
+while [ $# -gt 0 ]; do
+    case $1 in
+        --build) build=$(cd "$2" && pwd); shift 2 ;;
+        --out) out=$2; shift 2 ;;
+        --jobs) jobs=$2; shift 2 ;;
+        --no-check) check=0; shift ;;
+        -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "factory-day.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+out=$(realpath -m "${out:-$build/factory-day}")
+bench=$build/bench/devuzeV7-bench
+yield=$build/yield/devuzeV7-yield
+checker=$build/yield/devuzeV7-factory-check
+for f in "$bench" "$yield"; do
+    [ -x "$f" ] || { echo "factory-day.sh: no $f: build first" >&2; exit 2; }
+done
+[ "$check" = 0 ] || [ -x "$checker" ] || { echo "factory-day.sh: no $checker" >&2; exit 2; }
+
+# The day's plan, one run a line: wave, fixture (the folder its archives are gathered in), board
+# (processor ID), scenario, host name (= the fixture's name, - the scenario's own), and what the
+# operator does to the archives ("pulled": the first stick is pulled during the copy, leaving its
+# copy short). A wave starts when the one before has ended, so a board's retest comes after its
+# failed run. Fixture C has a cut RS232 cable on three boards (the fixture flag); board 0xB004
+# has a stuck input, fails twice and passes after repair; hostile host names run in wave 3.
+plan=$(cat <<'EOF'
+1 fixture-A 0x5EB00101 standard =
+1 fixture-B 0x5EB00102 standard =
+1 fixture-C 0x5EB00103 serial-cut-pair = pulled
+1 fixture-A 0x5EB00104 dio-stuck-di5-0 =
+1 fixture-B 0x5EB00105 usb-none =
+1 fixture-C 0x5EB00106 standard =
+1 fixture-A 0x5EB00107 adc-boundaries =
+1 fixture-B 0x5EB00108 at-silent =
+2 fixture-C 0x5EB00109 serial-cut-pair =
+2 fixture-A 0x5EB00110 standard =
+2 fixture-B 0x5EB00111 standard-busybox =
+2 fixture-A 0x5EB00103 standard =
+2 fixture-C 0x5EB00104 dio-stuck-di5-0 =
+2 fixture-B 0x5EB00105 standard =
+2 fixture-A 0x5EB00112 hostname-quote -
+2 fixture-B 0x5EB00113 hostname-subst -
+3 fixture-C 0x5EB00114 serial-cut-pair =
+3 fixture-B 0x5EB00115 standard <script>alert(1)</script><b>x
+3 fixture-C 0x5EB00116 hostname-control-bytes -
+3 fixture-A 0x5EB00104 standard =
+3 fixture-A 0x5EB00108 standard =
+3 fixture-B 0x5EB00109 standard =
+3 fixture-C 0x5EB00117 dio-refused-do2 =
+3 fixture-A 0x5EB00118 usb-first-only =
+4 fixture-B 0x5EB00114 standard =
+4 fixture-C 0x5EB00119 standard =
+4 fixture-A 0x5EB00107 standard =
+4 fixture-B 0x5EB00120 serial-self-hearing =
+EOF
+)
+
+rm -rf "$out"
+mkdir -p "$out/runs" "$out/pile"
+: >"$out/plan.tsv"
+
+run_one() {  # number fixture chip scenario host
+    local dir=$out/runs/$1 host_opt=()
+    case $5 in
+        =) host_opt=(--hostname "$2") ;;
+        -) ;;
+        *) host_opt=(--hostname "$5") ;;
+    esac
+    if ! "$bench" --scenario "$4" --out "$dir" --quiet "${host_opt[@]}" --cpu-id "$3" \
+        -- Cnt=1 >"$dir.out" 2>&1; then
+        echo "factory-day.sh: run $1 ($4) failed on the bench:" >&2
+        cat "$dir.out" >&2
+        : >"$dir.failed"
+    fi
+}
+
+started=$SECONDS
+n=0
+wave=
+while read -r w fixture chip scenario host action; do
+    if [ "$w" != "$wave" ]; then
+        wait
+        wave=$w
+        echo "wave $w ($((SECONDS - started)) s)"
+    fi
+    n=$((n + 1))
+    num=$(printf '%02d' "$n")
+    printf '%s\t%s\t%s\t%s\t%s\n' "$num" "$fixture" "$chip" "$scenario" "${action:-}" \
+        >>"$out/plan.tsv"
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    run_one "$num" "$fixture" "$chip" "$scenario" "$host" &
+done <<<"$plan"
+wait
+if compgen -G "$out/runs/*.failed" >/dev/null; then
+    echo "factory-day.sh: a bench run failed" >&2
+    exit 1
+fi
+echo "$n runs on the bench in $((SECONDS - started)) s"
+
+# The operator gathers the archives per fixture: each board's flash logs (the verdict-named copy
+# in /NandFlash/test and the one in /NandFlash/tmp), and the fixture's sticks, which collect the
+# logs of every board tested there.
+gather() {  # number fixture action
+    local run=$out/runs/$1 pile=$out/pile/$2 stick name rel first=1
+    mkdir -p "$pile/flash"
+    find "$run/NandFlash/test" -maxdepth 1 -type f -name '*.log' -exec cp -t "$pile/flash" {} +
+    find "$run/NandFlash/tmp" -maxdepth 1 -type f -name 'deVuzeV7_*.log' \
+        -exec cp -t "$pile/flash" {} +
+    [ -d "$run/media" ] || return 0
+    for stick in "$run"/media/*/; do
+        stick=${stick%/}
+        name=$(basename "$stick")
+        mkdir -p "$pile/sticks/$name"
+        while IFS= read -r -d '' rel; do
+            mkdir -p "$pile/sticks/$name/$(dirname "$rel")"
+            cp "$stick/$rel" "$pile/sticks/$name/$rel"
+            if [ "$3" = pulled ] && [ "$first" = 1 ]; then
+                # Pulled during the copy: the copy on this stick ends part way.
+                truncate -s $(($(stat -c %s "$stick/$rel") / 2)) "$pile/sticks/$name/$rel"
+            fi
+        done < <(cd "$stick" && find . -mindepth 2 -maxdepth 2 -type f -path './TestQ7\[*\]/*.log' \
+                     -printf '%P\0')
+        first=0
+    done
+}
+while IFS=$'\t' read -r num fixture chip scenario action; do
+    gather "$num" "$fixture" "$action"
+done <"$out/plan.tsv"
+echo "gathered $(find "$out/pile" -type f | wc -l) files"
+
+db=$out/yield.db
+"$yield" ingest --db "$db" "$out/pile"
+before=$(sqlite3 "$db" .dump | sha256sum)
+"$yield" ingest --db "$db" "$out/pile" >/dev/null
+after=$(sqlite3 "$db" .dump | sha256sum)
+[ "$before" = "$after" ] || { echo "factory-day.sh: a second ingest changed the database" >&2; exit 1; }
+"$yield" report --db "$db" --format html -o "$out/report.html"
+"$yield" report --db "$db" --format json -o "$out/report.json"
+"$yield" report --db "$db" --format text
+"$yield" export --db "$db" --format json -o "$out/export"
+echo "report: $out/report.html"
+
+[ "$check" = 1 ] || exit 0
+"$checker" --plan "$out/plan.tsv" --runs "$out/runs" --report "$out/report.json" \
+    --export "$out/export"

@@ -1,0 +1,289 @@
+// devuzeV7-factory-check: checks a factory day's yield report against the bench's own records.
+// Every expected figure is computed here from the runs' record.json files (verdict, host name,
+// result document with each port's 1 or 0) and the plan (which processor ID each run had); the
+// report's JSON and the per-run JSON export must agree with them run by run.
+// Usage: devuzeV7-factory-check --plan plan.tsv --runs DIR --report report.json --export DIR
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+int g_failures = 0;
+
+void Fail(const std::string& what) {
+    ++g_failures;
+    std::cerr << "MISMATCH: " << what << "\n";
+}
+
+json ReadJson(const fs::path& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return json::parse(in);
+}
+
+// The host name as the tool's log header writes it: control bytes escaped. (The record and the
+// export both carry bytes that are not UTF-8 as U+FFFD.)
+std::string LoggedHost(const std::string& raw) {
+    std::string out;
+    char hex[8];
+    for (char ch : raw) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+struct BenchRun {
+    std::string number, fixture, chip, scenario;
+    std::string host;   // as logged
+    std::string stamp;  // the result document's DateTime
+    bool passed = false;
+    std::map<std::string, bool> ports;  // "RS232-1" -> passed
+};
+
+// The result document's start stamp and ports. The document is the tool's text: a host name with
+// quotes can break it as JSON before "logDate", so only the part from "logDate" on is parsed.
+void ReadResultDocument(const std::string& doc, BenchRun& run) {
+    const std::string stampKey = "\"DateTime\":\"";
+    size_t s = doc.rfind(stampKey);
+    size_t l = doc.rfind("\"logDate\":");
+    if (s == std::string::npos || l == std::string::npos)
+        throw std::runtime_error("run " + run.number + ": result document without DateTime/logDate");
+    run.stamp = doc.substr(s + stampKey.size(), 19);
+    size_t open = doc.find('[', l), close = doc.rfind(']');
+    json families = json::parse(doc.substr(open, close - open + 1));
+    for (const json& f : families) {
+        int number = 0;
+        for (const json& p : f["info"])
+            run.ports[f["name"].get<std::string>() + "-" + std::to_string(++number)] =
+                p["port"].get<int>() == 1;
+    }
+}
+
+std::vector<BenchRun> ReadRuns(const fs::path& plan, const fs::path& runsDir) {
+    std::vector<BenchRun> runs;
+    std::ifstream in(plan);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream cols(line);
+        BenchRun r;
+        std::getline(cols, r.number, '\t');
+        std::getline(cols, r.fixture, '\t');
+        std::getline(cols, r.chip, '\t');
+        std::getline(cols, r.scenario, '\t');
+        json rec = ReadJson(runsDir / r.number / "record.json");
+        if (rec["exit"]["timed_out"].get<bool>() || rec["exit"]["code"].get<int>() != 0)
+            Fail("run " + r.number + ": the tool did not complete");
+        std::string verdict = rec["verdict"].is_string() ? rec["verdict"].get<std::string>() : "";
+        if (verdict != "OK" && verdict != "ERR") Fail("run " + r.number + ": no verdict");
+        r.passed = verdict == "OK";
+        r.host = LoggedHost(rec["hostname"].get<std::string>());
+        if (!rec["result_document"].is_string())
+            throw std::runtime_error("run " + r.number + ": no result document");
+        ReadResultDocument(rec["result_document"].get<std::string>(), r);
+        runs.push_back(std::move(r));
+    }
+    if (runs.empty()) throw std::runtime_error("no runs in " + plan.string());
+    return runs;
+}
+
+// Each bench run must be exported once, with its host, verdict and every port's outcome.
+void CheckExport(const std::vector<BenchRun>& runs, const fs::path& dir) {
+    std::map<std::pair<std::string, std::string>, json> exported;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        json j = ReadJson(e.path());
+        auto key = std::make_pair(j["dut"]["device_id"].get<std::string>(),
+                                  j["start_stamp"].get<std::string>());
+        if (!exported.emplace(key, j).second) Fail("run exported twice: " + key.first);
+    }
+    if (exported.size() != runs.size())
+        Fail("exported " + std::to_string(exported.size()) + " runs, the bench ran " +
+             std::to_string(runs.size()));
+    for (const BenchRun& r : runs) {
+        std::string id = "run " + r.number + " (" + r.chip + " " + r.stamp + ", " + r.scenario + ")";
+        auto it = exported.find({r.chip, r.stamp});
+        if (it == exported.end()) {
+            Fail(id + ": not in the export");
+            continue;
+        }
+        const json& j = it->second;
+        if (j["dut"]["host"] != r.host)
+            Fail(id + ": host " + j["dut"]["host"].dump() + ", bench " + json(r.host).dump());
+        if (j["outcome"] != (r.passed ? "PASS" : "FAIL"))
+            Fail(id + ": outcome " + j["outcome"].dump() + ", bench " + (r.passed ? "OK" : "ERR"));
+        std::map<std::string, bool> ports;
+        for (const json& phase : j["phases"]) {
+            if (phase["name"] != "ports") continue;
+            for (const json& m : phase["measurements"])
+                ports[m["name"].get<std::string>()] = m["outcome"] == "PASS";
+        }
+        if (ports != r.ports) {
+            std::string failing;
+            for (const auto& [port, ok] : ports) failing += ok ? "" : " " + port;
+            Fail(id + ": ports differ from the result document (export fails:" + failing + ")");
+        }
+    }
+}
+
+bool Near(double a, double b) { return std::fabs(a - b) < 1e-9; }
+
+void Expect(const std::string& what, const json& got, long long want) {
+    if (!got.is_number() || got.get<long long>() != want)
+        Fail(what + ": report " + got.dump() + ", bench " + std::to_string(want));
+}
+
+void ExpectRatio(const std::string& what, const json& got, double want) {
+    if (!got.is_number() || !Near(got.get<double>(), want))
+        Fail(what + ": report " + got.dump() + ", bench " + std::to_string(want));
+}
+
+// Yields and retests: each board's runs in start order.
+void CheckSummary(const std::vector<BenchRun>& runs, const json& report) {
+    std::map<std::string, std::map<std::string, bool>> boards;  // chip -> stamp -> passed
+    for (const BenchRun& r : runs) boards[r.chip][r.stamp] = r.passed;
+    long long first = 0, final = 0, retested = 0, retestRuns = 0, recovered = 0;
+    std::map<std::string, json> retests;
+    for (const auto& [chip, byStamp] : boards) {
+        bool f = byStamp.begin()->second, l = byStamp.rbegin()->second;
+        first += f;
+        final += l;
+        if (byStamp.size() > 1) {
+            ++retested;
+            retestRuns += static_cast<long long>(byStamp.size()) - 1;
+            recovered += !f && l;
+            retests[chip] = {{"runs", byStamp.size()},
+                             {"first_verdict", f ? "OK" : "ERR"},
+                             {"final_verdict", l ? "OK" : "ERR"}};
+        }
+    }
+    const json& s = report["summary"];
+    auto n = static_cast<long long>(boards.size());
+    Expect("runs", s["runs"], static_cast<long long>(runs.size()));
+    Expect("complete runs", s["complete_runs"], static_cast<long long>(runs.size()));
+    Expect("incomplete runs", s["incomplete_runs"], 0);
+    Expect("boards", s["boards"], n);
+    Expect("first passed", s["first_passed"], first);
+    Expect("final passed", s["final_passed"], final);
+    ExpectRatio("first-pass yield", s["first_pass_yield"], static_cast<double>(first) / n);
+    ExpectRatio("final yield", s["final_yield"], static_cast<double>(final) / n);
+    Expect("retested boards", s["retested_boards"], retested);
+    Expect("retest runs", s["retest_runs"], retestRuns);
+    Expect("recovered", s["recovered"], recovered);
+    std::map<std::string, json> reported;
+    for (const json& r : report["retests"])
+        reported[r["chip_id"].get<std::string>()] = {{"runs", r["runs"]},
+                                                     {"first_verdict", r["first_verdict"]},
+                                                     {"final_verdict", r["final_verdict"]}};
+    if (reported != retests)
+        Fail("retests: report " + json(reported).dump() + ", bench " + json(retests).dump());
+    std::printf("boards %lld, runs %zu: first-pass yield %lld/%lld, final %lld/%lld, "
+                "%lld boards retested (%lld runs), %lld recovered\n",
+                n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
+}
+
+// The Pareto and the fixture view: failures per port, and per host and port with the flag rule.
+void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
+    std::map<std::string, long long> failures;
+    std::map<std::pair<std::string, std::string>, std::pair<long long, long long>> cells;
+    for (const BenchRun& r : runs) {
+        for (const auto& [port, ok] : r.ports) {
+            auto& c = cells[{r.host, port}];
+            ++c.first;
+            if (!ok) {
+                ++c.second;
+                ++failures[port];
+            }
+        }
+    }
+    std::map<std::string, long long> pareto;
+    for (const json& p : report["pareto"]) pareto[p["port"].get<std::string>()] = p["failures"];
+    if (pareto != failures) Fail("pareto: report " + json(pareto).dump() + ", bench " +
+                                 json(failures).dump());
+    const json& rule = report["flag_rule"];
+    int flagged = 0;
+    size_t seen = 0;
+    for (const json& c : report["fixture"]) {
+        auto key = std::make_pair(c["host"].get<std::string>(), c["port"].get<std::string>());
+        auto it = cells.find(key);
+        std::string id = "fixture " + json(key.first).dump() + " " + key.second;
+        if (it == cells.end()) {
+            Fail(id + ": not run on the bench");
+            continue;
+        }
+        ++seen;
+        Expect(id + " runs", c["runs"], it->second.first);
+        Expect(id + " failures", c["failures"], it->second.second);
+        long long otherRuns = 0, otherFails = 0;
+        for (const auto& [k, v] : cells) {
+            if (k.second != key.second || k.first == key.first) continue;
+            otherRuns += v.first;
+            otherFails += v.second;
+        }
+        double rate = static_cast<double>(it->second.second) / it->second.first;
+        double others = otherRuns ? static_cast<double>(otherFails) / otherRuns : 0;
+        bool flag = it->second.first >= rule["min_runs"].get<long long>() &&
+                    it->second.second >= rule["min_failures"].get<long long>() &&
+                    otherRuns >= rule["min_runs"].get<long long>() &&
+                    rate - others >= rule["min_gap"].get<double>() &&
+                    rate >= rule["min_ratio"].get<double>() * others;
+        if (c["flagged"] != flag) Fail(id + ": flagged " + c["flagged"].dump());
+        flagged += flag;
+        if (flag) std::printf("fixture flag: %s %s\n", key.first.c_str(), key.second.c_str());
+    }
+    if (seen != cells.size()) Fail("fixture view: " + std::to_string(seen) + " cells of " +
+                                   std::to_string(cells.size()));
+    if (flagged == 0) Fail("the day's cut fixture cable is not flagged");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::map<std::string, std::string> args;
+    for (int i = 1; i + 1 < argc; i += 2) args[argv[i]] = argv[i + 1];
+    for (const char* need : {"--plan", "--runs", "--report", "--export"}) {
+        if (!args.count(need)) {
+            std::fprintf(stderr, "usage: %s --plan FILE --runs DIR --report FILE --export DIR\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    try {
+        std::vector<BenchRun> runs = ReadRuns(args["--plan"], args["--runs"]);
+        json report = ReadJson(args["--report"]);
+        CheckExport(runs, args["--export"]);
+        CheckSummary(runs, report);
+        CheckPorts(runs, report);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "devuzeV7-factory-check: %s\n", e.what());
+        return 2;
+    }
+    if (g_failures) {
+        std::fprintf(stderr, "devuzeV7-factory-check: %d mismatches\n", g_failures);
+        return 1;
+    }
+    std::printf("the report agrees with the bench's records run by run\n");
+    return 0;
+}
