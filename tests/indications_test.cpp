@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "FakeSys.h"
 #include "TempLog.h"
@@ -110,11 +111,14 @@ struct SlowRecorder : SysOps {
         SetSys(tripwire);
         usleep(400000);
     }
+    // Ticks (the timer's thread) and the end pattern (the main thread) record side by side.
     int System(const char* command) override {
+        std::lock_guard<std::mutex> hold(lock);
         commands.emplace_back(command);
         return 0;
     }
     void Usleep(unsigned int usec) override { usleep(usec / 20); }
+    std::mutex lock;
     std::vector<std::string> commands;
 };
 
