@@ -214,7 +214,7 @@ namespace {
 // The bench's --hostname and --cpu-id set the board's identity of one run.
 constexpr char kGivenHost[] = "line7-fixture2";
 constexpr char kGivenCpuId[] = "0x00C0FFEE";
-E2E_SUITE_WITH(RunIdentity, (e2e::RunSpec{"standard",
+E2E_SUITE_WITH(RunIdentity, (e2e::RunPlan{"standard",
                                           {"Cnt=1"},
                                           {"--hostname", kGivenHost, "--cpu-id", kGivenCpuId}}));
 }  // namespace

@@ -175,7 +175,7 @@ TEST_F(Dio130Ports, DocumentIsValidAndFailsOnlyThePortsBeyondReach) {
 
 // The client of the classes runs in place of the tool.
 E2E_SUITE_WITH(DioClient,
-               (e2e::RunSpec{DEVUZE_DIO_CLIENT_SCENARIO, {}, {"--tool", DEVUZE_DIO_CLIENT}}));
+               (e2e::RunPlan{DEVUZE_DIO_CLIENT_SCENARIO, {}, {"--tool", DEVUZE_DIO_CLIENT}}));
 
 std::string Stdout(const e2e::BenchRun& run) {
     std::ifstream in(run.outDir + "/stdout.txt", std::ios::binary);

@@ -44,7 +44,7 @@ SerialRun ExpectationsFor(const std::string& scenario) {
     return expected;
 }
 
-e2e::RunSpec SerialSpec(const std::string& scenario) {
+e2e::RunPlan SerialSpec(const std::string& scenario) {
     return {scenario, ExpectationsFor(scenario).args, {}};
 }
 

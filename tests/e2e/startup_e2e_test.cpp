@@ -68,7 +68,7 @@ void ExpectCounts(const e2e::BenchRun& run, const Board& board) {
         << run.record.value("log", "");
 }
 
-e2e::RunSpec StartupSpec(const std::string& scenario) {
+e2e::RunPlan StartupSpec(const std::string& scenario) {
     const Board board = BoardFor(scenario);
     return {board.scenario, board.args, {}};
 }

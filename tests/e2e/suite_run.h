@@ -3,7 +3,7 @@
 // and starts only when the bench completed the run and wrote its record.
 //
 //   E2E_SUITE(StandardRun, "standard", "Cnt=2");                // scenario and tool arguments
-//   E2E_SUITE_WITH(DioClient, (e2e::RunSpec{scenario, {}, {"--tool", client}}));
+//   E2E_SUITE_WITH(DioClient, (e2e::RunPlan{scenario, {}, {"--tool", client}}));
 //   TEST_F(StandardRun, Passes) { EXPECT_EQ(run->ToolExitCode(), 0); }
 //
 // Expectations belong in tests/e2e/data (ReadExpectations), not in code that rebuilds the
@@ -21,20 +21,20 @@ namespace e2e {
 
 // What a suite runs: a scenario (a name under bench/scenarios or a folder), the tool's
 // arguments (none: the scenario's own) and the bench's extra options.
-struct RunSpec {
+struct RunPlan {
     std::string scenario;
     std::vector<std::string> toolArgs;
     std::vector<std::string> benchArgs;
 };
 
-// Base of a suite `Suite` with a static `RunSpec Spec()`.
+// Base of a suite `Suite` with a static `RunPlan Plan()`.
 template <class Suite>
 class SuiteRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const RunSpec spec = Suite::Spec();
+        const RunPlan plan = Suite::Plan();
         const char* label = ::testing::UnitTest::GetInstance()->current_test_suite()->name();
-        run = new BenchRun(RunScenario(spec.scenario, spec.toolArgs, label, spec.benchArgs));
+        run = new BenchRun(RunScenario(plan.scenario, plan.toolArgs, label, plan.benchArgs));
     }
     static void TearDownTestSuite() {
         delete run;
@@ -48,13 +48,13 @@ BenchRun* SuiteRun<Suite>::run = nullptr;
 
 }  // namespace e2e
 
-// A suite whose run is `spec`, an expression giving an e2e::RunSpec (parenthesize braces).
-#define E2E_SUITE_WITH(Name, spec)                  \
+// A suite whose run is `plan`, an expression giving an e2e::RunPlan (parenthesize braces).
+#define E2E_SUITE_WITH(Name, plan)                  \
     class Name : public e2e::SuiteRun<Name> {       \
     public:                                         \
-        static e2e::RunSpec Spec() { return spec; } \
+        static e2e::RunPlan Plan() { return plan; } \
     }
 
 // A suite running `scenario` with the given tool arguments.
 #define E2E_SUITE(Name, scenario, ...) \
-    E2E_SUITE_WITH(Name, (e2e::RunSpec{scenario, {__VA_ARGS__}, {}}))
+    E2E_SUITE_WITH(Name, (e2e::RunPlan{scenario, {__VA_ARGS__}, {}}))
