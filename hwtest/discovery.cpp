@@ -1,5 +1,6 @@
 #include "discovery.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,8 +29,10 @@ int ReadCount(const char* cmd, char* cmdBuf, uint16_t& count) {
 void CountKeyLine(const char* line, const char* keyAt, uint8_t& counter, uint16_t& count) {
     if (strlen(line) > kShortestListLine) {
         counter = 1;
+        // Held at 255 rather than wrapped: a list too long to count must not read as a short
+        // one (256 entries would count as none and the run would pass without a DIO test).
         for (const char* p = keyAt; *p != '\0'; ++p) {
-            if (*p == ',') ++counter;
+            if (*p == ',' && counter < UINT8_MAX) ++counter;
         }
     }
     // Stored even when the line was too short to count: a short first key line gives 0, not

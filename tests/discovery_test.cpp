@@ -47,10 +47,11 @@ TEST(DioConf, LineWithBothKeysCountsOnlyForDi) {
 
 TEST(DioConf, CommasBeforeTheKeyDoNotCount) { EXPECT_EQ(2, CountConf("a,b,c,vx_di=1,2\n").di); }
 
-TEST(DioConf, LastLineWinsAndCountersWrap) {
+TEST(DioConf, LastLineWinsAndCountersStopAt255) {
     EXPECT_EQ(2, CountConf("vx_di=1,2,3\nvx_di=1,2\n").di);
-    std::string many = "vx_do=" + std::string(256, ',') + "\n";
-    EXPECT_EQ(1, CountConf(many).dout);  // 1 + 256 wraps to 1
+    EXPECT_EQ(255, CountConf("vx_do=" + std::string(254, ',') + "\n").dout);
+    EXPECT_EQ(255, CountConf("vx_do=" + std::string(255, ',') + "\n").dout);
+    EXPECT_EQ(255, CountConf("vx_di=" + std::string(299, ',') + "\n").di);
     EXPECT_EQ(7, CountConf("other line\n# nothing\n", {7, 7}).di);
 }
 
