@@ -51,7 +51,7 @@ std::string HtmlEscape(std::string_view text) {
 }
 
 std::string CsvCell(std::string_view text) {
-    std::string cell(text);
+    std::string cell = XmlSafe(text);  // a CSV file stays valid UTF-8
     if (!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '-' || cell[0] == '@' ||
                           cell[0] == '\t' || cell[0] == '\r')) {
         cell.insert(cell.begin(), '\'');

@@ -50,6 +50,7 @@ TEST(Escape, CsvCellsAreQuotedAndFormulasDefused) {
     EXPECT_EQ(CsvCell("a,b"), "\"a,b\"");
     EXPECT_EQ(CsvCell("say \"hi\"\n"), "\"say \"\"hi\"\"\n\"");
     EXPECT_EQ(CsvCell("=a,b"), "\"'=a,b\"");
+    EXPECT_EQ(CsvCell("bad\xFF\x01"), "bad\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(Escape, HtmlFileNamesAndTerminalText) {
