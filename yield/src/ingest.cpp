@@ -23,9 +23,10 @@ std::string Absolute(const fs::path& p) {
     return (ec ? p : abs).lexically_normal().string();
 }
 
-// Calls `take` with each regular file under `dir`, any depth, each folder's entries in name
-// order. Only one folder's names are held at a time, so memory does not grow with the files.
-// Links to folders are not followed (a loop cannot trap the walk); links to files are.
+// Calls `take` with each file under `dir`, any depth, each folder's entries in name order. Only
+// one folder's names are held at a time, so memory does not grow with the files. Links to
+// folders are not followed (a loop cannot trap the walk); links to files are. FIFOs, devices
+// and broken links are taken too, so that reading them lists them as problems.
 void Walk(const fs::path& dir, const std::function<void(const std::string&)>& take) {
     std::vector<std::pair<std::string, fs::file_type>> entries;
     std::error_code ec;
@@ -34,15 +35,15 @@ void Walk(const fs::path& dir, const std::function<void(const std::string&)>& ta
         std::error_code typeEc;
         fs::file_type type = it->symlink_status(typeEc).type();
         if (type == fs::file_type::symlink) {
-            bool toFile = it->status(typeEc).type() == fs::file_type::regular;
-            type = toFile ? fs::file_type::regular : fs::file_type::none;
+            bool toFolder = it->status(typeEc).type() == fs::file_type::directory;
+            type = toFolder ? fs::file_type::symlink : fs::file_type::regular;
         }
         entries.emplace_back(it->path().filename().string(), type);
     }
     std::sort(entries.begin(), entries.end());
     for (const auto& [name, type] : entries) {
         if (type == fs::file_type::directory) Walk(dir / name, take);
-        if (type == fs::file_type::regular) take(Absolute(dir / name));
+        else if (type != fs::file_type::symlink) take(Absolute(dir / name));
     }
 }
 

@@ -138,6 +138,25 @@ TEST(Store, EmptyForeignAndMissingFilesAreListedNotFatal) {
     EXPECT_EQ(store->ProblemFiles().size(), 3u);
 }
 
+TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {
+    TempDir tmp;
+    fs::path in = tmp.path() / "in";
+    yieldtest::WriteAll(in / "run.log", yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
+    ASSERT_EQ(mkfifo((in / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(in / "gone", in / "dangling");
+    fs::create_symlink(in / "loop-b", in / "loop-a");
+    fs::create_symlink(in / "loop-a", in / "loop-b");
+    fs::create_directory_symlink(in, in / "self");
+    IngestStats s = IngestPaths(tmp.path() / "y.db", {in.string()});
+    EXPECT_EQ(s.runsNew, 1);
+    EXPECT_EQ(s.total, 5);
+    std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());
+    EXPECT_EQ(reasons[(in / "pipe").string()], "not a regular file");
+    EXPECT_EQ(reasons[(in / "dangling").string()].rfind("cannot read: ", 0), 0u);
+    EXPECT_EQ(reasons[(in / "loop-a").string()].rfind("cannot read: ", 0), 0u);
+    EXPECT_EQ(reasons.size(), 4u);
+}
+
 TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
     TempDir tmp;
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "no" / "such" / "y.db").string(), true), StoreError);
