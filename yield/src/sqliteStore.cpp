@@ -112,7 +112,7 @@ public:
     ~SqliteStore() override { Close(); }
 
     void Begin() override {
-        Exec(sql::kBegin);
+        Exec(sql::kSqliteBegin);
         inTx_ = true;
     }
     void Commit() override {

@@ -4,6 +4,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "ingest.h"
 #include "testSupport.h"
 
@@ -155,6 +158,28 @@ TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {
     EXPECT_EQ(reasons[(in / "dangling").string()].rfind("cannot read: ", 0), 0u);
     EXPECT_EQ(reasons[(in / "loop-a").string()].rfind("cannot read: ", 0), 0u);
     EXPECT_EQ(reasons.size(), 4u);
+}
+
+// Two ingests into one database at the same time (two operators, or a scheduled ingest): the
+// second waits for the first one's batch instead of failing with "database is locked".
+TEST(Store, TwoIngestsAtOnceBothStoreTheirRuns) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "y.db";
+    OpenSqliteStore(db.string(), true);
+    auto first = OpenSqliteStore(db.string(), true);
+    auto second = OpenSqliteStore(db.string(), true);
+    first->Begin();
+    SourceFile junk;
+    junk.path = (tmp.path() / "junk").string();
+    first->PutProblem(junk, "not a trace log");  // holds the write lock until its commit
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        first->Commit();
+    });
+    IngestStats s;
+    EXPECT_NO_THROW(s = Ingest(*second, {yieldtest::GoldenFlashLog("usb-none").string()}, nullptr));
+    other.join();
+    EXPECT_EQ(s.runsNew, 1);
 }
 
 TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
