@@ -186,6 +186,7 @@ TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
     TempDir tmp;
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "no" / "such" / "y.db").string(), true), StoreError);
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "missing.db").string(), false), StoreError);
+    EXPECT_THROW(OpenSqliteStore("", true), StoreError);  // not a temporary that vanishes
     yieldtest::WriteAll(tmp.path() / "junk.db", std::string(4096, 'x'));
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "junk.db").string(), true), StoreError);
 }
