@@ -30,7 +30,11 @@ std::string Absolute(const fs::path& p) {
 void Walk(const fs::path& dir, const std::function<void(const std::string&)>& take) {
     std::vector<std::pair<std::string, fs::file_type>> entries;
     std::error_code ec;
-    fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+    fs::directory_iterator it(dir, ec);
+    if (ec) {
+        take(Absolute(dir));  // a folder that cannot be listed is listed as a problem
+        return;
+    }
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeEc;
         fs::file_type type = it->symlink_status(typeEc).type();

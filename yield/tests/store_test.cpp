@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -158,6 +160,33 @@ TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {
     EXPECT_EQ(reasons[(in / "dangling").string()].rfind("cannot read: ", 0), 0u);
     EXPECT_EQ(reasons[(in / "loop-a").string()].rfind("cannot read: ", 0), 0u);
     EXPECT_EQ(reasons.size(), 4u);
+}
+
+// A folder the user cannot open is listed, not passed over in silence (root opens any: the
+// ingest runs as nobody in a child).
+TEST(Store, FolderThatCannotBeOpenedIsListed) {
+    TempDir tmp;
+    fs::path in = tmp.path() / "in";
+    yieldtest::WriteAll(in / "closed" / "run.log", "x");
+    yieldtest::WriteAll(in / "run.log", yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
+    fs::permissions(in / "closed", fs::perms::none);
+    fs::permissions(tmp.path(), fs::perms::all);
+    pid_t child = fork();
+    if (child == 0) {
+        int rc = 1;
+        if (geteuid() != 0 || setresuid(65534, 65534, 65534) == 0) {
+            IngestStats s = IngestPaths(tmp.path() / "y.db", {in.string()});
+            bool listed = s.problemList.size() == 1 &&
+                          s.problemList[0].first == (in / "closed").string() &&
+                          s.problemList[0].second == "cannot read: Permission denied";
+            rc = s.runsNew == 1 && listed ? 0 : 1;
+        }
+        _exit(rc);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    fs::permissions(in / "closed", fs::perms::owner_all);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // Two ingests into one database at the same time (two operators, or a scheduled ingest): the
