@@ -22,6 +22,9 @@ const CLI::Validator kDay(
         for (size_t i = 0; ok && i < s.size(); ++i) {
             if (i != 4 && i != 7 && !isdigit(static_cast<unsigned char>(s[i]))) ok = false;
         }
+        int month = ok ? std::stoi(s.substr(5, 2)) : 0;
+        int day = ok ? std::stoi(s.substr(8, 2)) : 0;
+        ok = ok && month >= 1 && month <= 12 && day >= 1 && day <= 31;
         return ok ? std::string() : "not a day (YYYY-MM-DD): " + s;
     },
     "DATE");
@@ -67,6 +70,12 @@ void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
     cmd.add_option("--since", filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
     cmd.add_option("--until", filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
     cmd.add_option("--host", filter.host, "only runs of this host name");
+    // Swapped days would silently select nothing, a report that reads as a day without boards.
+    cmd.parse_complete_callback([&filter] {
+        if (!filter.since.empty() && !filter.until.empty() && filter.since > filter.until)
+            throw CLI::ValidationError("--since " + filter.since + " is after --until " +
+                                       filter.until);
+    });
 }
 
 void AddReportCommand(CLI::App& app, int& status) {

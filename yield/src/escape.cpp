@@ -6,7 +6,8 @@
 namespace yield {
 namespace {
 
-// Length of the valid UTF-8 sequence at `s[i]`, or 0.
+// Length of the valid UTF-8 sequence at `s[i]`, or 0. Overlong forms, surrogates and code
+// points past U+10FFFF are not valid: an XML parser refuses them.
 size_t Utf8Length(std::string_view s, size_t i) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
@@ -14,7 +15,10 @@ size_t Utf8Length(std::string_view s, size_t i) {
     for (size_t k = 1; k < n; ++k) {
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
     }
-    return n;
+    unsigned char c1 = n > 1 ? static_cast<unsigned char>(s[i + 1]) : 0;
+    bool bad = (n == 2 && c < 0xC2) || (c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) ||
+               (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90) || c > 0xF4;
+    return bad ? 0 : n;
 }
 
 }  // namespace
@@ -47,7 +51,7 @@ std::string HtmlEscape(std::string_view text) {
 }
 
 std::string CsvCell(std::string_view text) {
-    std::string cell(text);
+    std::string cell = XmlSafe(text);  // a CSV file stays valid UTF-8
     if (!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '-' || cell[0] == '@' ||
                           cell[0] == '\t' || cell[0] == '\r')) {
         cell.insert(cell.begin(), '\'');
@@ -99,7 +103,9 @@ std::string XmlSafe(std::string_view text) {
             continue;
         }
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if (n == 1 && c < 0x20 && c != '\n' && c != '\t' && c != '\r') {
+        bool nonCharacter = n == 3 && c == 0xEF && text[i + 1] == '\xBF' &&
+                            (text[i + 2] == '\xBE' || text[i + 2] == '\xBF');  // U+FFFE, U+FFFF
+        if ((n == 1 && c < 0x20 && c != '\n' && c != '\t' && c != '\r') || nonCharacter) {
             out += "\xEF\xBF\xBD";
         } else {
             out.append(text.substr(i, n));

@@ -9,7 +9,7 @@ namespace yield {
 
 std::string HtmlEscape(std::string_view text);  // also for XML text and attributes
 // A CSV cell: quoted when needed; a cell starting with =, +, - or @ gets a leading ' so that a
-// spreadsheet does not take it for a formula.
+// spreadsheet does not take it for a formula. Bytes that are not UTF-8 become U+FFFD.
 std::string CsvCell(std::string_view text);
 // Control characters as \n, \t or \xHH, for a terminal.
 std::string PrintableText(std::string_view text);

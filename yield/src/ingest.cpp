@@ -23,26 +23,31 @@ std::string Absolute(const fs::path& p) {
     return (ec ? p : abs).lexically_normal().string();
 }
 
-// Calls `take` with each regular file under `dir`, any depth, each folder's entries in name
-// order. Only one folder's names are held at a time, so memory does not grow with the files.
-// Links to folders are not followed (a loop cannot trap the walk); links to files are.
+// Calls `take` with each file under `dir`, any depth, each folder's entries in name order. Only
+// one folder's names are held at a time, so memory does not grow with the files. Links to
+// folders are not followed (a loop cannot trap the walk); links to files are. FIFOs, devices
+// and broken links are taken too, so that reading them lists them as problems.
 void Walk(const fs::path& dir, const std::function<void(const std::string&)>& take) {
     std::vector<std::pair<std::string, fs::file_type>> entries;
     std::error_code ec;
-    fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+    fs::directory_iterator it(dir, ec);
+    if (ec) {
+        take(Absolute(dir));  // a folder that cannot be listed is listed as a problem
+        return;
+    }
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeEc;
         fs::file_type type = it->symlink_status(typeEc).type();
         if (type == fs::file_type::symlink) {
-            bool toFile = it->status(typeEc).type() == fs::file_type::regular;
-            type = toFile ? fs::file_type::regular : fs::file_type::none;
+            bool toFolder = it->status(typeEc).type() == fs::file_type::directory;
+            type = toFolder ? fs::file_type::symlink : fs::file_type::regular;
         }
         entries.emplace_back(it->path().filename().string(), type);
     }
     std::sort(entries.begin(), entries.end());
     for (const auto& [name, type] : entries) {
         if (type == fs::file_type::directory) Walk(dir / name, take);
-        if (type == fs::file_type::regular) take(Absolute(dir / name));
+        else if (type != fs::file_type::symlink) take(Absolute(dir / name));
     }
 }
 

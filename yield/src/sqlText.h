@@ -59,6 +59,9 @@ constexpr char kSqliteSetVersion[] = "PRAGMA user_version = 1";
 constexpr char kSqliteWal[] = "PRAGMA journal_mode = WAL";
 constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
 constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
+// Takes the write lock at once: a deferred transaction that read first cannot wait for another
+// writer (SQLite answers "database is locked" at once), so two ingests at the same time failed.
+constexpr char kSqliteBegin[] = "BEGIN IMMEDIATE";
 
 constexpr char kBegin[] = "BEGIN";
 constexpr char kCommit[] = "COMMIT";

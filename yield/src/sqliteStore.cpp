@@ -90,6 +90,8 @@ constexpr const char* kCountFamilies[] = {"RS485", "RS232", "DO", "DI", "AI", "U
 class SqliteStore : public RunStore {
 public:
     SqliteStore(const std::string& path, bool create) {
+        // SQLite takes an empty name for a private temporary database, dropped at the close.
+        if (path.empty()) throw StoreError("cannot open database: no file name");
         // One thread uses the connection: no lock around every call.
         int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
         int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
@@ -112,7 +114,7 @@ public:
     ~SqliteStore() override { Close(); }
 
     void Begin() override {
-        Exec(sql::kBegin);
+        Exec(sql::kSqliteBegin);
         inTx_ = true;
     }
     void Commit() override {

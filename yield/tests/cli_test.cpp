@@ -76,6 +76,9 @@ TEST(Cli, DocumentedExitStatuses) {
     EXPECT_EQ(Tool("").status, 2);
     EXPECT_EQ(Tool("report --format pdf").status, 2);
     EXPECT_EQ(Tool("report --since yesterday").status, 2);
+    EXPECT_EQ(Tool("report --since 2026-13-45").status, 2);
+    EXPECT_EQ(Tool("report --since 2026-12-08 --until 2026-12-01").status, 2);
+    EXPECT_EQ(Tool("export --since 2026-12-08 --until 2026-12-01 -o x").status, 2);
     EXPECT_EQ(Tool("report " + db).status, 3);  // no such database: not created by a report
     EXPECT_FALSE(fs::exists(tmp.path() / "y.db"));
     EXPECT_EQ(Tool("ingest --db " + Q(tmp.path() / "no/such/dir/y.db") + " .").status, 3);

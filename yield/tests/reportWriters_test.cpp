@@ -50,6 +50,7 @@ TEST(Escape, CsvCellsAreQuotedAndFormulasDefused) {
     EXPECT_EQ(CsvCell("a,b"), "\"a,b\"");
     EXPECT_EQ(CsvCell("say \"hi\"\n"), "\"say \"\"hi\"\"\n\"");
     EXPECT_EQ(CsvCell("=a,b"), "\"'=a,b\"");
+    EXPECT_EQ(CsvCell("bad\xFF\x01"), "bad\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(Escape, HtmlFileNamesAndTerminalText) {
@@ -58,6 +59,19 @@ TEST(Escape, HtmlFileNamesAndTerminalText) {
     EXPECT_EQ(SafeFileName(""), "_");
     EXPECT_EQ(PrintableText("a\nb\x1b[2J"), "a\\nb\\x1B[2J");
     EXPECT_EQ(XmlSafe(std::string("ok\x01\xff", 4)), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// Sequences of the right shape that are still not UTF-8 an XML parser accepts.
+TEST(Escape, XmlSafeRefusesOverlongSurrogateAndOutOfRangeSequences) {
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_EQ(XmlSafe("\xC0\xAF"), bad + bad);                    // overlong '/'
+    EXPECT_EQ(XmlSafe("\xE0\x80\xAF"), bad + bad + bad);         // overlong, 3 bytes
+    EXPECT_EQ(XmlSafe("\xED\xA0\x80"), bad + bad + bad);         // surrogate U+D800
+    EXPECT_EQ(XmlSafe("\xF4\x90\x80\x80"), bad + bad + bad + bad);  // past U+10FFFF
+    EXPECT_EQ(XmlSafe("\xF5\x80\x80\x80"), bad + bad + bad + bad);
+    EXPECT_EQ(XmlSafe("\xEF\xBF\xBF"), bad);                      // U+FFFF
+    EXPECT_EQ(XmlSafe("\xC3\xA9\xED\x9F\xBF\xF4\x8F\xBF\xBF"),
+              "\xC3\xA9\xED\x9F\xBF\xF4\x8F\xBF\xBF");  // é, U+D7FF, U+10FFFF kept
 }
 
 TEST(ReportWriters, HostileHostNamesReachNoPageAsMarkup) {

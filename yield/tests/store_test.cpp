@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "ingest.h"
 #include "testSupport.h"
@@ -138,10 +143,79 @@ TEST(Store, EmptyForeignAndMissingFilesAreListedNotFatal) {
     EXPECT_EQ(store->ProblemFiles().size(), 3u);
 }
 
+TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {
+    TempDir tmp;
+    fs::path in = tmp.path() / "in";
+    yieldtest::WriteAll(in / "run.log", yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
+    ASSERT_EQ(mkfifo((in / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(in / "gone", in / "dangling");
+    fs::create_symlink(in / "loop-b", in / "loop-a");
+    fs::create_symlink(in / "loop-a", in / "loop-b");
+    fs::create_directory_symlink(in, in / "self");
+    IngestStats s = IngestPaths(tmp.path() / "y.db", {in.string()});
+    EXPECT_EQ(s.runsNew, 1);
+    EXPECT_EQ(s.total, 5);
+    std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());
+    EXPECT_EQ(reasons[(in / "pipe").string()], "not a regular file");
+    EXPECT_EQ(reasons[(in / "dangling").string()].rfind("cannot read: ", 0), 0u);
+    EXPECT_EQ(reasons[(in / "loop-a").string()].rfind("cannot read: ", 0), 0u);
+    EXPECT_EQ(reasons.size(), 4u);
+}
+
+// A folder the user cannot open is listed, not passed over in silence (root opens any: the
+// ingest runs as nobody in a child).
+TEST(Store, FolderThatCannotBeOpenedIsListed) {
+    TempDir tmp;
+    fs::path in = tmp.path() / "in";
+    yieldtest::WriteAll(in / "closed" / "run.log", "x");
+    yieldtest::WriteAll(in / "run.log", yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
+    fs::permissions(in / "closed", fs::perms::none);
+    fs::permissions(tmp.path(), fs::perms::all);
+    pid_t child = fork();
+    if (child == 0) {
+        int rc = 1;
+        if (geteuid() != 0 || setresuid(65534, 65534, 65534) == 0) {
+            IngestStats s = IngestPaths(tmp.path() / "y.db", {in.string()});
+            bool listed = s.problemList.size() == 1 &&
+                          s.problemList[0].first == (in / "closed").string() &&
+                          s.problemList[0].second == "cannot read: Permission denied";
+            rc = s.runsNew == 1 && listed ? 0 : 1;
+        }
+        _exit(rc);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    fs::permissions(in / "closed", fs::perms::owner_all);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// Two ingests into one database at the same time (two operators, or a scheduled ingest): the
+// second waits for the first one's batch instead of failing with "database is locked".
+TEST(Store, TwoIngestsAtOnceBothStoreTheirRuns) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "y.db";
+    OpenSqliteStore(db.string(), true);
+    auto first = OpenSqliteStore(db.string(), true);
+    auto second = OpenSqliteStore(db.string(), true);
+    first->Begin();
+    SourceFile junk;
+    junk.path = (tmp.path() / "junk").string();
+    first->PutProblem(junk, "not a trace log");  // holds the write lock until its commit
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        first->Commit();
+    });
+    IngestStats s;
+    EXPECT_NO_THROW(s = Ingest(*second, {yieldtest::GoldenFlashLog("usb-none").string()}, nullptr));
+    other.join();
+    EXPECT_EQ(s.runsNew, 1);
+}
+
 TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
     TempDir tmp;
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "no" / "such" / "y.db").string(), true), StoreError);
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "missing.db").string(), false), StoreError);
+    EXPECT_THROW(OpenSqliteStore("", true), StoreError);  // not a temporary that vanishes
     yieldtest::WriteAll(tmp.path() / "junk.db", std::string(4096, 'x'));
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "junk.db").string(), true), StoreError);
 }
