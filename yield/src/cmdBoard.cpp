@@ -33,7 +33,7 @@ void PrintRun(RunStore& store, long long id) {
 
 int RunBoard(const BoardOptions& o) {
     try {
-        auto store = OpenSqliteStore(o.db, false);
+        auto store = OpenStore(o.db, false);
         std::vector<long long> ids = store->RunIdsOfChip(o.chipId);
         if (ids.empty()) {
             std::fprintf(stderr, "devuzeV7-yield board: no run of processor ID %s\n",
@@ -58,7 +58,7 @@ void AddBoardCommand(CLI::App& app, int& status) {
         "board",
         "Every run of one processor ID, newest first: verdict, failing ports and the files its "
         "log was found in (kept: the copy the data comes from; copy: the others).");
-    cmd->add_option("--db", opts->db, "SQLite database file")->capture_default_str();
+    cmd->add_option("--db", opts->db, kDbHelp)->capture_default_str();
     cmd->add_option("id", opts->chipId, "processor ID as the log gives it")->required();
     cmd->footer(kExitStatusHelp);
     cmd->callback([opts, &status] { status = RunBoard(*opts); });

@@ -34,7 +34,7 @@ int RunExport(const ExportOptions& o) {
     bool junit = o.format == "junit";
     long long written = 0;
     try {
-        auto store = OpenSqliteStore(o.db, false);
+        auto store = OpenStore(o.db, false);
         for (long long id : store->RunIds(o.filter)) {
             RunRecord run = store->LoadRun(id);
             std::string stem = ExportStem(id, run);
@@ -62,7 +62,7 @@ void AddExportCommand(CLI::App& app, int& status) {
         "One file per stored run: JUnit XML (a suite per run, a test case per port and per "
         "judged measurement, failures with the log lines that explain them) or a JSON test "
         "record (device ID, start and end, outcome, phases with measurements and limits).");
-    cmd->add_option("--db", opts->db, "SQLite database file")->capture_default_str();
+    cmd->add_option("--db", opts->db, kDbHelp)->capture_default_str();
     cmd->add_option("--format", opts->format, "junit or json")
         ->check(CLI::IsMember({"junit", "json"}))
         ->required();

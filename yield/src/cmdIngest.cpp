@@ -32,7 +32,7 @@ int RunIngest(const IngestOptions& o) {
     bool terminal = isatty(STDERR_FILENO) != 0;
     IngestStats s;
     try {
-        auto store = OpenSqliteStore(o.db, true);
+        auto store = OpenStore(o.db, true);
         s = Ingest(*store, o.paths, terminal ? PrintProgress : nullptr);
     } catch (const StoreError& e) {
         if (terminal) std::fputc('\n', stderr);
@@ -58,7 +58,7 @@ void AddIngestCommand(CLI::App& app, int& status) {
         "Read archived trace logs (files or folders, any depth) into the database. The same run "
         "found in several copies is stored once, from its most complete copy; ingesting the "
         "same files again changes nothing. Empty, foreign and unreadable files are listed.");
-    cmd->add_option("--db", opts->db, "SQLite database file (created when missing)")
+    cmd->add_option("--db", opts->db, kDbHelp)
         ->capture_default_str();
     cmd->add_option("paths", opts->paths, "files and folders to read")->required();
     cmd->footer(kExitStatusHelp);

@@ -43,7 +43,7 @@ void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
 int RunReport(const ReportOptions& o) {
     ReportModel m;
     try {
-        auto store = OpenSqliteStore(o.db, false);
+        auto store = OpenStore(o.db, false);
         m = BuildReport(*store, o.filter);
     } catch (const StoreError& e) {
         std::fprintf(stderr, "devuzeV7-yield report: %s\n", e.what());
@@ -86,7 +86,7 @@ void AddReportCommand(CLI::App& app, int& status) {
         "retests, the Pareto of failing ports, the fixture view (failure rate per host and "
         "port, flagged where one host stands apart), intermittent ports, analogue statistics "
         "with Cpk against 1.50 V and 1.70 V, and yield per day.");
-    cmd->add_option("--db", opts->db, "SQLite database file")->capture_default_str();
+    cmd->add_option("--db", opts->db, kDbHelp)->capture_default_str();
     AddRunFilterOptions(*cmd, opts->filter);
     cmd->add_option("--format", opts->format, "text, csv, json or html")
         ->check(CLI::IsMember({"text", "csv", "json", "html"}))

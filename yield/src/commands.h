@@ -19,10 +19,16 @@ constexpr int kExitDatabase = 3;  // the database cannot be opened, read or writ
 constexpr int kExitOutput = 4;    // an output file or folder cannot be written
 
 constexpr char kDefaultDb[] = "devuzeV7-yield.db";
+constexpr char kDbHelp[] =
+    "the database: a SQLite file (ingest creates it), or a PostgreSQL server as "
+    "postgresql://[user[:password]@][host][:port][/dbname][?param=value...] or as postgresql: "
+    "alone, which takes PGHOST, PGPORT, PGDATABASE, PGUSER and the other PG* variables";
 constexpr char kExitStatusHelp[] =
     "Exit status: 0 done; 1 board: no run of that processor ID; 2 usage error; "
-    "3 the database cannot be opened, read or written; 4 an output file or folder cannot be "
-    "written.";
+    "3 the database cannot be opened, read or written, a PostgreSQL server refused the login or "
+    "the connection was lost (one line on standard error says which; an ingest keeps every "
+    "batch of 1,000 files it completed and nothing of the one it was in, so running it again "
+    "completes the data); 4 an output file or folder cannot be written.";
 
 // Each adds its subcommand to `app`; the subcommand's callback stores its exit status in `status`.
 void AddIngestCommand(CLI::App& app, int& status);

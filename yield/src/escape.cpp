@@ -4,10 +4,7 @@
 #include <cstdio>
 
 namespace yield {
-namespace {
 
-// Length of the valid UTF-8 sequence at `s[i]`, or 0. Overlong forms, surrogates and code
-// points past U+10FFFF are not valid: an XML parser refuses them.
 size_t Utf8Length(std::string_view s, size_t i) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
@@ -20,8 +17,6 @@ size_t Utf8Length(std::string_view s, size_t i) {
                (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90) || c > 0xF4;
     return bad ? 0 : n;
 }
-
-}  // namespace
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 #include "logParser.h"
 
@@ -122,6 +124,12 @@ void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std
     stats.problemList.emplace_back(f.path, why);
 }
 
+// A pause before a batch is tried again, longer each time and apart between ingests.
+std::chrono::milliseconds RetryPause(int attempt) {
+    static std::minstd_rand random(static_cast<unsigned>(getpid()));
+    return std::chrono::milliseconds(20 * attempt + static_cast<int>(random() % 100));
+}
+
 void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
     SourceFile f = Describe(path);
     if (store.KnownUnchanged(f)) {
@@ -154,6 +162,27 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
     }
 }
 
+// Restores the figures of a batch that is tried again; the problems found meanwhile are dropped.
+class StatsMark {
+public:
+    explicit StatsMark(IngestStats& stats) : stats_(stats), problems_(stats.problemList.size()) {
+        auto list = std::move(stats.problemList);
+        saved_ = stats;
+        stats.problemList = std::move(list);
+    }
+    void Restore() {
+        auto list = std::move(stats_.problemList);
+        list.resize(problems_);
+        stats_ = saved_;
+        stats_.problemList = std::move(list);
+    }
+
+private:
+    IngestStats& stats_;
+    size_t problems_;
+    IngestStats saved_;
+};
+
 }  // namespace
 
 IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
@@ -162,23 +191,45 @@ IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
     IngestStats stats;
     // A first walk counts the files for the progress line; the second reads them.
     ForEachFile(paths, [&](const std::string&, bool) { ++stats.total; });
-    store.Begin();
-    ForEachFile(paths, [&](const std::string& path, bool exists) {
+    std::vector<std::pair<std::string, bool>> batch;
+    auto ingestOne = [&](const std::string& path, bool exists) {
         if (exists) {
             IngestFile(store, path, stats);
         } else {
             ++stats.problems;
             stats.problemList.emplace_back(path, "no such file or folder");
         }
-        if (++stats.read % kIngestBatch == 0) {
-            store.Commit();
-            store.Begin();
-        }
+        ++stats.read;
         stats.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (progress) progress(stats);
+    };
+    // A batch is stored whole or not at all: one the database gave up is tried again.
+    auto runBatch = [&] {
+        StatsMark mark(stats);
+        for (int attempt = 1;; ++attempt) {
+            try {
+                store.Begin();
+                for (const auto& [path, exists] : batch) ingestOne(path, exists);
+                store.Commit();
+                break;
+            } catch (const StoreRetry&) {
+                store.Rollback();
+                if (attempt == kIngestAttempts) throw;
+                mark.Restore();
+                std::this_thread::sleep_for(RetryPause(attempt));
+            } catch (...) {
+                store.Rollback();
+                throw;
+            }
+        }
+        batch.clear();
+    };
+    ForEachFile(paths, [&](const std::string& path, bool exists) {
+        batch.emplace_back(path, exists);
+        if (static_cast<long long>(batch.size()) == kIngestBatch) runBatch();
     });
-    store.Commit();
+    runBatch();
     stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return stats;
 }

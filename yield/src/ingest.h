@@ -25,12 +25,16 @@ struct IngestStats {
 
 // Files per transaction.
 constexpr long long kIngestBatch = 1000;
+// Tries of a batch the database gave up (two ingests waiting on each other) before the ingest
+// gives up too.
+constexpr int kIngestAttempts = 20;
 // Larger files are not read: no run writes a log this big.
 constexpr long long kMaxLogBytes = 256LL << 20;
 
 // Reads the regular files under each path (any depth; each folder's entries in name order,
 // files walked as they are found, not listed first). A path that does not exist is a problem.
-// `progress` is called after each file. Throws StoreError.
+// `progress` is called after each file. Each batch of files is stored whole or not at all.
+// Throws StoreError.
 IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress);
 

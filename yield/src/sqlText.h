@@ -4,54 +4,67 @@
 // marked so.
 #pragma once
 
+#include <cstddef>
+
 namespace yield::sql {
 
 // Schema version 1. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines.
 constexpr int kSchemaVersion = 1;
 
-constexpr const char* kSchema[] = {
-    "CREATE TABLE IF NOT EXISTS runs ("
-    " id INTEGER PRIMARY KEY,"
-    " host TEXT NOT NULL, chip_id TEXT NOT NULL, start_stamp TEXT NOT NULL,"
-    " day TEXT NOT NULL, started_at TEXT NOT NULL, ended_at TEXT NOT NULL,"
-    " args TEXT NOT NULL, build TEXT NOT NULL, version TEXT NOT NULL,"
-    " test_mode INTEGER NOT NULL, port_select INTEGER NOT NULL,"
-    " cycles_asked INTEGER NOT NULL, cycles_run INTEGER NOT NULL,"
-    " cnt_rs485 INTEGER NOT NULL, cnt_rs232 INTEGER NOT NULL, cnt_do INTEGER NOT NULL,"
-    " cnt_di INTEGER NOT NULL, cnt_ai INTEGER NOT NULL, cnt_usb INTEGER NOT NULL,"
-    " cnt_led INTEGER NOT NULL,"
-    " verdict TEXT NOT NULL, verdict_code INTEGER, headerless INTEGER NOT NULL,"
-    " records INTEGER NOT NULL, bytes INTEGER NOT NULL, result_doc TEXT NOT NULL,"
-    " UNIQUE (host, chip_id, start_stamp))",
-    "CREATE TABLE IF NOT EXISTS run_ports ("
-    " run_id INTEGER NOT NULL REFERENCES runs(id), family TEXT NOT NULL, number INTEGER NOT NULL,"
-    " passed INTEGER NOT NULL, intermittent INTEGER NOT NULL,"
-    " PRIMARY KEY (run_id, family, number)) WITHOUT ROWID",  // SQLite's own: the key is the table
-    "CREATE TABLE IF NOT EXISTS port_tallies ("
-    " run_id INTEGER NOT NULL REFERENCES runs(id), family TEXT NOT NULL, number INTEGER NOT NULL,"
-    " variant TEXT NOT NULL, succ INTEGER NOT NULL, err INTEGER NOT NULL,"
-    " PRIMARY KEY (run_id, family, number, variant))",
-    "CREATE TABLE IF NOT EXISTS measurements ("
-    " run_id INTEGER NOT NULL REFERENCES runs(id), seq INTEGER NOT NULL, cycle INTEGER NOT NULL,"
-    " port TEXT NOT NULL, name TEXT NOT NULL, value REAL NOT NULL, text TEXT NOT NULL,"
-    " unit TEXT NOT NULL, low REAL, high REAL, outcome TEXT NOT NULL, line TEXT NOT NULL,"
-    " PRIMARY KEY (run_id, seq))",
-    "CREATE TABLE IF NOT EXISTS failure_lines ("
-    " run_id INTEGER NOT NULL REFERENCES runs(id), seq INTEGER NOT NULL, cycle INTEGER NOT NULL,"
-    " port TEXT NOT NULL, line TEXT NOT NULL, PRIMARY KEY (run_id, seq))",
-    "CREATE TABLE IF NOT EXISTS source_files ("
-    " path TEXT PRIMARY KEY, size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
-    " run_id INTEGER REFERENCES runs(id), role TEXT NOT NULL, reason TEXT NOT NULL,"
-    " complete INTEGER NOT NULL, records INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",
-    "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",
-    "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",
-    // The report reads runs and analogue readings from these alone, not from the wide rows.
-    "CREATE INDEX IF NOT EXISTS runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)",
-    ("CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"
-     " WHERE unit = 'V'"),
-};
+// One schema for both engines; the column types are the engines' own. ID: the run key, handed
+// out in insert order. INT: 64 bits. REAL: a double. TEXT: compared byte by byte, so that both
+// engines sort alike. KEYED: after a table whose key is its only index.
+#define YIELD_SCHEMA(ID, INT, REAL, TEXT, KEYED)                                                  \
+    "CREATE TABLE IF NOT EXISTS runs ("                                                           \
+    " id " ID ","                                                                                 \
+    " host " TEXT " NOT NULL, chip_id " TEXT " NOT NULL, start_stamp " TEXT " NOT NULL,"           \
+    " day " TEXT " NOT NULL, started_at " TEXT " NOT NULL, ended_at " TEXT " NOT NULL,"            \
+    " args " TEXT " NOT NULL, build " TEXT " NOT NULL, version " TEXT " NOT NULL,"                 \
+    " test_mode " INT " NOT NULL, port_select " INT " NOT NULL,"                                   \
+    " cycles_asked " INT " NOT NULL, cycles_run " INT " NOT NULL,"                                 \
+    " cnt_rs485 " INT " NOT NULL, cnt_rs232 " INT " NOT NULL, cnt_do " INT " NOT NULL,"            \
+    " cnt_di " INT " NOT NULL, cnt_ai " INT " NOT NULL, cnt_usb " INT " NOT NULL,"                 \
+    " cnt_led " INT " NOT NULL,"                                                                   \
+    " verdict " TEXT " NOT NULL, verdict_code " INT ", headerless " INT " NOT NULL,"               \
+    " records " INT " NOT NULL, bytes " INT " NOT NULL, result_doc " TEXT " NOT NULL,"             \
+    " UNIQUE (host, chip_id, start_stamp))",                                                      \
+    "CREATE TABLE IF NOT EXISTS run_ports ("                                                      \
+    " run_id " INT " NOT NULL REFERENCES runs(id), family " TEXT " NOT NULL,"                     \
+    " number " INT " NOT NULL, passed " INT " NOT NULL, intermittent " INT " NOT NULL,"           \
+    " PRIMARY KEY (run_id, family, number))" KEYED,                                               \
+    "CREATE TABLE IF NOT EXISTS port_tallies ("                                                   \
+    " run_id " INT " NOT NULL REFERENCES runs(id), family " TEXT " NOT NULL,"                     \
+    " number " INT " NOT NULL, variant " TEXT " NOT NULL, succ " INT " NOT NULL,"                 \
+    " err " INT " NOT NULL, PRIMARY KEY (run_id, family, number, variant))",                      \
+    "CREATE TABLE IF NOT EXISTS measurements ("                                                   \
+    " run_id " INT " NOT NULL REFERENCES runs(id), seq " INT " NOT NULL, cycle " INT " NOT NULL," \
+    " port " TEXT " NOT NULL, name " TEXT " NOT NULL, value " REAL " NOT NULL,"                   \
+    " text " TEXT " NOT NULL, unit " TEXT " NOT NULL, low " REAL ", high " REAL ","               \
+    " outcome " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",             \
+    "CREATE TABLE IF NOT EXISTS failure_lines ("                                                  \
+    " run_id " INT " NOT NULL REFERENCES runs(id), seq " INT " NOT NULL, cycle " INT " NOT NULL," \
+    " port " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",                \
+    "CREATE TABLE IF NOT EXISTS source_files ("                                                   \
+    " path " TEXT " PRIMARY KEY, size " INT " NOT NULL, mtime " INT " NOT NULL,"                  \
+    " run_id " INT " REFERENCES runs(id), role " TEXT " NOT NULL, reason " TEXT " NOT NULL,"      \
+    " complete " INT " NOT NULL, records " INT " NOT NULL)",                                      \
+    "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",                                        \
+    "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",                      \
+    "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",                          \
+    /* The report reads runs and analogue readings from these alone, not from the wide rows. */   \
+    "CREATE INDEX IF NOT EXISTS runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)", \
+    "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"         \
+    " WHERE unit = 'V'"
+
+constexpr const char* kSqliteSchema[] = {
+    YIELD_SCHEMA("INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT", " WITHOUT ROWID")};
+// PostgreSQL keeps the schema version in a table of its own.
+constexpr const char* kPgSchema[] = {
+    YIELD_SCHEMA("BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY", "BIGINT",
+                 "DOUBLE PRECISION", "TEXT COLLATE \"C\"", ""),
+    "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)"};
+#undef YIELD_SCHEMA
 
 // SQLite's own: the schema version lives in the file header, the journal in WAL mode.
 constexpr char kSqliteGetVersion[] = "PRAGMA user_version";
@@ -63,6 +76,23 @@ constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
 // writer (SQLite answers "database is locked" at once), so two ingests at the same time failed.
 constexpr char kSqliteBegin[] = "BEGIN IMMEDIATE";
 
+// PostgreSQL's own.
+constexpr char kPgHasSchema[] =
+    "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"
+    " AND tablename = 'yield_schema'";
+constexpr char kPgGetVersion[] = "SELECT coalesce(max(version), 0) FROM yield_schema";
+constexpr char kPgSetVersion[] = "INSERT INTO yield_schema (version) VALUES (1)";
+// Two first ingests at once: one creates the tables, the other waits and finds them.
+constexpr char kPgSchemaLock[] = "SELECT pg_advisory_xact_lock(7231001)";
+// Floats sent back exactly; texts as UTF-8 (see pgText.h for bytes that are not).
+constexpr const char* kPgSession[] = {"SET extra_float_digits = 3",
+                                      "SET client_min_messages = warning"};
+// Reports read from one snapshot, in chunks through cursors.
+constexpr char kPgBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+constexpr char kPgDeclareCursor[] = "DECLARE %s NO SCROLL CURSOR FOR %s";
+constexpr char kPgFetch[] = "FETCH FORWARD 5000 FROM %s";
+constexpr char kPgCloseCursor[] = "CLOSE %s";
+
 constexpr char kBegin[] = "BEGIN";
 constexpr char kCommit[] = "COMMIT";
 constexpr char kRollback[] = "ROLLBACK";
@@ -70,9 +100,13 @@ constexpr char kRollback[] = "ROLLBACK";
 // Ingest.
 constexpr char kSourceByPath[] =
     "SELECT size, mtime, run_id, role FROM source_files WHERE path = $1";
-constexpr char kRunByKey[] =
-    "SELECT id, verdict, records, bytes FROM runs"
-    " WHERE host = $1 AND chip_id = $2 AND start_stamp = $3";
+#define YIELD_RUN_BY_KEY \
+    "SELECT id, verdict, records, bytes FROM runs WHERE host = $1 AND chip_id = $2 AND start_stamp = $3"
+constexpr char kRunByKey[] = YIELD_RUN_BY_KEY;
+// PostgreSQL's own: the row stays locked until the batch ends, so that two ingests of copies of
+// one run weigh them one after the other. (SQLite's batches hold the whole database.)
+constexpr char kPgRunByKeyLocked[] = YIELD_RUN_BY_KEY " FOR UPDATE";
+#undef YIELD_RUN_BY_KEY
 constexpr char kRunColumns[] =
     "host, chip_id, start_stamp, day, started_at, ended_at, args, build, version, test_mode,"
     " port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do, cnt_di, cnt_ai,"
@@ -82,7 +116,8 @@ constexpr char kInsertRun[] =
     " version, test_mode, port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do,"
     " cnt_di, cnt_ai, cnt_usb, cnt_led, verdict, verdict_code, headerless, records, bytes,"
     " result_doc) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15,"
-    " $16, $17, $18, $19, $20, $21, $22, $23, $24, $25, $26) RETURNING id";
+    " $16, $17, $18, $19, $20, $21, $22, $23, $24, $25, $26)"
+    " ON CONFLICT (host, chip_id, start_stamp) DO NOTHING RETURNING id";
 constexpr char kUpdateRun[] =
     "UPDATE runs SET host = $1, chip_id = $2, start_stamp = $3, day = $4, started_at = $5,"
     " ended_at = $6, args = $7, build = $8, version = $9, test_mode = $10, port_select = $11,"
@@ -96,17 +131,29 @@ constexpr const char* kDeleteRunChildren[] = {
     "DELETE FROM measurements WHERE run_id = $1",
     "DELETE FROM failure_lines WHERE run_id = $1",
 };
-constexpr char kInsertPort[] =
+// The rows under a run, sent in bulk: one INSERT per row where that is cheap (SQLite, in the
+// process), COPY where each statement is a round trip (PostgreSQL). A run's rows are written only
+// by the batch that holds the run, and its ports and tallies come without repeats.
+struct BulkTable {
+    const char* insert;
+    const char* copy;
+};
+constexpr BulkTable kPortRows = {
     "INSERT INTO run_ports (run_id, family, number, passed, intermittent)"
-    " VALUES ($1, $2, $3, $4, $5) ON CONFLICT DO NOTHING";
-constexpr char kInsertTally[] =
+    " VALUES ($1, $2, $3, $4, $5)",
+    "COPY run_ports (run_id, family, number, passed, intermittent) FROM STDIN"};
+constexpr BulkTable kTallyRows = {
     "INSERT INTO port_tallies (run_id, family, number, variant, succ, err)"
-    " VALUES ($1, $2, $3, $4, $5, $6) ON CONFLICT DO NOTHING";
-constexpr char kInsertMeasurement[] =
+    " VALUES ($1, $2, $3, $4, $5, $6)",
+    "COPY port_tallies (run_id, family, number, variant, succ, err) FROM STDIN"};
+constexpr BulkTable kMeasurementRows = {
     "INSERT INTO measurements (run_id, seq, cycle, port, name, value, text, unit, low, high,"
-    " outcome, line) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)";
-constexpr char kInsertFailure[] =
-    "INSERT INTO failure_lines (run_id, seq, cycle, port, line) VALUES ($1, $2, $3, $4, $5)";
+    " outcome, line) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
+    "COPY measurements (run_id, seq, cycle, port, name, value, text, unit, low, high, outcome,"
+    " line) FROM STDIN"};
+constexpr BulkTable kFailureRows = {
+    "INSERT INTO failure_lines (run_id, seq, cycle, port, line) VALUES ($1, $2, $3, $4, $5)",
+    "COPY failure_lines (run_id, seq, cycle, port, line) FROM STDIN"};
 constexpr char kDemoteKeptCopy[] =
     "UPDATE source_files SET role = 'copy' WHERE run_id = $1 AND role = 'kept'";
 constexpr char kUpsertSource[] =
@@ -162,5 +209,30 @@ constexpr char kSourcesOfRun[] =
 constexpr char kProblemFiles[] =
     "SELECT path, size, role, reason, complete, records FROM source_files WHERE run_id IS NULL"
     " ORDER BY path";
+
+// What differs between the engines, beyond the column types.
+struct Dialect {
+    const char* const* schema;
+    size_t schemaSize;
+    const char* hasSchema;   // counts the version's table, or nullptr: the version says 0
+    const char* getVersion;  // 0 for a database without the tables
+    const char* setVersion;
+    const char* schemaLock;  // nullptr when the transaction holds the whole database already
+    const char* begin;
+    const char* runByKeyLocked;
+};
+
+constexpr Dialect kSqliteDialect = {kSqliteSchema,
+                                    sizeof kSqliteSchema / sizeof *kSqliteSchema,
+                                    nullptr,
+                                    kSqliteGetVersion,
+                                    kSqliteSetVersion,
+                                    nullptr,
+                                    kSqliteBegin,
+                                    kRunByKey};
+constexpr Dialect kPgDialect = {kPgSchema,     sizeof kPgSchema / sizeof *kPgSchema,
+                                kPgHasSchema,  kPgGetVersion,
+                                kPgSetVersion, kPgSchemaLock,
+                                kBegin,        kPgRunByKeyLocked};
 
 }  // namespace yield::sql

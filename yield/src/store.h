@@ -18,6 +18,12 @@ struct StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A batch the database gave up so that another could go on (two ingests waiting on each other):
+// rolled back, it can be tried again.
+struct StoreRetry : StoreError {
+    using StoreError::StoreError;
+};
+
 struct SourceFile {
     std::string path;
     long long size = 0;
@@ -73,6 +79,7 @@ public:
     // Ingest. Writes happen between Begin and Commit; Commit makes a batch durable.
     virtual void Begin() = 0;
     virtual void Commit() = 0;
+    virtual void Rollback() = 0;  // drops the batch; never throws
     // True when `file` was recorded before with the same size and time: no need to read it.
     virtual bool KnownUnchanged(const SourceFile& file) = 0;
     virtual PutOutcome PutRun(const RunRecord& run, const SourceFile& file) = 0;
@@ -93,8 +100,13 @@ public:
     virtual std::vector<SourceRow> ProblemFiles() = 0;
 };
 
-// Opens the SQLite database at `path`, creating it (and its schema) only when `create` is true.
-// Throws StoreError.
+// Opens the database `db` names: a PostgreSQL server for "postgresql://..." or "postgres://..."
+// (a connection URI), or for "postgresql:" alone (the PG* environment variables); otherwise the
+// SQLite file at that path. The tables are created only when `create` is true. Throws StoreError.
+std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create);
+
 std::unique_ptr<RunStore> OpenSqliteStore(const std::string& path, bool create);
+// `conninfo`: a connection URI, or "" for the PG* environment variables.
+std::unique_ptr<RunStore> OpenPgStore(const std::string& conninfo, bool create);
 
 }  // namespace yield

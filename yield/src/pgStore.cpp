@@ -1,0 +1,322 @@
+// The PostgreSQL engine behind the store, through libpq: statements prepared once per
+// connection, the rows under each run sent with COPY, reports read through cursors inside one
+// read-only snapshot. Texts pass through pgText's encoding both ways.
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pgText.h"
+#include "sqlConnection.h"
+
+namespace yield {
+namespace {
+
+// A batch a second attempt can complete: serialization failure, deadlock detected.
+bool Retryable(const char* sqlState) {
+    return sqlState != nullptr && (std::string_view(sqlState) == "40001" ||
+                                   std::string_view(sqlState) == "40P01");
+}
+
+struct ResultFree {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultFree>;
+
+// Bytes a COPY buffer may hold before it goes to the server.
+constexpr size_t kCopyFlushBytes = 1U << 20;
+
+class PgConnection;
+
+class PgQuery : public SqlQuery {
+public:
+    PgQuery(PgConnection& conn, const char* text, std::string name, bool scan)
+        : conn_(conn), text_(text), name_(std::move(name)), scan_(scan) {}
+
+    void BindInt(long long v) override {
+        params_.push_back(std::to_string(v));
+        nulls_.push_back(false);
+    }
+    void BindReal(double v) override {
+        params_.push_back(PgReal(v));
+        nulls_.push_back(false);
+    }
+    void BindText(std::string_view v) override {
+        params_.push_back(PgEncodeText(v));
+        nulls_.push_back(false);
+    }
+    void BindNull() override {
+        params_.emplace_back();
+        nulls_.push_back(true);
+    }
+
+    bool Step() override;
+    long long Int(int col) override {
+        const char* v = PQgetvalue(res_.get(), row_, col);
+        long long out = 0;
+        std::from_chars(v, v + PQgetlength(res_.get(), row_, col), out);
+        return out;
+    }
+    double Real(int col) override {
+        return Null(col) ? 0 : std::strtod(PQgetvalue(res_.get(), row_, col), nullptr);
+    }
+    bool Null(int col) override { return PQgetisnull(res_.get(), row_, col) != 0; }
+    std::string_view TextView(int col) override {
+        std::string_view stored(PQgetvalue(res_.get(), row_, col),
+                                static_cast<size_t>(PQgetlength(res_.get(), row_, col)));
+        if (scratch_.size() <= static_cast<size_t>(col)) scratch_.resize(col + 1);
+        return PgDecodeText(stored, scratch_[col]);
+    }
+    void Reset() noexcept override;
+
+private:
+    std::vector<const char*> Values() const {
+        std::vector<const char*> v;
+        for (size_t i = 0; i < params_.size(); ++i) v.push_back(nulls_[i] ? nullptr : params_[i].c_str());
+        return v;
+    }
+
+    PgConnection& conn_;
+    const char* text_;
+    std::string name_;  // the prepared statement's, or the cursor's for a scan
+    bool scan_;
+    bool prepared_ = false;
+    bool ran_ = false;
+    bool cursorOpen_ = false;
+    std::vector<std::string> params_;
+    std::vector<bool> nulls_;
+    Result res_;
+    int row_ = -1;
+    std::vector<std::string> scratch_;
+};
+
+// One table's rows in COPY text format, waiting for the next flush.
+class PgRows : public SqlRows {
+public:
+    PgRows(PgConnection& conn, const char* copy) : conn_(conn), copy_(copy) {}
+    void BindInt(long long v) override { Field(std::to_string(v)); }
+    void BindReal(double v) override { Field(PgReal(v)); }
+    void BindText(std::string_view v) override {
+        Separate();
+        AppendCopyField(buf_, PgEncodeText(v));
+    }
+    void BindNull() override { Field("\\N"); }
+    void EndRow() override;
+
+    const char* copy() const { return copy_; }
+    std::string& buffer() { return buf_; }
+
+private:
+    void Separate() {
+        if (fields_++ > 0) buf_ += '\t';
+    }
+    void Field(const std::string& v) {
+        Separate();
+        buf_ += v;
+    }
+    PgConnection& conn_;
+    const char* copy_;
+    std::string buf_;
+    int fields_ = 0;  // in the row being added
+};
+
+class PgConnection : public SqlConnection {
+public:
+    explicit PgConnection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
+        if (conn_ == nullptr) throw StoreError("cannot connect to database: out of memory");
+        if (PQstatus(conn_) != CONNECTION_OK) {
+            std::string why = OneLine(PQerrorMessage(conn_));
+            PQfinish(conn_);
+            throw StoreError("cannot connect to database: " + why);
+        }
+        try {
+            Setup();
+        } catch (...) {
+            PQfinish(conn_);
+            throw;
+        }
+    }
+    ~PgConnection() override {
+        if (inTx_) Result(PQexec(conn_, readTx_ ? sql::kCommit : sql::kRollback));
+        queries_.clear();
+        PQfinish(conn_);
+    }
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    const sql::Dialect& Dialect() const override { return sql::kPgDialect; }
+
+    void Exec(const char* text) override { Check(Result(PQexec(conn_, text)), PGRES_COMMAND_OK); }
+
+    SqlQuery& Prepare(const char* text) override { return Query(text, false); }
+    SqlQuery& PrepareScan(const char* text) override { return Query(text, true); }
+
+    SqlRows& Rows(const sql::BulkTable& table) override {
+        for (auto& r : rows_) {
+            if (r->copy() == table.copy) return *r;
+        }
+        rows_.push_back(std::make_unique<PgRows>(*this, table.copy));
+        return *rows_.back();
+    }
+
+    void Flush() override {
+        for (auto& r : rows_) Copy(*r);
+    }
+
+    void Begin() override {
+        if (readTx_) EndRead();
+        Exec(sql::kBegin);
+        inTx_ = true;
+    }
+    void Commit() override {
+        Flush();
+        Exec(sql::kCommit);
+        inTx_ = false;
+    }
+    void Rollback() noexcept override {
+        for (auto& r : rows_) r->buffer().clear();
+        if (inTx_) Result(PQexec(conn_, sql::kRollback));
+        inTx_ = readTx_ = false;
+    }
+
+    // Reports read inside one snapshot: cursors need a transaction.
+    void EnsureReadTransaction() {
+        if (inTx_) return;
+        Exec(sql::kPgBeginRead);
+        inTx_ = readTx_ = true;
+    }
+
+    Result Check(Result res, ExecStatusType want) {
+        ExecStatusType got = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+        if (got == want || (want == PGRES_TUPLES_OK && got == PGRES_COMMAND_OK)) return res;
+        if (PQstatus(conn_) != CONNECTION_OK) {
+            throw StoreError("database: lost the connection to the server: " +
+                             OneLine(PQerrorMessage(conn_)));
+        }
+        std::string why =
+            res ? OneLine(PQresultErrorMessage(res.get())) : OneLine(PQerrorMessage(conn_));
+        if (res && Retryable(PQresultErrorField(res.get(), PG_DIAG_SQLSTATE)))
+            throw StoreRetry("database: " + why);
+        throw StoreError("database: " + why);
+    }
+
+    PGconn* raw() { return conn_; }
+
+    void Copy(PgRows& rows) {
+        std::string& buf = rows.buffer();
+        if (buf.empty()) return;
+        Check(Result(PQexec(conn_, rows.copy())), PGRES_COPY_IN);
+        int sent = PQputCopyData(conn_, buf.data(), static_cast<int>(buf.size()));
+        buf.clear();
+        int ended = sent == 1 ? PQputCopyEnd(conn_, nullptr) : PQputCopyEnd(conn_, "send failed");
+        if (sent != 1 || ended != 1) {
+            throw StoreError("database: lost the connection to the server: " +
+                             OneLine(PQerrorMessage(conn_)));
+        }
+        Result res(PQgetResult(conn_));
+        while (Result more{PQgetResult(conn_)}) {
+        }
+        Check(std::move(res), PGRES_COMMAND_OK);
+    }
+
+private:
+    void Setup() {
+        if (PQsetClientEncoding(conn_, "UTF8") != 0) {
+            throw StoreError("database: cannot use UTF8: " + OneLine(PQerrorMessage(conn_)));
+        }
+        const char* enc = PQparameterStatus(conn_, "server_encoding");
+        std::string_view e = enc != nullptr ? enc : "";
+        if (e != "UTF8" && e != "SQL_ASCII") {
+            throw StoreError("database: encoding " + std::string(e) +
+                             " cannot hold every log's text: use a UTF8 database");
+        }
+        for (const char* text : sql::kPgSession) Exec(text);
+    }
+
+    void EndRead() {
+        Exec(sql::kCommit);
+        inTx_ = readTx_ = false;
+    }
+
+    SqlQuery& Query(const char* text, bool scan) {
+        auto it = queries_.find(text);
+        if (it != queries_.end()) return *it->second;
+        std::string name = (scan ? "yield_cursor_" : "yield_") + std::to_string(queries_.size());
+        auto q = std::make_unique<PgQuery>(*this, text, name, scan);
+        return *queries_.emplace(text, std::move(q)).first->second;
+    }
+
+    PGconn* conn_;
+    bool inTx_ = false;
+    bool readTx_ = false;
+    std::map<const char*, std::unique_ptr<PgQuery>> queries_;
+    std::vector<std::unique_ptr<PgRows>> rows_;
+};
+
+bool PgQuery::Step() {
+    if (!ran_) {
+        ran_ = true;
+        row_ = -1;
+        std::vector<const char*> values = Values();
+        int n = static_cast<int>(values.size());
+        if (scan_) {
+            conn_.EnsureReadTransaction();
+            std::string declare(std::string_view(text_).size() + 64, '\0');
+            declare.resize(static_cast<size_t>(std::snprintf(
+                declare.data(), declare.size(), sql::kPgDeclareCursor, name_.c_str(), text_)));
+            conn_.Check(Result(PQexecParams(conn_.raw(), declare.c_str(), n, nullptr,
+                                             values.data(), nullptr, nullptr, 0)),
+                        PGRES_COMMAND_OK);
+            cursorOpen_ = true;
+            res_.reset();
+        } else {
+            if (!prepared_) {
+                conn_.Check(Result(PQprepare(conn_.raw(), name_.c_str(), text_, 0, nullptr)),
+                            PGRES_COMMAND_OK);
+                prepared_ = true;
+            }
+            res_ = conn_.Check(Result(PQexecPrepared(conn_.raw(), name_.c_str(), n,
+                                                     values.data(), nullptr, nullptr, 0)),
+                               PGRES_TUPLES_OK);
+        }
+    }
+    ++row_;
+    if (res_ && row_ < PQntuples(res_.get())) return true;
+    if (!cursorOpen_ || (res_ && PQntuples(res_.get()) == 0)) return false;
+    char fetch[128];
+    std::snprintf(fetch, sizeof fetch, sql::kPgFetch, name_.c_str());
+    res_ = conn_.Check(Result(PQexec(conn_.raw(), fetch)), PGRES_TUPLES_OK);
+    row_ = 0;
+    return PQntuples(res_.get()) > 0;
+}
+
+void PgQuery::Reset() noexcept {
+    params_.clear();
+    nulls_.clear();
+    res_.reset();
+    ran_ = false;
+    if (cursorOpen_) {
+        char close[128];
+        std::snprintf(close, sizeof close, sql::kPgCloseCursor, name_.c_str());
+        Result(PQexec(conn_.raw(), close));
+        cursorOpen_ = false;
+    }
+}
+
+void PgRows::EndRow() {
+    buf_ += '\n';
+    fields_ = 0;
+    if (buf_.size() >= kCopyFlushBytes) conn_.Copy(*this);
+}
+
+}  // namespace
+
+std::unique_ptr<RunStore> OpenPgStore(const std::string& conninfo, bool create) {
+    return OpenSqlStore(std::make_unique<PgConnection>(conninfo), create);
+}
+
+}  // namespace yield

@@ -1,0 +1,445 @@
+// The store's logic, once for every engine: what a run's copies weigh, which copy is kept, how
+// the reports read. Uniqueness is left to the database: a run is inserted with a conflict clause
+// on its key, and a copy weighed only once its run's row is held.
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "sqlConnection.h"
+
+namespace yield {
+namespace {
+
+void BindOne(SqlBinder& b, long long v) { b.BindInt(v); }
+void BindOne(SqlBinder& b, int v) { b.BindInt(v); }
+void BindOne(SqlBinder& b, bool v) { b.BindInt(v ? 1 : 0); }
+void BindOne(SqlBinder& b, double v) { b.BindReal(v); }
+void BindOne(SqlBinder& b, const std::string& v) { b.BindText(v); }
+void BindOne(SqlBinder& b, const char* v) { b.BindText(v); }
+template <class T>
+void BindOne(SqlBinder& b, const std::optional<T>& v) {
+    if (v) BindOne(b, *v);
+    else b.BindNull();
+}
+
+// One statement in use: bound, stepped, and reset when it goes out of scope.
+class Stmt {
+public:
+    explicit Stmt(SqlQuery& q) : q_(q) {}
+    ~Stmt() { q_.Reset(); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+
+    template <class... T>
+    Stmt& Bind(const T&... v) {
+        (BindOne(q_, v), ...);
+        return *this;
+    }
+    bool Step() { return q_.Step(); }
+    void Run() {
+        while (Step()) {
+        }
+    }
+    long long Int(int col) { return q_.Int(col); }
+    double Real(int col) { return q_.Real(col); }
+    bool Null(int col) { return q_.Null(col); }
+    std::string Text(int col) { return std::string(q_.TextView(col)); }
+    std::string_view TextView(int col) { return q_.TextView(col); }
+
+private:
+    SqlQuery& q_;
+};
+
+template <class... T>
+void AddRow(SqlRows& rows, const T&... v) {
+    (BindOne(rows, v), ...);
+    rows.EndRow();
+}
+
+Verdict VerdictOf(std::string_view word) {
+    if (word == "OK") return Verdict::Ok;
+    if (word == "ERR") return Verdict::Err;
+    return Verdict::Incomplete;
+}
+
+int Count(const RunRecord& run, const char* family) {
+    auto it = run.counts.find(family);
+    return it == run.counts.end() ? -1 : it->second;
+}
+
+void PutCount(RunRecord& run, const char* family, long long n) {
+    if (n >= 0) run.counts[family] = static_cast<int>(n);
+}
+
+constexpr const char* kCountFamilies[] = {"RS485", "RS232", "DO", "DI", "AI", "USB", "LED"};
+
+// A stored run as the weighing of copies sees it.
+struct StoredRun {
+    long long id = 0;
+    bool complete = false;
+    int records = 0;
+    long long bytes = 0;
+};
+
+class SqlStore : public RunStore {
+public:
+    SqlStore(std::unique_ptr<SqlConnection> conn, bool create)
+        : conn_(std::move(conn)), d_(conn_->Dialect()) {
+        Migrate(create);
+    }
+
+    void Begin() override { conn_->Begin(); }
+    void Commit() override { conn_->Commit(); }
+    void Rollback() override { conn_->Rollback(); }
+
+    bool KnownUnchanged(const SourceFile& file) override {
+        Stmt s(conn_->Prepare(sql::kSourceByPath));
+        s.Bind(file.path);
+        return s.Step() && s.Int(0) == file.size && s.Int(1) == file.mtime;
+    }
+
+    PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
+        std::optional<StoredRun> stored = FindRun(run, d_.runByKeyLocked);
+        if (!stored) {
+            if (std::optional<long long> id = InsertRun(run)) {
+                InsertChildren(*id, run);
+                PutSource(file, *id, "kept", run);
+                return PutOutcome::New;
+            }
+            // Another ingest stored it since: its row is now there to be held.
+            stored = FindRun(run, d_.runByKeyLocked);
+            if (!stored) throw StoreError("database: run key conflict without a run");
+        }
+        long long id = stored->id;
+        int cmp = CompareCompleteness(run.Complete(), run.records, run.bytes, stored->complete,
+                                      stored->records, stored->bytes);
+        if (cmp > 0) {
+            ReplaceRun(id, run);
+            PutSource(file, id, "kept", run);
+            return PutOutcome::Replaced;
+        }
+        // Read with the run held, so no other ingest can be changing this run's files.
+        std::optional<long long> pathRun;
+        std::string pathRole;
+        {
+            Stmt s(conn_->Prepare(sql::kSourceByPath));
+            s.Bind(file.path);
+            if (s.Step() && !s.Null(2)) {
+                pathRun = s.Int(2);
+                pathRole = s.Text(3);
+            }
+        }
+        bool same = pathRun && *pathRun == id;
+        std::string role = same && cmp == 0 && pathRole == "kept" ? "kept" : "copy";
+        PutSource(file, id, role, run);
+        return same && role == pathRole ? PutOutcome::Same : PutOutcome::Copy;
+    }
+
+    void PutProblem(const SourceFile& file, const std::string& reason) override {
+        Stmt s(conn_->Prepare(sql::kUpsertSource));
+        s.Bind(file.path, file.size, file.mtime, std::optional<long long>(), "problem", reason,
+               false, 0);
+        s.Run();
+    }
+
+    void ForEachRun(const RunFilter& filter,
+                    const std::function<void(const RunSummary&)>& take) override {
+        // Two scans in run order merged here: far cheaper than a join that repeats each run's
+        // columns on every port row.
+        Stmt runs(conn_->PrepareScan(sql::kRunsByFilter));
+        runs.Bind(filter.since, filter.until, filter.host);
+        Stmt ports(conn_->PrepareScan(sql::kAllPorts));
+        bool havePort = ports.Step();
+        RunSummary cur;
+        while (runs.Step()) {
+            cur.id = runs.Int(0);
+            cur.host.assign(runs.TextView(1));
+            cur.chipId.assign(runs.TextView(2));
+            cur.timeStamp.assign(runs.TextView(3));
+            cur.day.assign(runs.TextView(4));
+            cur.verdict = VerdictOf(runs.TextView(5));
+            size_t n = 0;  // the port list and its strings are reused from run to run
+            while (havePort && ports.Int(0) < cur.id) havePort = ports.Step();
+            for (; havePort && ports.Int(0) == cur.id; havePort = ports.Step()) {
+                if (n == cur.ports.size()) cur.ports.emplace_back();
+                PortResult& p = cur.ports[n++];
+                p.family.assign(ports.TextView(1));
+                p.number = static_cast<int>(ports.Int(2));
+                p.passed = ports.Int(3) != 0;
+                p.intermittent = ports.Int(4) != 0;
+            }
+            cur.ports.resize(n);
+            take(cur);
+        }
+    }
+
+    void ForEachVoltReading(const RunFilter& filter,
+                            const std::function<void(const NamedValue&, long long)>& take) override {
+        bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
+        Stmt s(conn_->PrepareScan(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered));
+        if (!all) s.Bind(filter.since, filter.until, filter.host);
+        NamedValue v;
+        while (s.Step()) {
+            v.name.assign(s.TextView(0));
+            v.value = s.Real(1);
+            take(v, s.Int(2));
+        }
+    }
+
+    std::vector<long long> RunIds(const RunFilter& filter) override {
+        Stmt s(conn_->PrepareScan(sql::kRunIds));
+        s.Bind(filter.since, filter.until, filter.host);
+        return Ids(s);
+    }
+
+    std::vector<long long> RunIdsOfChip(const std::string& chipId) override {
+        Stmt s(conn_->Prepare(sql::kRunIdsOfChip));
+        s.Bind(chipId);
+        return Ids(s);
+    }
+
+    RunRecord LoadRun(long long id) override {
+        RunRecord run;
+        LoadRunRow(id, run);
+        LoadPorts(id, run);
+        LoadTallies(id, run);
+        LoadMeasurements(id, run);
+        LoadFailures(id, run);
+        return run;
+    }
+
+    std::vector<SourceRow> SourcesOf(long long runId) override {
+        Stmt s(conn_->Prepare(sql::kSourcesOfRun));
+        s.Bind(runId);
+        return Sources(s);
+    }
+
+    std::vector<SourceRow> ProblemFiles() override {
+        Stmt s(conn_->PrepareScan(sql::kProblemFiles));
+        return Sources(s);
+    }
+
+private:
+    long long SchemaVersion() {
+        if (d_.hasSchema != nullptr) {
+            Stmt s(conn_->Prepare(d_.hasSchema));
+            if (!s.Step() || s.Int(0) == 0) return 0;
+        }
+        Stmt s(conn_->Prepare(d_.getVersion));
+        return s.Step() ? s.Int(0) : 0;
+    }
+
+    void Migrate(bool create) {
+        long long version = SchemaVersion();
+        if (version > sql::kSchemaVersion) {
+            throw StoreError("database schema version " + std::to_string(version) +
+                             " is newer than this tool's " + std::to_string(sql::kSchemaVersion));
+        }
+        if (version == sql::kSchemaVersion) return;
+        if (!create) throw StoreError("database has no runs yet: ingest into it first");
+        conn_->Begin();
+        if (d_.schemaLock != nullptr) {
+            Stmt lock(conn_->Prepare(d_.schemaLock));
+            lock.Run();
+            if (SchemaVersion() == sql::kSchemaVersion) {  // made while this one waited
+                conn_->Commit();
+                return;
+            }
+        }
+        for (size_t i = 0; i < d_.schemaSize; ++i) conn_->Exec(d_.schema[i]);
+        conn_->Exec(d_.setVersion);
+        conn_->Commit();
+    }
+
+    std::optional<StoredRun> FindRun(const RunRecord& run, const char* text) {
+        Stmt s(conn_->Prepare(text));
+        s.Bind(run.host, run.chipId, run.timeStamp);
+        if (!s.Step()) return std::nullopt;
+        return StoredRun{s.Int(0), VerdictOf(s.TextView(1)) != Verdict::Incomplete,
+                         static_cast<int>(s.Int(2)), s.Int(3)};
+    }
+
+    void BindRunColumns(Stmt& s, const RunRecord& run) {
+        s.Bind(run.host, run.chipId, run.timeStamp, run.Day(), run.startedAt, run.endedAt,
+               run.args, run.build, run.version, run.testMode, run.portSelect, run.cyclesAsked,
+               run.cyclesRun);
+        for (const char* f : kCountFamilies) s.Bind(Count(run, f));
+        s.Bind(std::string(VerdictWord(run.verdict)),
+               run.hasVerdictCode ? std::optional<long long>(run.verdictCode) : std::nullopt,
+               run.headerless, run.records, run.bytes, run.resultDoc);
+    }
+
+    // The new run's ID, or nothing when a run with its key is there already.
+    std::optional<long long> InsertRun(const RunRecord& run) {
+        Stmt s(conn_->Prepare(sql::kInsertRun));
+        BindRunColumns(s, run);
+        if (!s.Step()) return std::nullopt;
+        return s.Int(0);
+    }
+
+    void ReplaceRun(long long id, const RunRecord& run) {
+        conn_->Flush();  // rows of this run still waiting must be gone with the rest
+        for (const char* text : sql::kDeleteRunChildren) {
+            Stmt d(conn_->Prepare(text));
+            d.Bind(id);
+            d.Run();
+        }
+        {
+            Stmt s(conn_->Prepare(sql::kUpdateRun));
+            BindRunColumns(s, run);
+            s.Bind(id);
+            s.Run();
+        }
+        Stmt demote(conn_->Prepare(sql::kDemoteKeptCopy));
+        demote.Bind(id);
+        demote.Run();
+        InsertChildren(id, run);
+    }
+
+    // A port or tally named twice keeps its first row.
+    void InsertChildren(long long id, const RunRecord& run) {
+        std::set<std::pair<std::string_view, int>> ports;
+        SqlRows& portRows = conn_->Rows(sql::kPortRows);
+        for (const PortResult& p : run.ports) {
+            if (ports.emplace(p.family, p.number).second)
+                AddRow(portRows, id, p.family, p.number, p.passed, p.intermittent);
+        }
+        std::set<std::tuple<std::string_view, int, std::string_view>> tallies;
+        SqlRows& tallyRows = conn_->Rows(sql::kTallyRows);
+        for (const PortTally& t : run.tallies) {
+            if (tallies.emplace(t.family, t.number, t.variant).second)
+                AddRow(tallyRows, id, t.family, t.number, t.variant, t.succ, t.err);
+        }
+        int seq = 0;
+        SqlRows& measurementRows = conn_->Rows(sql::kMeasurementRows);
+        for (const Measurement& m : run.measurements) {
+            AddRow(measurementRows, id, seq++, m.cycle, m.port, m.name, m.value, m.text, m.unit,
+                   m.hasLimits ? std::optional<double>(m.low) : std::nullopt,
+                   m.hasLimits ? std::optional<double>(m.high) : std::nullopt, m.outcome, m.line);
+        }
+        seq = 0;
+        SqlRows& failureRows = conn_->Rows(sql::kFailureRows);
+        for (const FailureLine& f : run.failures)
+            AddRow(failureRows, id, seq++, f.cycle, f.port, f.line);
+    }
+
+    void PutSource(const SourceFile& file, long long id, const std::string& role,
+                   const RunRecord& run) {
+        Stmt s(conn_->Prepare(sql::kUpsertSource));
+        s.Bind(file.path, file.size, file.mtime, id, role, "", run.Complete(), run.records);
+        s.Run();
+    }
+
+    void LoadRunRow(long long id, RunRecord& run) {
+        Stmt s(conn_->Prepare(sql::kRunById));
+        s.Bind(id);
+        if (!s.Step()) throw StoreError("database: no run " + std::to_string(id));
+        run.host = s.Text(0);
+        run.chipId = s.Text(1);
+        run.timeStamp = s.Text(2);
+        run.startedAt = s.Text(4);
+        run.endedAt = s.Text(5);
+        run.args = s.Text(6);
+        run.build = s.Text(7);
+        run.version = s.Text(8);
+        run.testMode = static_cast<int>(s.Int(9));
+        run.portSelect = static_cast<int>(s.Int(10));
+        run.cyclesAsked = static_cast<int>(s.Int(11));
+        run.cyclesRun = static_cast<int>(s.Int(12));
+        int col = 13;
+        for (const char* f : kCountFamilies) PutCount(run, f, s.Int(col++));
+        run.verdict = VerdictOf(s.TextView(20));
+        run.hasVerdictCode = !s.Null(21);
+        run.verdictCode = static_cast<int>(s.Int(21));
+        run.headerless = s.Int(22) != 0;
+        run.records = static_cast<int>(s.Int(23));
+        run.bytes = s.Int(24);
+        run.resultDoc = s.Text(25);
+    }
+
+    void LoadPorts(long long id, RunRecord& run) {
+        Stmt s(conn_->Prepare(sql::kPortsOfRun));
+        s.Bind(id);
+        while (s.Step()) {
+            run.ports.push_back(
+                PortResult{s.Text(0), static_cast<int>(s.Int(1)), s.Int(2) != 0, s.Int(3) != 0});
+        }
+    }
+
+    void LoadTallies(long long id, RunRecord& run) {
+        Stmt s(conn_->Prepare(sql::kTalliesOfRun));
+        s.Bind(id);
+        while (s.Step()) {
+            run.tallies.push_back(PortTally{s.Text(0), static_cast<int>(s.Int(1)), s.Text(2),
+                                            static_cast<int>(s.Int(3)),
+                                            static_cast<int>(s.Int(4))});
+        }
+    }
+
+    void LoadMeasurements(long long id, RunRecord& run) {
+        Stmt s(conn_->Prepare(sql::kMeasurementsOfRun));
+        s.Bind(id);
+        while (s.Step()) {
+            Measurement m;
+            m.cycle = static_cast<int>(s.Int(0));
+            m.port = s.Text(1);
+            m.name = s.Text(2);
+            m.value = s.Real(3);
+            m.text = s.Text(4);
+            m.unit = s.Text(5);
+            m.hasLimits = !s.Null(6);
+            m.low = m.hasLimits ? s.Real(6) : 0;
+            m.high = m.hasLimits ? s.Real(7) : 0;
+            m.outcome = s.Text(8);
+            m.line = s.Text(9);
+            run.measurements.push_back(std::move(m));
+        }
+    }
+
+    void LoadFailures(long long id, RunRecord& run) {
+        Stmt s(conn_->Prepare(sql::kFailuresOfRun));
+        s.Bind(id);
+        while (s.Step()) {
+            run.failures.push_back(FailureLine{static_cast<int>(s.Int(0)), s.Text(1), s.Text(2)});
+        }
+    }
+
+    static std::vector<long long> Ids(Stmt& s) {
+        std::vector<long long> out;
+        while (s.Step()) out.push_back(s.Int(0));
+        return out;
+    }
+
+    static std::vector<SourceRow> Sources(Stmt& s) {
+        std::vector<SourceRow> out;
+        while (s.Step()) {
+            out.push_back(SourceRow{s.Text(0), s.Int(1), s.Text(2), s.Text(3), s.Int(4) != 0,
+                                    static_cast<int>(s.Int(5))});
+        }
+        return out;
+    }
+
+    std::unique_ptr<SqlConnection> conn_;
+    const sql::Dialect& d_;
+};
+
+}  // namespace
+
+std::unique_ptr<RunStore> OpenSqlStore(std::unique_ptr<SqlConnection> conn, bool create) {
+    return std::make_unique<SqlStore>(std::move(conn), create);
+}
+
+std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create) {
+    constexpr std::string_view kScheme = "postgresql:";
+    if (db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0)
+        return OpenPgStore(db, create);
+    if (db == kScheme) return OpenPgStore("", create);
+    if (db.rfind(kScheme, 0) == 0) {
+        throw StoreError("cannot open database " + db +
+                         ": write postgresql://... or postgresql: alone (PG* variables)");
+    }
+    return OpenSqliteStore(db, create);
+}
+
+}  // namespace yield
