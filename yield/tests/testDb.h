@@ -1,0 +1,24 @@
+// A fresh, empty database of one engine for one test, dropped at its end, and every row of it as
+// text. PostgreSQL databases are made on the server the PG* environment variables name (the test
+// command starts one).
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace yieldtest {
+
+class TestDb {
+public:
+    // "sqlite" or "postgresql".
+    static std::unique_ptr<TestDb> Make(const std::string& engine);
+    virtual ~TestDb() = default;
+    // What --db takes.
+    virtual std::string Url() const = 0;
+    // Every row of every table in a fixed order (source files only when asked).
+    virtual std::string Dump(bool withSources = true) = 0;
+    // One number the query gives.
+    virtual long long Count(const std::string& query) = 0;
+};
+
+}  // namespace yieldtest
