@@ -15,7 +15,8 @@
 # The socket is DIR/.s.PGSQL.55432; when DIR is too long for a socket path or holds a character
 # other than A-Z a-z 0-9 / . _ + -, it is in /tmp/yield-pg-HASH instead (HASH: the first 16 hex
 # digits of the SHA-1 of DIR, made absolute, without a trailing slash). yield/CMakeLists.txt
-# repeats this rule. The server's log is DIR/server.log; initdb's is DIR/initdb.log.
+# repeats this rule. The server's log is DIR/server.log; initdb's is DIR/initdb.log. DIR must be
+# new, empty or one this script made (DIR/.lock marks it).
 # As root the server runs as nobody, and DIR (only DIR itself) is given to nobody; otherwise it runs
 # as the caller. YIELD_PG_BINDIR names the folder of initdb, pg_ctl and postgres (default: the
 # newest /usr/lib/postgresql/*/bin, else `pg_config --bindir`).
@@ -29,7 +30,7 @@ sock_path_max=107
 user=yield
 
 die() { echo "$me: $*" >&2; exit 1; }
-usage() { sed -n '5,21p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '5,22p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 [ $# -eq 2 ] || usage
 command=$1
@@ -156,7 +157,18 @@ server_answers() {
 
 # --- starting ------------------------------------------------------------------------------------
 
+# DIR/.lock marks DIR as a test server's folder: a folder holding other files is never taken
+# over (given to nobody, its data removed).
+is_ours() { [ -f "$dir/.lock" ] && [ ! -L "$dir/.lock" ]; }
+
+check_ours() {
+    [ ! -L "$dir" ] || die "$dir is a symbolic link; give the folder itself"
+    [ ! -d "$dir" ] || is_ours || [ -z "$(ls -A "$dir")" ] ||
+        die "$dir holds files that are not a test server's; give a new or empty folder"
+}
+
 prepare_dir() {
+    check_ours
     mkdir -p "$dir" || die "cannot create $dir"
     [ "$(id -u)" -ne 0 ] || chown "$run_uid:$run_gid" "$dir"
     as_server test -w . -a -x . 2>/dev/null ||
@@ -165,14 +177,16 @@ prepare_dir() {
 
 make_socket_dir() {
     [ "$sock_dir" != "$dir" ] || return 0
-    mkdir -m 700 "$sock_dir" 2>/dev/null || true
-    # A fixed name in /tmp: use it only when it is a real folder of the server's user.
-    if [ ! -d "$sock_dir" ] || [ -L "$sock_dir" ]; then
-        die "cannot create the socket folder $sock_dir"
+    if mkdir -m 700 "$sock_dir" 2>/dev/null; then
+        [ "$(id -u)" -ne 0 ] || chown "$run_uid:$run_gid" "$sock_dir"
+        return 0
     fi
-    [ "$(id -u)" -ne 0 ] || chown "$run_uid:$run_gid" "$sock_dir"
-    [ "$(stat -c %u "$sock_dir")" = "$run_uid" ] ||
-        die "$sock_dir belongs to another user; remove it"
+    # A fixed name in /tmp that is there already: use it only when it is a real folder of the
+    # server's user (one left by an earlier run).
+    if [ ! -d "$sock_dir" ] || [ -L "$sock_dir" ] || [ "$(stat -c %u "$sock_dir")" != "$run_uid" ]
+    then
+        die "the socket folder $sock_dir is there already and is not the server user's: remove it"
+    fi
     chmod 700 "$sock_dir"
 }
 
@@ -262,6 +276,7 @@ cmd_restart() {
 
 cmd_stop() {
     [ -d "$data" ] || return 0
+    check_ours
     need_programs
     lock_dir
     stop_server
@@ -270,6 +285,7 @@ cmd_stop() {
 
 cmd_stop_server() {
     [ -d "$data" ] || return 0
+    check_ours
     need_programs
     lock_dir
     stop_server
