@@ -9,9 +9,11 @@
 #   stop         stops the server (fast, then immediate) and removes the cluster; exit 0 when
 #                there is nothing to stop
 #   stop-server  stops the server and keeps the cluster, for `restart`
-#   restart      starts the cluster kept in DIR again (a no-op when it runs); prints what `env` prints
+#   restart      starts the cluster kept in DIR again (a no-op when it runs); prints what `env`
+#                prints
 #   env          prints "export PGHOST=... PGPORT=... PGUSER=yield PGDATABASE=postgres" for
-#                eval "$(pg-server.sh env DIR)"; the same line is in DIR/env while a cluster is there
+#                eval "$(pg-server.sh env DIR)"; the same line is in DIR/env while a cluster is
+#                there
 # The socket is DIR/.s.PGSQL.55432; when DIR is too long for a socket path or holds a character
 # other than A-Z a-z 0-9 / . _ + -, it is in /tmp/yield-pg-HASH instead (HASH: the first 16 hex
 # digits of the SHA-1 of DIR, made absolute, without a trailing slash). yield/CMakeLists.txt
@@ -30,7 +32,7 @@ sock_path_max=107
 user=yield
 
 die() { echo "$me: $*" >&2; exit 1; }
-usage() { sed -n '5,22p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '5,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 [ $# -eq 2 ] || usage
 command=$1
@@ -52,7 +54,8 @@ done
 
 socket_dir_for() {
     local d=$1
-    if [ $((${#d} + 1 + ${#sock_name})) -le $sock_path_max ] && [[ $d =~ ^[A-Za-z0-9/._+-]+$ ]]; then
+    if [ $((${#d} + 1 + ${#sock_name})) -le $sock_path_max ] &&
+        [[ $d =~ ^[A-Za-z0-9/._+-]+$ ]]; then
         echo "$d"
     else
         echo "/tmp/yield-pg-$(printf %s "$d" | sha1sum | cut -c1-16)"
@@ -84,7 +87,8 @@ if [ "$(id -u)" -eq 0 ]; then
     # The server's programs run in DIR (their own folder must be reachable), never holding the
     # lock's descriptor: a postmaster inheriting it would keep DIR locked for its whole life.
     as_server() {
-        (cd "$dir" && exec setpriv --reuid="$run_uid" --regid="$run_gid" --clear-groups -- "$@") 9>&-
+        (cd "$dir" &&
+            exec setpriv --reuid="$run_uid" --regid="$run_gid" --clear-groups -- "$@") 9>&-
     }
 else
     run_uid=$(id -u)
@@ -172,7 +176,8 @@ prepare_dir() {
     mkdir -p "$dir" || die "cannot create $dir"
     [ "$(id -u)" -ne 0 ] || chown "$run_uid:$run_gid" "$dir"
     as_server test -w . -a -x . 2>/dev/null ||
-        die "the server's user (uid $run_uid) cannot write in $dir: is a folder above it closed to others?"
+        die "the server's user (uid $run_uid) cannot write in $dir:" \
+            "is a folder above it closed to others?"
 }
 
 make_socket_dir() {
@@ -226,7 +231,8 @@ fail_with_log() {
 
 launch() {
     rm -f "$data/postmaster.pid"
-    if ! as_server "$bindir/pg_ctl" start -D "$data" -l "$log" -w -t 60 -s >"$dir/pg_ctl.log" 2>&1 ||
+    if ! as_server "$bindir/pg_ctl" start -D "$data" -l "$log" -w -t 60 -s \
+            >"$dir/pg_ctl.log" 2>&1 ||
         ! server_answers; then
         stop_server
         cat "$dir/pg_ctl.log" >&2
