@@ -175,7 +175,7 @@ prepare_dir() {
     check_ours
     mkdir -p "$dir" || die "cannot create $dir"
     [ "$(id -u)" -ne 0 ] || chown "$run_uid:$run_gid" "$dir"
-    as_server test -w . -a -x . 2>/dev/null ||
+    as_server test -w "$dir" -a -x "$dir" 2>/dev/null ||
         die "the server's user (uid $run_uid) cannot write in $dir:" \
             "is a folder above it closed to others?"
 }
