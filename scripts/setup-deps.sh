@@ -2,10 +2,14 @@
 # Installs the Debian packages the build, the tests and the bench need, when they are missing.
 # Usage: scripts/setup-deps.sh [host|all]   (host: tool, unit tests and bench; all: also the
 # fuzzers, the armhf cross build with its emulator, and the benchmarks)
+# postgresql brings the server programs the yield tests start their own throwaway server with
+# (yield/tests/pg-server.sh), and psql; its installation may create and start a system cluster,
+# which the tests neither use nor touch (their server has its own folder, socket and port).
 set -euo pipefail
 
 host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev libinih-dev pkgconf psmisc
-           busybox procps coreutils libsqlite3-dev libcli11-dev sqlite3 libpng-dev chromium)
+           busybox procps coreutils libsqlite3-dev libcli11-dev sqlite3 libpng-dev chromium
+           libpq-dev postgresql)
 all_pkgs=(clang clang-tidy libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev
           libboost-dev gcovr time)
 

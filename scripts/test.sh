@@ -11,6 +11,18 @@ jobs=$(nproc)
 # per core; the unit tests alone take little.
 e2e_jobs=$((jobs * 4))
 
+# No PostgreSQL test server (yield/tests/pg-server.sh) outlives this command, even when ctest is
+# interrupted before its fixture's cleanup runs.
+stop_pg_servers() {
+    local d
+    for d in build/*/yield/pg; do
+        [ ! -d "$d" ] || yield/tests/pg-server.sh stop "$d" || true
+    done
+}
+trap stop_pg_servers EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 step() { printf '\n==== %s ====\n' "$*"; }
 timed() {
     local started=$SECONDS
