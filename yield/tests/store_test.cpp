@@ -1,7 +1,6 @@
 #include "store.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,39 +9,22 @@
 #include <thread>
 
 #include "ingest.h"
+#include "testDb.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
 using namespace yield;
 using yieldtest::TempDir;
+using yieldtest::TestDb;
 
 namespace {
 
-// Every row of every table, in a fixed order, as text.
-std::string Dump(const fs::path& db, bool withSources = true) {
-    sqlite3* h = nullptr;
-    sqlite3_open(db.c_str(), &h);
-    std::string out;
-    auto add = [](void* o, int n, char** vals, char**) {
-        auto* s = static_cast<std::string*>(o);
-        for (int i = 0; i < n; ++i) *s += (vals[i] ? vals[i] : "NULL") + std::string("|");
-        *s += "\n";
-        return 0;
-    };
-    std::vector<std::string> queries = {
-        "SELECT * FROM runs ORDER BY id", "SELECT * FROM run_ports ORDER BY 1,2,3",
-        "SELECT * FROM port_tallies ORDER BY 1,2,3,4", "SELECT * FROM measurements ORDER BY 1,2",
-        "SELECT * FROM failure_lines ORDER BY 1,2"};
-    if (withSources) queries.push_back("SELECT * FROM source_files ORDER BY path");
-    for (const std::string& q : queries) sqlite3_exec(h, q.c_str(), add, &out, nullptr);
-    sqlite3_close(h);
-    return out;
-}
-
+#ifndef YIELD_PG_HOST
 IngestStats IngestPaths(const fs::path& db, const std::vector<std::string>& paths) {
-    auto store = OpenSqliteStore(db.string(), true);
+    auto store = OpenStore(db.string(), true);
     return Ingest(*store, paths, nullptr);
 }
+#endif
 
 std::string Kept(RunStore& store, long long id) {
     for (const SourceRow& s : store.SourcesOf(id)) {
@@ -51,34 +33,42 @@ std::string Kept(RunStore& store, long long id) {
     return "";
 }
 
+// Each case on a fresh database of the engine this test program is for.
+class StoreTest : public ::testing::Test {
+protected:
+    static std::unique_ptr<TestDb> NewDb() { return TestDb::Make(YIELD_TEST_ENGINE); }
+    static IngestStats IngestInto(TestDb& db, const std::vector<std::string>& paths) {
+        auto store = OpenStore(db.Url(), true);
+        return Ingest(*store, paths, nullptr);
+    }
+    std::unique_ptr<TestDb> db_ = NewDb();
+};
+
 }  // namespace
 
-TEST(Store, IngestingTheSameFoldersTwiceChangesNothing) {
+TEST_F(StoreTest, IngestingTheSameFoldersTwiceChangesNothing) {
     TempDir tmp;
-    fs::path db = tmp.path() / "y.db";
-    IngestStats first = IngestPaths(db, {YIELD_GOLDEN_DIR});
+    IngestStats first = IngestInto(*db_, {YIELD_GOLDEN_DIR});
     EXPECT_GT(first.runsNew, 5);
     EXPECT_GT(first.copies, first.runsNew);
-    std::string before = Dump(db);
-    std::string runsBefore = Dump(db, false);
-    IngestStats again = IngestPaths(db, {YIELD_GOLDEN_DIR});
+    std::string before = db_->Dump();
+    std::string runsBefore = db_->Dump(false);
+    IngestStats again = IngestInto(*db_, {YIELD_GOLDEN_DIR});
     EXPECT_EQ(again.runsNew + again.replaced + again.copies, 0);
-    EXPECT_EQ(Dump(db), before);
+    EXPECT_EQ(db_->Dump(), before);
 
     // Copied elsewhere with fresh times: only new source rows, the runs stay as they were.
     fs::copy(fs::path(YIELD_GOLDEN_DIR) / "standard", tmp.path() / "stick",
              fs::copy_options::recursive);
-    IngestStats copies = IngestPaths(db, {(tmp.path() / "stick").string()});
+    IngestStats copies = IngestInto(*db_, {(tmp.path() / "stick").string()});
     EXPECT_EQ(copies.runsNew + copies.replaced, 0);
     EXPECT_GT(copies.copies, 0);
-    EXPECT_EQ(Dump(db, false), runsBefore);
+    EXPECT_EQ(db_->Dump(false), runsBefore);
 }
 
-TEST(Store, SameRunInSeveralCopiesIsOneRunWithItsFiles) {
-    TempDir tmp;
-    fs::path db = tmp.path() / "y.db";
-    IngestPaths(db, {(fs::path(YIELD_GOLDEN_DIR) / "dio-stuck-di5-0").string()});
-    auto store = OpenSqliteStore(db.string(), false);
+TEST_F(StoreTest, SameRunInSeveralCopiesIsOneRunWithItsFiles) {
+    IngestInto(*db_, {(fs::path(YIELD_GOLDEN_DIR) / "dio-stuck-di5-0").string()});
+    auto store = OpenStore(db_->Url(), false);
     std::vector<long long> ids = store->RunIdsOfChip("0x1A2B3C4D");
     ASSERT_EQ(ids.size(), 1u);
     std::vector<SourceRow> sources = store->SourcesOf(ids[0]);
@@ -93,7 +83,7 @@ TEST(Store, SameRunInSeveralCopiesIsOneRunWithItsFiles) {
     EXPECT_FALSE(run.failures.empty());
 }
 
-TEST(Store, ShortCopyNeverReplacesAWholeOne) {
+TEST_F(StoreTest, ShortCopyNeverReplacesAWholeOne) {
     TempDir tmp;
     std::string whole = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
     fs::path wholePath = tmp.path() / "a" / "whole.log";
@@ -102,36 +92,36 @@ TEST(Store, ShortCopyNeverReplacesAWholeOne) {
     yieldtest::WriteAll(shortPath, whole.substr(0, whole.size() / 2));
 
     // Whole first, then the short copy: the whole one stays.
-    fs::path db1 = tmp.path() / "1.db";
-    IngestPaths(db1, {wholePath.string()});
-    IngestStats s1 = IngestPaths(db1, {shortPath.string()});
+    auto db1 = NewDb();
+    IngestInto(*db1, {wholePath.string()});
+    IngestStats s1 = IngestInto(*db1, {shortPath.string()});
     EXPECT_EQ(s1.copies, 1);
     // Short first, then the whole copy: the whole one takes over.
-    fs::path db2 = tmp.path() / "2.db";
-    IngestPaths(db2, {shortPath.string()});
-    IngestStats s2 = IngestPaths(db2, {wholePath.string()});
+    auto db2 = NewDb();
+    IngestInto(*db2, {shortPath.string()});
+    IngestStats s2 = IngestInto(*db2, {wholePath.string()});
     EXPECT_EQ(s2.replaced, 1);
-    IngestPaths(db2, {shortPath.string()});
+    IngestInto(*db2, {shortPath.string()});
 
-    for (const fs::path& db : {db1, db2}) {
-        auto store = OpenSqliteStore(db.string(), false);
+    for (TestDb* db : {db1.get(), db2.get()}) {
+        auto store = OpenStore(db->Url(), false);
         std::vector<long long> ids = store->RunIdsOfChip("0x1A2B3C4D");
         ASSERT_EQ(ids.size(), 1u);
         EXPECT_EQ(store->LoadRun(ids[0]).verdict, Verdict::Ok);
         EXPECT_EQ(Kept(*store, ids[0]), wholePath.string());
         EXPECT_EQ(store->SourcesOf(ids[0]).size(), 2u);
     }
-    EXPECT_EQ(Dump(db1, false), Dump(db2, false));
+    EXPECT_EQ(db1->Dump(false), db2->Dump(false));
 }
 
-TEST(Store, EmptyForeignAndMissingFilesAreListedNotFatal) {
+TEST_F(StoreTest, EmptyForeignAndMissingFilesAreListedNotFatal) {
     TempDir tmp;
     yieldtest::WriteAll(tmp.path() / "in" / "empty.log", "");
     yieldtest::WriteAll(tmp.path() / "in" / "notes.txt", "not a log\n");
     yieldtest::WriteAll(tmp.path() / "in" / "deep" / "er" / "renamed.txt",
                         yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
-    IngestStats s = IngestPaths(tmp.path() / "y.db", {(tmp.path() / "in").string(),
-                                                      (tmp.path() / "gone").string(), "/dev/null"});
+    IngestStats s = IngestInto(*db_, {(tmp.path() / "in").string(),
+                                      (tmp.path() / "gone").string(), "/dev/null"});
     EXPECT_EQ(s.runsNew, 1);
     EXPECT_EQ(s.problems, 4);
     std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());
@@ -139,9 +129,78 @@ TEST(Store, EmptyForeignAndMissingFilesAreListedNotFatal) {
     EXPECT_EQ(reasons[(tmp.path() / "in" / "notes.txt").string()], "not a trace log");
     EXPECT_EQ(reasons[(tmp.path() / "gone").string()], "no such file or folder");
     EXPECT_EQ(reasons["/dev/null"], "not a regular file");
-    auto store = OpenSqliteStore((tmp.path() / "y.db").string(), false);
+    auto store = OpenStore(db_->Url(), false);
     EXPECT_EQ(store->ProblemFiles().size(), 3u);
 }
+
+// A board's host name and log can hold any byte: each text comes back exactly as it went in,
+// whatever the engine accepts as text, and a number keeps every bit.
+TEST_F(StoreTest, AnyBytesAndExtremeNumbersComeBackExactly) {
+    std::string odd = std::string("a\0b\xff\xfe\t\\N\n\r\\") + "\xef\x9c\x80\xef\x9f\xbf" +
+                      "\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80 \xe2\x82\xac|end";
+    RunRecord run;
+    run.host = "host" + odd;
+    run.chipId = "0x" + odd;
+    run.timeStamp = "2026_12_07_10_00_00";
+    run.args = odd;
+    run.resultDoc = "{\"x\":\"" + odd + "\"}";
+    run.records = 7;
+    run.bytes = (1LL << 40) + 3;
+    run.verdict = Verdict::Err;
+    run.hasVerdictCode = true;
+    run.verdictCode = -2147483647 - 1;
+    run.ports.push_back(PortResult{"RS232", 1, false, true});
+    run.ports.push_back(PortResult{"RS232", 1, true, false});  // named twice: the first counts
+    Measurement m;
+    m.port = odd;
+    m.name = "AI1";
+    m.value = 0.1 + 0.2;
+    m.unit = "V";
+    m.hasLimits = true;
+    m.low = -1e308;
+    m.high = 4.9e-324;
+    m.text = odd;
+    m.line = odd;
+    m.outcome = "fail";
+    run.measurements.push_back(m);
+    run.failures.push_back(FailureLine{3, odd, odd});
+    SourceFile file{"/media/" + odd, 12345, 1765000000123456789LL};
+    {
+        auto store = OpenStore(db_->Url(), true);
+        store->Begin();
+        EXPECT_EQ(store->PutRun(run, file), PutOutcome::New);
+        store->Commit();
+    }
+    auto store = OpenStore(db_->Url(), false);
+    RunFilter byHost;
+    byHost.host = run.host;
+    std::vector<long long> ids = store->RunIds(byHost);
+    ASSERT_EQ(ids.size(), 1u);
+    RunRecord back = store->LoadRun(ids[0]);
+    EXPECT_EQ(back.host, run.host);
+    EXPECT_EQ(back.chipId, run.chipId);
+    EXPECT_EQ(back.args, odd);
+    EXPECT_EQ(back.resultDoc, run.resultDoc);
+    EXPECT_EQ(back.bytes, run.bytes);
+    EXPECT_EQ(back.verdictCode, run.verdictCode);
+    ASSERT_EQ(back.ports.size(), 1u);
+    EXPECT_TRUE(back.ports[0].intermittent);
+    ASSERT_EQ(back.measurements.size(), 1u);
+    EXPECT_EQ(back.measurements[0].port, odd);
+    EXPECT_EQ(back.measurements[0].text, odd);
+    EXPECT_EQ(back.measurements[0].line, odd);
+    EXPECT_EQ(back.measurements[0].value, m.value);
+    EXPECT_EQ(back.measurements[0].low, m.low);
+    EXPECT_EQ(back.measurements[0].high, m.high);
+    ASSERT_EQ(back.failures.size(), 1u);
+    EXPECT_EQ(back.failures[0].line, odd);
+    std::vector<SourceRow> sources = store->SourcesOf(ids[0]);
+    ASSERT_EQ(sources.size(), 1u);
+    EXPECT_EQ(sources[0].path, file.path);
+    EXPECT_EQ(store->RunIdsOfChip(run.chipId), ids);
+}
+
+#ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {
     TempDir tmp;
@@ -219,3 +278,5 @@ TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
     yieldtest::WriteAll(tmp.path() / "junk.db", std::string(4096, 'x'));
     EXPECT_THROW(OpenSqliteStore((tmp.path() / "junk.db").string(), true), StoreError);
 }
+
+#endif

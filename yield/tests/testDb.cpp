@@ -13,6 +13,19 @@
 namespace yieldtest {
 namespace {
 
+#ifdef YIELD_PG_HOST
+// The server the test command started, whatever PG* variables the caller has: the tool the tests
+// start inherits them too.
+const bool kTestServer = [] {
+    for (const char* v : {"PGPASSWORD", "PGSERVICE", "PGOPTIONS", "PGSSLMODE"}) unsetenv(v);
+    setenv("PGHOST", YIELD_PG_HOST, 1);
+    setenv("PGPORT", YIELD_PG_PORT, 1);
+    setenv("PGUSER", "yield", 1);
+    setenv("PGDATABASE", "postgres", 1);
+    return true;
+}();
+#endif
+
 const std::vector<std::string>& DumpQueries(bool withSources) {
     static const std::vector<std::string> runs = {
         "SELECT * FROM runs ORDER BY id", "SELECT * FROM run_ports ORDER BY 1,2,3",
