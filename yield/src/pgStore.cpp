@@ -133,6 +133,11 @@ public:
             PQfinish(conn_);
             throw StoreError("cannot connect to database: " + why);
         }
+        // The server's last word (e.g. why it is closing the connection) goes into the error
+        // message instead of onto standard error.
+        PQsetNoticeProcessor(
+            conn_, [](void* self, const char* text) { static_cast<PgConnection*>(self)->notice_ = text; },
+            this);
         try {
             Setup();
         } catch (...) {
@@ -193,10 +198,7 @@ public:
     Result Check(Result res, ExecStatusType want) {
         ExecStatusType got = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
         if (got == want || (want == PGRES_TUPLES_OK && got == PGRES_COMMAND_OK)) return res;
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            throw StoreError("database: lost the connection to the server: " +
-                             OneLine(PQerrorMessage(conn_)));
-        }
+        if (PQstatus(conn_) != CONNECTION_OK) throw Lost();
         std::string why =
             res ? OneLine(PQresultErrorMessage(res.get())) : OneLine(PQerrorMessage(conn_));
         if (res && Retryable(PQresultErrorField(res.get(), PG_DIAG_SQLSTATE)))
@@ -206,6 +208,12 @@ public:
 
     PGconn* raw() { return conn_; }
 
+    StoreError Lost() const {
+        std::string why = notice_.empty() ? "" : OneLine(notice_) + "; ";
+        return StoreError("database: lost the connection to the server: " + why +
+                          OneLine(PQerrorMessage(conn_)));
+    }
+
     void Copy(PgRows& rows) {
         std::string& buf = rows.buffer();
         if (buf.empty()) return;
@@ -213,10 +221,7 @@ public:
         int sent = PQputCopyData(conn_, buf.data(), static_cast<int>(buf.size()));
         buf.clear();
         int ended = sent == 1 ? PQputCopyEnd(conn_, nullptr) : PQputCopyEnd(conn_, "send failed");
-        if (sent != 1 || ended != 1) {
-            throw StoreError("database: lost the connection to the server: " +
-                             OneLine(PQerrorMessage(conn_)));
-        }
+        if (sent != 1 || ended != 1) throw Lost();
         Result res(PQgetResult(conn_));
         while (Result more{PQgetResult(conn_)}) {
         }
@@ -251,6 +256,7 @@ private:
     }
 
     PGconn* conn_;
+    std::string notice_;
     bool inTx_ = false;
     bool readTx_ = false;
     std::map<const char*, std::unique_ptr<PgQuery>> queries_;

@@ -104,6 +104,7 @@ std::string OneLine(std::string_view message) {
         if (end == std::string_view::npos) end = message.size();
         std::string_view line = message.substr(at, end - at);
         at = end + 1;
+        if (!line.empty() && line[0] == '\t') continue;  // libpq's hints under its message
         bool blank = false;
         bool started = false;
         for (char c : line) {

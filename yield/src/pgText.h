@@ -21,7 +21,8 @@ void AppendCopyField(std::string& row, std::string_view encoded);
 // A double as PostgreSQL reads it back to the same value (NaN and the infinities by name).
 std::string PgReal(double v);
 
-// A server's message on one line: lines joined with "; ", blanks squeezed.
+// A server's message on one line: lines joined with "; ", blanks squeezed, the hints libpq
+// indents under a message left out.
 std::string OneLine(std::string_view message);
 
 }  // namespace yield

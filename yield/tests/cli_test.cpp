@@ -1,38 +1,14 @@
 // The command line as a script uses it: exit statuses, the one summary line, files written.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
+using yieldtest::Q;
+using yieldtest::Result;
 using yieldtest::TempDir;
-
-namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-// Runs the tool with `args` (already quoted for the shell), standard error to standard output.
-Result Tool(const std::string& args) {
-    std::string cmd = std::string("'") + YIELD_TOOL + "' " + args + " 2>&1 </dev/null";
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
-
-}  // namespace
+using yieldtest::Tool;
 
 TEST(Cli, IngestReportBoardExportAsAScriptSeesThem) {
     TempDir tmp;

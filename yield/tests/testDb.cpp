@@ -97,6 +97,8 @@ void Run(PGconn* c, const std::string& q, std::string* out = nullptr) {
     PQclear(r);
 }
 
+constexpr char kAdmin[] = "dbname=postgres options='-c client_min_messages=warning'";
+
 class PgDb : public TestDb {
 public:
     PgDb() {
@@ -104,14 +106,14 @@ public:
             throw std::runtime_error("no test server: PGHOST is not set (the test command sets it)");
         static std::atomic<int> made{0};
         name_ = "yield_test_" + std::to_string(getpid()) + "_" + std::to_string(made++);
-        PGconn* admin = Connect("dbname=postgres");
+        PGconn* admin = Connect(kAdmin);
         Run(admin, "DROP DATABASE IF EXISTS " + name_);
         Run(admin, "CREATE DATABASE " + name_);
         PQfinish(admin);
     }
     ~PgDb() override {
         try {
-            PGconn* admin = Connect("dbname=postgres");
+            PGconn* admin = Connect(kAdmin);
             Run(admin, "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
             PQfinish(admin);
         } catch (const std::exception&) {

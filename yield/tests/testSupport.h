@@ -1,6 +1,9 @@
 // Helpers shared by the yield tool's tests: temporary folders and golden logs.
 #pragma once
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -45,5 +48,25 @@ inline std::filesystem::path GoldenFlashLog(const std::string& scenario) {
     }
     return {};
 }
+
+struct Result {
+    int status = -1;
+    std::string out;
+};
+
+// Runs the tool with `args` (already quoted for the shell), standard error to standard output.
+inline Result Tool(const std::string& args) {
+    std::string cmd = std::string("'") + YIELD_TOOL + "' " + args + " 2>&1 </dev/null";
+    Result r;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n = 0;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+inline std::string Q(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 }  // namespace yieldtest
