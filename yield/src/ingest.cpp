@@ -48,8 +48,10 @@ void Walk(const fs::path& dir, const std::function<void(const std::string&)>& ta
     }
     std::sort(entries.begin(), entries.end());
     for (const auto& [name, type] : entries) {
-        if (type == fs::file_type::directory) Walk(dir / name, take);
-        else if (type != fs::file_type::symlink) take(Absolute(dir / name));
+        if (type == fs::file_type::directory)
+            Walk(dir / name, take);
+        else if (type != fs::file_type::symlink)
+            take(Absolute(dir / name));
     }
 }
 

@@ -18,8 +18,8 @@ namespace {
 
 // A batch a second attempt can complete: serialization failure, deadlock detected.
 bool Retryable(const char* sqlState) {
-    return sqlState != nullptr && (std::string_view(sqlState) == "40001" ||
-                                   std::string_view(sqlState) == "40P01");
+    return sqlState != nullptr &&
+           (std::string_view(sqlState) == "40001" || std::string_view(sqlState) == "40P01");
 }
 
 struct ResultFree {
@@ -76,7 +76,8 @@ public:
 private:
     std::vector<const char*> Values() const {
         std::vector<const char*> v;
-        for (size_t i = 0; i < params_.size(); ++i) v.push_back(nulls_[i] ? nullptr : params_[i].c_str());
+        for (size_t i = 0; i < params_.size(); ++i)
+            v.push_back(nulls_[i] ? nullptr : params_[i].c_str());
         return v;
     }
 
@@ -136,7 +137,8 @@ public:
         // The server's last word (e.g. why it is closing the connection) goes into the error
         // message instead of onto standard error.
         PQsetNoticeProcessor(
-            conn_, [](void* self, const char* text) { static_cast<PgConnection*>(self)->notice_ = text; },
+            conn_,
+            [](void* self, const char* text) { static_cast<PgConnection*>(self)->notice_ = text; },
             this);
         try {
             Setup();
@@ -274,8 +276,8 @@ bool PgQuery::Step() {
             std::string declare(std::string_view(text_).size() + 64, '\0');
             declare.resize(static_cast<size_t>(std::snprintf(
                 declare.data(), declare.size(), sql::kPgDeclareCursor, name_.c_str(), text_)));
-            conn_.Check(Result(PQexecParams(conn_.raw(), declare.c_str(), n, nullptr,
-                                             values.data(), nullptr, nullptr, 0)),
+            conn_.Check(Result(PQexecParams(conn_.raw(), declare.c_str(), n, nullptr, values.data(),
+                                            nullptr, nullptr, 0)),
                         PGRES_COMMAND_OK);
             cursorOpen_ = true;
             res_.reset();
@@ -285,8 +287,8 @@ bool PgQuery::Step() {
                             PGRES_COMMAND_OK);
                 prepared_ = true;
             }
-            res_ = conn_.Check(Result(PQexecPrepared(conn_.raw(), name_.c_str(), n,
-                                                     values.data(), nullptr, nullptr, 0)),
+            res_ = conn_.Check(Result(PQexecPrepared(conn_.raw(), name_.c_str(), n, values.data(),
+                                                     nullptr, nullptr, 0)),
                                PGRES_TUPLES_OK);
         }
     }

@@ -41,7 +41,8 @@ std::string PgEncodeText(std::string_view text) {
         size_t n = text[i] == '\0' || IsByteChar(text, i) ? 0 : Utf8Length(text, i);
         if (n == 0) {
             size_t bytes = IsByteChar(text, i) ? 3 : 1;
-            for (size_t k = 0; k < bytes; ++k) AppendByteChar(out, static_cast<unsigned char>(text[i + k]));
+            for (size_t k = 0; k < bytes; ++k)
+                AppendByteChar(out, static_cast<unsigned char>(text[i + k]));
             i += bytes;
         } else {
             out.append(text, i, n);

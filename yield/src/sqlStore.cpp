@@ -19,8 +19,10 @@ void BindOne(SqlBinder& b, const std::string& v) { b.BindText(v); }
 void BindOne(SqlBinder& b, const char* v) { b.BindText(v); }
 template <class T>
 void BindOne(SqlBinder& b, const std::optional<T>& v) {
-    if (v) BindOne(b, *v);
-    else b.BindNull();
+    if (v)
+        BindOne(b, *v);
+    else
+        b.BindNull();
 }
 
 // One statement in use: bound, stepped, and reset when it goes out of scope.
@@ -174,8 +176,9 @@ public:
         }
     }
 
-    void ForEachVoltReading(const RunFilter& filter,
-                            const std::function<void(const NamedValue&, long long)>& take) override {
+    void ForEachVoltReading(
+        const RunFilter& filter,
+        const std::function<void(const NamedValue&, long long)>& take) override {
         bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
         Stmt s(conn_->PrepareScan(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered));
         if (!all) s.Bind(filter.since, filter.until, filter.host);
@@ -261,8 +264,8 @@ private:
     }
 
     void BindRunColumns(Stmt& s, const RunRecord& run) {
-        s.Bind(run.host, run.chipId, run.timeStamp, run.Day(), run.startedAt, run.endedAt,
-               run.args, run.build, run.version, run.testMode, run.portSelect, run.cyclesAsked,
+        s.Bind(run.host, run.chipId, run.timeStamp, run.Day(), run.startedAt, run.endedAt, run.args,
+               run.build, run.version, run.testMode, run.portSelect, run.cyclesAsked,
                run.cyclesRun);
         for (const char* f : kCountFamilies) s.Bind(Count(run, f));
         s.Bind(std::string(VerdictWord(run.verdict)),

@@ -21,8 +21,8 @@ public:
     void BindInt(long long v) override { Check(sqlite3_bind_int64(st_, ++at_, v)); }
     void BindReal(double v) override { Check(sqlite3_bind_double(st_, ++at_, v)); }
     void BindText(std::string_view v) override {
-        Check(sqlite3_bind_text(st_, ++at_, v.data(), static_cast<int>(v.size()),
-                                SQLITE_TRANSIENT));
+        Check(
+            sqlite3_bind_text(st_, ++at_, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
     }
     void BindNull() override { Check(sqlite3_bind_null(st_, ++at_)); }
 
@@ -39,8 +39,7 @@ public:
         const void* p = sqlite3_column_blob(st_, col);
         int n = sqlite3_column_bytes(st_, col);
         return p == nullptr ? std::string_view()
-                            : std::string_view(static_cast<const char*>(p),
-                                               static_cast<size_t>(n));
+                            : std::string_view(static_cast<const char*>(p), static_cast<size_t>(n));
     }
     void Reset() noexcept override {
         sqlite3_reset(st_);

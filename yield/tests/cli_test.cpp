@@ -1,5 +1,6 @@
 // The command line as a script uses it: exit statuses, the one summary line, files written.
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "testSupport.h"

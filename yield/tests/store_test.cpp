@@ -120,8 +120,8 @@ TEST_F(StoreTest, EmptyForeignAndMissingFilesAreListedNotFatal) {
     yieldtest::WriteAll(tmp.path() / "in" / "notes.txt", "not a log\n");
     yieldtest::WriteAll(tmp.path() / "in" / "deep" / "er" / "renamed.txt",
                         yieldtest::ReadAll(yieldtest::GoldenFlashLog("usb-none")));
-    IngestStats s = IngestInto(*db_, {(tmp.path() / "in").string(),
-                                      (tmp.path() / "gone").string(), "/dev/null"});
+    IngestStats s = IngestInto(
+        *db_, {(tmp.path() / "in").string(), (tmp.path() / "gone").string(), "/dev/null"});
     EXPECT_EQ(s.runsNew, 1);
     EXPECT_EQ(s.problems, 4);
     std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());

@@ -103,7 +103,8 @@ class PgDb : public TestDb {
 public:
     PgDb() {
         if (getenv("PGHOST") == nullptr)
-            throw std::runtime_error("no test server: PGHOST is not set (the test command sets it)");
+            throw std::runtime_error(
+                "no test server: PGHOST is not set (the test command sets it)");
         static std::atomic<int> made{0};
         name_ = "yield_test_" + std::to_string(getpid()) + "_" + std::to_string(made++);
         PGconn* admin = Connect(kAdmin);

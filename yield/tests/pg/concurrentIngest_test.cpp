@@ -25,9 +25,9 @@ TEST(ConcurrentIngests, OverlappingFoldersStoreEachRunOnce) {
     auto pg = TestDb::Make("postgresql");
     std::vector<pid_t> ingests;
     for (size_t i = 0; i < folders.size(); ++i) {
-        ingests.push_back(yieldtest::StartTool(
-            "ingest --db " + Q(pg->Url()) + " " + Q(tmp.path() / folders[i]),
-            tmp.path() / ("out" + std::to_string(i))));
+        ingests.push_back(
+            yieldtest::StartTool("ingest --db " + Q(pg->Url()) + " " + Q(tmp.path() / folders[i]),
+                                 tmp.path() / ("out" + std::to_string(i))));
     }
     for (size_t i = 0; i < ingests.size(); ++i) {
         EXPECT_EQ(yieldtest::WaitTool(ingests[i]), 0)
@@ -48,7 +48,8 @@ TEST(ConcurrentIngests, OverlappingFoldersStoreEachRunOnce) {
     long long perRun = pg->Count("SELECT count(*) FROM measurements") / kRuns;
     EXPECT_EQ(pg->Count("SELECT count(*) FROM measurements"), perRun * kRuns);
     EXPECT_EQ(pg->Count("SELECT count(*) FROM (SELECT run_id FROM measurements GROUP BY run_id"
-                        " HAVING count(*) <> " + std::to_string(perRun) + ") x"),
+                        " HAVING count(*) <> " +
+                        std::to_string(perRun) + ") x"),
               0);
 
     auto sqlite = TestDb::Make("sqlite");

@@ -55,7 +55,8 @@ TEST(InterruptedIngest, ServerStoppedMidwayThenRestartedCompletesOnce) {
     EXPECT_EQ(kept % 1000, 0) << "a batch was stored in part";
     EXPECT_LT(kept, kRuns) << "the ingest was over before the server stopped";
 
-    yieldtest::Result again = yieldtest::Tool("ingest --db " + Q(url) + " " + Q(tmp.path() / "logs"));
+    yieldtest::Result again =
+        yieldtest::Tool("ingest --db " + Q(url) + " " + Q(tmp.path() / "logs"));
     ASSERT_EQ(again.status, 0) << again.out;
     EXPECT_NE(again.out.find(std::to_string(kRuns - kept) + " runs new, 0 replaced, 0 copies, " +
                              std::to_string(kept) + " unchanged"),

@@ -34,8 +34,8 @@ inline void MakeRuns(const std::filesystem::path& dir, int first, int count, boo
 
 // The tool with `args` in the background, standard output and error into `out`.
 inline pid_t StartTool(const std::string& args, const std::filesystem::path& out) {
-    std::string cmd = std::string("exec '") + YIELD_TOOL + "' " + args + " >" + Q(out) +
-                      " 2>&1 </dev/null";
+    std::string cmd =
+        std::string("exec '") + YIELD_TOOL + "' " + args + " >" + Q(out) + " 2>&1 </dev/null";
     pid_t pid = fork();
     if (pid == 0) {
         execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
@@ -74,8 +74,8 @@ public:
 
 private:
     int Server(const char* what) {
-        std::string cmd = std::string("'") + YIELD_PG_SERVER + "' " + what + " " + Q(dir_) +
-                          " >/dev/null";
+        std::string cmd =
+            std::string("'") + YIELD_PG_SERVER + "' " + what + " " + Q(dir_) + " >/dev/null";
         int st = std::system(cmd.c_str());
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }

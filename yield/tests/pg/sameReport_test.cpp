@@ -52,18 +52,18 @@ TEST(BothEngines, SameLogsGiveTheSameReportsExportsAndBoardAnswers) {
         fs::path dir = tmp.path() / std::to_string(e);
         fs::create_directories(dir);
         for (const char* format : {"text", "csv", "json", "html"}) {
-            ASSERT_EQ(Tool("report " + db + " --format " + format + " -o " + Q(dir / format)).status,
-                      0);
+            ASSERT_EQ(
+                Tool("report " + db + " --format " + format + " -o " + Q(dir / format)).status, 0);
         }
         ASSERT_EQ(Tool("report " + db + " --host bench1 --since 2026-12-07 --until 2026-12-07 -o " +
                        Q(dir / "filtered"))
                       .status,
                   0);
         for (const char* format : {"junit", "json"}) {
-            ASSERT_EQ(Tool("export " + db + " --format " + format + " -o " +
-                           Q(dir / "export" / format))
-                          .status,
-                      0);
+            ASSERT_EQ(
+                Tool("export " + db + " --format " + format + " -o " + Q(dir / "export" / format))
+                    .status,
+                0);
         }
         for (const char* chip : {"0x1A2B3C4D", "0x1A2B0003", "0x1A2B0031", "0xNOPE"}) {
             Result r = Tool("board " + db + " " + chip);
@@ -72,7 +72,8 @@ TEST(BothEngines, SameLogsGiveTheSameReportsExportsAndBoardAnswers) {
         for (auto& [name, bytes] : Files(dir)) out[name] = bytes;
     }
     EXPECT_GT(outputs[0].size(), 20u);
-    EXPECT_NE(outputs[0]["ingest2"].find("30 replaced"), std::string::npos) << outputs[0]["ingest2"];
+    EXPECT_NE(outputs[0]["ingest2"].find("30 replaced"), std::string::npos)
+        << outputs[0]["ingest2"];
     for (const auto& [name, bytes] : outputs[0]) EXPECT_EQ(outputs[1][name], bytes) << name;
     EXPECT_EQ(outputs[0].size(), outputs[1].size());
 }

@@ -1,0 +1,52 @@
+// What a factory's server can answer besides rows: a refused login, no server, a database that
+// cannot hold every byte, a schema from a newer tool. Each ends the command with one line and
+// status 3, and nothing is written.
+#include <gtest/gtest.h>
+
+#include "pgTestSupport.h"
+#include "testDb.h"
+
+using yieldtest::Q;
+using yieldtest::Result;
+using yieldtest::TempDir;
+using yieldtest::TestDb;
+using yieldtest::Tool;
+
+namespace {
+
+void ExpectOneLineAndStatus3(const Result& r, const std::string& says) {
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    EXPECT_NE(r.out.find(says), std::string::npos) << r.out;
+}
+
+}  // namespace
+
+TEST(PgConnection, RefusedLoginMissingServerWrongEncodingNewerSchema) {
+    TempDir tmp;
+    std::string golden = " " + Q(yieldtest::GoldenFlashLog("standard"));
+    auto db = TestDb::Make("postgresql");
+    ExpectOneLineAndStatus3(Tool("ingest --db 'postgresql://nobody_here@/postgres'" + golden),
+                            "role \"nobody_here\" does not exist");
+    ExpectOneLineAndStatus3(Tool("report --db " + Q("postgresql:///x?host=" + tmp.path().string())),
+                            "cannot connect to database: connection to server on socket");
+    ExpectOneLineAndStatus3(Tool("report --db " + Q(db->Url())), "database has no runs yet");
+    ExpectOneLineAndStatus3(Tool("ingest --db postgresql:nonsense" + golden),
+                            "write postgresql://... or postgresql: alone");
+
+    std::string latin = "yield_latin1_" + std::to_string(getpid());
+    ASSERT_EQ(std::system(("psql -q -d postgres -c \"CREATE DATABASE " + latin +
+                           " ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0\"")
+                              .c_str()),
+              0);
+    ExpectOneLineAndStatus3(Tool("ingest --db postgresql:///" + latin + golden),
+                            "encoding LATIN1 cannot hold every log's text");
+    std::system(("psql -q -d postgres -c 'DROP DATABASE " + latin + "'").c_str());
+
+    ASSERT_EQ(Tool("ingest --db " + Q(db->Url()) + golden).status, 0);
+    std::string newer = "psql -q -d " + db->Url().substr(std::string("postgresql:///").size()) +
+                        " -c 'UPDATE yield_schema SET version = 2'";
+    ASSERT_EQ(std::system(newer.c_str()), 0);
+    ExpectOneLineAndStatus3(Tool("ingest --db " + Q(db->Url()) + golden),
+                            "database schema version 2 is newer than this tool's 1");
+}
