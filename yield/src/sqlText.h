@@ -18,73 +18,50 @@ constexpr int kSchemaVersion = 1;
 // their run; SQLite does not enforce it (foreign keys are off), and PostgreSQL is not asked to,
 // since checking every one of millions of rows took a third of an ingest and the tool writes a
 // run's rows only in the batch that holds the run.
-#define YIELD_SCHEMA(ID, INT, REAL, TEXT, KEYED, REF)                                             \
-    "CREATE TABLE IF NOT EXISTS runs ("                                                           \
-    " id " ID                                                                                     \
-    ","                                                                                           \
-    " host " TEXT " NOT NULL, chip_id " TEXT " NOT NULL, start_stamp " TEXT                       \
-    " NOT NULL,"                                                                                  \
-    " day " TEXT " NOT NULL, started_at " TEXT " NOT NULL, ended_at " TEXT                        \
-    " NOT NULL,"                                                                                  \
-    " args " TEXT " NOT NULL, build " TEXT " NOT NULL, version " TEXT                             \
-    " NOT NULL,"                                                                                  \
-    " test_mode " INT " NOT NULL, port_select " INT                                               \
-    " NOT NULL,"                                                                                  \
-    " cycles_asked " INT " NOT NULL, cycles_run " INT                                             \
-    " NOT NULL,"                                                                                  \
-    " cnt_rs485 " INT " NOT NULL, cnt_rs232 " INT " NOT NULL, cnt_do " INT                        \
-    " NOT NULL,"                                                                                  \
-    " cnt_di " INT " NOT NULL, cnt_ai " INT " NOT NULL, cnt_usb " INT                             \
-    " NOT NULL,"                                                                                  \
-    " cnt_led " INT                                                                               \
-    " NOT NULL,"                                                                                  \
-    " verdict " TEXT " NOT NULL, verdict_code " INT ", headerless " INT                           \
-    " NOT NULL,"                                                                                  \
-    " records " INT " NOT NULL, bytes " INT " NOT NULL, result_doc " TEXT                         \
-    " NOT NULL,"                                                                                  \
-    " UNIQUE (host, chip_id, start_stamp))",                                                      \
-        "CREATE TABLE IF NOT EXISTS run_ports ("                                                  \
-        " run_id " INT " NOT NULL" REF ", family " TEXT                                           \
-        " NOT NULL,"                                                                              \
-        " number " INT " NOT NULL, passed " INT " NOT NULL, intermittent " INT                    \
-        " NOT NULL,"                                                                              \
-        " PRIMARY KEY (run_id, family, number))" KEYED,                                           \
-        "CREATE TABLE IF NOT EXISTS port_tallies ("                                               \
-        " run_id " INT " NOT NULL" REF ", family " TEXT                                           \
-        " NOT NULL,"                                                                              \
-        " number " INT " NOT NULL, variant " TEXT " NOT NULL, succ " INT                          \
-        " NOT NULL,"                                                                              \
-        " err " INT " NOT NULL, PRIMARY KEY (run_id, family, number, variant))",                  \
-        "CREATE TABLE IF NOT EXISTS measurements ("                                               \
-        " run_id " INT " NOT NULL" REF ", seq " INT " NOT NULL, cycle " INT                       \
-        " NOT NULL,"                                                                              \
-        " port " TEXT " NOT NULL, name " TEXT " NOT NULL, value " REAL                            \
-        " NOT NULL,"                                                                              \
-        " text " TEXT " NOT NULL, unit " TEXT " NOT NULL, low " REAL ", high " REAL               \
-        ","                                                                                       \
-        " outcome " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",         \
-        "CREATE TABLE IF NOT EXISTS failure_lines ("                                              \
-        " run_id " INT " NOT NULL" REF ", seq " INT " NOT NULL, cycle " INT                       \
-        " NOT NULL,"                                                                              \
-        " port " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",            \
-        "CREATE TABLE IF NOT EXISTS source_files ("                                               \
-        " path " TEXT " PRIMARY KEY, size " INT " NOT NULL, mtime " INT                           \
-        " NOT NULL,"                                                                              \
-        " run_id " INT REF ", role " TEXT " NOT NULL, reason " TEXT                               \
-        " NOT NULL,"                                                                              \
-        " complete " INT " NOT NULL, records " INT " NOT NULL)",                                  \
-        "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",                                    \
-        "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",                  \
-        "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)", /* The report reads  \
-                                                                                runs and analogue \
-                                                                                readings from     \
-                                                                                these alone, not  \
-                                                                                from the wide     \
-                                                                                rows. */          \
-        "CREATE INDEX IF NOT EXISTS runs_summary ON runs(id, host, chip_id, start_stamp, day, "   \
-        "verdict)",                                                                               \
-        "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"     \
-        " WHERE unit = 'V'"
+// clang-format off
+#define YIELD_SCHEMA(ID, INT, REAL, TEXT, KEYED, REF)                                              \
+    "CREATE TABLE IF NOT EXISTS runs ("                                                            \
+    " id " ID ","                                                                                  \
+    " host " TEXT " NOT NULL, chip_id " TEXT " NOT NULL, start_stamp " TEXT " NOT NULL,"           \
+    " day " TEXT " NOT NULL, started_at " TEXT " NOT NULL, ended_at " TEXT " NOT NULL,"            \
+    " args " TEXT " NOT NULL, build " TEXT " NOT NULL, version " TEXT " NOT NULL,"                 \
+    " test_mode " INT " NOT NULL, port_select " INT " NOT NULL,"                                   \
+    " cycles_asked " INT " NOT NULL, cycles_run " INT " NOT NULL,"                                 \
+    " cnt_rs485 " INT " NOT NULL, cnt_rs232 " INT " NOT NULL, cnt_do " INT " NOT NULL,"            \
+    " cnt_di " INT " NOT NULL, cnt_ai " INT " NOT NULL, cnt_usb " INT " NOT NULL,"                 \
+    " cnt_led " INT " NOT NULL,"                                                                   \
+    " verdict " TEXT " NOT NULL, verdict_code " INT ", headerless " INT " NOT NULL,"               \
+    " records " INT " NOT NULL, bytes " INT " NOT NULL, result_doc " TEXT " NOT NULL,"             \
+    " UNIQUE (host, chip_id, start_stamp))",                                                       \
+    "CREATE TABLE IF NOT EXISTS run_ports ("                                                       \
+    " run_id " INT " NOT NULL" REF ", family " TEXT " NOT NULL,"                                   \
+    " number " INT " NOT NULL, passed " INT " NOT NULL, intermittent " INT " NOT NULL,"            \
+    " PRIMARY KEY (run_id, family, number))" KEYED,                                                \
+    "CREATE TABLE IF NOT EXISTS port_tallies ("                                                    \
+    " run_id " INT " NOT NULL" REF ", family " TEXT " NOT NULL,"                                   \
+    " number " INT " NOT NULL, variant " TEXT " NOT NULL, succ " INT " NOT NULL,"                  \
+    " err " INT " NOT NULL, PRIMARY KEY (run_id, family, number, variant))",                       \
+    "CREATE TABLE IF NOT EXISTS measurements ("                                                    \
+    " run_id " INT " NOT NULL" REF ", seq " INT " NOT NULL, cycle " INT " NOT NULL,"               \
+    " port " TEXT " NOT NULL, name " TEXT " NOT NULL, value " REAL " NOT NULL,"                    \
+    " text " TEXT " NOT NULL, unit " TEXT " NOT NULL, low " REAL ", high " REAL ","                \
+    " outcome " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",              \
+    "CREATE TABLE IF NOT EXISTS failure_lines ("                                                   \
+    " run_id " INT " NOT NULL" REF ", seq " INT " NOT NULL, cycle " INT " NOT NULL,"               \
+    " port " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",                 \
+    "CREATE TABLE IF NOT EXISTS source_files ("                                                    \
+    " path " TEXT " PRIMARY KEY, size " INT " NOT NULL, mtime " INT " NOT NULL,"                   \
+    " run_id " INT REF ", role " TEXT " NOT NULL, reason " TEXT " NOT NULL,"                       \
+    " complete " INT " NOT NULL, records " INT " NOT NULL)",                                       \
+    "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",                                         \
+    "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",                       \
+    "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",                           \
+    /* The report reads runs and analogue readings from these alone, not from the wide rows. */    \
+    "CREATE INDEX IF NOT EXISTS runs_summary"                                                      \
+    " ON runs(id, host, chip_id, start_stamp, day, verdict)",                                      \
+    "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"          \
+    " WHERE unit = 'V'"
+// clang-format on
 
 constexpr const char* kSqliteSchema[] = {YIELD_SCHEMA(
     "INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT", " WITHOUT ROWID", " REFERENCES runs(id)")};
