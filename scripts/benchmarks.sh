@@ -6,7 +6,9 @@
 # the bench is built, runs the standard scenario with Cnt=1 and Cnt=5 and prints wall time
 # against the floor of fixed waits, the tool's CPU time and its peak resident memory. Last, the
 # yield tool: ingest of 100,000 made logs against its two floors (reading the files, SQLite's own
-# bulk load of the same rows), its peak memory at 10,000 and 100,000 logs, and the report's time.
+# bulk load of the same rows), its peak memory at 10,000 and 100,000 logs, and the report's time;
+# then the same ingest into PostgreSQL (a throwaway server) against the SQLite ingest, whose
+# report must be SQLite's byte for byte.
 #
 # Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only] [--out DIR]
 #                              [--yield-logs N] [-- micro-benchmark flags]
@@ -99,15 +101,77 @@ run_whole() {
 now_ns() { date +%s%N; }
 seconds_since() { awk -v a="$1" -v b="$(now_ns)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }'; }
 
-# Runs `report --format $1` over the benchmark's database three times; prints the median wall
-# time and that run's CPU time (user and system), in seconds.
+# Runs `report --format $1` over the database $2 three times, writing it to $3; prints the median
+# wall time and that run's CPU time (user and system), in seconds.
 time_report() {
-    local i
-    for i in 1 2 3; do
+    for _ in 1 2 3; do
         /usr/bin/time -f '%e %U %S' -o "$out/yield/time.txt" "$build/yield/devuzeV7-yield" report \
-            --db "$out/yield/yield.db" --format "$1" -o "$out/yield/report.$1"
+            --db "$2" --format "$1" -o "$3"
         tail -1 "$out/yield/time.txt"
     done | sort -n | sed -n 2p | awk '{ printf "%.2f %.2f", $1, $2 + $3 }'
+}
+
+# The throwaway PostgreSQL server of the yield benchmark, stopped and removed when the script
+# ends however it ends.
+pg_server="$root/yield/tests/pg-server.sh"
+pg_dir=""
+stop_pg() {
+    if [ -n "$pg_dir" ]; then
+        "$pg_server" stop "$pg_dir" >/dev/null || true
+        pg_dir=""
+    fi
+}
+trap stop_pg EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# CPU time (user and system, clock ticks) the server's processes used so far: the postmaster's own
+# and its ended children's, and its living children's.
+pg_cpu_ticks() {
+    local pm p
+    pm=$(head -1 "$pg_dir/data/postmaster.pid")
+    for p in "$pm" $(pgrep -P "$pm"); do cat "/proc/$p/stat" 2>/dev/null || true; done |
+        awk '{ sub(/^.*\) /, ""); t += $12 + $13 + $14 + $15 } END { print t }'
+}
+
+# The same logs into a fresh database on a throwaway server in $1/pg, after one more read that
+# fills the page cache as it was for the SQLite ingest. Writes to $1: pg-ingest.txt (the tool's
+# summary), pg-figures.txt ("wall client-CPU client-peak-KiB server-CPU database-bytes").
+pg_ingest() {
+    local dir=$1 yield="$build/yield/devuzeV7-yield" t before after wall
+    local PGHOST PGPORT PGUSER PGDATABASE
+    pg_dir="$dir/pg"
+    eval "$("$pg_server" start "$pg_dir")"
+    psql -X -q -v ON_ERROR_STOP=1 -c "CREATE DATABASE yield_bench" >/dev/null
+    export PGDATABASE=yield_bench
+    find "$dir/logs" -type f -print0 | xargs -0 cat >/dev/null
+    before=$(pg_cpu_ticks)
+    t=$(now_ns)
+    /usr/bin/time -f '%U %S %M' -o "$dir/pg-time.txt" "$yield" ingest --db postgresql: \
+        "$dir/logs" >"$dir/pg-ingest.txt"
+    wall=$(seconds_since "$t")
+    sleep 1  # the session's process ended; the postmaster reaps it
+    after=$(pg_cpu_ticks)
+    echo "$wall $(tail -1 "$dir/pg-time.txt") $((after - before)) $(getconf CLK_TCK)" \
+        "$(psql -X -At -c "SELECT pg_database_size(current_database())")" |
+        awk '{ printf "%s %.2f %s %.2f %s\n", $1, $2 + $3, $4, $5 / $6, $7 }' >"$dir/pg-figures.txt"
+}
+
+# The reports over the PostgreSQL database, timed as SQLite's, must be SQLite's byte for byte.
+pg_reports() {
+    local dir=$1 f
+    # shellcheck disable=SC2034  # exported by the eval, for the tool
+    local PGHOST PGPORT PGUSER PGDATABASE
+    eval "$("$pg_server" env "$pg_dir")"
+    export PGDATABASE=yield_bench
+    for f in json html; do
+        time_report "$f" postgresql: "$dir/report-pg.$f" >"$dir/pg-report-$f.txt"
+        if ! cmp -s "$dir/report.$f" "$dir/report-pg.$f"; then
+            echo "the $f report over PostgreSQL differs from the one over SQLite:" \
+                "$dir/report.$f, $dir/report-pg.$f" >&2
+            return 1
+        fi
+    done
 }
 
 # The yield tool on made logs (golden logs with new identity, time and tallies, 1,000 a folder).
@@ -115,6 +179,7 @@ run_yield() {
     local dir="$out/yield" yield="$build/yield/devuzeV7-yield" n=$yield_logs t
     local tables=(runs run_ports port_tallies measurements failure_lines source_files)
     echo "== Yield tool: $n made logs (in $dir)"
+    "$pg_server" stop "$dir/pg" >/dev/null
     rm -rf "$dir"
     mkdir -p "$dir/csv"
     "$build/benchmarks/devuzeV7-yield-make-logs" "$root/yield/tests/golden" "$dir/logs" "$n" >/dev/null
@@ -157,24 +222,41 @@ run_yield() {
     # The report over all runs, three times each (the median; user and system CPU time beside it,
     # which a busy machine moves less).
     local report_json report_html
-    report_json=$(time_report json)
-    report_html=$(time_report html)
+    report_json=$(time_report json "$dir/yield.db" "$dir/report.json")
+    report_html=$(time_report html "$dir/yield.db" "$dir/report.html")
+    # The same ingest and reports on PostgreSQL.
+    pg_ingest "$dir"
+    pg_reports "$dir"
+    stop_pg
+    local pg pg_json pg_html
+    pg=$(cat "$dir/pg-figures.txt")
+    pg_json=$(cat "$dir/pg-report-json.txt")
+    pg_html=$(cat "$dir/pg-report-html.txt")
 
     local mem_small mem_all
     mem_small=$(tail -1 "$dir/mem-small.txt")
     mem_all=$(tail -1 "$dir/mem-all.txt")
     echo "  $(cat "$dir/ingest.txt")"
+    echo "  PostgreSQL $(cat "$dir/pg-ingest.txt")"
     echo "  rows:${rows%,}; logs $(du -sh "$dir/logs" | cut -f1), database $(du -sh "$dir/yield.db" | cut -f1)"
     awk -v r="$read_s" -v i="$import_s" -v g="$ingest_s" -v n="$n" -v ms="$mem_small" \
-        -v ma="$mem_all" -v rep="$report_json" -v html="$report_html" 'BEGIN {
+        -v ma="$mem_all" -v rep="$report_json" -v html="$report_html" -v pg="$pg" \
+        -v pgj="$pg_json" -v pgh="$pg_html" 'BEGIN {
         split(rep, j, " ")
         split(html, h, " ")
+        split(pg, p, " ")
+        split(pgj, pj, " ")
+        split(pgh, ph, " ")
         printf "  %-44s %8.2f s\n", "floor: the files read to /dev/null", r
         printf "  %-44s %8.2f s\n", "floor: sqlite3 .import of the same rows", i
         printf "  %-44s %8.2f s   %.2fx the floors (goal at most 1.5x)\n", "ingest of " n " logs", g, g / (r + i)
         printf "  %-44s %5.1f / %.1f MiB (goal: the same, under 32 MiB)\n", "ingest peak memory at 10,000 / " n " logs", ms / 1024, ma / 1024
         printf "  %-44s %8.2f s   CPU %.2f s (goal under 1 s)\n", "report over " n " runs (json)", j[1], j[2]
         printf "  %-44s %8.2f s   CPU %.2f s\n", "report over " n " runs (html)", h[1], h[2]
+        printf "  %-44s %8.2f s   %.2fx the SQLite ingest (goal within 3x)\n", "ingest of " n " logs into PostgreSQL", p[1], p[1] / g
+        printf "  %-44s %8.2f s   server %.2f s; peak memory %.1f MiB; database %.0f MiB\n", "PostgreSQL ingest: CPU of the tool", p[2], p[4], p[3] / 1024, p[5] / 1048576
+        printf "  %-44s %8.2f s   CPU %.2f s; the same bytes as over SQLite\n", "report over " n " runs (json, PostgreSQL)", pj[1], pj[2]
+        printf "  %-44s %8.2f s   CPU %.2f s; the same bytes as over SQLite\n", "report over " n " runs (html, PostgreSQL)", ph[1], ph[2]
     }' | tee "$dir/figures.txt"
     rm -rf "$dir/logs" "$dir/small.db"*
 }
