@@ -57,7 +57,9 @@ void AddIngestCommand(CLI::App& app, int& status) {
         "ingest",
         "Read archived trace logs (files or folders, any depth) into the database. The same run "
         "found in several copies is stored once, from its most complete copy; ingesting the "
-        "same files again changes nothing. Empty, foreign and unreadable files are listed.");
+        "same files again changes nothing. Empty, foreign and unreadable files are listed. Several "
+        "ingests may write into one database at once (stations uploading the same day, folders "
+        "that overlap): each run is still stored once.");
     cmd->add_option("--db", opts->db, kDbHelp)
         ->capture_default_str();
     cmd->add_option("paths", opts->paths, "files and folders to read")->required();

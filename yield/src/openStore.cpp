@@ -11,8 +11,10 @@ std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create) {
         return OpenPgStore(db, create);
     if (db == kScheme) return OpenPgStore("", create);
     if (db.rfind(kScheme, 0) == 0) {
-        throw StoreError("cannot open database " + db +
-                         ": write postgresql://... or postgresql: alone (PG* variables)");
+        // Not echoed: what follows the scheme may hold a password.
+        throw StoreError(
+            "cannot open database: a server is named postgresql://... or postgresql: alone "
+            "(PG* variables)");
     }
     return OpenSqliteStore(db, create);
 }

@@ -159,8 +159,16 @@ public:
 
     void Exec(const char* text) override { Check(Result(PQexec(conn_, text)), PGRES_COMMAND_OK); }
 
-    SqlQuery& Prepare(const char* text) override { return Query(text, false); }
-    SqlQuery& PrepareScan(const char* text) override { return Query(text, true); }
+    // Outside a batch, reads share one snapshot (a report while an ingest commits sees either
+    // all of a batch or none of it); scans go through cursors, which need that transaction.
+    SqlQuery& Prepare(const char* text) override {
+        EnsureReadTransaction();
+        return Query(text, false);
+    }
+    SqlQuery& PrepareScan(const char* text) override {
+        EnsureReadTransaction();
+        return Query(text, true);
+    }
 
     SqlRows& Rows(const sql::BulkTable& table) override {
         for (auto& r : rows_) {
@@ -190,7 +198,6 @@ public:
         inTx_ = readTx_ = false;
     }
 
-    // Reports read inside one snapshot: cursors need a transaction.
     void EnsureReadTransaction() {
         if (inTx_) return;
         Exec(sql::kPgBeginRead);
@@ -272,7 +279,6 @@ bool PgQuery::Step() {
         std::vector<const char*> values = Values();
         int n = static_cast<int>(values.size());
         if (scan_) {
-            conn_.EnsureReadTransaction();
             std::string declare(std::string_view(text_).size() + 64, '\0');
             declare.resize(static_cast<size_t>(std::snprintf(
                 declare.data(), declare.size(), sql::kPgDeclareCursor, name_.c_str(), text_)));

@@ -106,25 +106,37 @@ public:
         }
     }
 
-    SqlQuery& Prepare(const char* text) override { return Statement(text); }
-    SqlQuery& PrepareScan(const char* text) override { return Statement(text); }
+    // Outside a batch, reads share one snapshot: a report while an ingest commits sees either
+    // all of a batch or none of it.
+    SqlQuery& Prepare(const char* text) override {
+        EnsureReadTransaction();
+        return Statement(text);
+    }
+    SqlQuery& PrepareScan(const char* text) override { return Prepare(text); }
     SqlRows& Rows(const sql::BulkTable& table) override { return Statement(table.insert); }
     void Flush() override {}  // every row is in the moment EndRow returns
 
     void Begin() override {
+        if (readTx_) Commit();
         Exec(sql::kSqliteBegin);
         inTx_ = true;
     }
     void Commit() override {
         Exec(sql::kCommit);
-        inTx_ = false;
+        inTx_ = readTx_ = false;
     }
     void Rollback() noexcept override {
         if (inTx_) sqlite3_exec(db_, sql::kRollback, nullptr, nullptr, nullptr);
-        inTx_ = false;
+        inTx_ = readTx_ = false;
     }
 
 private:
+    void EnsureReadTransaction() {
+        if (inTx_) return;
+        Exec(sql::kBegin);
+        inTx_ = readTx_ = true;
+    }
+
     SqliteQuery& Statement(const char* text) {
         auto it = stmts_.find(text);
         if (it != stmts_.end()) return *it->second;
@@ -146,6 +158,7 @@ private:
 
     sqlite3* db_ = nullptr;
     bool inTx_ = false;
+    bool readTx_ = false;
     std::map<const char*, std::unique_ptr<SqliteQuery>> stmts_;
 };
 

@@ -200,6 +200,21 @@ TEST_F(StoreTest, AnyBytesAndExtremeNumbersComeBackExactly) {
     EXPECT_EQ(store->RunIdsOfChip(run.chipId), ids);
 }
 
+// A report, board answer or export reads one snapshot: an ingest that commits meanwhile shows in
+// the next command, not halfway through this one.
+TEST_F(StoreTest, ReadingSeesOneSnapshotWhileAnIngestCommits) {
+    IngestInto(*db_, {yieldtest::GoldenFlashLog("standard").string()});
+    auto reader = OpenStore(db_->Url(), false);
+    ASSERT_EQ(reader->RunIds({}).size(), 1u);
+    IngestStats more = IngestInto(*db_, {YIELD_GOLDEN_DIR});
+    ASSERT_GT(more.runsNew, 5);
+    size_t runs = 0;
+    reader->ForEachRun({}, [&](const RunSummary&) { ++runs; });
+    EXPECT_EQ(runs, 1u);
+    EXPECT_EQ(reader->RunIdsOfChip("0x1A2B3C4D").size(), 1u);
+    EXPECT_EQ(OpenStore(db_->Url(), false)->RunIds({}).size(), 1u + more.runsNew);
+}
+
 #ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {

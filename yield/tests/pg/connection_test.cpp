@@ -31,8 +31,9 @@ TEST(PgConnection, RefusedLoginMissingServerWrongEncodingNewerSchema) {
     ExpectOneLineAndStatus3(Tool("report --db " + Q("postgresql:///x?host=" + tmp.path().string())),
                             "cannot connect to database: connection to server on socket");
     ExpectOneLineAndStatus3(Tool("report --db " + Q(db->Url())), "database has no runs yet");
-    ExpectOneLineAndStatus3(Tool("ingest --db postgresql:nonsense" + golden),
-                            "write postgresql://... or postgresql: alone");
+    Result typo = Tool("ingest --db postgresql:yield:secret@host/db" + golden);
+    ExpectOneLineAndStatus3(typo, "a server is named postgresql://... or postgresql: alone");
+    EXPECT_EQ(typo.out.find("secret"), std::string::npos);
 
     std::string latin = "yield_latin1_" + std::to_string(getpid());
     ASSERT_EQ(std::system(("psql -q -d postgres -c \"CREATE DATABASE " + latin +
