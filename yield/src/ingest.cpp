@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -185,55 +186,106 @@ private:
     IngestStats saved_;
 };
 
+// Files in batches of kIngestBatch, each stored whole or not at all. A batch the database gave
+// up is tried again; a file whose contents the database refuses is listed and the batch redone
+// without it.
+class BatchIngest {
+public:
+    BatchIngest(RunStore& store, const std::function<void(const IngestStats&)>& progress)
+        : store_(store), progress_(progress) {}
+
+    void Add(const std::string& path, bool exists) {
+        batch_.emplace_back(path, exists);
+        if (static_cast<long long>(batch_.size()) == kIngestBatch) Flush();
+    }
+
+    void Flush() {
+        StatsMark mark(stats_);
+        for (int attempt = 1;;) {
+            try {
+                store_.Begin();
+                for (const auto& [path, exists] : batch_) One(path, exists);
+                store_.Commit();
+                break;
+            } catch (const StoreRefused& e) {
+                store_.Rollback();
+                Refuse(e.what());
+            } catch (const StoreRetry&) {
+                store_.Rollback();
+                if (attempt++ == kIngestAttempts) throw;
+                std::this_thread::sleep_for(RetryPause(attempt));
+            } catch (...) {
+                store_.Rollback();
+                throw;
+            }
+            mark.Restore();
+        }
+        batch_.clear();
+        refused_.clear();
+        stats_.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+    IngestStats& stats() { return stats_; }
+
+private:
+    void One(const std::string& path, bool exists) {
+        current_ = path;
+        auto refused = refused_.find(path);
+        if (refused != refused_.end()) {
+            // Recorded as a problem; a path the database cannot even hold is only listed.
+            if (refused->second.twice)
+                ListOnly(path, refused->second.why);
+            else
+                Problem(store_, stats_, Describe(path), refused->second.why);
+        } else if (exists) {
+            IngestFile(store_, path, stats_);
+        } else {
+            ListOnly(path, "no such file or folder");
+        }
+        ++stats_.read;
+        stats_.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        if (progress_) progress_(stats_);
+    }
+
+    void ListOnly(const std::string& path, const std::string& why) {
+        ++stats_.problems;
+        stats_.problemList.emplace_back(path, why);
+    }
+
+    void Refuse(std::string why) {
+        constexpr std::string_view kPrefix = "database: ";
+        if (why.rfind(kPrefix, 0) == 0) why.erase(0, kPrefix.size());
+        auto [it, first] =
+            refused_.try_emplace(current_, Refusal{"refused by the database: " + why});
+        if (!first) it->second.twice = true;
+    }
+
+    struct Refusal {
+        std::string why;
+        bool twice = false;
+    };
+
+    RunStore& store_;
+    const std::function<void(const IngestStats&)>& progress_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    IngestStats stats_;
+    std::vector<std::pair<std::string, bool>> batch_;
+    std::map<std::string, Refusal> refused_;
+    std::string current_;
+};
+
 }  // namespace
 
 IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress) {
-    auto start = std::chrono::steady_clock::now();
-    IngestStats stats;
+    BatchIngest ingest(store, progress);
     // A first walk counts the files for the progress line; the second reads them.
-    ForEachFile(paths, [&](const std::string&, bool) { ++stats.total; });
-    std::vector<std::pair<std::string, bool>> batch;
-    auto ingestOne = [&](const std::string& path, bool exists) {
-        if (exists) {
-            IngestFile(store, path, stats);
-        } else {
-            ++stats.problems;
-            stats.problemList.emplace_back(path, "no such file or folder");
-        }
-        ++stats.read;
-        stats.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (progress) progress(stats);
-    };
-    // A batch is stored whole or not at all: one the database gave up is tried again.
-    auto runBatch = [&] {
-        StatsMark mark(stats);
-        for (int attempt = 1;; ++attempt) {
-            try {
-                store.Begin();
-                for (const auto& [path, exists] : batch) ingestOne(path, exists);
-                store.Commit();
-                break;
-            } catch (const StoreRetry&) {
-                store.Rollback();
-                if (attempt == kIngestAttempts) throw;
-                mark.Restore();
-                std::this_thread::sleep_for(RetryPause(attempt));
-            } catch (...) {
-                store.Rollback();
-                throw;
-            }
-        }
-        batch.clear();
-    };
-    ForEachFile(paths, [&](const std::string& path, bool exists) {
-        batch.emplace_back(path, exists);
-        if (static_cast<long long>(batch.size()) == kIngestBatch) runBatch();
-    });
-    runBatch();
-    stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return stats;
+    ForEachFile(paths, [&](const std::string&, bool) { ++ingest.stats().total; });
+    ForEachFile(paths, [&](const std::string& path, bool exists) { ingest.Add(path, exists); });
+    ingest.Flush();
+    return ingest.stats();
 }
 
 }  // namespace yield

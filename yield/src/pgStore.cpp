@@ -17,9 +17,12 @@ namespace yield {
 namespace {
 
 // A batch a second attempt can complete: serialization failure, deadlock detected.
-bool Retryable(const char* sqlState) {
-    return sqlState != nullptr &&
-           (std::string_view(sqlState) == "40001" || std::string_view(sqlState) == "40P01");
+bool Retryable(std::string_view sqlState) { return sqlState == "40001" || sqlState == "40P01"; }
+
+// A value the server will not take (data exception, or past a limit such as an index entry's
+// size): the file that holds it is at fault, not the database.
+bool Refused(std::string_view sqlState) {
+    return sqlState.rfind("22", 0) == 0 || sqlState == "54000";
 }
 
 struct ResultFree {
@@ -210,8 +213,10 @@ public:
         if (PQstatus(conn_) != CONNECTION_OK) throw Lost();
         std::string why =
             res ? OneLine(PQresultErrorMessage(res.get())) : OneLine(PQerrorMessage(conn_));
-        if (res && Retryable(PQresultErrorField(res.get(), PG_DIAG_SQLSTATE)))
-            throw StoreRetry("database: " + why);
+        const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
+        std::string_view sqlState = state != nullptr ? state : "";
+        if (Retryable(sqlState)) throw StoreRetry("database: " + why);
+        if (Refused(sqlState)) throw StoreRefused("database: " + why);
         throw StoreError("database: " + why);
     }
 

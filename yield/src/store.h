@@ -24,6 +24,12 @@ struct StoreRetry : StoreError {
     using StoreError::StoreError;
 };
 
+// What one file holds is past one of the database's limits (a key longer than its index takes):
+// the batch is rolled back and can be redone without that file.
+struct StoreRefused : StoreError {
+    using StoreError::StoreError;
+};
+
 struct SourceFile {
     std::string path;
     long long size = 0;

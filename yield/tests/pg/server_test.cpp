@@ -6,6 +6,7 @@
 #include "pgTestSupport.h"
 #include "testDb.h"
 
+namespace fs = std::filesystem;
 using yieldtest::Q;
 using yieldtest::Result;
 using yieldtest::TempDir;
@@ -22,7 +23,7 @@ void ExpectOneLineAndStatus3(const Result& r, const std::string& says) {
 
 }  // namespace
 
-TEST(PgConnection, RefusedLoginMissingServerWrongEncodingNewerSchema) {
+TEST(PgServer, RefusedLoginMissingServerWrongEncodingNewerSchema) {
     TempDir tmp;
     std::string golden = " " + Q(yieldtest::GoldenFlashLog("standard"));
     auto db = TestDb::Make("postgresql");
@@ -50,4 +51,34 @@ TEST(PgConnection, RefusedLoginMissingServerWrongEncodingNewerSchema) {
     ASSERT_EQ(std::system(newer.c_str()), 0);
     ExpectOneLineAndStatus3(Tool("ingest --db " + Q(db->Url()) + golden),
                             "database schema version 2 is newer than this tool's 1");
+}
+
+// A log whose key is past what the server indexes (a forged 6,000-byte host name), and a file
+// whose very path is: each is listed with the server's reason, and every other run is stored.
+TEST(PgServer, AFileTheServerRefusesIsListedAndTheRestStored) {
+    TempDir tmp;
+    std::string log = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    std::string host;
+    for (unsigned i = 0; host.size() < 6000; ++i) host += std::to_string(i * 2654435761U);
+    size_t at = log.find("hostname:bench1");
+    yieldtest::WriteAll(tmp.path() / "in" / "forged.log",
+                        std::string(log).replace(at + 9, 6, host));
+    fs::path deep = tmp.path() / "in";
+    for (int level = 0; deep.string().size() < 3200; ++level)
+        deep /= std::to_string(level) + host.substr(level * 200, 200);
+    yieldtest::WriteAll(deep / "deep.log", log);
+    yieldtest::MakeRuns(tmp.path() / "in" / "good", 0, 3, false);
+
+    auto db = TestDb::Make("postgresql");
+    Result r = Tool("ingest --db " + Q(db->Url()) + " " + Q(tmp.path() / "in"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("forged.log: refused by the database: ERROR: index row size"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("deep.log: refused by the database:"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("5 files, 3 runs new, 0 replaced, 0 copies, 0 unchanged, 2 problems"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(db->Count("SELECT count(*) FROM runs"), 3);
+    EXPECT_EQ(db->Count("SELECT count(*) FROM source_files WHERE role = 'problem'"), 1);
 }
