@@ -209,7 +209,7 @@ public:
                 break;
             } catch (const StoreRefused& e) {
                 store_.Rollback();
-                Refuse(e.what());
+                if (!Refuse(e.what())) throw StoreError(e.what());
             } catch (const StoreRetry&) {
                 store_.Rollback();
                 if (attempt++ == kIngestAttempts) throw;
@@ -254,12 +254,17 @@ private:
         stats_.problemList.emplace_back(path, why);
     }
 
-    void Refuse(std::string why) {
+    // False when the file was refused even as a problem without its path stored: the fault is
+    // not in the file (rows sent in bulk for the whole batch are refused at its end).
+    bool Refuse(std::string why) {
         constexpr std::string_view kPrefix = "database: ";
         if (why.rfind(kPrefix, 0) == 0) why.erase(0, kPrefix.size());
         auto [it, first] =
             refused_.try_emplace(current_, Refusal{"refused by the database: " + why});
-        if (!first) it->second.twice = true;
+        if (first) return true;
+        if (it->second.twice) return false;
+        it->second.twice = true;
+        return true;
     }
 
     struct Refusal {
