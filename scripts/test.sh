@@ -3,7 +3,8 @@
 # the tool's folders, the tool and its unit tests built with Clang, the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for a bounded time, the armhf build
 # with its unit tests and the standard bench scenario under qemu-user, and the line coverage of
-# the unit tests and the bench runs together.
+# the unit tests and the bench runs together. The yield tool's tests run on SQLite and on a real
+# PostgreSQL server that the tests start and stop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,9 +15,9 @@ e2e_jobs=$((jobs * 4))
 # No PostgreSQL test server (yield/tests/pg-server.sh) outlives this command, even when ctest is
 # interrupted before its fixture's cleanup runs.
 stop_pg_servers() {
-    local d
-    for d in build/*/yield/pg; do
-        [ ! -d "$d" ] || yield/tests/pg-server.sh stop "$d" || true
+    local f
+    for f in build/*/yield/pg-dir; do
+        [ ! -f "$f" ] || yield/tests/pg-server.sh stop "$(cat "$f")" || true
     done
 }
 trap stop_pg_servers EXIT
