@@ -3,11 +3,14 @@
 # fixtures (host names) with a mix of faults, boards failed and retested, several runs at once;
 # gathers the flash and stick archives as an operator would; ingests them with devuzeV7-yield,
 # writes the HTML and JSON reports and checks the report run by run against the bench's records.
-# Usage: scripts/factory-day.sh [--build DIR] [--out DIR] [--jobs N] [--no-check]
+# Usage: scripts/factory-day.sh [--build DIR] [--out DIR] [--jobs N] [--no-check] [--pg-env FILE]
 #   --build  the host build with the bench and devuzeV7-yield (default build/dev)
 #   --out    where runs, the gathered pile, the database and the reports go
 #            (default BUILD/factory-day; emptied first)
 #   --jobs   bench runs at once (default 8: the runs mostly wait)
+#   --pg-env a running PostgreSQL server's settings (lines "export PGHOST=..."): the pile is also
+#            ingested there, once by one ingest and once by one ingest per fixture at the same
+#            time, and every report and export must equal the SQLite one byte for byte
 # The report is OUT/report.html; OUT/report.json and OUT/export/ (one JSON record per run) beside.
 set -euo pipefail
 
@@ -16,13 +19,15 @@ build=$root/build/dev
 out=
 jobs=8
 check=1
+pg_env=
 while [ $# -gt 0 ]; do
     case $1 in
         --build) build=$(cd "$2" && pwd); shift 2 ;;
         --out) out=$2; shift 2 ;;
         --jobs) jobs=$2; shift 2 ;;
         --no-check) check=0; shift ;;
-        -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --pg-env) pg_env=$2; shift 2 ;;
+        -h | --help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "factory-day.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -157,6 +162,43 @@ after=$(sqlite3 "$db" .dump | sha256sum)
 "$yield" report --db "$db" --format text
 "$yield" export --db "$db" --format json -o "$out/export"
 echo "report: $out/report.html"
+
+# The same pile on PostgreSQL: the same bytes out, whether one ingest or several at once.
+same_on_pg() {
+    local url=$1 f
+    for f in html json text; do
+        "$yield" report --db "$url" --format $f -o "$out/pg/report.$f"
+        "$yield" report --db "$db" --format $f -o "$out/pg/sqlite.$f"
+        cmp "$out/pg/report.$f" "$out/pg/sqlite.$f" ||
+            { echo "factory-day.sh: the $f report differs on PostgreSQL ($url)" >&2; exit 1; }
+    done
+}
+if [ -n "$pg_env" ]; then
+    # shellcheck disable=SC1090
+    . "$pg_env"
+    mkdir -p "$out/pg"
+    for name in factory_day factory_day_at_once; do
+        psql -q -v ON_ERROR_STOP=1 -c "DROP DATABASE IF EXISTS $name" -c "CREATE DATABASE $name"
+    done
+    "$yield" ingest --db postgresql:///factory_day "$out/pile" >/dev/null
+    again=$("$yield" ingest --db postgresql:///factory_day "$out/pile")
+    [[ $again == *" 0 runs new, 0 replaced, 0 copies,"* ]] ||
+        { echo "factory-day.sh: a second ingest into PostgreSQL stored something" >&2; exit 1; }
+    same_on_pg postgresql:///factory_day
+    "$yield" export --db postgresql:///factory_day --format json -o "$out/pg/export"
+    diff -r "$out/export" "$out/pg/export" >/dev/null ||
+        { echo "factory-day.sh: the export differs on PostgreSQL" >&2; exit 1; }
+    pids=()
+    for f in "$out/pile"/* "$out/pile"; do
+        "$yield" ingest --db postgresql:///factory_day_at_once "$f" >"$out/pg/ingest.${#pids[@]}" &
+        pids+=($!)
+    done
+    for p in "${pids[@]}"; do
+        wait "$p" || { echo "factory-day.sh: an ingest at the same time failed" >&2; exit 1; }
+    done
+    same_on_pg postgresql:///factory_day_at_once
+    echo "PostgreSQL: the same reports and export, also from ${#pids[@]} ingests at once"
+fi
 
 [ "$check" = 1 ] || exit 0
 "$checker" --plan "$out/plan.tsv" --runs "$out/runs" --report "$out/report.json" \
