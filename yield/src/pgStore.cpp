@@ -151,7 +151,7 @@ public:
         }
     }
     ~PgConnection() override {
-        if (inTx_) Result(PQexec(conn_, readTx_ ? sql::kCommit : sql::kRollback));
+        if (inTx_) PQclear(PQexec(conn_, readTx_ ? sql::kCommit : sql::kRollback));
         queries_.clear();
         PQfinish(conn_);
     }
@@ -197,7 +197,7 @@ public:
     }
     void Rollback() noexcept override {
         for (auto& r : rows_) r->buffer().clear();
-        if (inTx_) Result(PQexec(conn_, sql::kRollback));
+        if (inTx_) PQclear(PQexec(conn_, sql::kRollback));
         inTx_ = readTx_ = false;
     }
 
@@ -321,7 +321,7 @@ void PgQuery::Reset() noexcept {
     if (cursorOpen_) {
         char close[128];
         std::snprintf(close, sizeof close, sql::kPgCloseCursor, name_.c_str());
-        Result(PQexec(conn_.raw(), close));
+        PQclear(PQexec(conn_.raw(), close));
         cursorOpen_ = false;
     }
 }
