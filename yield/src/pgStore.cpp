@@ -16,8 +16,11 @@
 namespace yield {
 namespace {
 
-// A batch a second attempt can complete: serialization failure, deadlock detected.
-bool Retryable(std::string_view sqlState) { return sqlState == "40001" || sqlState == "40P01"; }
+// A batch a second attempt can complete: serialization failure, deadlock detected, a lock not
+// had within the server's lock_timeout.
+bool Retryable(std::string_view sqlState) {
+    return sqlState == "40001" || sqlState == "40P01" || sqlState == "55P03";
+}
 
 // A value the server will not take (data exception, or past a limit such as an index entry's
 // size): the file that holds it is at fault, not the database.
