@@ -121,10 +121,16 @@ SourceFile Describe(const std::string& path) {
     return f;
 }
 
+// Counted and listed for the summary.
+void List(IngestStats& stats, const std::string& path, const std::string& why) {
+    ++stats.problems;
+    stats.problemList.emplace_back(path, why);
+}
+
+// Also recorded in the store.
 void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std::string& why) {
     store.PutProblem(f, why);
-    ++stats.problems;
-    stats.problemList.emplace_back(f.path, why);
+    List(stats, f.path, why);
 }
 
 // A pause before a batch is tried again, longer each time and apart between ingests.
@@ -222,8 +228,7 @@ public:
         }
         batch_.clear();
         refused_.clear();
-        stats_.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        Clock();
     }
 
     IngestStats& stats() { return stats_; }
@@ -235,23 +240,22 @@ private:
         if (refused != refused_.end()) {
             // Recorded as a problem; a path the database cannot even hold is only listed.
             if (refused->second.twice)
-                ListOnly(path, refused->second.why);
+                List(stats_, path, refused->second.why);
             else
                 Problem(store_, stats_, Describe(path), refused->second.why);
         } else if (exists) {
             IngestFile(store_, path, stats_);
         } else {
-            ListOnly(path, "no such file or folder");
+            List(stats_, path, "no such file or folder");
         }
         ++stats_.read;
-        stats_.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        Clock();
         if (progress_) progress_(stats_);
     }
 
-    void ListOnly(const std::string& path, const std::string& why) {
-        ++stats_.problems;
-        stats_.problemList.emplace_back(path, why);
+    void Clock() {
+        stats_.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
 
     // False when the file was refused even as a problem without its path stored: the fault is

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,22 +44,10 @@ public:
     PgQuery(PgConnection& conn, const char* text, std::string name, bool scan)
         : conn_(conn), text_(text), name_(std::move(name)), scan_(scan) {}
 
-    void BindInt(long long v) override {
-        params_.push_back(std::to_string(v));
-        nulls_.push_back(false);
-    }
-    void BindReal(double v) override {
-        params_.push_back(PgReal(v));
-        nulls_.push_back(false);
-    }
-    void BindText(std::string_view v) override {
-        params_.push_back(PgEncodeText(v));
-        nulls_.push_back(false);
-    }
-    void BindNull() override {
-        params_.emplace_back();
-        nulls_.push_back(true);
-    }
+    void BindInt(long long v) override { params_.emplace_back(std::to_string(v)); }
+    void BindReal(double v) override { params_.emplace_back(PgReal(v)); }
+    void BindText(std::string_view v) override { params_.emplace_back(PgEncodeText(v)); }
+    void BindNull() override { params_.emplace_back(); }
 
     bool Step() override;
     long long Int(int col) override {
@@ -80,12 +69,7 @@ public:
     void Reset() noexcept override;
 
 private:
-    std::vector<const char*> Values() const {
-        std::vector<const char*> v;
-        for (size_t i = 0; i < params_.size(); ++i)
-            v.push_back(nulls_[i] ? nullptr : params_[i].c_str());
-        return v;
-    }
+    void Start();
 
     PgConnection& conn_;
     const char* text_;
@@ -94,8 +78,7 @@ private:
     bool prepared_ = false;
     bool ran_ = false;
     bool cursorOpen_ = false;
-    std::vector<std::string> params_;
-    std::vector<bool> nulls_;
+    std::vector<std::optional<std::string>> params_;  // nothing for NULL
     Result res_;
     int row_ = -1;
     std::vector<std::string> scratch_;
@@ -280,34 +263,40 @@ private:
     std::vector<std::unique_ptr<PgRows>> rows_;
 };
 
+// Runs the statement with its values: a scan opens its cursor, anything else gives all its rows.
+void PgQuery::Start() {
+    std::vector<const char*> values;
+    for (const auto& p : params_) values.push_back(p ? p->c_str() : nullptr);
+    int n = static_cast<int>(values.size());
+    if (scan_) {
+        std::string declare(std::string_view(text_).size() + 64, '\0');
+        declare.resize(static_cast<size_t>(std::snprintf(
+            declare.data(), declare.size(), sql::kPgDeclareCursor, name_.c_str(), text_)));
+        conn_.Check(Result(PQexecParams(conn_.raw(), declare.c_str(), n, nullptr, values.data(),
+                                        nullptr, nullptr, 0)),
+                    PGRES_COMMAND_OK);
+        cursorOpen_ = true;
+        return;
+    }
+    if (!prepared_) {
+        conn_.Check(Result(PQprepare(conn_.raw(), name_.c_str(), text_, 0, nullptr)),
+                    PGRES_COMMAND_OK);
+        prepared_ = true;
+    }
+    res_ = conn_.Check(
+        Result(PQexecPrepared(conn_.raw(), name_.c_str(), n, values.data(), nullptr, nullptr, 0)),
+        PGRES_TUPLES_OK);
+}
+
 bool PgQuery::Step() {
     if (!ran_) {
         ran_ = true;
         row_ = -1;
-        std::vector<const char*> values = Values();
-        int n = static_cast<int>(values.size());
-        if (scan_) {
-            std::string declare(std::string_view(text_).size() + 64, '\0');
-            declare.resize(static_cast<size_t>(std::snprintf(
-                declare.data(), declare.size(), sql::kPgDeclareCursor, name_.c_str(), text_)));
-            conn_.Check(Result(PQexecParams(conn_.raw(), declare.c_str(), n, nullptr, values.data(),
-                                            nullptr, nullptr, 0)),
-                        PGRES_COMMAND_OK);
-            cursorOpen_ = true;
-            res_.reset();
-        } else {
-            if (!prepared_) {
-                conn_.Check(Result(PQprepare(conn_.raw(), name_.c_str(), text_, 0, nullptr)),
-                            PGRES_COMMAND_OK);
-                prepared_ = true;
-            }
-            res_ = conn_.Check(Result(PQexecPrepared(conn_.raw(), name_.c_str(), n, values.data(),
-                                                     nullptr, nullptr, 0)),
-                               PGRES_TUPLES_OK);
-        }
+        Start();
     }
     ++row_;
     if (res_ && row_ < PQntuples(res_.get())) return true;
+    // A cursor's next chunk, until one comes empty.
     if (!cursorOpen_ || (res_ && PQntuples(res_.get()) == 0)) return false;
     char fetch[128];
     std::snprintf(fetch, sizeof fetch, sql::kPgFetch, name_.c_str());
@@ -318,7 +307,6 @@ bool PgQuery::Step() {
 
 void PgQuery::Reset() noexcept {
     params_.clear();
-    nulls_.clear();
     res_.reset();
     ran_ = false;
     if (cursorOpen_) {

@@ -39,7 +39,8 @@ public:
 };
 
 // Every method throws StoreError; StoreRetry when the engine gave up a transaction that a
-// second attempt can complete (two ingests waiting on each other).
+// second attempt can complete (two ingests waiting on each other); StoreRefused when a value is
+// past one of the engine's limits.
 class SqlConnection {
 public:
     virtual ~SqlConnection() = default;

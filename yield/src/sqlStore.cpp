@@ -102,7 +102,7 @@ public:
     }
 
     PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
-        std::optional<StoredRun> stored = FindRun(run, d_.runByKeyLocked);
+        std::optional<StoredRun> stored = FindRun(run);
         if (!stored) {
             if (std::optional<long long> id = InsertRun(run)) {
                 InsertChildren(*id, run);
@@ -110,7 +110,7 @@ public:
                 return PutOutcome::New;
             }
             // Another ingest stored it since: its row is now there to be held.
-            stored = FindRun(run, d_.runByKeyLocked);
+            stored = FindRun(run);
             if (!stored) throw StoreError("database: run key conflict without a run");
         }
         long long id = stored->id;
@@ -255,8 +255,9 @@ private:
         conn_->Commit();
     }
 
-    std::optional<StoredRun> FindRun(const RunRecord& run, const char* text) {
-        Stmt s(conn_->Prepare(text));
+    // The stored run with `run`'s key, held until the batch ends where the engine holds rows.
+    std::optional<StoredRun> FindRun(const RunRecord& run) {
+        Stmt s(conn_->Prepare(d_.runByKeyLocked));
         s.Bind(run.host, run.chipId, run.timeStamp);
         if (!s.Step()) return std::nullopt;
         return StoredRun{s.Int(0), VerdictOf(s.TextView(1)) != Verdict::Incomplete,
