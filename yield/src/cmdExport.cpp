@@ -25,6 +25,7 @@ bool WriteFile(const std::filesystem::path& path, const std::string& text) {
 }
 
 int RunExport(const ExportOptions& o) {
+    if (RefuseDatabaseAsOutput("export", o.db, o.dir)) return kExitUsage;
     std::error_code ec;
     std::filesystem::create_directories(o.dir, ec);
     if (!std::filesystem::is_directory(o.dir)) {

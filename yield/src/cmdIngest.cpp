@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "dbFiles.h"
 #include "escape.h"
 #include "ingest.h"
 
@@ -33,7 +34,7 @@ int RunIngest(const IngestOptions& o) {
     IngestStats s;
     try {
         auto store = OpenStore(o.db, true);
-        s = Ingest(*store, o.paths, terminal ? PrintProgress : nullptr);
+        s = Ingest(*store, o.paths, terminal ? PrintProgress : nullptr, DatabaseFiles(o.db));
     } catch (const StoreError& e) {
         if (terminal) std::fputc('\n', stderr);
         std::fprintf(stderr, "devuzeV7-yield ingest: %s\n", e.what());

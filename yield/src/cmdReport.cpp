@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "commands.h"
+#include "dbFiles.h"
+#include "escape.h"
 #include "reportWriters.h"
 
 namespace yield {
@@ -41,6 +43,7 @@ void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
 }
 
 int RunReport(const ReportOptions& o) {
+    if (RefuseDatabaseAsOutput("report", o.db, o.output)) return kExitUsage;
     ReportModel m;
     try {
         auto store = OpenStore(o.db, false);
@@ -65,6 +68,13 @@ int RunReport(const ReportOptions& o) {
 }
 
 }  // namespace
+
+bool RefuseDatabaseAsOutput(const char* command, const std::string& db, const std::string& output) {
+    if (output.empty() || output == "-" || !IsDatabaseFile(db, output)) return false;
+    std::fprintf(stderr, "devuzeV7-yield %s: the output %s is the database's own file\n", command,
+                 PrintableText(output).c_str());
+    return true;
+}
 
 void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
     cmd.add_option("--since", filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);

@@ -36,6 +36,10 @@ void AddReportCommand(CLI::App& app, int& status);
 void AddBoardCommand(CLI::App& app, int& status);
 void AddExportCommand(CLI::App& app, int& status);
 
+// True, with one line on standard error, when `output` is the database's file or one of its
+// journals: writing it would destroy the database.
+bool RefuseDatabaseAsOutput(const char* command, const std::string& db, const std::string& output);
+
 // --since and --until (YYYY-MM-DD, inclusive) and --host, filling `filter`.
 void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter);
 

@@ -13,6 +13,7 @@
 #include <random>
 #include <thread>
 
+#include "dbFiles.h"
 #include "logParser.h"
 
 namespace fs = std::filesystem;
@@ -75,19 +76,31 @@ void ForEachFile(const std::vector<std::string>& paths,
     for (const std::string& m : missing) take(m, false);
 }
 
+// Why a file was not read: `unread` when the failure says nothing lasting about the file (a
+// permission or an I/O error), so that it is tried again at the next ingest.
+struct ReadFailure {
+    std::string why;
+    bool unread = false;
+};
+
+ReadFailure CannotRead() { return ReadFailure{std::string("cannot read: ") + strerror(errno), true}; }
+
 // Reads the whole file; an empty string and the reason when it cannot.
-bool ReadFile(const std::string& path, std::string& bytes, SourceFile& file, std::string& why) {
+bool ReadFile(const std::string& path, std::string& bytes, SourceFile& file, ReadFailure& why) {
     // Non-blocking, so that a FIFO named on the command line cannot hang the ingest.
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        why = std::string("cannot read: ") + strerror(errno);
+        why = CannotRead();
         return false;
     }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxLogBytes) {
-        why = !S_ISREG(st.st_mode)        ? "not a regular file"
-              : st.st_size > kMaxLogBytes ? "too large for a trace log"
-                                          : "cannot read: stat failed";
+    if (fstat(fd, &st) != 0) {
+        why = CannotRead();
+        close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size > kMaxLogBytes) {
+        why.why = !S_ISREG(st.st_mode) ? "not a regular file" : "too large for a trace log";
         close(fd);
         return false;
     }
@@ -97,7 +110,7 @@ bool ReadFile(const std::string& path, std::string& bytes, SourceFile& file, std
         ssize_t n = read(fd, &bytes[got], bytes.size() - got);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            why = std::string("cannot read: ") + strerror(errno);
+            why = CannotRead();
             close(fd);
             return false;
         }
@@ -128,8 +141,9 @@ void List(IngestStats& stats, const std::string& path, const std::string& why) {
 }
 
 // Also recorded in the store.
-void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std::string& why) {
-    store.PutProblem(f, why);
+void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std::string& why,
+             bool unread = false) {
+    store.PutProblem(f, why, unread);
     List(stats, f.path, why);
 }
 
@@ -145,9 +159,10 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
         ++stats.unchanged;
         return;
     }
-    std::string bytes, why;
-    if (!ReadFile(path, bytes, f, why)) {
-        Problem(store, stats, f, why);
+    std::string bytes;
+    ReadFailure failure;
+    if (!ReadFile(path, bytes, f, failure)) {
+        Problem(store, stats, f, failure.why, failure.unread);
         return;
     }
     ParseResult r = ParseLog(bytes, fs::path(path).filename().string());
@@ -285,14 +300,39 @@ private:
     std::string current_;
 };
 
+// Files to pass over, compared by name first so that the walk looks closer only at a namesake.
+// A journal the database makes while the ingest runs is still recognised.
+class LeftOut {
+public:
+    explicit LeftOut(const std::vector<std::string>& files) {
+        for (const std::string& f : files) byName_.emplace(fs::path(f).filename().string(), f);
+    }
+    bool Has(const std::string& path) const {
+        auto [from, to] = byName_.equal_range(fs::path(path).filename().string());
+        for (auto it = from; it != to; ++it) {
+            if (SameFile(it->second, path)) return true;
+        }
+        return false;
+    }
+
+private:
+    std::multimap<std::string, std::string> byName_;
+};
+
 }  // namespace
 
 IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
-                   const std::function<void(const IngestStats&)>& progress) {
+                   const std::function<void(const IngestStats&)>& progress,
+                   const std::vector<std::string>& leaveOut) {
     BatchIngest ingest(store, progress);
+    LeftOut own(leaveOut);
     // A first walk counts the files for the progress line; the second reads them.
-    ForEachFile(paths, [&](const std::string&, bool) { ++ingest.stats().total; });
-    ForEachFile(paths, [&](const std::string& path, bool exists) { ingest.Add(path, exists); });
+    ForEachFile(paths, [&](const std::string& path, bool) {
+        if (!own.Has(path)) ++ingest.stats().total;
+    });
+    ForEachFile(paths, [&](const std::string& path, bool exists) {
+        if (!own.Has(path)) ingest.Add(path, exists);
+    });
     ingest.Flush();
     return ingest.stats();
 }

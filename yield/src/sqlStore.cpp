@@ -74,6 +74,9 @@ void PutCount(RunRecord& run, const char* family, long long n) {
     if (n >= 0) run.counts[family] = static_cast<int>(n);
 }
 
+// A problem whose file could not be read: its size and time never make it "unchanged".
+constexpr char kRoleUnread[] = "unread";
+
 constexpr const char* kCountFamilies[] = {"RS485", "RS232", "DO", "DI", "AI", "USB", "LED"};
 
 // A stored run as the weighing of copies sees it.
@@ -98,7 +101,8 @@ public:
     bool KnownUnchanged(const SourceFile& file) override {
         Stmt s(conn_->Prepare(sql::kSourceByPath));
         s.Bind(file.path);
-        return s.Step() && s.Int(0) == file.size && s.Int(1) == file.mtime;
+        return s.Step() && s.Int(0) == file.size && s.Int(1) == file.mtime &&
+               s.TextView(3) != kRoleUnread;
     }
 
     PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
@@ -138,10 +142,10 @@ public:
         return same && role == pathRole ? PutOutcome::Same : PutOutcome::Copy;
     }
 
-    void PutProblem(const SourceFile& file, const std::string& reason) override {
+    void PutProblem(const SourceFile& file, const std::string& reason, bool unread) override {
         Stmt s(conn_->Prepare(sql::kUpsertSource));
-        s.Bind(file.path, file.size, file.mtime, std::optional<long long>(), "problem", reason,
-               false, 0);
+        s.Bind(file.path, file.size, file.mtime, std::optional<long long>(),
+               unread ? kRoleUnread : "problem", reason, false, 0);
         s.Run();
     }
 

@@ -78,6 +78,10 @@ constexpr char kSqliteSetVersion[] = "PRAGMA user_version = 1";
 constexpr char kSqliteWal[] = "PRAGMA journal_mode = WAL";
 constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
 constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
+// A read of the file itself (opening the database reads nothing yet).
+constexpr char kSqliteProbe[] = "SELECT count(*) FROM sqlite_master";
+// The query of a URI that reads a file no one can change as it stands (a read-only mount).
+constexpr char kSqliteImmutable[] = "?immutable=1";
 // Takes the write lock at once: a deferred transaction that read first cannot wait for another
 // writer (SQLite answers "database is locked" at once), so two ingests at the same time failed.
 constexpr char kSqliteBegin[] = "BEGIN IMMEDIATE";

@@ -2,6 +2,7 @@
 // prepared once and kept for the connection's life.
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
@@ -10,6 +11,21 @@
 
 namespace yield {
 namespace {
+
+// "file:" and the path with the characters a URI gives a meaning to escaped, read as immutable.
+std::string ImmutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            uri += hex;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + sql::kSqliteImmutable;
+}
 
 class SqliteQuery : public SqlRows, public SqlQuery {
 public:
@@ -70,22 +86,28 @@ private:
 
 class SqliteConnection : public SqlConnection {
 public:
+    // A reading command (`create` false) opens the file read-only, so a database on a read-only
+    // mount can be reported on.
     SqliteConnection(const std::string& path, bool create) {
         // SQLite takes an empty name for a private temporary database, dropped at the close.
         if (path.empty()) throw StoreError("cannot open database: no file name");
         // One thread uses the connection: no lock around every call.
-        int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-        int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-            sqlite3_close(db_);
-            db_ = nullptr;
-            throw StoreError("cannot open database " + path + ": " + why);
-        }
+        int access = create ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+        Open(path, access | SQLITE_OPEN_NOMUTEX);
         try {
+            RefuseUnnamed(path);
             Exec(sql::kSqliteBusy);
-            Exec(sql::kSqliteWal);
-            Exec(sql::kSqliteSync);
+            if (create) {
+                Exec(sql::kSqliteWal);
+                Exec(sql::kSqliteSync);
+            } else if (!Readable()) {
+                // On a read-only mount the WAL index cannot be made: nothing can write there,
+                // so the file is read as it stands.
+                Close();
+                Open(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX |
+                                             SQLITE_OPEN_URI);
+                Exec(sql::kSqliteBusy);
+            }
         } catch (...) {
             Close();  // a file that is not a database: the destructor will not run
             throw;
@@ -131,6 +153,27 @@ public:
     }
 
 private:
+    void Open(const std::string& name, int flags) {
+        int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+        if (rc == SQLITE_OK) return;
+        std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw StoreError("cannot open database " + name + ": " + why);
+    }
+
+    // ":memory:", "file:x?mode=memory" and the like open a database that no file keeps: an
+    // ingest into it would report runs stored and keep none.
+    void RefuseUnnamed(const std::string& path) {
+        const char* file = sqlite3_db_filename(db_, "main");
+        if (file == nullptr || *file == '\0')
+            throw StoreError("cannot open database " + path + ": it names no file");
+    }
+
+    bool Readable() noexcept {
+        return sqlite3_exec(db_, sql::kSqliteProbe, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+
     void EnsureReadTransaction() {
         if (inTx_) return;
         Exec(sql::kBegin);

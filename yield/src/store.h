@@ -40,7 +40,9 @@ struct SourceFile {
 struct SourceRow {
     std::string path;
     long long size = 0;
-    std::string role;    // "kept" (the copy the run's data comes from), "copy", "problem"
+    // "kept" (the copy the run's data comes from), "copy", "problem", or "unread" (a problem
+    // the file could not be read for: tried again at every ingest)
+    std::string role;
     std::string reason;  // for a problem
     bool complete = false;
     int records = 0;
@@ -86,10 +88,12 @@ public:
     virtual void Begin() = 0;
     virtual void Commit() = 0;
     virtual void Rollback() = 0;  // drops the batch; never throws
-    // True when `file` was recorded before with the same size and time: no need to read it.
+    // True when `file` was recorded before with the same size and time and was read then: no
+    // need to read it.
     virtual bool KnownUnchanged(const SourceFile& file) = 0;
     virtual PutOutcome PutRun(const RunRecord& run, const SourceFile& file) = 0;
-    virtual void PutProblem(const SourceFile& file, const std::string& reason) = 0;
+    // `unread`: the file could not be read, so its size and time say nothing of its contents.
+    virtual void PutProblem(const SourceFile& file, const std::string& reason, bool unread) = 0;
 
     // Reading. Runs come in the order they were first stored, each with its ports.
     virtual void ForEachRun(const RunFilter& filter,

@@ -43,7 +43,7 @@ public:
         if (name == refuseAt) throw StoreRefused("database: ERROR: index row size 6048 exceeds");
         return pending_.emplace(file.path, "run").second ? PutOutcome::New : PutOutcome::Same;
     }
-    void PutProblem(const SourceFile& file, const std::string& reason) override {
+    void PutProblem(const SourceFile& file, const std::string& reason, bool) override {
         pending_[file.path] = reason;
     }
     void ForEachRun(const RunFilter&, const std::function<void(const RunSummary&)>&) override {}

@@ -274,7 +274,7 @@ TEST(Store, TwoIngestsAtOnceBothStoreTheirRuns) {
     first->Begin();
     SourceFile junk;
     junk.path = (tmp.path() / "junk").string();
-    first->PutProblem(junk, "not a trace log");  // holds the write lock until its commit
+    first->PutProblem(junk, "not a trace log", false);  // holds the write lock until its commit
     std::thread other([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         first->Commit();

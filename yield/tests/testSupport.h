@@ -54,9 +54,9 @@ struct Result {
     std::string out;
 };
 
-// Runs the tool with `args` (already quoted for the shell), standard error to standard output.
-inline Result Tool(const std::string& args) {
-    std::string cmd = std::string("'") + YIELD_TOOL + "' " + args + " 2>&1 </dev/null";
+// Runs a shell command line, standard error to standard output.
+inline Result Shell(const std::string& line) {
+    std::string cmd = line + " 2>&1 </dev/null";
     Result r;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -66,6 +66,9 @@ inline Result Tool(const std::string& args) {
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
 }
+
+// Runs the tool with `args` (already quoted for the shell).
+inline Result Tool(const std::string& args) { return Shell(std::string("'") + YIELD_TOOL + "' " + args); }
 
 inline std::string Q(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
