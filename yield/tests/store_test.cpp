@@ -295,3 +295,17 @@ TEST(Store, UnwritableDatabaseIsTheOneFatalError) {
 }
 
 #endif
+
+// A file that could not be read says nothing by its size and time; one that was read does.
+TEST_F(StoreTest, OnlyAFileThatWasReadCanBeUnchanged) {
+    auto store = OpenStore(db_->Url(), true);
+    SourceFile unread{"/pile/locked.log", 4096, 1700000000000000000LL};
+    SourceFile foreign{"/pile/notes.txt", 10, 1700000000000000000LL};
+    store->Begin();
+    store->PutProblem(unread, "cannot read: Permission denied", true);
+    store->PutProblem(foreign, "not a trace log", false);
+    store->Commit();
+    EXPECT_FALSE(store->KnownUnchanged(unread));
+    EXPECT_TRUE(store->KnownUnchanged(foreign));
+    EXPECT_EQ(store->ProblemFiles().size(), 2u);
+}
