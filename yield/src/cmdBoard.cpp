@@ -21,9 +21,10 @@ std::string Join(const std::vector<std::string>& items) {
 
 void PrintRun(RunStore& store, long long id) {
     RunRecord run = store.LoadRun(id);
-    std::printf("%s  %-10s host %s  failing %s%s\n", run.timeStamp.c_str(),
+    std::printf("%s  %-10s host %s  failing %s%s\n", PrintableText(run.timeStamp).c_str(),
                 VerdictWord(run.verdict), PrintableText(run.host).c_str(),
-                Join(run.FailingPorts()).c_str(), run.headerless ? "  (rotated tail)" : "");
+                PrintableText(Join(run.FailingPorts())).c_str(),
+                run.headerless ? "  (rotated tail)" : "");
     for (const SourceRow& s : store.SourcesOf(id)) {
         std::printf("    %-4s %s (%lld bytes, %d lines%s)\n", s.role.c_str(),
                     PrintableText(s.path).c_str(), s.size, s.records,

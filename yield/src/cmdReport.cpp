@@ -18,18 +18,28 @@ struct ReportOptions {
     std::string output;
 };
 
+constexpr char kNotADay[] = "not a day (YYYY-MM-DD): ";
+
+int DaysInMonth(int year, int month) {
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+bool IsDay(const std::string& s) {
+    bool ok = s.size() == 10 && s[4] == '-' && s[7] == '-';
+    for (size_t i = 0; ok && i < s.size(); ++i) {
+        if (i != 4 && i != 7 && !isdigit(static_cast<unsigned char>(s[i]))) ok = false;
+    }
+    if (!ok) return false;
+    int year = std::stoi(s.substr(0, 4));
+    int month = std::stoi(s.substr(5, 2));
+    int day = std::stoi(s.substr(8, 2));
+    return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+}
+
 const CLI::Validator kDay(
-    [](std::string& s) -> std::string {
-        bool ok = s.size() == 10 && s[4] == '-' && s[7] == '-';
-        for (size_t i = 0; ok && i < s.size(); ++i) {
-            if (i != 4 && i != 7 && !isdigit(static_cast<unsigned char>(s[i]))) ok = false;
-        }
-        int month = ok ? std::stoi(s.substr(5, 2)) : 0;
-        int day = ok ? std::stoi(s.substr(8, 2)) : 0;
-        ok = ok && month >= 1 && month <= 12 && day >= 1 && day <= 31;
-        return ok ? std::string() : "not a day (YYYY-MM-DD): " + s;
-    },
-    "DATE");
+    [](std::string& s) -> std::string { return IsDay(s) ? std::string() : kNotADay + s; }, "DATE");
 
 void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
     if (format == "csv")

@@ -1,5 +1,6 @@
 #include "escape.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -60,20 +61,35 @@ std::string CsvCell(std::string_view text) {
     return out + "\"";
 }
 
+namespace {
+
+void HexEscape(std::string_view bytes, std::string& out) {
+    for (char c : bytes) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
+        out += hex;
+    }
+}
+
+}  // namespace
+
 std::string PrintableText(std::string_view text) {
     std::string out;
-    for (char c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '\n')
+    for (size_t i = 0; i < text.size();) {
+        unsigned char u = static_cast<unsigned char>(text[i]);
+        size_t valid = Utf8Length(text, i);
+        size_t n = std::max<size_t>(valid, 1);
+        // C1 controls (U+0080 to U+009F; 0x9B alone is a CSI to some terminals) as well as C0.
+        bool c1 = n == 2 && u == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (u == '\n')
             out += "\\n";
-        else if (c == '\t')
+        else if (u == '\t')
             out += "\\t";
-        else if (u < 0x20 || u == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", u);
-            out += hex;
-        } else
-            out += c;
+        else if (u < 0x20 || u == 0x7F || c1 || valid == 0)
+            HexEscape(text.substr(i, n), out);
+        else
+            out.append(text.substr(i, n));
+        i += n;
     }
     return out;
 }

@@ -8,15 +8,22 @@
 namespace yield {
 namespace {
 
-std::string F(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6g", v);
-    return buf;
-}
-std::string N(long long v) { return std::to_string(v); }
+// One cell: a number as it is, text through the formula guard (text here is the log's, or our
+// own words that never start like a formula).
+struct Cell {
+    Cell(const std::string& text) : cell(CsvCell(text)) {}
+    Cell(const char* text) : cell(CsvCell(text)) {}
+    Cell(long long v) : cell(std::to_string(v)) {}
+    Cell(double v) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.6g", v);
+        cell = buf;
+    }
+    std::string cell;
+};
 
-void Line(std::ostream& out, const std::vector<std::string>& cells) {
-    for (size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << CsvCell(cells[i]);
+void Line(std::ostream& out, const std::vector<Cell>& cells) {
+    for (size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << cells[i].cell;
     out << "\r\n";
 }
 
@@ -27,26 +34,26 @@ void WriteReportCsv(const ReportModel& m, std::ostream& out) {
     const YieldSummary& s = m.summary;
     Line(out, {"table", "boards", "first_passed", "first_pass_yield", "final_passed", "final_yield",
                "retested_boards", "retest_runs", "recovered", "runs", "complete_runs",
-               "incomplete_runs"});
-    Line(out, {"summary", N(s.boards), N(s.firstPassed), F(s.firstPassYield), N(s.finalPassed),
-               F(s.finalYield), N(s.retestedBoards), N(s.retestRuns), N(s.recovered), N(s.runs),
-               N(s.completeRuns), N(s.incompleteRuns)});
+               "incomplete_runs", "no_day_runs"});
+    Line(out, {"summary", s.boards, s.firstPassed, s.firstPassYield, s.finalPassed, s.finalYield,
+               s.retestedBoards, s.retestRuns, s.recovered, s.runs, s.completeRuns,
+               s.incompleteRuns, s.noDayRuns});
     out << "\r\n";
     Line(out, {"table", "chip_id", "runs", "first_verdict", "final_verdict"});
     for (const RetestRow& r : m.retests) {
-        Line(out, {"retest", r.chipId, N(r.runs), r.firstVerdict, r.finalVerdict});
+        Line(out, {"retest", r.chipId, r.runs, r.firstVerdict, r.finalVerdict});
     }
     out << "\r\n";
     Line(out, {"table", "port", "failures", "share", "cumulative_share"});
     for (const ParetoRow& r : m.pareto) {
-        Line(out, {"pareto", r.port, N(r.failures), F(r.share), F(r.cumulative)});
+        Line(out, {"pareto", r.port, r.failures, r.share, r.cumulative});
     }
     out << "\r\n";
     Line(out, {"table", "host", "port", "runs", "failures", "rate", "others_runs", "others_rate",
                "flagged"});
     for (const FixtureCell& c : m.fixture) {
-        Line(out, {"fixture", c.host, c.port, N(c.runs), N(c.failures), F(c.rate), N(c.othersRuns),
-                   F(c.othersRate), c.flagged ? "1" : "0"});
+        Line(out, {"fixture", c.host, c.port, c.runs, c.failures, c.rate, c.othersRuns,
+                   c.othersRate, c.flagged ? "1" : "0"});
     }
     out << "\r\n";
     Line(out, {"table", "chip_id", "host", "start_stamp", "port"});
@@ -56,13 +63,13 @@ void WriteReportCsv(const ReportModel& m, std::ostream& out) {
     out << "\r\n";
     Line(out, {"table", "input", "count", "mean", "stddev", "min", "max", "cpk", "outside"});
     for (const AnalogueStats& a : m.analogue) {
-        Line(out, {"analogue", a.input, N(a.count), F(a.mean), F(a.stddev), F(a.min), F(a.max),
-                   a.hasCpk ? F(a.cpk) : "", N(a.outside)});
+        Line(out, {"analogue", a.input, a.count, a.mean, a.stddev, a.min, a.max,
+                   a.hasCpk ? Cell(a.cpk) : Cell(""), a.outside});
     }
     out << "\r\n";
     Line(out, {"table", "day", "runs", "passed", "yield", "incomplete"});
     for (const DayRow& d : m.days) {
-        Line(out, {"day", d.day, N(d.runs), N(d.passed), F(d.yield), N(d.incomplete)});
+        Line(out, {"day", d.day, d.runs, d.passed, d.yield, d.incomplete});
     }
 }
 

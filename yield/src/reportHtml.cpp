@@ -177,11 +177,12 @@ void WriteReportHtml(const ReportModel& m, std::ostream& out) {
         << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n<table>";
     Row(out,
         {"boards", "first pass yield", "final yield", "retested boards", "retest runs", "runs",
-         "incomplete runs"},
+         "incomplete runs", "runs without a day"},
         true);
-    Row(out, {std::to_string(s.boards), Pct(s.firstPassYield), Pct(s.finalYield),
-              std::to_string(s.retestedBoards), std::to_string(s.retestRuns),
-              std::to_string(s.runs), std::to_string(s.incompleteRuns)});
+    Row(out,
+        {std::to_string(s.boards), Pct(s.firstPassYield), Pct(s.finalYield),
+         std::to_string(s.retestedBoards), std::to_string(s.retestRuns), std::to_string(s.runs),
+         std::to_string(s.incompleteRuns), std::to_string(s.noDayRuns)});
     out << "</table>\n<h2>Yield per day</h2>\n";
     YieldPerDay(out, m.days);
     out << "<h2>Pareto of failing ports</h2>\n";
@@ -191,7 +192,7 @@ void WriteReportHtml(const ReportModel& m, std::ostream& out) {
     Row(out, {"input", "count", "mean", "stddev", "min", "max", "Cpk", "outside"}, true);
     for (const AnalogueStats& a : m.analogue) {
         Row(out, {a.input, std::to_string(a.count), Fixed(a.mean, 4), Fixed(a.stddev, 4),
-                  Fixed(a.min, 2), Fixed(a.max, 2), a.hasCpk ? Fixed(a.cpk, 2) : "n/a",
+                  Fixed(a.min, 2), Fixed(a.max, 2), a.hasCpk ? Fixed(a.cpk, 2) : "none",
                   std::to_string(a.outside)});
     }
     out << "</table>\n";

@@ -18,7 +18,8 @@ json Summary(const YieldSummary& s) {
             {"recovered", s.recovered},
             {"runs", s.runs},
             {"complete_runs", s.completeRuns},
-            {"incomplete_runs", s.incompleteRuns}};
+            {"incomplete_runs", s.incompleteRuns},
+            {"no_day_runs", s.noDayRuns}};
 }
 
 json Analogue(const AnalogueStats& a) {

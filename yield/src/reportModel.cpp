@@ -63,8 +63,10 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
 
 void ReportBuilder::AddRun(const RunSummary& run) {
     ++m_.summary.runs;
-    DayRow& day = days_[run.day];
+    DayRow noDay;
+    DayRow& day = run.day.empty() ? noDay : days_[run.day];
     day.day = run.day;
+    m_.summary.noDayRuns += run.day.empty() ? 1 : 0;
     if (run.verdict == Verdict::Incomplete) {
         ++m_.summary.incompleteRuns;
         ++day.incomplete;
@@ -112,11 +114,14 @@ void ReportBuilder::AddReading(const NamedValue& v, long long count) {
     Acc& a = analogue_[v.name];
     if (a.n == 0 || v.value < a.min) a.min = v.value;
     if (a.n == 0 || v.value > a.max) a.max = v.value;
-    // Welford's update for `count` equal readings at once.
+    // Welford's update for a group of `count` equal readings (merged as a group whose own spread
+    // is zero): the squares grow by delta^2 * n_old * count / n, never by a rounding difference.
+    double before = static_cast<double>(a.n);
     a.n += count;
     double delta = v.value - a.mean;
-    a.mean += delta * static_cast<double>(count) / static_cast<double>(a.n);
-    a.m2 += delta * (v.value - a.mean) * static_cast<double>(count);
+    double share = static_cast<double>(count) / static_cast<double>(a.n);
+    a.mean = before == 0 ? v.value : a.mean + delta * share;
+    a.m2 += delta * delta * before * share;
     if (v.value < kAnalogueLow - 1e-9 || v.value > kAnalogueHigh + 1e-9) a.outside += count;
     double hundredths = std::clamp(v.value * 100, -kHistogramClamp, kHistogramClamp);
     a.histogram[static_cast<int>(std::lround(hundredths))] += count;
@@ -193,11 +198,12 @@ ReportModel ReportBuilder::Finish() {
         st.count = a.n;
         st.mean = a.mean;
         double var = a.n > 1 ? a.m2 / static_cast<double>(a.n - 1) : 0;
-        st.stddev = var > 0 ? std::sqrt(var) : 0;
+        bool varies = a.max - a.min >= kReadingResolution / 2;
+        st.stddev = varies && var > 0 ? std::sqrt(var) : 0;
         st.min = a.min;
         st.max = a.max;
         st.outside = a.outside;
-        st.hasCpk = a.n > 1 && Cpk(st.mean, st.stddev, kAnalogueLow, kAnalogueHigh, st.cpk);
+        st.hasCpk = varies && Cpk(st.mean, st.stddev, kAnalogueLow, kAnalogueHigh, st.cpk);
         st.histogram = std::move(a.histogram);
         m_.analogue.push_back(std::move(st));
     }
@@ -216,6 +222,7 @@ ReportModel ReportBuilder::Finish() {
 
 ReportModel BuildReport(RunStore& store, const RunFilter& filter) {
     ReportBuilder b(filter);
+    if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(store.CountRunsWithoutDay(filter));
     store.ForEachRun(filter, [&](const RunSummary& r) { b.AddRun(r); });
     store.ForEachVoltReading(filter,
                              [&](const NamedValue& v, long long count) { b.AddReading(v, count); });

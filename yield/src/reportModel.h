@@ -24,6 +24,9 @@ constexpr double kFlagMinRatio = 3.0;
 // The analogue limits Cpk is taken against, in volts.
 constexpr double kAnalogueLow = 1.50;
 constexpr double kAnalogueHigh = 1.70;
+// Readings are logged in hundredths of a volt: readings whose spread is below that (half of it,
+// clear of float noise either way) do not vary, and have no standard deviation and no Cpk.
+constexpr double kReadingResolution = 0.01;
 
 struct YieldSummary {
     long long runs = 0;
@@ -35,6 +38,9 @@ struct YieldSummary {
     long long retestedBoards = 0;  // boards with more than one complete run
     long long retestRuns = 0;      // complete runs after each board's first
     long long recovered = 0;       // boards that failed first and passed last
+    // Runs whose stamp gives no day: counted above, but in no day's row; with a day bound in the
+    // filter, the runs the bound left out.
+    long long noDayRuns = 0;
     double firstPassYield = 0;
     double finalYield = 0;
 };
@@ -75,7 +81,7 @@ struct AnalogueStats {
     std::string input;  // "AI1", ...
     long long count = 0;
     double mean = 0;
-    double stddev = 0;  // sample standard deviation
+    double stddev = 0;  // sample standard deviation; 0 for readings that do not vary
     double min = 0;
     double max = 0;
     bool hasCpk = false;
@@ -112,6 +118,7 @@ public:
     explicit ReportBuilder(RunFilter filter);
     void AddRun(const RunSummary& run);
     void AddReading(const NamedValue& value, long long count = 1);  // `count` equal readings
+    void AddRunsLeftOutWithoutDay(long long n) { m_.summary.noDayRuns += n; }
     ReportModel Finish();
 
 private:

@@ -200,6 +200,12 @@ public:
         return Ids(s);
     }
 
+    long long CountRunsWithoutDay(const RunFilter& filter) override {
+        Stmt s(conn_->Prepare(sql::kRunsWithoutDay));
+        s.Bind(filter.host);
+        return s.Step() ? s.Int(0) : 0;
+    }
+
     std::vector<long long> RunIdsOfChip(const std::string& chipId) override {
         Stmt s(conn_->Prepare(sql::kRunIdsOfChip));
         s.Bind(chipId);

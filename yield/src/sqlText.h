@@ -174,9 +174,11 @@ constexpr char kUpsertSource[] =
     " role = excluded.role, reason = excluded.reason, complete = excluded.complete,"
     " records = excluded.records";
 
-// Reading. The filter: day from ($1, '' for none), day until ($2), host ($3).
-#define YIELD_RUN_FILTER \
-    " ($1 = '' OR r.day >= $1) AND ($2 = '' OR r.day <= $2) AND ($3 = '' OR r.host = $3)"
+// Reading. The filter: day from ($1, '' for none), day until ($2), host ($3). A run whose stamp
+// gives no day (day '') is in no day range: either bound leaves it out.
+#define YIELD_RUN_FILTER                                                                  \
+    " ($1 = '' OR r.day >= $1) AND ($2 = '' OR r.day <= $2) AND ($3 = '' OR r.host = $3)" \
+    " AND (($1 = '' AND $2 = '') OR r.day <> '')"
 constexpr char kRunsByFilter[] =
     "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict FROM runs r"
     " WHERE" YIELD_RUN_FILTER " ORDER BY r.id";
@@ -195,6 +197,8 @@ constexpr char kVoltReadingsFiltered[] =
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER
+constexpr char kRunsWithoutDay[] =
+    "SELECT count(*) FROM runs r WHERE r.day = '' AND ($1 = '' OR r.host = $1)";
 constexpr char kRunIdsOfChip[] =
     "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
 constexpr char kRunById[] =

@@ -55,11 +55,13 @@ enum class PutOutcome {
     Same,      // the file was already recorded with this result: nothing changed
 };
 
-// Runs to read: days as YYYY-MM-DD, inclusive; empty means no bound.
+// Runs to read: days as YYYY-MM-DD, inclusive; empty means no bound. A run whose stamp gives no
+// day passes only a filter without day bounds.
 struct RunFilter {
     std::string since;
     std::string until;
     std::string host;
+    bool HasDayBound() const { return !since.empty() || !until.empty(); }
 };
 
 // What the reports read per run.
@@ -104,6 +106,8 @@ public:
         const RunFilter& filter,
         const std::function<void(const NamedValue&, long long count)>& take) = 0;
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
+    // Runs of the filter's host (or of all hosts) whose stamp gives no day, whatever its days.
+    virtual long long CountRunsWithoutDay(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
     virtual RunRecord LoadRun(long long id) = 0;
     virtual std::vector<SourceRow> SourcesOf(long long runId) = 0;

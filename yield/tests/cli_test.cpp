@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "store.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
@@ -54,6 +55,10 @@ TEST(Cli, DocumentedExitStatuses) {
     EXPECT_EQ(Tool("report --format pdf").status, 2);
     EXPECT_EQ(Tool("report --since yesterday").status, 2);
     EXPECT_EQ(Tool("report --since 2026-13-45").status, 2);
+    for (const char* day : {"2026-02-31", "2026-02-29", "2100-02-29", "2026-04-31", "2026-00-10"})
+        EXPECT_EQ(Tool("report " + db + " --until " + day).status, 2) << day;
+    for (const char* day : {"2024-02-29", "2000-02-29", "2026-12-31"})  // days: the db is missing
+        EXPECT_EQ(Tool("report " + db + " --since " + day).status, 3) << day;
     EXPECT_EQ(Tool("report --since 2026-12-08 --until 2026-12-01").status, 2);
     EXPECT_EQ(Tool("export --since 2026-12-08 --until 2026-12-01 -o x").status, 2);
     EXPECT_EQ(Tool("report " + db).status, 3);  // no such database: not created by a report
@@ -64,4 +69,27 @@ TEST(Cli, DocumentedExitStatuses) {
     EXPECT_EQ(Tool("report " + db + " -o " + Q(tmp.path() / "no/such/dir/r.txt")).status, 4);
     yieldtest::WriteAll(tmp.path() / "file", "x");
     EXPECT_EQ(Tool("export " + db + " --format json -o " + Q(tmp.path() / "file")).status, 4);
+}
+
+// Port names and the stamp come from the board: `board` shows them, escapes and all, as text.
+TEST(Cli, BoardPrintsNoTerminalControlFromALog) {
+    TempDir tmp;
+    fs::path path = tmp.path() / "y.db";
+    {
+        auto store = yield::OpenStore(path.string(), true);
+        yield::RunRecord run;
+        run.host = "h";
+        run.chipId = "0x1";
+        run.timeStamp = "2026_01_01\x1b[2J";
+        run.verdict = yield::Verdict::Err;
+        run.ports.push_back(yield::PortResult{"RS232\x1b]0;pwned\x07", 1, false, false});
+        store->Begin();
+        store->PutRun(run, yield::SourceFile{"/in/a.log", 1, 1});
+        store->Commit();
+    }
+    Result board = Tool("board --db " + Q(path) + " 0x1");
+    ASSERT_EQ(board.status, 0);
+    EXPECT_EQ(board.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(board.out.find("2026_01_01\\x1B[2J"), std::string::npos) << board.out;
+    EXPECT_NE(board.out.find("failing RS232\\x1B]0;pwned\\x07-1"), std::string::npos);
 }

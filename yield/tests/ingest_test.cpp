@@ -50,6 +50,7 @@ public:
     void ForEachVoltReading(const RunFilter&,
                             const std::function<void(const NamedValue&, long long)>&) override {}
     std::vector<long long> RunIds(const RunFilter&) override { return {}; }
+    long long CountRunsWithoutDay(const RunFilter&) override { return 0; }
     std::vector<long long> RunIdsOfChip(const std::string&) override { return {}; }
     RunRecord LoadRun(long long) override { return {}; }
     std::vector<SourceRow> SourcesOf(long long) override { return {}; }

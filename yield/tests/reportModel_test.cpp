@@ -169,3 +169,43 @@ TEST(ReportModel, EqualReadingsCountedAtOnceGiveTheSameStatistics) {
     EXPECT_EQ(y.outside, 5);
     EXPECT_EQ(y.histogram, x.histogram);
 }
+
+// Readings that do not vary beyond their hundredth of a volt have no spread and no Cpk, however
+// they arrive; one hundredth apart they do.
+TEST(ReportModel, ReadingsThatDoNotVaryHaveNoSpreadAndNoCpk) {
+    ReportBuilder grouped({}), noisy({}), apart({});
+    grouped.AddReading(NamedValue{0, "AI1", 1.65, ""}, 3);
+    grouped.AddReading(NamedValue{0, "AI2", 1.63, ""}, 1000);
+    grouped.AddReading(NamedValue{0, "AI2", 1.63, ""}, 7);
+    noisy.AddReading(NamedValue{0, "AI1", 1.65, ""}, 2);
+    noisy.AddReading(NamedValue{0, "AI1", 1.65 + 1e-12, ""});
+    apart.AddReading(NamedValue{0, "AI1", 1.65, ""}, 2);
+    apart.AddReading(NamedValue{0, "AI1", 1.66, ""});
+    ReportModel g = grouped.Finish(), n = noisy.Finish(), a = apart.Finish();
+    ASSERT_EQ(g.analogue.size(), 2u);
+    for (const AnalogueStats& flat : {g.analogue[0], g.analogue[1], n.analogue[0]}) {
+        EXPECT_EQ(flat.stddev, 0) << flat.input;
+        EXPECT_FALSE(flat.hasCpk) << flat.input;
+    }
+    EXPECT_DOUBLE_EQ(g.analogue[1].mean, 1.63);
+    EXPECT_NEAR(a.analogue[0].stddev, 0.0057735027, 1e-9);
+    EXPECT_TRUE(a.analogue[0].hasCpk);
+}
+
+// A run whose stamp gives no day counts everywhere but in the per-day table, and is counted apart.
+TEST(ReportModel, RunsWithoutADayAreCountedApart) {
+    RunSummary undated = MakeRun("B", "h", "2026_01_01_08_00_00", Verdict::Ok);
+    undated.timeStamp = "garbled";
+    undated.day.clear();
+    ReportBuilder b({});
+    b.AddRun(MakeRun("A", "h", "2026_01_01_08_00_00", Verdict::Err));
+    b.AddRun(undated);
+    b.AddRunsLeftOutWithoutDay(2);
+    ReportModel m = b.Finish();
+    EXPECT_EQ(m.summary.runs, 2);
+    EXPECT_EQ(m.summary.boards, 2);
+    EXPECT_EQ(m.summary.noDayRuns, 3);
+    ASSERT_EQ(m.days.size(), 1u);
+    EXPECT_EQ(m.days[0].day, "2026-01-01");
+    EXPECT_EQ(m.days[0].runs, 1);
+}

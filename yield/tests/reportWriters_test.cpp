@@ -32,6 +32,25 @@ ReportModel HostileModel() {
     return b.Finish();
 }
 
+// Names from a result document that would drive a terminal: a title change and a screen clear.
+const std::string kTitle = "\x1b]0;pwned\x07";
+const std::string kClear = "\x1b[2J";
+
+ReportModel TerminalModel() {
+    ReportBuilder b({});
+    RunSummary r;
+    r.chipId = "A";
+    r.host = "h";
+    r.timeStamp = "2026_01_01" + kClear;
+    r.day = "2026-01-01";
+    r.verdict = Verdict::Err;
+    r.ports = {PortResult{"RS232" + kTitle, 1, false, true}};
+    b.AddRun(r);
+    b.AddReading(NamedValue{1, "AI1" + kClear, 1.6, "pass"});
+    b.AddReading(NamedValue{2, "AI1" + kClear, 1.66, "pass"});
+    return b.Finish();
+}
+
 template <class W>
 std::string Render(W writer, const ReportModel& m) {
     std::ostringstream out;
@@ -58,6 +77,9 @@ TEST(Escape, HtmlFileNamesAndTerminalText) {
     EXPECT_EQ(SafeFileName("../etc/pass wd"), "_.._etc_pass_wd");
     EXPECT_EQ(SafeFileName(""), "_");
     EXPECT_EQ(PrintableText("a\nb\x1b[2J"), "a\\nb\\x1B[2J");
+    // C1 controls and stray bytes (a lone 0x9B is a CSI to a terminal that is not in UTF-8)
+    EXPECT_EQ(PrintableText("\2332J\302\2332J"), "\\x9B2J\\xC2\\x9B2J");  // octal: 0x9B, 0xC2
+    EXPECT_EQ(PrintableText("\xc3\xa9 \xc2\xa0\xe2\x82\xac"), "\xc3\xa9 \xc2\xa0\xe2\x82\xac");
     EXPECT_EQ(XmlSafe(std::string("ok\x01\xff", 4)), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
@@ -133,4 +155,80 @@ TEST(Exporters, JunitAndJsonRecordCarryFailuresSafely) {
     EXPECT_EQ(j["phases"][0]["outcome"], "FAIL");
     EXPECT_EQ(j["phases"][1]["measurements"][0]["log"][0], "cycle 1: " + x.line);
     EXPECT_EQ(ExportStem(7, run), "7_0x1__2026_01_01_00_00_00__script_alert_1___script____");
+}
+
+TEST(ReportWriters, TextReportPrintsNoTerminalControlFromALog) {
+    std::string text = Render(WriteReportText, TerminalModel());
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    EXPECT_EQ(text.find('\x07'), std::string::npos);
+    EXPECT_NE(text.find("RS232\\x1B]0;pwned\\x07-1"), std::string::npos) << text;
+    EXPECT_NE(text.find("AI1\\x1B[2J"), std::string::npos);
+    EXPECT_NE(text.find("2026_01_01\\x1B[2J"), std::string::npos);
+}
+
+// Computed numbers stay numbers, negative ones too; text from a log keeps its guard.
+TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
+    ReportBuilder b({});
+    RunSummary r;
+    r.chipId = "-1+1";
+    r.host = "h";
+    r.timeStamp = "2026_01_01_00_00_00";
+    r.day = "2026-01-01";
+    r.verdict = Verdict::Err;
+    r.ports = {PortResult{"RS232", 1, false, true}};
+    b.AddRun(r);
+    b.AddReading(NamedValue{1, "-AI1", 1.40, "fail"});
+    b.AddReading(NamedValue{2, "-AI1", 1.42, "fail"});
+    ReportModel m = b.Finish();
+    ASSERT_LT(m.analogue[0].cpk, 0);
+    std::string csv = Render(WriteReportCsv, m);
+    EXPECT_NE(csv.find("\r\nanalogue,'-AI1,2,1.41,0.0141421,1.4,1.42,-2.12132,2\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("\r\nintermittent,'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n"),
+              std::string::npos);
+}
+
+// Readings that do not vary: no Cpk in any format ("none" as the README words it) and no spread.
+TEST(ReportWriters, ReadingsThatDoNotVaryHaveNoCpkInAnyFormat) {
+    ReportBuilder b({});
+    b.AddReading(NamedValue{0, "AI1", 1.65, ""}, 3);
+    ReportModel m = b.Finish();
+    std::string text = Render(WriteReportText, m);
+    size_t row = text.find("\n  AI1 ");
+    ASSERT_NE(row, std::string::npos) << text;
+    std::string line = text.substr(row + 1, text.find('\n', row + 1) - row - 1);
+    EXPECT_NE(line.find(" 0.0000 "), std::string::npos) << line;
+    EXPECT_NE(line.find(" none "), std::string::npos) << line;
+    EXPECT_NE(Render(WriteReportCsv, m).find("\r\nanalogue,AI1,3,1.65,0,1.65,1.65,,0\r\n"),
+              std::string::npos);
+    nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
+    EXPECT_TRUE(j["analogue"][0]["cpk"].is_null());
+    EXPECT_EQ(j["analogue"][0]["stddev"], 0.0);
+    EXPECT_NE(Render(WriteReportHtml, m).find("<td>0.0000</td><td>1.65</td><td>1.65</td><td>none"),
+              std::string::npos);
+}
+
+TEST(ReportWriters, EveryFormatSaysHowManyRunsHaveNoDay) {
+    RunFilter until;
+    until.until = "2026-01-31";
+    for (const RunFilter& filter : {RunFilter{}, until}) {
+        ReportBuilder b(filter);
+        b.AddRunsLeftOutWithoutDay(3);
+        ReportModel m = b.Finish();
+        std::string text = Render(WriteReportText, m);
+        EXPECT_NE(text.find(filter.HasDayBound()
+                                ? "Runs whose stamp gives no day: 3 (left out by the day bounds)"
+                                : "Runs whose stamp gives no day: 3 (counted above"),
+                  std::string::npos)
+            << text;
+        std::string csv = Render(WriteReportCsv, m);
+        EXPECT_NE(csv.find(",incomplete_runs,no_day_runs\r\nsummary,"), std::string::npos);
+        EXPECT_NE(csv.find(",0,0,0,3\r\n"), std::string::npos) << csv;
+        nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
+        EXPECT_EQ(j["summary"]["no_day_runs"], 3);
+        std::string html = Render(WriteReportHtml, m);
+        EXPECT_NE(html.find("<th>runs without a day</th>"), std::string::npos);
+        EXPECT_NE(html.find("<td>0</td><td>3</td></tr>"), std::string::npos);
+    }
 }

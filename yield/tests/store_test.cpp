@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "ingest.h"
+#include "reportModel.h"
 #include "testDb.h"
 #include "testSupport.h"
 
@@ -198,6 +199,51 @@ TEST_F(StoreTest, AnyBytesAndExtremeNumbersComeBackExactly) {
     ASSERT_EQ(sources.size(), 1u);
     EXPECT_EQ(sources[0].path, file.path);
     EXPECT_EQ(store->RunIdsOfChip(run.chipId), ids);
+}
+
+// A stamp that gives no day is in no day range: --since or --until leave its run out of the
+// report and the export alike, and the report counts it; without day bounds it is in.
+TEST_F(StoreTest, DayBoundsLeaveOutRunsWithoutADay) {
+    {
+        auto store = OpenStore(db_->Url(), true);
+        store->Begin();
+        int n = 0;
+        for (const char* stamp : {"2026_01_05_10_00_00", "2026_01_20_10_00_00", "nodate", "x"}) {
+            RunRecord run;
+            run.host = n % 2 == 0 ? "h1" : "h2";
+            run.chipId = "0x" + std::to_string(n);
+            run.timeStamp = stamp;
+            run.verdict = Verdict::Ok;
+            Measurement m;
+            m.name = "AI1";
+            m.value = 1.6;
+            m.unit = "V";
+            run.measurements.push_back(m);
+            store->PutRun(run, SourceFile{"/in/" + std::to_string(n++) + ".log", 1, 1});
+        }
+        store->Commit();
+    }
+    auto store = OpenStore(db_->Url(), false);
+    RunFilter none, since, until, both, hostOnly;
+    since.since = "2026-01-01";
+    until.until = "2026-01-31";
+    both.since = "2026-01-10";
+    both.until = "2026-01-31";
+    hostOnly.host = "h1";
+    EXPECT_EQ(store->RunIds(none).size(), 4u);
+    EXPECT_EQ(store->RunIds(since).size(), 2u);
+    EXPECT_EQ(store->RunIds(until).size(), 2u);
+    EXPECT_EQ(store->RunIds(both).size(), 1u);
+    EXPECT_EQ(store->RunIds(hostOnly).size(), 2u);
+    EXPECT_EQ(store->CountRunsWithoutDay(none), 2);
+    EXPECT_EQ(store->CountRunsWithoutDay(hostOnly), 1);
+    for (const RunFilter& f : {none, since, until, both, hostOnly}) {
+        ReportModel m = BuildReport(*store, f);
+        EXPECT_EQ(m.summary.runs, static_cast<long long>(store->RunIds(f).size()));
+        EXPECT_EQ(m.summary.noDayRuns, store->CountRunsWithoutDay(f));
+        ASSERT_EQ(m.analogue.size(), 1u);
+        EXPECT_EQ(m.analogue[0].count, m.summary.runs);
+    }
 }
 
 // A report, board answer or export reads one snapshot: an ingest that commits meanwhile shows in
