@@ -42,7 +42,7 @@ int RunIngest(const IngestOptions& o) {
     }
     if (terminal) std::fputc('\n', stderr);
     for (const auto& [path, why] : s.problemList)
-        std::printf("skipped %s: %s\n", PrintableText(path).c_str(), why.c_str());
+        std::printf("skipped %s: %s\n", PrintableText(path).c_str(), PrintableText(why).c_str());
     std::printf(
         "ingest: %lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
         "%lld problems, %.2f s\n",
