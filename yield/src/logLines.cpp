@@ -8,7 +8,6 @@ namespace {
 
 constexpr std::string_view kTimeShape = "[0000-00-00 00:00:00] ";  // '0': any digit
 constexpr std::string_view kSeqEnd = "=[";
-constexpr std::string_view kCrLf = "\r\n";
 constexpr size_t kMaxSeqDigits = 11;
 constexpr size_t kMaxTagSpan = 66;  // from the end of the number to the tag's ']'
 
@@ -71,14 +70,14 @@ bool StartOfPrefix(std::string_view line, long seq) {
     return true;
 }
 
-// One line of the file without its line end (LF or CR LF); `ended` says whether it had one. A CR
-// that ends the file is a line end cut in two.
+// One line of the file without its line end (LF with any CRs before it); `ended` says whether it
+// had one. CRs that end the file are a line end cut short.
 std::string_view NextLine(std::string_view bytes, size_t& pos, bool& ended) {
     size_t end = bytes.find('\n', pos);
     ended = end != std::string_view::npos;
     std::string_view line = bytes.substr(pos, ended ? end - pos : std::string_view::npos);
     pos = ended ? end + 1 : bytes.size();
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return line;
 }
 
@@ -107,11 +106,10 @@ std::string_view StripCallerTail(std::string_view message) {
     return message.substr(0, tab);
 }
 
-long long CrLfCount(std::string_view bytes) {
+long long LineEndCrs(std::string_view bytes) {
     long long n = 0;
-    for (size_t at = bytes.find(kCrLf); at != std::string_view::npos;
-         at = bytes.find(kCrLf, at + kCrLf.size())) {
-        ++n;
+    for (size_t lf = bytes.find('\n'); lf != std::string_view::npos; lf = bytes.find('\n', lf + 1)) {
+        for (size_t at = lf; at > 0 && bytes[at - 1] == '\r'; --at) ++n;
     }
     return n;
 }

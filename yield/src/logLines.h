@@ -2,7 +2,8 @@
 // begins with the full prefix "N=[tag][YYYY-MM-DD HH:MM:SS] " and N is the next sequence number;
 // any other line continues the message before it. So a value holding a line feed (a host name
 // with "\n5=[RtLog] Test Q7 OK!!!") stays inside its own record and cannot forge one. A line
-// ends in LF or in CR LF alike (a copy made by a tool that writes CR LF reads as the original).
+// ends in LF, and CRs right before the LF belong to the line end: a copy made by a tool that
+// ends lines with CR LF reads as the original.
 #pragma once
 
 #include <string>
@@ -25,8 +26,8 @@ struct LogRecord {
 // without line end that is only the start of the next record's prefix (a copy cut there).
 std::vector<LogRecord> SplitRecords(std::string_view bytes);
 
-// How many line ends are CR LF: a file's size less this is its size with LF line ends.
-long long CrLfCount(std::string_view bytes);
+// How many CRs belong to line ends: a file's size less this is its size with LF line ends.
+long long LineEndCrs(std::string_view bytes);
 
 // Removes the caller tail the tool appends to every message, when it is there.
 std::string_view StripCallerTail(std::string_view message);

@@ -633,7 +633,7 @@ ParseResult ParseLog(std::string_view bytes, std::string_view fileName) {
     }
     out.kind = ParseResult::Kind::Run;
     run.records = static_cast<int>(recs.size());
-    run.bytes = static_cast<long long>(bytes.size()) - CrLfCount(bytes);
+    run.bytes = static_cast<long long>(bytes.size()) - LineEndCrs(bytes);
     run.startedAt = recs.front().time;
     run.endedAt = recs.back().time;
     if (run.resultDoc.empty() || !PortsFromDocument(run)) {
