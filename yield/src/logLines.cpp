@@ -87,6 +87,7 @@ void Finish(std::vector<LogRecord>& out, std::string& raw, bool last, bool ended
     if (out.empty()) return;
     LogRecord& rec = out.back();
     rec.message.assign(StripCallerTail(raw));
+    rec.followed = !last;
     if (last) rec.whole = ended && rec.message.size() + 1 < raw.size();
     raw.clear();
 }

@@ -20,6 +20,7 @@ struct LogRecord {
     // False for a last record the file may have cut: its last line has no line end, or it lacks
     // the caller tail every record ends in (a cut right after a line end inside its message).
     bool whole = true;
+    bool followed = false;  // the next record starts after it: surely whole
 };
 
 // The records in file order; lines before the first record are dropped, and so is a last line

@@ -1,6 +1,8 @@
 #include "logParser.h"
 
 #include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -28,19 +30,100 @@ constexpr std::string_view kNameReplacements = "\\_";
 constexpr char kShortMark = '~';
 constexpr size_t kShortHexDigits = 8;
 
+bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+bool EndsWith(std::string_view s, std::string_view p) {
+    return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
+}
+
 enum class Zone { Header, SetUp, Cycles, Summary, End };
 
 // One part of a run's key as the header gives it.
 struct KeyPart {
     bool whole = false;  // its record is whole: the run's value
+    bool sure = false;   // and the next record follows it
     bool cut = false;    // its record is the cut end of the file
     std::string text;    // what a cut record kept of the value
 };
 
-bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
-bool EndsWith(std::string_view s, std::string_view p) {
-    return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
+// The archive name's form of a host or processor ID, as the board makes it.
+std::string FileNamePart(std::string_view text) {
+    std::string out;
+    char hex[8];
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '\n' || c == '\r' || c == '\t') {
+            out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += c == '/' ? '_' : ch;
+        }
+    }
+    return out;
 }
+
+// The board's checksum of a shortened part (32-bit FNV-1a).
+uint32_t NameChecksum(std::string_view text) {
+    uint32_t hash = 2166136261u;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+bool Shortened(std::string_view part) {
+    if (part.size() <= kShortHexDigits) return false;
+    std::string_view hex = part.substr(part.size() - kShortHexDigits);
+    return part[part.size() - kShortHexDigits - 1] == kShortMark &&
+           hex.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+// The archive name's part `named` as a key part's value, given what the cut record kept of it:
+// the name must agree with that, and must not have changed what the cut lost. `fromHeader`
+// says that the board took the part from a header value it may have escaped or shortened.
+bool NamedValue(std::string_view cut, std::string_view named, bool fromHeader,
+                std::string& value) {
+    if (fromHeader && Shortened(named)) return false;
+    bool whole = false;  // cut inside the caller tail: the value is the text before a tab
+    for (size_t tab = cut.find('\t'); tab != std::string_view::npos && !whole;
+         tab = cut.find('\t', tab + 1)) {
+        whole = cut.substr(0, tab) == named;
+    }
+    if (!whole) {
+        if (!StartsWith(named, cut)) return false;
+        std::string_view lost = named.substr(cut.size());
+        if (fromHeader && lost.find_first_of(kNameReplacements) != std::string_view::npos)
+            return false;
+    }
+    value.assign(named);
+    return true;
+}
+
+// Whether the archive name's part `named` can be the name of the value `value`.
+bool NameAgrees(std::string_view value, std::string_view named, bool fromHeader) {
+    if (value == named) return true;
+    if (!fromHeader) return false;
+    std::string part = FileNamePart(value);
+    if (!Shortened(named)) return part == named;
+    size_t head = named.size() - kShortHexDigits - 1;
+    return StartsWith(part, named.substr(0, head)) &&
+           std::strtoul(std::string(named.substr(head + 1)).c_str(), nullptr, 16) ==
+               NameChecksum(part);
+}
+
+// A last record that looks whole may still have lost lines to the cut: its value stands only when
+// the archive name agrees with it, else it counts as cut.
+void DoubtLast(KeyPart& part, std::string& value, std::string_view named, bool fromHeader) {
+    if (!part.whole || part.sure || NameAgrees(value, named, fromHeader)) return;
+    part.whole = false;
+    part.cut = true;
+    part.text = std::move(value);
+    value.clear();
+}
+
+
 
 // sscanf that must fill every target and consume the whole text; every format ends in %n. The
 // formats are literals at each call, passed through here unchecked.
@@ -86,6 +169,11 @@ public:
     }
 
     void StartHeaderless() { zone_ = Zone::Cycles; }
+    void DoubtLast(std::string_view host, std::string_view chip, std::string_view stamp) {
+        yield::DoubtLast(host_, run_.host, host, true);
+        yield::DoubtLast(chip_, run_.chipId, chip, true);
+        yield::DoubtLast(time_, run_.timeStamp, stamp, false);
+    }
     const KeyPart& Host() const { return host_; }
     const KeyPart& Time() const { return time_; }
     const KeyPart& Chip() const { return chip_; }
@@ -125,6 +213,7 @@ private:
         if (rec.whole) {
             value = std::move(text);
             part.whole = true;
+            part.sure = rec.followed;
         } else {
             part.text = std::move(text);
             part.cut = true;
@@ -511,34 +600,6 @@ bool HasBody(const RunRecord& run) {
            !run.failures.empty() || run.Complete() || run.hasVerdictCode || !run.resultDoc.empty();
 }
 
-bool Shortened(std::string_view part) {
-    if (part.size() <= kShortHexDigits) return false;
-    std::string_view hex = part.substr(part.size() - kShortHexDigits);
-    return part[part.size() - kShortHexDigits - 1] == kShortMark &&
-           hex.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
-}
-
-// The archive name's part `named` as a key part's value, given what the cut record kept of it:
-// the name must agree with that, and must not have changed what the cut lost. `fromHeader`
-// says that the board took the part from a header value it may have escaped or shortened.
-bool NamedValue(std::string_view cut, std::string_view named, bool fromHeader,
-                std::string& value) {
-    if (fromHeader && Shortened(named)) return false;
-    bool whole = false;  // cut inside the caller tail: the value is the text before a tab
-    for (size_t tab = cut.find('\t'); tab != std::string_view::npos && !whole;
-         tab = cut.find('\t', tab + 1)) {
-        whole = cut.substr(0, tab) == named;
-    }
-    if (!whole) {
-        if (!StartsWith(named, cut)) return false;
-        std::string_view lost = named.substr(cut.size());
-        if (fromHeader && lost.find_first_of(kNameReplacements) != std::string_view::npos)
-            return false;
-    }
-    value.assign(named);
-    return true;
-}
-
 bool PartFromName(const KeyPart& part, std::string_view named, bool fromHeader,
                   std::string& value) {
     return part.whole || NamedValue(part.text, named, fromHeader, value);
@@ -578,8 +639,10 @@ bool ReadTail(const std::vector<LogRecord>& recs, std::string_view fileName, Run
 
 // The run's key: the header's, a rotated tail's archive name, or the header's with the parts a
 // cut took from it filled in from the archive name.
-bool Identify(const Reader& reader, const std::vector<LogRecord>& recs, std::string_view fileName,
+bool Identify(Reader& reader, const std::vector<LogRecord>& recs, std::string_view fileName,
               RunRecord& run) {
+    std::string host, chip, stamp;
+    if (ParseArchiveName(fileName, host, chip, stamp)) reader.DoubtLast(host, chip, stamp);
     if (reader.Keyed()) return true;
     if (!reader.AnyKey() && ReadTail(recs, fileName, run)) return true;
     return KeyFromName(reader, fileName, run);

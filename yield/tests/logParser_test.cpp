@@ -345,3 +345,29 @@ TEST(LogParser, CutKeyFromANameTheBoardChangedIsAProblem) {
                   given ? "ab" : "run header cut short (no host, processor ID or time stamp)");
     }
 }
+
+TEST(LogParser, LastRecordThatLooksWholeStandsOnlyWhenTheNameAgrees) {
+    auto fnv = [](const std::string& text) {
+        uint32_t h = 2166136261u;
+        for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "~%08X", h);
+        return std::string(hex);
+    };
+    std::string longHost(80, 'h');
+    std::string forged = "a\tx y line=1\nb";  // a raw host with what looks like a caller tail
+    struct Case {
+        std::string host, nameHost, key;  // key "" : not a run
+    } cases[] = {{longHost, longHost.substr(0, 20) + fnv(longHost), longHost},
+                 {longHost, longHost.substr(0, 20) + "~0123ABCD", ""},
+                 {"a/b", "a_b", "a/b"},
+                 {forged, "a\\tx y line=1\\nb", ""}};
+    for (const Case& c : cases) {
+        std::string log = MiniLog(c.host);
+        size_t cut = log.find('\n', log.find("line=1\n", log.find("hostname:"))) + 1;
+        if (c.host == forged) cut = log.find("line=1\n", log.find("hostname:")) + 7;
+        std::string name = "deVuzeV7_" + c.nameHost + "[0xABC]_2026_01_02_03_04_05.log";
+        ParseResult r = ParseLog(std::string_view(log.data(), cut), name);
+        EXPECT_EQ(r.kind == ParseResult::Kind::Run ? r.run.host : "", c.key) << c.nameHost;
+    }
+}
