@@ -114,9 +114,9 @@ bool NameAgrees(std::string_view value, std::string_view named, bool fromHeader)
 }
 
 // A last record that looks whole may still have lost lines to the cut: its value stands only when
-// the archive name agrees with it, else it counts as cut.
-void DoubtLast(KeyPart& part, std::string& value, std::string_view named, bool fromHeader) {
-    if (!part.whole || part.sure || NameAgrees(value, named, fromHeader)) return;
+// the archive name agrees with it, else it counts as cut. `named` is null without a name.
+void DoubtLast(KeyPart& part, std::string& value, const std::string* named, bool fromHeader) {
+    if (!part.whole || part.sure || (named && NameAgrees(value, *named, fromHeader))) return;
     part.whole = false;
     part.cut = true;
     part.text = std::move(value);
@@ -169,7 +169,8 @@ public:
     }
 
     void StartHeaderless() { zone_ = Zone::Cycles; }
-    void DoubtLast(std::string_view host, std::string_view chip, std::string_view stamp) {
+    // The archive name's host, processor ID and stamp, or nulls without a name.
+    void DoubtLast(const std::string* host, const std::string* chip, const std::string* stamp) {
         yield::DoubtLast(host_, run_.host, host, true);
         yield::DoubtLast(chip_, run_.chipId, chip, true);
         yield::DoubtLast(time_, run_.timeStamp, stamp, false);
@@ -642,7 +643,10 @@ bool ReadTail(const std::vector<LogRecord>& recs, std::string_view fileName, Run
 bool Identify(Reader& reader, const std::vector<LogRecord>& recs, std::string_view fileName,
               RunRecord& run) {
     std::string host, chip, stamp;
-    if (ParseArchiveName(fileName, host, chip, stamp)) reader.DoubtLast(host, chip, stamp);
+    if (ParseArchiveName(fileName, host, chip, stamp))
+        reader.DoubtLast(&host, &chip, &stamp);
+    else
+        reader.DoubtLast(nullptr, nullptr, nullptr);
     if (reader.Keyed()) return true;
     if (!reader.AnyKey() && ReadTail(recs, fileName, run)) return true;
     return KeyFromName(reader, fileName, run);
