@@ -109,7 +109,8 @@ std::string_view StripCallerTail(std::string_view message) {
 
 long long LineEndCrs(std::string_view bytes) {
     long long n = 0;
-    for (size_t lf = bytes.find('\n'); lf != std::string_view::npos; lf = bytes.find('\n', lf + 1)) {
+    for (size_t lf = bytes.find('\n'); lf != std::string_view::npos;
+         lf = bytes.find('\n', lf + 1)) {
         for (size_t at = lf; at > 0 && bytes[at - 1] == '\r'; --at) ++n;
     }
     return n;

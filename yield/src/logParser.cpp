@@ -1,7 +1,7 @@
 #include "logParser.h"
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -83,8 +83,7 @@ bool Shortened(std::string_view part) {
 // The archive name's part `named` as a key part's value, given what the cut record kept of it:
 // the name must agree with that, and must not have changed what the cut lost. `fromHeader`
 // says that the board took the part from a header value it may have escaped or shortened.
-bool NamedValue(std::string_view cut, std::string_view named, bool fromHeader,
-                std::string& value) {
+bool NamedValue(std::string_view cut, std::string_view named, bool fromHeader, std::string& value) {
     if (fromHeader && Shortened(named)) return false;
     bool whole = false;  // cut inside the caller tail: the value is the text before a tab
     for (size_t tab = cut.find('\t'); tab != std::string_view::npos && !whole;
@@ -122,8 +121,6 @@ void DoubtLast(KeyPart& part, std::string& value, const std::string* named, bool
     part.text = std::move(value);
     value.clear();
 }
-
-
 
 // sscanf that must fill every target and consume the whole text; every format ends in %n. The
 // formats are literals at each call, passed through here unchecked.
@@ -207,8 +204,7 @@ private:
     }
 
     // The first record of a key part: its value when the record is whole, else what it kept.
-    static bool Key(const LogRecord& rec, std::string_view tag, KeyPart& part,
-                    std::string& value) {
+    static bool Key(const LogRecord& rec, std::string_view tag, KeyPart& part, std::string& value) {
         if (part.whole || part.cut || !StartsWith(rec.message, tag)) return false;
         std::string text = rec.message.substr(tag.size());
         if (rec.whole) {

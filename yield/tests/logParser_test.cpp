@@ -245,9 +245,7 @@ std::string WithCrLf(const std::string& log) {
     return out;
 }
 
-std::string Key(const RunRecord& run) {
-    return run.host + "|" + run.chipId + "|" + run.timeStamp;
-}
+std::string Key(const RunRecord& run) { return run.host + "|" + run.chipId + "|" + run.timeStamp; }
 
 // Everything a parsed run holds, as one text.
 std::string Figures(const RunRecord& run) {
@@ -256,7 +254,8 @@ std::string Figures(const RunRecord& run) {
       << run.testMode << run.portSelect << run.cyclesAsked << run.cyclesRun
       << VerdictWord(run.verdict) << run.verdictCode << run.records << run.bytes << run.resultDoc;
     for (const auto& [family, n] : run.counts) s << family << n;
-    for (const PortTally& t : run.tallies) s << t.family << t.number << t.variant << t.succ << t.err;
+    for (const PortTally& t : run.tallies)
+        s << t.family << t.number << t.variant << t.succ << t.err;
     for (const PortResult& p : run.ports) s << p.Name() << p.passed << p.intermittent;
     for (const Measurement& m : run.measurements)
         s << m.cycle << m.port << m.name << m.value << m.text << m.outcome << m.line;

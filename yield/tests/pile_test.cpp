@@ -51,9 +51,8 @@ void LayOut(const fs::path& scenario, const fs::path& to) {
     std::string name, host, chip, stamp;
     ParseArchiveName(flash.filename().string(), host, chip, stamp);
     name = "deVuzeV7_" + host + "[" + chip + "]_" + stamp + ".log";
-    std::string verdictFolder = flash.filename().string().find("[OK]") != std::string::npos
-                                    ? "TestQ7[OK]"
-                                    : "TestQ7[ERR]";
+    std::string verdictFolder =
+        flash.filename().string().find("[OK]") != std::string::npos ? "TestQ7[OK]" : "TestQ7[ERR]";
     WriteAll(to / "media/sdb1" / verdictFolder / name, WithCrLf(log));
     std::vector<size_t> cuts = HeaderCuts(log);
     for (size_t i = 0; i < cuts.size(); ++i) {
