@@ -1,9 +1,19 @@
 #include "logLines.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace yield {
 namespace {
+
+constexpr std::string_view kTimeShape = "[0000-00-00 00:00:00] ";  // '0': any digit
+constexpr std::string_view kSeqEnd = "=[";
+constexpr size_t kMaxSeqDigits = 11;
+constexpr size_t kMaxTagSpan = 66;  // from the end of the number to the tag's ']'
+
+bool ShapeChar(char want, char got) {
+    return want == '0' ? isdigit(static_cast<unsigned char>(got)) != 0 : got == want;
+}
 
 bool Digits(std::string_view s, size_t at, size_t n) {
     if (at + n > s.size()) return false;
@@ -15,35 +25,70 @@ bool Digits(std::string_view s, size_t at, size_t n) {
 
 // "[YYYY-MM-DD HH:MM:SS] " at `at`; true and the time text when it is there.
 bool TimeField(std::string_view line, size_t at, std::string& time) {
-    static constexpr std::string_view kShape = "[0000-00-00 00:00:00] ";
-    if (at + kShape.size() > line.size()) return false;
-    for (size_t i = 0; i < kShape.size(); ++i) {
-        char want = kShape[i];
-        char got = line[at + i];
-        if (want == '0' ? !isdigit(static_cast<unsigned char>(got)) : got != want) return false;
+    if (at + kTimeShape.size() > line.size()) return false;
+    for (size_t i = 0; i < kTimeShape.size(); ++i) {
+        if (!ShapeChar(kTimeShape[i], line[at + i])) return false;
     }
-    time.assign(line.substr(at + 1, kShape.size() - 3));
+    time.assign(line.substr(at + 1, kTimeShape.size() - 3));
     return true;
 }
 
 // Parses the record prefix; returns the offset of the message or npos.
 size_t ParsePrefix(std::string_view line, long wantSeq, LogRecord& rec) {
     size_t i = 0;
-    while (i < line.size() && i < 12 && isdigit(static_cast<unsigned char>(line[i]))) ++i;
-    if (i == 0 || i >= 12 || (i > 1 && line[0] == '0')) return std::string_view::npos;
+    while (i < line.size() && i <= kMaxSeqDigits && isdigit(static_cast<unsigned char>(line[i])))
+        ++i;
+    if (i == 0 || i > kMaxSeqDigits || (i > 1 && line[0] == '0')) return std::string_view::npos;
     if (std::stol(std::string(line.substr(0, i))) != wantSeq) return std::string_view::npos;
-    if (line.substr(i, 2) != "=[") return std::string_view::npos;
-    size_t close = line.find(']', i + 2);
-    if (close == std::string_view::npos || close - i > 66) return std::string_view::npos;
+    if (line.substr(i, kSeqEnd.size()) != kSeqEnd) return std::string_view::npos;
+    size_t close = line.find(']', i + kSeqEnd.size());
+    if (close == std::string_view::npos || close - i > kMaxTagSpan) return std::string_view::npos;
     if (!TimeField(line, close + 1, rec.time)) return std::string_view::npos;
     rec.seq = wantSeq;
     rec.tag.assign(line.substr(i + 2, close - i - 2));
-    return close + 23;
+    return close + 1 + kTimeShape.size();
 }
 
-void Finish(std::vector<LogRecord>& out, std::string& raw) {
+// True when `line` is no more than the beginning of record `seq`'s prefix: what a copy cut
+// inside that prefix leaves.
+bool StartOfPrefix(std::string_view line, long seq) {
+    std::string number = std::to_string(seq);
+    size_t n = std::min(line.size(), number.size());
+    if (line.substr(0, n) != std::string_view(number).substr(0, n)) return false;
+    std::string_view rest = line.substr(n);
+    if (rest.empty()) return true;
+    if (rest.substr(0, kSeqEnd.size()) != kSeqEnd.substr(0, rest.size())) return false;
+    if (rest.size() <= kSeqEnd.size()) return true;
+    size_t close = rest.find(']', kSeqEnd.size());
+    if (close == std::string_view::npos) return rest.size() <= kMaxTagSpan;
+    if (close > kMaxTagSpan) return false;
+    std::string_view time = rest.substr(close + 1);
+    if (time.size() >= kTimeShape.size()) return false;
+    for (size_t i = 0; i < time.size(); ++i) {
+        if (!ShapeChar(kTimeShape[i], time[i])) return false;
+    }
+    return true;
+}
+
+// One line of the file without its line end (LF with any CRs before it); `ended` says whether it
+// had one. CRs that end the file are a line end cut short.
+std::string_view NextLine(std::string_view bytes, size_t& pos, bool& ended) {
+    size_t end = bytes.find('\n', pos);
+    ended = end != std::string_view::npos;
+    std::string_view line = bytes.substr(pos, ended ? end - pos : std::string_view::npos);
+    pos = ended ? end + 1 : bytes.size();
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+// The record's message from its raw text; a last record is whole only when its last line ended
+// and the caller tail is there.
+void Finish(std::vector<LogRecord>& out, std::string& raw, bool last, bool ended) {
     if (out.empty()) return;
-    out.back().message.assign(StripCallerTail(raw));
+    LogRecord& rec = out.back();
+    rec.message.assign(StripCallerTail(raw));
+    rec.followed = !last;
+    if (last) rec.whole = ended && rec.message.size() + 1 < raw.size();
     raw.clear();
 }
 
@@ -62,26 +107,37 @@ std::string_view StripCallerTail(std::string_view message) {
     return message.substr(0, tab);
 }
 
+long long LineEndCrs(std::string_view bytes) {
+    long long n = 0;
+    for (size_t lf = bytes.find('\n'); lf != std::string_view::npos;
+         lf = bytes.find('\n', lf + 1)) {
+        for (size_t at = lf; at > 0 && bytes[at - 1] == '\r'; --at) ++n;
+    }
+    return n;
+}
+
 std::vector<LogRecord> SplitRecords(std::string_view bytes) {
     std::vector<LogRecord> out;
     std::string raw;
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t end = bytes.find('\n', pos);
-        size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
-        std::string_view line = bytes.substr(pos, next - pos);
+    bool ended = true;
+    for (size_t pos = 0; pos < bytes.size();) {
+        std::string_view line = NextLine(bytes, pos, ended);
         LogRecord rec;
-        size_t body = ParsePrefix(line, static_cast<long>(out.size()), rec);
+        long seq = static_cast<long>(out.size());
+        size_t body = ParsePrefix(line, seq, rec);
         if (body != std::string_view::npos) {
-            Finish(out, raw);
+            Finish(out, raw, false, true);
             out.push_back(std::move(rec));
             raw.assign(line.substr(body));
+        } else if (!ended && StartOfPrefix(line, seq)) {
+            ended = true;  // the record before ends where this cut prefix begins
+            break;
         } else if (!out.empty()) {
             raw.append(line);
         }
-        pos = next;
+        if (ended && !out.empty()) raw.push_back('\n');
     }
-    Finish(out, raw);
+    Finish(out, raw, true, ended);
     return out;
 }
 

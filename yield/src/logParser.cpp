@@ -1,6 +1,8 @@
 #include "logParser.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -17,12 +19,107 @@ constexpr int kLoopBackBytes = 32;
 constexpr int kLastDirectAdcChannel = 5;
 constexpr int kSkippedAdcChannels = 2;
 constexpr int kFirstLedOutput = 3;  // SDO3 beeper, SDO4 LED D3, SDO5 LED D2: LED-1, -2, -3
-
-enum class Zone { Header, SetUp, Cycles, Summary, End };
+constexpr std::string_view kHostTag = "hostname:";
+constexpr std::string_view kTimeTag = "DateTime:";
+constexpr std::string_view kChipTag = "iMx6ull:";
+constexpr char kCutShort[] = "run header cut short (no host, processor ID or time stamp)";
+constexpr char kNoHeader[] = "trace log without a run header";
+// What the board changes in a host or processor ID to put it into an archive name: control
+// characters become escapes, '/' becomes '_'; a part too long ends in '~' and 8 hex digits.
+constexpr std::string_view kNameReplacements = "\\_";
+constexpr char kShortMark = '~';
+constexpr size_t kShortHexDigits = 8;
 
 bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 bool EndsWith(std::string_view s, std::string_view p) {
     return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
+}
+
+enum class Zone { Header, SetUp, Cycles, Summary, End };
+
+// One part of a run's key as the header gives it.
+struct KeyPart {
+    bool whole = false;  // its record is whole: the run's value
+    bool sure = false;   // and the next record follows it
+    bool cut = false;    // its record is the cut end of the file
+    std::string text;    // what a cut record kept of the value
+};
+
+// The archive name's form of a host or processor ID, as the board makes it.
+std::string FileNamePart(std::string_view text) {
+    std::string out;
+    char hex[8];
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c == '\n' || c == '\r' || c == '\t') {
+            out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += c == '/' ? '_' : ch;
+        }
+    }
+    return out;
+}
+
+// The board's checksum of a shortened part (32-bit FNV-1a).
+uint32_t NameChecksum(std::string_view text) {
+    uint32_t hash = 2166136261u;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+bool Shortened(std::string_view part) {
+    if (part.size() <= kShortHexDigits) return false;
+    std::string_view hex = part.substr(part.size() - kShortHexDigits);
+    return part[part.size() - kShortHexDigits - 1] == kShortMark &&
+           hex.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+// The archive name's part `named` as a key part's value, given what the cut record kept of it:
+// the name must agree with that, and must not have changed what the cut lost. `fromHeader`
+// says that the board took the part from a header value it may have escaped or shortened.
+bool NamedValue(std::string_view cut, std::string_view named, bool fromHeader, std::string& value) {
+    if (fromHeader && Shortened(named)) return false;
+    bool whole = false;  // cut inside the caller tail: the value is the text before a tab
+    for (size_t tab = cut.find('\t'); tab != std::string_view::npos && !whole;
+         tab = cut.find('\t', tab + 1)) {
+        whole = cut.substr(0, tab) == named;
+    }
+    if (!whole) {
+        if (!StartsWith(named, cut)) return false;
+        std::string_view lost = named.substr(cut.size());
+        if (fromHeader && lost.find_first_of(kNameReplacements) != std::string_view::npos)
+            return false;
+    }
+    value.assign(named);
+    return true;
+}
+
+// Whether the archive name's part `named` can be the name of the value `value`.
+bool NameAgrees(std::string_view value, std::string_view named, bool fromHeader) {
+    if (value == named) return true;
+    if (!fromHeader) return false;
+    std::string part = FileNamePart(value);
+    if (!Shortened(named)) return part == named;
+    size_t head = named.size() - kShortHexDigits - 1;
+    return StartsWith(part, named.substr(0, head)) &&
+           std::strtoul(std::string(named.substr(head + 1)).c_str(), nullptr, 16) ==
+               NameChecksum(part);
+}
+
+// A last record that looks whole may still have lost lines to the cut: its value stands only when
+// the archive name agrees with it, else it counts as cut. `named` is null without a name.
+void DoubtLast(KeyPart& part, std::string& value, const std::string* named, bool fromHeader) {
+    if (!part.whole || part.sure || (named && NameAgrees(value, *named, fromHeader))) return;
+    part.whole = false;
+    part.cut = true;
+    part.text = std::move(value);
+    value.clear();
 }
 
 // sscanf that must fill every target and consume the whole text; every format ends in %n. The
@@ -55,7 +152,7 @@ public:
         const std::string& m = rec.message;
         switch (zone_) {
             case Zone::Header:
-                Header(m, before);
+                Header(rec, before);
                 break;
             case Zone::SetUp:
                 SetUp(m);
@@ -69,22 +166,26 @@ public:
     }
 
     void StartHeaderless() { zone_ = Zone::Cycles; }
-    bool HasHost() const { return hasHost_; }
-    bool HasTime() const { return hasTime_; }
-    bool HasChip() const { return hasChip_; }
+    // The archive name's host, processor ID and stamp, or nulls without a name.
+    void DoubtLast(const std::string* host, const std::string* chip, const std::string* stamp) {
+        yield::DoubtLast(host_, run_.host, host, true);
+        yield::DoubtLast(chip_, run_.chipId, chip, true);
+        yield::DoubtLast(time_, run_.timeStamp, stamp, false);
+    }
+    const KeyPart& Host() const { return host_; }
+    const KeyPart& Time() const { return time_; }
+    const KeyPart& Chip() const { return chip_; }
+    bool Keyed() const { return host_.whole && time_.whole && chip_.whole; }
+    bool AnyKey() const {
+        return host_.whole || time_.whole || chip_.whole || host_.cut || time_.cut || chip_.cut;
+    }
 
 private:
-    void Header(const std::string& m, const LogRecord* before) {
+    void Header(const LogRecord& rec, const LogRecord* before) {
+        const std::string& m = rec.message;
         int n = 0;
-        if (!hasHost_ && StartsWith(m, "hostname:")) {
-            run_.host = m.substr(9);
-            hasHost_ = true;
-        } else if (!hasTime_ && StartsWith(m, "DateTime:")) {
-            run_.timeStamp = m.substr(9);
-            hasTime_ = true;
-        } else if (!hasChip_ && StartsWith(m, "iMx6ull:")) {
-            run_.chipId = m.substr(8);
-            hasChip_ = true;
+        if (Key(rec, kHostTag, host_, run_.host) || Key(rec, kTimeTag, time_, run_.timeStamp) ||
+            Key(rec, kChipTag, chip_, run_.chipId)) {
         } else if (run_.build.empty() && StartsWith(m, "Build:")) {
             run_.build = m.substr(6);
         } else if (run_.version.empty() && StartsWith(m, "Version:")) {
@@ -100,6 +201,21 @@ private:
         } else if (m == kSetUpFailed) {
             SetUpFailed();
         }
+    }
+
+    // The first record of a key part: its value when the record is whole, else what it kept.
+    static bool Key(const LogRecord& rec, std::string_view tag, KeyPart& part, std::string& value) {
+        if (part.whole || part.cut || !StartsWith(rec.message, tag)) return false;
+        std::string text = rec.message.substr(tag.size());
+        if (rec.whole) {
+            value = std::move(text);
+            part.whole = true;
+            part.sure = rec.followed;
+        } else {
+            part.text = std::move(text);
+            part.cut = true;
+        }
+        return true;
     }
 
     // "<program> <arguments>" as the run's first line after reading the processor ID.
@@ -411,7 +527,7 @@ private:
 
     RunRecord& run_;
     Zone zone_ = Zone::Header;
-    bool hasHost_ = false, hasTime_ = false, hasChip_ = false;
+    KeyPart host_, time_, chip_;
     bool sawStars_ = false;
     int cycle_ = 0;
     int adcInput_ = 0;
@@ -475,6 +591,27 @@ void MarkIntermittent(RunRecord& run) {
     }
 }
 
+// Whether the records show anything of a run's body.
+bool HasBody(const RunRecord& run) {
+    return run.cyclesRun > 0 || !run.tallies.empty() || !run.measurements.empty() ||
+           !run.failures.empty() || run.Complete() || run.hasVerdictCode || !run.resultDoc.empty();
+}
+
+bool PartFromName(const KeyPart& part, std::string_view named, bool fromHeader,
+                  std::string& value) {
+    return part.whole || NamedValue(part.text, named, fromHeader, value);
+}
+
+// The key parts a cut header lost, from the archive name; false when the name does not give
+// them.
+bool KeyFromName(const Reader& reader, std::string_view fileName, RunRecord& run) {
+    std::string host, chip, stamp;
+    return ParseArchiveName(fileName, host, chip, stamp) &&
+           PartFromName(reader.Host(), host, true, run.host) &&
+           PartFromName(reader.Chip(), chip, true, run.chipId) &&
+           PartFromName(reader.Time(), stamp, false, run.timeStamp);
+}
+
 bool FillIdentityFromName(RunRecord& run, std::string_view fileName) {
     std::string host, chip, stamp;
     if (!ParseArchiveName(fileName, host, chip, stamp)) return false;
@@ -482,6 +619,33 @@ bool FillIdentityFromName(RunRecord& run, std::string_view fileName) {
     run.chipId = chip;
     run.timeStamp = stamp;
     return true;
+}
+
+// A rotated tail: the rest of a run whose first 20,000 lines went to the backup file, keyed by
+// its archive name. Records without any of a run's body are rather a header cut before its key.
+bool ReadTail(const std::vector<LogRecord>& recs, std::string_view fileName, RunRecord& run) {
+    RunRecord tail;
+    Reader reader(tail);
+    reader.StartHeaderless();
+    for (const LogRecord& r : recs) reader.Take(r, nullptr);
+    if (!HasBody(tail) || !FillIdentityFromName(tail, fileName)) return false;
+    tail.headerless = true;
+    run = std::move(tail);
+    return true;
+}
+
+// The run's key: the header's, a rotated tail's archive name, or the header's with the parts a
+// cut took from it filled in from the archive name.
+bool Identify(Reader& reader, const std::vector<LogRecord>& recs, std::string_view fileName,
+              RunRecord& run) {
+    std::string host, chip, stamp;
+    if (ParseArchiveName(fileName, host, chip, stamp))
+        reader.DoubtLast(&host, &chip, &stamp);
+    else
+        reader.DoubtLast(nullptr, nullptr, nullptr);
+    if (reader.Keyed()) return true;
+    if (!reader.AnyKey() && ReadTail(recs, fileName, run)) return true;
+    return KeyFromName(reader, fileName, run);
 }
 
 }  // namespace
@@ -526,31 +690,13 @@ ParseResult ParseLog(std::string_view bytes, std::string_view fileName) {
     RunRecord& run = out.run;
     Reader reader(run);
     for (size_t i = 0; i < recs.size(); ++i) reader.Take(recs[i], i == 0 ? nullptr : &recs[i - 1]);
-    bool any = reader.HasHost() || reader.HasTime() || reader.HasChip();
-    if (!any) {
-        // A rotated tail: the rest of a run whose first 20,000 lines went to the backup file.
-        run = RunRecord();
-        if (!FillIdentityFromName(run, fileName)) {
-            out.reason = "trace log without a run header";
-            return out;
-        }
-        run.headerless = true;
-        Reader tail(run);
-        tail.StartHeaderless();
-        for (const LogRecord& r : recs) tail.Take(r, nullptr);
-    } else if (!(reader.HasHost() && reader.HasTime() && reader.HasChip())) {
-        RunRecord named;
-        if (!FillIdentityFromName(named, fileName)) {
-            out.reason = "run header cut short (no host, processor ID or time stamp)";
-            return out;
-        }
-        if (!reader.HasHost()) run.host = named.host;
-        if (!reader.HasTime()) run.timeStamp = named.timeStamp;
-        if (!reader.HasChip()) run.chipId = named.chipId;
+    if (!Identify(reader, recs, fileName, run)) {
+        out.reason = reader.AnyKey() ? kCutShort : kNoHeader;
+        return out;
     }
     out.kind = ParseResult::Kind::Run;
     run.records = static_cast<int>(recs.size());
-    run.bytes = static_cast<long long>(bytes.size());
+    run.bytes = static_cast<long long>(bytes.size()) - LineEndCrs(bytes);
     run.startedAt = recs.front().time;
     run.endedAt = recs.back().time;
     if (run.resultDoc.empty() || !PortsFromDocument(run)) {

@@ -18,7 +18,8 @@ struct ParseResult {
 // A run's log is recognised by its header records ("hostname:", "DateTime:", "iMx6ull:"), not by
 // its name. `fileName` only serves a rotated tail (a log that starts at record 0 without the
 // header): then the identity comes from an archive name "deVuzeV7_H[I]_T[V].log" or
-// "deVuzeV7_H[I]_T.log" and the record is marked headerless.
+// "deVuzeV7_H[I]_T.log" and the record is marked headerless. A header the file was cut in takes
+// the lost key parts from the archive name when the name gives them, or is no run.
 ParseResult ParseLog(std::string_view bytes, std::string_view fileName = {});
 
 // Splits an archive name into host, processor ID and time stamp; false when it is not one.

@@ -88,7 +88,7 @@ struct RunRecord {
     bool headerless = false;  // a rotated tail: identity taken from the archive name
 
     int records = 0;      // log lines that carried their sequence number
-    long long bytes = 0;  // size of the file it came from
+    long long bytes = 0;  // size of the file it came from, each line end counted as one byte
 
     bool Complete() const { return verdict != Verdict::Incomplete; }
     std::vector<std::string> FailingPorts() const;

@@ -236,3 +236,137 @@ TEST(LogParser, IntermittentPortAndNumbersPastEveryLimit) {
     EXPECT_EQ(w.run.counts.count("AI"), 0u);  // not read rather than read wrong
     EXPECT_EQ(Failed(w.run, "ADC-1").size(), 0u);
 }
+
+namespace {
+
+std::string WithCrLf(const std::string& log) {
+    std::string out;
+    for (char c : log) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
+std::string Key(const RunRecord& run) { return run.host + "|" + run.chipId + "|" + run.timeStamp; }
+
+// Everything a parsed run holds, as one text.
+std::string Figures(const RunRecord& run) {
+    std::ostringstream s;
+    s << Key(run) << run.startedAt << run.endedAt << run.args << run.build << run.version
+      << run.testMode << run.portSelect << run.cyclesAsked << run.cyclesRun
+      << VerdictWord(run.verdict) << run.verdictCode << run.records << run.bytes << run.resultDoc;
+    for (const auto& [family, n] : run.counts) s << family << n;
+    for (const PortTally& t : run.tallies)
+        s << t.family << t.number << t.variant << t.succ << t.err;
+    for (const PortResult& p : run.ports) s << p.Name() << p.passed << p.intermittent;
+    for (const Measurement& m : run.measurements)
+        s << m.cycle << m.port << m.name << m.value << m.text << m.outcome << m.line;
+    for (const FailureLine& f : run.failures) s << f.cycle << f.port << f.line;
+    return s.str();
+}
+
+// Where a cut stops mattering to the key: past the processor ID record and the next prefix.
+size_t PastChipRecord(const std::string& log) {
+    size_t lineEnd = log.find('\n', log.find("] iMx6ull:"));
+    return log.find("] ", lineEnd) + 3;
+}
+
+}  // namespace
+
+TEST(LogParser, HeaderCutAnywhereKeepsTheWholeLogsKeyOrIsAProblem) {
+    for (const auto& scenario : fs::directory_iterator(YIELD_GOLDEN_DIR)) {
+        fs::path path = yieldtest::GoldenFlashLog(scenario.path().filename().string());
+        std::string name = path.filename().string();
+        std::string log = ReadAll(path);
+        RunRecord whole = ParseLog(log, name).run;
+        std::string host, chip, stamp;
+        ASSERT_TRUE(ParseArchiveName(name, host, chip, stamp));
+        bool nameGivesKey = host == whole.host;  // not so when the board escaped the host
+        for (const std::string& copy : {log, WithCrLf(log)}) {
+            size_t end = PastChipRecord(copy);
+            for (size_t cut = 1; cut <= end; ++cut) {
+                SCOPED_TRACE(name + " cut at " + std::to_string(cut));
+                std::string_view part(copy.data(), cut);
+                ParseResult named = ParseLog(part, name);
+                ParseResult unnamed = ParseLog(part);
+                bool hasRecords = !SplitRecords(part).empty();
+                EXPECT_TRUE(named.kind == ParseResult::Kind::Run || !nameGivesKey || !hasRecords);
+                for (const ParseResult* r : {&named, &unnamed}) {
+                    if (r->kind != ParseResult::Kind::Run) continue;
+                    EXPECT_EQ(Key(r->run), Key(whole));
+                    EXPECT_EQ(r->run.verdict, Verdict::Incomplete);
+                }
+            }
+        }
+    }
+}
+
+TEST(LogParser, CrLfCopyIsTheSameRunWithTheSameFigures) {
+    for (const auto& scenario : fs::directory_iterator(YIELD_GOLDEN_DIR)) {
+        fs::path path = yieldtest::GoldenFlashLog(scenario.path().filename().string());
+        SCOPED_TRACE(path.string());
+        std::string log = ReadAll(path);
+        ParseResult lf = ParseLog(log, path.filename().string());
+        ParseResult crlf = ParseLog(WithCrLf(log), path.filename().string());
+        ASSERT_EQ(crlf.kind, ParseResult::Kind::Run);
+        EXPECT_TRUE(Figures(crlf.run) == Figures(lf.run));  // too long to print
+        EXPECT_EQ(crlf.run.bytes, lf.run.bytes);
+        EXPECT_EQ(lf.run.verdict, crlf.run.verdict);
+    }
+}
+
+TEST(LogParser, CutBodyNeverGainsAnotherVerdictOrOtherFailingPorts) {
+    std::string log = ReadAll(yieldtest::GoldenFlashLog("dio-stuck-di5-0"));
+    RunRecord whole = ParseLog(log).run;
+    int complete = 0;
+    for (size_t line = log.find('\n'); line != std::string::npos; line = log.find('\n', line + 1)) {
+        for (size_t cut = line - 2; cut < std::min(log.size(), line + 6); ++cut) {
+            RunRecord run = ParseLog(std::string_view(log.data(), cut)).run;
+            if (!run.Complete()) continue;
+            ++complete;
+            EXPECT_EQ(run.verdict, whole.verdict) << cut;
+            EXPECT_EQ(run.FailingPorts(), whole.FailingPorts()) << cut;
+        }
+    }
+    EXPECT_GT(complete, 0);
+}
+
+TEST(LogParser, CutKeyFromANameTheBoardChangedIsAProblem) {
+    std::string log = MiniLog("ab");
+    size_t cut = log.find("hostname:ab") + 10;  // the host cut after "a"
+    for (const char* name : {"deVuzeV7_ab[0xABC]_2026_01_02_03_04_05.log",
+                             "deVuzeV7_a_b[0xABC]_2026_01_02_03_04_05.log",
+                             "deVuzeV7_a\\tb[0xABC]_2026_01_02_03_04_05.log",
+                             "deVuzeV7_ab~0123ABCD[0xABC]_2026_01_02_03_04_05.log",
+                             "deVuzeV7_xb[0xABC]_2026_01_02_03_04_05.log"}) {
+        ParseResult r = ParseLog(std::string_view(log.data(), cut), name);
+        bool given = std::string(name).find("_ab[") != std::string::npos;
+        EXPECT_EQ(r.kind == ParseResult::Kind::Run, given) << name;
+        EXPECT_EQ(given ? r.run.host : r.reason,
+                  given ? "ab" : "run header cut short (no host, processor ID or time stamp)");
+    }
+}
+
+TEST(LogParser, LastRecordThatLooksWholeStandsOnlyWhenTheNameAgrees) {
+    auto fnv = [](const std::string& text) {
+        uint32_t h = 2166136261u;
+        for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "~%08X", h);
+        return std::string(hex);
+    };
+    std::string longHost(80, 'h');
+    std::string forged = "a\tx y line=1\nb";  // a raw host with what looks like a caller tail
+    struct Case {
+        std::string host, nameHost, key;  // key "" : not a run
+    } cases[] = {{longHost, longHost.substr(0, 20) + fnv(longHost), longHost},
+                 {longHost, longHost.substr(0, 20) + "~0123ABCD", ""},
+                 {"a/b", "a_b", "a/b"},
+                 {forged, "a\\tx y line=1\\nb", ""}};
+    for (const Case& c : cases) {
+        std::string log = MiniLog(c.host);
+        size_t cut = log.find('\n', log.find("line=1\n", log.find("hostname:"))) + 1;
+        if (c.host == forged) cut = log.find("line=1\n", log.find("hostname:")) + 7;
+        std::string name = "deVuzeV7_" + c.nameHost + "[0xABC]_2026_01_02_03_04_05.log";
+        ParseResult r = ParseLog(std::string_view(log.data(), cut), name);
+        EXPECT_EQ(r.kind == ParseResult::Kind::Run ? r.run.host : "", c.key) << c.nameHost;
+    }
+}
