@@ -61,6 +61,10 @@ void LogTestDat(int nCnt, std::vector<_tag_PortData_>& vecPort, std::vector<_tag
 // A port passed the run when it passed at least once and never failed.
 bool PortPassed(const _tag_TestSta_& sta);
 
+// How many DO entries and tallies the inventory holds: DO1..DO<cntDO>, then the system outputs
+// SDO1 and SDO2, which the digital loop-back test drives as well.
+int DoEntryCount(const _tag_VxPortInfo_& info);
+
 // Appends the entries and zeroed tallies of every family, once per run.
 void SetUpPortEntries(_tag_VxPortInfo_& info);
 
