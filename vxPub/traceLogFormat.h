@@ -46,6 +46,9 @@ inline constexpr char kRecordPrefixScan[] = "%11ld=[%64[^]]][%4d-%2d-%2d %2d:%2d
 inline constexpr char kSeqEnd[] = "=[";
 // The time field and the blank after it, with '0' for every digit.
 inline constexpr char kTimeFieldShape[] = "[0000-00-00 00:00:00] ";
+// The same time for strftime, for programs that make or rewrite records.
+inline constexpr char kRecordTimeFmt[] = "%Y-%m-%d %H:%M:%S";
+inline constexpr size_t kRecordTimeLength = 19;
 inline constexpr size_t kMaxSeqDigits = 11;
 inline constexpr size_t kMaxTagLength = 64;
 // The tag of every message of the tool.
@@ -196,6 +199,10 @@ inline constexpr char kTallyScan[] = "%15[A-Z0-9]-%9d:Test Succ Cnt %9d,Error Cn
 // Targets: family, port, "NO" or "NC", passes, failures.
 inline constexpr char kTallyVariantScan[] =
     "%15[A-Z0-9]-%9d:%2[NOC] Test Succ Cnt %9d,Error Cnt %9d%n";
+// The counts every tally line ends in, and the keys before each count.
+inline constexpr char kTallyCounts[] = "Test Succ Cnt %d,Error Cnt %d";
+inline constexpr char kTallySuccKey[] = "Test Succ Cnt ";
+inline constexpr char kTallyErrKey[] = ",Error Cnt ";
 inline constexpr char kTallyRs485[] = "RS485";
 inline constexpr char kTallyUsb[] = "USB";
 inline constexpr char kTallyRs232[] = "RS232";
@@ -206,6 +213,9 @@ inline constexpr char kTallyAi[] = "AI";  // the result document's "ADC"
 inline constexpr char kLedTallyFmt[] = "Led-%d[%s]:Test Succ Cnt %d,Error Cnt %d";
 // Targets: summary number, name, passes, failures.
 inline constexpr char kLedTallyScan[] = "Led-%9d[%15[^]]]:Test Succ Cnt %9d,Error Cnt %9d%n";
+
+static_assert(EndsWith(kTallyFmt, kTallyCounts) && EndsWith(kLedTallyFmt, kTallyCounts));
+static_assert(StartsWith(kTallyCounts, kTallySuccKey));
 
 // ---- End of the run -------------------------------------------------------------------------
 
