@@ -105,8 +105,7 @@ void FinishRun(RunState& run, int iPortSelect) {
     int iTestSta = AppendDocSections(run.doc, iPortSelect, vxPortInfo);
     ClearPortEntries(vxPortInfo);
     RecordDocument(run.doc);
-    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kVerdictCodeFmt, iTestSta);
-    RTLOG_FROM(kLogRoutine, "%s", iTestSta != 0 ? tracefmt::kVerdictErr : tracefmt::kVerdictOk);
+    WriteVerdictLines(iTestSta);
     mvLogFileName(run.szHost, run.szTime, g_szimx6ullID, iTestSta);
     Sys().Usleep(kEndPauseUs);
     TestEndTips(iTestSta);

@@ -33,28 +33,28 @@ void RunDioPass(int iLevel, _tag_VxPortInfo_& info, std::vector<_tag_TestSta_>& 
 
 void RunOneCycle(int nCycle, int iPortSelect, _tag_VxPortInfo_& info) {
     using namespace tracefmt;
-    RTLOG_FMT_FROM(kLogRoutine, kCycleFmt, nCycle);
-    RTLOG_FMT_FROM(kLogRoutine, kSectionFmt, kSectionUsb, nCycle);
+    WriteCycleMark(nCycle);
+    WriteSectionMark(kSectionUsb, nCycle);
     USBTFTest(info.cntUSB, info.vecUSB);
     LogTestDat(info.cntUSB, info.vecUSB, info.staUSB);
     if (iPortSelect & kSelectDio) {
-        RTLOG_FMT_FROM(kLogRoutine, kSectionFmt, kSectionDio, nCycle);
+        WriteSectionMark(kSectionDio, nCycle);
         RunDioPass(kLevelOff, info, info.staDO_NO, info.staDI_NO);
         RunDioPass(kLevelOn, info, info.staDO_NC, info.staDI_NC);
     }
     if (iPortSelect & kSelectRs232) {
-        RTLOG_FMT_FROM(kLogRoutine, kSectionFmt, kSectionRs232, nCycle);
+        WriteSectionMark(kSectionRs232, nCycle);
         RS232Test(info.cntRS232, info.vecRS232);
         LogTestDat(info.cntRS232, info.vecRS232, info.staRS232);
         putchar('\n');
     }
-    RTLOG_FMT_FROM(kLogRoutine, kSectionFmt, kSectionAdc, nCycle);
+    WriteSectionMark(kSectionAdc, nCycle);
     ADCTest(info.cntAI, info.vecAI);
     LogTestDat(info.cntAI, info.vecAI, info.staAI);
     putchar('\n');
     endTimer();
     Sys().Usleep(kAfterTimerUs);
-    RTLOG_FMT_FROM(kLogRoutine, kSectionFmt, kSectionLed, nCycle);
+    WriteSectionMark(kSectionLed, nCycle);
     LEDTest(info.cntLED, info.vecLED);
     LogTestDat(info.cntLED, info.vecLED, info.staLED);
     putchar('\n');
@@ -79,6 +79,17 @@ void WriteLedTallies(const _tag_VxPortInfo_& info) {
     }
 }
 }  // namespace
+
+void WriteCycleMark(int nCycle) { RTLOG_FMT_FROM(kLogRoutine, tracefmt::kCycleFmt, nCycle); }
+
+void WriteSectionMark(const char* section, int nCycle) {
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSectionFmt, section, nCycle);
+}
+
+void WriteVerdictLines(int iTestSta) {
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kVerdictCodeFmt, iTestSta);
+    RTLOG_FROM(kLogRoutine, "%s", iTestSta != 0 ? tracefmt::kVerdictErr : tracefmt::kVerdictOk);
+}
 
 void RunTestCycles(int nTestCnt, int iPortSelect, _tag_VxPortInfo_& info) {
     SetUpPortEntries(info);
