@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "hwPaths.h"
+#include "traceLogFormat.h"
 #include "vxLog.h"
 #include "vxShell.h"
 
@@ -17,10 +18,10 @@ constexpr char kLogRoutine[] = "ADCTest";
 constexpr int kCmdSize = 256;
 constexpr int kCmdCleared = 64;
 constexpr int kLineSize = 1024;
-constexpr int kLastDirectChannel = 5;
-constexpr int kSkippedChannels = 2;
-constexpr int kWindowLow = 150;
-constexpr int kWindowHigh = 170;
+constexpr int kLastDirectChannel = tracefmt::kAdcLastDirectChannel;
+constexpr int kSkippedChannels = tracefmt::kAdcSkippedChannels;
+constexpr int kWindowLow = tracefmt::kAdcLowHundredths;
+constexpr int kWindowHigh = tracefmt::kAdcHighHundredths;
 
 void JudgeReading(int channel, int nDatRead, _tag_PortData_& entry) {
     if (nDatRead <= 0) {
@@ -29,13 +30,10 @@ void JudgeReading(int channel, int nDatRead, _tag_PortData_& entry) {
         return;
     }
     int nValTmp = AdcHundredthsOfVolt(nDatRead);
-    if (nValTmp >= kWindowLow && nValTmp <= kWindowHigh) {
-        entry.cSta = STA_PASS;
-        RTLOG_FROM(kLogRoutine, "AI%d: nDatRead=%d nValTmp=%d OK!", channel, nDatRead, nValTmp);
-    } else {
-        entry.cSta = 0;
-        RTLOG_FROM(kLogRoutine, "AI%d: nDatRead=%d nValTmp=%d Err!", channel, nDatRead, nValTmp);
-    }
+    const bool inWindow = nValTmp >= kWindowLow && nValTmp <= kWindowHigh;
+    entry.cSta = inWindow ? STA_PASS : 0;
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAdcFmt, channel, nDatRead, nValTmp,
+                   inWindow ? tracefmt::kLineOk : tracefmt::kLineErr);
 }
 
 // A line whose number lies outside int fails its input; the log shows the line as read.
@@ -75,9 +73,9 @@ int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
         memset(cmd, 0, kCmdCleared);
         snprintf(cmd, sizeof cmd, hw::kCmdReadAdcFmt, channel);
         RTLOG_FROM(kLogRoutine, "%s...", cmd);
-        int r = ReadCommandLines(
-            cmd, kLineSize, RTLOG_HERE_FROM(kLogRoutine),
-            [&](const char* line) { JudgeLine(channel, line, vecPort[j - 1]); });
+        int r =
+            ReadCommandLines(cmd, kLineSize, RTLOG_HERE_FROM(kLogRoutine),
+                             [&](const char* line) { JudgeLine(channel, line, vecPort[j - 1]); });
         if (r < 0) return -1;
     }
     return 0;

@@ -11,6 +11,7 @@
 #include "hwPaths.h"
 #include "indications.h"
 #include "portInfo.h"
+#include "traceLogFormat.h"
 #include "vxLog.h"
 #include "vxSys.h"
 #include "vxText.h"
@@ -19,8 +20,8 @@ namespace {
 constexpr char kLogModule[] = "devuzeV7";
 // The routine the log names: its helpers report as part of it.
 constexpr char kLogRoutine[] = "RecordhwTest";
-constexpr char kVerdictOk[] = "OK";
-constexpr char kVerdictErr[] = "ERR";
+constexpr auto& kVerdictOk = tracefmt::kArchiveVerdictOk;
+constexpr auto& kVerdictErr = tracefmt::kArchiveVerdictErr;
 // A shortened part ends in "~" and the eight hex digits of a checksum of the whole part.
 constexpr size_t kShortTagSize = 9;
 // The host part keeps at least this much when both parts must be shortened (a host name has
@@ -56,8 +57,13 @@ size_t NextUnit(const char* p, std::string& unit) {
 
 // Bytes of the longest archive name (the flash copy's, with "ERR") besides host and ID.
 size_t FixedNameBytes(const std::string& stamp) {
-    std::string path = StrPrintf(hw::kArchiveFlashNameFmt, "", "", stamp.c_str(), kVerdictErr);
-    return path.size() - path.rfind('/') - 1;
+    return StrPrintf(tracefmt::kArchiveNameFmt, "", "", stamp.c_str(), kVerdictErr).size();
+}
+
+// The name of the copies on a stick and beside the log, which carry no verdict.
+std::string PlainArchiveName(const std::string& host, const std::string& id,
+                             const std::string& stamp) {
+    return StrPrintf(tracefmt::kArchivePlainNameFmt, host.c_str(), id.c_str(), stamp.c_str());
 }
 
 bool WriteAll(int fd, const char* path, const char* szJson, int nLen) {
@@ -70,7 +76,7 @@ bool WriteAll(int fd, const char* path, const char* szJson, int nLen) {
         }
         done += static_cast<int>(n);
     }
-    RTLOG_FROM(kLogRoutine, "write %s ok:%s !!!", path, szJson);
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kResultDocFmt, path, szJson);
     return true;
 }
 
@@ -129,8 +135,9 @@ void ArchiveNameParts(const char* szHost, const char* szChipId, const std::strin
 
 std::string FlashCopyCommand(const std::string& host, const std::string& id,
                              const std::string& stamp, const char* verdict) {
-    std::string dest =
-        StrPrintf(hw::kArchiveFlashNameFmt, host.c_str(), id.c_str(), stamp.c_str(), verdict);
+    std::string name =
+        StrPrintf(tracefmt::kArchiveNameFmt, host.c_str(), id.c_str(), stamp.c_str(), verdict);
+    std::string dest = StrPrintf(hw::kArchivePathFmt, hw::kArchiveDir, name.c_str());
     return StrPrintf(hw::kArchiveFlashCopyFmt, Quoted(dest).c_str());
 }
 
@@ -142,13 +149,15 @@ std::string StickMkdirCommand(const std::string& mountPoint, const char* verdict
 std::string StickCopyCommand(const std::string& mountPoint, const char* verdict,
                              const std::string& host, const std::string& id,
                              const std::string& stamp) {
-    std::string dest = StrPrintf(hw::kArchiveStickNameFmt, mountPoint.c_str(), verdict,
-                                 host.c_str(), id.c_str(), stamp.c_str());
+    std::string dir = StrPrintf(hw::kArchiveStickDirFmt, mountPoint.c_str(), verdict);
+    std::string dest =
+        StrPrintf(hw::kArchivePathFmt, dir.c_str(), PlainArchiveName(host, id, stamp).c_str());
     return StrPrintf(hw::kArchiveStickCopyFmt, Quoted(dest).c_str());
 }
 
 std::string MoveCommand(const std::string& host, const std::string& id, const std::string& stamp) {
-    std::string dest = StrPrintf(hw::kArchiveMovedNameFmt, host.c_str(), id.c_str(), stamp.c_str());
+    std::string dest =
+        StrPrintf(hw::kArchivePathFmt, hw::kTmpDir, PlainArchiveName(host, id, stamp).c_str());
     return StrPrintf(hw::kArchiveMoveFmt, Quoted(dest).c_str());
 }
 
@@ -161,13 +170,13 @@ int RecordhwTestTo(const char* path, char* szJson, int nLen) {
     int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         RTLOG_FROM(kLogRoutine, "open file:%s error!!!", path);
-        TestEndTips(-2);
+        TestEndTips(tracefmt::kSetUpFailureCode);
         return -1;
     }
     const bool written = WriteAll(fd, path, szJson, nLen);
     if (!FlushAndClose(fd, path) || !written) {
         // A record cut short is lost as surely as one never opened.
-        TestEndTips(-2);
+        TestEndTips(tracefmt::kSetUpFailureCode);
         return -1;
     }
     return 0;

@@ -21,6 +21,7 @@
 #include "startup.h"
 #include "testCycle.h"
 #include "tipsMessage.h"
+#include "traceLogFormat.h"
 #include "vxLog.h"
 #include "vxSys.h"
 #include "vxText.h"
@@ -35,7 +36,7 @@ constexpr int kTextSize = 256;
 constexpr int kShortCmdSize = 64;
 constexpr unsigned kStartPauseUs = 200000;
 constexpr unsigned kEndPauseUs = 500000;
-constexpr int kSetUpFailure = -2;
+constexpr int kSetUpFailure = tracefmt::kSetUpFailureCode;
 
 int s_Test_Def = 0;
 
@@ -93,7 +94,7 @@ void TakeOverBoard() {
 // The blink timer is not stopped on this road: the LEDs go on blinking until the process ends,
 // as they always have when start-up fails.
 int FailStartUp(RunState& run) {
-    RTLOG_FROM(kLogRoutine, "Err Get Port Info!!!");
+    RTLOG_FROM(kLogRoutine, "%s", tracefmt::kSetUpFailed);
     RecordDocument(run.doc);
     mvLogFileName(run.szHost, run.szTime, g_szimx6ullID, kSetUpFailure);
     TestEndTips(kSetUpFailure);
@@ -104,12 +105,7 @@ void FinishRun(RunState& run, int iPortSelect) {
     int iTestSta = AppendDocSections(run.doc, iPortSelect, vxPortInfo);
     ClearPortEntries(vxPortInfo);
     RecordDocument(run.doc);
-    RTLOG_FROM(kLogRoutine, "iTestSta:%d", iTestSta);
-    if (iTestSta != 0) {
-        RTLOG_FROM(kLogRoutine, "Test Q7 Err!!!");
-    } else {
-        RTLOG_FROM(kLogRoutine, "Test Q7 OK!!!");
-    }
+    WriteVerdictLines(iTestSta);
     mvLogFileName(run.szHost, run.szTime, g_szimx6ullID, iTestSta);
     Sys().Usleep(kEndPauseUs);
     TestEndTips(iTestSta);

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "hwPaths.h"
+#include "traceLogFormat.h"
 #include "vxDioIoctl.h"
 #include "vxLog.h"
 #include "vxSys.h"
@@ -14,7 +15,10 @@ constexpr char kLogRoutine[] = "DIOTest";
 constexpr int kDioOpenMode = 1;
 constexpr unsigned kSettleUs = 100000;
 constexpr uint8_t kStaFail = STA_RECV_ERR;
-constexpr int kSysOutputs = 2;
+constexpr int kSysOutputs = tracefmt::kSystemOutputs;
+// DO1 and DO2 are wired to DI1 and DI2; the next inputs, one per system output, belong to the
+// system outputs in reverse (SDO2 to DI3, SDO1 to DI4); the ordinary outputs go on after them.
+constexpr int kDirectPairs = 2;
 
 struct DioPass {
     ComDioIoctl& dio;
@@ -37,9 +41,9 @@ int WriteLevel(ComDioIoctl& dio, uint8_t index, int iLevel) {
     return iLevel == 0 ? dio.SetDOOFF(index) : dio.SetDOOutput(index);
 }
 
-int PairedInput(int k) { return k <= 2 ? k : k + 2; }
+int PairedInput(int k) { return k <= kDirectPairs ? k : k + kSysOutputs; }
 
-int SysPairedInput(int j) { return j == 1 ? 4 : 3; }
+int SysPairedInput(int j) { return kDirectPairs + kSysOutputs + 1 - j; }
 
 bool HasInput(const DioPass& p, int d) {
     return DioPortNameable(d) && d <= p.nDiCnt && static_cast<size_t>(d) <= p.vDi.size();
@@ -58,10 +62,10 @@ void CheckInput(DioPass& p, int k, int s, int d) {
     if (v == s) {
         SetSta(p.vDo, k - 1, STA_PASS);
         SetSta(p.vDi, d - 1, STA_PASS);
-        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Read DI%d:%d OK!", k, s, d, v);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kDoReadBackFmt, k, s, d, v, tracefmt::kLineOk);
     } else {
         SetSta(p.vDi, d - 1, kStaFail);
-        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Read DI%d:%d Err!", k, s, d, v);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kDoReadBackFmt, k, s, d, v, tracefmt::kLineErr);
     }
 }
 
@@ -100,11 +104,11 @@ void CheckSysInput(DioPass& p, int j, int s, int d) {
     if (v == s) {
         SetSta(p.vDo, entry, STA_PASS);
         SetSta(p.vDi, d - 1, STA_PASS);
-        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Read DI%d:%d OK!", j, s, d, v);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSdoReadBackFmt, j, s, d, v, tracefmt::kLineOk);
     } else {
         SetSta(p.vDi, d - 1, kStaFail);
         SetSta(p.vDo, entry, kStaFail);
-        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Read DI%d:%d Err!", j, s, d, v);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSdoReadBackFmt, j, s, d, v, tracefmt::kLineErr);
     }
 }
 

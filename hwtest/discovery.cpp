@@ -15,6 +15,7 @@ constexpr char kLogModule[] = "devuzeV7";
 constexpr char kLogRoutine[] = "initPortInfo";
 constexpr int kLineSize = 1024;
 constexpr int kCmdSize = 256;
+constexpr char kConfMode[] = "re";
 // A key line must hold more than the key and its line end to list any channel.
 constexpr size_t kShortestListLine = 7;
 
@@ -61,7 +62,7 @@ int initPortInfo(_tag_VxPortInfo_* pPortInfo) {
     char cmdBuf[kCmdSize];
     if (ReadCount(hw::kCmdCountRs485, cmdBuf, pPortInfo->cntRS485) < 0) return -1;
     if (ReadCount(hw::kCmdCountRs232, cmdBuf, pPortInfo->cntRS232) < 0) return -1;
-    FILE* conf = fopen(hw::kDioConf, "re");
+    FILE* conf = Sys().Fopen(hw::kDioConf, kConfMode);
     if (conf == nullptr) {
         // Deliberately the text the command buffer still holds (the RS232 command), not the
         // file's name: the log of a board without the file has always read so.
@@ -69,6 +70,6 @@ int initPortInfo(_tag_VxPortInfo_* pPortInfo) {
         return -1;
     }
     CountDioConf(conf, pPortInfo->cntDI, pPortInfo->cntDO);
-    fclose(conf);
+    Sys().Fclose(conf);
     return ReadCount(hw::kCmdCountAi, cmdBuf, pPortInfo->cntAI);
 }

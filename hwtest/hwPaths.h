@@ -53,16 +53,16 @@ inline constexpr char kCmdUsbSecond[] =
 inline constexpr char kCmdTfCount[] = "df | grep -c mmcblk0p1";
 inline constexpr char kStickMountRoot[] = "/run/media/";
 
-// Archive commands. Inserted values are quoted for the shell before they are formatted in.
+// Archive commands. Inserted values are quoted for the shell before they are formatted in. The
+// archived copies' file names are the log format's (traceLogFormat.h): on the flash in
+// kArchiveDir, on a stick in its kArchiveStickDirFmt folder, beside the log in kTmpDir.
 inline constexpr char kCmdMkdirArchive[] = "mkdir -p /NandFlash/test";
+inline constexpr char kArchivePathFmt[] = "%s/%s";  // a folder and a name in it
 inline constexpr char kArchiveFlashCopyFmt[] = "cp -f /NandFlash/tmp/deVuzeV7.log %s";
-inline constexpr char kArchiveFlashNameFmt[] = "/NandFlash/test/deVuzeV7_%s[%s]_%s[%s].log";
 inline constexpr char kArchiveStickMkdirFmt[] = " mkdir -p %s";
 inline constexpr char kArchiveStickDirFmt[] = "%s/TestQ7[%s]";
 inline constexpr char kArchiveStickCopyFmt[] = "cp -f /NandFlash/tmp/deVuzeV7.log %s";
-inline constexpr char kArchiveStickNameFmt[] = "%s/TestQ7[%s]/deVuzeV7_%s[%s]_%s.log";
 inline constexpr char kArchiveMoveFmt[] = "mv -f /NandFlash/tmp/deVuzeV7.log %s";
-inline constexpr char kArchiveMovedNameFmt[] = "/NandFlash/tmp/deVuzeV7_%s[%s]_%s.log";
 
 // Tray indicator queue.
 inline constexpr int kTrayQueueKey = 0x9000;
@@ -71,6 +71,5 @@ inline constexpr long kTrayMsgType = 36876;
 
 // Identity of the build.
 inline constexpr char kVersion[] = "1.0.0.1";
-inline constexpr char kTimeStampFmt[] = "%Y_%m_%d_%H_%M_%S";
 
 }  // namespace hw

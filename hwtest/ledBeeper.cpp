@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "hwPaths.h"
+#include "traceLogFormat.h"
 #include "vxDioIoctl.h"
 #include "vxDioText.h"
 #include "vxLog.h"
@@ -16,28 +17,26 @@ constexpr char kLogRoutine[] = "LEDTest";
 constexpr int kDioOpenMode = 1;
 constexpr unsigned kSettleUs = 100000;
 constexpr unsigned kBeforeLedsOffUs = 300000;
-// The outputs in test order, one entry each.
-constexpr int kTestedSdos[] = {vxdio::kBeeper, vxdio::kLedD3, vxdio::kLedD2};
 
 void ResetEntries(std::vector<_tag_PortData_>& vPort, size_t n) {
     for (size_t i = 0; i < n && i < vPort.size(); ++i) vPort[i] = _tag_PortData_{};
 }
 
 void SwitchAndCheck(ComDioIoctl& dio, size_t entry, int v, std::vector<_tag_PortData_>& vLedPort) {
-    const int m = kTestedSdos[entry];
+    const int m = tracefmt::kLeds[entry].output;
     uint8_t index = static_cast<uint8_t>(DIO_SYS_PORT | m);
     int r = v == 0 ? dio.SetDOOFF(index) : dio.SetDOOutput(index);
     if (r < 0) {
-        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Err!", m, r);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSdoSwitchFmt, m, r, tracefmt::kLineErr);
         return;
     }
     Sys().Usleep(kSettleUs);
     if (dio.GetDOSta(index) != v) {
-        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d Err!", m, v);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSdoSwitchFmt, m, v, tracefmt::kLineErr);
         return;
     }
     if (entry < vLedPort.size()) vLedPort[entry].cSta |= STA_PASS;
-    RTLOG_FROM(kLogRoutine, "Write SDO%d:%d OK!", m, v);
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSdoSwitchFmt, m, v, tracefmt::kLineOk);
 }
 }  // namespace
 
@@ -48,7 +47,7 @@ int LEDTestOn(const char* path, uint16_t nLedCnt, std::vector<_tag_PortData_>& v
         return -1;
     }
     ResetEntries(vLedPort, nLedCnt);
-    for (size_t entry = 0; entry < std::size(kTestedSdos); ++entry) {
+    for (size_t entry = 0; entry < std::size(tracefmt::kLeds); ++entry) {
         SwitchAndCheck(dio, entry, 0, vLedPort);
         SwitchAndCheck(dio, entry, 1, vLedPort);
     }

@@ -1,5 +1,7 @@
 #include "portInfo.h"
 
+#include "traceLogFormat.h"
+
 _tag_VxPortInfo_ vxPortInfo;
 std::vector<std::string> g_USBDEV;
 
@@ -13,6 +15,8 @@ void LogTestDat(int nCnt, std::vector<_tag_PortData_>& vecPort,
         }
     }
 }
+
+int DoEntryCount(const _tag_VxPortInfo_& info) { return info.cntDO + tracefmt::kSystemOutputs; }
 
 bool PortPassed(const _tag_TestSta_& sta) { return sta.nSuccCnt >= 1 && sta.nErrCnt == 0; }
 
@@ -37,7 +41,7 @@ void AddDualPorts(int n, std::vector<_tag_PortData_>& vecPort, std::vector<_tag_
 void SetUpPortEntries(_tag_VxPortInfo_& info) {
     AddPorts(info.cntRS485, info.vecRS485, info.staRS485);
     AddPorts(info.cntRS232, info.vecRS232, info.staRS232);
-    AddDualPorts(info.cntDO + 2, info.vecDO, info.staDO_NO, info.staDO_NC);
+    AddDualPorts(DoEntryCount(info), info.vecDO, info.staDO_NO, info.staDO_NC);
     AddDualPorts(info.cntDI, info.vecDI, info.staDI_NO, info.staDI_NC);
     AddPorts(info.cntUSB, info.vecUSB, info.staUSB);
     AddPorts(info.cntAI, info.vecAI, info.staAI);

@@ -12,6 +12,12 @@ inline constexpr uint8_t STA_RECV_ERR = 0x04;
 inline constexpr uint8_t STA_SEND_ERR = 0x08;
 inline constexpr uint8_t STA_PASS = 0x03;  // the only value that counts as a pass
 
+// The record types keep the board's _tag_<Name>_ names. Such a name (underscore, lower-case
+// letter) is reserved at global scope, so they are declared in a namespace of their own that
+// holds nothing else, and made visible by a using-directive: a using-declaration would declare
+// the names at global scope again.
+namespace vxport {
+
 struct _tag_PortData_ {
     int32_t fdPort = 0;  // 0, not -1, stands for no open descriptor
     uint8_t cSta = 0;
@@ -50,6 +56,10 @@ struct _tag_VxPortInfo_ {
     std::vector<_tag_TestSta_> staLED;
 };
 
+}  // namespace vxport
+
+using namespace vxport;
+
 extern _tag_VxPortInfo_ vxPortInfo;
 
 // Mount points of the USB sticks, appended by every USB test and read by the log archiving.
@@ -60,6 +70,10 @@ void LogTestDat(int nCnt, std::vector<_tag_PortData_>& vecPort, std::vector<_tag
 
 // A port passed the run when it passed at least once and never failed.
 bool PortPassed(const _tag_TestSta_& sta);
+
+// How many DO entries and tallies the inventory holds: DO1..DO<cntDO>, then the system outputs
+// SDO1 and SDO2, which the digital loop-back test drives as well.
+int DoEntryCount(const _tag_VxPortInfo_& info);
 
 // Appends the entries and zeroed tallies of every family, once per run.
 void SetUpPortEntries(_tag_VxPortInfo_& info);

@@ -13,7 +13,7 @@
 #include "vxLog.h"
 #include "vxSys.h"
 
-const char msgsend[32] = "ABCDEFGHIJKLMNOPQRST1234567890!";
+const char msgsend[tracefmt::kLoopBackBytes] = "ABCDEFGHIJKLMNOPQRST1234567890!";
 char msgrecv[256 + 1];
 
 namespace {

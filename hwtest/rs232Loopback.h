@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "portInfo.h"
+#include "traceLogFormat.h"
 
 // The test pattern: 31 characters and the zero byte, all 32 bytes go on the line.
-extern const char msgsend[32];
+extern const char msgsend[tracefmt::kLoopBackBytes];
 // Receive buffer of every read of the test: 256 bytes, and a zero byte after them so the
 // contents always read as a text.
 extern char msgrecv[256 + 1];

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "hwPaths.h"
+#include "traceLogFormat.h"
 #include "vxLog.h"
 #include "vxText.h"
 
@@ -13,7 +14,6 @@ constexpr char kLogModule[] = "devuzeV7";
 constexpr char kLogRoutine[] = "main";
 constexpr const char* kCntKeys[] = {"Cnt=", "cnt=", "Cnt:", "cnt:"};
 constexpr const char* kFpcKeys[] = {"FPC=", "Fpc=", "FPC:", "Fpc:"};
-constexpr char kStars[] = "******************************************";
 constexpr int kFixedUsb = 2;
 constexpr int kFixedLed = 3;
 constexpr int kStandardRs232 = 5;
@@ -55,18 +55,19 @@ void ParseRunArgs(int argc, char** argv, RunArgs& args) {
 void FormatTimeStamp(time_t when, char* buf, size_t size) {
     struct tm local {};
     localtime_r(&when, &local);
-    strftime(buf, size, hw::kTimeStampFmt, &local);
+    strftime(buf, size, tracefmt::kTimeStampFmt, &local);
 }
 
 void WriteLogHeader(const RunIdentity& id) {
-    RTLOG_FROM(kLogRoutine, "%s %s", id.program, id.argText);
+    using namespace tracefmt;
+    RTLOG_FMT_FROM(kLogRoutine, kArgsFmt, id.program, id.argText);
     RTLOG_FROM(kLogRoutine, "%s", kStars);
-    RTLOG_FROM(kLogRoutine, "hostname:%s", EscapeControls(id.host).c_str());
-    RTLOG_FROM(kLogRoutine, "DateTime:%s", id.timeStamp);
-    RTLOG_FROM(kLogRoutine, "Build:%s %s", __DATE__, __TIME__);
-    RTLOG_FROM(kLogRoutine, "Version:%s", hw::kVersion);
-    RTLOG_FROM(kLogRoutine, "TestMode:%d", id.testMode);
-    RTLOG_FROM(kLogRoutine, "iMx6ull:%s", EscapeControls(id.chipId).c_str());
+    RTLOG_FMT_FROM(kLogRoutine, kHostFmt, EscapeControls(id.host).c_str());
+    RTLOG_FMT_FROM(kLogRoutine, kDateTimeFmt, id.timeStamp);
+    RTLOG_FMT_FROM(kLogRoutine, kBuildFmt, __DATE__, __TIME__);
+    RTLOG_FMT_FROM(kLogRoutine, kVersionFmt, hw::kVersion);
+    RTLOG_FMT_FROM(kLogRoutine, kTestModeFmt, id.testMode);
+    RTLOG_FMT_FROM(kLogRoutine, kChipIdFmt, EscapeControls(id.chipId).c_str());
     RTLOG_FROM(kLogRoutine, "%s", kStars);
 }
 
@@ -80,14 +81,15 @@ void FixCounts(_tag_VxPortInfo_& info, int testMode) {
 }
 
 void WriteCountLines(int nTestCnt, int iPortSelect, const _tag_VxPortInfo_& info) {
-    RTLOG_FROM(kLogRoutine, "@:nTestCnt:%d", nTestCnt);
-    RTLOG_FROM(kLogRoutine, "@:iPortSelect:%d", iPortSelect);
-    RTLOG_FROM(kLogRoutine, "***Load Port Info:***");
-    RTLOG_FROM(kLogRoutine, "@:RS485 Cnt:%d", info.cntRS485);
-    RTLOG_FROM(kLogRoutine, "@:RS232 Cnt:%d", info.cntRS232);
-    RTLOG_FROM(kLogRoutine, "@:DO Cnt:%d", info.cntDO);
-    RTLOG_FROM(kLogRoutine, "@:DI Cnt:%d", info.cntDI);
-    RTLOG_FROM(kLogRoutine, "@:AI Cnt:%d", info.cntAI);
-    RTLOG_FROM(kLogRoutine, "@:cntUSB Cnt:%d", info.cntUSB);
-    RTLOG_FROM(kLogRoutine, "@:cntLED Cnt:%d", info.cntLED);
+    using namespace tracefmt;
+    RTLOG_FMT_FROM(kLogRoutine, kTestCntFmt, nTestCnt);
+    RTLOG_FMT_FROM(kLogRoutine, kPortSelectFmt, iPortSelect);
+    RTLOG_FROM(kLogRoutine, "%s", kLoadPortInfo);
+    RTLOG_FMT_FROM(kLogRoutine, kCountFmt, kCountRs485, info.cntRS485);
+    RTLOG_FMT_FROM(kLogRoutine, kCountFmt, kCountRs232, info.cntRS232);
+    RTLOG_FMT_FROM(kLogRoutine, kCountFmt, kCountDo, info.cntDO);
+    RTLOG_FMT_FROM(kLogRoutine, kCountFmt, kCountDi, info.cntDI);
+    RTLOG_FMT_FROM(kLogRoutine, kCountFmt, kCountAi, info.cntAI);
+    RTLOG_FMT_FROM(kLogRoutine, kCountFmt, kCountUsb, info.cntUSB);
+    RTLOG_FMT_FROM(kLogRoutine, kCountFmt, kCountLed, info.cntLED);
 }

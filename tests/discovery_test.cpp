@@ -1,7 +1,6 @@
 #include "discovery.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -82,7 +81,6 @@ TEST(Discovery, PopenFailureStopsWithCommandText) {
 }
 
 TEST(Discovery, MissingConfLogsTheRs232Command) {
-    if (access(hw::kDioConf, F_OK) == 0) GTEST_SKIP() << "this host has a DIO configuration";
     TempLog log;
     FakeSys sys;
     sys.SetOutput(hw::kCmdCountRs485, "0\n");
@@ -93,4 +91,27 @@ TEST(Discovery, MissingConfLogsTheRs232Command) {
     EXPECT_EQ(6, info.cntRS232);
     EXPECT_EQ(std::vector<std::string>{std::string("popen ") + hw::kCmdCountRs232 + " error!"},
               log.Messages());
+    ASSERT_EQ(3u, sys.Calls().size());
+    EXPECT_EQ(FakeSys::Call::kFopen, sys.Calls()[2].kind);
+    EXPECT_EQ(hw::kDioConf, sys.Calls()[2].text);
+}
+
+TEST(Discovery, ReadsTheDioConfThroughTheSeam) {
+    TempLog log;
+    FakeSys sys;
+    sys.SetOutput(hw::kCmdCountRs485, "2\n");
+    sys.SetOutput(hw::kCmdCountRs232, "5\n");
+    sys.SetFile(hw::kDioConf, "vx_di=1,2,3,4,5,6\nvx_do=1,2,3,4\n");
+    sys.SetOutput(hw::kCmdCountAi, "4\n");
+    _tag_VxPortInfo_ info;
+    EXPECT_EQ(0, initPortInfo(&info));
+    EXPECT_EQ(6, info.cntDI);
+    EXPECT_EQ(4, info.cntDO);
+    EXPECT_EQ(4, info.cntAI);
+    EXPECT_TRUE(log.Messages().empty());
+    std::vector<std::string> opened;
+    for (const FakeSys::Call& call : sys.Calls()) opened.push_back(call.text);
+    EXPECT_EQ((std::vector<std::string>{hw::kCmdCountRs485, hw::kCmdCountRs232, hw::kDioConf,
+                                        hw::kCmdCountAi}),
+              opened);
 }

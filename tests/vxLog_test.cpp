@@ -112,3 +112,32 @@ TEST(TraceLog, MessageJustUnderTheBoundIsKeptWhole) {
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ(body, lines[0].substr(lines[0].find("] ") + 2));
 }
+
+// A format held in a constant writes the line a literal format writes, cut at the bound alike.
+TEST(TraceLog, FormatFromConstantWritesTheLiteralFormatsLine) {
+    static constexpr char kFmt[] = "%s-%d:Test %s";
+    const LogOrigin origin{"mod", "Routine", 42};
+    std::string huge(30000, 'c');
+    std::string literal, constant;
+    {
+        TempLog log;
+        RTLOG_AT(origin, "%s-%d:Test %s", "DO", 3, "x");
+        RTLOG_AT(origin, "%s-%d:Test %s", "DO", 4, huge.c_str());
+        literal = log.Text();
+    }
+    {
+        TempLog log;
+        LogFormatAt(origin, kFmt, "DO", 3, "x");
+        LogFormatAt(origin, kFmt, "DO", 4, huge.c_str());
+        constant = log.Text();
+    }
+    auto a = Lines(literal), b = Lines(constant);
+    ASSERT_EQ(2u, a.size());
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {  // the times may differ by a second
+        EXPECT_EQ(a[i].substr(a[i].find("] ")), b[i].substr(b[i].find("] ")));
+    }
+    EXPECT_EQ("0=[RtLog]", b[0].substr(0, 9));
+    EXPECT_NE(std::string::npos, b[0].find("] DO-3:Test x\tmod Routine line=42"));
+    EXPECT_EQ('\n', constant.back());
+}

@@ -29,8 +29,8 @@ constexpr int kPortsPerGroup = 8;
 constexpr uint8_t kOne = 0x01;
 constexpr uint8_t kSysOne = DIO_SYS_PORT | 0x01;
 
-int RealIoctl(int fd, unsigned long code, unsigned long arg) { return ::ioctl(fd, code, arg); }
-ComDioIoctl::IoctlFn g_ioctl = RealIoctl;
+DioDriverOps g_realDriver;
+DioDriverOps* g_driver = &g_realDriver;
 
 // Name of a port kind in the count line; null for a code the driver does not know.
 const char* KindName(int type) {
@@ -61,18 +61,19 @@ int PortsNameable(int count) { return std::clamp(count, 0, DIO_MAX_PORT_NUM); }
         }                                                 \
     } while (0)
 
-ComDioIoctl::IoctlFn ComDioIoctl::SetIoctlFn(IoctlFn fn) {
-    IoctlFn replaced = g_ioctl;
-    g_ioctl = fn != nullptr ? fn : RealIoctl;
-    return replaced;
+int DioDriverOps::Ioctl(int fd, unsigned long code, unsigned long arg) {
+    return ::ioctl(fd, code, arg);
 }
+
+DioDriverOps& DioDriver() { return *g_driver; }
+void SetDioDriver(DioDriverOps* ops) { g_driver = ops != nullptr ? ops : &g_realDriver; }
 
 ComDioIoctl::ComDioIoctl() { Reset(); }
 
 ComDioIoctl::~ComDioIoctl() = default;
 
 int ComDioIoctl::Request(unsigned long code, unsigned long arg) {
-    return g_ioctl(m_fdDio, code, arg);
+    return DioDriver().Ioctl(m_fdDio, code, arg);
 }
 
 int ComDioIoctl::GetDioNum(int type) {

@@ -18,13 +18,21 @@ inline constexpr unsigned long VXDIO_RD_DO_GRP2 = 17;
 inline constexpr unsigned long VXDIO_RD_DO_GRP3 = 18;
 inline constexpr int VXDIO_MAX_CMD = 18;
 
+// The one seam between ComDioIoctl and the driver, in the manner of Sys(): every request goes
+// through DioDriver(), so tests can record the requests and answer them.
+class DioDriverOps {
+public:
+    virtual ~DioDriverOps() = default;
+    // ioctl(2) with the value itself as third argument: the driver's answer, or -1 with errno.
+    virtual int Ioctl(int fd, unsigned long code, unsigned long arg);
+};
+
+DioDriverOps& DioDriver();
+// Replaces the driver call; null restores the real one. The caller keeps ownership.
+void SetDioDriver(DioDriverOps* ops);
+
 class ComDioIoctl : public ComDio {
 public:
-    // The call that reaches the driver; ::ioctl(fd, code, arg) unless a test replaces it.
-    using IoctlFn = int (*)(int fd, unsigned long code, unsigned long arg);
-    // Null restores the real ioctl. Returns the call it replaced.
-    static IoctlFn SetIoctlFn(IoctlFn fn);
-
     ComDioIoctl();
     ~ComDioIoctl();
 

@@ -3,14 +3,16 @@
 // The shell's outcome is never examined. Every text command of the tool goes through here.
 #pragma once
 
+#include "traceLogFormat.h"
+
 namespace vxdio {
 // The device node, which the numbered requests open too.
 inline constexpr char kDevice[] = "/dev/vxdio";
 
-// The system outputs wired to the beeper and the two LEDs.
-inline constexpr int kBeeper = 3;
-inline constexpr int kLedD3 = 4;
-inline constexpr int kLedD2 = 5;
+// The system outputs wired to the beeper and the two LEDs (the log names them by these numbers).
+inline constexpr int kBeeper = tracefmt::kBeeperOutput;
+inline constexpr int kLedD3 = tracefmt::kLedD3Output;
+inline constexpr int kLedD2 = tracefmt::kLedD2Output;
 
 inline constexpr char kOn[] = "SON";
 inline constexpr char kOff[] = "SOFF";

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <string>
 
+#include "vxText.h"
+
 namespace {
 unsigned int icount = 0;
 char buffer[vxlog::kLineBufferSize];
@@ -30,9 +32,9 @@ size_t FormatLine(const char* name, const char* message) {
     localtime_r(&now, &local);
     char prefix[256];
     int prefixLen =
-        snprintf(prefix, sizeof prefix, "%ld=[%s][%d-%02d-%02d %02d:%02d:%02d] ",
-                 static_cast<long>(icount), name, local.tm_year + 1900, local.tm_mon + 1,
-                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+        snprintf(prefix, sizeof prefix, tracefmt::kRecordPrefixFmt, static_cast<long>(icount), name,
+                 local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                 local.tm_sec);
     if (prefixLen < 0) prefixLen = 0;
     if (prefixLen >= static_cast<int>(sizeof prefix)) prefixLen = sizeof prefix - 1;
     size_t room = sizeof buffer - 1 - static_cast<size_t>(prefixLen);
@@ -88,6 +90,15 @@ int trace_log(const char* name, const char* fmt, ...) {
     memcpy(message, buffer, strlen(buffer) + 1);
     AppendLine(FormatLine(name, message));
     return 1;
+}
+
+void LogFormatAt(const LogOrigin& origin, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    const std::string message = StrVPrintf(fmt, args);
+    va_end(args);
+    trace_log(tracefmt::kTag, "%s" VXLOG_CALLER_TAIL, message.c_str(), origin.module,
+              origin.routine, origin.line);
 }
 
 namespace vxlog {

@@ -23,3 +23,5 @@ int SysOps::Msgsnd(int queueId, const void* msg, size_t size, int flags) {
 
 SysOps& Sys() { return *g_ops; }
 void SetSys(SysOps* ops) { g_ops = ops != nullptr ? ops : &g_realOps; }
+FILE* SysOps::Fopen(const char* path, const char* mode) { return fopen(path, mode); }
+int SysOps::Fclose(FILE* stream) { return fclose(stream); }

@@ -1,6 +1,6 @@
 // The one seam between the tool and the shell and clock: every shell command, pipe and pause,
-// every write to a serial port and the tray queue go through Sys(), so tests can record the
-// calls, feed canned output and make chosen calls fail.
+// every write to a serial port, the tray queue and the configuration file the tool reads go
+// through Sys(), so tests can record the calls, feed canned output and make chosen calls fail.
 #pragma once
 
 #include <sys/types.h>
@@ -24,6 +24,9 @@ public:
     // msgget(2) and msgsnd(2) of the tray queue: -1 with errno on failure.
     virtual int Msgget(key_t key, int flags);
     virtual int Msgsnd(int queueId, const void* msg, size_t size, int flags);
+    // fopen(3) and fclose(3) of a configuration file: null with errno when it cannot be opened.
+    virtual FILE* Fopen(const char* path, const char* mode);
+    virtual int Fclose(FILE* stream);
 };
 
 SysOps& Sys();

@@ -3,26 +3,34 @@
 #include <regex>
 #include <sstream>
 
+#include "traceLogFormat.h"
+
 namespace devbench {
 
 namespace {
 using nlohmann::json;
 
 constexpr int kSystemBit = 0x80;
-constexpr int kFirstLedPort = 0x83;  // the beeper; the two LEDs follow
-constexpr int kLastLedPort = 0x85;
-constexpr int kBeeperOutput = 3;
+constexpr int kFirstLedPort = kSystemBit | tracefmt::kBeeperOutput;  // the two LEDs follow
+constexpr int kLastLedPort = kSystemBit | tracefmt::kLedD2Output;
+static_assert(kLastLedPort == kFirstLedPort + tracefmt::kLedCount - 1);
 
 // The message part of every log line, without the "<n>=[tag][date time] " head.
 std::vector<std::string> LogMessages(const std::string& log) {
     std::vector<std::string> messages;
     std::istringstream in(log);
     for (std::string line; std::getline(in, line);) {
-        size_t tag = line.find("=[");
+        size_t tag = line.find(tracefmt::kSeqEnd);
         size_t head = tag == std::string::npos ? tag : line.find("] ", line.find("][", tag));
         if (head != std::string::npos) messages.push_back(line.substr(head + 2));
     }
     return messages;
+}
+
+// The cycle marker up to its number.
+std::string CycleMarkStart() {
+    std::string mark = tracefmt::kCycleFmt;
+    return mark.substr(0, mark.find('%'));
 }
 
 int CountStarting(const std::vector<std::string>& messages, const std::string& start) {
@@ -55,22 +63,22 @@ private:
 };
 
 void StartUpWaits(const std::vector<std::string>& messages, FloorBuilder& floor) {
-    bool reachedDiscovery = CountStarting(messages, "***Load Port Info:***") > 0 ||
-                            CountStarting(messages, "Err Get Port Info!!!") > 0;
+    bool reachedDiscovery = CountStarting(messages, tracefmt::kLoadPortInfo) > 0 ||
+                            CountStarting(messages, tracefmt::kSetUpFailed) > 0;
     floor.Add("start-up: after the blink timer starts", reachedDiscovery,
               wait_ms::kAfterStartTimer);
     floor.Add("start-up: after stopping the application", reachedDiscovery, wait_ms::kAfterStopApp);
-    floor.Add("before the first cycle",
-              CountStarting(messages, "***************** test *******************"),
+    floor.Add("before the first cycle", CountStarting(messages, tracefmt::kCyclesStart),
               wait_ms::kBeforeCycles);
-    int cycles = CountStarting(messages, "-----Try Test ");
+    int cycles = CountStarting(messages, CycleMarkStart());
     floor.Add("cycle: after stopping the blink timer", cycles, wait_ms::kAfterEndTimer);
     floor.Add("cycle: at its end", cycles, wait_ms::kCycleEnd);
 }
 
 // Text commands that switch the beeper alone ("SON=3", "SOFF=3").
 bool IsBeeperCommand(const std::string& text) {
-    static const std::regex kBeeper("^\\s*S(ON|OFF)=3\\s*$");
+    static const std::regex kBeeper("^\\s*S(ON|OFF)=" + std::to_string(tracefmt::kBeeperOutput) +
+                                    "\\s*$");
     return std::regex_match(text, kBeeper);
 }
 
@@ -190,9 +198,9 @@ void TipsWaits(const std::string& stdoutText, FloorBuilder& floor) {
 
 void EndWaits(const std::vector<std::string>& messages, const std::string& stdoutText,
               FloorBuilder& floor) {
-    int verdicts =
-        CountStarting(messages, "Test Q7 OK!!!") + CountStarting(messages, "Test Q7 Err!!!");
-    int failurePatterns = CountStarting(messages, "Err Get Port Info!!!") +
+    int verdicts = CountStarting(messages, tracefmt::kVerdictOk) +
+                   CountStarting(messages, tracefmt::kVerdictErr);
+    int failurePatterns = CountStarting(messages, tracefmt::kSetUpFailed) +
                           CountStarting(messages, "open file:") + CountStarting(messages, "nLen:");
     floor.Add("end pattern: per step", (verdicts + failurePatterns) * wait_ms::kEndPatternSteps,
               wait_ms::kEndPatternStep);

@@ -33,7 +33,8 @@ struct Message {
 };
 
 void WriteShortBatch() {
-    for (int i = 0; i < kLinesPerBatch; ++i) RTLOG("@:RS232 Cnt:%d", 5);
+    for (int i = 0; i < kLinesPerBatch; ++i)
+        RTLOG_FMT_FROM(__func__, tracefmt::kCountFmt, tracefmt::kCountRs232, 5);
 }
 
 void WriteLongBatch() {

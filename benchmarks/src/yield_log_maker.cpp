@@ -1,16 +1,18 @@
 #include "yield_log_maker.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+
+#include "traceLogFormat.h"
 
 namespace benchutil {
 namespace {
 
-constexpr size_t kTimeLen = 19;  // "YYYY-MM-DD HH:MM:SS"
-constexpr long long kFirstStart = 1767592800;  // 2026-01-05 06:00:00 UTC
-constexpr int kRunSpacing = 37;                // seconds between made runs
+constexpr size_t kTimeLen = tracefmt::kRecordTimeLength;  // "YYYY-MM-DD HH:MM:SS"
+constexpr long long kFirstStart = 1767592800;             // 2026-01-05 06:00:00 UTC
+constexpr int kRunSpacing = 37;                           // seconds between made runs
 constexpr int kHosts = 24;
 constexpr size_t npos() { return std::string_view::npos; }
 
@@ -37,9 +39,9 @@ std::string FormatTime(long long epoch, bool stamp) {
     gmtime_r(&t, &tm);
     char buf[32];
     if (stamp) {
-        std::strftime(buf, sizeof buf, "%Y_%m_%d_%H_%M_%S", &tm);
+        std::strftime(buf, sizeof buf, tracefmt::kTimeStampFmt, &tm);
     } else {
-        std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+        std::strftime(buf, sizeof buf, tracefmt::kRecordTimeFmt, &tm);
     }
     return buf;
 }
@@ -48,7 +50,7 @@ std::string FormatTime(long long epoch, bool stamp) {
 size_t TimeStart(std::string_view line) {
     size_t i = 0;
     while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) ++i;
-    if (i == 0 || i + 1 >= line.size() || line[i] != '=' || line[i + 1] != '[') return npos();
+    if (i == 0 || line.substr(i, 2) != tracefmt::kSeqEnd) return npos();
     size_t close = line.find("][", i + 2);
     if (close == std::string_view::npos || close + 2 + kTimeLen + 2 > line.size()) return npos();
     return close + 2;
@@ -75,7 +77,7 @@ void SetJsonValue(std::string& message, const std::string& key, const std::strin
 
 // "...Test Succ Cnt A,Error Cnt B..." with new counts; false when the message is not a tally.
 bool SetTally(std::string& message, int seed, int index, std::pair<int, int>& counts) {
-    const std::string succKey = "Test Succ Cnt ", errKey = ",Error Cnt ";
+    const std::string succKey = tracefmt::kTallySuccKey, errKey = tracefmt::kTallyErrKey;
     size_t s = message.find(succKey);
     if (s == std::string::npos) return false;
     size_t e = message.find(errKey, s);
@@ -98,8 +100,9 @@ bool SetTally(std::string& message, int seed, int index, std::pair<int, int>& co
 MadeLog MakeLog(std::string_view golden, const MadeIdentity& id) {
     MadeLog made;
     long long goldenStart = 0;
-    size_t dt = golden.find("] DateTime:");
-    if (dt != npos()) ParseTime(golden.substr(dt + 11), '_', '_', '_', goldenStart);
+    const std::string dateTime = std::string("] ") + tracefmt::kDateTimeKey;
+    size_t dt = golden.find(dateTime);
+    if (dt != npos()) ParseTime(golden.substr(dt + dateTime.size()), '_', '_', '_', goldenStart);
     long long shift = goldenStart ? id.startEpoch - goldenStart : 0;
     made.timeStamp = FormatTime(id.startEpoch, true);
     made.text.reserve(golden.size() + 64);
@@ -116,14 +119,15 @@ MadeLog MakeLog(std::string_view golden, const MadeIdentity& id) {
             continue;
         }
         std::string message(line.substr(t + kTimeLen + 2));
-        if (header && message.rfind("hostname:", 0) == 0) {
-            message = SetValue(message, "hostname:", id.host);
-        } else if (header && message.rfind("DateTime:", 0) == 0) {
-            message = SetValue(message, "DateTime:", made.timeStamp);
-        } else if (header && message.rfind("iMx6ull:", 0) == 0) {
-            message = SetValue(message, "iMx6ull:", id.chipId);
+        if (header && message.rfind(tracefmt::kHostKey, 0) == 0) {
+            message = SetValue(message, tracefmt::kHostKey, id.host);
+        } else if (header && message.rfind(tracefmt::kDateTimeKey, 0) == 0) {
+            message = SetValue(message, tracefmt::kDateTimeKey, made.timeStamp);
+        } else if (header && message.rfind(tracefmt::kChipIdKey, 0) == 0) {
+            message = SetValue(message, tracefmt::kChipIdKey, id.chipId);
             header = false;
-        } else if (message.rfind("write ", 0) == 0 && message.find(" ok:{") != npos()) {
+        } else if (message.rfind(tracefmt::kResultDocStart, 0) == 0 &&
+                   message.find(std::string(tracefmt::kResultDocMark) + "{") != npos()) {
             SetJsonValue(message, "DevType", id.host);
             SetJsonValue(message, "DateTime", made.timeStamp);
         } else {

@@ -5,17 +5,29 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "traceLogFormat.h"
 #include "yield_log_maker.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The flash copy's name, as the tool forms it.
+std::string ArchiveName(const benchutil::MadeIdentity& id, const std::string& stamp, bool ok) {
+    const char* verdict = ok ? tracefmt::kArchiveVerdictOk : tracefmt::kArchiveVerdictErr;
+    std::vector<char> name(std::strlen(tracefmt::kArchiveNameFmt) + id.host.size() +
+                           id.chipId.size() + stamp.size() + std::strlen(verdict) + 1);
+    std::snprintf(name.data(), name.size(), tracefmt::kArchiveNameFmt, id.host.c_str(),
+                  id.chipId.c_str(), stamp.c_str(), verdict);
+    return name.data();
+}
 
 std::vector<std::string> GoldenLogs(const fs::path& golden) {
     std::vector<fs::path> files;
@@ -55,9 +67,8 @@ int main(int argc, char** argv) {
         std::snprintf(dir, sizeof dir, "%04lld", i / 1000);
         fs::path folder = fs::path(argv[2]) / dir;
         if (i % 1000 == 0) fs::create_directories(folder);
-        bool ok = made.text.find("Test Q7 OK!!!") != std::string::npos;
-        std::string name = "deVuzeV7_" + id.host + "[" + id.chipId + "]_" + made.timeStamp +
-                           (ok ? "[OK].log" : "[ERR].log");
+        bool ok = made.text.find(tracefmt::kVerdictOk) != std::string::npos;
+        std::string name = ArchiveName(id, made.timeStamp, ok);
         std::ofstream out(folder / name, std::ios::binary);
         out << made.text;
         if (!out) {

@@ -8,22 +8,16 @@
 
 #include "vxDioIoctl.h"
 
-namespace {
-FakeDio* g_active = nullptr;
-}
-
-FakeDio::FakeDio() {
+FakeDio::FakeDio() : replaced_(&DioDriver()) {
     char tmpl[] = "/tmp/devuze-dio-XXXXXX";
     int fd = mkstemp(tmpl);
     if (fd >= 0) close(fd);
     path_ = tmpl;
-    g_active = this;
-    replaced_ = ComDioIoctl::SetIoctlFn(&FakeDio::Ioctl);
+    SetDioDriver(this);
 }
 
 FakeDio::~FakeDio() {
-    ComDioIoctl::SetIoctlFn(replaced_);
-    g_active = nullptr;
+    SetDioDriver(replaced_);
     unlink(path_.c_str());
 }
 
@@ -42,13 +36,12 @@ std::vector<unsigned long> FakeDio::ArgsOf(unsigned long code) const {
 bool FakeDio::LastFdOpen() const { return lastFd_ >= 0 && fcntl(lastFd_, F_GETFD) != -1; }
 
 int FakeDio::Ioctl(int fd, unsigned long code, unsigned long arg) {
-    FakeDio& self = *g_active;
-    self.lastFd_ = fd;
-    self.requests_.emplace_back(code, arg);
+    lastFd_ = fd;
+    requests_.emplace_back(code, arg);
     char event[32];
     snprintf(event, sizeof event, "%lu:0x%02lX", code, arg);
-    self.timeline_.push_back(event);
-    return self.Answer(code, arg);
+    timeline_.push_back(event);
+    return Answer(code, arg);
 }
 
 int FakeDio::Answer(unsigned long code, unsigned long arg) {

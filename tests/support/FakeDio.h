@@ -1,4 +1,4 @@
-// A stand-in for the DIO driver behind ComDioIoctl's ioctl seam: records every request in a
+// A stand-in for the DIO driver behind the DioDriver() seam: records every request in a
 // timeline and answers from a small model of outputs and wired inputs. A temporary file stands
 // for the device node.
 #pragma once
@@ -10,10 +10,12 @@
 
 #include "vxDioIoctl.h"
 
-class FakeDio {
+class FakeDio : public DioDriverOps {
 public:
-    FakeDio();   // installs itself as the driver
-    ~FakeDio();  // puts back the ioctl it replaced
+    FakeDio();            // installs itself as the driver
+    ~FakeDio() override;  // puts back the driver it replaced
+    FakeDio(const FakeDio&) = delete;
+    FakeDio& operator=(const FakeDio&) = delete;
     const std::string& Path() const { return path_; }
 
     // Fixed answer to request `code` with `arg` (a negative value refuses it).
@@ -30,11 +32,12 @@ public:
     // Whether the descriptor of the latest request is still open.
     bool LastFdOpen() const;
 
+    int Ioctl(int fd, unsigned long code, unsigned long arg) override;
+
 private:
-    static int Ioctl(int fd, unsigned long code, unsigned long arg);
     int Answer(unsigned long code, unsigned long arg);
 
-    ComDioIoctl::IoctlFn replaced_ = nullptr;
+    DioDriverOps* replaced_ = nullptr;
     std::string path_;
     int lastFd_ = -1;
     std::vector<std::string> timeline_;

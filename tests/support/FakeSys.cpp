@@ -18,6 +18,10 @@ void FakeSys::SetOutput(const std::string& command, const std::string& output) {
     outputs_[command] = output;
 }
 
+void FakeSys::SetFile(const std::string& path, const std::string& content) {
+    files_[path] = content;
+}
+
 void FakeSys::FailPopen(const std::string& command) { failing_[command] = true; }
 
 void FakeSys::FailSystem(const std::string& command, int status) { statuses_[command] = status; }
@@ -46,6 +50,21 @@ FILE* FakeSys::Popen(const char* command, const char* mode) {
 }
 
 int FakeSys::Pclose(FILE* stream) { return fclose(stream); }
+
+FILE* FakeSys::Fopen(const char* path, const char* /*mode*/) {
+    calls_.push_back({Call::kFopen, path, 0});
+    auto found = files_.find(path);
+    if (found == files_.end()) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    auto* text = new std::string(found->second);
+    open_.push_back(text);
+    if (text->empty()) return fopen("/dev/null", "re");
+    return fmemopen(text->data(), text->size(), "r");
+}
+
+int FakeSys::Fclose(FILE* stream) { return fclose(stream); }
 
 void FakeSys::Usleep(unsigned int usec) {
     EXPECT_LT(usec, 1000000u) << "usleep may refuse a wait of a second or more";

@@ -14,8 +14,8 @@
 class FakeSys : public SysOps {
 public:
     struct Call {
-        enum Kind { kSystem, kPopen, kUsleep, kSleep } kind;
-        std::string text;       // the command, for kSystem and kPopen
+        enum Kind { kSystem, kPopen, kUsleep, kSleep, kFopen } kind;
+        std::string text;       // the command, for kSystem and kPopen; the path, for kFopen
         unsigned int usec = 0;  // for kUsleep, and kSleep's seconds in microseconds
     };
     struct WriteCall {
@@ -42,6 +42,8 @@ public:
     // Every write after the next `afterWrites` answers `written` (fewer bytes than asked, or -1
     // with `err` in errno) and writes nothing.
     void ShortWrite(long written, int err = 0, size_t afterWrites = 0);
+    // Fopen of exactly `path` reads `content`; any other path does not open (ENOENT).
+    void SetFile(const std::string& path, const std::string& content);
     // Msgget or Msgsnd answers -1 with `err` in errno.
     void FailMsgget(int err) { msggetErr_ = err; }
     void FailMsgsnd(int err) { msgsndErr_ = err; }
@@ -54,6 +56,8 @@ public:
     ssize_t Write(int fd, const void* data, size_t size) override;
     int Msgget(key_t key, int flags) override;
     int Msgsnd(int queueId, const void* msg, size_t size, int flags) override;
+    FILE* Fopen(const char* path, const char* mode) override;
+    int Fclose(FILE* stream) override;
 
     const std::vector<Call>& Calls() const { return calls_; }
     std::vector<std::string> SystemCommands() const;
@@ -68,6 +72,7 @@ private:
     SysOps* replaced_;
     std::vector<Call> calls_;
     std::map<std::string, std::string> outputs_;
+    std::map<std::string, std::string> files_;
     std::map<std::string, bool> failing_;
     std::map<std::string, int> statuses_;
     std::vector<std::string*> open_;  // output texts kept alive while their stream is open

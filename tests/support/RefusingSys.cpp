@@ -2,8 +2,6 @@
 
 #include <cerrno>
 
-#include "vxDioIoctl.h"
-
 int RefusingSys::System(const char* command) {
     ADD_FAILURE() << "unexpected System(\"" << command << "\")";
     return -1;
@@ -46,7 +44,18 @@ int RefusingSys::Msgsnd(int queueId, const void* /*msg*/, size_t size, int /*fla
     return -1;
 }
 
-int RefusingSys::Ioctl(int fd, unsigned long code, unsigned long arg) {
+FILE* RefusingSys::Fopen(const char* path, const char* mode) {
+    ADD_FAILURE() << "unexpected Fopen(\"" << path << "\", \"" << mode << "\")";
+    errno = EPERM;
+    return nullptr;
+}
+
+int RefusingSys::Fclose(FILE* /*stream*/) {
+    ADD_FAILURE() << "unexpected Fclose()";
+    return EOF;
+}
+
+int RefusingDioDriver::Ioctl(int fd, unsigned long code, unsigned long arg) {
     ADD_FAILURE() << "unexpected ioctl(" << fd << ", " << code << ", " << arg << ")";
     errno = EPERM;
     return -1;
@@ -54,10 +63,10 @@ int RefusingSys::Ioctl(int fd, unsigned long code, unsigned long arg) {
 
 void RefusingSeamsEnvironment::SetUp() {
     SetSys(&sys_);
-    ComDioIoctl::SetIoctlFn(&RefusingSys::Ioctl);
+    SetDioDriver(&driver_);
 }
 
 void RefusingSeamsEnvironment::TearDown() {
     SetSys(nullptr);
-    ComDioIoctl::SetIoctlFn(nullptr);
+    SetDioDriver(nullptr);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "vxDioIoctl.h"
 #include "vxSys.h"
 
 class RefusingSys : public SysOps {
@@ -17,9 +18,14 @@ public:
     ssize_t Write(int fd, const void* data, size_t size) override;
     int Msgget(key_t key, int flags) override;
     int Msgsnd(int queueId, const void* msg, size_t size, int flags) override;
+    FILE* Fopen(const char* path, const char* mode) override;
+    int Fclose(FILE* stream) override;
+};
 
-    // The DIO driver call while no FakeDio is installed.
-    static int Ioctl(int fd, unsigned long code, unsigned long arg);
+// The DIO driver while no FakeDio is installed.
+class RefusingDioDriver : public DioDriverOps {
+public:
+    int Ioctl(int fd, unsigned long code, unsigned long arg) override;
 };
 
 // Installs the refusing seams before the first test.
@@ -30,4 +36,5 @@ public:
 
 private:
     RefusingSys sys_;
+    RefusingDioDriver driver_;
 };
