@@ -1,9 +1,9 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
 #include "commands.h"
+#include "outputFile.h"
 #include "reportWriters.h"
 
 namespace yield {
@@ -54,10 +54,9 @@ int RunReport(const ReportOptions& o) {
         std::cout.flush();
         return std::cout ? kExitOk : kExitOutput;
     }
-    std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
-    if (out) Write(m, o.format, out);
-    out.close();
-    if (!out) {
+    OutputFile out(o.output);
+    if (out.ok()) Write(m, o.format, out.stream());
+    if (!out.Commit()) {
         std::fprintf(stderr, "devuzeV7-yield report: cannot write %s\n", o.output.c_str());
         return kExitOutput;
     }
