@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "logParser.h"
+#include "runBounds.h"
 
 namespace fs = std::filesystem;
 
@@ -127,6 +128,12 @@ void List(IngestStats& stats, const std::string& path, const std::string& why) {
     stats.problemList.emplace_back(path, why);
 }
 
+std::string Join(const std::vector<std::string>& reasons) {
+    std::string out;
+    for (const std::string& r : reasons) out += (out.empty() ? "" : "; ") + r;
+    return out;
+}
+
 // Also recorded in the store.
 void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std::string& why) {
     store.PutProblem(f, why);
@@ -155,6 +162,7 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
         Problem(store, stats, f, r.reason);
         return;
     }
+    std::vector<std::string> cuts = BoundRun(r.run);
     switch (store.PutRun(r.run, f)) {
         case PutOutcome::New:
             ++stats.runsNew;
@@ -169,6 +177,7 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
             ++stats.unchanged;
             break;
     }
+    if (!cuts.empty()) List(stats, path, kStoredCut + Join(cuts));
 }
 
 // Restores the figures of a batch that is tried again; the problems found meanwhile are dropped.
