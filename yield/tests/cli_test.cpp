@@ -3,6 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "commands.h"
+#include "store.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
@@ -64,4 +66,51 @@ TEST(Cli, DocumentedExitStatuses) {
     EXPECT_EQ(Tool("report " + db + " -o " + Q(tmp.path() / "no/such/dir/r.txt")).status, 4);
     yieldtest::WriteAll(tmp.path() / "file", "x");
     EXPECT_EQ(Tool("export " + db + " --format json -o " + Q(tmp.path() / "file")).status, 4);
+}
+
+// A run too big for the memory the report may take ends the report with one line and status 5,
+// and the earlier report stays. (Under a sanitizer the limit on address space cannot be set.)
+TEST(Cli, OutOfMemoryEndsWithOneLineAndKeepsTheEarlierReport) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not apply under the address sanitizer";
+#endif
+    TempDir tmp;
+    fs::path dbPath = tmp.path() / "y.db";
+    {
+        auto store = yield::OpenStore(dbPath.string(), true);
+        yield::RunRecord run;
+        run.host = std::string(40 << 20, 'h');  // stored before the ingest bounded names
+        run.chipId = "0x1";
+        run.timeStamp = "2026_01_01_00_00_00";
+        run.verdict = yield::Verdict::Ok;
+        run.ports = {yield::PortResult{"DO", 1, true, false}};
+        store->Begin();
+        store->PutRun(run, yield::SourceFile{(tmp.path() / "a.log").string(), 1, 1});
+        store->Commit();
+    }
+    fs::path out = tmp.path() / "r.json";
+    yieldtest::WriteAll(out, "earlier\n");
+    Result r = Tool("report --db " + Q(dbPath) + " --format json -o " + Q(out), "ulimit -v 100000;");
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.out, yield::kOutOfMemory);
+    EXPECT_EQ(yieldtest::ReadAll(out), "earlier\n");
+    int files = 0;
+    for (const auto& f : fs::directory_iterator(tmp.path())) files += f.is_regular_file();
+    EXPECT_EQ(files, 2);  // the database and the earlier report, no half file
+}
+
+TEST(Cli, RunCutToBoundsIsNotedAndStored) {
+    TempDir tmp;
+    std::string log = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    log.replace(log.find("hostname:bench1") + 9, 6, std::string(1 << 20, 'h'));
+    yieldtest::WriteAll(tmp.path() / "logs" / "long.log", log);
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    Result ingest = Tool("ingest " + db + " " + Q(tmp.path() / "logs"));
+    EXPECT_EQ(ingest.status, 0);
+    EXPECT_NE(ingest.out.find("noted " + (tmp.path() / "logs" / "long.log").string() +
+                              ": stored cut to bounds: host name of 1048576 bytes shortened"),
+              std::string::npos)
+        << ingest.out;
+    EXPECT_NE(ingest.out.find("1 runs new"), std::string::npos);
+    EXPECT_NE(Tool("--help").out.find("5 memory ran out"), std::string::npos);
 }

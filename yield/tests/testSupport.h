@@ -54,9 +54,10 @@ struct Result {
     std::string out;
 };
 
-// Runs the tool with `args` (already quoted for the shell), standard error to standard output.
-inline Result Tool(const std::string& args) {
-    std::string cmd = std::string("'") + YIELD_TOOL + "' " + args + " 2>&1 </dev/null";
+// Runs the tool with `args` (already quoted for the shell), standard error to standard output,
+// after the shell commands `before`.
+inline Result Tool(const std::string& args, const std::string& before = "") {
+    std::string cmd = before + "'" + YIELD_TOOL + "' " + args + " 2>&1 </dev/null";
     Result r;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
