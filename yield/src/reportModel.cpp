@@ -108,7 +108,7 @@ void ReportBuilder::AddRun(const RunSummary& run) {
         ++cell.runs;
         if (!p.passed) {
             ++cell.failures;
-            ++portFailures_[p.Name()];
+            ++portFailures_[cell.port];
         }
         if (p.intermittent) {
             m_.intermittent.push_back(
@@ -126,7 +126,10 @@ uint32_t ReportBuilder::PortKey(const PortResult& p) {
     name.push_back('\0');
     name += std::to_string(p.number);
     auto [it, fresh] = portNumbers_.try_emplace(name, static_cast<uint32_t>(portKeys_.size()));
-    if (fresh) portKeys_.emplace_back(p.family, p.number);
+    if (fresh) {
+        portKeys_.emplace_back(p.family, p.number);
+        portFailures_.push_back(0);
+    }
     return it->second;
 }
 
@@ -167,24 +170,67 @@ void ReportBuilder::AddReading(const NamedValue& v, long long count) {
     a.histogram[static_cast<int>(std::lround(hundredths))] += count;
 }
 
-// Ports by name, in family order; each host's cells in that order.
-void ReportBuilder::BuildFixture() {
-    std::map<std::string, uint32_t> names;  // port name -> place in the sorted names
-    for (const auto& [family, number] : portKeys_) {
-        names.emplace(PortResult{family, number, false, false}.Name(), 0);
-    }
-    std::vector<std::string> ports;
-    ports.reserve(names.size());
-    for (const auto& kv : names) ports.push_back(kv.first);
-    std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) {
-        return PortOrder(a) < PortOrder(b);
-    });
-    for (size_t i = 0; i < ports.size(); ++i) names[ports[i]] = static_cast<uint32_t>(i);
-    std::vector<uint32_t> column(portKeys_.size());  // port key -> place in `ports`
+// Every port's name once, in byte order, and the name of each port key.
+ReportBuilder::PortNames ReportBuilder::NamePorts() const {
+    std::vector<std::pair<std::string, uint32_t>> byName;  // name, port key
+    byName.reserve(portKeys_.size());
     for (size_t k = 0; k < portKeys_.size(); ++k) {
-        column[k] = names[PortResult{portKeys_[k].first, portKeys_[k].second, false, false}.Name()];
+        const auto& [family, number] = portKeys_[k];
+        byName.emplace_back(PortResult{family, number, false, false}.Name(),
+                            static_cast<uint32_t>(k));
     }
-    names.clear();
+    std::sort(byName.begin(), byName.end());
+    PortNames n;
+    n.ofKey.resize(portKeys_.size());
+    for (auto& [name, key] : byName) {
+        if (n.names.empty() || n.names.back() != name) {
+            n.names.push_back(std::move(name));
+            n.order.push_back(PortOrder(n.names.back()));
+        }
+        n.ofKey[key] = static_cast<uint32_t>(n.names.size() - 1);
+    }
+    return n;
+}
+
+// Failures per port, most first, then in family order.
+void ReportBuilder::BuildPareto(const PortNames& n) {
+    std::vector<long long> failures(n.names.size(), 0);
+    for (size_t k = 0; k < portFailures_.size(); ++k) failures[n.ofKey[k]] += portFailures_[k];
+    std::vector<uint32_t> rows;
+    long long total = 0;
+    for (size_t i = 0; i < failures.size(); ++i) {
+        if (failures[i] == 0) continue;
+        rows.push_back(static_cast<uint32_t>(i));
+        total += failures[i];
+    }
+    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
+        if (failures[a] != failures[b]) return failures[a] > failures[b];
+        return n.order[a] < n.order[b];
+    });
+    double running = 0;
+    for (uint32_t i : rows) {
+        ParetoRow r{n.names[i], failures[i], Ratio(failures[i], total), 0};
+        running += r.share;
+        r.cumulative = running;
+        m_.pareto.push_back(std::move(r));
+    }
+}
+
+// Ports in family order; each host's cells in that order.
+void ReportBuilder::BuildFixture(const PortNames& n) {
+    std::vector<uint32_t> sorted(n.names.size());
+    for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = static_cast<uint32_t>(i);
+    std::sort(sorted.begin(), sorted.end(),
+              [&n](uint32_t a, uint32_t b) { return n.order[a] < n.order[b]; });
+    std::vector<std::string> ports;
+    ports.reserve(sorted.size());
+    std::vector<uint32_t> place(sorted.size());  // name -> place in `ports`
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        place[sorted[i]] = static_cast<uint32_t>(i);
+        ports.push_back(n.names[sorted[i]]);
+    }
+    std::vector<uint32_t> column(portKeys_.size());  // port key -> place in `ports`
+    for (size_t k = 0; k < portKeys_.size(); ++k) column[k] = place[n.ofKey[k]];
 
     std::vector<std::string> hosts;
     std::vector<FixtureView::Entry> entries;
@@ -223,22 +269,9 @@ ReportModel ReportBuilder::Finish() {
     s.firstPassYield = Ratio(s.firstPassed, s.boards);
     s.finalYield = Ratio(s.finalPassed, s.boards);
 
-    long long total = 0;
-    for (const auto& kv : portFailures_) total += kv.second;
-    for (const auto& kv : portFailures_) m_.pareto.push_back(ParetoRow{kv.first, kv.second, 0, 0});
-    std::stable_sort(m_.pareto.begin(), m_.pareto.end(),
-                     [](const ParetoRow& a, const ParetoRow& b) {
-                         if (a.failures != b.failures) return a.failures > b.failures;
-                         return PortOrder(a.port) < PortOrder(b.port);
-                     });
-    double running = 0;
-    for (ParetoRow& r : m_.pareto) {
-        r.share = Ratio(r.failures, total);
-        running += r.share;
-        r.cumulative = running;
-    }
-
-    BuildFixture();
+    PortNames names = NamePorts();
+    BuildPareto(names);
+    BuildFixture(names);
 
     for (auto& [name, a] : analogue_) {
         AnalogueStats st;

@@ -168,12 +168,19 @@ private:
         Verdict first = Verdict::Incomplete, last = Verdict::Incomplete;
     };
     void CloseBoard(const std::string& chipId, const Board& b);
-    void BuildFixture();
+    struct PortNames {
+        std::vector<std::string> names;         // each once, in byte order
+        std::vector<std::pair<int, int>> order;  // PortOrder of each name
+        std::vector<uint32_t> ofKey;            // port key -> name
+    };
+    PortNames NamePorts() const;
+    void BuildPareto(const PortNames& n);
+    void BuildFixture(const PortNames& n);
 
     ReportModel m_;
     std::unordered_map<std::string, Board> boards_;  // by processor ID
     long long nextId_ = 0;  // stands in for runs that come without an id
-    std::map<std::string, long long> portFailures_;
+    std::vector<long long> portFailures_;  // by port key
     // Per host, each port's runs and failures, in the order first seen (runs list their ports in
     // the same order, so the next port is almost always the next cell); past kLinearCells cells a
     // host's cells are found through an index, so a run listing many ports in a new order costs
