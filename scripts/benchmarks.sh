@@ -141,14 +141,14 @@ format_figures() {
     done
 }
 
-# The forged log: its ingest (listed, stored without its ports), then the same ports put under
-# the run as a database written before the ingest bounded runs holds them, and the text report.
+# The forged log: its ingest into a database of its own (listed, stored without its ports), then
+# the same ports put under the run as a database written before the ingest bounded runs holds
+# them, and the text report over it.
 forged_figures() {
     local dir=$1 t
     "$build/benchmarks/devuzeV7-yield-make-logs" --forged-ports "$forged_ports" \
         "$root/yield/tests/golden" "$dir/forged.log"
     rm -f "$dir/forged.db"*
-    sqlite3 "$dir/yield.db" ".backup '$dir/forged.db'"
     t=$(now_ns)
     "$build/yield/devuzeV7-yield" ingest --db "$dir/forged.db" "$dir/forged.log" \
         >"$dir/forged-ingest.txt"

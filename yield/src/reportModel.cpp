@@ -122,10 +122,8 @@ bool ReportBuilder::SamePort(uint32_t key, const PortResult& p) const {
 }
 
 uint32_t ReportBuilder::PortKey(const PortResult& p) {
-    std::string name = p.family;
-    name.push_back('\0');
-    name += std::to_string(p.number);
-    auto [it, fresh] = portNumbers_.try_emplace(name, static_cast<uint32_t>(portKeys_.size()));
+    auto& numbers = portNumbers_[p.family];
+    auto [it, fresh] = numbers.try_emplace(p.number, static_cast<uint32_t>(portKeys_.size()));
     if (fresh) {
         portKeys_.emplace_back(p.family, p.number);
         portFailures_.push_back(0);

@@ -200,7 +200,8 @@ private:
     size_t FindCell(HostCells& host, const PortResult& p);
     std::map<std::string, HostCells> cells_;
     std::vector<std::pair<std::string, int>> portKeys_;      // family, number
-    std::unordered_map<std::string, uint32_t> portNumbers_;  // "family\0number" -> port key
+    // Family -> number -> port key.
+    std::unordered_map<std::string, std::unordered_map<int, uint32_t>> portNumbers_;
     std::map<std::string, DayRow> days_;
     struct Acc {
         long long n = 0;
