@@ -1,10 +1,23 @@
 #include "jsonStream.h"
 
+#include <algorithm>
+#include <string>
+
 namespace yield {
 
+JsonStream::JsonStream(std::ostream& out)
+    : out_(out),
+      serializer_(nlohmann::detail::output_adapter<char>(out), ' ',
+                  nlohmann::json::error_handler_t::replace) {}
+
 void JsonStream::NewLine(int depth) {
-    out_ << '\n';
-    for (int i = 0; i < depth * 2; ++i) out_ << ' ';
+    static const std::string kSpaces(64, ' ');
+    out_.put('\n');
+    for (size_t left = static_cast<size_t>(depth) * 2; left > 0;) {
+        size_t n = std::min(left, kSpaces.size());
+        out_.write(kSpaces.data(), static_cast<std::streamsize>(n));
+        left -= n;
+    }
 }
 
 void JsonStream::Open(char bracket) {
@@ -28,21 +41,21 @@ void JsonStream::Item() {
     NewLine(static_cast<int>(brackets_.size()));
 }
 
+// Keys are the writers' own names: nothing in them to escape.
 void JsonStream::Key(const char* key) {
     Item();
-    out_ << nlohmann::json(key).dump() << ": ";
+    out_ << '"' << key << "\": ";
 }
 
 void JsonStream::Value(const nlohmann::json& value) {
-    std::string text = value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::string indent(brackets_.size() * 2, ' ');
-    size_t from = 0;
-    for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', from)) {
-        out_.write(text.data() + from, static_cast<std::streamsize>(nl + 1 - from));
-        out_ << indent;
-        from = nl + 1;
-    }
-    out_.write(text.data() + from, static_cast<std::streamsize>(text.size() - from));
+    serializer_.dump(value, true, false, 2, static_cast<unsigned>(brackets_.size() * 2));
+}
+
+void JsonStream::FlatItem(std::initializer_list<std::pair<const char*, nlohmann::json>> members) {
+    Item();
+    OpenObject();
+    for (const auto& [key, value] : members) Member(key, value);
+    Close();
 }
 
 }  // namespace yield

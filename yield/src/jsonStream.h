@@ -2,6 +2,7 @@
 // would write it (members in key order, which the callers keep), without holding the document.
 #pragma once
 
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -9,7 +10,7 @@ namespace yield {
 
 class JsonStream {
 public:
-    explicit JsonStream(std::ostream& out) : out_(out) {}
+    explicit JsonStream(std::ostream& out);
 
     // An object or array opened at the current depth; its members or items follow.
     void OpenObject() { Open('{'); }
@@ -24,12 +25,17 @@ public:
         Key(key);
         Value(value);
     }
+    // An object of scalars as the next item, its members given in key order: what a small
+    // object held whole would write, without building one.
+    void FlatItem(std::initializer_list<std::pair<const char*, nlohmann::json>> members);
 
 private:
     void Open(char bracket);
     void NewLine(int depth);
 
     std::ostream& out_;
+    // nlohmann::json's own writer, straight into the stream at the depth of the value.
+    nlohmann::detail::serializer<nlohmann::json> serializer_;
     std::string brackets_;  // the open ones
     std::vector<bool> empty_;
 };

@@ -11,6 +11,7 @@ namespace yield {
 namespace {
 
 constexpr char kTempSuffix[] = ".tmp-XXXXXX";
+constexpr size_t kBufferBytes = 1 << 20;
 
 // Permissions an ordinary new file gets under the process's umask.
 mode_t NewFileMode() {
@@ -34,6 +35,8 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     temp_ = name.data();
     bool modeSet = fchmod(fd, NewFileMode()) == 0;
     close(fd);
+    buffer_.resize(kBufferBytes);
+    out_.rdbuf()->pubsetbuf(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
     if (modeSet) out_.open(temp_, std::ios::binary | std::ios::trunc);
     if (!modeSet) out_.setstate(std::ios::failbit);
 }

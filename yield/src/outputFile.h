@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace yield {
 
@@ -24,6 +25,7 @@ public:
 private:
     std::string path_;
     std::string temp_;
+    std::vector<char> buffer_;  // the stream's, larger than its own: fewer writes for a big file
     std::ofstream out_;
     bool done_ = false;
 };

@@ -30,10 +30,7 @@ void Analogue(JsonStream& j, const AnalogueStats& a) {
     j.Member("high", kAnalogueHigh);
     j.Key("histogram");
     j.OpenArray();
-    for (const auto& [h, n] : a.histogram) {
-        j.Item();
-        j.Value({{"volts", h / 100.0}, {"count", n}});
-    }
+    for (const auto& [h, n] : a.histogram) j.FlatItem({{"count", n}, {"volts", h / 100.0}});
     j.Close();
     j.Member("input", a.input);
     j.Member("low", kAnalogueLow);
@@ -45,15 +42,12 @@ void Analogue(JsonStream& j, const AnalogueStats& a) {
     j.Close();
 }
 
-// An array member with one item per element of `rows`, each made by `item`.
+// An array member with one item per element of `rows`, each written by `item`.
 template <class Rows, class Item>
 void List(JsonStream& j, const char* key, const Rows& rows, Item item) {
     j.Key(key);
     j.OpenArray();
-    for (const auto& r : rows) {
-        j.Item();
-        j.Value(item(r));
-    }
+    for (const auto& r : rows) item(r);
     j.Close();
 }
 
@@ -70,47 +64,47 @@ void WriteReportJson(const ReportModel& m, std::ostream& out) {
         Analogue(j, a);
     }
     j.Close();
-    List(j, "days", m.days, [](const DayRow& d) -> json {
-        return {{"day", d.day},
-                {"runs", d.runs},
-                {"passed", d.passed},
-                {"yield", d.yield},
-                {"incomplete", d.incomplete}};
+    List(j, "days", m.days, [&j](const DayRow& d) {
+        j.FlatItem({{"day", d.day},
+                    {"incomplete", d.incomplete},
+                    {"passed", d.passed},
+                    {"runs", d.runs},
+                    {"yield", d.yield}});
     });
     j.Member("filter",
              {{"since", m.filter.since}, {"until", m.filter.until}, {"host", m.filter.host}});
-    List(j, "fixture", m.fixture, [](const FixtureCell& c) -> json {
-        return {{"host", c.host},
-                {"port", c.port},
-                {"runs", c.runs},
-                {"failures", c.failures},
-                {"rate", c.rate},
-                {"others_runs", c.othersRuns},
-                {"others_rate", c.othersRate},
-                {"flagged", c.flagged}};
+    List(j, "fixture", m.fixture, [&j](const FixtureCell& c) {
+        j.FlatItem({{"failures", c.failures},
+                    {"flagged", c.flagged},
+                    {"host", c.host},
+                    {"others_rate", c.othersRate},
+                    {"others_runs", c.othersRuns},
+                    {"port", c.port},
+                    {"rate", c.rate},
+                    {"runs", c.runs}});
     });
     j.Member("flag_rule", {{"min_runs", kFlagMinRuns},
                            {"min_failures", kFlagMinFailures},
                            {"min_gap", kFlagMinGap},
                            {"min_ratio", kFlagMinRatio}});
     j.Member("format", "devuzeV7-yield-report");
-    List(j, "intermittent", m.intermittent, [](const IntermittentRow& r) -> json {
-        return {{"chip_id", r.chipId},
-                {"host", r.host},
-                {"start_stamp", r.timeStamp},
-                {"port", r.port}};
+    List(j, "intermittent", m.intermittent, [&j](const IntermittentRow& r) {
+        j.FlatItem({{"chip_id", r.chipId},
+                    {"host", r.host},
+                    {"port", r.port},
+                    {"start_stamp", r.timeStamp}});
     });
-    List(j, "pareto", m.pareto, [](const ParetoRow& r) -> json {
-        return {{"port", r.port},
-                {"failures", r.failures},
-                {"share", r.share},
-                {"cumulative_share", r.cumulative}};
+    List(j, "pareto", m.pareto, [&j](const ParetoRow& r) {
+        j.FlatItem({{"cumulative_share", r.cumulative},
+                    {"failures", r.failures},
+                    {"port", r.port},
+                    {"share", r.share}});
     });
-    List(j, "retests", m.retests, [](const RetestRow& r) -> json {
-        return {{"chip_id", r.chipId},
-                {"runs", r.runs},
-                {"first_verdict", r.firstVerdict},
-                {"final_verdict", r.finalVerdict}};
+    List(j, "retests", m.retests, [&j](const RetestRow& r) {
+        j.FlatItem({{"chip_id", r.chipId},
+                    {"final_verdict", r.finalVerdict},
+                    {"first_verdict", r.firstVerdict},
+                    {"runs", r.runs}});
     });
     j.Member("summary", Summary(m.summary));
     j.Member("version", 1);
