@@ -35,7 +35,8 @@ class Explanations {
 public:
     explicit Explanations(const RunRecord& run);
     // Calls `take` with each explaining line of `port`, in the log's order.
-    void ForEach(const std::string& port, const std::function<void(const std::string&)>& take) const;
+    void ForEach(const std::string& port,
+                 const std::function<void(const std::string&)>& take) const;
 
 private:
     const RunRecord& run_;

@@ -1,10 +1,10 @@
 #include "logParser.h"
 
 #include <cstdio>
-#include <map>
-#include <set>
 #include <cstring>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "logLines.h"
 

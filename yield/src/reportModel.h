@@ -169,9 +169,9 @@ private:
     };
     void CloseBoard(const std::string& chipId, const Board& b);
     struct PortNames {
-        std::vector<std::string> names;         // each once, in byte order
+        std::vector<std::string> names;          // each once, in byte order
         std::vector<std::pair<int, int>> order;  // PortOrder of each name
-        std::vector<uint32_t> ofKey;            // port key -> name
+        std::vector<uint32_t> ofKey;             // port key -> name
     };
     PortNames NamePorts() const;
     void BuildPareto(const PortNames& n);
@@ -199,7 +199,7 @@ private:
     uint32_t PortKey(const PortResult& p);
     size_t FindCell(HostCells& host, const PortResult& p);
     std::map<std::string, HostCells> cells_;
-    std::vector<std::pair<std::string, int>> portKeys_;      // family, number
+    std::vector<std::pair<std::string, int>> portKeys_;  // family, number
     // Family -> number -> port key.
     std::unordered_map<std::string, std::unordered_map<int, uint32_t>> portNumbers_;
     std::map<std::string, DayRow> days_;

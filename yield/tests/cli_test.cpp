@@ -99,7 +99,8 @@ TEST(Cli, OutOfMemoryEndsWithOneLineAndKeepsTheEarlierReport) {
     }
     fs::path out = tmp.path() / "r.json";
     yieldtest::WriteAll(out, "earlier\n");
-    Result r = Tool("report --db " + Q(dbPath) + " --format json -o " + Q(out), "ulimit -v 100000;");
+    Result r =
+        Tool("report --db " + Q(dbPath) + " --format json -o " + Q(out), "ulimit -v 100000;");
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out, yield::kOutOfMemory);
     EXPECT_EQ(yieldtest::ReadAll(out), "earlier\n");
