@@ -8,7 +8,9 @@
 # yield tool: ingest of 100,000 made logs against its two floors (reading the files, SQLite's own
 # bulk load of the same rows), its peak memory at 10,000 and 100,000 logs, and the report's time;
 # then the same ingest into PostgreSQL (a throwaway server) against the SQLite ingest, whose
-# report must be SQLite's byte for byte.
+# report must be SQLite's byte for byte. Then every report format's wall time and peak memory over
+# all runs, from the made hosts and from 10,000 hosts; the HTML report from 20,000 hosts; and the
+# ingest of a forged log listing 400,000 ports and a report over a database that holds them.
 #
 # Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only] [--out DIR]
 #                              [--yield-logs N] [-- micro-benchmark flags]
@@ -109,6 +111,52 @@ time_report() {
             --db "$2" --format "$1" -o "$3"
         tail -1 "$out/yield/time.txt"
     done | sort -n | sed -n 2p | awk '{ printf "%.2f %.2f", $1, $2 + $3 }'
+}
+
+# Runs `report --format $1` over the database $2 three times, writing it to $3; prints the median
+# wall time (s) and that run's peak resident memory (KiB).
+time_mem_report() {
+    for _ in 1 2 3; do
+        /usr/bin/time -f '%e %M' -o "$out/yield/time.txt" "$build/yield/devuzeV7-yield" report \
+            --db "$2" --format "$1" -o "$3"
+        tail -1 "$out/yield/time.txt"
+    done | sort -n | sed -n 2p
+}
+
+# A copy of the database $1 at $2 whose runs come from $3 hosts.
+spread_hosts() {
+    rm -f "$2"*
+    sqlite3 "$1" ".backup '$2'"
+    sqlite3 "$2" "UPDATE runs SET host = printf('fixture-%05d', id % $3)"
+}
+
+readonly forged_ports=400000
+readonly report_formats=(text csv json html)
+
+# Every format's figures over $1 (label $2), as lines "label format wall KiB".
+format_figures() {
+    local f
+    for f in "${report_formats[@]}"; do
+        echo "$2 $f $(time_mem_report "$f" "$1" "$out/yield/formats.$f")"
+    done
+}
+
+# The forged log: its ingest into a database of its own (listed, stored without its ports), then
+# the same ports put under the run as a database written before the ingest bounded runs holds
+# them, and the text report over it.
+forged_figures() {
+    local dir=$1 t
+    "$build/benchmarks/devuzeV7-yield-make-logs" --forged-ports "$forged_ports" \
+        "$root/yield/tests/golden" "$dir/forged.log"
+    rm -f "$dir/forged.db"*
+    t=$(now_ns)
+    "$build/yield/devuzeV7-yield" ingest --db "$dir/forged.db" "$dir/forged.log" \
+        >"$dir/forged-ingest.txt"
+    echo "forged-ingest $(seconds_since "$t")"
+    sqlite3 "$dir/forged.db" "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n
+        WHERE i < $forged_ports) INSERT OR IGNORE INTO run_ports
+        SELECT (SELECT max(id) FROM runs), 'DO', i, i % 3 > 0, 0 FROM n"
+    echo "forged-report $(time_mem_report text "$dir/forged.db" "$dir/forged.txt")"
 }
 
 # The throwaway PostgreSQL server of the yield benchmark, stopped and removed when the script
@@ -233,6 +281,15 @@ run_yield() {
     pg_json=$(cat "$dir/pg-report-json.txt")
     pg_html=$(cat "$dir/pg-report-html.txt")
 
+    format_figures "$dir/yield.db" made >"$dir/format-figures.txt"
+    spread_hosts "$dir/yield.db" "$dir/hosts10k.db" 10000
+    format_figures "$dir/hosts10k.db" hosts10k >>"$dir/format-figures.txt"
+    spread_hosts "$dir/yield.db" "$dir/hosts20k.db" 20000
+    echo "hosts20k html $(time_mem_report html "$dir/hosts20k.db" "$dir/hosts20k.html")" \
+        >>"$dir/format-figures.txt"
+    forged_figures "$dir" >"$dir/forged-figures.txt"
+    rm -f "$dir"/hosts10k.db* "$dir"/hosts20k.db* "$dir"/forged.db* "$dir/forged.log"
+
     local mem_small mem_all
     mem_small=$(tail -1 "$dir/mem-small.txt")
     mem_all=$(tail -1 "$dir/mem-all.txt")
@@ -258,6 +315,15 @@ run_yield() {
         printf "  %-44s %8.2f s   CPU %.2f s; the same bytes as over SQLite\n", "report over " n " runs (json, PostgreSQL)", pj[1], pj[2]
         printf "  %-44s %8.2f s   CPU %.2f s; the same bytes as over SQLite\n", "report over " n " runs (html, PostgreSQL)", ph[1], ph[2]
     }' | tee "$dir/figures.txt"
+    awk -v n="$n" '
+        $1 == "made" { printf "  %-44s %8.2f s   peak %5.1f MiB (goal under 1 s, 64 MiB)\n", "report over " n " runs (" $2 ")", $3, $4 / 1024 }
+        $1 == "hosts10k" { printf "  %-44s %8.2f s   peak %5.1f MiB (goal under 1 s, 64 MiB)\n", "the same from 10,000 hosts (" $2 ")", $3, $4 / 1024 }
+        $1 == "hosts20k" { printf "  %-44s %8.2f s   peak %5.1f MiB (goal under 2 s)\n", "the same from 20,000 hosts (" $2 ")", $3, $4 / 1024 }' \
+        "$dir/format-figures.txt" | tee -a "$dir/figures.txt"
+    awk -v p="$forged_ports" '
+        $1 == "forged-ingest" { printf "  %-44s %8.2f s   stored without its ports\n", "ingest of a log forging " p " ports", $2 }
+        $1 == "forged-report" { printf "  %-44s %8.2f s   peak %5.1f MiB (goal under 1 s)\n", "text report with " p " stored ports", $2, $3 / 1024 }' \
+        "$dir/forged-figures.txt" | tee -a "$dir/figures.txt"
     rm -rf "$dir/logs" "$dir/small.db"*
 }
 

@@ -1,9 +1,12 @@
 #include "yield_log_maker.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string>
 
 #include "traceLogFormat.h"
 
@@ -14,6 +17,10 @@ constexpr size_t kTimeLen = tracefmt::kRecordTimeLength;  // "YYYY-MM-DD HH:MM:S
 constexpr long long kFirstStart = 1767592800;             // 2026-01-05 06:00:00 UTC
 constexpr int kRunSpacing = 37;                           // seconds between made runs
 constexpr int kHosts = 24;
+constexpr char kDocStart[] = " ok:";
+constexpr char kDocEnd[] = " !!!";
+constexpr char kForgedDocHead[] = R"({"logDate":[{"name":"DO","info":[)";
+constexpr char kForgedPort[] = R"({"port":1})";
 constexpr size_t npos() { return std::string_view::npos; }
 
 bool ParseTime(std::string_view s, char dateSep, char mid, char timeSep, long long& epoch) {
@@ -143,10 +150,10 @@ MadeLog MakeLog(std::string_view golden, const MadeIdentity& id) {
     return made;
 }
 
-MadeIdentity NthIdentity(long long i) {
+MadeIdentity NthIdentity(long long i, long long hosts) {
     MadeIdentity id;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "fixture-%02lld", i % kHosts + 1);
+    std::snprintf(buf, sizeof buf, "fixture-%02lld", i % std::max(hosts, 1LL) + 1);
     id.host = buf;
     long long board = i - (i % 10 == 9 ? 1 : 0);
     std::snprintf(buf, sizeof buf, "0x%08llX", 0x10000000LL + board);
@@ -154,6 +161,22 @@ MadeIdentity NthIdentity(long long i) {
     id.startEpoch = kFirstStart + i * kRunSpacing;
     id.tallySeed = static_cast<int>(i % 1000);
     return id;
+}
+
+std::string ForgedPortsLog(std::string_view golden, long long ports) {
+    std::string log(golden);
+    size_t from = log.find(kDocStart);
+    if (from == std::string::npos) return log;
+    from += std::strlen(kDocStart);
+    size_t to = log.find(kDocEnd, from);
+    std::string doc = kForgedDocHead;
+    doc.reserve(static_cast<size_t>(ports) * (sizeof kForgedPort) + 16);
+    for (long long i = 0; i < ports; ++i) {
+        if (i > 0) doc += ',';
+        doc += kForgedPort;
+    }
+    doc += "]}]}";
+    return log.replace(from, to - from, doc);
 }
 
 }  // namespace benchutil

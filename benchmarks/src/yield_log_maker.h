@@ -26,8 +26,13 @@ struct MadeLog {
 // Rewrites `golden` for `id`. Lines the identity does not touch are copied unchanged.
 MadeLog MakeLog(std::string_view golden, const MadeIdentity& id);
 
-// The identity of the i-th of many made runs: 24 hosts, one board in ten retested (the run after
-// it has the same processor ID), a run every 37 s from 2026-01-05 06:00:00.
-MadeIdentity NthIdentity(long long i);
+// The identity of the i-th of many made runs: `hosts` hosts (24 unless told), one board in ten
+// retested (the run after it has the same processor ID), a run every 37 s from 2026-01-05
+// 06:00:00.
+MadeIdentity NthIdentity(long long i, long long hosts = 24);
+
+// `golden` with its result document replaced by one that lists `ports` ports of one family, far
+// more than a board has: a forged log.
+std::string ForgedPortsLog(std::string_view golden, long long ports);
 
 }  // namespace benchutil

@@ -1,7 +1,9 @@
 // devuzeV7-yield-make-logs: writes COUNT made trace logs for the yield tool's benchmark, from the
 // golden archives (each golden scenario's verdict-named flash copy; the hostile host-name ones are
 // left out), 1,000 to a folder, named as the tool names its archives.
-// Usage: devuzeV7-yield-make-logs GOLDEN_DIR OUT_DIR COUNT
+// Usage: devuzeV7-yield-make-logs GOLDEN_DIR OUT_DIR COUNT [HOSTS]
+//        devuzeV7-yield-make-logs --forged-ports N GOLDEN_DIR OUT_FILE
+//   (one log whose result document lists N ports, from the first golden log)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -48,19 +50,34 @@ std::vector<std::string> GoldenLogs(const fs::path& golden) {
 
 }  // namespace
 
+constexpr char kForgedOption[] = "--forged-ports";
+
+int Forged(char** argv) {
+    std::vector<std::string> golden = GoldenLogs(argv[3]);
+    if (golden.empty()) return 2;
+    std::ofstream out(argv[4], std::ios::binary);
+    out << benchutil::ForgedPortsLog(golden.front(), std::atoll(argv[2]));
+    return out ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s GOLDEN_DIR OUT_DIR COUNT\n", argv[0]);
+    if (argc == 5 && std::string(argv[1]) == kForgedOption) return Forged(argv);
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr,
+                     "usage: %s GOLDEN_DIR OUT_DIR COUNT [HOSTS]\n"
+                     "       %s %s N GOLDEN_DIR OUT_FILE\n",
+                     argv[0], argv[0], kForgedOption);
         return 2;
     }
     std::vector<std::string> golden = GoldenLogs(argv[1]);
     long long count = std::atoll(argv[3]);
+    long long hosts = argc == 5 ? std::atoll(argv[4]) : 24;
     if (golden.empty() || count <= 0) {
         std::fprintf(stderr, "%s: no golden logs in %s, or no count\n", argv[0], argv[1]);
         return 2;
     }
     for (long long i = 0; i < count; ++i) {
-        benchutil::MadeIdentity id = benchutil::NthIdentity(i);
+        benchutil::MadeIdentity id = benchutil::NthIdentity(i, hosts);
         const std::string& source = golden[static_cast<size_t>(i) % golden.size()];
         benchutil::MadeLog made = benchutil::MakeLog(source, id);
         char dir[32];

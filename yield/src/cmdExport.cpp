@@ -1,10 +1,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "commands.h"
 #include "exporters.h"
+#include "outputFile.h"
 #include "store.h"
 
 namespace yield {
@@ -17,11 +17,11 @@ struct ExportOptions {
     RunFilter filter;
 };
 
-bool WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
+bool WriteFile(const std::filesystem::path& path, const RunRecord& run, bool junit) {
+    OutputFile out(path.string());
+    if (out.ok() && junit) WriteRunJunitXml(run, out.stream());
+    if (out.ok() && !junit) WriteRunJsonRecord(run, out.stream());
+    return out.Commit();
 }
 
 int RunExport(const ExportOptions& o) {
@@ -40,7 +40,7 @@ int RunExport(const ExportOptions& o) {
             RunRecord run = store->LoadRun(id);
             std::string stem = ExportStem(id, run);
             auto path = std::filesystem::path(o.dir) / (stem + (junit ? ".xml" : ".json"));
-            if (!WriteFile(path, junit ? RunJunitXml(run) : RunJsonRecord(run))) {
+            if (!WriteFile(path, run, junit)) {
                 std::fprintf(stderr, "devuzeV7-yield export: cannot write %s\n", path.c_str());
                 return kExitOutput;
             }

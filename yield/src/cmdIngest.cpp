@@ -12,6 +12,9 @@
 namespace yield {
 namespace {
 
+constexpr char kSkipped[] = "skipped";  // a file that holds no run, or cannot be read
+constexpr char kNoted[] = "noted";      // a run stored cut to bounds
+
 struct IngestOptions {
     std::string db = kDefaultDb;
     std::vector<std::string> paths;
@@ -41,8 +44,11 @@ int RunIngest(const IngestOptions& o) {
         return kExitDatabase;
     }
     if (terminal) std::fputc('\n', stderr);
-    for (const auto& [path, why] : s.problemList)
-        std::printf("skipped %s: %s\n", PrintableText(path).c_str(), PrintableText(why).c_str());
+    for (const auto& [path, why] : s.problemList) {
+        bool stored = why.rfind(kStoredCut, 0) == 0;
+        std::printf("%s %s: %s\n", stored ? kNoted : kSkipped, PrintableText(path).c_str(),
+                    PrintableText(why).c_str());
+    }
     std::printf(
         "ingest: %lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
         "%lld problems, %.2f s\n",

@@ -1,11 +1,11 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
 #include "commands.h"
 #include "dbFiles.h"
 #include "escape.h"
+#include "outputFile.h"
 #include "reportWriters.h"
 
 namespace yield {
@@ -67,10 +67,9 @@ int RunReport(const ReportOptions& o) {
         std::cout.flush();
         return std::cout ? kExitOk : kExitOutput;
     }
-    std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
-    if (out) Write(m, o.format, out);
-    out.close();
-    if (!out) {
+    OutputFile out(o.output);
+    if (out.ok()) Write(m, o.format, out.stream());
+    if (!out.Commit()) {
         std::fprintf(stderr, "devuzeV7-yield report: cannot write %s\n", o.output.c_str());
         return kExitOutput;
     }

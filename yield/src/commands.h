@@ -17,6 +17,7 @@ constexpr int kExitNotFound = 1;  // board: no run of that processor ID
 constexpr int kExitUsage = 2;     // a wrong option or argument
 constexpr int kExitDatabase = 3;  // the database cannot be opened, read or written
 constexpr int kExitOutput = 4;    // an output file or folder cannot be written
+constexpr int kExitMemory = 5;    // memory ran out
 
 constexpr char kDefaultDb[] = "devuzeV7-yield.db";
 constexpr char kDbHelp[] =
@@ -28,7 +29,10 @@ constexpr char kExitStatusHelp[] =
     "3 the database cannot be opened, read or written, a PostgreSQL server refused the login or "
     "the connection was lost (one line on standard error says which; an ingest keeps every "
     "batch of 1,000 files it completed and nothing of the one it was in, so running it again "
-    "completes the data); 4 an output file or folder cannot be written.";
+    "completes the data); 4 an output file or folder cannot be written (a file written with -o "
+    "appears whole or not at all, and one that was there stays); 5 memory ran out (one line on "
+    "standard error).";
+constexpr char kOutOfMemory[] = "devuzeV7-yield: out of memory\n";
 
 // Each adds its subcommand to `app`; the subcommand's callback stores its exit status in `status`.
 void AddIngestCommand(CLI::App& app, int& status);

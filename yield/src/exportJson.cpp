@@ -1,7 +1,9 @@
-#include <map>
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "exporters.h"
+#include "jsonStream.h"
 
 namespace yield {
 namespace {
@@ -21,53 +23,101 @@ json MeasurementJson(const Measurement& m) {
     j["high"] = m.hasLimits ? json(m.high) : json();
     return j;
 }
+
+// One phase per cycle, the measurements in the log's order; members in key order.
+void CyclePhases(JsonStream& j, const RunRecord& run) {
+    std::vector<size_t> order(run.measurements.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&run](size_t a, size_t b) {
+        return run.measurements[a].cycle < run.measurements[b].cycle;
+    });
+    for (size_t i = 0; i < order.size();) {
+        int cycle = run.measurements[order[i]].cycle;
+        bool failed = false;
+        j.Item();
+        j.OpenObject();
+        j.Key("measurements");
+        j.OpenArray();
+        for (; i < order.size() && run.measurements[order[i]].cycle == cycle; ++i) {
+            const Measurement& m = run.measurements[order[i]];
+            j.Item();
+            j.Value(MeasurementJson(m));
+            failed = failed || m.outcome == "fail";
+        }
+        j.Close();
+        j.Member("name", "cycle " + std::to_string(cycle));
+        j.Member("outcome", failed ? "FAIL" : "PASS");
+        j.Close();
+    }
+}
+
+void PortsPhase(JsonStream& j, const RunRecord& run) {
+    Explanations explain(run);
+    bool failed = false;
+    j.Item();
+    j.OpenObject();
+    j.Key("measurements");
+    j.OpenArray();
+    for (const PortResult& p : run.ports) {
+        j.Item();
+        j.OpenObject();
+        j.Member("high", 1);
+        j.Member("intermittent", p.intermittent);
+        j.Key("log");
+        j.OpenArray();
+        explain.ForEach(p.Name(), [&j](const std::string& line) {
+            j.Item();
+            j.Value(line);
+        });
+        j.Close();
+        j.Member("low", 1);
+        j.Member("name", p.Name());
+        j.Member("outcome", p.passed ? "PASS" : "FAIL");
+        j.Member("unit", "");
+        j.Member("value", p.passed ? 1 : 0);
+        j.Close();
+        failed = failed || !p.passed;
+    }
+    j.Close();
+    j.Member("name", "ports");
+    j.Member("outcome", failed ? "FAIL" : "PASS");
+    j.Close();
+}
+
 }  // namespace
 
+// Members in key order, as the record held whole used to write them.
+void WriteRunJsonRecord(const RunRecord& run, std::ostream& out) {
+    JsonStream j(out);
+    j.OpenObject();
+    j.Member("dut", {{"device_id", run.chipId}, {"host", run.host}});
+    j.Member("end", IsoTime(run.endedAt));
+    j.Member("format", "devuzeV7-test-record");
+    j.Member("metadata", {{"args", run.args},
+                          {"build", run.build},
+                          {"version", run.version},
+                          {"test_mode", run.testMode},
+                          {"cycles", run.cyclesRun}});
+    j.Member("outcome", run.verdict == Verdict::Ok    ? "PASS"
+                        : run.verdict == Verdict::Err ? "FAIL"
+                                                      : "ERROR");
+    j.Key("phases");
+    j.OpenArray();
+    CyclePhases(j, run);
+    PortsPhase(j, run);
+    j.Close();
+    j.Member("start", IsoTime(run.startedAt));
+    j.Member("start_stamp", run.timeStamp);
+    j.Member("verdict_code", run.hasVerdictCode ? json(run.verdictCode) : json());
+    j.Member("version", 1);
+    j.Close();
+    out << "\n";
+}
+
 std::string RunJsonRecord(const RunRecord& run) {
-    json j;
-    j["format"] = "devuzeV7-test-record";
-    j["version"] = 1;
-    j["dut"] = {{"device_id", run.chipId}, {"host", run.host}};
-    j["start"] = IsoTime(run.startedAt);
-    j["end"] = IsoTime(run.endedAt);
-    j["start_stamp"] = run.timeStamp;
-    j["outcome"] = run.verdict == Verdict::Ok    ? "PASS"
-                   : run.verdict == Verdict::Err ? "FAIL"
-                                                 : "ERROR";
-    j["verdict_code"] = run.hasVerdictCode ? json(run.verdictCode) : json();
-    j["metadata"] = {{"args", run.args},
-                     {"build", run.build},
-                     {"version", run.version},
-                     {"test_mode", run.testMode},
-                     {"cycles", run.cyclesRun}};
-    std::map<int, json> phases;
-    for (const Measurement& m : run.measurements) {
-        json& p = phases[m.cycle];
-        if (p.is_null()) {
-            p = {{"name", "cycle " + std::to_string(m.cycle)},
-                 {"outcome", "PASS"},
-                 {"measurements", json::array()}};
-        }
-        p["measurements"].push_back(MeasurementJson(m));
-        if (m.outcome == "fail") p["outcome"] = "FAIL";
-    }
-    json list = json::array();
-    for (auto& kv : phases) list.push_back(std::move(kv.second));
-    json ports = {{"name", "ports"}, {"outcome", "PASS"}, {"measurements", json::array()}};
-    for (const PortResult& p : run.ports) {
-        ports["measurements"].push_back({{"name", p.Name()},
-                                         {"value", p.passed ? 1 : 0},
-                                         {"unit", ""},
-                                         {"low", 1},
-                                         {"high", 1},
-                                         {"outcome", p.passed ? "PASS" : "FAIL"},
-                                         {"intermittent", p.intermittent},
-                                         {"log", ExplainingLines(run, p.Name())}});
-        if (!p.passed) ports["outcome"] = "FAIL";
-    }
-    list.push_back(std::move(ports));
-    j["phases"] = std::move(list);
-    return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    std::ostringstream out;
+    WriteRunJsonRecord(run, out);
+    return out.str();
 }
 
 }  // namespace yield

@@ -2,6 +2,9 @@
 // (device, start and end, outcome, phases with measurements and limits).
 #pragma once
 
+#include <functional>
+#include <map>
+#include <ostream>
 #include <string>
 
 #include "runRecord.h"
@@ -10,6 +13,8 @@ namespace yield {
 
 // One test suite per run; a test case per port of each family and per measurement. A failed
 // port's failure carries the log lines that explain it.
+void WriteRunJunitXml(const RunRecord& run, std::ostream& out);
+void WriteRunJsonRecord(const RunRecord& run, std::ostream& out);
 std::string RunJunitXml(const RunRecord& run);
 std::string RunJsonRecord(const RunRecord& run);
 
@@ -23,5 +28,19 @@ std::string IsoTime(const std::string& logTime);
 // The log lines that explain why `port` failed: failure lines and failed measurements naming the
 // port or its family.
 std::vector<std::string> ExplainingLines(const RunRecord& run, const std::string& port);
+
+// The same, for every port of a run: the failure lines indexed once by the port they name, so a
+// run with many ports and many lines costs no more than its lines and its output.
+class Explanations {
+public:
+    explicit Explanations(const RunRecord& run);
+    // Calls `take` with each explaining line of `port`, in the log's order.
+    void ForEach(const std::string& port,
+                 const std::function<void(const std::string&)>& take) const;
+
+private:
+    const RunRecord& run_;
+    std::map<std::string, std::vector<size_t>> byTag_;  // failure lines by the port they name
+};
 
 }  // namespace yield

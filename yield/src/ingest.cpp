@@ -15,6 +15,7 @@
 
 #include "dbFiles.h"
 #include "logParser.h"
+#include "runBounds.h"
 
 namespace fs = std::filesystem;
 
@@ -140,6 +141,12 @@ void List(IngestStats& stats, const std::string& path, const std::string& why) {
     stats.problemList.emplace_back(path, why);
 }
 
+std::string Join(const std::vector<std::string>& reasons) {
+    std::string out;
+    for (const std::string& r : reasons) out += (out.empty() ? "" : "; ") + r;
+    return out;
+}
+
 // Also recorded in the store.
 void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std::string& why,
              bool unread = false) {
@@ -170,6 +177,7 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
         Problem(store, stats, f, r.reason);
         return;
     }
+    std::vector<std::string> cuts = BoundRun(r.run);
     switch (store.PutRun(r.run, f)) {
         case PutOutcome::New:
             ++stats.runsNew;
@@ -184,6 +192,7 @@ void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
             ++stats.unchanged;
             break;
     }
+    if (!cuts.empty()) List(stats, path, kStoredCut + Join(cuts));
 }
 
 // Restores the figures of a batch that is tried again; the problems found meanwhile are dropped.

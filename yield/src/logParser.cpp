@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "logLines.h"
 
@@ -429,6 +431,7 @@ private:
         } else if (ScanAll(m, "iwrite:%9d iread:%9d Err!!!%n", &a, &n)) {
             std::string port = atPort_.empty() ? "RS232" : atPort_;
             Measurement& x = Add(port, "AT.answer", 0, "bytes", m);
+            lastAnswer_[cycle_] = run_.measurements.size() - 1;
             x.outcome = "fail";
             Fail(port, m);
         } else {
@@ -465,6 +468,7 @@ private:
             bool err = EndsWith(m, " Err!!!");
             std::string text = m.substr(read + 6, m.size() - read - 6 - (err ? 7 : 0));
             Measurement& x = Add(PortOfPath(m.substr(0, read)), "AT.answer", 0, "bytes", m);
+            lastAnswer_[cycle_] = run_.measurements.size() - 1;
             x.text = text;
             x.value = static_cast<double>(text.size());
             if (err) Fail(x.port, m);
@@ -478,10 +482,9 @@ private:
         }
         if (!ok && !err) return false;
         std::string port = PortOfPath(m.substr(5, m.find(" Test ") - 5));
-        for (auto it = run_.measurements.rbegin(); it != run_.measurements.rend(); ++it) {
-            if (it->cycle != cycle_ || it->name != "AT.answer") continue;
-            it->outcome = ok ? "pass" : "fail";
-            break;
+        auto answer = lastAnswer_.find(cycle_);
+        if (answer != lastAnswer_.end()) {
+            run_.measurements[answer->second].outcome = ok ? "pass" : "fail";
         }
         if (err) Fail(port, m);
         return true;
@@ -533,6 +536,7 @@ private:
     int adcInput_ = 0;
     std::string section_;
     std::string atPort_;  // the port the AT probe went to
+    std::map<int, size_t> lastAnswer_;  // each cycle's last AT answer among the measurements
 };
 
 // Port outcomes from the result document's sections; false when it does not parse.
@@ -582,12 +586,13 @@ void PortsFromTallies(RunRecord& run) {
 }
 
 void MarkIntermittent(RunRecord& run) {
+    std::set<std::pair<std::string, int>> mixed;
+    for (const PortTally& t : run.tallies) {
+        if (t.succ > 0 && t.err > 0) mixed.emplace(t.family, t.number);
+    }
+    if (mixed.empty()) return;
     for (PortResult& p : run.ports) {
-        for (const PortTally& t : run.tallies) {
-            if (t.family == p.family && t.number == p.number && t.succ > 0 && t.err > 0) {
-                p.intermittent = true;
-            }
-        }
+        if (mixed.count({p.family, p.number}) > 0) p.intermittent = true;
     }
 }
 

@@ -1,4 +1,6 @@
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <new>
 
 #include "commands.h"
 
@@ -17,6 +19,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
         return rc == 0 ? yield::kExitOk : yield::kExitUsage;
+    } catch (const std::bad_alloc&) {
+        std::fputs(yield::kOutOfMemory, stderr);
+        return yield::kExitMemory;
     }
     return status;
 }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -11,6 +12,12 @@ namespace yield {
 namespace {
 
 constexpr int kHistogramSpan = 200;
+// The heat map's rows at most; the tables below it keep every host.
+constexpr size_t kHeatMapHosts = 200;
+constexpr char kHeatMapShows[] = "The heat map shows ";
+constexpr char kHeatMapOf[] = " of ";
+constexpr char kHeatMapHostsWord[] = " hosts (most flags, then most failures, first); ";
+constexpr char kHeatMapLeftOut[] = " left out.";
 
 constexpr char kStyle[] =
     "body{font-family:sans-serif;margin:2em;color:#222}"
@@ -76,10 +83,48 @@ void ParetoChart(std::ostream& out, const std::vector<ParetoRow>& rows) {
     out << "</svg>\n";
 }
 
+// A host's cells in the fixture view, and what puts it ahead in the heat map.
+struct HeatRow {
+    uint32_t host = 0;
+    size_t first = 0, end = 0;  // its cells
+    long long flagged = 0, failures = 0;
+};
+
+// The kHeatMapHosts hosts with the most flagged cells, then the most failures, then by name.
+std::vector<HeatRow> HeatRows(const ReportModel& m) {
+    std::vector<HeatRow> rows;
+    for (size_t i = 0; i < m.fixture.size(); ++i) {
+        const FixtureView::Entry& e = m.fixture.entry(i);
+        if (rows.empty() || rows.back().host != e.host) rows.push_back(HeatRow{e.host, i, i, 0, 0});
+        HeatRow& r = rows.back();
+        r.end = i + 1;
+        r.failures += e.failures;
+    }
+    for (HeatRow& r : rows) {
+        for (size_t i = r.first; i < r.end; ++i) r.flagged += m.fixture[i].flagged ? 1 : 0;
+    }
+    auto ahead = [](const HeatRow& a, const HeatRow& b) {
+        if (a.flagged != b.flagged) return a.flagged > b.flagged;
+        if (a.failures != b.failures) return a.failures > b.failures;
+        return a.host < b.host;
+    };
+    size_t shown = std::min(rows.size(), kHeatMapHosts);
+    std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(shown), rows.end(),
+                      ahead);
+    rows.resize(shown);
+    return rows;
+}
+
 void HeatMap(std::ostream& out, const ReportModel& m) {
     const int cell = 34, left = 140, top = 70;
+    std::vector<HeatRow> rows = HeatRows(m);
+    size_t leftOut = m.hosts.size() - rows.size();
+    if (leftOut > 0) {
+        out << "<p id=\"heatmap-left-out\">" << kHeatMapShows << rows.size() << kHeatMapOf
+            << m.hosts.size() << kHeatMapHostsWord << leftOut << kHeatMapLeftOut << "</p>\n";
+    }
     int w = left + cell * static_cast<int>(m.ports.size()) + 10;
-    int h = top + cell * static_cast<int>(m.hosts.size()) + 10;
+    int h = top + cell * static_cast<int>(rows.size()) + 10;
     out << "<svg id=\"chart-heatmap\" width=\"" << w << "\" height=\"" << h
         << "\" role=\"img\" aria-label=\"Failure rate by host and port\">\n";
     for (size_t p = 0; p < m.ports.size(); ++p) {
@@ -87,14 +132,13 @@ void HeatMap(std::ostream& out, const ReportModel& m) {
         out << "<text x=\"" << x << "\" y=\"" << top - 6 << "\" transform=\"rotate(-60 " << x << " "
             << top - 6 << ")\">" << H(m.ports[p]) << "</text>\n";
     }
-    for (size_t r = 0; r < m.hosts.size(); ++r) {
+    for (size_t r = 0; r < rows.size(); ++r) {
         int y = top + static_cast<int>(r) * cell;
-        std::string host = m.hosts[r].substr(0, 20);
+        std::string host = m.hosts[rows[r].host].substr(0, 20);
         out << "<text x=\"0\" y=\"" << y + cell / 2 + 4 << "\">" << H(host) << "</text>\n";
-        for (const FixtureCell& c : m.fixture) {
-            if (c.host != m.hosts[r]) continue;
-            size_t p = static_cast<size_t>(std::find(m.ports.begin(), m.ports.end(), c.port) -
-                                           m.ports.begin());
+        for (size_t i = rows[r].first; i < rows[r].end; ++i) {
+            FixtureCell c = m.fixture[i];
+            size_t p = m.fixture.entry(i).port;
             int shade = 255 - static_cast<int>(c.rate * 200);
             out << "<rect x=\"" << left + static_cast<int>(p) * cell << "\" y=\"" << y
                 << "\" width=\"" << cell - 2 << "\" height=\"" << cell - 2 << "\" fill=\"rgb(255,"

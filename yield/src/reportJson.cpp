@@ -1,5 +1,6 @@
 #include <nlohmann/json.hpp>
 
+#include "jsonStream.h"
 #include "reportWriters.h"
 
 namespace yield {
@@ -22,76 +23,94 @@ json Summary(const YieldSummary& s) {
             {"no_day_runs", s.noDayRuns}};
 }
 
-json Analogue(const AnalogueStats& a) {
-    json hist = json::array();
-    for (const auto& [h, n] : a.histogram) hist.push_back({{"volts", h / 100.0}, {"count", n}});
-    return {{"input", a.input},
-            {"count", a.count},
-            {"mean", a.mean},
-            {"stddev", a.stddev},
-            {"min", a.min},
-            {"max", a.max},
-            {"cpk", a.hasCpk ? json(a.cpk) : json()},
-            {"outside", a.outside},
-            {"low", kAnalogueLow},
-            {"high", kAnalogueHigh},
-            {"histogram", hist}};
+// Members in key order; the histogram, which may be long, item by item.
+void Analogue(JsonStream& j, const AnalogueStats& a) {
+    j.OpenObject();
+    j.Member("count", a.count);
+    j.Member("cpk", a.hasCpk ? json(a.cpk) : json());
+    j.Member("high", kAnalogueHigh);
+    j.Key("histogram");
+    j.OpenArray();
+    for (const auto& [h, n] : a.histogram) j.FlatItem({{"count", n}, {"volts", h / 100.0}});
+    j.Close();
+    j.Member("input", a.input);
+    j.Member("low", kAnalogueLow);
+    j.Member("max", a.max);
+    j.Member("mean", a.mean);
+    j.Member("min", a.min);
+    j.Member("outside", a.outside);
+    j.Member("stddev", a.stddev);
+    j.Close();
 }
+
+// An array member with one item per element of `rows`, each written by `item`.
+template <class Rows, class Item>
+void List(JsonStream& j, const char* key, const Rows& rows, Item item) {
+    j.Key(key);
+    j.OpenArray();
+    for (const auto& r : rows) item(r);
+    j.Close();
+}
+
 }  // namespace
 
+// Members in key order, as the document held whole used to write them.
 void WriteReportJson(const ReportModel& m, std::ostream& out) {
-    json j;
-    j["format"] = "devuzeV7-yield-report";
-    j["version"] = 1;
-    j["filter"] = {{"since", m.filter.since}, {"until", m.filter.until}, {"host", m.filter.host}};
-    j["summary"] = Summary(m.summary);
-    j["retests"] = json::array();
-    for (const RetestRow& r : m.retests) {
-        j["retests"].push_back({{"chip_id", r.chipId},
-                                {"runs", r.runs},
-                                {"first_verdict", r.firstVerdict},
-                                {"final_verdict", r.finalVerdict}});
+    JsonStream j(out);
+    j.OpenObject();
+    j.Key("analogue");
+    j.OpenArray();
+    for (const AnalogueStats& a : m.analogue) {
+        j.Item();
+        Analogue(j, a);
     }
-    j["pareto"] = json::array();
-    for (const ParetoRow& r : m.pareto) {
-        j["pareto"].push_back({{"port", r.port},
-                               {"failures", r.failures},
-                               {"share", r.share},
-                               {"cumulative_share", r.cumulative}});
-    }
-    j["fixture"] = json::array();
-    for (const FixtureCell& c : m.fixture) {
-        j["fixture"].push_back({{"host", c.host},
-                                {"port", c.port},
-                                {"runs", c.runs},
-                                {"failures", c.failures},
-                                {"rate", c.rate},
-                                {"others_runs", c.othersRuns},
-                                {"others_rate", c.othersRate},
-                                {"flagged", c.flagged}});
-    }
-    j["flag_rule"] = {{"min_runs", kFlagMinRuns},
-                      {"min_failures", kFlagMinFailures},
-                      {"min_gap", kFlagMinGap},
-                      {"min_ratio", kFlagMinRatio}};
-    j["intermittent"] = json::array();
-    for (const IntermittentRow& r : m.intermittent) {
-        j["intermittent"].push_back({{"chip_id", r.chipId},
-                                     {"host", r.host},
-                                     {"start_stamp", r.timeStamp},
-                                     {"port", r.port}});
-    }
-    j["analogue"] = json::array();
-    for (const AnalogueStats& a : m.analogue) j["analogue"].push_back(Analogue(a));
-    j["days"] = json::array();
-    for (const DayRow& d : m.days) {
-        j["days"].push_back({{"day", d.day},
-                             {"runs", d.runs},
-                             {"passed", d.passed},
-                             {"yield", d.yield},
-                             {"incomplete", d.incomplete}});
-    }
-    out << j.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
+    j.Close();
+    List(j, "days", m.days, [&j](const DayRow& d) {
+        j.FlatItem({{"day", d.day},
+                    {"incomplete", d.incomplete},
+                    {"passed", d.passed},
+                    {"runs", d.runs},
+                    {"yield", d.yield}});
+    });
+    j.Member("filter",
+             {{"since", m.filter.since}, {"until", m.filter.until}, {"host", m.filter.host}});
+    List(j, "fixture", m.fixture, [&j](const FixtureCell& c) {
+        j.FlatItem({{"failures", c.failures},
+                    {"flagged", c.flagged},
+                    {"host", c.host},
+                    {"others_rate", c.othersRate},
+                    {"others_runs", c.othersRuns},
+                    {"port", c.port},
+                    {"rate", c.rate},
+                    {"runs", c.runs}});
+    });
+    j.Member("flag_rule", {{"min_runs", kFlagMinRuns},
+                           {"min_failures", kFlagMinFailures},
+                           {"min_gap", kFlagMinGap},
+                           {"min_ratio", kFlagMinRatio}});
+    j.Member("format", "devuzeV7-yield-report");
+    List(j, "intermittent", m.intermittent, [&j](const IntermittentRow& r) {
+        j.FlatItem({{"chip_id", r.chipId},
+                    {"host", r.host},
+                    {"port", r.port},
+                    {"start_stamp", r.timeStamp}});
+    });
+    List(j, "pareto", m.pareto, [&j](const ParetoRow& r) {
+        j.FlatItem({{"cumulative_share", r.cumulative},
+                    {"failures", r.failures},
+                    {"port", r.port},
+                    {"share", r.share}});
+    });
+    List(j, "retests", m.retests, [&j](const RetestRow& r) {
+        j.FlatItem({{"chip_id", r.chipId},
+                    {"final_verdict", r.finalVerdict},
+                    {"first_verdict", r.firstVerdict},
+                    {"runs", r.runs}});
+    });
+    j.Member("summary", Summary(m.summary));
+    j.Member("version", 1);
+    j.Close();
+    out << "\n";
 }
 
 }  // namespace yield

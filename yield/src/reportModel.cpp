@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 #include <tuple>
 
 namespace yield {
@@ -14,6 +13,21 @@ constexpr double kHistogramClamp = 1e6;
 constexpr const char* kFamilyOrder[] = {"RS485", "RS232", "DO", "DI", "USB", "ADC", "LED"};
 
 double Ratio(long long a, long long b) { return b > 0 ? static_cast<double>(a) / b : 0; }
+
+// Cells of one host from `first` on, sorted by port: those of one port (two port keys whose names
+// are the same text) become one.
+void MergeSamePort(std::vector<FixtureView::Entry>& entries, size_t first) {
+    size_t out = first;
+    for (size_t i = first; i < entries.size(); ++i) {
+        if (out > first && entries[out - 1].port == entries[i].port) {
+            entries[out - 1].runs += entries[i].runs;
+            entries[out - 1].failures += entries[i].failures;
+        } else {
+            entries[out++] = entries[i];
+        }
+    }
+    entries.resize(out);
+}
 
 }  // namespace
 
@@ -87,26 +101,58 @@ void ReportBuilder::AddRun(const RunSummary& run) {
         b.lastId = id;
         b.last = run.verdict;
     }
-    std::vector<Cell>& cells = cells_[run.host];
+    HostCells& host = cells_[run.host];
+    std::vector<Cell>& cells = host.cells;
     size_t next = 0;
     for (const PortResult& p : run.ports) {
-        auto same = [&p](const Cell& c) { return c.number == p.number && c.family == p.family; };
-        if (next >= cells.size() || !same(cells[next])) {
-            next = static_cast<size_t>(std::find_if(cells.begin(), cells.end(), same) -
-                                       cells.begin());
-            if (next == cells.size()) cells.push_back(Cell{p.family, p.number, 0, 0});
-        }
+        if (next >= cells.size() || !SamePort(cells[next].port, p)) next = FindCell(host, p);
         Cell& cell = cells[next++];
         ++cell.runs;
         if (!p.passed) {
             ++cell.failures;
-            ++portFailures_[p.Name()];
+            ++portFailures_[cell.port];
         }
         if (p.intermittent) {
             m_.intermittent.push_back(
                 IntermittentRow{run.host, run.chipId, run.timeStamp, p.Name()});
         }
     }
+}
+
+bool ReportBuilder::SamePort(uint32_t key, const PortResult& p) const {
+    return portKeys_[key].second == p.number && portKeys_[key].first == p.family;
+}
+
+uint32_t ReportBuilder::PortKey(const PortResult& p) {
+    auto& numbers = portNumbers_[p.family];
+    auto [it, fresh] = numbers.try_emplace(p.number, static_cast<uint32_t>(portKeys_.size()));
+    if (fresh) {
+        portKeys_.emplace_back(p.family, p.number);
+        portFailures_.push_back(0);
+    }
+    return it->second;
+}
+
+size_t ReportBuilder::FindCell(HostCells& host, const PortResult& p) {
+    uint32_t key = PortKey(p);
+    std::vector<Cell>& cells = host.cells;
+    if (host.index.empty()) {
+        for (size_t i = 0; i < cells.size(); ++i) {
+            if (cells[i].port == key) return i;
+        }
+    } else {
+        auto it = host.index.find(key);
+        if (it != host.index.end()) return it->second;
+    }
+    cells.push_back(Cell{key, 0, 0});
+    if (cells.size() > kLinearCells) {
+        if (host.index.empty()) {
+            for (size_t i = 0; i < cells.size(); ++i) host.index.emplace(cells[i].port, i);
+        } else {
+            host.index.emplace(key, cells.size() - 1);
+        }
+    }
+    return cells.size() - 1;
 }
 
 void ReportBuilder::AddReading(const NamedValue& v, long long count) {
@@ -127,6 +173,90 @@ void ReportBuilder::AddReading(const NamedValue& v, long long count) {
     a.histogram[static_cast<int>(std::lround(hundredths))] += count;
 }
 
+// Every port's name once, in byte order, and the name of each port key.
+ReportBuilder::PortNames ReportBuilder::NamePorts() const {
+    std::vector<std::pair<std::string, uint32_t>> byName;  // name, port key
+    byName.reserve(portKeys_.size());
+    for (size_t k = 0; k < portKeys_.size(); ++k) {
+        const auto& [family, number] = portKeys_[k];
+        byName.emplace_back(PortResult{family, number, false, false}.Name(),
+                            static_cast<uint32_t>(k));
+    }
+    std::sort(byName.begin(), byName.end());
+    PortNames n;
+    n.ofKey.resize(portKeys_.size());
+    for (auto& [name, key] : byName) {
+        if (n.names.empty() || n.names.back() != name) {
+            n.names.push_back(std::move(name));
+            n.order.push_back(PortOrder(n.names.back()));
+        }
+        n.ofKey[key] = static_cast<uint32_t>(n.names.size() - 1);
+    }
+    return n;
+}
+
+// Failures per port, most first, then in family order.
+void ReportBuilder::BuildPareto(const PortNames& n) {
+    std::vector<long long> failures(n.names.size(), 0);
+    for (size_t k = 0; k < portFailures_.size(); ++k) failures[n.ofKey[k]] += portFailures_[k];
+    std::vector<uint32_t> rows;
+    long long total = 0;
+    for (size_t i = 0; i < failures.size(); ++i) {
+        if (failures[i] == 0) continue;
+        rows.push_back(static_cast<uint32_t>(i));
+        total += failures[i];
+    }
+    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
+        if (failures[a] != failures[b]) return failures[a] > failures[b];
+        return n.order[a] < n.order[b];
+    });
+    double running = 0;
+    for (uint32_t i : rows) {
+        ParetoRow r{n.names[i], failures[i], Ratio(failures[i], total), 0};
+        running += r.share;
+        r.cumulative = running;
+        m_.pareto.push_back(std::move(r));
+    }
+}
+
+// Ports in family order; each host's cells in that order.
+void ReportBuilder::BuildFixture(const PortNames& n) {
+    std::vector<uint32_t> sorted(n.names.size());
+    for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = static_cast<uint32_t>(i);
+    std::sort(sorted.begin(), sorted.end(),
+              [&n](uint32_t a, uint32_t b) { return n.order[a] < n.order[b]; });
+    std::vector<std::string> ports;
+    ports.reserve(sorted.size());
+    std::vector<uint32_t> place(sorted.size());  // name -> place in `ports`
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        place[sorted[i]] = static_cast<uint32_t>(i);
+        ports.push_back(n.names[sorted[i]]);
+    }
+    std::vector<uint32_t> column(portKeys_.size());  // port key -> place in `ports`
+    for (size_t k = 0; k < portKeys_.size(); ++k) column[k] = place[n.ofKey[k]];
+
+    std::vector<std::string> hosts;
+    std::vector<FixtureView::Entry> entries;
+    for (auto& [name, host] : cells_) {
+        auto h = static_cast<uint32_t>(hosts.size());
+        hosts.push_back(name);
+        size_t first = entries.size();
+        for (const Cell& c : host.cells) {
+            entries.push_back(FixtureView::Entry{h, column[c.port], c.runs, c.failures});
+        }
+        host = HostCells();
+        std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
+                  [](const FixtureView::Entry& a, const FixtureView::Entry& b) {
+                      return a.port < b.port;
+                  });
+        MergeSamePort(entries, first);
+    }
+    cells_.clear();
+    m_.hosts = hosts;
+    m_.ports = ports;
+    m_.fixture = FixtureView(std::move(hosts), std::move(ports), std::move(entries));
+}
+
 ReportModel ReportBuilder::Finish() {
     std::vector<const std::string*> chips;
     chips.reserve(boards_.size());
@@ -142,55 +272,9 @@ ReportModel ReportBuilder::Finish() {
     s.firstPassYield = Ratio(s.firstPassed, s.boards);
     s.finalYield = Ratio(s.finalPassed, s.boards);
 
-    long long total = 0;
-    for (const auto& kv : portFailures_) total += kv.second;
-    for (const auto& kv : portFailures_) m_.pareto.push_back(ParetoRow{kv.first, kv.second, 0, 0});
-    std::stable_sort(m_.pareto.begin(), m_.pareto.end(),
-                     [](const ParetoRow& a, const ParetoRow& b) {
-                         if (a.failures != b.failures) return a.failures > b.failures;
-                         return PortOrder(a.port) < PortOrder(b.port);
-                     });
-    double running = 0;
-    for (ParetoRow& r : m_.pareto) {
-        r.share = Ratio(r.failures, total);
-        running += r.share;
-        r.cumulative = running;
-    }
-
-    std::set<std::string> hosts;
-    std::set<std::string> ports;
-    std::map<std::string, std::pair<long long, long long>> portTotals;
-    // host -> port -> (runs, failures)
-    std::map<std::string, std::map<std::string, std::pair<long long, long long>>> byHost;
-    for (const auto& [host, cells] : cells_) {
-        hosts.insert(host);
-        for (const Cell& c : cells) {
-            std::string port = PortResult{c.family, c.number, false, false}.Name();
-            ports.insert(port);
-            byHost[host][port] = {c.runs, c.failures};
-            portTotals[port].first += c.runs;
-            portTotals[port].second += c.failures;
-        }
-    }
-    m_.hosts.assign(hosts.begin(), hosts.end());
-    m_.ports.assign(ports.begin(), ports.end());
-    std::sort(m_.ports.begin(), m_.ports.end(), [](const std::string& a, const std::string& b) {
-        return PortOrder(a) < PortOrder(b);
-    });
-    for (const std::string& host : m_.hosts) {
-        for (const std::string& port : m_.ports) {
-            const auto& byPort = byHost[host];
-            auto it = byPort.find(port);
-            if (it == byPort.end()) continue;
-            FixtureCell c{host, port, it->second.first, it->second.second};
-            c.rate = Ratio(c.failures, c.runs);
-            c.othersRuns = portTotals[port].first - c.runs;
-            long long othersFailures = portTotals[port].second - c.failures;
-            c.othersRate = Ratio(othersFailures, c.othersRuns);
-            c.flagged = FixtureFlag(c.runs, c.failures, c.othersRuns, othersFailures);
-            m_.fixture.push_back(c);
-        }
-    }
+    PortNames names = NamePorts();
+    BuildPareto(names);
+    BuildFixture(names);
 
     for (auto& [name, a] : analogue_) {
         AnalogueStats st;
@@ -218,6 +302,27 @@ ReportModel ReportBuilder::Finish() {
         m_.days.push_back(row);
     }
     return std::move(m_);
+}
+
+FixtureView::FixtureView(std::vector<std::string> hosts, std::vector<std::string> ports,
+                         std::vector<Entry> entries)
+    : hosts_(std::move(hosts)), ports_(std::move(ports)), entries_(std::move(entries)) {
+    portTotals_.assign(ports_.size(), {0, 0});
+    for (const Entry& e : entries_) {
+        portTotals_[e.port].first += e.runs;
+        portTotals_[e.port].second += e.failures;
+    }
+}
+
+FixtureCell FixtureView::operator[](size_t i) const {
+    const Entry& e = entries_[i];
+    FixtureCell c{hosts_[e.host], ports_[e.port], e.runs, e.failures};
+    c.rate = Ratio(c.failures, c.runs);
+    c.othersRuns = portTotals_[e.port].first - c.runs;
+    long long othersFailures = portTotals_[e.port].second - c.failures;
+    c.othersRate = Ratio(othersFailures, c.othersRuns);
+    c.flagged = FixtureFlag(c.runs, c.failures, c.othersRuns, othersFailures);
+    return c;
 }
 
 ReportModel BuildReport(RunStore& store, const RunFilter& filter) {

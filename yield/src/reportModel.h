@@ -3,6 +3,7 @@
 // intermittent ports, analogue statistics and yield per day. Pure: no database, no output.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -70,6 +71,51 @@ struct FixtureCell {
     bool flagged = false;
 };
 
+// The fixture view's cells held compactly (host and port by number, the others' figures from the
+// port's totals): a view over many hosts costs 24 bytes a cell. Reading a cell makes its
+// FixtureCell.
+class FixtureView {
+public:
+    struct Entry {
+        uint32_t host = 0;  // into hosts
+        uint32_t port = 0;  // into ports
+        long long runs = 0;
+        long long failures = 0;
+    };
+
+    class Iterator {
+    public:
+        Iterator(const FixtureView* view, size_t i) : view_(view), i_(i) {}
+        FixtureCell operator*() const { return (*view_)[i_]; }
+        Iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        bool operator!=(const Iterator& o) const { return i_ != o.i_; }
+        bool operator==(const Iterator& o) const { return i_ == o.i_; }
+
+    private:
+        const FixtureView* view_;
+        size_t i_;
+    };
+
+    FixtureView() = default;
+    // `entries` by host, then by port in `ports` order.
+    FixtureView(std::vector<std::string> hosts, std::vector<std::string> ports,
+                std::vector<Entry> entries);
+    size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    FixtureCell operator[](size_t i) const;
+    const Entry& entry(size_t i) const { return entries_[i]; }
+    Iterator begin() const { return Iterator(this, 0); }
+    Iterator end() const { return Iterator(this, entries_.size()); }
+
+private:
+    std::vector<std::string> hosts_, ports_;
+    std::vector<Entry> entries_;
+    std::vector<std::pair<long long, long long>> portTotals_;  // runs, failures
+};
+
 struct IntermittentRow {
     std::string host;
     std::string chipId;
@@ -105,7 +151,7 @@ struct ReportModel {
     std::vector<ParetoRow> pareto;
     std::vector<std::string> hosts;
     std::vector<std::string> ports;    // every port seen, in family order
-    std::vector<FixtureCell> fixture;  // by host, then port
+    FixtureView fixture;  // by host, then port (host and port numbers index hosts and ports)
     std::vector<IntermittentRow> intermittent;
     std::vector<AnalogueStats> analogue;
     std::vector<DayRow> days;
@@ -129,20 +175,40 @@ private:
         Verdict first = Verdict::Incomplete, last = Verdict::Incomplete;
     };
     void CloseBoard(const std::string& chipId, const Board& b);
+    struct PortNames {
+        std::vector<std::string> names;          // each once, in byte order
+        std::vector<std::pair<int, int>> order;  // PortOrder of each name
+        std::vector<uint32_t> ofKey;             // port key -> name
+    };
+    PortNames NamePorts() const;
+    void BuildPareto(const PortNames& n);
+    void BuildFixture(const PortNames& n);
 
     ReportModel m_;
     std::unordered_map<std::string, Board> boards_;  // by processor ID
     long long nextId_ = 0;  // stands in for runs that come without an id
-    std::map<std::string, long long> portFailures_;
+    std::vector<long long> portFailures_;  // by port key
     // Per host, each port's runs and failures, in the order first seen (runs list their ports in
-    // the same order, so the next port is almost always the next cell).
+    // the same order, so the next port is almost always the next cell); past kLinearCells cells a
+    // host's cells are found through an index, so a run listing many ports in a new order costs
+    // no more than one in the usual order.
     struct Cell {
-        std::string family;
-        int number = 0;
+        uint32_t port = 0;  // into portKeys_
         long long runs = 0;
         long long failures = 0;
     };
-    std::map<std::string, std::vector<Cell>> cells_;
+    struct HostCells {
+        std::vector<Cell> cells;
+        std::unordered_map<uint32_t, uint32_t> index;  // port -> cell, once past kLinearCells
+    };
+    static constexpr size_t kLinearCells = 32;
+    bool SamePort(uint32_t key, const PortResult& p) const;
+    uint32_t PortKey(const PortResult& p);
+    size_t FindCell(HostCells& host, const PortResult& p);
+    std::map<std::string, HostCells> cells_;
+    std::vector<std::pair<std::string, int>> portKeys_;  // family, number
+    // Family -> number -> port key.
+    std::unordered_map<std::string, std::unordered_map<int, uint32_t>> portNumbers_;
     std::map<std::string, DayRow> days_;
     struct Acc {
         long long n = 0;

@@ -86,13 +86,14 @@ private:
 
 class SqliteConnection : public SqlConnection {
 public:
-    // A reading command (`create` false) opens the file read-only, so a database on a read-only
-    // mount can be reported on.
+    // A reading command (`create` false) writes nothing; it opens the file for writing where it
+    // can only so that its last close tidies the journal files away. A database on a read-only
+    // mount is read as it stands.
     SqliteConnection(const std::string& path, bool create) {
         // SQLite takes an empty name for a private temporary database, dropped at the close.
         if (path.empty()) throw StoreError("cannot open database: no file name");
         // One thread uses the connection: no lock around every call.
-        int access = create ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+        int access = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
         Open(path, access | SQLITE_OPEN_NOMUTEX);
         try {
             RefuseUnnamed(path);

@@ -3,6 +3,16 @@
 
 #include <nlohmann/json.hpp>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define YIELD_TEST_ASAN 1
+#endif
+#endif
+#ifndef YIELD_TEST_ASAN
+#define YIELD_TEST_ASAN 0
+#endif
+
+#include "commands.h"
 #include "store.h"
 #include "testSupport.h"
 
@@ -92,4 +102,52 @@ TEST(Cli, BoardPrintsNoTerminalControlFromALog) {
     EXPECT_EQ(board.out.find('\x1b'), std::string::npos);
     EXPECT_NE(board.out.find("2026_01_01\\x1B[2J"), std::string::npos) << board.out;
     EXPECT_NE(board.out.find("failing RS232\\x1B]0;pwned\\x07-1"), std::string::npos);
+}
+
+// A run too big for the memory the report may take ends the report with one line and status 5,
+// and the earlier report stays. (Under a sanitizer the limit on address space cannot be set.)
+TEST(Cli, OutOfMemoryEndsWithOneLineAndKeepsTheEarlierReport) {
+#if defined(__SANITIZE_ADDRESS__) || YIELD_TEST_ASAN
+    GTEST_SKIP() << "address space limits do not apply under the address sanitizer";
+#endif
+    TempDir tmp;
+    fs::path dbPath = tmp.path() / "y.db";
+    {
+        auto store = yield::OpenStore(dbPath.string(), true);
+        yield::RunRecord run;
+        run.host = std::string(40 << 20, 'h');  // stored before the ingest bounded names
+        run.chipId = "0x1";
+        run.timeStamp = "2026_01_01_00_00_00";
+        run.verdict = yield::Verdict::Ok;
+        run.ports = {yield::PortResult{"DO", 1, true, false}};
+        store->Begin();
+        store->PutRun(run, yield::SourceFile{(tmp.path() / "a.log").string(), 1, 1});
+        store->Commit();
+    }
+    fs::path out = tmp.path() / "r.json";
+    yieldtest::WriteAll(out, "earlier\n");
+    Result r =
+        Tool("report --db " + Q(dbPath) + " --format json -o " + Q(out), "ulimit -v 100000;");
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.out, yield::kOutOfMemory);
+    EXPECT_EQ(yieldtest::ReadAll(out), "earlier\n");
+    int files = 0;
+    for (const auto& f : fs::directory_iterator(tmp.path())) files += f.is_regular_file();
+    EXPECT_EQ(files, 2);  // the database and the earlier report, no half file
+}
+
+TEST(Cli, RunCutToBoundsIsNotedAndStored) {
+    TempDir tmp;
+    std::string log = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    log.replace(log.find("hostname:bench1") + 9, 6, std::string(1 << 20, 'h'));
+    yieldtest::WriteAll(tmp.path() / "logs" / "long.log", log);
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    Result ingest = Tool("ingest " + db + " " + Q(tmp.path() / "logs"));
+    EXPECT_EQ(ingest.status, 0);
+    EXPECT_NE(ingest.out.find("noted " + (tmp.path() / "logs" / "long.log").string() +
+                              ": stored cut to bounds: host name of 1048576 bytes shortened"),
+              std::string::npos)
+        << ingest.out;
+    EXPECT_NE(ingest.out.find("1 runs new"), std::string::npos);
+    EXPECT_NE(Tool("--help").out.find("5 memory ran out"), std::string::npos);
 }

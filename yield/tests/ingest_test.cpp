@@ -6,6 +6,8 @@
 
 #include <map>
 
+#include "logParser.h"
+#include "runBounds.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
@@ -20,6 +22,7 @@ public:
     std::map<std::string, std::string> committed;  // path -> "run" or the problem's reason
     std::string retryAt;   // PutRun of this file's name gives the batch up, once
     std::string refuseAt;  // PutRun of this file's name is refused, every time
+    std::map<std::string, RunRecord> runs;  // by file name, as stored
     bool refuseCommit = false;
     int begins = 0;
 
@@ -34,13 +37,14 @@ public:
     }
     void Rollback() override { pending_.clear(); }
     bool KnownUnchanged(const SourceFile&) override { return false; }
-    PutOutcome PutRun(const RunRecord&, const SourceFile& file) override {
+    PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
         std::string name = fs::path(file.path).filename().string();
         if (name == retryAt) {
             retryAt.clear();
             throw StoreRetry("database: ERROR: deadlock detected");
         }
         if (name == refuseAt) throw StoreRefused("database: ERROR: index row size 6048 exceeds");
+        runs[name] = run;
         return pending_.emplace(file.path, "run").second ? PutOutcome::New : PutOutcome::Same;
     }
     void PutProblem(const SourceFile& file, const std::string& reason, bool) override {
@@ -107,4 +111,116 @@ TEST(IngestBatches, RefusalNoFileExplainsEndsTheIngest) {
     EXPECT_THROW(Ingest(store, {ThreeLogs(tmp).string()}, nullptr), StoreError);
     EXPECT_LE(store.begins, 3);
     EXPECT_TRUE(store.committed.empty());
+}
+
+namespace {
+
+std::string StandardLog() { return yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard")); }
+
+// The standard log with its result document's text replaced by `doc`.
+std::string WithDocument(const std::string& doc) {
+    std::string log = StandardLog();
+    size_t from = log.find("ok:{") + 3;
+    size_t to = log.find(" !!!", from);
+    return log.replace(from, to - from, doc);
+}
+
+std::string WithHost(const std::string& host) {
+    std::string log = StandardLog();
+    size_t from = log.find("hostname:bench1") + 9;
+    return log.replace(from, 6, host);
+}
+
+}  // namespace
+
+// A forged document listing far more ports than a board has: the run is stored with its verdict
+// and no ports, and listed.
+TEST(IngestBounds, ForgedPortListIsStoredWithItsVerdictAlone) {
+    std::string doc = R"({"logDate":[{"name":"DO","info":[)";
+    for (int i = 0; i < 400000; ++i) doc += i ? R"(,{"port":1})" : R"({"port":1})";
+    doc += "]}]}";
+    TempDir tmp;
+    yieldtest::WriteAll(tmp.path() / "forged.log", WithDocument(doc));
+    CueStore store;
+    IngestStats s = Ingest(store, {tmp.path().string()}, nullptr);
+    EXPECT_EQ(s.runsNew, 1);
+    ASSERT_EQ(s.problemList.size(), 1u);
+    const std::string& why = s.problemList[0].second;
+    EXPECT_EQ(why.rfind(kStoredCut, 0), 0u) << why;
+    EXPECT_NE(why.find("400000 ports"), std::string::npos) << why;
+    EXPECT_NE(why.find("result document of"), std::string::npos) << why;
+    const RunRecord& run = store.runs["forged.log"];
+    EXPECT_EQ(run.verdict, Verdict::Ok);
+    EXPECT_TRUE(run.ports.empty());
+    EXPECT_TRUE(run.tallies.empty());
+    EXPECT_TRUE(run.resultDoc.empty());
+    EXPECT_EQ(run.host, "bench1");
+}
+
+// A port numbered past the 8-bit counter is as impossible as too many ports; a full board's list
+// is stored as it is.
+TEST(IngestBounds, PortNumberPastTheCounterDropsThePorts) {
+    auto doc = [](int ports) {
+        std::string d = R"({"logDate":[)";
+        for (int f = 0; f < 7; ++f) {
+            d += std::string(f ? "," : "") + R"({"name":"F)" + std::to_string(f) + R"(","info":[)";
+            for (int i = 0; i < ports; ++i) d += i ? R"(,{"port":1})" : R"({"port":1})";
+            d += "]}";
+        }
+        return d + "]}";
+    };
+    RunRecord full = ParseLog(WithDocument(doc(255))).run;
+    EXPECT_TRUE(BoundRun(full).empty());
+    EXPECT_EQ(full.ports.size(), 7u * 255u);
+    RunRecord past = ParseLog(WithDocument(doc(256))).run;
+    EXPECT_EQ(BoundRun(past).size(), 1u);
+    EXPECT_TRUE(past.ports.empty());
+}
+
+// A host name of a megabyte is stored as its beginning and the whole name's checksum, as the
+// board shortens its archive names; two such names differing only at the end stay apart.
+TEST(IngestBounds, LongHostNamesAreShortenedWithTheirChecksum) {
+    std::string longA(1 << 20, 'h'), longB = longA;
+    longA.back() = 'A';
+    longB.back() = 'B';
+    TempDir tmp;
+    yieldtest::WriteAll(tmp.path() / "a.log", WithHost(longA));
+    yieldtest::WriteAll(tmp.path() / "b.log", WithHost(longB));
+    CueStore store;
+    IngestStats s = Ingest(store, {tmp.path().string()}, nullptr);
+    EXPECT_EQ(s.runsNew, 2);
+    ASSERT_EQ(s.problemList.size(), 2u);
+    EXPECT_NE(s.problemList[0].second.find("host name of 1048576 bytes shortened"),
+              std::string::npos)
+        << s.problemList[0].second;
+    const std::string& a = store.runs["a.log"].host;
+    const std::string& b = store.runs["b.log"].host;
+    EXPECT_EQ(a.size(), kMaxNameBytes);
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "~%08X", Fnv1a(longA));
+    EXPECT_EQ(a, std::string(kMaxNameBytes - 9, 'h') + tag);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.substr(0, 246), b.substr(0, 246));
+}
+
+TEST(IngestBounds, ShortValueCutsBetweenCharactersAndFreeTextsAreBounded) {
+    EXPECT_EQ(Fnv1a("a"), 0xE40C292Cu);
+    EXPECT_EQ(ShortValue("bench1", 255), "bench1");
+    std::string euros = "a";
+    for (int i = 0; i < 200; ++i) euros += "\xE2\x82\xAC";
+    std::string shortened = ShortValue(euros, 255);
+    EXPECT_EQ(shortened.size(), 1u + 81u * 3u + 9u);  // no character cut in half
+    EXPECT_EQ(shortened.substr(0, 244), euros.substr(0, 244));
+
+    RunRecord run;
+    run.args = std::string(5000, 'x');
+    run.measurements.resize(kMaxMeasurements + 5);
+    run.measurements[0].line = std::string(3000, 'm');
+    run.failures.resize(3);
+    std::vector<std::string> cuts = BoundRun(run);
+    EXPECT_EQ(cuts.size(), 3u);
+    EXPECT_EQ(run.args.size(), kMaxTextBytes);
+    EXPECT_EQ(run.measurements.size(), kMaxMeasurements);
+    EXPECT_EQ(run.measurements[0].line.size(), kMaxTextBytes);
+    EXPECT_EQ(run.failures.size(), 3u);
 }

@@ -209,3 +209,27 @@ TEST(ReportModel, RunsWithoutADayAreCountedApart) {
     EXPECT_EQ(m.days[0].day, "2026-01-01");
     EXPECT_EQ(m.days[0].runs, 1);
 }
+
+// Ports listed in another order than the host's first run (and past the cells a host searches
+// one by one) still land in their own cells, in family order.
+TEST(ReportModel, PortsInAnyOrderFillTheirOwnCells) {
+    std::vector<PortResult> ports;
+    for (int n = 1; n <= 40; ++n) ports.push_back(Port("DO", n, n != 7));
+    std::vector<PortResult> reversed(ports.rbegin(), ports.rend());
+    reversed.push_back(Port("RS232", 1, false));
+    ReportModel m = Build({MakeRun("A", "h", "2026_01_01_08_00_00", Verdict::Err, ports),
+                           MakeRun("B", "h", "2026_01_01_09_00_00", Verdict::Err, reversed),
+                           MakeRun("C", "g", "2026_01_01_10_00_00", Verdict::Ok, reversed)});
+    ASSERT_EQ(m.ports.size(), 41u);
+    EXPECT_EQ(m.ports[0], "RS232-1");
+    EXPECT_EQ(m.ports[1], "DO-1");
+    ASSERT_EQ(m.fixture.size(), 82u);
+    EXPECT_EQ(m.fixture[0].host, "g");
+    FixtureCell h7 = m.fixture[41 + 7];
+    EXPECT_EQ(h7.host, "h");
+    EXPECT_EQ(h7.port, "DO-7");
+    EXPECT_EQ(h7.runs, 2);
+    EXPECT_EQ(h7.failures, 2);
+    EXPECT_EQ(h7.othersRuns, 1);
+    EXPECT_EQ(m.fixture[41].runs, 1);  // h's RS232-1, from one run only
+}

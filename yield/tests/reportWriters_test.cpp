@@ -7,6 +7,8 @@
 
 #include "escape.h"
 #include "exporters.h"
+#include "outputFile.h"
+#include "testSupport.h"
 
 using namespace yield;
 
@@ -231,4 +233,74 @@ TEST(ReportWriters, EveryFormatSaysHowManyRunsHaveNoDay) {
         EXPECT_NE(html.find("<th>runs without a day</th>"), std::string::npos);
         EXPECT_NE(html.find("<td>0</td><td>3</td></tr>"), std::string::npos);
     }
+}
+
+// Many hosts: the heat map keeps the ones with flags and failures and says how many it leaves out;
+// the fixture table keeps every host that failed.
+TEST(ReportWriters, HeatMapShowsTheWorstHostsAndCountsTheRest) {
+    ReportBuilder b({});
+    for (int i = 0; i < 230; ++i) {
+        char host[16];
+        std::snprintf(host, sizeof host, "h%03d", i);
+        bool failing = i % 20 == 19;  // h019, h039, ...: 11 hosts
+        for (int k = 0; k < (failing ? 1 : 4); ++k) {
+            RunSummary r;
+            r.chipId = std::string(host) + "-" + std::to_string(k);
+            r.host = host;
+            r.timeStamp = "2026_01_01_00_00_00";
+            r.day = "2026-01-01";
+            r.verdict = failing ? Verdict::Err : Verdict::Ok;
+            r.ports = {PortResult{"RS232", 1, !failing, false}};
+            b.AddRun(r);
+        }
+    }
+    std::string html = Render(WriteReportHtml, b.Finish());
+    EXPECT_NE(html.find("shows 200 of 230 hosts"), std::string::npos);
+    EXPECT_NE(html.find(" 30 left out."), std::string::npos);
+    size_t map = html.find("<svg id=\"chart-heatmap\"");
+    size_t mapEnd = html.find("</svg>", map);
+    std::string heat = html.substr(map, mapEnd - map);
+    size_t rows = 0;
+    for (size_t at = heat.find("<text x=\"0\""); at != std::string::npos;
+         at = heat.find("<text x=\"0\"", at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 200u);
+    EXPECT_LT(heat.find(">h019<"), heat.find(">h000<"));  // failures first
+    EXPECT_NE(heat.find(">h219<"), std::string::npos);
+    EXPECT_EQ(heat.find(">h229<"), std::string::npos);  // last by name among the clean ones
+    EXPECT_NE(html.find("<td>h219</td><td>RS232-1</td>"), std::string::npos);
+}
+
+// A file written with -o appears whole or not at all, and the one there before stays until then.
+TEST(OutputFileTest, FailureLeavesNoHalfFileAndKeepsTheEarlierOne) {
+    yieldtest::TempDir tmp;
+    std::filesystem::path path = tmp.path() / "report.txt";
+    yieldtest::WriteAll(path, "earlier report\n");
+    auto files = [&tmp] {
+        size_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(tmp.path())) n += e.exists();
+        return n;
+    };
+    {
+        OutputFile out(path.string());
+        ASSERT_TRUE(out.ok());
+        out.stream() << "half a rep";
+        EXPECT_EQ(files(), 2u);
+    }  // ended without Commit: a writer that threw
+    EXPECT_EQ(yieldtest::ReadAll(path), "earlier report\n");
+    EXPECT_EQ(files(), 1u);
+    {
+        OutputFile out(path.string());
+        out.stream() << "half a rep";
+        out.stream().setstate(std::ios::badbit);  // a write the disk refused
+        EXPECT_FALSE(out.Commit());
+    }
+    EXPECT_EQ(yieldtest::ReadAll(path), "earlier report\n");
+    EXPECT_EQ(files(), 1u);
+    OutputFile out(path.string());
+    out.stream() << "new report\n";
+    EXPECT_TRUE(out.Commit());
+    EXPECT_EQ(yieldtest::ReadAll(path), "new report\n");
+    EXPECT_EQ(files(), 1u);
+    EXPECT_FALSE(OutputFile((tmp.path() / "no/such/dir/r.txt").string()).Commit());
 }

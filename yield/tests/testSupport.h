@@ -67,8 +67,10 @@ inline Result Shell(const std::string& line) {
     return r;
 }
 
-// Runs the tool with `args` (already quoted for the shell).
-inline Result Tool(const std::string& args) { return Shell(std::string("'") + YIELD_TOOL + "' " + args); }
+// Runs the tool with `args` (already quoted for the shell), after the shell commands `before`.
+inline Result Tool(const std::string& args, const std::string& before = "") {
+    return Shell(before + "'" + YIELD_TOOL + "' " + args);
+}
 
 inline std::string Q(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 

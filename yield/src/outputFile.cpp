@@ -1,0 +1,57 @@
+#include "outputFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace yield {
+namespace {
+
+constexpr char kTempSuffix[] = ".tmp-XXXXXX";
+constexpr size_t kBufferBytes = 1 << 20;
+
+// Permissions an ordinary new file gets under the process's umask.
+mode_t NewFileMode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+    std::filesystem::path p(path_);
+    std::string temp = (p.parent_path() / ("." + p.filename().string() + kTempSuffix)).string();
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) {
+        out_.setstate(std::ios::failbit);
+        return;
+    }
+    temp_ = name.data();
+    bool modeSet = fchmod(fd, NewFileMode()) == 0;
+    close(fd);
+    buffer_.resize(kBufferBytes);
+    out_.rdbuf()->pubsetbuf(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    if (modeSet) out_.open(temp_, std::ios::binary | std::ios::trunc);
+    if (!modeSet) out_.setstate(std::ios::failbit);
+}
+
+OutputFile::~OutputFile() {
+    if (!done_ && !temp_.empty()) std::remove(temp_.c_str());
+}
+
+bool OutputFile::Commit() {
+    if (temp_.empty()) return false;
+    out_.close();
+    bool written = static_cast<bool>(out_) && std::rename(temp_.c_str(), path_.c_str()) == 0;
+    if (!written) std::remove(temp_.c_str());
+    done_ = true;
+    return written;
+}
+
+}  // namespace yield
