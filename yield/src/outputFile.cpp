@@ -20,9 +20,26 @@ mode_t NewFileMode() {
     return static_cast<mode_t>(0666 & ~mask);
 }
 
+// Where the text goes: through a link to the file it names, so the link stays a link.
+std::string Target(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::canonical(path, ec);
+    return ec ? path : real.string();
+}
+
+// A device or a pipe (/dev/stdout, a FIFO) is written in place: it cannot be replaced.
+bool IsStream(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+OutputFile::OutputFile(std::string path) : path_(Target(path)) {
+    if (IsStream(path_)) {
+        out_.open(path_, std::ios::binary);
+        return;
+    }
     std::filesystem::path p(path_);
     std::string temp = (p.parent_path() / ("." + p.filename().string() + kTempSuffix)).string();
     std::vector<char> name(temp.begin(), temp.end());
@@ -46,7 +63,10 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::Commit() {
-    if (temp_.empty()) return false;
+    if (temp_.empty()) {
+        out_.close();
+        return static_cast<bool>(out_);
+    }
     out_.close();
     bool written = static_cast<bool>(out_) && std::rename(temp_.c_str(), path_.c_str()) == 0;
     if (!written) std::remove(temp_.c_str());

@@ -1,6 +1,7 @@
 // An output file written whole or not at all: the text goes to a temporary file in the same
 // folder, renamed over the path only once it is complete, so a full disk or a failure part way
-// never leaves half a file and keeps the one that was there.
+// never leaves half a file and keeps the one that was there. A link is followed (the file it names
+// is replaced, the link stays); a device or a pipe is written in place.
 #pragma once
 
 #include <fstream>

@@ -1,9 +1,11 @@
 #include "reportWriters.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "escape.h"
 #include "exporters.h"
@@ -303,4 +305,30 @@ TEST(OutputFileTest, FailureLeavesNoHalfFileAndKeepsTheEarlierOne) {
     EXPECT_EQ(yieldtest::ReadAll(path), "new report\n");
     EXPECT_EQ(files(), 1u);
     EXPECT_FALSE(OutputFile((tmp.path() / "no/such/dir/r.txt").string()).Commit());
+}
+
+// A link to a report is followed and stays a link; a device is written in place, not replaced.
+TEST(OutputFileTest, LinksAreFollowedAndDevicesWrittenInPlace) {
+    yieldtest::TempDir tmp;
+    std::filesystem::path target = tmp.path() / "day.html";
+    std::filesystem::path link = tmp.path() / "latest.html";
+    yieldtest::WriteAll(target, "old\n");
+    std::filesystem::create_symlink(target, link);
+    OutputFile out(link.string());
+    out.stream() << "new\n";
+    ASSERT_TRUE(out.Commit());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(yieldtest::ReadAll(target), "new\n");
+    std::filesystem::path pipe = tmp.path() / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string got;
+    std::thread reader([&] { got = yieldtest::ReadAll(pipe); });
+    {
+        OutputFile sink(pipe.string());
+        sink.stream() << "through\n";
+        EXPECT_TRUE(sink.Commit());
+    }
+    reader.join();
+    EXPECT_EQ(got, "through\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
 }
