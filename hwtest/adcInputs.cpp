@@ -24,8 +24,8 @@ constexpr int kWindowLow = tracefmt::kAdcLowHundredths;
 constexpr int kWindowHigh = tracefmt::kAdcHighHundredths;
 
 void JudgeReading(int channel, int nDatRead, _tag_PortData_& entry) {
-    if (nDatRead <= 0) {
-        RTLOG_FROM(kLogRoutine, "Err nDatRead:%d", nDatRead);
+    if (nDatRead < tracefmt::kAdcRawMin) {
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAdcErrFmt, nDatRead);
         entry.cSta = 0;
         return;
     }
@@ -43,7 +43,8 @@ void JudgeLine(int channel, const char* line, _tag_PortData_& entry) {
         JudgeReading(channel, nDatRead, entry);
         return;
     }
-    RTLOG_FROM(kLogRoutine, "Err nDatRead:%.*s", static_cast<int>(strcspn(line, "\r\n")), line);
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAdcErrTextFmt, static_cast<int>(strcspn(line, "\r\n")),
+                   line);
     entry.cSta = 0;
 }
 }  // namespace
@@ -61,7 +62,7 @@ int AdcChannelOf(int input) {
 }
 
 int AdcHundredthsOfVolt(int nDatRead) {
-    double millivolts = static_cast<double>(nDatRead) * 3.3 / 4095.0 * 1000.0 + 5.0;
+    double millivolts = static_cast<double>(nDatRead) * 3.3 / tracefmt::kAdcRawMax * 1000.0 + 5.0;
     return static_cast<int>(millivolts) / 10;
 }
 
@@ -71,8 +72,8 @@ int ADCTest(uint16_t nCnt, std::vector<_tag_PortData_>& vecPort) {
     for (int j = 1; j <= nCnt; ++j) {
         int channel = AdcChannelOf(j);
         memset(cmd, 0, kCmdCleared);
-        snprintf(cmd, sizeof cmd, hw::kCmdReadAdcFmt, channel);
-        RTLOG_FROM(kLogRoutine, "%s...", cmd);
+        snprintf(cmd, sizeof cmd, tracefmt::kAdcReadFmt, channel);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAdcReadLineFmt, cmd);
         int r =
             ReadCommandLines(cmd, kLineSize, RTLOG_HERE_FROM(kLogRoutine),
                              [&](const char* line) { JudgeLine(channel, line, vecPort[j - 1]); });

@@ -78,13 +78,13 @@ void TestOutput(DioPass& p, int k) {
     uint8_t index = static_cast<uint8_t>(k);
     int r = WriteLevel(p.dio, index, p.iLevel);
     if (r < 0) {
-        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Err!", k, r);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kDoWriteErrFmt, k, r);
         return;
     }
     Sys().Usleep(kSettleUs);
     int s = p.dio.GetDOSta(index);
     if (s != p.iLevel) {
-        RTLOG_FROM(kLogRoutine, "Write DO%d:%d Err!", k, p.iLevel);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kDoWriteErrFmt, k, p.iLevel);
         return;
     }
     SetSta(p.vDo, k - 1, STA_PASS);
@@ -92,7 +92,7 @@ void TestOutput(DioPass& p, int k) {
     int d = PairedInput(k);
     if (!HasInput(p, d)) {
         SetSta(p.vDo, k - 1, kStaFail);
-        RTLOG_FROM(kLogRoutine, "Write DO%d:%d no DI%d to read, Err!", k, s, d);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kDoNoInputFmt, k, s, d);
         return;
     }
     CheckInput(p, k, s, d);
@@ -132,7 +132,7 @@ void TestSysOutput(DioPass& p, int j) {
     int d = SysPairedInput(j);
     if (!HasInput(p, d)) {
         SetSta(p.vDo, p.nDoCnt + j - 1, kStaFail);
-        RTLOG_FROM(kLogRoutine, "Write SDO%d:%d no DI%d to read, Err!", j, s, d);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSdoNoInputFmt, j, s, d);
         return;
     }
     CheckSysInput(p, j, s, d);

@@ -2,6 +2,7 @@
 // device's own text commands sit beside the device in vxDioTest/vxDioText.h.
 #pragma once
 
+#include "traceLogFormat.h"
 #include "vxDioText.h"
 
 namespace hw {
@@ -24,6 +25,7 @@ inline constexpr char kDioConfDoKey[] = "vx_do";
 // Devices.
 inline constexpr auto& kDioDevice = vxdio::kDevice;
 inline constexpr char kRs232PathFmt[] = "/dev/RS232-%d";
+static_assert(tracefmt::StartsWith(kRs232PathFmt, tracefmt::kPortPathStart));
 inline constexpr char kTipsPort[] = "/dev/RS232-5";
 inline constexpr char kNullDevice[] = "/dev/null";
 
@@ -42,8 +44,8 @@ inline constexpr char kCmdCountAi[] =
 // Processor ID (the line feed between the quotes is a real one).
 inline constexpr char kCmdProcessorId[] = "cat /sys/fsl_otp/HW_OCOTP_CFG1 | tr -d '\n'";
 
-// Analogue inputs.
-inline constexpr char kCmdReadAdcFmt[] = "cat /sys/bus/iio/devices/iio:device0/in_voltage%d_raw";
+// Analogue inputs: the log names the read command, so its text is the log format's.
+inline constexpr auto& kCmdReadAdcFmt = tracefmt::kAdcReadFmt;
 
 // USB sticks and TF card (two blanks after grep; a real line feed between the quotes).
 inline constexpr char kCmdUsbFirst[] =

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "selectMask.h"
+#include "traceLogFormat.h"
 #include "vxText.h"
 
 namespace {
@@ -19,13 +20,25 @@ constexpr char kOpenLed[] = "{\"name\":\"LED\",\"info\":[";
 constexpr char kClose[] = "]},";
 constexpr char kPortFmt[] = "{\"port\":%d}%s";
 
+// The names and keys readers take the document by (traceLogFormat.h).
+constexpr bool Opens(const char* open, const char* family) {
+    return tracefmt::Contains(open, tracefmt::kDocFamily) &&
+           tracefmt::Contains(open, tracefmt::kDocEntries) && tracefmt::Contains(open, family);
+}
+static_assert(tracefmt::Contains(kHeaderFmt, tracefmt::kDocSections) &&
+              tracefmt::Contains(kPortFmt, tracefmt::kDocPassed));
+static_assert(Opens(kOpenRs485, tracefmt::kDocRs485) && Opens(kOpenRs232, tracefmt::kDocRs232) &&
+              Opens(kOpenDo, tracefmt::kDocDo) && Opens(kOpenDi, tracefmt::kDocDi) &&
+              Opens(kOpenUsb, tracefmt::kDocUsb) && Opens(kOpenAdc, tracefmt::kDocAdc) &&
+              Opens(kOpenLed, tracefmt::kDocLed));
+
 // Appends one entry per port; a port that did not pass sets the verdict to -1.
 template <class Passed>
 void AppendPorts(std::string& doc, int count, Passed passed, int& verdict) {
     for (int i = 0; i < count; ++i) {
         bool ok = passed(i);
         if (!ok) verdict = -1;
-        doc += StrPrintf(kPortFmt, ok ? 1 : 0, i < count - 1 ? "," : "");
+        doc += StrPrintf(kPortFmt, ok ? tracefmt::kDocPassedValue : 0, i < count - 1 ? "," : "");
     }
 }
 

@@ -47,11 +47,11 @@ void SetBits(_tag_PortData_& port, uint8_t clear, uint8_t set) {
 int OpenConfigured(const char* path) {
     const int fd = serial::OpenPort(path);
     if (fd < 1) {
-        RTLOG_FROM(kLogRoutine, "open Port:%s Err!!!", path);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kOpenPortErrFmt, path);
         return 0;
     }
     if (set_opt(fd, 115200, 8, 'n', 1, 'N') < 0) {
-        RTLOG_FROM(kLogRoutine, "set_opt Port:%s Err!!!", path);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kSetOptErrFmt, path);
         close(fd);
         return 0;
     }
@@ -76,24 +76,24 @@ void CheckOwnEcho(Side& sender, uint8_t clearOnEcho) {
     const int iread = ReadMessage(sender.port.fdPort);
     if (PatternReceived()) {
         SetBits(sender.port, clearOnEcho, STA_RECV_ERR);
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s",
-                   sender.num, msgsend, sender.num, iread, msgrecv);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kPairReadErrFmt, sender.num, msgsend, sender.num,
+                       iread, msgrecv);
     } else {
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d iread:%d msg: %s",
-                   sender.num, msgsend, sender.num, iread, msgrecv);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kOwnReadFmt, sender.num, msgsend, sender.num, iread,
+                       msgrecv);
     }
 }
 
 void CheckPartner(const Side& sender, Side& receiver) {
     const int iread = ReadMessage(receiver.port.fdPort);
     if (PatternReceived()) {
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d OK! iread:%d msg: %s",
-                   sender.num, msgsend, receiver.num, iread, msgrecv);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kPairReadOkFmt, sender.num, msgsend, receiver.num,
+                       iread, msgrecv);
         SetBits(receiver.port, STA_RECV_ERR, STA_RECV_OK);
     } else {
         SetBits(receiver.port, STA_RECV_OK, STA_RECV_ERR);
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s",
-                   sender.num, msgsend, receiver.num, iread, msgrecv);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kPairReadErrFmt, sender.num, msgsend, receiver.num,
+                       iread, msgrecv);
     }
 }
 
@@ -102,7 +102,7 @@ bool FirstHalf(Side& a, Side& b) {
     const int iwrite = SendPattern(a.port.fdPort);
     if (iwrite < kMsgLen) {
         SetBits(a.port, STA_SEND_OK, STA_SEND_ERR);
-        RTLOG_FROM(kLogRoutine, "Write RS232-%d msgSend:%s,Err! iwrite=%d", a.num, msgsend, iwrite);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kPairSendErrFmt, a.num, msgsend, iwrite);
         return false;
     }
     SetBits(a.port, STA_SEND_ERR, STA_SEND_OK);
@@ -118,7 +118,7 @@ void SecondHalf(Side& a, Side& b) {
     const int iwrite = SendPattern(b.port.fdPort);
     if (iwrite < kMsgLen) {
         SetBits(b.port, STA_SEND_OK, STA_SEND_ERR);
-        RTLOG_FROM(kLogRoutine, "Err Write RS232-%d msgSend:%s iwrite=%d", b.num, msgsend, iwrite);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kPartnerSendErrFmt, b.num, msgsend, iwrite);
         return;
     }
     SetBits(b.port, STA_SEND_ERR, STA_SEND_OK);
@@ -129,7 +129,7 @@ void SecondHalf(Side& a, Side& b) {
 
 void ExchangePair(std::vector<_tag_PortData_>& vecPort, int first, int nCnt) {
     if (first + 1 >= nCnt) {
-        RTLOG_FROM(kLogRoutine, "RS232-%d has no partner, not tested!!!", first + 1);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kNoPartnerFmt, first + 1);
         return;
     }
     if (vecPort[first].fdPort == 0) return;

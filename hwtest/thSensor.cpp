@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "serialLine.h"
+#include "traceLogFormat.h"
 #include "vxLog.h"
 #include "vxSys.h"
 
@@ -27,12 +28,12 @@ int SendProbe(_tag_PortData_& stPort, const char* szPath, int& iRet) {
     const int iwrite = static_cast<int>(Sys().Write(stPort.fdPort, szMsgRec, nLen));
     if (iwrite < nLen) {
         stPort.cSta |= STA_SEND_ERR;
-        RTLOG_FROM(kLogRoutine, "%s write Err iwrite=%d", szPath, iwrite);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAtSendErrFmt, szPath, iwrite);
         iRet = -1;
     } else {
-        RTLOG_FROM(kLogRoutine, "%s iwrite:%d write:%s szMsgRec[0]=%02X,szMsgRec[1]==%02X", szPath,
-                   iwrite, szMsgRec, static_cast<unsigned char>(szMsgRec[0]),
-                   static_cast<unsigned char>(szMsgRec[1]));
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAtSendFmt, szPath, iwrite, szMsgRec,
+                       static_cast<unsigned char>(szMsgRec[0]),
+                       static_cast<unsigned char>(szMsgRec[1]));
     }
     return iwrite;
 }
@@ -43,13 +44,13 @@ void CheckReply(int fd, const char* szPath, int iwrite, int& iRet) {
     memset(szReply, 0, sizeof szReply);
     const int iread = Read(fd, szReply, serial::kReplyLen);
     if (iread <= 1) {
-        RTLOG_FROM(kLogRoutine, "iwrite:%d iread:%d Err!!!", iwrite, iread);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAtNoAnswerFmt, iwrite, iread);
         iRet = -1;
         return;
     }
-    RTLOG_FROM(kLogRoutine, "%s read:%s", szPath, szReply);
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAtAnswerFmt, szPath, szReply);
     if (strstr(szReply, kAck) == nullptr) {
-        RTLOG_FROM(kLogRoutine, "%s read:%s Err!!!", szPath, szReply);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAtAnswerErrFmt, szPath, szReply);
         iRet = -1;
     }
 }
@@ -62,10 +63,10 @@ int THSensorTest(_tag_PortData_& stPort, const char* szPath) {
     CheckReply(stPort.fdPort, szPath, iwrite, iRet);
     if (iRet == 0) {
         stPort.cSta = STA_PASS;
-        RTLOG_FROM(kLogRoutine, "Port:%s Test OK !!! ", szPath);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAtPassFmt, szPath);
     } else {
         stPort.cSta |= STA_RECV_ERR;
-        RTLOG_FROM(kLogRoutine, "Port:%s Test Err !!!", szPath);
+        RTLOG_FMT_FROM(kLogRoutine, tracefmt::kAtFailFmt, szPath);
     }
     return iRet;
 }

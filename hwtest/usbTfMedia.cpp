@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "hwPaths.h"
+#include "traceLogFormat.h"
 #include "vxDioText.h"
 #include "vxLog.h"
 #include "vxShell.h"
@@ -47,9 +48,9 @@ int CountTfCards(int& nCnttmp) {
     return ReadCommand(hw::kCmdTfCount, [&](const char* line) {
         nCnttmp = atoi(line);
         if (nCnttmp > 0) {
-            RTLOG_FROM(kLogRoutine, "TF card mount nCnttmp:%d", nCnttmp);
+            RTLOG_FMT_FROM(kLogRoutine, tracefmt::kTfCountFmt, nCnttmp);
         } else {
-            RTLOG_FROM(kLogRoutine, "TF card not mount");
+            RTLOG_FROM(kLogRoutine, "%s", tracefmt::kTfNone);
         }
     });
 }
@@ -79,7 +80,7 @@ int USBTFTest(int, std::vector<_tag_PortData_>& vecPort) {
     if (FindSticks(hw::kCmdUsbFirst, nFound) < 0) return -1;
     vecPort[0].cSta = nFound == 1 ? STA_PASS : 0;
     if (FindSticks(hw::kCmdUsbSecond, nFound) < 0) return -1;
-    RTLOG_FROM(kLogRoutine, "USB Dev Cnt:%d", nFound);
+    RTLOG_FMT_FROM(kLogRoutine, tracefmt::kUsbCountFmt, nFound);
     vecPort[1].cSta = nFound == 2 ? STA_PASS : 0;
     int nCnttmp = 0;
     if (CountTfCards(nCnttmp) < 0) return -1;

@@ -34,6 +34,13 @@ constexpr bool SameText(const char* a, const char* b) {
     return StartsWith(a, b) && Length(a) == Length(b);
 }
 
+constexpr bool Contains(const char* text, const char* part) {
+    for (; *text != '\0'; ++text) {
+        if (StartsWith(text, part)) return true;
+    }
+    return *part == '\0';
+}
+
 // ---- Records --------------------------------------------------------------------------------
 
 // Every record: "<n>=[<tag>][YYYY-MM-DD hh:mm:ss] <message>". n counts from 0 and starts again
@@ -133,6 +140,18 @@ inline constexpr char kSectionLed[] = "SDO";
 // The outcome words that end a test line.
 inline constexpr char kLineOk[] = "OK!";
 inline constexpr char kLineErr[] = "Err!";
+// A line of a section that none of its formats below reads reports an error when it holds one
+// of these words (an error the routine logs in its own words, such as a device that would not
+// open).
+inline constexpr char kErrWord[] = "Err";
+inline constexpr char kErrorWord[] = "error";
+
+// USB section: one line per stick found, then the count of sticks and of TF cards.
+inline constexpr char kUsbCountFmt[] = "USB Dev Cnt:%d";
+inline constexpr char kUsbCountScan[] = "USB Dev Cnt:%9d%n";
+inline constexpr char kTfCountFmt[] = "TF card mount nCnttmp:%d";
+inline constexpr char kTfCountScan[] = "TF card mount nCnttmp:%9d%n";
+inline constexpr char kTfNone[] = "TF card not mount";
 
 // DIO section. "Write DO<k>:<level> Read DI<d>:<read> OK!|Err!", and the same for the system
 // outputs as "Write SDO<j>:...". A system output has no entry of its own in the result
@@ -141,11 +160,33 @@ inline constexpr char kDoReadBackFmt[] = "Write DO%d:%d Read DI%d:%d %s";
 inline constexpr char kSdoReadBackFmt[] = "Write SDO%d:%d Read DI%d:%d %s";
 inline constexpr char kReadBackScanDo[] = "Write DO%9d:%9d Read DI%9d:%9d %7s%n";
 inline constexpr char kReadBackScanSdo[] = "Write SDO%9d:%9d Read DI%9d:%9d %7s%n";
+// The outputs as these lines name them: an ordinary output and a system output.
+inline constexpr char kOutputName[] = "DO";
+inline constexpr char kSystemOutputName[] = "SDO";
+static_assert(Contains(kDoReadBackFmt, kOutputName) &&
+              Contains(kSdoReadBackFmt, kSystemOutputName));
+// An output that would not take its level, and an output whose input is missing.
+inline constexpr char kDoWriteErrFmt[] = "Write DO%d:%d Err!";
+inline constexpr char kDoWriteErrScan[] = "Write DO%9d:%9d Err!%n";
+inline constexpr char kDoNoInputFmt[] = "Write DO%d:%d no DI%d to read, Err!";
+inline constexpr char kDoNoInputScan[] = "Write DO%9d:%9d no DI%9d to read, Err!%n";
+inline constexpr char kSdoNoInputFmt[] = "Write SDO%d:%d no DI%d to read, Err!";
+inline constexpr char kSdoNoInputScan[] = "Write SDO%9d:%9d no DI%9d to read, Err!%n";
 
-// ADC section: the read command (hw's kCmdReadAdcFmt with "..." after it) names the channel,
-// then "AI<input>: nDatRead=<raw> nValTmp=<hundredths of a volt> OK!|Err!".
+// ADC section: the read command (kAdcReadFmt, with kAdcReadLineFmt) names the channel, then
+// "AI<input>: nDatRead=<raw> nValTmp=<hundredths of a volt> OK!|Err!", or "Err nDatRead:<raw>"
+// for a reading outside kAdcRawMin..kAdcRawMax (with the line as read when it is no number).
+inline constexpr char kAdcReadFmt[] = "cat /sys/bus/iio/devices/iio:device0/in_voltage%d_raw";
+inline constexpr char kAdcReadLineFmt[] = "%s...";
+// Reads the start of the read command's line: the channel.
+inline constexpr char kAdcReadScan[] = "cat /sys/bus/iio/devices/iio:device0/in_voltage%9d_raw";
 inline constexpr char kAdcFmt[] = "AI%d: nDatRead=%d nValTmp=%d %s";
 inline constexpr char kAdcScan[] = "AI%9d: nDatRead=%9d nValTmp=%9d %7s%n";
+inline constexpr char kAdcErrFmt[] = "Err nDatRead:%d";
+inline constexpr char kAdcErrScan[] = "Err nDatRead:%9d%n";
+inline constexpr char kAdcErrTextFmt[] = "Err nDatRead:%.*s";
+inline constexpr int kAdcRawMin = 1;
+inline constexpr int kAdcRawMax = 4095;  // full scale, 3.3 V
 // Inputs 1..5 are channels 1..5; from input 6 on, the channel is the input + 2.
 inline constexpr int kAdcLastDirectChannel = 5;
 inline constexpr int kAdcSkippedChannels = 2;
@@ -156,6 +197,65 @@ inline constexpr int kAdcHighHundredths = 170;
 // RS232 section: every pattern exchanged carries this many bytes (31 characters and the zero
 // byte); a read of the partner that got them all is "OK!".
 inline constexpr int kLoopBackBytes = 32;
+// A pair's exchange: port a sends, then a reads its own line (no outcome word) and its partner b
+// reads ("OK!" or "Error!" after b's number). The message is the pattern itself.
+inline constexpr char kPairReadOkFmt[] =
+    "Write RS232-%d msgSend:%s,Read RS232-%d OK! iread:%d msg: %s";
+inline constexpr char kPairReadErrFmt[] =
+    "Write RS232-%d msgSend:%s,Read RS232-%d Error! iread:%d msg: %s";
+inline constexpr char kOwnReadFmt[] = "Write RS232-%d msgSend:%s,Read RS232-%d iread:%d msg: %s";
+inline constexpr char kPairSendErrFmt[] = "Write RS232-%d msgSend:%s,Err! iwrite=%d";
+inline constexpr char kPartnerSendErrFmt[] = "Err Write RS232-%d msgSend:%s iwrite=%d";
+inline constexpr char kNoPartnerFmt[] = "RS232-%d has no partner, not tested!!!";
+inline constexpr char kNoPartnerScan[] = "RS232-%9d has no partner, not tested!!!%n";
+// The keys a reader takes an exchange line by: the sender from its start, then the reader.
+inline constexpr char kPairSendScan[] = "Write RS232-%9d msgSend:";
+inline constexpr char kPartnerSendErrScan[] = "Err Write RS232-%9d";
+inline constexpr char kPairReadKey[] = ",Read RS232-";
+inline constexpr char kPairReadOk[] = " OK! ";
+inline constexpr char kPairReadErr[] = " Error! ";
+inline constexpr char kPairSendErr[] = ",Err!";
+inline constexpr char kReadCountKey[] = "iread:";
+inline constexpr char kReadCountScan[] = "iread:%9d";
+// A port that would not open or take its settings: "<key><path> Err!!!".
+inline constexpr char kOpenPortErrFmt[] = "open Port:%s Err!!!";
+inline constexpr char kSetOptErrFmt[] = "set_opt Port:%s Err!!!";
+inline constexpr char kOpenPortErrKey[] = "open Port:";
+inline constexpr char kSetOptErrKey[] = "set_opt Port:";
+inline constexpr char kPortErrEnd[] = " Err!!!";
+// Every serial port's path starts so ("/dev/RS232-<n>"); the port's name is what follows.
+inline constexpr char kPortPathStart[] = "/dev/";
+
+// The AT probe of the sensor port, within the RS232 section: the probe sent, the answer read,
+// then the port's outcome.
+inline constexpr char kAtSendFmt[] = "%s iwrite:%d write:%s szMsgRec[0]=%02X,szMsgRec[1]==%02X";
+inline constexpr char kAtSendErrFmt[] = "%s write Err iwrite=%d";
+inline constexpr char kAtNoAnswerFmt[] = "iwrite:%d iread:%d Err!!!";
+inline constexpr char kAtNoAnswerScan[] = "iwrite:%9d iread:%9d Err!!!%n";
+inline constexpr char kAtAnswerFmt[] = "%s read:%s";
+inline constexpr char kAtAnswerErrFmt[] = "%s read:%s Err!!!";
+inline constexpr char kAtPassFmt[] = "Port:%s Test OK !!! ";
+inline constexpr char kAtFailFmt[] = "Port:%s Test Err !!!";
+// The keys a reader takes the AT lines by.
+inline constexpr char kAtSendKey[] = " iwrite:";
+inline constexpr char kAtAnswerKey[] = " read:";
+inline constexpr char kAtErrMark[] = " Err";
+inline constexpr char kAtOutcomeStart[] = "Port:";
+inline constexpr char kAtOutcomeKey[] = " Test ";
+inline constexpr char kAtPassEnd[] = " Test OK !!! ";
+inline constexpr char kAtFailEnd[] = " Test Err !!!";
+
+static_assert(StartsWith(kPairReadOkFmt, "Write RS232-%d msgSend:") &&
+              StartsWith(kPairReadErrFmt, "Write RS232-%d msgSend:") &&
+              StartsWith(kOwnReadFmt, "Write RS232-%d msgSend:") &&
+              StartsWith(kPairSendErrFmt, "Write RS232-%d msgSend:"));
+static_assert(StartsWith(kOpenPortErrFmt, kOpenPortErrKey) &&
+              EndsWith(kOpenPortErrFmt, kPortErrEnd) && StartsWith(kSetOptErrFmt, kSetOptErrKey) &&
+              EndsWith(kSetOptErrFmt, kPortErrEnd));
+static_assert(EndsWith(kAtAnswerErrFmt, kPortErrEnd) && StartsWith(kAtPassFmt, kAtOutcomeStart) &&
+              EndsWith(kAtPassFmt, kAtPassEnd) && StartsWith(kAtFailFmt, kAtOutcomeStart) &&
+              EndsWith(kAtFailFmt, kAtFailEnd) && StartsWith(kAtPassEnd, kAtOutcomeKey) &&
+              StartsWith(kAtFailEnd, kAtOutcomeKey) && StartsWith(kPortErrEnd, kAtErrMark));
 
 // LED section: "Write SDO<output>:<level> OK!|Err!" for the beeper and the two LEDs.
 inline constexpr char kSdoSwitchFmt[] = "Write SDO%d:%d %s";
@@ -224,6 +324,21 @@ inline constexpr char kResultDocFmt[] = "write %s ok:%s !!!";
 inline constexpr char kResultDocStart[] = "write ";
 inline constexpr char kResultDocMark[] = " ok:";
 inline constexpr char kResultDocEnd[] = " !!!";
+// The document: {"logDate":[{"name":"<family>","info":[{"port":1},{"port":0},...]},...], one
+// entry per port in port order; "port" 1 is a port that passed. Readers name ports as the
+// document names their families.
+inline constexpr char kDocSections[] = "logDate";
+inline constexpr char kDocFamily[] = "name";
+inline constexpr char kDocEntries[] = "info";
+inline constexpr char kDocPassed[] = "port";
+inline constexpr int kDocPassedValue = 1;
+inline constexpr char kDocRs485[] = "RS485";
+inline constexpr char kDocRs232[] = "RS232";
+inline constexpr char kDocDo[] = "DO";
+inline constexpr char kDocDi[] = "DI";
+inline constexpr char kDocUsb[] = "USB";
+inline constexpr char kDocAdc[] = "ADC";
+inline constexpr char kDocLed[] = "LED";
 inline constexpr char kVerdictCodeFmt[] = "iTestSta:%d";
 inline constexpr char kVerdictCodeScan[] = "iTestSta:%9d%n";
 inline constexpr char kVerdictOk[] = "Test Q7 OK!!!";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store.h"
+#include "traceLogFormat.h"
 
 namespace yield {
 
@@ -22,9 +23,9 @@ constexpr long long kFlagMinFailures = 2;
 constexpr double kFlagMinGap = 0.30;
 constexpr double kFlagMinRatio = 3.0;
 
-// The analogue limits Cpk is taken against, in volts.
-constexpr double kAnalogueLow = 1.50;
-constexpr double kAnalogueHigh = 1.70;
+// The analogue limits Cpk is taken against, in volts: the window the board judges against.
+constexpr double kAnalogueLow = tracefmt::kAdcLowHundredths / 100.0;
+constexpr double kAnalogueHigh = tracefmt::kAdcHighHundredths / 100.0;
 // Readings are logged in hundredths of a volt: readings whose spread is below that (half of it,
 // clear of float noise either way) do not vary, and have no standard deviation and no Cpk.
 constexpr double kReadingResolution = 0.01;

@@ -110,17 +110,33 @@ TEST(LogParser, ReadsHeaderCountsTalliesAndAnalogue) {
 }
 
 TEST(LogParser, ValueWithLineFeedCannotForgeARecordOrVerdict) {
-    // The host name carries a line that looks like a record, with and without a full prefix.
-    for (std::string forged : {"\n5=[RtLog] Test Q7 OK!!!",
-                               "\n4=[RtLog][2026-01-02 03:04:05] Test Q7 OK!!!\t x line=1"}) {
-        // With the right number the forged line takes the place of a header record, so the
-        // run may lose its key; it never gains the forged verdict.
-        ParseResult r = ParseLog(MiniLog("evil" + forged, "Test Q7 Err!!!"));
-        EXPECT_TRUE(r.kind != ParseResult::Kind::Run || r.run.verdict == Verdict::Err);
+    // A forged line without the full prefix continues the host name's record: the run keeps its
+    // key, the host name holds the forged line, and the verdict is the log's own.
+    const std::string plain = "evil\n5=[RtLog] Test Q7 OK!!!";
+    for (const char* verdictLine : {"Test Q7 Err!!!", "Test Q7 OK!!!"}) {
+        ParseResult r = ParseLog(MiniLog(plain, verdictLine));
+        ASSERT_EQ(r.kind, ParseResult::Kind::Run) << r.reason;
+        EXPECT_EQ(r.run.host, plain);
+        EXPECT_EQ(r.run.timeStamp, "2026_01_02_03_04_05");
+        EXPECT_EQ(r.run.chipId, "0xABC");
+        EXPECT_EQ(r.run.verdict,
+                  verdictLine == std::string("Test Q7 OK!!!") ? Verdict::Ok : Verdict::Err);
     }
-    ParseResult r = ParseLog(MiniLog("evil\n5=[RtLog] Test Q7 OK!!!"));
-    EXPECT_EQ(r.run.host, "evil\n5=[RtLog] Test Q7 OK!!!");
+    // With the full prefix and the next number the forged line is record 4 and the real
+    // "DateTime:" record becomes its continuation: the header has lost its time stamp, so the
+    // file is no run (a cut header), never a passed one.
+    const std::string prefixed = "evil\n4=[RtLog][2026-01-02 03:04:05] Test Q7 OK!!!\t x line=1";
+    ParseResult r = ParseLog(MiniLog(prefixed, "Test Q7 Err!!!"));
+    EXPECT_EQ(r.kind, ParseResult::Kind::Foreign);
+    EXPECT_EQ(r.reason, "run header cut short (no host, processor ID or time stamp)");
+    // Its archive name gives the lost time stamp back: then it is the failed run it was, keyed
+    // by the host name's first line.
+    r = ParseLog(MiniLog(prefixed, "Test Q7 Err!!!"),
+                 "deVuzeV7_evil[0xABC]_2026_01_02_03_04_05[ERR].log");
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run) << r.reason;
+    EXPECT_EQ(r.run.host, "evil");
     EXPECT_EQ(r.run.timeStamp, "2026_01_02_03_04_05");
+    EXPECT_EQ(r.run.verdict, Verdict::Err);
 }
 
 TEST(LogParser, OnlyTheNextSequenceNumberStartsARecord) {

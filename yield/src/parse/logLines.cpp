@@ -3,13 +3,20 @@
 #include <algorithm>
 #include <cctype>
 
+#include "traceLogFormat.h"
+
 namespace yield {
 namespace {
 
-constexpr std::string_view kTimeShape = "[0000-00-00 00:00:00] ";  // '0': any digit
-constexpr std::string_view kSeqEnd = "=[";
-constexpr size_t kMaxSeqDigits = 11;
-constexpr size_t kMaxTagSpan = 66;  // from the end of the number to the tag's ']'
+// The prefix is read by hand rather than with tracefmt::kRecordPrefixScan: a scan would take a
+// sign or blanks before the number and refuses an empty tag, and so would split a log otherwise.
+constexpr std::string_view kTimeShape = tracefmt::kTimeFieldShape;  // '0': any digit
+constexpr std::string_view kSeqEnd = tracefmt::kSeqEnd;
+constexpr size_t kMaxSeqDigits = tracefmt::kMaxSeqDigits;
+// From the end of the number to the tag's ']'.
+constexpr size_t kMaxTagSpan = kSeqEnd.size() + tracefmt::kMaxTagLength;
+constexpr std::string_view kTailLine = tracefmt::kCallerTailLine;
+constexpr char kTailStart = tracefmt::kCallerTailFmt[0];  // the tab before the caller tail
 
 bool ShapeChar(char want, char got) {
     return want == '0' ? isdigit(static_cast<unsigned char>(got)) != 0 : got == want;
@@ -29,7 +36,7 @@ bool TimeField(std::string_view line, size_t at, std::string& time) {
     for (size_t i = 0; i < kTimeShape.size(); ++i) {
         if (!ShapeChar(kTimeShape[i], line[at + i])) return false;
     }
-    time.assign(line.substr(at + 1, kTimeShape.size() - 3));
+    time.assign(line.substr(at + 1, tracefmt::kRecordTimeLength));
     return true;
 }
 
@@ -45,7 +52,7 @@ size_t ParsePrefix(std::string_view line, long wantSeq, LogRecord& rec) {
     if (close == std::string_view::npos || close - i > kMaxTagSpan) return std::string_view::npos;
     if (!TimeField(line, close + 1, rec.time)) return std::string_view::npos;
     rec.seq = wantSeq;
-    rec.tag.assign(line.substr(i + 2, close - i - 2));
+    rec.tag.assign(line.substr(i + kSeqEnd.size(), close - i - kSeqEnd.size()));
     return close + 1 + kTimeShape.size();
 }
 
@@ -96,12 +103,13 @@ void Finish(std::vector<LogRecord>& out, std::string& raw, bool last, bool ended
 
 std::string_view StripCallerTail(std::string_view message) {
     if (!message.empty() && message.back() == '\n') message.remove_suffix(1);
-    size_t tab = message.rfind('\t');
+    size_t tab = message.rfind(kTailStart);
     if (tab == std::string_view::npos) return message;
     std::string_view tail = message.substr(tab + 1);
-    size_t at = tail.rfind(" line=");
-    if (at == std::string_view::npos || !Digits(tail, at + 6, tail.size() - at - 6) ||
-        tail.size() == at + 6) {
+    size_t at = tail.rfind(kTailLine);
+    size_t digits = at + kTailLine.size();
+    if (at == std::string_view::npos || !Digits(tail, digits, tail.size() - digits) ||
+        tail.size() == digits) {
         return message;
     }
     return message.substr(0, tab);

@@ -8,10 +8,6 @@
 
 namespace yield {
 
-// The analogue window the tool judges against, in hundredths of a volt (1.50 V to 1.70 V).
-constexpr int kAdcLowHundredths = 150;
-constexpr int kAdcHighHundredths = 170;
-
 enum class Verdict { Incomplete, Ok, Err };
 
 const char* VerdictWord(Verdict v);  // "OK", "ERR" or "INCOMPLETE"
