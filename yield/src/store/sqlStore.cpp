@@ -149,8 +149,7 @@ public:
         s.Run();
     }
 
-    void ForEachRun(const RunFilter& filter,
-                    const std::function<void(const RunSummary&)>& take) override {
+    void ForEachRun(const RunFilter& filter, const RunSink& take) override {
         // Two scans in run order merged here: far cheaper than a join that repeats each run's
         // columns on every port row.
         Stmt runs(conn_->PrepareScan(sql::kRunsByFilter));
@@ -180,9 +179,7 @@ public:
         }
     }
 
-    void ForEachVoltReading(
-        const RunFilter& filter,
-        const std::function<void(const NamedValue&, long long)>& take) override {
+    void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) override {
         bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
         Stmt s(conn_->PrepareScan(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered));
         if (!all) s.Bind(filter.since, filter.until, filter.host);
