@@ -3,7 +3,7 @@
 
 #include "commands.h"
 #include "escape.h"
-#include "store.h"
+#include "openStore.h"
 
 namespace yield {
 namespace {
@@ -19,7 +19,7 @@ std::string Join(const std::vector<std::string>& items) {
     return out.empty() ? "-" : out;
 }
 
-void PrintRun(RunStore& store, long long id) {
+void PrintRun(ReadStore& store, long long id) {
     RunRecord run = store.LoadRun(id);
     std::printf("%s  %-10s host %s  failing %s%s\n", PrintableText(run.timeStamp).c_str(),
                 VerdictWord(run.verdict), PrintableText(run.host).c_str(),
@@ -34,7 +34,7 @@ void PrintRun(RunStore& store, long long id) {
 
 int RunBoard(const BoardOptions& o) {
     try {
-        auto store = OpenStore(o.db, false);
+        auto store = OpenReadStore(o.db);
         std::vector<long long> ids = store->RunIdsOfChip(o.chipId);
         if (ids.empty()) {
             std::fprintf(stderr, "devuzeV7-yield board: no run of processor ID %s\n",

@@ -4,8 +4,8 @@
 
 #include "commands.h"
 #include "exporters.h"
+#include "openStore.h"
 #include "outputFile.h"
-#include "store.h"
 
 namespace yield {
 namespace {
@@ -35,7 +35,7 @@ int RunExport(const ExportOptions& o) {
     bool junit = o.format == "junit";
     long long written = 0;
     try {
-        auto store = OpenStore(o.db, false);
+        auto store = OpenReadStore(o.db);
         for (long long id : store->RunIds(o.filter)) {
             RunRecord run = store->LoadRun(id);
             std::string stem = ExportStem(id, run);

@@ -8,6 +8,7 @@
 #include "dbFiles.h"
 #include "escape.h"
 #include "ingest.h"
+#include "openStore.h"
 
 namespace yield {
 namespace {

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "dbFiles.h"
 #include "escape.h"
+#include "openStore.h"
 #include "outputFile.h"
 #include "reportWriters.h"
 
@@ -56,8 +57,8 @@ int RunReport(const ReportOptions& o) {
     if (RefuseDatabaseAsOutput("report", o.db, o.output)) return kExitUsage;
     ReportModel m;
     try {
-        auto store = OpenStore(o.db, false);
-        m = BuildReport(*store, o.filter);
+        auto store = OpenReadStore(o.db);
+        m = BuildReport(o.filter, ReportRowsOf(*store, o.filter));
     } catch (const StoreError& e) {
         std::fprintf(stderr, "devuzeV7-yield report: %s\n", e.what());
         return kExitDatabase;

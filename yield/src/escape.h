@@ -1,15 +1,11 @@
 // Host names and processor IDs come from the board and can hold anything: every writer passes
-// them through one of these.
+// them through one of these. UTF-8 itself is read in utf8.h.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace yield {
-
-// Length of the valid UTF-8 sequence at `s[i]`, or 0. Overlong forms, surrogates and code
-// points past U+10FFFF are not valid: an XML parser refuses them, as does a UTF-8 database.
-size_t Utf8Length(std::string_view s, size_t i);
 
 std::string HtmlEscape(std::string_view text);  // also for XML text and attributes
 // A CSV cell: quoted when needed; a cell starting with =, +, - or @ gets a leading ' so that a

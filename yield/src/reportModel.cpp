@@ -325,12 +325,11 @@ FixtureCell FixtureView::operator[](size_t i) const {
     return c;
 }
 
-ReportModel BuildReport(RunStore& store, const RunFilter& filter) {
+ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows) {
     ReportBuilder b(filter);
-    if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(store.CountRunsWithoutDay(filter));
-    store.ForEachRun(filter, [&](const RunSummary& r) { b.AddRun(r); });
-    store.ForEachVoltReading(filter,
-                             [&](const NamedValue& v, long long count) { b.AddReading(v, count); });
+    if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
+    rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
+    rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });
     return b.Finish();
 }
 

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "store.h"
+#include "runRows.h"
 #include "traceLogFormat.h"
 
 namespace yield {
@@ -220,8 +220,8 @@ private:
     std::map<std::string, Acc> analogue_;
 };
 
-// Reads the store and builds the model.
-ReportModel BuildReport(RunStore& store, const RunFilter& filter);
+// Builds the model from `rows` (read through `filter`), one row at a time.
+ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows);
 
 // Sort key that puts ports in the result document's family order, then by number.
 std::pair<int, int> PortOrder(const std::string& port);

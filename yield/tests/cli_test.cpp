@@ -13,7 +13,7 @@
 #endif
 
 #include "commands.h"
-#include "store.h"
+#include "openStore.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;

@@ -17,7 +17,7 @@ using yieldtest::TempDir;
 namespace {
 
 // Keeps runs by path in memory; what is committed survives a rollback, the rest does not.
-class CueStore : public RunStore {
+class CueStore : public IngestStore {
 public:
     std::map<std::string, std::string> committed;  // path -> "run" or the problem's reason
     std::string retryAt;   // PutRun of this file's name gives the batch up, once
@@ -50,15 +50,6 @@ public:
     void PutProblem(const SourceFile& file, const std::string& reason, bool) override {
         pending_[file.path] = reason;
     }
-    void ForEachRun(const RunFilter&, const std::function<void(const RunSummary&)>&) override {}
-    void ForEachVoltReading(const RunFilter&,
-                            const std::function<void(const NamedValue&, long long)>&) override {}
-    std::vector<long long> RunIds(const RunFilter&) override { return {}; }
-    long long CountRunsWithoutDay(const RunFilter&) override { return 0; }
-    std::vector<long long> RunIdsOfChip(const std::string&) override { return {}; }
-    RunRecord LoadRun(long long) override { return {}; }
-    std::vector<SourceRow> SourcesOf(long long) override { return {}; }
-    std::vector<SourceRow> ProblemFiles() override { return {}; }
 
 private:
     std::map<std::string, std::string> pending_;

@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "escape.h"
+#include "utf8.h"
 
 using namespace yield;
 

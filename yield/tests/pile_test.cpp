@@ -9,6 +9,7 @@
 
 #include "ingest.h"
 #include "logParser.h"
+#include "openStore.h"
 #include "testDb.h"
 #include "testSupport.h"
 

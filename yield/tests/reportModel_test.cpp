@@ -233,3 +233,41 @@ TEST(ReportModel, PortsInAnyOrderFillTheirOwnCells) {
     EXPECT_EQ(h7.othersRuns, 1);
     EXPECT_EQ(m.fixture[41].runs, 1);  // h's RS232-1, from one run only
 }
+
+// The model is built from row sources alone, each read once; the runs a day bound left out for
+// want of a day are asked for only when the filter has a bound.
+TEST(ReportModel, BuiltFromRowSources) {
+    std::vector<RunSummary> runs = {
+        MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Ok, {Port("DO", 1, true)}),
+        MakeRun("B", "h2", "2026_01_02_08_00_00", Verdict::Err, {Port("DO", 1, false)})};
+    int runReads = 0, dayAsks = 0;
+    ReportRows rows;
+    rows.runs = [&](const RunSink& take) {
+        ++runReads;
+        for (const RunSummary& r : runs) take(r);
+    };
+    rows.voltReadings = [](const ReadingSink& take) {
+        take(NamedValue{0, "AI1", 1.60, ""}, 3);
+        take(NamedValue{0, "AI1", 1.80, ""}, 1);
+    };
+    rows.runsWithoutDay = [&dayAsks] {
+        ++dayAsks;
+        return 5LL;
+    };
+    ReportModel all = BuildReport({}, rows);
+    EXPECT_EQ(all.summary.runs, 2);
+    EXPECT_EQ(all.summary.finalPassed, 1);
+    EXPECT_EQ(all.summary.noDayRuns, 0);
+    EXPECT_EQ(dayAsks, 0);
+    ASSERT_EQ(all.analogue.size(), 1u);
+    EXPECT_EQ(all.analogue[0].count, 4);
+    EXPECT_EQ(all.analogue[0].outside, 1);
+
+    RunFilter bounded;
+    bounded.since = "2026-01-01";
+    ReportModel some = BuildReport(bounded, rows);
+    EXPECT_EQ(some.summary.noDayRuns, 5);
+    EXPECT_EQ(some.filter.since, "2026-01-01");
+    EXPECT_EQ(dayAsks, 1);
+    EXPECT_EQ(runReads, 2);
+}

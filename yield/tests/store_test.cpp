@@ -1,5 +1,3 @@
-#include "store.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +7,7 @@
 #include <thread>
 
 #include "ingest.h"
+#include "openStore.h"
 #include "reportModel.h"
 #include "testDb.h"
 #include "testSupport.h"
@@ -238,7 +237,7 @@ TEST_F(StoreTest, DayBoundsLeaveOutRunsWithoutADay) {
     EXPECT_EQ(store->CountRunsWithoutDay(none), 2);
     EXPECT_EQ(store->CountRunsWithoutDay(hostOnly), 1);
     for (const RunFilter& f : {none, since, until, both, hostOnly}) {
-        ReportModel m = BuildReport(*store, f);
+        ReportModel m = BuildReport(f, ReportRowsOf(*store, f));
         EXPECT_EQ(m.summary.runs, static_cast<long long>(store->RunIds(f).size()));
         EXPECT_EQ(m.summary.noDayRuns, store->CountRunsWithoutDay(f));
         ASSERT_EQ(m.analogue.size(), 1u);

@@ -19,19 +19,35 @@ constexpr int kSchemaVersion = 1;
 // since checking every one of millions of rows took a third of an ingest and the tool writes a
 // run's rows only in the batch that holds the run.
 // clang-format off
+// The runs table's columns after its ID, in the order every statement on a whole run (insert,
+// update, select by ID) names, binds and reads them: X(name, type, constraint). One list, so the
+// schema, the statements (sqlRunText.cpp) and the store's binding and reading (RunColumn) agree.
+#define YIELD_NN " NOT NULL"
+#define YIELD_RUN_COLUMNS(X, INT, TEXT)                                                            \
+    X(host, TEXT, YIELD_NN) X(chip_id, TEXT, YIELD_NN) X(start_stamp, TEXT, YIELD_NN)              \
+    X(day, TEXT, YIELD_NN) X(started_at, TEXT, YIELD_NN) X(ended_at, TEXT, YIELD_NN)               \
+    X(args, TEXT, YIELD_NN) X(build, TEXT, YIELD_NN) X(version, TEXT, YIELD_NN)                    \
+    X(test_mode, INT, YIELD_NN) X(port_select, INT, YIELD_NN)                                      \
+    X(cycles_asked, INT, YIELD_NN) X(cycles_run, INT, YIELD_NN)                                    \
+    X(cnt_rs485, INT, YIELD_NN) X(cnt_rs232, INT, YIELD_NN) X(cnt_do, INT, YIELD_NN)               \
+    X(cnt_di, INT, YIELD_NN) X(cnt_ai, INT, YIELD_NN) X(cnt_usb, INT, YIELD_NN)                    \
+    X(cnt_led, INT, YIELD_NN)                                                                      \
+    X(verdict, TEXT, YIELD_NN) X(verdict_code, INT, "") X(headerless, INT, YIELD_NN)               \
+    X(records, INT, YIELD_NN) X(bytes, INT, YIELD_NN) X(result_doc, TEXT, YIELD_NN)
+#define YIELD_COLUMN_DEF(name, type, constraint) " " #name " " type constraint ","
+#define YIELD_COLUMN_NAME(name, type, constraint) #name,
+#define YIELD_COLUMN_ENUM(name, type, constraint) name,
+
+// A run column's place in kRunColumnNames, which is also its place among a run statement's
+// values and columns.
+enum class RunColumn { YIELD_RUN_COLUMNS(YIELD_COLUMN_ENUM, , ) };
+constexpr const char* kRunColumnNames[] = {YIELD_RUN_COLUMNS(YIELD_COLUMN_NAME, , )};
+constexpr int kRunColumnCount = sizeof kRunColumnNames / sizeof *kRunColumnNames;
+constexpr int Col(RunColumn c) { return static_cast<int>(c); }
+
 #define YIELD_SCHEMA(ID, INT, REAL, TEXT, KEYED, REF)                                              \
     "CREATE TABLE IF NOT EXISTS runs ("                                                            \
-    " id " ID ","                                                                                  \
-    " host " TEXT " NOT NULL, chip_id " TEXT " NOT NULL, start_stamp " TEXT " NOT NULL,"           \
-    " day " TEXT " NOT NULL, started_at " TEXT " NOT NULL, ended_at " TEXT " NOT NULL,"            \
-    " args " TEXT " NOT NULL, build " TEXT " NOT NULL, version " TEXT " NOT NULL,"                 \
-    " test_mode " INT " NOT NULL, port_select " INT " NOT NULL,"                                   \
-    " cycles_asked " INT " NOT NULL, cycles_run " INT " NOT NULL,"                                 \
-    " cnt_rs485 " INT " NOT NULL, cnt_rs232 " INT " NOT NULL, cnt_do " INT " NOT NULL,"            \
-    " cnt_di " INT " NOT NULL, cnt_ai " INT " NOT NULL, cnt_usb " INT " NOT NULL,"                 \
-    " cnt_led " INT " NOT NULL,"                                                                   \
-    " verdict " TEXT " NOT NULL, verdict_code " INT ", headerless " INT " NOT NULL,"               \
-    " records " INT " NOT NULL, bytes " INT " NOT NULL, result_doc " TEXT " NOT NULL,"             \
+    " id " ID "," YIELD_RUN_COLUMNS(YIELD_COLUMN_DEF, INT, TEXT)                                   \
     " UNIQUE (host, chip_id, start_stamp))",                                                       \
     "CREATE TABLE IF NOT EXISTS run_ports ("                                                       \
     " run_id " INT " NOT NULL" REF ", family " TEXT " NOT NULL,"                                   \
@@ -71,6 +87,11 @@ constexpr const char* kPgSchema[] = {
                  "DOUBLE PRECISION", "TEXT COLLATE \"C\"", "", ""),
     "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)"};
 #undef YIELD_SCHEMA
+#undef YIELD_COLUMN_DEF
+#undef YIELD_COLUMN_NAME
+#undef YIELD_COLUMN_ENUM
+#undef YIELD_NN
+#undef YIELD_RUN_COLUMNS
 
 // SQLite's own: the schema version lives in the file header, the journal in WAL mode.
 constexpr char kSqliteGetVersion[] = "PRAGMA user_version";
@@ -118,24 +139,12 @@ constexpr char kRunByKey[] = YIELD_RUN_BY_KEY;
 // one run weigh them one after the other. (SQLite's batches hold the whole database.)
 constexpr char kPgRunByKeyLocked[] = YIELD_RUN_BY_KEY " FOR UPDATE";
 #undef YIELD_RUN_BY_KEY
-constexpr char kRunColumns[] =
-    "host, chip_id, start_stamp, day, started_at, ended_at, args, build, version, test_mode,"
-    " port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do, cnt_di, cnt_ai,"
-    " cnt_usb, cnt_led, verdict, verdict_code, headerless, records, bytes, result_doc";
-constexpr char kInsertRun[] =
-    "INSERT INTO runs (host, chip_id, start_stamp, day, started_at, ended_at, args, build,"
-    " version, test_mode, port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do,"
-    " cnt_di, cnt_ai, cnt_usb, cnt_led, verdict, verdict_code, headerless, records, bytes,"
-    " result_doc) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15,"
-    " $16, $17, $18, $19, $20, $21, $22, $23, $24, $25, $26)"
-    " ON CONFLICT (host, chip_id, start_stamp) DO NOTHING RETURNING id";
-constexpr char kUpdateRun[] =
-    "UPDATE runs SET host = $1, chip_id = $2, start_stamp = $3, day = $4, started_at = $5,"
-    " ended_at = $6, args = $7, build = $8, version = $9, test_mode = $10, port_select = $11,"
-    " cycles_asked = $12, cycles_run = $13, cnt_rs485 = $14, cnt_rs232 = $15, cnt_do = $16,"
-    " cnt_di = $17, cnt_ai = $18, cnt_usb = $19, cnt_led = $20, verdict = $21,"
-    " verdict_code = $22, headerless = $23, records = $24, bytes = $25, result_doc = $26"
-    " WHERE id = $27";
+// The statements on a whole run, made from YIELD_RUN_COLUMNS (sqlRunText.cpp): its values
+// $1 ... $n in column order; the update's run ID after them.
+const char* InsertRunText();  // gives the new run's ID, or no row when its key is there already
+const char* UpdateRunText();
+const char* RunByIdText();
+
 constexpr const char* kDeleteRunChildren[] = {
     "DELETE FROM run_ports WHERE run_id = $1",
     "DELETE FROM port_tallies WHERE run_id = $1",
@@ -201,11 +210,6 @@ constexpr char kRunsWithoutDay[] =
     "SELECT count(*) FROM runs r WHERE r.day = '' AND ($1 = '' OR r.host = $1)";
 constexpr char kRunIdsOfChip[] =
     "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
-constexpr char kRunById[] =
-    "SELECT host, chip_id, start_stamp, day, started_at, ended_at, args, build, version,"
-    " test_mode, port_select, cycles_asked, cycles_run, cnt_rs485, cnt_rs232, cnt_do, cnt_di,"
-    " cnt_ai, cnt_usb, cnt_led, verdict, verdict_code, headerless, records, bytes, result_doc"
-    " FROM runs WHERE id = $1";
 constexpr char kPortsOfRun[] =
     "SELECT family, number, passed, intermittent FROM run_ports WHERE run_id = $1"
     " ORDER BY family, number";

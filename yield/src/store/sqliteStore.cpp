@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "openStore.h"
 #include "sqlConnection.h"
 
 namespace yield {

@@ -148,7 +148,7 @@ std::string Join(const std::vector<std::string>& reasons) {
 }
 
 // Also recorded in the store.
-void Problem(RunStore& store, IngestStats& stats, const SourceFile& f, const std::string& why,
+void Problem(IngestStore& store, IngestStats& stats, const SourceFile& f, const std::string& why,
              bool unread = false) {
     store.PutProblem(f, why, unread);
     List(stats, f.path, why);
@@ -160,7 +160,7 @@ std::chrono::milliseconds RetryPause(int attempt) {
     return std::chrono::milliseconds(20 * attempt + static_cast<int>(random() % 100));
 }
 
-void IngestFile(RunStore& store, const std::string& path, IngestStats& stats) {
+void IngestFile(IngestStore& store, const std::string& path, IngestStats& stats) {
     SourceFile f = Describe(path);
     if (store.KnownUnchanged(f)) {
         ++stats.unchanged;
@@ -221,7 +221,7 @@ private:
 // without it.
 class BatchIngest {
 public:
-    BatchIngest(RunStore& store, const std::function<void(const IngestStats&)>& progress)
+    BatchIngest(IngestStore& store, const std::function<void(const IngestStats&)>& progress)
         : store_(store), progress_(progress) {}
 
     void Add(const std::string& path, bool exists) {
@@ -300,7 +300,7 @@ private:
         bool twice = false;
     };
 
-    RunStore& store_;
+    IngestStore& store_;
     const std::function<void(const IngestStats&)>& progress_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     IngestStats stats_;
@@ -330,7 +330,7 @@ private:
 
 }  // namespace
 
-IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
+IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress,
                    const std::vector<std::string>& leaveOut) {
     BatchIngest ingest(store, progress);

@@ -1,6 +1,6 @@
 // Where runs are kept. The store knows nothing of log lines: it takes run records and gives back
 // what the reports and exports read. One implementation per database engine; the SQL lives in
-// sqlText.h.
+// sqlText.h, the openers in openStore.h, the rows the report reads in runRows.h.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runRecord.h"
+#include "runRows.h"
 
 namespace yield {
 
@@ -55,38 +56,10 @@ enum class PutOutcome {
     Same,      // the file was already recorded with this result: nothing changed
 };
 
-// Runs to read: days as YYYY-MM-DD, inclusive; empty means no bound. A run whose stamp gives no
-// day passes only a filter without day bounds.
-struct RunFilter {
-    std::string since;
-    std::string until;
-    std::string host;
-    bool HasDayBound() const { return !since.empty() || !until.empty(); }
-};
-
-// What the reports read per run.
-struct RunSummary {
-    long long id = 0;
-    std::string host;
-    std::string chipId;
-    std::string timeStamp;
-    std::string day;
-    Verdict verdict = Verdict::Incomplete;
-    std::vector<PortResult> ports;
-};
-
-struct NamedValue {
-    long long runId = 0;
-    std::string name;
-    double value = 0;
-    std::string outcome;
-};
-
-class RunStore {
+// What an ingest writes. Writes happen between Begin and Commit; Commit makes a batch durable.
+class IngestStore {
 public:
-    virtual ~RunStore() = default;
-
-    // Ingest. Writes happen between Begin and Commit; Commit makes a batch durable.
+    virtual ~IngestStore() = default;
     virtual void Begin() = 0;
     virtual void Commit() = 0;
     virtual void Rollback() = 0;  // drops the batch; never throws
@@ -96,15 +69,17 @@ public:
     virtual PutOutcome PutRun(const RunRecord& run, const SourceFile& file) = 0;
     // `unread`: the file could not be read, so its size and time say nothing of its contents.
     virtual void PutProblem(const SourceFile& file, const std::string& reason, bool unread) = 0;
+};
 
-    // Reading. Runs come in the order they were first stored, each with its ports.
-    virtual void ForEachRun(const RunFilter& filter,
-                            const std::function<void(const RunSummary&)>& take) = 0;
+// What the reports, board and exports read. Runs come in the order they were first stored, each
+// with its ports.
+class ReadStore {
+public:
+    virtual ~ReadStore() = default;
+    virtual void ForEachRun(const RunFilter& filter, const RunSink& take) = 0;
     // The analogue readings (measurements in V) by name and value: each distinct value once, with
     // how many readings have it (the NamedValue's run ID and outcome are not set).
-    virtual void ForEachVoltReading(
-        const RunFilter& filter,
-        const std::function<void(const NamedValue&, long long count)>& take) = 0;
+    virtual void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) = 0;
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
     // Runs of the filter's host (or of all hosts) whose stamp gives no day, whatever its days.
     virtual long long CountRunsWithoutDay(const RunFilter& filter) = 0;
@@ -114,13 +89,10 @@ public:
     virtual std::vector<SourceRow> ProblemFiles() = 0;
 };
 
-// Opens the database `db` names: a PostgreSQL server for "postgresql://..." or "postgres://..."
-// (a connection URI), or for "postgresql:" alone (the PG* environment variables); otherwise the
-// SQLite file at that path. The tables are created only when `create` is true. Throws StoreError.
-std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create);
+// One database engine: both sides over one connection.
+class RunStore : public IngestStore, public ReadStore {};
 
-std::unique_ptr<RunStore> OpenSqliteStore(const std::string& path, bool create);
-// `conninfo`: a connection URI, or "" for the PG* environment variables.
-std::unique_ptr<RunStore> OpenPgStore(const std::string& conninfo, bool create);
+// A report's rows read from `store` through `filter` (kept by value); `store` must outlive them.
+ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter);
 
 }  // namespace yield

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "openStore.h"
 #include "pgText.h"
 #include "sqlConnection.h"
 

@@ -7,77 +7,14 @@
 #include <tuple>
 
 #include "sqlConnection.h"
+#include "sqlRunRow.h"
+#include "sqlStmt.h"
 
 namespace yield {
 namespace {
 
-void BindOne(SqlBinder& b, long long v) { b.BindInt(v); }
-void BindOne(SqlBinder& b, int v) { b.BindInt(v); }
-void BindOne(SqlBinder& b, bool v) { b.BindInt(v ? 1 : 0); }
-void BindOne(SqlBinder& b, double v) { b.BindReal(v); }
-void BindOne(SqlBinder& b, const std::string& v) { b.BindText(v); }
-void BindOne(SqlBinder& b, const char* v) { b.BindText(v); }
-template <class T>
-void BindOne(SqlBinder& b, const std::optional<T>& v) {
-    if (v)
-        BindOne(b, *v);
-    else
-        b.BindNull();
-}
-
-// One statement in use: bound, stepped, and reset when it goes out of scope.
-class Stmt {
-public:
-    explicit Stmt(SqlQuery& q) : q_(q) {}
-    ~Stmt() { q_.Reset(); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-
-    template <class... T>
-    Stmt& Bind(const T&... v) {
-        (BindOne(q_, v), ...);
-        return *this;
-    }
-    bool Step() { return q_.Step(); }
-    void Run() {
-        while (Step()) {
-        }
-    }
-    long long Int(int col) { return q_.Int(col); }
-    double Real(int col) { return q_.Real(col); }
-    bool Null(int col) { return q_.Null(col); }
-    std::string Text(int col) { return std::string(q_.TextView(col)); }
-    std::string_view TextView(int col) { return q_.TextView(col); }
-
-private:
-    SqlQuery& q_;
-};
-
-template <class... T>
-void AddRow(SqlRows& rows, const T&... v) {
-    (BindOne(rows, v), ...);
-    rows.EndRow();
-}
-
-Verdict VerdictOf(std::string_view word) {
-    if (word == "OK") return Verdict::Ok;
-    if (word == "ERR") return Verdict::Err;
-    return Verdict::Incomplete;
-}
-
-int Count(const RunRecord& run, const char* family) {
-    auto it = run.counts.find(family);
-    return it == run.counts.end() ? -1 : it->second;
-}
-
-void PutCount(RunRecord& run, const char* family, long long n) {
-    if (n >= 0) run.counts[family] = static_cast<int>(n);
-}
-
 // A problem whose file could not be read: its size and time never make it "unchanged".
 constexpr char kRoleUnread[] = "unread";
-
-constexpr const char* kCountFamilies[] = {"RS485", "RS232", "DO", "DI", "AI", "USB", "LED"};
 
 // A stored run as the weighing of copies sees it.
 struct StoredRun {
@@ -149,8 +86,7 @@ public:
         s.Run();
     }
 
-    void ForEachRun(const RunFilter& filter,
-                    const std::function<void(const RunSummary&)>& take) override {
+    void ForEachRun(const RunFilter& filter, const RunSink& take) override {
         // Two scans in run order merged here: far cheaper than a join that repeats each run's
         // columns on every port row.
         Stmt runs(conn_->PrepareScan(sql::kRunsByFilter));
@@ -180,9 +116,7 @@ public:
         }
     }
 
-    void ForEachVoltReading(
-        const RunFilter& filter,
-        const std::function<void(const NamedValue&, long long)>& take) override {
+    void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) override {
         bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
         Stmt s(conn_->PrepareScan(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered));
         if (!all) s.Bind(filter.since, filter.until, filter.host);
@@ -274,19 +208,9 @@ private:
                          static_cast<int>(s.Int(2)), s.Int(3)};
     }
 
-    void BindRunColumns(Stmt& s, const RunRecord& run) {
-        s.Bind(run.host, run.chipId, run.timeStamp, run.Day(), run.startedAt, run.endedAt, run.args,
-               run.build, run.version, run.testMode, run.portSelect, run.cyclesAsked,
-               run.cyclesRun);
-        for (const char* f : kCountFamilies) s.Bind(Count(run, f));
-        s.Bind(std::string(VerdictWord(run.verdict)),
-               run.hasVerdictCode ? std::optional<long long>(run.verdictCode) : std::nullopt,
-               run.headerless, run.records, run.bytes, run.resultDoc);
-    }
-
     // The new run's ID, or nothing when a run with its key is there already.
     std::optional<long long> InsertRun(const RunRecord& run) {
-        Stmt s(conn_->Prepare(sql::kInsertRun));
+        Stmt s(conn_->Prepare(sql::InsertRunText()));
         BindRunColumns(s, run);
         if (!s.Step()) return std::nullopt;
         return s.Int(0);
@@ -300,7 +224,7 @@ private:
             d.Run();
         }
         {
-            Stmt s(conn_->Prepare(sql::kUpdateRun));
+            Stmt s(conn_->Prepare(sql::UpdateRunText()));
             BindRunColumns(s, run);
             s.Bind(id);
             s.Run();
@@ -346,30 +270,10 @@ private:
     }
 
     void LoadRunRow(long long id, RunRecord& run) {
-        Stmt s(conn_->Prepare(sql::kRunById));
+        Stmt s(conn_->Prepare(sql::RunByIdText()));
         s.Bind(id);
         if (!s.Step()) throw StoreError("database: no run " + std::to_string(id));
-        run.host = s.Text(0);
-        run.chipId = s.Text(1);
-        run.timeStamp = s.Text(2);
-        run.startedAt = s.Text(4);
-        run.endedAt = s.Text(5);
-        run.args = s.Text(6);
-        run.build = s.Text(7);
-        run.version = s.Text(8);
-        run.testMode = static_cast<int>(s.Int(9));
-        run.portSelect = static_cast<int>(s.Int(10));
-        run.cyclesAsked = static_cast<int>(s.Int(11));
-        run.cyclesRun = static_cast<int>(s.Int(12));
-        int col = 13;
-        for (const char* f : kCountFamilies) PutCount(run, f, s.Int(col++));
-        run.verdict = VerdictOf(s.TextView(20));
-        run.hasVerdictCode = !s.Null(21);
-        run.verdictCode = static_cast<int>(s.Int(21));
-        run.headerless = s.Int(22) != 0;
-        run.records = static_cast<int>(s.Int(23));
-        run.bytes = s.Int(24);
-        run.resultDoc = s.Text(25);
+        ReadRunColumns(s, run);
     }
 
     void LoadPorts(long long id, RunRecord& run) {

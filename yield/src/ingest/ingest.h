@@ -38,7 +38,7 @@ constexpr long long kMaxLogBytes = 256LL << 20;
 // files walked as they are found, not listed first). A path that does not exist is a problem.
 // `progress` is called after each file. Each batch of files is stored whole or not at all.
 // The files of `leaveOut` (the database's own, under any name) are not read. Throws StoreError.
-IngestStats Ingest(RunStore& store, const std::vector<std::string>& paths,
+IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress,
                    const std::vector<std::string>& leaveOut = {});
 

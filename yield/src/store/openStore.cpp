@@ -1,7 +1,6 @@
-// Which engine a --db names.
-#include <string_view>
+#include "openStore.h"
 
-#include "store.h"
+#include <string_view>
 
 namespace yield {
 
@@ -18,5 +17,7 @@ std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create) {
     }
     return OpenSqliteStore(db, create);
 }
+
+std::unique_ptr<ReadStore> OpenReadStore(const std::string& db) { return OpenStore(db, false); }
 
 }  // namespace yield

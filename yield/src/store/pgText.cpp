@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "escape.h"
+#include "utf8.h"
 
 namespace yield {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "escape.h"
+#include "utf8.h"
 
 namespace yield {
 namespace {

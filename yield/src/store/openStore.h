@@ -1,0 +1,22 @@
+// Opening a store: which engine a --db names, and each engine's own opener.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "store.h"
+
+namespace yield {
+
+// Opens the database `db` names: a PostgreSQL server for "postgresql://..." or "postgres://..."
+// (a connection URI), or for "postgresql:" alone (the PG* environment variables); otherwise the
+// SQLite file at that path. The tables are created only when `create` is true. Throws StoreError.
+std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create);
+// The same for reading only: the tables must be there.
+std::unique_ptr<ReadStore> OpenReadStore(const std::string& db);
+
+std::unique_ptr<RunStore> OpenSqliteStore(const std::string& path, bool create);
+// `conninfo`: a connection URI, or "" for the PG* environment variables.
+std::unique_ptr<RunStore> OpenPgStore(const std::string& conninfo, bool create);
+
+}  // namespace yield

@@ -1,0 +1,53 @@
+// The rows the report reads, and where they come from: a report is built from these alone, never
+// from the database (the store, store.h, is one source of them).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runRecord.h"
+
+namespace yield {
+
+// Runs to read: days as YYYY-MM-DD, inclusive; empty means no bound. A run whose stamp gives no
+// day passes only a filter without day bounds.
+struct RunFilter {
+    std::string since;
+    std::string until;
+    std::string host;
+    bool HasDayBound() const { return !since.empty() || !until.empty(); }
+};
+
+// What the reports read per run.
+struct RunSummary {
+    long long id = 0;
+    std::string host;
+    std::string chipId;
+    std::string timeStamp;
+    std::string day;
+    Verdict verdict = Verdict::Incomplete;
+    std::vector<PortResult> ports;
+};
+
+struct NamedValue {
+    long long runId = 0;
+    std::string name;
+    double value = 0;
+    std::string outcome;
+};
+
+using RunSink = std::function<void(const RunSummary&)>;
+// A value with how many readings have it.
+using ReadingSink = std::function<void(const NamedValue&, long long count)>;
+
+// The rows of one report, each source fed once and streamed: runs one at a time (in any order),
+// the analogue readings as distinct values with their counts, and the runs whose stamp gives no
+// day (asked only of a filter with a day bound, which leaves them out).
+struct ReportRows {
+    std::function<void(const RunSink&)> runs;
+    std::function<void(const ReadingSink&)> voltReadings;
+    std::function<long long()> runsWithoutDay;
+};
+
+}  // namespace yield

@@ -1,0 +1,67 @@
+// One statement in use, as the store's logic (sqlStore.cpp, sqlRunRow.cpp) runs it: values bound
+// in order whatever their C++ type, rows stepped, and the statement reset when done.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sqlConnection.h"
+
+namespace yield {
+
+inline void BindOne(SqlBinder& b, long long v) { b.BindInt(v); }
+inline void BindOne(SqlBinder& b, int v) { b.BindInt(v); }
+inline void BindOne(SqlBinder& b, bool v) { b.BindInt(v ? 1 : 0); }
+inline void BindOne(SqlBinder& b, double v) { b.BindReal(v); }
+inline void BindOne(SqlBinder& b, const std::string& v) { b.BindText(v); }
+inline void BindOne(SqlBinder& b, const char* v) { b.BindText(v); }
+template <class T>
+void BindOne(SqlBinder& b, const std::optional<T>& v) {
+    if (v)
+        BindOne(b, *v);
+    else
+        b.BindNull();
+}
+
+// One statement in use: bound, stepped, and reset when it goes out of scope.
+class Stmt {
+public:
+    explicit Stmt(SqlQuery& q) : q_(q) {}
+    ~Stmt() { q_.Reset(); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+
+    template <class... T>
+    Stmt& Bind(const T&... v) {
+        (BindOne(q_, v), ...);
+        return *this;
+    }
+    bool Step() { return q_.Step(); }
+    void Run() {
+        while (Step()) {
+        }
+    }
+    long long Int(int col) { return q_.Int(col); }
+    double Real(int col) { return q_.Real(col); }
+    bool Null(int col) { return q_.Null(col); }
+    std::string Text(int col) { return std::string(q_.TextView(col)); }
+    std::string_view TextView(int col) { return q_.TextView(col); }
+
+private:
+    SqlQuery& q_;
+};
+
+template <class... T>
+void AddRow(SqlRows& rows, const T&... v) {
+    (BindOne(rows, v), ...);
+    rows.EndRow();
+}
+
+inline Verdict VerdictOf(std::string_view word) {
+    if (word == "OK") return Verdict::Ok;
+    if (word == "ERR") return Verdict::Err;
+    return Verdict::Incomplete;
+}
+
+}  // namespace yield

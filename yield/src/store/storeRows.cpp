@@ -1,0 +1,15 @@
+#include "store.h"
+
+namespace yield {
+
+ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter) {
+    ReportRows rows;
+    rows.runs = [&store, filter](const RunSink& take) { store.ForEachRun(filter, take); };
+    rows.voltReadings = [&store, filter](const ReadingSink& take) {
+        store.ForEachVoltReading(filter, take);
+    };
+    rows.runsWithoutDay = [&store, filter] { return store.CountRunsWithoutDay(filter); };
+    return rows;
+}
+
+}  // namespace yield
