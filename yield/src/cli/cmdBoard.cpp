@@ -1,5 +1,7 @@
+// `board`: every stored run of one processor ID, newest first, and the files it was found in.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <memory>
 
 #include "commands.h"
 #include "escape.h"
@@ -8,10 +10,7 @@
 namespace yield {
 namespace {
 
-struct BoardOptions {
-    std::string db = kDefaultDb;
-    std::string chipId;
-};
+constexpr char kNoRun[] = "no run of processor ID ";
 
 std::string Join(const std::vector<std::string>& items) {
     std::string out;
@@ -32,37 +31,22 @@ void PrintRun(RunStore& store, long long id) {
     }
 }
 
-int RunBoard(const BoardOptions& o) {
-    try {
-        auto store = OpenStore(o.db, false);
-        std::vector<long long> ids = store->RunIdsOfChip(o.chipId);
-        if (ids.empty()) {
-            std::fprintf(stderr, "devuzeV7-yield board: no run of processor ID %s\n",
-                         PrintableText(o.chipId).c_str());
-            return kExitNotFound;
-        }
-        std::printf("processor ID %s: %zu run(s), newest first\n", PrintableText(o.chipId).c_str(),
-                    ids.size());
-        for (long long id : ids) PrintRun(*store, id);
-    } catch (const StoreError& e) {
-        std::fprintf(stderr, "devuzeV7-yield board: %s\n", e.what());
-        return kExitDatabase;
-    }
+int RunBoard(const std::string& db, const std::string& chipId) {
+    auto store = OpenStore(db, false);
+    std::vector<long long> ids = store->RunIdsOfChip(chipId);
+    if (ids.empty()) throw NotFoundError(kNoRun + PrintableText(chipId));
+    std::printf("processor ID %s: %zu run(s), newest first\n", PrintableText(chipId).c_str(),
+                ids.size());
+    for (long long id : ids) PrintRun(*store, id);
     return kExitOk;
 }
 
 }  // namespace
 
-void AddBoardCommand(CLI::App& app, int& status) {
-    auto opts = std::make_shared<BoardOptions>();
-    CLI::App* cmd = app.add_subcommand(
-        "board",
-        "Every run of one processor ID, newest first: verdict, failing ports and the files its "
-        "log was found in (kept: the copy the data comes from; copy: the others).");
-    cmd->add_option("--db", opts->db, kDbHelp)->capture_default_str();
-    cmd->add_option("id", opts->chipId, "processor ID as the log gives it")->required();
-    cmd->footer(kExitStatusHelp);
-    cmd->callback([opts, &status] { status = RunBoard(*opts); });
+Handler AddBoardOptions(CLI::App& cmd) {
+    auto chipId = std::make_shared<std::string>();
+    cmd.add_option("id", *chipId, "processor ID as the log gives it")->required();
+    return [chipId](const std::string& db) { return RunBoard(db, *chipId); };
 }
 
 }  // namespace yield

@@ -1,54 +1,53 @@
+// `export`: one JUnit XML or JSON test record file per stored run.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "commands.h"
 #include "exporters.h"
-#include "outputFile.h"
+#include "options.h"
+#include "runNames.h"
 #include "store.h"
 
 namespace yield {
 namespace {
 
+constexpr char kJunit[] = "junit";
+constexpr char kJson[] = "json";
+constexpr char kCannotCreate[] = "cannot create ";
+
 struct ExportOptions {
-    std::string db = kDefaultDb;
     std::string format;
     std::string dir;
     RunFilter filter;
 };
 
-bool WriteFile(const std::filesystem::path& path, const RunRecord& run, bool junit) {
-    OutputFile out(path.string());
-    if (out.ok() && junit) WriteRunJunitXml(run, out.stream());
-    if (out.ok() && !junit) WriteRunJsonRecord(run, out.stream());
-    return out.Commit();
+void MakeFolder(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir)) throw OutputError(kCannotCreate + dir);
 }
 
-int RunExport(const ExportOptions& o) {
-    if (RefuseDatabaseAsOutput("export", o.db, o.dir)) return kExitUsage;
-    std::error_code ec;
-    std::filesystem::create_directories(o.dir, ec);
-    if (!std::filesystem::is_directory(o.dir)) {
-        std::fprintf(stderr, "devuzeV7-yield export: cannot create %s\n", o.dir.c_str());
-        return kExitOutput;
-    }
-    bool junit = o.format == "junit";
+void WriteRun(const std::string& dir, long long id, const RunRecord& run, bool junit) {
+    auto path = std::filesystem::path(dir) / (ExportStem(id, run) + (junit ? ".xml" : ".json"));
+    WriteOutputFile(path.string(), [&](std::ostream& out) {
+        if (junit)
+            WriteRunJunitXml(run, out);
+        else
+            WriteRunJsonRecord(run, out);
+    });
+}
+
+int RunExport(const std::string& db, const ExportOptions& o) {
+    RefuseDatabaseAsOutput(db, o.dir);
+    MakeFolder(o.dir);
+    bool junit = o.format == kJunit;
     long long written = 0;
-    try {
-        auto store = OpenStore(o.db, false);
-        for (long long id : store->RunIds(o.filter)) {
-            RunRecord run = store->LoadRun(id);
-            std::string stem = ExportStem(id, run);
-            auto path = std::filesystem::path(o.dir) / (stem + (junit ? ".xml" : ".json"));
-            if (!WriteFile(path, run, junit)) {
-                std::fprintf(stderr, "devuzeV7-yield export: cannot write %s\n", path.c_str());
-                return kExitOutput;
-            }
-            ++written;
-        }
-    } catch (const StoreError& e) {
-        std::fprintf(stderr, "devuzeV7-yield export: %s\n", e.what());
-        return kExitDatabase;
+    auto store = OpenStore(db, false);
+    for (long long id : store->RunIds(o.filter)) {
+        WriteRun(o.dir, id, store->LoadRun(id), junit);
+        ++written;
     }
     std::printf("export: %lld %s file(s) in %s\n", written, o.format.c_str(), o.dir.c_str());
     return kExitOk;
@@ -56,21 +55,14 @@ int RunExport(const ExportOptions& o) {
 
 }  // namespace
 
-void AddExportCommand(CLI::App& app, int& status) {
+Handler AddExportOptions(CLI::App& cmd) {
     auto opts = std::make_shared<ExportOptions>();
-    CLI::App* cmd = app.add_subcommand(
-        "export",
-        "One file per stored run: JUnit XML (a suite per run, a test case per port and per "
-        "judged measurement, failures with the log lines that explain them) or a JSON test "
-        "record (device ID, start and end, outcome, phases with measurements and limits).");
-    cmd->add_option("--db", opts->db, kDbHelp)->capture_default_str();
-    cmd->add_option("--format", opts->format, "junit or json")
-        ->check(CLI::IsMember({"junit", "json"}))
+    cmd.add_option("--format", opts->format, "junit or json")
+        ->check(CLI::IsMember({kJunit, kJson}))
         ->required();
-    cmd->add_option("-o,--output", opts->dir, "output folder (created when missing)")->required();
-    AddRunFilterOptions(*cmd, opts->filter);
-    cmd->footer(kExitStatusHelp);
-    cmd->callback([opts, &status] { status = RunExport(*opts); });
+    cmd.add_option("-o,--output", opts->dir, "output folder (created when missing)")->required();
+    AddRunFilterOptions(cmd, opts->filter);
+    return [opts](const std::string& db) { return RunExport(db, *opts); };
 }
 
 }  // namespace yield

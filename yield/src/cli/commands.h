@@ -1,6 +1,12 @@
-// The subcommands of devuzeV7-yield, each in a file of its own, and the exit statuses they share.
+// The subcommands of devuzeV7-yield: one table (subcommands.cpp) gives each its name, its
+// description and the function that adds its own options; the table adds what all of them share
+// (--db, the exit-status footer) and maps every failure to its exit status in one place. Each
+// subcommand's work is in a file of its own (cmdIngest.cpp, cmdReport.cpp, ...); the options
+// several of them take are in options.h.
 #pragma once
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace CLI {
@@ -8,8 +14,6 @@ class App;
 }
 
 namespace yield {
-
-struct RunFilter;
 
 // Exit statuses (also in `devuzeV7-yield --help`).
 constexpr int kExitOk = 0;
@@ -34,17 +38,38 @@ constexpr char kExitStatusHelp[] =
     "standard error).";
 constexpr char kOutOfMemory[] = "devuzeV7-yield: out of memory\n";
 
-// Each adds its subcommand to `app`; the subcommand's callback stores its exit status in `status`.
-void AddIngestCommand(CLI::App& app, int& status);
-void AddReportCommand(CLI::App& app, int& status);
-void AddBoardCommand(CLI::App& app, int& status);
-void AddExportCommand(CLI::App& app, int& status);
+// What a subcommand throws to end with a status other than 0; the table writes the message as
+// "devuzeV7-yield <subcommand>: <message>" on standard error. A StoreError ends with kExitDatabase.
+struct NotFoundError : std::runtime_error {  // kExitNotFound
+    using std::runtime_error::runtime_error;
+};
+struct UsageError : std::runtime_error {  // kExitUsage
+    using std::runtime_error::runtime_error;
+};
+struct OutputError : std::runtime_error {  // kExitOutput
+    using std::runtime_error::runtime_error;
+};
 
-// True, with one line on standard error, when `output` is the database's file or one of its
-// journals: writing it would destroy the database.
-bool RefuseDatabaseAsOutput(const char* command, const std::string& db, const std::string& output);
+// A subcommand's work, run once the command line is parsed, with the database --db names.
+// Returns an exit status, or throws one of the errors above.
+using Handler = std::function<int(const std::string& db)>;
 
-// --since and --until (YYYY-MM-DD, inclusive) and --host, filling `filter`.
-void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter);
+// Adds a subcommand's own options to `cmd` (after --db) and returns its handler, which reads the
+// options' values.
+using AddOptions = Handler (*)(CLI::App& cmd);
+
+struct Subcommand {
+    const char* name;
+    const char* description;
+    AddOptions addOptions;
+};
+
+Handler AddIngestOptions(CLI::App& cmd);
+Handler AddReportOptions(CLI::App& cmd);
+Handler AddBoardOptions(CLI::App& cmd);
+Handler AddExportOptions(CLI::App& cmd);
+
+// Parses the command line, runs the subcommand it names and returns the exit status.
+int RunCommandLine(int argc, char** argv);
 
 }  // namespace yield
