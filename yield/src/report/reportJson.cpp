@@ -1,6 +1,11 @@
+// The JSON report: each table of reportTables.h as an array of objects (the summary as one
+// object), members in key order as a document held whole would write them.
+#include <cstring>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "jsonStream.h"
+#include "reportTables.h"
 #include "reportWriters.h"
 
 namespace yield {
@@ -8,49 +13,59 @@ namespace yield {
 namespace {
 using nlohmann::json;
 
-json Summary(const YieldSummary& s) {
-    return {{"boards", s.boards},
-            {"first_passed", s.firstPassed},
-            {"first_pass_yield", s.firstPassYield},
-            {"final_passed", s.finalPassed},
-            {"final_yield", s.finalYield},
-            {"retested_boards", s.retestedBoards},
-            {"retest_runs", s.retestRuns},
-            {"recovered", s.recovered},
-            {"runs", s.runs},
-            {"complete_runs", s.completeRuns},
-            {"incomplete_runs", s.incompleteRuns},
-            {"no_day_runs", s.noDayRuns}};
+constexpr char kFormat[] = "devuzeV7-yield-report";
+constexpr int kVersion = 1;
+
+// Members of a row beyond its table's columns, in key order.
+template <class Item>
+using Extras = std::vector<std::pair<const char*, void (*)(JsonStream&, const Item&)>>;
+
+// One row as an object: its columns' members and `extras`, merged in key order.
+template <class Item>
+void Object(JsonStream& j, const ReportTable<Item>& t, const std::vector<size_t>& order,
+            const Item& item, const Extras<Item>& extras) {
+    j.OpenObject();
+    auto extra = extras.begin();
+    for (size_t i : order) {
+        const Column<Item>& c = t.columns[i];
+        for (; extra != extras.end() && std::strcmp(extra->first, c.key) < 0; ++extra) {
+            j.Key(extra->first);
+            extra->second(j, item);
+        }
+        j.Member(c.key, JsonValue(c.kind, c.read(item)));
+    }
+    for (; extra != extras.end(); ++extra) {
+        j.Key(extra->first);
+        extra->second(j, item);
+    }
+    j.Close();
 }
 
-// Members in key order; the histogram, which may be long, item by item.
-void Analogue(JsonStream& j, const AnalogueStats& a) {
-    j.OpenObject();
-    j.Member("count", a.count);
-    j.Member("cpk", a.hasCpk ? json(a.cpk) : json());
-    j.Member("high", kAnalogueHigh);
-    j.Key("histogram");
+template <class Item, class Items>
+void List(JsonStream& j, const ReportTable<Item>& t, const Items& items,
+          const Extras<Item>& extras = {}) {
+    std::vector<size_t> order = KeyOrder(t);
+    j.Key(t.jsonKey);
+    j.OpenArray();
+    for (const Item& item : items) {
+        j.Item();
+        Object(j, t, order, item, extras);
+    }
+    j.Close();
+}
+
+// The histogram, which may be long, item by item.
+void Histogram(JsonStream& j, const AnalogueStats& a) {
     j.OpenArray();
     for (const auto& [h, n] : a.histogram) j.FlatItem({{"count", n}, {"volts", h / 100.0}});
     j.Close();
-    j.Member("input", a.input);
-    j.Member("low", kAnalogueLow);
-    j.Member("max", a.max);
-    j.Member("mean", a.mean);
-    j.Member("min", a.min);
-    j.Member("outside", a.outside);
-    j.Member("stddev", a.stddev);
-    j.Close();
 }
 
-// An array member with one item per element of `rows`, each written by `item`.
-template <class Rows, class Item>
-void List(JsonStream& j, const char* key, const Rows& rows, Item item) {
-    j.Key(key);
-    j.OpenArray();
-    for (const auto& r : rows) item(r);
-    j.Close();
-}
+const Extras<AnalogueStats> kAnalogueExtras = {
+    {"high", [](JsonStream& j, const AnalogueStats&) { j.Value(kAnalogueHigh); }},
+    {"histogram", Histogram},
+    {"low", [](JsonStream& j, const AnalogueStats&) { j.Value(kAnalogueLow); }},
+};
 
 }  // namespace
 
@@ -58,57 +73,22 @@ void List(JsonStream& j, const char* key, const Rows& rows, Item item) {
 void WriteReportJson(const ReportModel& m, std::ostream& out) {
     JsonStream j(out);
     j.OpenObject();
-    j.Key("analogue");
-    j.OpenArray();
-    for (const AnalogueStats& a : m.analogue) {
-        j.Item();
-        Analogue(j, a);
-    }
-    j.Close();
-    List(j, "days", m.days, [&j](const DayRow& d) {
-        j.FlatItem({{"day", d.day},
-                    {"incomplete", d.incomplete},
-                    {"passed", d.passed},
-                    {"runs", d.runs},
-                    {"yield", d.yield}});
-    });
+    List(j, kAnalogueTable, m.analogue, kAnalogueExtras);
+    List(j, kDayTable, m.days);
     j.Member("filter",
              {{"since", m.filter.since}, {"until", m.filter.until}, {"host", m.filter.host}});
-    List(j, "fixture", m.fixture, [&j](const FixtureCell& c) {
-        j.FlatItem({{"failures", c.failures},
-                    {"flagged", c.flagged},
-                    {"host", c.host},
-                    {"others_rate", c.othersRate},
-                    {"others_runs", c.othersRuns},
-                    {"port", c.port},
-                    {"rate", c.rate},
-                    {"runs", c.runs}});
-    });
+    List(j, kFixtureTable, m.fixture);
     j.Member("flag_rule", {{"min_runs", kFlagMinRuns},
                            {"min_failures", kFlagMinFailures},
                            {"min_gap", kFlagMinGap},
                            {"min_ratio", kFlagMinRatio}});
-    j.Member("format", "devuzeV7-yield-report");
-    List(j, "intermittent", m.intermittent, [&j](const IntermittentRow& r) {
-        j.FlatItem({{"chip_id", r.chipId},
-                    {"host", r.host},
-                    {"port", r.port},
-                    {"start_stamp", r.timeStamp}});
-    });
-    List(j, "pareto", m.pareto, [&j](const ParetoRow& r) {
-        j.FlatItem({{"cumulative_share", r.cumulative},
-                    {"failures", r.failures},
-                    {"port", r.port},
-                    {"share", r.share}});
-    });
-    List(j, "retests", m.retests, [&j](const RetestRow& r) {
-        j.FlatItem({{"chip_id", r.chipId},
-                    {"final_verdict", r.finalVerdict},
-                    {"first_verdict", r.firstVerdict},
-                    {"runs", r.runs}});
-    });
-    j.Member("summary", Summary(m.summary));
-    j.Member("version", 1);
+    j.Member("format", kFormat);
+    List(j, kIntermittentTable, m.intermittent);
+    List(j, kParetoTable, m.pareto);
+    List(j, kRetestTable, m.retests);
+    j.Key(kSummaryTable.jsonKey);
+    Object(j, kSummaryTable, KeyOrder(kSummaryTable), m.summary, {});
+    j.Member("version", kVersion);
     j.Close();
     out << "\n";
 }

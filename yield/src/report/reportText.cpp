@@ -1,8 +1,9 @@
-#include <cstdio>
+// The text report: each table of reportTables.h as aligned columns under its title.
 #include <string>
 #include <vector>
 
 #include "escape.h"
+#include "reportTables.h"
 #include "reportWriters.h"
 
 namespace yield {
@@ -10,25 +11,18 @@ namespace {
 
 using Row = std::vector<std::string>;
 
-constexpr char kNoCpk[] = "none";
+constexpr char kHeading[] = "devuzeV7 yield report";
+constexpr char kNoRows[] = "  (none)\n\n";
 constexpr char kNoDayRuns[] = "Runs whose stamp gives no day: ";
 constexpr char kNoDayLeftOut[] = " (left out by the day bounds)";
 constexpr char kNoDayCounted[] = " (counted above, in no day's row)";
 
-std::string Fixed(double v, int decimals) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-std::string Pct(double v) { return Fixed(v * 100, 1) + "%"; }
-std::string Num(long long v) { return std::to_string(v); }
-
 // Columns padded to their widest cell; numbers and text alike left-aligned after a title.
-void Table(std::ostream& out, const std::string& title, const Row& head,
-           const std::vector<Row>& rows) {
+void WriteAligned(std::ostream& out, const std::string& title, const Row& head,
+                  const std::vector<Row>& rows) {
     out << title << "\n";
     if (rows.empty()) {
-        out << "  (none)\n\n";
+        out << kNoRows;
         return;
     }
     std::vector<size_t> w(head.size());
@@ -49,62 +43,49 @@ void Table(std::ostream& out, const std::string& title, const Row& head,
     out << "\n";
 }
 
-std::string T(const std::string& s) { return PrintableText(s); }
+template <class Item>
+Row Cells(const ReportTable<Item>& t, const Item& item) {
+    Row row;
+    for (const Column<Item>& c : t.columns) {
+        if (c.heading.text == nullptr) continue;
+        std::string cell = HumanCell(c, item, Human::kText);
+        row.push_back(c.kind == CellKind::kLogText ? PrintableText(cell) : cell);
+    }
+    return row;
+}
+
+template <class Item, class Items>
+void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
+    Row head;
+    for (const Column<Item>& c : t.columns)
+        if (c.heading.text != nullptr) head.push_back(c.heading.text);
+    std::vector<Row> rows;
+    for (const Item& item : items)
+        if (t.ShownToPeople(item)) rows.push_back(Cells(t, item));
+    WriteAligned(out, t.title.text, head, rows);
+}
+
+void Heading(std::ostream& out, const RunFilter& filter) {
+    out << kHeading;
+    if (!filter.since.empty()) out << " since " << filter.since;
+    if (!filter.until.empty()) out << " until " << filter.until;
+    if (!filter.host.empty()) out << " host " << PrintableText(filter.host);
+    out << "\n\n";
+}
 
 }  // namespace
 
 void WriteReportText(const ReportModel& m, std::ostream& out) {
-    const YieldSummary& s = m.summary;
-    out << "devuzeV7 yield report";
-    if (!m.filter.since.empty()) out << " since " << m.filter.since;
-    if (!m.filter.until.empty()) out << " until " << m.filter.until;
-    if (!m.filter.host.empty()) out << " host " << T(m.filter.host);
-    out << "\n\n";
-    Table(out, "Yield",
-          {"boards", "first pass", "final", "retested boards", "retest runs", "recovered", "runs",
-           "incomplete"},
-          {{Num(s.boards), Pct(s.firstPassYield) + " (" + Num(s.firstPassed) + ")",
-            Pct(s.finalYield) + " (" + Num(s.finalPassed) + ")", Num(s.retestedBoards),
-            Num(s.retestRuns), Num(s.recovered), Num(s.runs), Num(s.incompleteRuns)}});
-    out << kNoDayRuns << s.noDayRuns << (m.filter.HasDayBound() ? kNoDayLeftOut : kNoDayCounted)
-        << "\n\n";
-    std::vector<Row> rows;
-    for (const RetestRow& r : m.retests) {
-        rows.push_back({T(r.chipId), Num(r.runs), r.firstVerdict, r.finalVerdict});
-    }
-    Table(out, "Retested boards", {"processor ID", "runs", "first", "final"}, rows);
-    rows.clear();
-    for (const ParetoRow& r : m.pareto) {
-        rows.push_back({T(r.port), Num(r.failures), Pct(r.share), Pct(r.cumulative)});
-    }
-    Table(out, "Failing ports (Pareto)", {"port", "failures", "share", "cumulative"}, rows);
-    rows.clear();
-    for (const FixtureCell& c : m.fixture) {
-        if (c.failures == 0 && !c.flagged) continue;
-        rows.push_back({T(c.host), T(c.port), Num(c.failures) + "/" + Num(c.runs), Pct(c.rate),
-                        Pct(c.othersRate), c.flagged ? "FIXTURE?" : ""});
-    }
-    Table(out, "Fixture view (ports that failed on a host)",
-          {"host", "port", "failed", "rate", "other hosts", "flag"}, rows);
-    rows.clear();
-    for (const IntermittentRow& r : m.intermittent) {
-        rows.push_back({T(r.chipId), T(r.host), T(r.timeStamp), T(r.port)});
-    }
-    Table(out, "Intermittent ports (passed and failed within one run)",
-          {"processor ID", "host", "start", "port"}, rows);
-    rows.clear();
-    for (const AnalogueStats& a : m.analogue) {
-        rows.push_back({T(a.input), Num(a.count), Fixed(a.mean, 4), Fixed(a.stddev, 4),
-                        Fixed(a.min, 2), Fixed(a.max, 2), a.hasCpk ? Fixed(a.cpk, 2) : kNoCpk,
-                        Num(a.outside)});
-    }
-    Table(out, "Analogue inputs (V, limits 1.50 to 1.70)",
-          {"input", "count", "mean", "stddev", "min", "max", "Cpk", "outside"}, rows);
-    rows.clear();
-    for (const DayRow& d : m.days) {
-        rows.push_back({T(d.day), Num(d.runs), Num(d.passed), Pct(d.yield), Num(d.incomplete)});
-    }
-    Table(out, "Yield per day", {"day", "runs", "passed", "yield", "incomplete"}, rows);
+    Heading(out, m.filter);
+    Table(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
+    out << kNoDayRuns << m.summary.noDayRuns
+        << (m.filter.HasDayBound() ? kNoDayLeftOut : kNoDayCounted) << "\n\n";
+    Table(out, kRetestTable, m.retests);
+    Table(out, kParetoTable, m.pareto);
+    Table(out, kFixtureTable, m.fixture);
+    Table(out, kIntermittentTable, m.intermittent);
+    Table(out, kAnalogueTable, m.analogue);
+    Table(out, kDayTable, m.days);
 }
 
 }  // namespace yield
