@@ -167,16 +167,17 @@ const ReportTable<AnalogueStats> kAnalogueTable{
         {"outside", {"outside", "outside"}, CellKind::kInteger, Read(&AnalogueStats::outside)},
     }};
 
+// The HTML report shows yield per day as a chart only.
 const ReportTable<DayRow> kDayTable{
     "day",
     "days",
     {"Yield per day", nullptr},
     {
-        {"day", {"day", "day"}, CellKind::kLogText, Read(&DayRow::day)},
-        {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&DayRow::runs)},
-        {"passed", {"passed", "passed"}, CellKind::kInteger, Read(&DayRow::passed)},
-        {"yield", {"yield", "yield"}, CellKind::kRatio, Read(&DayRow::yield)},
-        {"incomplete", {"incomplete", "incomplete"}, CellKind::kInteger, Read(&DayRow::incomplete)},
+        {"day", {"day", nullptr}, CellKind::kLogText, Read(&DayRow::day)},
+        {"runs", {"runs", nullptr}, CellKind::kInteger, Read(&DayRow::runs)},
+        {"passed", {"passed", nullptr}, CellKind::kInteger, Read(&DayRow::passed)},
+        {"yield", {"yield", nullptr}, CellKind::kRatio, Read(&DayRow::yield)},
+        {"incomplete", {"incomplete", nullptr}, CellKind::kInteger, Read(&DayRow::incomplete)},
     }};
 
 std::string Fixed(double v, int decimals) {

@@ -59,7 +59,7 @@ template <class Row>
 struct ReportTable {
     const char* csvName;  // the first cell of each of its CSV rows
     const char* jsonKey;
-    HumanWords title;  // null in the HTML: written there as a chart only
+    HumanWords title;  // null: written without a title
     std::vector<Column<Row>> columns;
     bool (*shown)(const Row&) = nullptr;   // the rows people see; null: all
     bool (*marked)(const Row&) = nullptr;  // rows the HTML report highlights
