@@ -81,6 +81,29 @@ TEST(Cli, DocumentedExitStatuses) {
     EXPECT_EQ(Tool("export " + db + " --format json -o " + Q(tmp.path() / "file")).status, 4);
 }
 
+// What the subcommand table gives each subcommand: --db with its default, the exit-status
+// footer, and failure lines that name the subcommand.
+TEST(Cli, EverySubcommandSharesTheDatabaseOptionAndItsFailureLines) {
+    TempDir tmp;
+    std::string missing = " --db " + Q(tmp.path() / "no/such/dir/y.db");
+    const std::pair<std::string, std::string> kCommands[] = {
+        {"ingest", " ."},
+        {"report", ""},
+        {"board", " 0x1"},
+        {"export", " --format json -o " + Q(tmp.path() / "out")}};
+    for (const auto& [name, args] : kCommands) {
+        Result help = Tool(name + " --help");
+        EXPECT_EQ(help.status, 0) << name;
+        EXPECT_NE(help.out.find("--db TEXT=devuzeV7-yield.db the database:"), std::string::npos)
+            << name;
+        EXPECT_NE(help.out.find("Exit status: 0 done;"), std::string::npos) << name;
+        Result failed = Tool(name + missing + args);
+        EXPECT_EQ(failed.status, yield::kExitDatabase) << name;
+        EXPECT_EQ(failed.out.rfind("devuzeV7-yield " + name + ": cannot open database", 0), 0u)
+            << failed.out;
+    }
+}
+
 // Port names and the stamp come from the board: `board` shows them, escapes and all, as text.
 TEST(Cli, BoardPrintsNoTerminalControlFromALog) {
     TempDir tmp;

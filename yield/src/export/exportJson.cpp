@@ -1,9 +1,11 @@
+// The JSON test record export: device, start and end, outcome, phases.
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "exporters.h"
 #include "jsonStream.h"
+#include "runNames.h"
 
 namespace yield {
 namespace {

@@ -1,3 +1,4 @@
+// The HTML report: self-contained, the tables of reportTables.h and inline SVG charts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -6,12 +7,14 @@
 #include <vector>
 
 #include "escape.h"
+#include "reportTables.h"
 #include "reportWriters.h"
 
 namespace yield {
 namespace {
 
 constexpr int kHistogramSpan = 200;
+constexpr char kMarkedRow[] = "flag";  // the class of a highlighted row
 // The heat map's rows at most; the tables below it keep every host.
 constexpr size_t kHeatMapHosts = 200;
 constexpr char kHeatMapShows[] = "The heat map shows ";
@@ -26,12 +29,6 @@ constexpr char kStyle[] =
     "th{background:#eee}.flag{background:#fcc;font-weight:bold}"
     "svg{display:block;margin:.5em 0 1.5em;font-size:11px}";
 
-std::string Fixed(double v, int decimals) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-std::string Pct(double v) { return Fixed(v * 100, 1) + "%"; }
 std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
 
 void Row(std::ostream& out, const std::vector<std::string>& cells, bool head = false,
@@ -40,6 +37,26 @@ void Row(std::ostream& out, const std::vector<std::string>& cells, bool head = f
     for (const std::string& c : cells)
         out << (head ? "<th>" : "<td>") << H(c) << (head ? "</th>" : "</td>");
     out << "</tr>\n";
+}
+
+void Title(std::ostream& out, const char* title) { out << "<h2>" << title << "</h2>\n"; }
+
+// A table of reportTables.h: its columns for the HTML report, its rows people see.
+template <class Item, class Items>
+void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
+    std::vector<std::string> head;
+    for (const Column<Item>& c : t.columns)
+        if (c.heading.html != nullptr) head.push_back(c.heading.html);
+    out << "<table>";
+    Row(out, head, true);
+    for (const Item& item : items) {
+        if (!t.ShownToPeople(item)) continue;
+        std::vector<std::string> cells;
+        for (const Column<Item>& c : t.columns)
+            if (c.heading.html != nullptr) cells.push_back(HumanCell(c, item, Human::kHtml));
+        Row(out, cells, false, t.Marked(item) ? kMarkedRow : nullptr);
+    }
+    out << "</table>\n";
 }
 
 void YieldPerDay(std::ostream& out, const std::vector<DayRow>& days) {
@@ -58,7 +75,7 @@ void YieldPerDay(std::ostream& out, const std::vector<DayRow>& days) {
         int x = left + static_cast<int>(i) * barW + 5;
         out << "<rect x=\"" << x << "\" y=\"" << top + h - bh << "\" width=\"" << barW - 10
             << "\" height=\"" << bh << "\" fill=\"#4a8\"><title>" << H(days[i].day) << ": "
-            << Pct(days[i].yield) << " of " << days[i].runs << "</title></rect>\n";
+            << Percent(days[i].yield) << " of " << days[i].runs << "</title></rect>\n";
         out << "<text x=\"" << x << "\" y=\"" << top + h + 14 << "\" transform=\"rotate(45 " << x
             << " " << top + h + 14 << ")\">" << H(days[i].day) << "</text>\n";
     }
@@ -78,7 +95,8 @@ void ParetoChart(std::ostream& out, const std::vector<ParetoRow>& rows) {
             << "<rect x=\"" << label << "\" y=\"" << y << "\" width=\"" << bw << "\" height=\""
             << rowH - 4 << "\" fill=\"#c54\"/>"
             << "<text x=\"" << label + bw + 4 << "\" y=\"" << y + 12 << "\">" << rows[i].failures
-            << " (" << Pct(rows[i].share) << ", cum. " << Pct(rows[i].cumulative) << ")</text>\n";
+            << " (" << Percent(rows[i].share) << ", cum. " << Percent(rows[i].cumulative)
+            << ")</text>\n";
     }
     out << "</svg>\n";
 }
@@ -183,67 +201,40 @@ void Histogram(std::ostream& out, const AnalogueStats& a) {
 }
 
 void Tables(std::ostream& out, const ReportModel& m) {
-    out << "<h2>Failing ports</h2>\n<table>";
-    Row(out, {"port", "failures", "share", "cumulative"}, true);
-    for (const ParetoRow& r : m.pareto) {
-        Row(out, {r.port, std::to_string(r.failures), Pct(r.share), Pct(r.cumulative)});
-    }
-    out << "</table>\n<h2>Fixture view</h2>\n";
+    Title(out, kParetoTable.title.html);
+    Table(out, kParetoTable, m.pareto);
+    Title(out, kFixtureTable.title.html);
     HeatMap(out, m);
-    out << "<table>";
-    Row(out, {"host", "port", "failed", "rate", "other hosts", "flag"}, true);
-    for (const FixtureCell& c : m.fixture) {
-        if (c.failures == 0) continue;
-        Row(out,
-            {c.host, c.port, std::to_string(c.failures) + "/" + std::to_string(c.runs), Pct(c.rate),
-             Pct(c.othersRate), c.flagged ? "fixture?" : ""},
-            false, c.flagged ? "flag" : nullptr);
+    Table(out, kFixtureTable, m.fixture);
+    Title(out, kIntermittentTable.title.html);
+    Table(out, kIntermittentTable, m.intermittent);
+    Title(out, kRetestTable.title.html);
+    Table(out, kRetestTable, m.retests);
+}
+
+void Analogue(std::ostream& out, const std::vector<AnalogueStats>& analogue) {
+    Title(out, kAnalogueTable.title.html);
+    Table(out, kAnalogueTable, analogue);
+    for (const AnalogueStats& a : analogue) {
+        out << "<h3>" << H(a.input) << "</h3>\n";
+        Histogram(out, a);
     }
-    out << "</table>\n<h2>Intermittent ports</h2>\n<table>";
-    Row(out, {"processor ID", "host", "start", "port"}, true);
-    for (const IntermittentRow& r : m.intermittent)
-        Row(out, {r.chipId, r.host, r.timeStamp, r.port});
-    out << "</table>\n<h2>Retested boards</h2>\n<table>";
-    Row(out, {"processor ID", "runs", "first", "final"}, true);
-    for (const RetestRow& r : m.retests) {
-        Row(out, {r.chipId, std::to_string(r.runs), r.firstVerdict, r.finalVerdict});
-    }
-    out << "</table>\n";
 }
 
 }  // namespace
 
 void WriteReportHtml(const ReportModel& m, std::ostream& out) {
-    const YieldSummary& s = m.summary;
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
            "style-src 'unsafe-inline'\"><title>devuzeV7 yield report</title><style>"
-        << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n<table>";
-    Row(out,
-        {"boards", "first pass yield", "final yield", "retested boards", "retest runs", "runs",
-         "incomplete runs", "runs without a day"},
-        true);
-    Row(out,
-        {std::to_string(s.boards), Pct(s.firstPassYield), Pct(s.finalYield),
-         std::to_string(s.retestedBoards), std::to_string(s.retestRuns), std::to_string(s.runs),
-         std::to_string(s.incompleteRuns), std::to_string(s.noDayRuns)});
-    out << "</table>\n<h2>Yield per day</h2>\n";
+        << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n";
+    Table(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
+    out << "<h2>Yield per day</h2>\n";
     YieldPerDay(out, m.days);
     out << "<h2>Pareto of failing ports</h2>\n";
     ParetoChart(out, m.pareto);
     Tables(out, m);
-    out << "<h2>Analogue inputs</h2>\n<table>";
-    Row(out, {"input", "count", "mean", "stddev", "min", "max", "Cpk", "outside"}, true);
-    for (const AnalogueStats& a : m.analogue) {
-        Row(out, {a.input, std::to_string(a.count), Fixed(a.mean, 4), Fixed(a.stddev, 4),
-                  Fixed(a.min, 2), Fixed(a.max, 2), a.hasCpk ? Fixed(a.cpk, 2) : "none",
-                  std::to_string(a.outside)});
-    }
-    out << "</table>\n";
-    for (const AnalogueStats& a : m.analogue) {
-        out << "<h3>" << H(a.input) << "</h3>\n";
-        Histogram(out, a);
-    }
+    Analogue(out, m.analogue);
     out << "</body></html>\n";
 }
 

@@ -1,8 +1,10 @@
+// `ingest`: archived trace logs into the database, with progress on a terminal.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "commands.h"
 #include "dbFiles.h"
@@ -16,11 +18,6 @@ namespace {
 constexpr char kSkipped[] = "skipped";  // a file that holds no run, or cannot be read
 constexpr char kNoted[] = "noted";      // a run stored cut to bounds
 
-struct IngestOptions {
-    std::string db = kDefaultDb;
-    std::vector<std::string> paths;
-};
-
 void PrintProgress(const IngestStats& s) {
     static auto last = std::chrono::steady_clock::time_point();
     auto now = std::chrono::steady_clock::now();
@@ -33,18 +30,29 @@ void PrintProgress(const IngestStats& s) {
                  s.read, s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, rate);
 }
 
-int RunIngest(const IngestOptions& o) {
-    bool terminal = isatty(STDERR_FILENO) != 0;
-    IngestStats s;
-    try {
-        auto store = OpenStore(o.db, true);
-        s = Ingest(*store, o.paths, terminal ? PrintProgress : nullptr, DatabaseFiles(o.db));
-    } catch (const StoreError& e) {
-        if (terminal) std::fputc('\n', stderr);
-        std::fprintf(stderr, "devuzeV7-yield ingest: %s\n", e.what());
-        return kExitDatabase;
+// The progress line on a terminal, ended however the ingest ends (an error's line follows it).
+class ProgressLine {
+public:
+    ProgressLine() : terminal_(isatty(STDERR_FILENO) != 0) {}
+    ~ProgressLine() {
+        if (terminal_) std::fputc('\n', stderr);
     }
-    if (terminal) std::fputc('\n', stderr);
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+    using Progress = void (*)(const IngestStats&);
+    Progress callback() const { return terminal_ ? PrintProgress : nullptr; }
+
+private:
+    bool terminal_;
+};
+
+IngestStats IngestFiles(const std::string& db, const std::vector<std::string>& paths) {
+    ProgressLine progress;
+    auto store = OpenStore(db, true);
+    return Ingest(*store, paths, progress.callback(), DatabaseFiles(db));
+}
+
+void PrintSummary(const IngestStats& s) {
     for (const auto& [path, why] : s.problemList) {
         bool stored = why.rfind(kStoredCut, 0) == 0;
         std::printf("%s %s: %s\n", stored ? kNoted : kSkipped, PrintableText(path).c_str(),
@@ -54,25 +62,17 @@ int RunIngest(const IngestOptions& o) {
         "ingest: %lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
         "%lld problems, %.2f s\n",
         s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, s.seconds);
-    return kExitOk;
 }
 
 }  // namespace
 
-void AddIngestCommand(CLI::App& app, int& status) {
-    auto opts = std::make_shared<IngestOptions>();
-    CLI::App* cmd = app.add_subcommand(
-        "ingest",
-        "Read archived trace logs (files or folders, any depth) into the database. The same run "
-        "found in several copies is stored once, from its most complete copy; ingesting the "
-        "same files again changes nothing. Empty, foreign and unreadable files are listed. Several "
-        "ingests may write into one database at once (stations uploading the same day, folders "
-        "that overlap): each run is still stored once.");
-    cmd->add_option("--db", opts->db, kDbHelp)
-        ->capture_default_str();
-    cmd->add_option("paths", opts->paths, "files and folders to read")->required();
-    cmd->footer(kExitStatusHelp);
-    cmd->callback([opts, &status] { status = RunIngest(*opts); });
+Handler AddIngestOptions(CLI::App& cmd) {
+    auto paths = std::make_shared<std::vector<std::string>>();
+    cmd.add_option("paths", *paths, "files and folders to read")->required();
+    return [paths](const std::string& db) {
+        PrintSummary(IngestFiles(db, *paths));
+        return kExitOk;
+    };
 }
 
 }  // namespace yield

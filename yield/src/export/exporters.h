@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "runNames.h"  // how the files and times are named
 #include "runRecord.h"
 
 namespace yield {
@@ -17,13 +18,6 @@ void WriteRunJunitXml(const RunRecord& run, std::ostream& out);
 void WriteRunJsonRecord(const RunRecord& run, std::ostream& out);
 std::string RunJunitXml(const RunRecord& run);
 std::string RunJsonRecord(const RunRecord& run);
-
-// "<chip>_<stamp>_<host>" made safe for a file name, prefixed with the run's number so that
-// two runs whose names clean to the same text stay apart.
-std::string ExportStem(long long runId, const RunRecord& run);
-
-// "YYYY-MM-DD HH:MM:SS" (the log's local time) as ISO 8601 "YYYY-MM-DDTHH:MM:SS".
-std::string IsoTime(const std::string& logTime);
 
 // The log lines that explain why `port` failed: failure lines and failed measurements naming the
 // port or its family.

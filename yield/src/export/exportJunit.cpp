@@ -1,9 +1,11 @@
+// The JUnit XML export: one test suite per run.
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
 
 #include "escape.h"
 #include "exporters.h"
+#include "runNames.h"
 
 namespace yield {
 namespace {
@@ -60,18 +62,6 @@ std::vector<std::string> ExplainingLines(const RunRecord& run, const std::string
     std::vector<std::string> out;
     Explanations(run).ForEach(port, [&out](const std::string& l) { out.push_back(l); });
     return out;
-}
-
-std::string IsoTime(const std::string& logTime) {
-    std::string iso = logTime;
-    if (iso.size() == 19 && iso[10] == ' ') iso[10] = 'T';
-    return iso;
-}
-
-std::string ExportStem(long long runId, const RunRecord& run) {
-    std::string stem =
-        std::to_string(runId) + "_" + run.chipId + "_" + run.timeStamp + "_" + run.host;
-    return SafeFileName(stem.substr(0, 160));
 }
 
 void WriteRunJunitXml(const RunRecord& run, std::ostream& out) {

@@ -1,4 +1,5 @@
-// One writer per report format, all from the same model. A new format is a new writer file.
+// One writer per report format, all from the same model; the tables they write are defined once
+// in reportTables.h. A new format is a new writer file.
 #pragma once
 
 #include <ostream>

@@ -1,0 +1,75 @@
+// The subcommands of devuzeV7-yield: one table (subcommands.cpp) gives each its name, its
+// description and the function that adds its own options; the table adds what all of them share
+// (--db, the exit-status footer) and maps every failure to its exit status in one place. Each
+// subcommand's work is in a file of its own (cmdIngest.cpp, cmdReport.cpp, ...); the options
+// several of them take are in options.h.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace yield {
+
+// Exit statuses (also in `devuzeV7-yield --help`).
+constexpr int kExitOk = 0;
+constexpr int kExitNotFound = 1;  // board: no run of that processor ID
+constexpr int kExitUsage = 2;     // a wrong option or argument
+constexpr int kExitDatabase = 3;  // the database cannot be opened, read or written
+constexpr int kExitOutput = 4;    // an output file or folder cannot be written
+constexpr int kExitMemory = 5;    // memory ran out
+
+constexpr char kDefaultDb[] = "devuzeV7-yield.db";
+constexpr char kDbHelp[] =
+    "the database: a SQLite file (ingest creates it), or a PostgreSQL server as "
+    "postgresql://[user[:password]@][host][:port][/dbname][?param=value...] or as postgresql: "
+    "alone, which takes PGHOST, PGPORT, PGDATABASE, PGUSER and the other PG* variables";
+constexpr char kExitStatusHelp[] =
+    "Exit status: 0 done; 1 board: no run of that processor ID; 2 usage error; "
+    "3 the database cannot be opened, read or written, a PostgreSQL server refused the login or "
+    "the connection was lost (one line on standard error says which; an ingest keeps every "
+    "batch of 1,000 files it completed and nothing of the one it was in, so running it again "
+    "completes the data); 4 an output file or folder cannot be written (a file written with -o "
+    "appears whole or not at all, and one that was there stays); 5 memory ran out (one line on "
+    "standard error).";
+constexpr char kOutOfMemory[] = "devuzeV7-yield: out of memory\n";
+
+// What a subcommand throws to end with a status other than 0; the table writes the message as
+// "devuzeV7-yield <subcommand>: <message>" on standard error. A StoreError ends with kExitDatabase.
+struct NotFoundError : std::runtime_error {  // kExitNotFound
+    using std::runtime_error::runtime_error;
+};
+struct UsageError : std::runtime_error {  // kExitUsage
+    using std::runtime_error::runtime_error;
+};
+struct OutputError : std::runtime_error {  // kExitOutput
+    using std::runtime_error::runtime_error;
+};
+
+// A subcommand's work, run once the command line is parsed, with the database --db names.
+// Returns an exit status, or throws one of the errors above.
+using Handler = std::function<int(const std::string& db)>;
+
+// Adds a subcommand's own options to `cmd` (after --db) and returns its handler, which reads the
+// options' values.
+using AddOptions = Handler (*)(CLI::App& cmd);
+
+struct Subcommand {
+    const char* name;
+    const char* description;
+    AddOptions addOptions;
+};
+
+Handler AddIngestOptions(CLI::App& cmd);
+Handler AddReportOptions(CLI::App& cmd);
+Handler AddBoardOptions(CLI::App& cmd);
+Handler AddExportOptions(CLI::App& cmd);
+
+// Parses the command line, runs the subcommand it names and returns the exit status.
+int RunCommandLine(int argc, char** argv);
+
+}  // namespace yield

@@ -1,0 +1,69 @@
+#include "options.h"
+
+#include <CLI/CLI.hpp>
+#include <cctype>
+
+#include "commands.h"
+#include "dbFiles.h"
+#include "escape.h"
+#include "outputFile.h"
+#include "store.h"
+
+namespace yield {
+namespace {
+
+constexpr char kNotADay[] = "not a day (YYYY-MM-DD): ";
+constexpr char kStandardOutput[] = "-";
+constexpr char kCannotWrite[] = "cannot write ";
+
+int DaysInMonth(int year, int month) {
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+bool IsDay(const std::string& s) {
+    bool ok = s.size() == 10 && s[4] == '-' && s[7] == '-';
+    for (size_t i = 0; ok && i < s.size(); ++i) {
+        if (i != 4 && i != 7 && !isdigit(static_cast<unsigned char>(s[i]))) ok = false;
+    }
+    if (!ok) return false;
+    int year = std::stoi(s.substr(0, 4));
+    int month = std::stoi(s.substr(5, 2));
+    int day = std::stoi(s.substr(8, 2));
+    return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+}
+
+const CLI::Validator kDay(
+    [](std::string& s) -> std::string { return IsDay(s) ? std::string() : kNotADay + s; }, "DATE");
+
+}  // namespace
+
+void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
+    cmd.add_option("--since", filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option("--until", filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option("--host", filter.host, "only runs of this host name");
+    // Swapped days would silently select nothing, a report that reads as a day without boards.
+    cmd.parse_complete_callback([&filter] {
+        if (!filter.since.empty() && !filter.until.empty() && filter.since > filter.until)
+            throw CLI::ValidationError("--since " + filter.since + " is after --until " +
+                                       filter.until);
+    });
+}
+
+bool IsStandardOutput(const std::string& output) {
+    return output.empty() || output == kStandardOutput;
+}
+
+void RefuseDatabaseAsOutput(const std::string& db, const std::string& output) {
+    if (IsStandardOutput(output) || !IsDatabaseFile(db, output)) return;
+    throw UsageError("the output " + PrintableText(output) + " is the database's own file");
+}
+
+void WriteOutputFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
+    OutputFile out(path);
+    if (out.ok()) write(out.stream());
+    if (!out.Commit()) throw OutputError(kCannotWrite + path);
+}
+
+}  // namespace yield

@@ -1,0 +1,105 @@
+// The table of subcommands, and what all of them share: the --db option, the exit-status footer
+// and the one mapping from a failure to its exit status.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "commands.h"
+#include "store.h"
+
+namespace yield {
+namespace {
+
+constexpr char kAbout[] =
+    "devuzeV7-yield: results across boards from the archived devuzeV7 trace logs.";
+constexpr char kProgram[] = "devuzeV7-yield";
+
+constexpr char kIngestAbout[] =
+    "Read archived trace logs (files or folders, any depth) into the database. The same run "
+    "found in several copies is stored once, from its most complete copy; ingesting the "
+    "same files again changes nothing. Empty, foreign and unreadable files are listed. Several "
+    "ingests may write into one database at once (stations uploading the same day, folders "
+    "that overlap): each run is still stored once.";
+constexpr char kReportAbout[] =
+    "Yield report over the stored runs: first-pass and final yield per processor ID, "
+    "retests, the Pareto of failing ports, the fixture view (failure rate per host and "
+    "port, flagged where one host stands apart), intermittent ports, analogue statistics "
+    "with Cpk against 1.50 V and 1.70 V, and yield per day.";
+constexpr char kBoardAbout[] =
+    "Every run of one processor ID, newest first: verdict, failing ports and the files its "
+    "log was found in (kept: the copy the data comes from; copy: the others).";
+constexpr char kExportAbout[] =
+    "One file per stored run: JUnit XML (a suite per run, a test case per port and per "
+    "judged measurement, failures with the log lines that explain them) or a JSON test "
+    "record (device ID, start and end, outcome, phases with measurements and limits).";
+
+// In the order --help lists them.
+const Subcommand kSubcommands[] = {
+    {"ingest", kIngestAbout, AddIngestOptions},
+    {"report", kReportAbout, AddReportOptions},
+    {"board", kBoardAbout, AddBoardOptions},
+    {"export", kExportAbout, AddExportOptions},
+};
+
+void Complain(const char* command, const char* message) {
+    std::fprintf(stderr, "%s %s: %s\n", kProgram, command, message);
+}
+
+// Called in a catch block: the exit status of the failure being handled, with its line on
+// standard error. `command` is the subcommand that failed, or null while parsing.
+int StatusOfFailure(CLI::App& app, const char* command) {
+    try {
+        throw;
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    } catch (const StoreError& e) {
+        Complain(command, e.what());
+        return kExitDatabase;
+    } catch (const NotFoundError& e) {
+        Complain(command, e.what());
+        return kExitNotFound;
+    } catch (const UsageError& e) {
+        Complain(command, e.what());
+        return kExitUsage;
+    } catch (const OutputError& e) {
+        Complain(command, e.what());
+        return kExitOutput;
+    } catch (const std::bad_alloc&) {
+        std::fputs(kOutOfMemory, stderr);
+        return kExitMemory;
+    }
+}
+
+void Add(CLI::App& app, const Subcommand& s, int& status) {
+    CLI::App* cmd = app.add_subcommand(s.name, s.description);
+    auto db = std::make_shared<std::string>(kDefaultDb);
+    cmd->add_option("--db", *db, kDbHelp)->capture_default_str();
+    Handler handler = s.addOptions(*cmd);
+    cmd->footer(kExitStatusHelp);
+    cmd->callback([&app, &status, s, db, handler] {
+        try {
+            status = handler(*db);
+        } catch (...) {
+            status = StatusOfFailure(app, s.name);
+        }
+    });
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    CLI::App app{kAbout, kProgram};
+    app.footer(kExitStatusHelp);
+    app.require_subcommand(1);
+    int status = kExitOk;
+    for (const Subcommand& s : kSubcommands) Add(app, s, status);
+    try {
+        app.parse(argc, argv);
+    } catch (...) {
+        return StatusOfFailure(app, nullptr);
+    }
+    return status;
+}
+
+}  // namespace yield

@@ -1,0 +1,18 @@
+// How an exported run is named: its file name and its times in ISO 8601. Shared by the exports
+// (exportJunit.cpp, exportJson.cpp) and the export command that names their files.
+#pragma once
+
+#include <string>
+
+#include "runRecord.h"
+
+namespace yield {
+
+// "<chip>_<stamp>_<host>" made safe for a file name, prefixed with the run's number so that
+// two runs whose names clean to the same text stay apart.
+std::string ExportStem(long long runId, const RunRecord& run);
+
+// "YYYY-MM-DD HH:MM:SS" (the log's local time) as ISO 8601 "YYYY-MM-DDTHH:MM:SS".
+std::string IsoTime(const std::string& logTime);
+
+}  // namespace yield

@@ -1,0 +1,253 @@
+#include "reportTables.h"
+
+#include <cstdio>
+
+#include "escape.h"
+
+namespace yield {
+namespace {
+
+constexpr char kNoNumber[] = "none";  // a number that does not exist, for people (no Cpk)
+constexpr char kCsvSet[] = "1";
+constexpr char kCsvUnset[] = "0";
+constexpr char kFixtureMarkText[] = "FIXTURE?";
+constexpr char kFixtureMarkHtml[] = "fixture?";
+
+// How a cell is read from a member of the row, by the member's type.
+template <class Row>
+std::function<CellValue(const Row&)> Read(std::string Row::*m) {
+    return [m](const Row& r) { return CellValue{r.*m}; };
+}
+template <class Row>
+std::function<CellValue(const Row&)> Read(long long Row::*m) {
+    return [m](const Row& r) { return CellValue{{}, r.*m}; };
+}
+template <class Row>
+std::function<CellValue(const Row&)> Read(double Row::*m) {
+    return [m](const Row& r) { return CellValue{{}, 0, 0, r.*m}; };
+}
+template <class Row>
+std::function<CellValue(const Row&)> Read(bool Row::*m) {
+    return [m](const Row& r) { return CellValue{{}, 0, 0, 0, true, r.*m}; };
+}
+
+CellValue RatioAndCount(double ratio, long long count) { return CellValue{{}, count, 0, ratio}; }
+
+CellValue ReadCpk(const AnalogueStats& a) { return CellValue{{}, 0, 0, a.cpk, a.hasCpk}; }
+
+CellValue FailedOfRuns(const FixtureCell& c) { return CellValue{{}, c.failures, c.runs}; }
+
+bool CellFailedOrFlagged(const FixtureCell& c) { return c.failures > 0 || c.flagged; }
+bool CellFlagged(const FixtureCell& c) { return c.flagged; }
+
+}  // namespace
+
+const ReportTable<YieldSummary> kSummaryTable{
+    "summary",
+    "summary",
+    {"Yield", nullptr},
+    {
+        {"boards", {"boards", "boards"}, CellKind::kInteger, Read(&YieldSummary::boards)},
+        {nullptr,
+         {"first pass", nullptr},
+         CellKind::kRatioCount,
+         [](const YieldSummary& s) { return RatioAndCount(s.firstPassYield, s.firstPassed); }},
+        {"first_passed", {}, CellKind::kInteger, Read(&YieldSummary::firstPassed)},
+        {"first_pass_yield",
+         {nullptr, "first pass yield"},
+         CellKind::kRatio,
+         Read(&YieldSummary::firstPassYield)},
+        {nullptr,
+         {"final", nullptr},
+         CellKind::kRatioCount,
+         [](const YieldSummary& s) { return RatioAndCount(s.finalYield, s.finalPassed); }},
+        {"final_passed", {}, CellKind::kInteger, Read(&YieldSummary::finalPassed)},
+        {"final_yield",
+         {nullptr, "final yield"},
+         CellKind::kRatio,
+         Read(&YieldSummary::finalYield)},
+        {"retested_boards",
+         {"retested boards", "retested boards"},
+         CellKind::kInteger,
+         Read(&YieldSummary::retestedBoards)},
+        {"retest_runs",
+         {"retest runs", "retest runs"},
+         CellKind::kInteger,
+         Read(&YieldSummary::retestRuns)},
+        {"recovered", {"recovered", nullptr}, CellKind::kInteger, Read(&YieldSummary::recovered)},
+        {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&YieldSummary::runs)},
+        {"complete_runs", {}, CellKind::kInteger, Read(&YieldSummary::completeRuns)},
+        {"incomplete_runs",
+         {"incomplete", "incomplete runs"},
+         CellKind::kInteger,
+         Read(&YieldSummary::incompleteRuns)},
+        {"no_day_runs",
+         {nullptr, "runs without a day"},
+         CellKind::kInteger,
+         Read(&YieldSummary::noDayRuns)},
+    }};
+
+const ReportTable<RetestRow> kRetestTable{
+    "retest",
+    "retests",
+    {"Retested boards", "Retested boards"},
+    {
+        {"chip_id", {"processor ID", "processor ID"}, CellKind::kLogText, Read(&RetestRow::chipId)},
+        {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&RetestRow::runs)},
+        {"first_verdict", {"first", "first"}, CellKind::kWord, Read(&RetestRow::firstVerdict)},
+        {"final_verdict", {"final", "final"}, CellKind::kWord, Read(&RetestRow::finalVerdict)},
+    }};
+
+const ReportTable<ParetoRow> kParetoTable{
+    "pareto",
+    "pareto",
+    {"Failing ports (Pareto)", "Failing ports"},
+    {
+        {"port", {"port", "port"}, CellKind::kLogText, Read(&ParetoRow::port)},
+        {"failures", {"failures", "failures"}, CellKind::kInteger, Read(&ParetoRow::failures)},
+        {"share", {"share", "share"}, CellKind::kRatio, Read(&ParetoRow::share)},
+        {"cumulative_share",
+         {"cumulative", "cumulative"},
+         CellKind::kRatio,
+         Read(&ParetoRow::cumulative)},
+    }};
+
+const ReportTable<FixtureCell> kFixtureTable{
+    "fixture",
+    "fixture",
+    {"Fixture view (ports that failed on a host)", "Fixture view"},
+    {
+        {"host", {"host", "host"}, CellKind::kLogText, Read(&FixtureCell::host)},
+        {"port", {"port", "port"}, CellKind::kLogText, Read(&FixtureCell::port)},
+        {nullptr, {"failed", "failed"}, CellKind::kFraction, FailedOfRuns},
+        {"runs", {}, CellKind::kInteger, Read(&FixtureCell::runs)},
+        {"failures", {}, CellKind::kInteger, Read(&FixtureCell::failures)},
+        {"rate", {"rate", "rate"}, CellKind::kRatio, Read(&FixtureCell::rate)},
+        {"others_runs", {}, CellKind::kInteger, Read(&FixtureCell::othersRuns)},
+        {"others_rate",
+         {"other hosts", "other hosts"},
+         CellKind::kRatio,
+         Read(&FixtureCell::othersRate)},
+        {"flagged",
+         {"flag", "flag"},
+         CellKind::kFlag,
+         Read(&FixtureCell::flagged),
+         0,
+         {kFixtureMarkText, kFixtureMarkHtml}},
+    },
+    CellFailedOrFlagged,
+    CellFlagged};
+
+const ReportTable<IntermittentRow> kIntermittentTable{
+    "intermittent",
+    "intermittent",
+    {"Intermittent ports (passed and failed within one run)", "Intermittent ports"},
+    {
+        {"chip_id",
+         {"processor ID", "processor ID"},
+         CellKind::kLogText,
+         Read(&IntermittentRow::chipId)},
+        {"host", {"host", "host"}, CellKind::kLogText, Read(&IntermittentRow::host)},
+        {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&IntermittentRow::timeStamp)},
+        {"port", {"port", "port"}, CellKind::kLogText, Read(&IntermittentRow::port)},
+    }};
+
+const ReportTable<AnalogueStats> kAnalogueTable{
+    "analogue",
+    "analogue",
+    {"Analogue inputs (V, limits 1.50 to 1.70)", "Analogue inputs"},
+    {
+        {"input", {"input", "input"}, CellKind::kLogText, Read(&AnalogueStats::input)},
+        {"count", {"count", "count"}, CellKind::kInteger, Read(&AnalogueStats::count)},
+        {"mean", {"mean", "mean"}, CellKind::kDecimals, Read(&AnalogueStats::mean), 4},
+        {"stddev", {"stddev", "stddev"}, CellKind::kDecimals, Read(&AnalogueStats::stddev), 4},
+        {"min", {"min", "min"}, CellKind::kDecimals, Read(&AnalogueStats::min), 2},
+        {"max", {"max", "max"}, CellKind::kDecimals, Read(&AnalogueStats::max), 2},
+        {"cpk", {"Cpk", "Cpk"}, CellKind::kDecimals, ReadCpk, 2},
+        {"outside", {"outside", "outside"}, CellKind::kInteger, Read(&AnalogueStats::outside)},
+    }};
+
+// The HTML report shows yield per day as a chart only.
+const ReportTable<DayRow> kDayTable{
+    "day",
+    "days",
+    {"Yield per day", nullptr},
+    {
+        {"day", {"day", nullptr}, CellKind::kLogText, Read(&DayRow::day)},
+        {"runs", {"runs", nullptr}, CellKind::kInteger, Read(&DayRow::runs)},
+        {"passed", {"passed", nullptr}, CellKind::kInteger, Read(&DayRow::passed)},
+        {"yield", {"yield", nullptr}, CellKind::kRatio, Read(&DayRow::yield)},
+        {"incomplete", {"incomplete", nullptr}, CellKind::kInteger, Read(&DayRow::incomplete)},
+    }};
+
+std::string Fixed(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+std::string Percent(double v) { return Fixed(v * 100, 1) + "%"; }
+
+std::string HumanText(CellKind kind, const CellValue& v, int decimals, const char* mark) {
+    switch (kind) {
+        case CellKind::kLogText:
+        case CellKind::kWord:
+            return v.text;
+        case CellKind::kInteger:
+            return std::to_string(v.count);
+        case CellKind::kRatio:
+            return Percent(v.number);
+        case CellKind::kDecimals:
+            return v.present ? Fixed(v.number, decimals) : kNoNumber;
+        case CellKind::kFlag:
+            return v.flag && mark != nullptr ? mark : "";
+        case CellKind::kFraction:
+            return std::to_string(v.count) + "/" + std::to_string(v.of);
+        case CellKind::kRatioCount:
+            return Percent(v.number) + " (" + std::to_string(v.count) + ")";
+    }
+    return "";
+}
+
+std::string CsvText(CellKind kind, const CellValue& v) {
+    switch (kind) {
+        case CellKind::kLogText:
+        case CellKind::kWord:
+            return CsvCell(v.text);
+        case CellKind::kInteger:
+        case CellKind::kFraction:
+            return std::to_string(v.count);
+        case CellKind::kFlag:
+            return v.flag ? kCsvSet : kCsvUnset;
+        case CellKind::kDecimals:
+            if (!v.present) return "";
+            break;
+        case CellKind::kRatio:
+        case CellKind::kRatioCount:
+            break;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6g", v.number);
+    return buf;
+}
+
+nlohmann::json JsonValue(CellKind kind, const CellValue& v) {
+    switch (kind) {
+        case CellKind::kLogText:
+        case CellKind::kWord:
+            return v.text;
+        case CellKind::kInteger:
+        case CellKind::kFraction:
+            return v.count;
+        case CellKind::kFlag:
+            return v.flag;
+        case CellKind::kDecimals:
+            return v.present ? nlohmann::json(v.number) : nlohmann::json();
+        case CellKind::kRatio:
+        case CellKind::kRatioCount:
+            break;
+    }
+    return v.number;
+}
+
+}  // namespace yield

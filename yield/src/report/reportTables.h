@@ -1,0 +1,106 @@
+// The report's tables, each defined once: its name in each format and its columns (heading for
+// people, key for machines, kind, and how the cell is read from the model's row). The four writers
+// (reportText.cpp, reportCsv.cpp, reportJson.cpp, reportHtml.cpp) write every table from these
+// definitions; each writer decides only where a table goes and how a cell is spelled.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "reportModel.h"
+
+namespace yield {
+
+enum class CellKind {
+    kLogText,  // text from the log: shown escaped in the text report
+    kWord,     // our own word (a verdict)
+    kInteger,
+    kRatio,       // 0 to 1: a percentage for people, the number for machines
+    kDecimals,    // a number, with the column's decimals for people; may be absent
+    kFlag,        // the column's mark for people when set; 1/0 and true/false for machines
+    kFraction,    // "count/of", for people only
+    kRatioCount,  // "ratio% (count)", for people only
+};
+
+// One cell as read from a row; which members count depends on the column's kind.
+struct CellValue {
+    std::string text;     // kLogText, kWord
+    long long count = 0;  // kInteger, kFraction, kRatioCount
+    long long of = 0;     // kFraction
+    double number = 0;    // kRatio, kDecimals, kRatioCount
+    bool present = true;  // kDecimals: false when there is no such number (no Cpk)
+    bool flag = false;    // kFlag
+};
+
+// The two reports written for people.
+enum class Human { kText, kHtml };
+
+// A word that may differ between the text and the HTML report; null: not in that report.
+struct HumanWords {
+    const char* text = nullptr;
+    const char* html = nullptr;
+    const char* In(Human h) const { return h == Human::kText ? text : html; }
+};
+
+template <class Row>
+struct Column {
+    const char* key;  // CSV heading and JSON member; null: for people only
+    HumanWords heading;
+    CellKind kind;
+    std::function<CellValue(const Row&)> read;
+    int decimals = 0;      // kDecimals
+    HumanWords mark = {};  // kFlag: the word shown for a set flag
+};
+
+template <class Row>
+struct ReportTable {
+    const char* csvName;  // the first cell of each of its CSV rows
+    const char* jsonKey;
+    HumanWords title;  // null: written without a title
+    std::vector<Column<Row>> columns;
+    bool (*shown)(const Row&) = nullptr;   // the rows people see; null: all
+    bool (*marked)(const Row&) = nullptr;  // rows the HTML report highlights
+
+    bool ShownToPeople(const Row& r) const { return shown == nullptr || shown(r); }
+    bool Marked(const Row& r) const { return marked != nullptr && marked(r); }
+};
+
+extern const ReportTable<YieldSummary> kSummaryTable;
+extern const ReportTable<RetestRow> kRetestTable;
+extern const ReportTable<ParetoRow> kParetoTable;
+extern const ReportTable<FixtureCell> kFixtureTable;
+extern const ReportTable<IntermittentRow> kIntermittentTable;
+extern const ReportTable<AnalogueStats> kAnalogueTable;
+extern const ReportTable<DayRow> kDayTable;
+
+// A cell as people read it, not yet escaped; `mark` is the column's word for a set flag.
+std::string HumanText(CellKind kind, const CellValue& v, int decimals, const char* mark);
+// A cell of the CSV report, escaped.
+std::string CsvText(CellKind kind, const CellValue& v);
+nlohmann::json JsonValue(CellKind kind, const CellValue& v);
+
+template <class Row>
+std::string HumanCell(const Column<Row>& c, const Row& r, Human h) {
+    return HumanText(c.kind, c.read(r), c.decimals, c.mark.In(h));
+}
+
+// The indexes of the columns with a key, in key order (the JSON report's member order).
+template <class Row>
+std::vector<size_t> KeyOrder(const ReportTable<Row>& t) {
+    std::vector<size_t> order;
+    for (size_t i = 0; i < t.columns.size(); ++i)
+        if (t.columns[i].key != nullptr) order.push_back(i);
+    std::sort(order.begin(), order.end(), [&t](size_t a, size_t b) {
+        return std::string(t.columns[a].key) < t.columns[b].key;
+    });
+    return order;
+}
+
+// Numbers as people read them: "1.50", "93.4%".
+std::string Fixed(double v, int decimals);
+std::string Percent(double v);
+
+}  // namespace yield
