@@ -22,8 +22,6 @@ constexpr char kLogModule[] = "devuzeV7";
 constexpr char kLogRoutine[] = "RecordhwTest";
 constexpr auto& kVerdictOk = tracefmt::kArchiveVerdictOk;
 constexpr auto& kVerdictErr = tracefmt::kArchiveVerdictErr;
-// A shortened part ends in "~" and the eight hex digits of a checksum of the whole part.
-constexpr size_t kShortTagSize = 9;
 // The host part keeps at least this much when both parts must be shortened (a host name has
 // at most 64 bytes).
 constexpr size_t kHostShare = 64;
@@ -36,16 +34,6 @@ void FlushFileSystemOf(const std::string& path) {
     if (fd < 0) return;
     syncfs(fd);
     close(fd);
-}
-
-// 32-bit FNV-1a: a checksum that tells long parts with the same beginning apart.
-uint32_t Checksum(const std::string& text) {
-    uint32_t hash = 2166136261u;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash;
 }
 
 // The part of a name a character of the text gives: UTF-8 characters are taken whole.
@@ -110,14 +98,15 @@ std::string FileNamePart(const char* text) {
 std::string ShortNamePart(const char* text, size_t maxBytes) {
     std::string whole = FileNamePart(text);
     if (whole.size() <= maxBytes) return whole;
-    size_t keep = maxBytes > kShortTagSize ? maxBytes - kShortTagSize : 0;
+    size_t keep =
+        maxBytes > tracefmt::kShortenedTagLength ? maxBytes - tracefmt::kShortenedTagLength : 0;
     std::string out, unit;
     for (const char* p = text; *p != '\0';) {
         p += NextUnit(p, unit);
         if (out.size() + unit.size() > keep) break;
         out += unit;
     }
-    out += StrPrintf("~%08X", Checksum(whole));
+    out += tracefmt::MakeShortenedTag(tracefmt::NameChecksum(whole)).text;
     return out.substr(0, maxBytes);
 }
 

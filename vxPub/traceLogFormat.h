@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 namespace tracefmt {
 
@@ -364,5 +366,37 @@ static_assert(StartsWith(kArchiveNameFmt, kArchivePrefix) &&
               EndsWith(kArchiveNameFmt, kArchiveSuffix));
 static_assert(StartsWith(kArchivePlainNameFmt, kArchivePrefix) &&
               EndsWith(kArchivePlainNameFmt, kArchiveSuffix));
+
+// A host or chip ID part too long for the name keeps its beginning and ends in this mark and the
+// eight upper-case hex digits of NameChecksum of the whole part, so that parts which differ only
+// at the end still give different names.
+inline constexpr char kShortenedMark = '~';
+inline constexpr size_t kShortenedTagLength = 9;
+
+// 32-bit FNV-1a.
+constexpr uint32_t NameChecksum(std::string_view text) {
+    uint32_t hash = 2166136261u;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+struct ShortenedTag {
+    char text[kShortenedTagLength + 1] = {};
+};
+
+// kShortenedMark and `checksum` in eight upper-case hex digits.
+constexpr ShortenedTag MakeShortenedTag(uint32_t checksum) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    ShortenedTag tag;
+    tag.text[0] = kShortenedMark;
+    for (size_t i = kShortenedTagLength - 1; i > 0; --i, checksum >>= 4)
+        tag.text[i] = kHex[checksum & 0xF];
+    return tag;
+}
+static_assert(MakeShortenedTag(0xE40C292Cu).text[1] == 'E' &&
+              MakeShortenedTag(0xE40C292Cu).text[8] == 'C');
 
 }  // namespace tracefmt

@@ -9,6 +9,7 @@
 #include "logParser.h"
 #include "runBounds.h"
 #include "testSupport.h"
+#include "traceLogFormat.h"
 
 namespace fs = std::filesystem;
 using namespace yield;
@@ -20,8 +21,8 @@ namespace {
 class CueStore : public IngestStore {
 public:
     std::map<std::string, std::string> committed;  // path -> "run" or the problem's reason
-    std::string retryAt;   // PutRun of this file's name gives the batch up, once
-    std::string refuseAt;  // PutRun of this file's name is refused, every time
+    std::string retryAt;                    // PutRun of this file's name gives the batch up, once
+    std::string refuseAt;                   // PutRun of this file's name is refused, every time
     std::map<std::string, RunRecord> runs;  // by file name, as stored
     bool refuseCommit = false;
     int begins = 0;
@@ -188,14 +189,14 @@ TEST(IngestBounds, LongHostNamesAreShortenedWithTheirChecksum) {
     const std::string& b = store.runs["b.log"].host;
     EXPECT_EQ(a.size(), kMaxNameBytes);
     char tag[16];
-    std::snprintf(tag, sizeof tag, "~%08X", Fnv1a(longA));
+    std::snprintf(tag, sizeof tag, "~%08X", tracefmt::NameChecksum(longA));
     EXPECT_EQ(a, std::string(kMaxNameBytes - 9, 'h') + tag);
     EXPECT_NE(a, b);
     EXPECT_EQ(a.substr(0, 246), b.substr(0, 246));
 }
 
 TEST(IngestBounds, ShortValueCutsBetweenCharactersAndFreeTextsAreBounded) {
-    EXPECT_EQ(Fnv1a("a"), 0xE40C292Cu);
+    EXPECT_EQ(tracefmt::NameChecksum("a"), 0xE40C292Cu);
     EXPECT_EQ(ShortValue("bench1", 255), "bench1");
     std::string euros = "a";
     for (int i = 0; i < 200; ++i) euros += "\xE2\x82\xAC";

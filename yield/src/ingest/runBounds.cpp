@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "traceLogFormat.h"
 #include "utf8.h"
 
 namespace yield {
 namespace {
-
-constexpr size_t kChecksumTag = 9;  // "~" and 8 hex digits
 
 // The longest beginning of `text` within `maxBytes` that ends between UTF-8 characters.
 size_t CutPoint(std::string_view text, size_t maxBytes) {
@@ -96,22 +95,12 @@ void BoundLines(RunRecord& run, std::vector<std::string>& cuts) {
 
 }  // namespace
 
-uint32_t Fnv1a(std::string_view text) {
-    uint32_t hash = 2166136261u;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash;
-}
-
 std::string ShortValue(std::string_view value, size_t maxBytes) {
     if (value.size() <= maxBytes) return std::string(value);
-    size_t keep = maxBytes > kChecksumTag ? maxBytes - kChecksumTag : 0;
+    size_t keep =
+        maxBytes > tracefmt::kShortenedTagLength ? maxBytes - tracefmt::kShortenedTagLength : 0;
     std::string out(value.substr(0, CutPoint(value, keep)));
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "~%08X", Fnv1a(value));
-    out += tag;
+    out += tracefmt::MakeShortenedTag(tracefmt::NameChecksum(value)).text;
     return out.substr(0, maxBytes);
 }
 

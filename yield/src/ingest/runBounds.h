@@ -25,11 +25,9 @@ constexpr size_t kMaxResultDocBytes = 64 * 1024;  // a full board's document is 
 constexpr size_t kMaxMeasurements = 200000;
 constexpr size_t kMaxFailureLines = 20000;
 
-// 32-bit FNV-1a.
-uint32_t Fnv1a(std::string_view text);
-
 // `value` when it fits in `maxBytes`; else its beginning (cut between UTF-8 characters), "~" and
-// the 8 upper-case hex digits of the whole value's Fnv1a, `maxBytes` in all.
+// the 8 upper-case hex digits of the whole value's checksum, as the board shortens its archive-name
+// parts, `maxBytes` in all.
 std::string ShortValue(std::string_view value, size_t maxBytes);
 
 // Cuts `run` to the bounds above. A run with more ports or tallies than a board can have keeps

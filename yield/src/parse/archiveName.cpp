@@ -16,7 +16,7 @@ using namespace tracefmt;
 // What the board changes in a host or processor ID to put it into an archive name: control
 // characters become escapes, '/' becomes '_'; a part too long ends in '~' and 8 hex digits.
 constexpr std::string_view kNameReplacements = "\\_";
-constexpr char kShortMark = '~';
+constexpr char kShortMark = tracefmt::kShortenedMark;
 constexpr size_t kShortHexDigits = 8;
 constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 constexpr char kHexEscapeFmt[] = "\\x%02X";
@@ -45,16 +45,6 @@ std::string FileNamePart(std::string_view text) {
     std::string out;
     for (char ch : text) AppendNameChar(out, ch);
     return out;
-}
-
-// The board's checksum of a shortened part (32-bit FNV-1a).
-uint32_t NameChecksum(std::string_view text) {
-    uint32_t hash = 2166136261u;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash;
 }
 
 bool Shortened(std::string_view part) {
@@ -98,7 +88,7 @@ bool NameAgrees(std::string_view value, std::string_view named, bool fromHeader)
     size_t head = named.size() - kShortHexDigits - 1;
     return StartsWith(part, named.substr(0, head)) &&
            std::strtoul(std::string(named.substr(head + 1)).c_str(), nullptr, 16) ==
-               NameChecksum(part);
+               tracefmt::NameChecksum(part);
 }
 
 void DoubtPart(KeyPart& part, std::string& value, const std::string* named, bool fromHeader) {
