@@ -43,7 +43,10 @@ const Subcommand kSubcommands[] = {
 };
 
 void Complain(const char* command, const char* message) {
-    std::fprintf(stderr, "%s %s: %s\n", kProgram, command, message);
+    if (command == nullptr)
+        std::fprintf(stderr, "%s: %s\n", kProgram, message);
+    else
+        std::fprintf(stderr, "%s %s: %s\n", kProgram, command, message);
 }
 
 // Called in a catch block: the exit status of the failure being handled, with its line on
