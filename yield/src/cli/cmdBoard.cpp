@@ -1,16 +1,27 @@
-// `board`: every stored run of one processor ID, newest first, and the files it was found in.
+// `board`: every stored run of one processor ID, newest first, and the files it was found in; as
+// text for a person or as JSON for a script.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
 
 #include "commands.h"
 #include "escape.h"
+#include "exporters.h"
 #include "openStore.h"
+#include "printJson.h"
 
 namespace yield {
 namespace {
 
+using nlohmann::json;
+
 constexpr char kNoRun[] = "no run of processor ID ";
+constexpr char kFail[] = "fail";
+
+struct BoardOptions {
+    std::string chipId;
+    std::string format = kFormatText;
+};
 
 std::string Join(const std::vector<std::string>& items) {
     std::string out;
@@ -31,10 +42,77 @@ void PrintRun(ReadStore& store, long long id) {
     }
 }
 
-int RunBoard(const std::string& db, const std::string& chipId) {
+json MeasurementJson(const Measurement& m) {
+    json j = {{"cycle", m.cycle}, {"name", m.name}, {"outcome", m.outcome}, {"unit", m.unit}};
+    j["value"] = m.text.empty() ? json(m.value) : json(m.text);
+    j["low"] = m.hasLimits ? json(m.low) : json();
+    j["high"] = m.hasLimits ? json(m.high) : json();
+    return j;
+}
+
+// What the log measured on a failing port: its failed values, or all of them when none was
+// judged a failure (a port that failed on its tallies).
+json ValuesOf(const RunRecord& run, const std::string& port) {
+    json failed = json::array(), all = json::array();
+    for (const Measurement& m : run.measurements) {
+        if (m.port != port) continue;
+        all.push_back(MeasurementJson(m));
+        if (m.outcome == kFail) failed.push_back(all.back());
+    }
+    return failed.empty() ? all : failed;
+}
+
+json FailingJson(const RunRecord& run) {
+    Explanations explain(run);
+    json out = json::array();
+    for (const std::string& port : run.FailingPorts()) {
+        json lines = json::array();
+        explain.ForEach(port, [&lines](const std::string& line) { lines.push_back(line); });
+        out.push_back({{"port", port}, {"values", ValuesOf(run, port)}, {"log", lines}});
+    }
+    return out;
+}
+
+json FilesJson(const std::vector<SourceRow>& sources) {
+    json out = json::array();
+    for (const SourceRow& s : sources) {
+        out.push_back({{"path", s.path},
+                       {"role", s.role},
+                       {"size", s.size},
+                       {"lines", s.records},
+                       {"complete", s.complete}});
+    }
+    return out;
+}
+
+json RunJson(ReadStore& store, long long id) {
+    RunRecord run = store.LoadRun(id);
+    return {{"host", run.host},
+            {"start_stamp", run.timeStamp},
+            {"start", IsoTime(run.startedAt)},
+            {"end", IsoTime(run.endedAt)},
+            {"verdict", VerdictWord(run.verdict)},
+            {"rotated_tail", run.headerless},
+            {"failing", FailingJson(run)},
+            {"files", FilesJson(store.SourcesOf(id))}};
+}
+
+void PrintBoardJson(ReadStore& store, const std::string& chipId,
+                    const std::vector<long long>& ids) {
+    json runs = json::array();
+    for (long long id : ids) runs.push_back(RunJson(store, id));
+    PrintJson({{"processor_id", chipId}, {"runs", runs}});
+}
+
+int RunBoard(const std::string& db, const BoardOptions& o) {
+    const std::string& chipId = o.chipId;
     auto store = OpenReadStore(db);
     std::vector<long long> ids = store->RunIdsOfChip(chipId);
     if (ids.empty()) throw NotFoundError(kNoRun + PrintableText(chipId));
+    if (o.format == kFormatJson) {
+        PrintBoardJson(*store, chipId, ids);
+        return kExitOk;
+    }
     std::printf("processor ID %s: %zu run(s), newest first\n", PrintableText(chipId).c_str(),
                 ids.size());
     for (long long id : ids) PrintRun(*store, id);
@@ -44,9 +122,11 @@ int RunBoard(const std::string& db, const std::string& chipId) {
 }  // namespace
 
 Handler AddBoardOptions(CLI::App& cmd) {
-    auto chipId = std::make_shared<std::string>();
-    cmd.add_option("id", *chipId, "processor ID as the log gives it")->required();
-    return [chipId](const std::string& db) { return RunBoard(db, *chipId); };
+    auto opts = std::make_shared<BoardOptions>();
+    cmd.add_option("id", opts->chipId, "processor ID as the log gives it")->required();
+    cmd.add_option("--format", opts->format, kTextOrJson)
+        ->check(CLI::IsMember({kFormatText, kFormatJson}));
+    return [opts](const std::string& db) { return RunBoard(db, *opts); };
 }
 
 }  // namespace yield

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "commands.h"
 #include "exporters.h"
@@ -21,7 +22,12 @@ struct ExportOptions {
     std::string format;
     std::string dir;
     RunFilter filter;
+    std::vector<std::string> chipIds;  // none: every processor ID
 };
+
+constexpr char kIdHelp[] =
+    "export only the runs of this processor ID (repeatable); with --since, --until and --host "
+    "a run must pass them all";
 
 void MakeFolder(const std::string& dir) {
     std::error_code ec;
@@ -29,14 +35,33 @@ void MakeFolder(const std::string& dir) {
     if (!std::filesystem::is_directory(dir)) throw OutputError(kCannotCreate + dir);
 }
 
-void WriteRun(const std::string& dir, long long id, const RunRecord& run, bool junit) {
-    auto path = std::filesystem::path(dir) / (ExportStem(id, run) + (junit ? ".xml" : ".json"));
+// Writes the run's file; true when it replaced one of the same name (an earlier export of the run).
+bool WriteRun(const std::string& dir, const RunRecord& run, bool junit) {
+    auto path = std::filesystem::path(dir) / (ExportStem(run) + (junit ? ".xml" : ".json"));
+    std::error_code ec;
+    bool replaces = std::filesystem::exists(path, ec);
     WriteOutputFile(path.string(), [&](std::ostream& out) {
         if (junit)
             WriteRunJunitXml(run, out);
         else
             WriteRunJsonRecord(run, out);
     });
+    return replaces;
+}
+
+// The filter's runs, in its order, kept to the processor IDs asked for (if any).
+std::vector<long long> RunsToExport(ReadStore& store, const ExportOptions& o) {
+    std::vector<long long> ids = store.RunIds(o.filter);
+    if (o.chipIds.empty()) return ids;
+    std::set<long long> ofChips;
+    for (const std::string& chip : o.chipIds) {
+        for (long long id : store.RunIdsOfChip(chip)) ofChips.insert(id);
+    }
+    std::vector<long long> kept;
+    for (long long id : ids) {
+        if (ofChips.count(id) != 0) kept.push_back(id);
+    }
+    return kept;
 }
 
 int RunExport(const std::string& db, const ExportOptions& o) {
@@ -44,12 +69,14 @@ int RunExport(const std::string& db, const ExportOptions& o) {
     MakeFolder(o.dir);
     bool junit = o.format == kJunit;
     long long written = 0;
+    long long replaced = 0;
     auto store = OpenReadStore(db);
-    for (long long id : store->RunIds(o.filter)) {
-        WriteRun(o.dir, id, store->LoadRun(id), junit);
+    for (long long id : RunsToExport(*store, o)) {
+        replaced += WriteRun(o.dir, store->LoadRun(id), junit) ? 1 : 0;
         ++written;
     }
-    std::printf("export: %lld %s file(s) in %s\n", written, o.format.c_str(), o.dir.c_str());
+    std::printf("export: %lld %s file(s) in %s, %lld replaced\n", written, o.format.c_str(),
+                o.dir.c_str(), replaced);
     return kExitOk;
 }
 
@@ -62,6 +89,7 @@ Handler AddExportOptions(CLI::App& cmd) {
         ->required();
     cmd.add_option("-o,--output", opts->dir, "output folder (created when missing)")->required();
     AddRunFilterOptions(cmd, opts->filter);
+    cmd.add_option("--id", opts->chipIds, kIdHelp);
     return [opts](const std::string& db) { return RunExport(db, *opts); };
 }
 

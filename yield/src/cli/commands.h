@@ -68,6 +68,7 @@ Handler AddIngestOptions(CLI::App& cmd);
 Handler AddReportOptions(CLI::App& cmd);
 Handler AddBoardOptions(CLI::App& cmd);
 Handler AddExportOptions(CLI::App& cmd);
+Handler AddProblemsOptions(CLI::App& cmd);
 
 // Parses the command line, runs the subcommand it names and returns the exit status.
 int RunCommandLine(int argc, char** argv);

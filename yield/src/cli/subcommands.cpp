@@ -34,12 +34,18 @@ constexpr char kExportAbout[] =
     "judged measurement, failures with the log lines that explain them) or a JSON test "
     "record (device ID, start and end, outcome, phases with measurements and limits).";
 
+constexpr char kProblemsAbout[] =
+    "The files ingests recorded as holding no run (empty, not a trace log, unreadable), with "
+    "their size and reason, and whether the next ingest reads each again: a file that could not "
+    "be read is tried at every ingest, the others only when their size or time changes.";
+
 // In the order --help lists them.
 const Subcommand kSubcommands[] = {
     {"ingest", kIngestAbout, AddIngestOptions},
     {"report", kReportAbout, AddReportOptions},
     {"board", kBoardAbout, AddBoardOptions},
     {"export", kExportAbout, AddExportOptions},
+    {"problems", kProblemsAbout, AddProblemsOptions},
 };
 
 void Complain(const char* command, const char* message) {
