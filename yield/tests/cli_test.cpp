@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <set>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -90,7 +91,8 @@ TEST(Cli, EverySubcommandSharesTheDatabaseOptionAndItsFailureLines) {
         {"ingest", " ."},
         {"report", ""},
         {"board", " 0x1"},
-        {"export", " --format json -o " + Q(tmp.path() / "out")}};
+        {"export", " --format json -o " + Q(tmp.path() / "out")},
+        {"problems", ""}};
     for (const auto& [name, args] : kCommands) {
         Result help = Tool(name + " --help");
         EXPECT_EQ(help.status, 0) << name;
@@ -173,4 +175,109 @@ TEST(Cli, RunCutToBoundsIsNotedAndStored) {
         << ingest.out;
     EXPECT_NE(ingest.out.find("1 runs new"), std::string::npos);
     EXPECT_NE(Tool("--help").out.find("5 memory ran out"), std::string::npos);
+}
+
+// Problem files as a person and a script see them: the reason, the retry rule by role, and a path
+// from the disk printed without its control characters.
+TEST(Cli, ProblemsListsEachFileWithItsRetry) {
+    TempDir tmp;
+    fs::path path = tmp.path() / "y.db";
+    {
+        auto store = yield::OpenStore(path.string(), true);
+        store->Begin();
+        store->PutProblem(yield::SourceFile{"/in/a\x1b[2J.log", 0, 1}, "empty file", false);
+        store->PutProblem(yield::SourceFile{"/in/b.log", 7, 1}, "cannot read", true);
+        store->Commit();
+    }
+    Result text = Tool("problems --db " + Q(path));
+    ASSERT_EQ(text.status, 0);
+    EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(text.out.find("2 problem file(s)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("/in/a\\x1B[2J.log  (0 bytes)  empty file; retried when its size"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("/in/b.log  (7 bytes)  cannot read; retried at the next ingest"),
+              std::string::npos);
+
+    nlohmann::json j = nlohmann::json::parse(Tool("problems --format json --db " + Q(path)).out);
+    ASSERT_EQ(j["problems"].size(), 2u);
+    EXPECT_EQ(j["problems"][0]["path"], "/in/a\x1b[2J.log");
+    EXPECT_EQ(j["problems"][0]["retried_at_next_ingest"], false);
+    EXPECT_EQ(j["problems"][1]["size"], 7);
+    EXPECT_EQ(j["problems"][1]["retried_at_next_ingest"], true);
+}
+
+TEST(Cli, BoardAsJsonGivesEachRunWithItsFailuresAndFiles) {
+    TempDir tmp;
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    ASSERT_EQ(Tool("ingest " + db + " " + Q(YIELD_GOLDEN_DIR)).status, 0);
+    Result text = Tool("board " + db + " 0x1A2B3C4D");
+    EXPECT_EQ(Tool("board " + db + " 0x1A2B3C4D --format text").out, text.out);
+    Result out = Tool("board " + db + " 0x1A2B3C4D --format json");
+    ASSERT_EQ(out.status, 0);
+    nlohmann::json j = nlohmann::json::parse(out.out);
+    EXPECT_EQ(j["processor_id"], "0x1A2B3C4D");
+    const nlohmann::json& runs = j["runs"];
+    ASSERT_GE(runs.size(), 9u);
+    EXPECT_GT(runs[0]["start_stamp"], runs[1]["start_stamp"]);  // newest first
+    EXPECT_EQ(runs[0]["start"].get<std::string>().find('T'), 10u);
+    const nlohmann::json* cut = nullptr;
+    for (const nlohmann::json& r : runs) {
+        if (r["host"] == "bench1" && !r["failing"].empty() && r["failing"][0]["port"] == "RS232-1")
+            cut = &r;
+    }
+    ASSERT_NE(cut, nullptr) << out.out;
+    EXPECT_EQ((*cut)["verdict"], "ERR");
+    const nlohmann::json& port = (*cut)["failing"][0];
+    ASSERT_FALSE(port["values"].empty());
+    EXPECT_EQ(port["values"][0]["outcome"], "fail");
+    ASSERT_FALSE(port["log"].empty());
+    EXPECT_NE(port["log"][0].get<std::string>().find("RS232-2 Error!"), std::string::npos);
+    EXPECT_EQ((*cut)["files"][0]["role"], "kept");
+    EXPECT_GE((*cut)["files"].size(), 2u);
+}
+
+namespace {
+std::set<std::string> Names(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& f : fs::directory_iterator(dir)) names.insert(f.path().filename().string());
+    return names;
+}
+}  // namespace
+
+// Files named from each run's key: two databases filled in different orders name them alike, and
+// exporting again replaces them and says so.
+TEST(Cli, ExportNamesFilesByTheRunsKeyAndReplacesThem) {
+    TempDir tmp;
+    std::string db1 = "--db " + Q(tmp.path() / "1.db"), db2 = "--db " + Q(tmp.path() / "2.db");
+    std::string later = Q(fs::path(YIELD_GOLDEN_DIR) / "usb-none");
+    ASSERT_EQ(Tool("ingest " + db1 + " " + Q(YIELD_GOLDEN_DIR)).status, 0);
+    ASSERT_EQ(Tool("ingest " + db2 + " " + later).status, 0);
+    ASSERT_EQ(Tool("ingest " + db2 + " " + Q(YIELD_GOLDEN_DIR)).status, 0);
+    fs::path one = tmp.path() / "one", two = tmp.path() / "two";
+    Result first = Tool("export " + db1 + " --format json -o " + Q(one));
+    ASSERT_EQ(first.status, 0);
+    EXPECT_NE(first.out.find(", 0 replaced"), std::string::npos) << first.out;
+    ASSERT_EQ(Tool("export " + db2 + " --format json -o " + Q(two)).status, 0);
+    EXPECT_EQ(Names(one), Names(two));
+
+    Result again = Tool("export " + db2 + " --format json -o " + Q(one));
+    std::string count = std::to_string(Names(two).size());
+    EXPECT_NE(
+        again.out.find(count + " json file(s) in " + one.string() + ", " + count + " replaced"),
+        std::string::npos)
+        << again.out;
+
+    fs::path some = tmp.path() / "some";
+    ASSERT_EQ(Tool("export " + db1 +
+                   " --format json --id 0x1A2B3C4D --id 0xNONE --host bench1 -o " + Q(some))
+                  .status,
+              0);
+    size_t bench1 = Names(some).size();
+    EXPECT_GT(bench1, 0u);
+    EXPECT_LT(bench1, Names(one).size());  // the forged host names are not bench1
+    ASSERT_EQ(
+        Tool("export " + db1 + " --format json --id 0xNONE -o " + Q(tmp.path() / "none")).status,
+        0);
+    EXPECT_TRUE(Names(tmp.path() / "none").empty());
 }

@@ -90,12 +90,12 @@ TEST(Escape, HtmlFileNamesAndTerminalText) {
 // Sequences of the right shape that are still not UTF-8 an XML parser accepts.
 TEST(Escape, XmlSafeRefusesOverlongSurrogateAndOutOfRangeSequences) {
     const std::string bad = "\xEF\xBF\xBD";
-    EXPECT_EQ(XmlSafe("\xC0\xAF"), bad + bad);                    // overlong '/'
-    EXPECT_EQ(XmlSafe("\xE0\x80\xAF"), bad + bad + bad);         // overlong, 3 bytes
-    EXPECT_EQ(XmlSafe("\xED\xA0\x80"), bad + bad + bad);         // surrogate U+D800
+    EXPECT_EQ(XmlSafe("\xC0\xAF"), bad + bad);                      // overlong '/'
+    EXPECT_EQ(XmlSafe("\xE0\x80\xAF"), bad + bad + bad);            // overlong, 3 bytes
+    EXPECT_EQ(XmlSafe("\xED\xA0\x80"), bad + bad + bad);            // surrogate U+D800
     EXPECT_EQ(XmlSafe("\xF4\x90\x80\x80"), bad + bad + bad + bad);  // past U+10FFFF
     EXPECT_EQ(XmlSafe("\xF5\x80\x80\x80"), bad + bad + bad + bad);
-    EXPECT_EQ(XmlSafe("\xEF\xBF\xBF"), bad);                      // U+FFFF
+    EXPECT_EQ(XmlSafe("\xEF\xBF\xBF"), bad);  // U+FFFF
     EXPECT_EQ(XmlSafe("\xC3\xA9\xED\x9F\xBF\xF4\x8F\xBF\xBF"),
               "\xC3\xA9\xED\x9F\xBF\xF4\x8F\xBF\xBF");  // é, U+D7FF, U+10FFFF kept
 }
@@ -160,6 +160,28 @@ TEST(Exporters, JunitAndJsonRecordCarryFailuresSafely) {
     EXPECT_EQ(j["phases"][1]["measurements"][0]["log"][0], "cycle 1: " + x.line);
     std::string stem = ExportStem(run);
     EXPECT_EQ(stem.rfind("0x1__2026_01_01_00_00_00__script_alert_1___script_____", 0), 0u) << stem;
+}
+
+// An exported run's file name comes from its key alone, stays a short safe name, and keeps apart
+// runs whose key parts clean or shorten to the same text.
+TEST(Exporters, ExportStemIsBoundedAndKeepsKeysApart) {
+    RunRecord a;
+    a.host = "bench 1";
+    a.chipId = "0x1";
+    a.timeStamp = "2026_01_01_00_00_00";
+    RunRecord b = a;
+    b.host = "bench/1";
+    EXPECT_NE(ExportStem(a), ExportStem(b));
+    b = a;
+    b.verdict = Verdict::Err;
+    b.records = 99;
+    EXPECT_EQ(ExportStem(a), ExportStem(b));  // not from what the copy holds
+    RunRecord huge = a, huge2 = a;
+    huge.host = std::string(5000, 'h') + "x";
+    huge2.host = std::string(5000, 'h') + "y";
+    EXPECT_LE(ExportStem(huge).size(), 200u);
+    EXPECT_NE(ExportStem(huge), ExportStem(huge2));
+    EXPECT_EQ(ExportStem(a).rfind("0x1_2026_01_01_00_00_00_bench_1_", 0), 0u) << ExportStem(a);
 }
 
 TEST(ReportWriters, TextReportPrintsNoTerminalControlFromALog) {

@@ -7,9 +7,9 @@
 
 #include "commands.h"
 #include "exporters.h"
+#include "openStore.h"
 #include "options.h"
 #include "runNames.h"
-#include "openStore.h"
 
 namespace yield {
 namespace {
