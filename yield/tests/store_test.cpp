@@ -352,5 +352,12 @@ TEST_F(StoreTest, OnlyAFileThatWasReadCanBeUnchanged) {
     store->Commit();
     EXPECT_FALSE(store->KnownUnchanged(unread));
     EXPECT_TRUE(store->KnownUnchanged(foreign));
-    EXPECT_EQ(store->ProblemFiles().size(), 2u);
+    // What `problems` tells apart: the unread file is retried at every ingest, the other is not.
+    std::vector<SourceRow> problems = store->ProblemFiles();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].path, unread.path);
+    EXPECT_EQ(problems[0].role, "unread");
+    EXPECT_EQ(problems[0].size, 4096);
+    EXPECT_EQ(problems[1].role, "problem");
+    EXPECT_EQ(problems[1].reason, "not a trace log");
 }

@@ -66,9 +66,13 @@ TEST(BothEngines, SameLogsGiveTheSameReportsExportsAndBoardAnswers) {
                 0);
         }
         for (const char* chip : {"0x1A2B3C4D", "0x1A2B0003", "0x1A2B0031", "0xNOPE"}) {
-            Result r = Tool("board " + db + " " + chip);
-            out[std::string("board ") + chip] = std::to_string(r.status) + "\n" + r.out;
+            for (const char* format : {"text", "json"}) {
+                Result r = Tool("board " + db + " " + chip + " --format " + format);
+                out[std::string("board ") + format + " " + chip] =
+                    std::to_string(r.status) + "\n" + r.out;
+            }
         }
+        out["problems"] = Tool("problems " + db + " --format json").out;
         for (auto& [name, bytes] : Files(dir)) out[name] = bytes;
     }
     EXPECT_GT(outputs[0].size(), 20u);
