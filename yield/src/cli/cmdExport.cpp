@@ -41,11 +41,13 @@ void WriteRun(const std::string& dir, long long id, const RunRecord& run, bool j
 
 int RunExport(const std::string& db, const ExportOptions& o) {
     RefuseDatabaseAsOutput(db, o.dir);
+    auto store = OpenReadStore(db);
+    std::vector<long long> ids = store->RunIds(o.filter);
+    RefuseEmptySelection(o.filter, static_cast<long long>(ids.size()));
     MakeFolder(o.dir);
     bool junit = o.format == kJunit;
     long long written = 0;
-    auto store = OpenReadStore(db);
-    for (long long id : store->RunIds(o.filter)) {
+    for (long long id : ids) {
         WriteRun(o.dir, id, store->LoadRun(id), junit);
         ++written;
     }

@@ -15,6 +15,11 @@ namespace {
 constexpr char kNotADay[] = "not a day (YYYY-MM-DD): ";
 constexpr char kStandardOutput[] = "-";
 constexpr char kCannotWrite[] = "cannot write ";
+constexpr char kNothingSelected[] = "no stored run matches";
+
+void DescribeBound(std::string& out, const char* option, const std::string& value) {
+    if (!value.empty()) out += std::string(" ") + option + " " + PrintableText(value);
+}
 
 int DaysInMonth(int year, int month) {
     constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -49,6 +54,14 @@ void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
             throw CLI::ValidationError("--since " + filter.since + " is after --until " +
                                        filter.until);
     });
+}
+
+void RefuseEmptySelection(const RunFilter& filter, long long runs) {
+    std::string named;
+    DescribeBound(named, "--since", filter.since);
+    DescribeBound(named, "--until", filter.until);
+    DescribeBound(named, "--host", filter.host);
+    if (runs == 0 && !named.empty()) throw NotFoundError(kNothingSelected + named);
 }
 
 bool IsStandardOutput(const std::string& output) {

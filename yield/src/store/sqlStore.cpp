@@ -1,6 +1,7 @@
 // The store's logic, once for every engine: what a run's copies weigh, which copy is kept, how
 // the reports read. Uniqueness is left to the database: a run is inserted with a conflict clause
 // on its key, and a copy weighed only once its run's row is held.
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <string>
@@ -144,6 +145,15 @@ public:
         Stmt s(conn_->Prepare(sql::kRunIdsOfChip));
         s.Bind(chipId);
         return Ids(s);
+    }
+
+    std::vector<std::string> ChipIdsLike(const std::string& chipId) override {
+        Stmt s(conn_->Prepare(sql::kChipIdsLike));
+        s.Bind(chipId);
+        std::vector<std::string> out;
+        while (s.Step()) out.push_back(s.Text(0));
+        std::sort(out.begin(), out.end());
+        return out;
     }
 
     RunRecord LoadRun(long long id) override {
