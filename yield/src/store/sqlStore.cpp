@@ -1,7 +1,6 @@
 // The store's logic, once for every engine: what a run's copies weigh, which copy is kept, how
 // the reports read. Uniqueness is left to the database: a run is inserted with a conflict clause
 // on its key, and a copy weighed only once its run's row is held.
-#include <algorithm>
 #include <optional>
 #include <set>
 #include <string>
@@ -152,7 +151,6 @@ public:
         s.Bind(chipId);
         std::vector<std::string> out;
         while (s.Step()) out.push_back(s.Text(0));
-        std::sort(out.begin(), out.end());
         return out;
     }
 
