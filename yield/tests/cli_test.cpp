@@ -189,8 +189,8 @@ TEST(Cli, WhatNamesNothingEndsWithStatusOne) {
     for (const char* filter : {"--host nope", "--since 2030-01-01", "--until 2000-01-01"}) {
         Result report = Tool("report " + db + " " + filter);
         EXPECT_EQ(report.status, yield::kExitNotFound) << filter;
-        EXPECT_EQ(report.out, std::string("devuzeV7-yield report: no stored run matches ") +
-                                  filter + "\n");
+        EXPECT_EQ(report.out,
+                  std::string("devuzeV7-yield report: no stored run matches ") + filter + "\n");
     }
     fs::path out = tmp.path() / "out";
     EXPECT_EQ(Tool("export " + db + " --format json --host nope -o " + Q(out)).status,

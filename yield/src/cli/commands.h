@@ -38,7 +38,7 @@ constexpr char kExitNotFoundHelp[] =
     "1 nothing of what was named: board: no run of that processor ID; report, export: --since, "
     "--until or --host selects no run; ingest: a path given does not exist";
 constexpr char kExitUsageHelp[] = "2 usage error";
-#define YIELD_EXIT_DATABASE                                                                    \
+#define YIELD_EXIT_DATABASE                                                                       \
     "3 the database cannot be opened, read or written, a PostgreSQL server refused the login or " \
     "the connection was lost (one line on standard error says which"
 constexpr char kExitDatabaseHelp[] = YIELD_EXIT_DATABASE ")";
@@ -76,10 +76,10 @@ struct Subcommand {
     const char* name;
     const char* description;
     AddOptions addOptions;
-    const char* examples;     // lines of the help's "Examples:" part
-    const char* notFound;     // what its exit status 1 means
-    bool writesOutput;        // whether it can end with kExitOutput
-    bool ingests;             // whether it writes into the database
+    const char* examples;  // lines of the help's "Examples:" part
+    const char* notFound;  // what its exit status 1 means
+    bool writesOutput;     // whether it can end with kExitOutput
+    bool ingests;          // whether it writes into the database
 };
 
 Handler AddIngestOptions(CLI::App& cmd);

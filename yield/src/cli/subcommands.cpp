@@ -71,9 +71,9 @@ const Subcommand kSubcommands[] = {
 
 std::string ExitStatuses(const char* notFound, const char* database, bool writesOutput) {
     std::string out = std::string(kExitStatusLead) + kExitDoneHelp;
-    for (const char* status : {notFound, static_cast<const char*>(kExitUsageHelp), database,
-                               writesOutput ? kExitOutputHelp : nullptr,
-                               static_cast<const char*>(kExitMemoryHelp)}) {
+    for (const char* status :
+         {notFound, static_cast<const char*>(kExitUsageHelp), database,
+          writesOutput ? kExitOutputHelp : nullptr, static_cast<const char*>(kExitMemoryHelp)}) {
         if (status != nullptr) out += kExitStatusSeparator + std::string(status);
     }
     return out + ".";
