@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -96,7 +97,8 @@ TEST(Cli, EverySubcommandSharesTheDatabaseOptionAndItsFailureLines) {
     for (const auto& [name, args] : kCommands) {
         Result help = Tool(name + " --help");
         EXPECT_EQ(help.status, 0) << name;
-        EXPECT_NE(help.out.find("--db TEXT=devuzeV7-yield.db the database:"), std::string::npos)
+        EXPECT_NE(help.out.find("--db TEXT=devuzeV7-yield.db (Env:DEVUZE_YIELD_DB)"),
+                  std::string::npos)
             << name;
         EXPECT_NE(help.out.find("Exit status: 0 done;"), std::string::npos) << name;
         Result failed = Tool(name + missing + args);
@@ -174,7 +176,79 @@ TEST(Cli, RunCutToBoundsIsNotedAndStored) {
               std::string::npos)
         << ingest.out;
     EXPECT_NE(ingest.out.find("1 runs new"), std::string::npos);
-    EXPECT_NE(Tool("--help").out.find("5 memory ran out"), std::string::npos);
+    EXPECT_NE(Tool("--help", "COLUMNS=200 ").out.find("5 memory ran out"), std::string::npos);
+}
+
+// A filter, a processor ID or a path that names nothing ends with status 1 and says so; the same
+// commands without a filter still report an empty result.
+TEST(Cli, WhatNamesNothingEndsWithStatusOne) {
+    TempDir tmp;
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    Result ingest = Tool("ingest " + db + " " + Q(yieldtest::GoldenFlashLog("standard")) + " " +
+                         Q(tmp.path() / "gone"));
+    EXPECT_EQ(ingest.status, yield::kExitNotFound);
+    EXPECT_NE(ingest.out.find("1 runs new"), std::string::npos) << ingest.out;  // the rest stored
+    for (const char* filter : {"--host nope", "--since 2030-01-01", "--until 2000-01-01"}) {
+        Result report = Tool("report " + db + " " + filter);
+        EXPECT_EQ(report.status, yield::kExitNotFound) << filter;
+        EXPECT_EQ(report.out,
+                  std::string("devuzeV7-yield report: no stored run matches ") + filter + "\n");
+    }
+    fs::path out = tmp.path() / "out";
+    EXPECT_EQ(Tool("export " + db + " --format json --host nope -o " + Q(out)).status,
+              yield::kExitNotFound);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(Tool("report " + db + " --host bench1").status, 0);
+    EXPECT_EQ(Tool("export " + db + " --format json --host bench1 -o " + Q(out)).status, 0);
+
+    TempDir empty;
+    std::string emptyDb = "--db " + Q(empty.path() / "e.db");
+    ASSERT_EQ(Tool("ingest " + emptyDb + " " + Q(empty.path())).status, 0);
+    EXPECT_EQ(Tool("report " + emptyDb).status, 0);
+    EXPECT_EQ(Tool("report " + emptyDb + " --host bench1").status, yield::kExitNotFound);
+
+    for (const char* id : {"0x1A2B3C4D", "1a2b3c4d", "0X1A2B3C4D", "0x1a2b3C4d"}) {
+        Result board = Tool("board " + db + " " + id);
+        EXPECT_EQ(board.status, 0) << id;
+        EXPECT_EQ(board.out.rfind("processor ID 0x1A2B3C4D: 1 run(s)", 0), 0u) << board.out;
+    }
+    EXPECT_EQ(Tool("board " + db + " 1a2b3c4").status, yield::kExitNotFound);
+}
+
+// --version, the database from DEVUZE_YIELD_DB unless --db names one, and help that fits the
+// terminal and gives each subcommand only the exit statuses it can end with.
+TEST(Cli, VersionDatabaseVariableAndHelpLayout) {
+    Result version = Tool("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("devuzeV7-yield ") + YIELD_VERSION + "\n");
+
+    TempDir tmp;
+    std::string log = Q(yieldtest::GoldenFlashLog("standard"));
+    std::string env = "DEVUZE_YIELD_DB=" + Q(tmp.path() / "env.db") + " ";
+    ASSERT_EQ(Tool("ingest " + log, env).status, 0);
+    EXPECT_TRUE(fs::exists(tmp.path() / "env.db"));
+    EXPECT_EQ(Tool("board 0x1A2B3C4D", env).status, 0);
+    ASSERT_EQ(Tool("ingest --db " + Q(tmp.path() / "flag.db") + " " + log, env).status, 0);
+    EXPECT_TRUE(fs::exists(tmp.path() / "flag.db"));
+
+    for (const char* name : {"", "ingest", "report", "board", "export"}) {
+        Result help = Tool(std::string(name) + " --help", "COLUMNS=60 ");
+        EXPECT_EQ(help.status, 0) << name;
+        std::istringstream lines(help.out);
+        std::string line;
+        while (std::getline(lines, line)) EXPECT_LE(line.size(), 60u) << name << ": " << line;
+    }
+    std::string ingest = Tool("ingest --help", "COLUMNS=200 ").out;
+    std::string board = Tool("board --help", "COLUMNS=200 ").out;
+    std::string report = Tool("report --help", "COLUMNS=200 ").out;
+    EXPECT_NE(ingest.find("Examples:\n  devuzeV7-yield ingest"), std::string::npos) << ingest;
+    EXPECT_NE(ingest.find("1 a path given does not exist"), std::string::npos);
+    EXPECT_EQ(ingest.find("4 an output file"), std::string::npos);
+    EXPECT_NE(board.find("1 no run of that processor ID"), std::string::npos);
+    EXPECT_EQ(board.find("4 an output file"), std::string::npos);
+    EXPECT_EQ(board.find("an ingest keeps"), std::string::npos);
+    EXPECT_NE(report.find("1 --since, --until or --host selects no run"), std::string::npos);
+    EXPECT_NE(report.find("4 an output file"), std::string::npos);
 }
 
 // Problem files as a person and a script see them: the reason, the retry rule by role, and a path
@@ -276,8 +350,9 @@ TEST(Cli, ExportNamesFilesByTheRunsKeyAndReplacesThem) {
     size_t bench1 = Names(some).size();
     EXPECT_GT(bench1, 0u);
     EXPECT_LT(bench1, Names(one).size());  // the forged host names are not bench1
-    ASSERT_EQ(
+    // An ID that selects nothing is a typo, as with board: status 1 and no folder.
+    EXPECT_EQ(
         Tool("export " + db1 + " --format json --id 0xNONE -o " + Q(tmp.path() / "none")).status,
-        0);
-    EXPECT_TRUE(Names(tmp.path() / "none").empty());
+        1);
+    EXPECT_FALSE(fs::exists(tmp.path() / "none"));
 }

@@ -83,6 +83,29 @@ TEST_F(StoreTest, SameRunInSeveralCopiesIsOneRunWithItsFiles) {
     EXPECT_FALSE(run.failures.empty());
 }
 
+// A processor ID as typed: any case, with or without 0x; an ID that only shares digits is not one.
+TEST_F(StoreTest, ChipIdsLikeIgnoreCaseAndTheHexPrefix) {
+    {
+        auto store = OpenStore(db_->Url(), true);
+        store->Begin();
+        for (const char* chip : {"0x1A2B3C4D", "1a2b3c4d", "0x1A2B3C4DD", "0xAB"}) {
+            RunRecord run;
+            run.host = "h";
+            run.chipId = chip;
+            run.timeStamp = "2026_01_01_00_00_00";
+            store->PutRun(run, SourceFile{std::string("/in/") + chip, 1, 1});
+        }
+        store->Commit();
+    }
+    auto store = OpenStore(db_->Url(), false);
+    const std::vector<std::string> kBoth = {"0x1A2B3C4D", "1a2b3c4d"};
+    EXPECT_EQ(store->ChipIdsLike("1a2b3c4d"), kBoth);
+    EXPECT_EQ(store->ChipIdsLike("1A2B3C4D"), kBoth);
+    EXPECT_EQ(store->ChipIdsLike("ab"), std::vector<std::string>{"0xAB"});
+    EXPECT_TRUE(store->ChipIdsLike("1a2b3c4").empty());
+    EXPECT_TRUE(store->ChipIdsLike("0x1a2b3c4d").empty());  // the caller strips the prefix
+}
+
 TEST_F(StoreTest, ShortCopyNeverReplacesAWholeOne) {
     TempDir tmp;
     std::string whole = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
@@ -124,6 +147,7 @@ TEST_F(StoreTest, EmptyForeignAndMissingFilesAreListedNotFatal) {
         *db_, {(tmp.path() / "in").string(), (tmp.path() / "gone").string(), "/dev/null"});
     EXPECT_EQ(s.runsNew, 1);
     EXPECT_EQ(s.problems, 4);
+    EXPECT_EQ(s.missing, 1);
     std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());
     EXPECT_EQ(reasons[(tmp.path() / "in" / "empty.log").string()], "empty file");
     EXPECT_EQ(reasons[(tmp.path() / "in" / "notes.txt").string()], "not a trace log");

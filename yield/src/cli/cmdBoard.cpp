@@ -17,6 +17,7 @@ using nlohmann::json;
 
 constexpr char kNoRun[] = "no run of processor ID ";
 constexpr char kFail[] = "fail";
+constexpr char kHexPrefix[] = "0x";
 
 struct BoardOptions {
     std::string chipId;
@@ -104,18 +105,38 @@ void PrintBoardJson(ReadStore& store, const std::string& chipId,
     PrintJson({{"processor_id", chipId}, {"runs", runs}});
 }
 
-int RunBoard(const std::string& db, const BoardOptions& o) {
-    const std::string& chipId = o.chipId;
-    auto store = OpenReadStore(db);
-    std::vector<long long> ids = store->RunIdsOfChip(chipId);
-    if (ids.empty()) throw NotFoundError(kNoRun + PrintableText(chipId));
-    if (o.format == kFormatJson) {
-        PrintBoardJson(*store, chipId, ids);
-        return kExitOk;
-    }
+void PrintChip(ReadStore& store, const std::string& chipId, const std::vector<long long>& ids) {
     std::printf("processor ID %s: %zu run(s), newest first\n", PrintableText(chipId).c_str(),
                 ids.size());
-    for (long long id : ids) PrintRun(*store, id);
+    for (long long id : ids) PrintRun(store, id);
+}
+
+// `chipId` without a leading 0x in either case.
+std::string WithoutHexPrefix(const std::string& chipId) {
+    bool prefixed = chipId.size() > 2 && chipId[0] == kHexPrefix[0] &&
+                    (chipId[1] == kHexPrefix[1] || chipId[1] == 'X');
+    return prefixed ? chipId.substr(2) : chipId;
+}
+
+void PrintBoard(ReadStore& store, const BoardOptions& o, const std::string& chipId,
+                const std::vector<long long>& ids) {
+    if (o.format == kFormatJson)
+        PrintBoardJson(store, chipId, ids);
+    else
+        PrintChip(store, chipId, ids);
+}
+
+// The ID as logged first; else every stored ID that is the same in another case or prefix.
+int RunBoard(const std::string& db, const BoardOptions& o) {
+    auto store = OpenReadStore(db);
+    std::vector<long long> ids = store->RunIdsOfChip(o.chipId);
+    if (!ids.empty()) {
+        PrintBoard(*store, o, o.chipId, ids);
+        return kExitOk;
+    }
+    std::vector<std::string> alike = store->ChipIdsLike(WithoutHexPrefix(o.chipId));
+    if (alike.empty()) throw NotFoundError(kNoRun + PrintableText(o.chipId));
+    for (const std::string& id : alike) PrintBoard(*store, o, id, store->RunIdsOfChip(id));
     return kExitOk;
 }
 
@@ -123,7 +144,7 @@ int RunBoard(const std::string& db, const BoardOptions& o) {
 
 Handler AddBoardOptions(CLI::App& cmd) {
     auto opts = std::make_shared<BoardOptions>();
-    cmd.add_option("id", opts->chipId, "processor ID as the log gives it")->required();
+    cmd.add_option("id", opts->chipId, "processor ID, in any case, with or without 0x")->required();
     cmd.add_option("--format", opts->format, kTextOrJson)
         ->check(CLI::IsMember({kFormatText, kFormatJson}));
     return [opts](const std::string& db) { return RunBoard(db, *opts); };

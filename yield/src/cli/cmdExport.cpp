@@ -17,6 +17,7 @@ namespace {
 constexpr char kJunit[] = "junit";
 constexpr char kJson[] = "json";
 constexpr char kCannotCreate[] = "cannot create ";
+constexpr char kNoRunOfIds[] = "no stored run of the processor IDs given with --id";
 
 struct ExportOptions {
     std::string format;
@@ -66,12 +67,15 @@ std::vector<long long> RunsToExport(ReadStore& store, const ExportOptions& o) {
 
 int RunExport(const std::string& db, const ExportOptions& o) {
     RefuseDatabaseAsOutput(db, o.dir);
+    auto store = OpenReadStore(db);
+    std::vector<long long> ids = RunsToExport(*store, o);
+    RefuseEmptySelection(o.filter, static_cast<long long>(ids.size()));
+    if (ids.empty() && !o.chipIds.empty()) throw NotFoundError(kNoRunOfIds);
     MakeFolder(o.dir);
     bool junit = o.format == kJunit;
     long long written = 0;
     long long replaced = 0;
-    auto store = OpenReadStore(db);
-    for (long long id : RunsToExport(*store, o)) {
+    for (long long id : ids) {
         replaced += WriteRun(o.dir, store->LoadRun(id), junit) ? 1 : 0;
         ++written;
     }

@@ -70,8 +70,9 @@ Handler AddIngestOptions(CLI::App& cmd) {
     auto paths = std::make_shared<std::vector<std::string>>();
     cmd.add_option("paths", *paths, "files and folders to read")->required();
     return [paths](const std::string& db) {
-        PrintSummary(IngestFiles(db, *paths));
-        return kExitOk;
+        IngestStats stats = IngestFiles(db, *paths);
+        PrintSummary(stats);
+        return stats.missing > 0 ? kExitNotFound : kExitOk;
     };
 }
 

@@ -36,6 +36,7 @@ ReportModel Build(const std::string& db, const RunFilter& filter) {
 int RunReport(const std::string& db, const ReportOptions& o) {
     RefuseDatabaseAsOutput(db, o.output);
     ReportModel m = Build(db, o.filter);
+    RefuseEmptySelection(o.filter, m.summary.runs);
     if (IsStandardOutput(o.output)) {
         Write(m, o.format, std::cout);
         std::cout.flush();

@@ -15,27 +15,41 @@ class App;
 
 namespace yield {
 
-// Exit statuses (also in `devuzeV7-yield --help`).
+// Exit statuses (also in `devuzeV7-yield --help` and in each subcommand's help).
 constexpr int kExitOk = 0;
-constexpr int kExitNotFound = 1;  // board: no run of that processor ID
+constexpr int kExitNotFound = 1;  // nothing of what was named: a processor ID, a filter, a path
 constexpr int kExitUsage = 2;     // a wrong option or argument
 constexpr int kExitDatabase = 3;  // the database cannot be opened, read or written
 constexpr int kExitOutput = 4;    // an output file or folder cannot be written
 constexpr int kExitMemory = 5;    // memory ran out
 
 constexpr char kDefaultDb[] = "devuzeV7-yield.db";
+constexpr char kDbEnvironment[] = "DEVUZE_YIELD_DB";
 constexpr char kDbHelp[] =
-    "the database: a SQLite file (ingest creates it), or a PostgreSQL server as "
+    "the database (default: DEVUZE_YIELD_DB when set, else devuzeV7-yield.db): a SQLite file "
+    "(ingest creates it), or a PostgreSQL server as "
     "postgresql://[user[:password]@][host][:port][/dbname][?param=value...] or as postgresql: "
     "alone, which takes PGHOST, PGPORT, PGDATABASE, PGUSER and the other PG* variables";
-constexpr char kExitStatusHelp[] =
-    "Exit status: 0 done; 1 board: no run of that processor ID; 2 usage error; "
-    "3 the database cannot be opened, read or written, a PostgreSQL server refused the login or "
-    "the connection was lost (one line on standard error says which; an ingest keeps every "
-    "batch of 1,000 files it completed and nothing of the one it was in, so running it again "
-    "completes the data); 4 an output file or folder cannot be written (a file written with -o "
-    "appears whole or not at all, and one that was there stays); 5 memory ran out (one line on "
-    "standard error).";
+
+// The exit statuses as the help gives them, each subcommand's own status 1 with it.
+constexpr char kExitStatusLead[] = "Exit status: ";
+constexpr char kExitDoneHelp[] = "0 done";
+constexpr char kExitNotFoundHelp[] =
+    "1 nothing of what was named: board: no run of that processor ID; report, export: --since, "
+    "--until or --host selects no run; ingest: a path given does not exist";
+constexpr char kExitUsageHelp[] = "2 usage error";
+#define YIELD_EXIT_DATABASE                                                                       \
+    "3 the database cannot be opened, read or written, a PostgreSQL server refused the login or " \
+    "the connection was lost (one line on standard error says which"
+constexpr char kExitDatabaseHelp[] = YIELD_EXIT_DATABASE ")";
+constexpr char kExitIngestDatabaseHelp[] = YIELD_EXIT_DATABASE
+    "; an ingest keeps every batch of 1,000 files it completed and nothing of the one it was in, "
+    "so running it again completes the data)";
+#undef YIELD_EXIT_DATABASE
+constexpr char kExitOutputHelp[] =
+    "4 an output file or folder cannot be written (a file written with -o appears whole or not "
+    "at all, and one that was there stays)";
+constexpr char kExitMemoryHelp[] = "5 memory ran out (one line on standard error)";
 constexpr char kOutOfMemory[] = "devuzeV7-yield: out of memory\n";
 
 // What a subcommand throws to end with a status other than 0; the table writes the message as
@@ -62,6 +76,10 @@ struct Subcommand {
     const char* name;
     const char* description;
     AddOptions addOptions;
+    const char* examples;  // lines of the help's "Examples:" part
+    const char* notFound;  // what its exit status 1 means
+    bool writesOutput;     // whether it can end with kExitOutput
+    bool ingests;          // whether it writes into the database
 };
 
 Handler AddIngestOptions(CLI::App& cmd);

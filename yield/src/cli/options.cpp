@@ -15,6 +15,14 @@ namespace {
 constexpr char kNotADay[] = "not a day (YYYY-MM-DD): ";
 constexpr char kStandardOutput[] = "-";
 constexpr char kCannotWrite[] = "cannot write ";
+constexpr char kNothingSelected[] = "no stored run matches";
+constexpr char kSince[] = "--since";
+constexpr char kUntil[] = "--until";
+constexpr char kHost[] = "--host";
+
+void DescribeBound(std::string& out, const char* option, const std::string& value) {
+    if (!value.empty()) out += std::string(" ") + option + " " + PrintableText(value);
+}
 
 int DaysInMonth(int year, int month) {
     constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -40,15 +48,23 @@ const CLI::Validator kDay(
 }  // namespace
 
 void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
-    cmd.add_option("--since", filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
-    cmd.add_option("--until", filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
-    cmd.add_option("--host", filter.host, "only runs of this host name");
+    cmd.add_option(kSince, filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option(kUntil, filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
+    cmd.add_option(kHost, filter.host, "only runs of this host name");
     // Swapped days would silently select nothing, a report that reads as a day without boards.
     cmd.parse_complete_callback([&filter] {
         if (!filter.since.empty() && !filter.until.empty() && filter.since > filter.until)
             throw CLI::ValidationError("--since " + filter.since + " is after --until " +
                                        filter.until);
     });
+}
+
+void RefuseEmptySelection(const RunFilter& filter, long long runs) {
+    std::string named;
+    DescribeBound(named, kSince, filter.since);
+    DescribeBound(named, kUntil, filter.until);
+    DescribeBound(named, kHost, filter.host);
+    if (runs == 0 && !named.empty()) throw NotFoundError(kNothingSelected + named);
 }
 
 bool IsStandardOutput(const std::string& output) {

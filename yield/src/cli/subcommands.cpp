@@ -6,6 +6,7 @@
 #include <new>
 
 #include "commands.h"
+#include "helpText.h"
 #include "store.h"
 
 namespace yield {
@@ -14,6 +15,9 @@ namespace {
 constexpr char kAbout[] =
     "devuzeV7-yield: results across boards from the archived devuzeV7 trace logs.";
 constexpr char kProgram[] = "devuzeV7-yield";
+constexpr char kVersionFlag[] = "--version";
+constexpr char kExamplesLead[] = "Examples:\n";
+constexpr char kExitStatusSeparator[] = "; ";
 
 constexpr char kIngestAbout[] =
     "Read archived trace logs (files or folders, any depth) into the database. The same run "
@@ -39,14 +43,57 @@ constexpr char kProblemsAbout[] =
     "their size and reason, and whether the next ingest reads each again: a file that could not "
     "be read is tried at every ingest, the others only when their size or time changes.";
 
+constexpr char kIngestExamples[] =
+    "  devuzeV7-yield ingest --db yield.db /mnt/archive/2026-12\n"
+    "  DEVUZE_YIELD_DB=postgresql: devuzeV7-yield ingest station1.log station2.log";
+constexpr char kReportExamples[] =
+    "  devuzeV7-yield report --db yield.db --since 2026-12-01 --until 2026-12-07\n"
+    "  devuzeV7-yield report --db yield.db --host bench1 --format html -o yield.html";
+constexpr char kBoardExamples[] =
+    "  devuzeV7-yield board --db yield.db 0x1A2B3C4D\n"
+    "  devuzeV7-yield board --db yield.db 1a2b3c4d";
+constexpr char kExportExamples[] =
+    "  devuzeV7-yield export --db yield.db --format junit -o junit/\n"
+    "  devuzeV7-yield export --db yield.db --format json --since 2026-12-01 -o records/";
+
+constexpr char kProblemsExamples[] =
+    "  devuzeV7-yield problems --db yield.db\n"
+    "  devuzeV7-yield problems --db yield.db --format json";
+
+constexpr char kIngestNotFound[] =
+    "1 a path given does not exist (it is listed, and the rest is stored)";
+constexpr char kReportNotFound[] =
+    "1 --since, --until or --host selects no run (one line on standard error; nothing is "
+    "written)";
+constexpr char kBoardNotFound[] = "1 no run of that processor ID";
+constexpr char kExportNotFound[] =
+    "1 --since, --until or --host selects no run (one line on standard error; no file is "
+    "written)";
+
 // In the order --help lists them.
 const Subcommand kSubcommands[] = {
-    {"ingest", kIngestAbout, AddIngestOptions},
-    {"report", kReportAbout, AddReportOptions},
-    {"board", kBoardAbout, AddBoardOptions},
-    {"export", kExportAbout, AddExportOptions},
-    {"problems", kProblemsAbout, AddProblemsOptions},
+    {"ingest", kIngestAbout, AddIngestOptions, kIngestExamples, kIngestNotFound, false, true},
+    {"report", kReportAbout, AddReportOptions, kReportExamples, kReportNotFound, true, false},
+    {"board", kBoardAbout, AddBoardOptions, kBoardExamples, kBoardNotFound, false, false},
+    {"export", kExportAbout, AddExportOptions, kExportExamples, kExportNotFound, true, false},
+    {"problems", kProblemsAbout, AddProblemsOptions, kProblemsExamples, nullptr, false, false},
 };
+
+std::string ExitStatuses(const char* notFound, const char* database, bool writesOutput) {
+    std::string out = std::string(kExitStatusLead) + kExitDoneHelp;
+    for (const char* status :
+         {notFound, static_cast<const char*>(kExitUsageHelp), database,
+          writesOutput ? kExitOutputHelp : nullptr, static_cast<const char*>(kExitMemoryHelp)}) {
+        if (status != nullptr) out += kExitStatusSeparator + std::string(status);
+    }
+    return out + ".";
+}
+
+std::string Footer(const Subcommand& s) {
+    return kExamplesLead + std::string(s.examples) + "\n\n" +
+           ExitStatuses(s.notFound, s.ingests ? kExitIngestDatabaseHelp : kExitDatabaseHelp,
+                        s.writesOutput);
+}
 
 void Complain(const char* command, const char* message) {
     if (command == nullptr)
@@ -83,9 +130,9 @@ int StatusOfFailure(CLI::App& app, const char* command) {
 void Add(CLI::App& app, const Subcommand& s, int& status) {
     CLI::App* cmd = app.add_subcommand(s.name, s.description);
     auto db = std::make_shared<std::string>(kDefaultDb);
-    cmd->add_option("--db", *db, kDbHelp)->capture_default_str();
+    cmd->add_option("--db", *db, kDbHelp)->capture_default_str()->envname(kDbEnvironment);
     Handler handler = s.addOptions(*cmd);
-    cmd->footer(kExitStatusHelp);
+    cmd->footer(Footer(s));
     cmd->callback([&app, &status, s, db, handler] {
         try {
             status = handler(*db);
@@ -99,8 +146,10 @@ void Add(CLI::App& app, const Subcommand& s, int& status) {
 
 int RunCommandLine(int argc, char** argv) {
     CLI::App app{kAbout, kProgram};
-    app.footer(kExitStatusHelp);
+    app.footer(ExitStatuses(kExitNotFoundHelp, kExitIngestDatabaseHelp, true));
+    app.set_version_flag(kVersionFlag, std::string(kProgram) + " " + YIELD_VERSION);
     app.require_subcommand(1);
+    UseWrappingHelp(app, HelpWidth());
     int status = kExitOk;
     for (const Subcommand& s : kSubcommands) Add(app, s, status);
     try {

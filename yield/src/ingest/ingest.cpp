@@ -270,7 +270,8 @@ private:
         } else if (exists) {
             IngestFile(store_, path, stats_);
         } else {
-            List(stats_, path, "no such file or folder");
+            List(stats_, path, kNoSuchPath);
+            ++stats_.missing;
         }
         ++stats_.read;
         Clock();

@@ -19,12 +19,14 @@ struct IngestStats {
     long long copies = 0;     // further copies of known runs
     long long unchanged = 0;  // recorded before with the same size and time
     long long problems = 0;   // empty, foreign, unreadable or missing; or stored cut to bounds
+    long long missing = 0;    // paths given that do not exist (counted in problems too)
     std::vector<std::pair<std::string, std::string>> problemList;  // path, reason
     double seconds = 0;
 };
 
 // Starts the reason of a run that was stored, cut to the bounds of runBounds.h.
 constexpr char kStoredCut[] = "stored cut to bounds: ";
+constexpr char kNoSuchPath[] = "no such file or folder";
 
 // Files per transaction.
 constexpr long long kIngestBatch = 1000;

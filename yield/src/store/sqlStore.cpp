@@ -146,6 +146,14 @@ public:
         return Ids(s);
     }
 
+    std::vector<std::string> ChipIdsLike(const std::string& chipId) override {
+        Stmt s(conn_->Prepare(sql::kChipIdsLike));
+        s.Bind(chipId);
+        std::vector<std::string> out;
+        while (s.Step()) out.push_back(s.Text(0));
+        return out;
+    }
+
     RunRecord LoadRun(long long id) override {
         RunRecord run;
         LoadRunRow(id, run);

@@ -210,6 +210,11 @@ constexpr char kRunsWithoutDay[] =
     "SELECT count(*) FROM runs r WHERE r.day = '' AND ($1 = '' OR r.host = $1)";
 constexpr char kRunIdsOfChip[] =
     "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
+// The stored processor IDs equal to $1 (hex digits, no 0x) in any case and with or without 0x.
+// Both engines upper-case ASCII alike, which is all a processor ID holds.
+constexpr char kChipIdsLike[] =
+    "SELECT DISTINCT chip_id FROM runs WHERE upper(CASE WHEN upper(substr(chip_id, 1, 2)) = '0X'"
+    " THEN substr(chip_id, 3) ELSE chip_id END) = upper($1) ORDER BY chip_id";
 constexpr char kPortsOfRun[] =
     "SELECT family, number, passed, intermittent FROM run_ports WHERE run_id = $1"
     " ORDER BY family, number";

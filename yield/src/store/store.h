@@ -84,6 +84,9 @@ public:
     // Runs of the filter's host (or of all hosts) whose stamp gives no day, whatever its days.
     virtual long long CountRunsWithoutDay(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
+    // The stored processor IDs that are `chipId` in any case, with or without a leading 0x; in
+    // byte order.
+    virtual std::vector<std::string> ChipIdsLike(const std::string& chipId) = 0;
     virtual RunRecord LoadRun(long long id) = 0;
     virtual std::vector<SourceRow> SourcesOf(long long runId) = 0;
     virtual std::vector<SourceRow> ProblemFiles() = 0;
