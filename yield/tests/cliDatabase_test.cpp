@@ -31,8 +31,8 @@ TEST(CliDatabase, OutputThatIsTheDatabaseIsRefused) {
               0);
     std::string before = yieldtest::ReadAll(db);
     fs::create_directory(tmp.path() / "sub");
-    for (const fs::path& out : {db, tmp.path() / "sub" / ".." / "y.db", fs::path(db.string() + "-wal"),
-                                fs::path(db.string() + "-shm")}) {
+    for (const fs::path& out : {db, tmp.path() / "sub" / ".." / "y.db",
+                                fs::path(db.string() + "-wal"), fs::path(db.string() + "-shm")}) {
         Result r = Tool("report --db " + Q(db) + " -o " + Q(out));
         EXPECT_EQ(r.status, 2) << out;
         EXPECT_NE(r.out.find("is the database's own file"), std::string::npos) << r.out;

@@ -71,7 +71,8 @@ void ReadResultDocument(const std::string& doc, BenchRun& run) {
     size_t s = doc.rfind(stampKey);
     size_t l = doc.rfind("\"logDate\":");
     if (s == std::string::npos || l == std::string::npos)
-        throw std::runtime_error("run " + run.number + ": result document without DateTime/logDate");
+        throw std::runtime_error("run " + run.number +
+                                 ": result document without DateTime/logDate");
     run.stamp = doc.substr(s + stampKey.size(), 19);
     size_t open = doc.find('[', l), close = doc.rfind(']');
     json families = json::parse(doc.substr(open, close - open + 1));
@@ -123,7 +124,8 @@ void CheckExport(const std::vector<BenchRun>& runs, const fs::path& dir) {
         Fail("exported " + std::to_string(exported.size()) + " runs, the bench ran " +
              std::to_string(runs.size()));
     for (const BenchRun& r : runs) {
-        std::string id = "run " + r.number + " (" + r.chip + " " + r.stamp + ", " + r.scenario + ")";
+        std::string id =
+            "run " + r.number + " (" + r.chip + " " + r.stamp + ", " + r.scenario + ")";
         auto it = exported.find({r.chip, r.stamp});
         if (it == exported.end()) {
             Fail(id + ": not in the export");
@@ -199,9 +201,10 @@ void CheckSummary(const std::vector<BenchRun>& runs, const json& report) {
                                                      {"final_verdict", r["final_verdict"]}};
     if (reported != retests)
         Fail("retests: report " + json(reported).dump() + ", bench " + json(retests).dump());
-    std::printf("boards %lld, runs %zu: first-pass yield %lld/%lld, final %lld/%lld, "
-                "%lld boards retested (%lld runs), %lld recovered\n",
-                n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
+    std::printf(
+        "boards %lld, runs %zu: first-pass yield %lld/%lld, final %lld/%lld, "
+        "%lld boards retested (%lld runs), %lld recovered\n",
+        n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
 }
 
 // The Pareto and the fixture view: failures per port, and per host and port with the flag rule.
@@ -220,8 +223,8 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
     }
     std::map<std::string, long long> pareto;
     for (const json& p : report["pareto"]) pareto[p["port"].get<std::string>()] = p["failures"];
-    if (pareto != failures) Fail("pareto: report " + json(pareto).dump() + ", bench " +
-                                 json(failures).dump());
+    if (pareto != failures)
+        Fail("pareto: report " + json(pareto).dump() + ", bench " + json(failures).dump());
     const json& rule = report["flag_rule"];
     int flagged = 0;
     size_t seen = 0;
@@ -253,8 +256,8 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
         flagged += flag;
         if (flag) std::printf("fixture flag: %s %s\n", key.first.c_str(), key.second.c_str());
     }
-    if (seen != cells.size()) Fail("fixture view: " + std::to_string(seen) + " cells of " +
-                                   std::to_string(cells.size()));
+    if (seen != cells.size())
+        Fail("fixture view: " + std::to_string(seen) + " cells of " + std::to_string(cells.size()));
     if (flagged == 0) Fail("the day's cut fixture cable is not flagged");
 }
 

@@ -150,7 +150,8 @@ TEST(ReportModel, AnalogueStatisticsAndCpk) {
 }
 
 TEST(ReportModel, EqualReadingsCountedAtOnceGiveTheSameStatistics) {
-    const std::vector<std::pair<double, long long>> groups = {{1.49, 3}, {1.6, 5}, {1.65, 1}, {1.71, 2}};
+    const std::vector<std::pair<double, long long>> groups = {
+        {1.49, 3}, {1.6, 5}, {1.65, 1}, {1.71, 2}};
     ReportBuilder one({}), grouped({});
     for (const auto& [v, n] : groups) {
         for (long long i = 0; i < n; ++i) one.AddReading(NamedValue{0, "AI1", v, ""});

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "commands.h"
-#include "options.h"
 #include "openStore.h"
+#include "options.h"
 #include "reportWriters.h"
 
 namespace yield {

@@ -84,7 +84,9 @@ struct ReadFailure {
     bool unread = false;
 };
 
-ReadFailure CannotRead() { return ReadFailure{std::string("cannot read: ") + strerror(errno), true}; }
+ReadFailure CannotRead() {
+    return ReadFailure{std::string("cannot read: ") + strerror(errno), true};
+}
 
 // Reads the whole file; an empty string and the reason when it cannot.
 bool ReadFile(const std::string& path, std::string& bytes, SourceFile& file, ReadFailure& why) {

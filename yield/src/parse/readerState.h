@@ -35,7 +35,7 @@ struct ReaderState {
     int cycle = 0;
     int adcInput = 0;
     std::string section;
-    std::string atPort;  // the port the AT probe went to
+    std::string atPort;                // the port the AT probe went to
     std::map<int, size_t> lastAnswer;  // each cycle's last AT answer among the measurements
 };
 

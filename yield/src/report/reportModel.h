@@ -151,7 +151,7 @@ struct ReportModel {
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
     std::vector<std::string> hosts;
-    std::vector<std::string> ports;    // every port seen, in family order
+    std::vector<std::string> ports;  // every port seen, in family order
     FixtureView fixture;  // by host, then port (host and port numbers index hosts and ports)
     std::vector<IntermittentRow> intermittent;
     std::vector<AnalogueStats> analogue;
@@ -187,8 +187,8 @@ private:
 
     ReportModel m_;
     std::unordered_map<std::string, Board> boards_;  // by processor ID
-    long long nextId_ = 0;  // stands in for runs that come without an id
-    std::vector<long long> portFailures_;  // by port key
+    long long nextId_ = 0;                           // stands in for runs that come without an id
+    std::vector<long long> portFailures_;            // by port key
     // Per host, each port's runs and failures, in the order first seen (runs list their ports in
     // the same order, so the next port is almost always the next cell); past kLinearCells cells a
     // host's cells are found through an index, so a run listing many ports in a new order costs

@@ -106,8 +106,8 @@ public:
                 // On a read-only mount the WAL index cannot be made: nothing can write there,
                 // so the file is read as it stands.
                 Close();
-                Open(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX |
-                                             SQLITE_OPEN_URI);
+                Open(ImmutableUri(path),
+                     SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI);
                 Exec(sql::kSqliteBusy);
             }
         } catch (...) {
