@@ -137,7 +137,9 @@ readonly report_formats=(text csv json html)
 format_figures() {
     local f
     for f in "${report_formats[@]}"; do
-        echo "$2 $f $(time_mem_report "$f" "$1" "$out/yield/formats.$f")"
+        local dest="$out/yield/formats.$f"
+        [[ $f == csv ]] && dest="$out/yield/formats-csv/"  # one file per table
+        echo "$2 $f $(time_mem_report "$f" "$1" "$dest")"
     done
 }
 

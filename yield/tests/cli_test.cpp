@@ -58,6 +58,48 @@ TEST(Cli, IngestReportBoardExportAsAScriptSeesThem) {
     EXPECT_EQ(files, j["summary"]["runs"].get<int>());
 }
 
+// CSV is one table per file: --table names it, -o FOLDER writes each; anything else is a usage
+// error that lists the tables.
+TEST(Cli, CsvReportIsOneTablePerFile) {
+    TempDir tmp;
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    ASSERT_EQ(Tool("ingest " + db + " " + Q(YIELD_GOLDEN_DIR)).status, 0);
+    const std::string names = "the tables: summary, retest, pareto, fixture, intermittent";
+    const std::vector<std::string> wrongs = {"--format csv", "--format csv --table no",
+                                             "--format csv -o " + Q(tmp.path() / "r.csv")};
+    for (const std::string& wrong : wrongs) {
+        Result r = Tool("report " + db + " " + wrong);
+        EXPECT_EQ(r.status, yield::kExitUsage) << wrong;
+        EXPECT_NE(r.out.find(names), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(Tool("report " + db + " --format json --table pareto").status, yield::kExitUsage);
+
+    Result pareto = Tool("report " + db + " --format csv --table pareto");
+    ASSERT_EQ(pareto.status, 0) << pareto.out;
+    EXPECT_EQ(pareto.out.find("port,failures,share,cumulative_share\r\nRS232-1,"), 0u)
+        << pareto.out;
+    fs::path summary = tmp.path() / "summary-only.csv";
+    ASSERT_EQ(Tool("report " + db + " --format csv --table summary -o " + Q(summary)).status, 0);
+    EXPECT_EQ(yieldtest::ReadAll(summary).find("boards,first_passed,"), 0u);
+
+    fs::path folder = tmp.path() / "tables";
+    Result all = Tool("report " + db + " --format csv -o " + Q(folder / ""));
+    ASSERT_EQ(all.status, 0) << all.out;
+    int files = 0;
+    for (const auto& f : fs::directory_iterator(folder)) {
+        ++files;
+        EXPECT_EQ(f.path().extension(), ".csv");
+        EXPECT_NE(all.out.find("report: wrote " + f.path().string() + "\n"), std::string::npos)
+            << all.out;
+    }
+    EXPECT_GE(files, 7);
+    EXPECT_EQ(yieldtest::ReadAll(folder / "pareto.csv"), pareto.out);
+    // An existing folder without the slash is a folder too.
+    fs::remove(folder / "day.csv");
+    EXPECT_EQ(Tool("report " + db + " --format csv --table day -o " + Q(folder)).status, 0);
+    EXPECT_TRUE(fs::exists(folder / "day.csv"));
+}
+
 TEST(Cli, DocumentedExitStatuses) {
     TempDir tmp;
     std::string db = "--db " + Q(tmp.path() / "y.db");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -62,6 +63,48 @@ std::string Render(W writer, const ReportModel& m) {
     return out.str();
 }
 
+std::string Csv(const ReportModel& m, const std::string& table) {
+    std::ostringstream out;
+    EXPECT_TRUE(WriteReportCsvTable(m, table, out)) << table;
+    return out.str();
+}
+
+// A CSV text's records as a reader that follows RFC 4180 sees them: a quoted field may hold commas,
+// doubled quotes and line breaks.
+std::vector<std::vector<std::string>> CsvRecords(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> fields{""};
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+            fields.back() += c;
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == ',') {
+            fields.emplace_back();
+        } else if (!quoted && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            records.push_back(fields);
+            fields = {""};
+            ++i;
+        } else {
+            fields.back() += c;
+        }
+    }
+    EXPECT_FALSE(quoted);
+    EXPECT_EQ(fields, std::vector<std::string>{""}) << "text after the last line end";
+    return records;
+}
+
+// The line after the one holding `heading`, in `text`.
+std::string LineAfter(const std::string& text, const std::string& heading) {
+    size_t at = text.find(heading);
+    if (at == std::string::npos) return "";
+    size_t start = text.find('\n', at) + 1;
+    return text.substr(start, text.find('\n', start) - start);
+}
+
 }  // namespace
 
 TEST(Escape, CsvCellsAreQuotedAndFormulasDefused) {
@@ -113,10 +156,10 @@ TEST(ReportWriters, HostileHostNamesReachNoPageAsMarkup) {
     EXPECT_EQ(html.find("://"), std::string::npos);  // nothing fetched from a network
     EXPECT_EQ(html.find(" src="), std::string::npos);
 
-    std::string csv = Render(WriteReportCsv, m);
-    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,"), std::string::npos);
-    EXPECT_NE(csv.find("\r\nintermittent,'@"), std::string::npos);
-    EXPECT_EQ(csv.find(",=cmd"), std::string::npos);
+    std::string csv = Csv(m, "fixture");
+    EXPECT_NE(csv.find("\r\n'=cmd|' /C calc'!A0,"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("=cmd"), csv.find("'=cmd") + 1);
+    EXPECT_NE(Csv(m, "intermittent").find("\r\n'@"), std::string::npos);
 
     nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
     EXPECT_EQ(j["fixture"][0]["host"], kHostileHost);
@@ -208,12 +251,11 @@ TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
     b.AddReading(NamedValue{2, "-AI1", 1.42, "fail"});
     ReportModel m = b.Finish();
     ASSERT_LT(m.analogue[0].cpk, 0);
-    std::string csv = Render(WriteReportCsv, m);
-    EXPECT_NE(csv.find("\r\nanalogue,'-AI1,2,1.41,0.0141421,1.4,1.42,-2.12132,2\r\n"),
-              std::string::npos)
-        << csv;
-    EXPECT_NE(csv.find("\r\nintermittent,'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n"),
-              std::string::npos);
+    EXPECT_EQ(Csv(m, "analogue"),
+              "input,count,mean,stddev,min,max,cpk,outside\r\n"
+              "'-AI1,2,1.41,0.0141421,1.4,1.42,-2.12132,2\r\n");
+    EXPECT_EQ(Csv(m, "intermittent"),
+              "chip_id,host,start_stamp,port\r\n'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n");
 }
 
 // Readings that do not vary: no Cpk in any format ("none" as the README words it) and no spread.
@@ -227,8 +269,7 @@ TEST(ReportWriters, ReadingsThatDoNotVaryHaveNoCpkInAnyFormat) {
     std::string line = text.substr(row + 1, text.find('\n', row + 1) - row - 1);
     EXPECT_NE(line.find(" 0.0000 "), std::string::npos) << line;
     EXPECT_NE(line.find(" none "), std::string::npos) << line;
-    EXPECT_NE(Render(WriteReportCsv, m).find("\r\nanalogue,AI1,3,1.65,0,1.65,1.65,,0\r\n"),
-              std::string::npos);
+    EXPECT_NE(Csv(m, "analogue").find("\r\nAI1,3,1.65,0,1.65,1.65,,0\r\n"), std::string::npos);
     nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
     EXPECT_TRUE(j["analogue"][0]["cpk"].is_null());
     EXPECT_EQ(j["analogue"][0]["stddev"], 0.0);
@@ -249,8 +290,9 @@ TEST(ReportWriters, EveryFormatSaysHowManyRunsHaveNoDay) {
                                 : "Runs whose stamp gives no day: 3 (counted above"),
                   std::string::npos)
             << text;
-        std::string csv = Render(WriteReportCsv, m);
-        EXPECT_NE(csv.find(",incomplete_runs,no_day_runs\r\nsummary,"), std::string::npos);
+        std::string csv = Csv(m, "summary");
+        EXPECT_EQ(csv.find("boards,"), 0u) << csv;
+        EXPECT_NE(csv.find(",incomplete_runs,no_day_runs\r\n0,"), std::string::npos) << csv;
         EXPECT_NE(csv.find(",0,0,0,3\r\n"), std::string::npos) << csv;
         nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
         EXPECT_EQ(j["summary"]["no_day_runs"], 3);
@@ -262,6 +304,80 @@ TEST(ReportWriters, EveryFormatSaysHowManyRunsHaveNoDay) {
 
 // Many hosts: the heat map keeps the ones with flags and failures and says how many it leaves out;
 // the fixture table keeps every host that failed.
+// Each CSV table read as a spreadsheet reads a file: its first line the header, every line as many
+// fields as the header, a host name with a comma, a quote and a line break one field.
+TEST(ReportWriters, EachCsvTableIsOneHeaderAndRowsAsWideAsIt) {
+    const std::string awkward = "a,b\"c\r\nd";
+    ReportBuilder b({});
+    for (const std::string& host : {awkward, kHostileHost, kFormulaHost}) {
+        RunSummary r;
+        r.chipId = "0x" + std::to_string(host.size());
+        r.host = host;
+        r.timeStamp = "2026_01_01_00_00_00";
+        r.day = "2026-01-01";
+        r.verdict = Verdict::Err;
+        r.ports = {PortResult{"RS232", 1, false, true}};
+        b.AddRun(r);
+    }
+    b.AddReading(NamedValue{1, "AI1", 1.6, "pass"});
+    ReportModel m = b.Finish();
+    std::vector<std::string> names = CsvTableNames();
+    ASSERT_GE(names.size(), 7u);
+    size_t rows = 0;
+    for (const std::string& name : names) {
+        EXPECT_EQ(std::count(names.begin(), names.end(), name), 1) << name;
+        std::vector<std::vector<std::string>> records = CsvRecords(Csv(m, name));
+        ASSERT_FALSE(records.empty()) << name;
+        for (const std::string& key : records[0]) {
+            EXPECT_EQ(key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_"), std::string::npos)
+                << name << ": " << key;
+            EXPECT_NE(key, "table") << name;
+        }
+        for (const auto& record : records) EXPECT_EQ(record.size(), records[0].size()) << name;
+        rows += records.size() - 1;
+    }
+    EXPECT_GE(rows, names.size());  // every table has rows, so the widths were checked
+    std::vector<std::vector<std::string>> fixture = CsvRecords(Csv(m, "fixture"));
+    ASSERT_EQ(fixture[0][0], "host");
+    EXPECT_EQ(std::count_if(fixture.begin(), fixture.end(),
+                            [&](const std::vector<std::string>& r) { return r[0] == awkward; }),
+              1);
+
+    std::ostringstream none;
+    EXPECT_FALSE(WriteReportCsvTable(m, "nosuch", none));
+    EXPECT_EQ(none.str(), "");
+}
+
+// Numbers right-aligned under right-aligned headings, text left-aligned under its heading, also
+// where a cell is wider than its heading ("100.0% (10)" under "first pass").
+TEST(ReportWriters, TextColumnsLieUnderTheirHeadings) {
+    ReportBuilder b({});
+    for (int board = 0; board < 10; ++board) {
+        RunSummary r;
+        r.chipId = "0x1A2B00" + std::to_string(10 + board);
+        r.host = "h";
+        r.timeStamp = "2026_01_01_00_00_" + std::to_string(10 + board);
+        r.day = "2026-01-01";
+        r.verdict = Verdict::Ok;
+        b.AddRun(r);
+    }
+    std::string text = Render(WriteReportText, b.Finish());
+    std::string head = LineAfter(text, "Yield\n");
+    std::string row = LineAfter(text, head);
+    // Where `cell` ends in `line`, its `nth` occurrence (from 0).
+    auto end = [](const std::string& line, const std::string& cell, int nth = 0) {
+        size_t at = line.find(cell);
+        while (nth-- > 0 && at != std::string::npos) at = line.find(cell, at + 1);
+        return at == std::string::npos ? at : at + cell.size();
+    };
+    EXPECT_EQ(end(head, "boards"), end(row, "10")) << text;
+    EXPECT_EQ(end(head, "first pass"), end(row, "100.0% (10)")) << text;
+    EXPECT_EQ(end(head, "final"), end(row, "100.0% (10)", 1)) << text;
+    std::string day = LineAfter(text, "Yield per day\n");
+    EXPECT_EQ(day.find("day"), LineAfter(text, day).find("2026-01-01")) << text;
+    EXPECT_EQ(end(day, "yield"), end(LineAfter(text, day), "100.0%")) << text;
+}
+
 TEST(ReportWriters, HeatMapShowsTheWorstHostsAndCountsTheRest) {
     ReportBuilder b({});
     for (int i = 0; i < 230; ++i) {

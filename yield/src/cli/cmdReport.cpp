@@ -1,5 +1,8 @@
-// `report`: the yield report over the stored runs, in one of four formats.
+// `report`: the yield report over the stored runs, in one of four formats. CSV is one table per
+// file: `--table NAME` writes one, `-o FOLDER` writes each as FOLDER/NAME.csv.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -11,21 +14,93 @@
 namespace yield {
 namespace {
 
+constexpr char kText[] = "text";
+constexpr char kCsv[] = "csv";
+constexpr char kJson[] = "json";
+constexpr char kHtml[] = "html";
+constexpr char kCsvSuffix[] = ".csv";
+constexpr char kTableHelp[] =
+    "with --format csv: write only this table (its header row, then its rows)";
+constexpr char kOutputHelp[] =
+    "output file (default: standard output); with --format csv a folder (existing, or ending in "
+    "/) gets one NAME.csv per table";
+constexpr char kTableNotCsv[] = "--table is for --format csv only";
+constexpr char kNoSuchTable[] = "no table named ";
+constexpr char kCsvOneTable[] =
+    "--format csv writes one table per file: name one with --table, or give -o a folder";
+constexpr char kTableNames[] = "; the tables: ";
+constexpr char kCannotCreate[] = "cannot create ";
+constexpr char kWrote[] = "report: wrote ";
+
 struct ReportOptions {
     RunFilter filter;
-    std::string format = "text";
+    std::string format = kText;
     std::string output;
+    std::string table;  // --format csv: the one table to write
 };
 
 void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
-    if (format == "csv")
-        WriteReportCsv(m, out);
-    else if (format == "json")
+    if (format == kJson)
         WriteReportJson(m, out);
-    else if (format == "html")
+    else if (format == kHtml)
         WriteReportHtml(m, out);
     else
         WriteReportText(m, out);
+}
+
+std::string TableList() {
+    std::string list;
+    for (const std::string& name : CsvTableNames()) list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
+
+bool IsFolder(const std::string& output) {
+    std::error_code ec;
+    return !IsStandardOutput(output) &&
+           (output.back() == '/' || std::filesystem::is_directory(output, ec));
+}
+
+// The CSV tables the options ask for; a UsageError when they name none or no such table.
+std::vector<std::string> CsvTablesAsked(const ReportOptions& o) {
+    if (o.format != kCsv) {
+        if (!o.table.empty()) throw UsageError(kTableNotCsv);
+        return {};
+    }
+    std::vector<std::string> names = CsvTableNames();
+    if (o.table.empty()) {
+        if (!IsFolder(o.output)) throw UsageError(kCsvOneTable + (kTableNames + TableList()));
+        return names;
+    }
+    if (std::find(names.begin(), names.end(), o.table) == names.end())
+        throw UsageError(kNoSuchTable + o.table + kTableNames + TableList());
+    return {o.table};
+}
+
+std::vector<std::string> CsvPaths(const std::string& folder,
+                                  const std::vector<std::string>& names) {
+    std::vector<std::string> paths;
+    for (const std::string& name : names)
+        paths.push_back((std::filesystem::path(folder) / (name + kCsvSuffix)).string());
+    return paths;
+}
+
+void MakeFolder(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir)) throw OutputError(kCannotCreate + dir);
+}
+
+// Each table a file of its own, written whole, and named on standard error once it is.
+int WriteCsvFolder(const ReportModel& m, const std::string& folder,
+                   const std::vector<std::string>& names) {
+    MakeFolder(folder);
+    std::vector<std::string> paths = CsvPaths(folder, names);
+    for (size_t i = 0; i < names.size(); ++i) {
+        WriteOutputFile(paths[i],
+                        [&](std::ostream& out) { WriteReportCsvTable(m, names[i], out); });
+        std::cerr << kWrote << paths[i] << "\n";
+    }
+    return kExitOk;
 }
 
 ReportModel Build(const std::string& db, const RunFilter& filter) {
@@ -34,16 +109,26 @@ ReportModel Build(const std::string& db, const RunFilter& filter) {
 }
 
 int RunReport(const std::string& db, const ReportOptions& o) {
-    RefuseDatabaseAsOutput(db, o.output);
+    std::vector<std::string> tables = CsvTablesAsked(o);
+    bool folder = !tables.empty() && IsFolder(o.output);
+    for (const std::string& path : folder ? CsvPaths(o.output, tables) : std::vector{o.output})
+        RefuseDatabaseAsOutput(db, path);
     ReportModel m = Build(db, o.filter);
     RefuseEmptySelection(o.filter, m.summary.runs);
+    if (folder) return WriteCsvFolder(m, o.output, tables);
+    auto write = [&](std::ostream& out) {
+        if (tables.empty())
+            Write(m, o.format, out);
+        else
+            WriteReportCsvTable(m, tables.front(), out);
+    };
     if (IsStandardOutput(o.output)) {
-        Write(m, o.format, std::cout);
+        write(std::cout);
         std::cout.flush();
         // A closed or full standard output: the status alone says so.
         return std::cout ? kExitOk : kExitOutput;
     }
-    WriteOutputFile(o.output, [&](std::ostream& out) { Write(m, o.format, out); });
+    WriteOutputFile(o.output, write);
     return kExitOk;
 }
 
@@ -53,9 +138,10 @@ Handler AddReportOptions(CLI::App& cmd) {
     auto opts = std::make_shared<ReportOptions>();
     AddRunFilterOptions(cmd, opts->filter);
     cmd.add_option("--format", opts->format, "text, csv, json or html")
-        ->check(CLI::IsMember({"text", "csv", "json", "html"}))
+        ->check(CLI::IsMember({kText, kCsv, kJson, kHtml}))
         ->capture_default_str();
-    cmd.add_option("-o,--output", opts->output, "output file (default: standard output)");
+    cmd.add_option("--table", opts->table, kTableHelp);
+    cmd.add_option("-o,--output", opts->output, kOutputHelp);
     return [opts](const std::string& db) { return RunReport(db, *opts); };
 }
 

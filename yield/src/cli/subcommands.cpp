@@ -48,7 +48,9 @@ constexpr char kIngestExamples[] =
     "  DEVUZE_YIELD_DB=postgresql: devuzeV7-yield ingest station1.log station2.log";
 constexpr char kReportExamples[] =
     "  devuzeV7-yield report --db yield.db --since 2026-12-01 --until 2026-12-07\n"
-    "  devuzeV7-yield report --db yield.db --host bench1 --format html -o yield.html";
+    "  devuzeV7-yield report --db yield.db --host bench1 --format html -o yield.html\n"
+    "  devuzeV7-yield report --db yield.db --format csv -o tables/\n"
+    "  devuzeV7-yield report --db yield.db --format csv --table pareto";
 constexpr char kBoardExamples[] =
     "  devuzeV7-yield board --db yield.db 0x1A2B3C4D\n"
     "  devuzeV7-yield board --db yield.db 1a2b3c4d";

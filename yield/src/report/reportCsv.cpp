@@ -1,5 +1,6 @@
-// The CSV report: each table of reportTables.h as a block of lines, blocks separated by an empty
-// line; the first column of every line names its table.
+// The CSV report, one table per file as a spreadsheet reads it: one header row (the columns'
+// keys), then the table's rows. Lines end in CRLF (RFC 4180).
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,14 @@
 namespace yield {
 namespace {
 
-constexpr char kTableColumn[] = "table";
 constexpr char kLineEnd[] = "\r\n";
+
+using TableWriter = std::function<void(const ReportModel&, std::ostream&)>;
+
+struct CsvTable {
+    std::string name;
+    TableWriter write;
+};
 
 void Line(std::ostream& out, const std::vector<std::string>& cells) {
     for (size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << cells[i];
@@ -20,7 +27,7 @@ void Line(std::ostream& out, const std::vector<std::string>& cells) {
 
 template <class Item>
 std::vector<std::string> Head(const ReportTable<Item>& t) {
-    std::vector<std::string> cells{kTableColumn};
+    std::vector<std::string> cells;
     for (const Column<Item>& c : t.columns)
         if (c.key != nullptr) cells.push_back(c.key);
     return cells;
@@ -28,34 +35,57 @@ std::vector<std::string> Head(const ReportTable<Item>& t) {
 
 template <class Item>
 std::vector<std::string> Cells(const ReportTable<Item>& t, const Item& item) {
-    std::vector<std::string> cells{CsvCell(t.csvName)};
+    std::vector<std::string> cells;
     for (const Column<Item>& c : t.columns)
         if (c.key != nullptr) cells.push_back(CsvText(c.kind, c.read(item)));
     return cells;
 }
 
 template <class Item, class Items>
-void Block(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
+void Write(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
     Line(out, Head(t));
     for (const Item& item : items) Line(out, Cells(t, item));
 }
 
+// A table whose rows are a member of the model.
+template <class Item, class Rows>
+CsvTable Of(const ReportTable<Item>& t, Rows ReportModel::*rows) {
+    return {t.csvName,
+            [&t, rows](const ReportModel& m, std::ostream& out) { Write(out, t, m.*rows); }};
+}
+
+// The tables in report order; built on first use, after the definitions are.
+const std::vector<CsvTable>& Tables() {
+    static const std::vector<CsvTable> tables{
+        {kSummaryTable.csvName,
+         [](const ReportModel& m, std::ostream& out) {
+             Write(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
+         }},
+        Of(kRetestTable, &ReportModel::retests),
+        Of(kParetoTable, &ReportModel::pareto),
+        Of(kFixtureTable, &ReportModel::fixture),
+        Of(kIntermittentTable, &ReportModel::intermittent),
+        Of(kAnalogueTable, &ReportModel::analogue),
+        Of(kDayTable, &ReportModel::days),
+    };
+    return tables;
+}
+
 }  // namespace
 
-void WriteReportCsv(const ReportModel& m, std::ostream& out) {
-    Block(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
-    out << kLineEnd;
-    Block(out, kRetestTable, m.retests);
-    out << kLineEnd;
-    Block(out, kParetoTable, m.pareto);
-    out << kLineEnd;
-    Block(out, kFixtureTable, m.fixture);
-    out << kLineEnd;
-    Block(out, kIntermittentTable, m.intermittent);
-    out << kLineEnd;
-    Block(out, kAnalogueTable, m.analogue);
-    out << kLineEnd;
-    Block(out, kDayTable, m.days);
+std::vector<std::string> CsvTableNames() {
+    std::vector<std::string> names;
+    for (const CsvTable& t : Tables()) names.push_back(t.name);
+    return names;
+}
+
+bool WriteReportCsvTable(const ReportModel& m, const std::string& name, std::ostream& out) {
+    for (const CsvTable& t : Tables()) {
+        if (t.name != name) continue;
+        t.write(m, out);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace yield

@@ -57,7 +57,7 @@ struct Column {
 
 template <class Row>
 struct ReportTable {
-    const char* csvName;  // the first cell of each of its CSV rows
+    const char* csvName;  // its CSV file's name and --table's word for it
     const char* jsonKey;
     HumanWords title;  // null: written without a title
     std::vector<Column<Row>> columns;

@@ -1,4 +1,5 @@
 // The text report: each table of reportTables.h as aligned columns under its title.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,29 +18,57 @@ constexpr char kNoDayRuns[] = "Runs whose stamp gives no day: ";
 constexpr char kNoDayLeftOut[] = " (left out by the day bounds)";
 constexpr char kNoDayCounted[] = " (counted above, in no day's row)";
 
-// Columns padded to their widest cell; numbers and text alike left-aligned after a title.
+// A column as wide as its widest cell, heading included; numbers (and their headings) to the
+// right of it, text to the left, so every cell lies under its heading.
+struct Layout {
+    std::vector<size_t> width;
+    std::vector<bool> right;
+};
+
+bool IsNumber(CellKind kind) {
+    switch (kind) {
+        case CellKind::kInteger:
+        case CellKind::kRatio:
+        case CellKind::kDecimals:
+        case CellKind::kFraction:
+        case CellKind::kRatioCount:
+            return true;
+        case CellKind::kLogText:
+        case CellKind::kWord:
+        case CellKind::kFlag:
+            break;
+    }
+    return false;
+}
+
+void Widen(Layout& layout, const Row& r) {
+    for (size_t i = 0; i < r.size() && i < layout.width.size(); ++i)
+        layout.width[i] = std::max(layout.width[i], r[i].size());
+}
+
+// One line; no spaces after its last cell.
+std::string AlignedLine(const Layout& layout, const Row& r) {
+    std::string line = " ";
+    for (size_t i = 0; i < r.size() && i < layout.width.size(); ++i) {
+        std::string pad(layout.width[i] - r[i].size(), ' ');
+        line += " " + (layout.right[i] ? pad + r[i] : r[i] + pad);
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    return line + "\n";
+}
+
 void WriteAligned(std::ostream& out, const std::string& title, const Row& head,
-                  const std::vector<Row>& rows) {
+                  const std::vector<bool>& right, const std::vector<Row>& rows) {
     out << title << "\n";
     if (rows.empty()) {
         out << kNoRows;
         return;
     }
-    std::vector<size_t> w(head.size());
-    for (size_t i = 0; i < head.size(); ++i) w[i] = head[i].size();
-    for (const Row& r : rows) {
-        for (size_t i = 0; i < r.size() && i < w.size(); ++i) w[i] = std::max(w[i], r[i].size());
-    }
-    auto line = [&](const Row& r) {
-        out << " ";
-        for (size_t i = 0; i < r.size(); ++i) {
-            out << " " << r[i];
-            if (i + 1 < r.size()) out << std::string(w[i] - r[i].size(), ' ');
-        }
-        out << "\n";
-    };
-    line(head);
-    for (const Row& r : rows) line(r);
+    Layout layout{std::vector<size_t>(head.size()), right};
+    Widen(layout, head);
+    for (const Row& r : rows) Widen(layout, r);
+    out << AlignedLine(layout, head);
+    for (const Row& r : rows) out << AlignedLine(layout, r);
     out << "\n";
 }
 
@@ -57,12 +86,16 @@ Row Cells(const ReportTable<Item>& t, const Item& item) {
 template <class Item, class Items>
 void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
     Row head;
-    for (const Column<Item>& c : t.columns)
-        if (c.heading.text != nullptr) head.push_back(c.heading.text);
+    std::vector<bool> right;
+    for (const Column<Item>& c : t.columns) {
+        if (c.heading.text == nullptr) continue;
+        head.push_back(c.heading.text);
+        right.push_back(IsNumber(c.kind));
+    }
     std::vector<Row> rows;
     for (const Item& item : items)
         if (t.ShownToPeople(item)) rows.push_back(Cells(t, item));
-    WriteAligned(out, t.title.text, head, rows);
+    WriteAligned(out, t.title.text, head, right, rows);
 }
 
 void Heading(std::ostream& out, const RunFilter& filter) {

@@ -3,13 +3,18 @@
 #pragma once
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "reportModel.h"
 
 namespace yield {
 
 void WriteReportText(const ReportModel& m, std::ostream& out);  // aligned tables
-void WriteReportCsv(const ReportModel& m, std::ostream& out);   // one block per table
+// The CSV report is one table per file: the tables' names (their CSV keys) in report order, and
+// one table as a header row and its rows; false when no table has that name.
+std::vector<std::string> CsvTableNames();
+bool WriteReportCsvTable(const ReportModel& m, const std::string& name, std::ostream& out);
 void WriteReportJson(const ReportModel& m, std::ostream& out);
 void WriteReportHtml(const ReportModel& m, std::ostream& out);  // self-contained, inline SVG
 

@@ -51,10 +51,11 @@ TEST(BothEngines, SameLogsGiveTheSameReportsExportsAndBoardAnswers) {
         }
         fs::path dir = tmp.path() / std::to_string(e);
         fs::create_directories(dir);
-        for (const char* format : {"text", "csv", "json", "html"}) {
+        for (const char* format : {"text", "json", "html"}) {
             ASSERT_EQ(
                 Tool("report " + db + " --format " + format + " -o " + Q(dir / format)).status, 0);
         }
+        ASSERT_EQ(Tool("report " + db + " --format csv -o " + Q(dir / "csv" / "")).status, 0);
         ASSERT_EQ(Tool("report " + db + " --host bench1 --since 2026-12-07 --until 2026-12-07 -o " +
                        Q(dir / "filtered"))
                       .status,
