@@ -43,6 +43,8 @@ void Block(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
 }  // namespace
 
 void WriteReportCsv(const ReportModel& m, std::ostream& out) {
+    Block(out, kRepairTable, m.repairs);
+    out << kLineEnd;
     Block(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
     out << kLineEnd;
     Block(out, kRetestTable, m.retests);
