@@ -71,7 +71,8 @@ void ReadResultDocument(const std::string& doc, BenchRun& run) {
     size_t s = doc.rfind(stampKey);
     size_t l = doc.rfind("\"logDate\":");
     if (s == std::string::npos || l == std::string::npos)
-        throw std::runtime_error("run " + run.number + ": result document without DateTime/logDate");
+        throw std::runtime_error("run " + run.number +
+                                 ": result document without DateTime/logDate");
     run.stamp = doc.substr(s + stampKey.size(), 19);
     size_t open = doc.find('[', l), close = doc.rfind(']');
     json families = json::parse(doc.substr(open, close - open + 1));
@@ -123,7 +124,8 @@ void CheckExport(const std::vector<BenchRun>& runs, const fs::path& dir) {
         Fail("exported " + std::to_string(exported.size()) + " runs, the bench ran " +
              std::to_string(runs.size()));
     for (const BenchRun& r : runs) {
-        std::string id = "run " + r.number + " (" + r.chip + " " + r.stamp + ", " + r.scenario + ")";
+        std::string id =
+            "run " + r.number + " (" + r.chip + " " + r.stamp + ", " + r.scenario + ")";
         auto it = exported.find({r.chip, r.stamp});
         if (it == exported.end()) {
             Fail(id + ": not in the export");
@@ -199,9 +201,40 @@ void CheckSummary(const std::vector<BenchRun>& runs, const json& report) {
                                                      {"final_verdict", r["final_verdict"]}};
     if (reported != retests)
         Fail("retests: report " + json(reported).dump() + ", bench " + json(retests).dump());
-    std::printf("boards %lld, runs %zu: first-pass yield %lld/%lld, final %lld/%lld, "
-                "%lld boards retested (%lld runs), %lld recovered\n",
-                n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
+    std::printf(
+        "boards %lld, runs %zu: first-pass yield %lld/%lld, final %lld/%lld, "
+        "%lld boards retested (%lld runs), %lld recovered\n",
+        n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
+}
+
+// The repair queue: the boards whose last run failed, each at its last run's host, newest first,
+// with a value or reason when a port failed; no board without a complete run.
+void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
+    std::map<std::string, std::map<std::string, const BenchRun*>> boards;  // chip -> stamp -> run
+    for (const BenchRun& r : runs) boards[r.chip][r.stamp] = &r;
+    std::map<std::string, std::string> queued;  // chip -> host
+    std::set<std::string> withPort;
+    for (const auto& [chip, byStamp] : boards) {
+        const BenchRun& last = *byStamp.rbegin()->second;
+        if (last.passed) continue;
+        queued[chip] = last.host;
+        for (const auto& [port, ok] : last.ports)
+            if (!ok) withPort.insert(chip);
+    }
+    std::map<std::string, std::string> reported;
+    std::string previous;
+    for (const json& r : report["repair_queue"]) {
+        std::string chip = r["chip_id"].get<std::string>(), stamp = r["start_stamp"];
+        if (r["status"] != "failed") Fail("repair queue: " + chip + " is " + r["status"].dump());
+        if (!previous.empty() && stamp > previous) Fail("repair queue: not newest first");
+        if (withPort.count(chip) != 0 && r["failures"] == "")
+            Fail("repair queue: " + chip + " without its failing ports");
+        previous = stamp;
+        reported[chip] = r["station"].get<std::string>();
+    }
+    if (reported != queued)
+        Fail("repair queue: report " + json(reported).dump() + ", bench " + json(queued).dump());
+    std::printf("repair queue: %zu boards\n", queued.size());
 }
 
 // The Pareto and the fixture view: failures per port, and per host and port with the flag rule.
@@ -220,8 +253,8 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
     }
     std::map<std::string, long long> pareto;
     for (const json& p : report["pareto"]) pareto[p["port"].get<std::string>()] = p["failures"];
-    if (pareto != failures) Fail("pareto: report " + json(pareto).dump() + ", bench " +
-                                 json(failures).dump());
+    if (pareto != failures)
+        Fail("pareto: report " + json(pareto).dump() + ", bench " + json(failures).dump());
     const json& rule = report["flag_rule"];
     int flagged = 0;
     size_t seen = 0;
@@ -253,8 +286,8 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
         flagged += flag;
         if (flag) std::printf("fixture flag: %s %s\n", key.first.c_str(), key.second.c_str());
     }
-    if (seen != cells.size()) Fail("fixture view: " + std::to_string(seen) + " cells of " +
-                                   std::to_string(cells.size()));
+    if (seen != cells.size())
+        Fail("fixture view: " + std::to_string(seen) + " cells of " + std::to_string(cells.size()));
     if (flagged == 0) Fail("the day's cut fixture cable is not flagged");
 }
 
@@ -275,6 +308,7 @@ int main(int argc, char** argv) {
         json report = ReadJson(args["--report"]);
         CheckExport(runs, args["--export"]);
         CheckSummary(runs, report);
+        CheckRepairs(runs, report);
         CheckPorts(runs, report);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "devuzeV7-factory-check: %s\n", e.what());
