@@ -207,6 +207,36 @@ void CheckSummary(const std::vector<BenchRun>& runs, const json& report) {
         n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
 }
 
+// The repair queue: the boards whose last run failed, each at its last run's host, newest first,
+// with a value or reason when a port failed; no board without a complete run.
+void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
+    std::map<std::string, std::map<std::string, const BenchRun*>> boards;  // chip -> stamp -> run
+    for (const BenchRun& r : runs) boards[r.chip][r.stamp] = &r;
+    std::map<std::string, std::string> queued;  // chip -> host
+    std::set<std::string> withPort;
+    for (const auto& [chip, byStamp] : boards) {
+        const BenchRun& last = *byStamp.rbegin()->second;
+        if (last.passed) continue;
+        queued[chip] = last.host;
+        for (const auto& [port, ok] : last.ports)
+            if (!ok) withPort.insert(chip);
+    }
+    std::map<std::string, std::string> reported;
+    std::string previous;
+    for (const json& r : report["repair_queue"]) {
+        std::string chip = r["chip_id"].get<std::string>(), stamp = r["start_stamp"];
+        if (r["status"] != "failed") Fail("repair queue: " + chip + " is " + r["status"].dump());
+        if (!previous.empty() && stamp > previous) Fail("repair queue: not newest first");
+        if (withPort.count(chip) != 0 && r["failures"] == "")
+            Fail("repair queue: " + chip + " without its failing ports");
+        previous = stamp;
+        reported[chip] = r["station"].get<std::string>();
+    }
+    if (reported != queued)
+        Fail("repair queue: report " + json(reported).dump() + ", bench " + json(queued).dump());
+    std::printf("repair queue: %zu boards\n", queued.size());
+}
+
 // The Pareto and the fixture view: failures per port, and per host and port with the flag rule.
 void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
     std::map<std::string, long long> failures;
@@ -278,6 +308,7 @@ int main(int argc, char** argv) {
         json report = ReadJson(args["--report"]);
         CheckExport(runs, args["--export"]);
         CheckSummary(runs, report);
+        CheckRepairs(runs, report);
         CheckPorts(runs, report);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "devuzeV7-factory-check: %s\n", e.what());

@@ -272,3 +272,96 @@ TEST(ReportModel, BuiltFromRowSources) {
     EXPECT_EQ(dayAsks, 1);
     EXPECT_EQ(runReads, 2);
 }
+
+// Queued: boards whose last complete run failed (newest first), then boards with only incomplete
+// runs; a board that failed and then passed is not, nor is one whose later incomplete run
+// follows a pass.
+TEST(ReportModel, RepairQueueHoldsBoardsThatFailedLastOrNeverFinished) {
+    ReportModel m = Build({
+        MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Err, {Port("RS232", 1, false)}),
+        MakeRun("A", "h1", "2026_01_02_08_00_00", Verdict::Ok),
+        MakeRun("B", "h1", "2026_01_03_08_00_00", Verdict::Err),
+        MakeRun("B", "h2", "2026_01_01_08_00_00", Verdict::Ok),
+        MakeRun("C", "h2", "2026_01_04_08_00_00", Verdict::Err),
+        MakeRun("D", "h1", "2026_01_01_08_00_00", Verdict::Incomplete),
+        MakeRun("D", "h3", "2026_01_05_08_00_00", Verdict::Incomplete),
+        MakeRun("E", "h1", "2026_01_06_08_00_00", Verdict::Incomplete),
+        MakeRun("E", "h1", "2026_01_01_08_00_00", Verdict::Ok),
+        MakeRun("F", "h2", "2026_01_02_08_00_00", Verdict::Incomplete),
+    });
+    std::vector<std::string> queued;
+    for (const RepairRow& r : m.repairs) queued.push_back(r.chipId + " " + r.status);
+    EXPECT_EQ(queued, (std::vector<std::string>{"C failed", "B failed", "D no complete run",
+                                                "F no complete run"}));
+    ASSERT_EQ(m.repairs.size(), 4u);
+    EXPECT_EQ(m.repairs[1].station, "h1");  // B's last complete run, not its first
+    EXPECT_EQ(m.repairs[1].timeStamp, "2026_01_03_08_00_00");
+    EXPECT_EQ(m.repairs[2].station, "h3");  // D's latest run
+}
+
+namespace {
+
+Measurement Judged(const std::string& port, double value, const char* unit, double low, double high,
+                   const char* outcome) {
+    Measurement x;
+    x.port = port;
+    x.value = value;
+    x.unit = unit;
+    x.hasLimits = true;
+    x.low = low;
+    x.high = high;
+    x.outcome = outcome;
+    return x;
+}
+
+}  // namespace
+
+// Each failing port with the value judged failing, else its failure line cut short, else its
+// name; a run failed without a failing port gives its first failure line.
+TEST(ReportModel, RepairFailuresNameValuesOrReasons) {
+    RunRecord run;
+    run.ports = {PortResult{"RS232", 1, false, false}, PortResult{"ADC", 2, false, false},
+                 PortResult{"DO", 3, true, false}, PortResult{"DI", 4, false, false},
+                 PortResult{"USB", 1, false, false}};
+    run.measurements = {Judged("ADC-2", 1.60, "V", 1.5, 1.7, "pass"),
+                        Judged("ADC-2", 1.71, "V", 1.5, 1.7, "fail"),
+                        Judged("RS232-1", 0, "bytes", 32, 32, "fail")};
+    std::string longLine(100, 'x');
+    run.failures = {FailureLine{1, "DI-4", longLine}, FailureLine{1, "DI-4", "second"}};
+    EXPECT_EQ(RepairFailures(run), "RS232-1 0/32 bytes; ADC-2 1.71 V; DI-4 " +
+                                       longLine.substr(0, kRepairLineBytes) + "...; USB-1");
+    RunRecord setUp;
+    setUp.failures = {FailureLine{0, "", "open /dev/ttyS1 failed"}};
+    EXPECT_EQ(RepairFailures(setUp), "open /dev/ttyS1 failed");
+    setUp.failures[0].line = std::string(kRepairLineBytes - 1, 'a') + "\xc3\xa9";
+    EXPECT_EQ(RepairFailures(setUp), std::string(kRepairLineBytes - 1, 'a') + "...");
+}
+
+// Only the failed boards in the queue are read whole, each once, after the runs went by.
+TEST(ReportModel, RepairQueueReadsOnlyTheFailedRuns) {
+    std::vector<RunSummary> runs = {
+        MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Err, {Port("DO", 1, false)}),
+        MakeRun("A", "h1", "2026_01_02_08_00_00", Verdict::Err, {Port("DO", 1, false)}),
+        MakeRun("B", "h1", "2026_01_02_08_00_00", Verdict::Ok),
+        MakeRun("C", "h1", "2026_01_02_08_00_00", Verdict::Incomplete)};
+    for (size_t i = 0; i < runs.size(); ++i) runs[i].id = static_cast<long long>(i) + 1;
+    ReportRows rows;
+    rows.runs = [&](const RunSink& take) {
+        for (const RunSummary& r : runs) take(r);
+    };
+    rows.voltReadings = [](const ReadingSink&) {};
+    rows.runsWithoutDay = [] { return 0LL; };
+    std::vector<long long> loaded;
+    rows.run = [&loaded](long long id) {
+        loaded.push_back(id);
+        RunRecord r;
+        r.ports = {PortResult{"DO", 1, false, false}};
+        r.failures = {FailureLine{1, "DO-1", "DO1 stuck"}};
+        return r;
+    };
+    ReportModel m = BuildReport({}, rows);
+    EXPECT_EQ(loaded, std::vector<long long>{2});
+    ASSERT_EQ(m.repairs.size(), 2u);
+    EXPECT_EQ(m.repairs[0].failures, "DO-1 DO1 stuck");
+    EXPECT_EQ(m.repairs[1].failures, "");
+}

@@ -74,6 +74,7 @@ TEST(ReportTables, FlagsAndTextCells) {
 }
 
 TEST(ReportTables, KeysUniqueAndInKeyOrder) {
+    ExpectKeysUniqueAndInKeyOrder(kRepairTable);
     ExpectKeysUniqueAndInKeyOrder(kSummaryTable);
     ExpectKeysUniqueAndInKeyOrder(kRetestTable);
     ExpectKeysUniqueAndInKeyOrder(kParetoTable);

@@ -302,6 +302,32 @@ TEST(ReportWriters, EveryFormatSaysHowManyRunsHaveNoDay) {
     }
 }
 
+// The repair queue comes first in every format, its log text escaped as each format escapes it.
+TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
+    ReportModel m = HostileModel();
+    ASSERT_EQ(m.repairs.size(), 2u);
+    m.repairs[0].failures = "RS232-1 \x1b[2J<b>";
+    std::string text = Render(WriteReportText, m);
+    EXPECT_NE(text.find("\n\nRepair queue"), std::string::npos) << text;
+    EXPECT_LT(text.find("Repair queue"), text.find("Yield"));
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    EXPECT_NE(text.find("RS232-1 \\x1B[2J<b>"), std::string::npos) << text;
+    EXPECT_EQ(CsvTableNames().front(), "repair");
+    std::string csv = Csv(m, "repair");
+    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,status,failures\r\n", 0), 0u) << csv;
+    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,2026_01_01_00_00_00,failed,"), std::string::npos)
+        << csv;
+    std::string json = Render(WriteReportJson, m);
+    EXPECT_EQ(json.find("\"repair_queue\""), json.find('"'));
+    nlohmann::json j = nlohmann::json::parse(json);
+    EXPECT_EQ(j["repair_queue"][0]["status"], "failed");
+    EXPECT_EQ(j["repair_queue"][0]["failures"], "RS232-1 \x1b[2J<b>");
+    std::string html = Render(WriteReportHtml, m);
+    EXPECT_LT(html.find("<h2>Repair queue</h2>"), html.find("<th>boards</th>"));
+    EXPECT_NE(html.find(HtmlEscape(XmlSafe(m.repairs[0].failures))), std::string::npos);
+    EXPECT_EQ(html.find("[2J<b>"), std::string::npos);
+}
+
 // Many hosts: the heat map keeps the ones with flags and failures and says how many it leaves out;
 // the fixture table keeps every host that failed.
 // Each CSV table read as a spreadsheet reads a file: its first line the header, every line as many

@@ -269,6 +269,18 @@ TEST_F(StoreTest, DayBoundsLeaveOutRunsWithoutADay) {
     }
 }
 
+// The repair queue's values come from the stored run, read back for the failed board alone.
+TEST_F(StoreTest, RepairQueueQuotesTheStoredFailingValues) {
+    IngestInto(*db_, {yieldtest::GoldenFlashLog("adc-boundaries").string()});
+    auto store = OpenStore(db_->Url(), false);
+    ReportModel m = BuildReport({}, ReportRowsOf(*store, {}));
+    ASSERT_EQ(m.repairs.size(), 1u);
+    EXPECT_EQ(m.repairs[0].chipId, "0x1A2B3C4D");
+    EXPECT_EQ(m.repairs[0].station, "bench1");
+    EXPECT_EQ(m.repairs[0].status, kRepairFailed);
+    EXPECT_EQ(m.repairs[0].failures, "ADC-1 1.49 V; ADC-4 1.71 V");
+}
+
 // A report, board answer or export reads one snapshot: an ingest that commits meanwhile shows in
 // the next command, not halfway through this one.
 TEST_F(StoreTest, ReadingSeesOneSnapshotWhileAnIngestCommits) {

@@ -57,6 +57,7 @@ CsvTable Of(const ReportTable<Item>& t, Rows ReportModel::*rows) {
 // The tables in report order; built on first use, after the definitions are.
 const std::vector<CsvTable>& Tables() {
     static const std::vector<CsvTable> tables{
+        Of(kRepairTable, &ReportModel::repairs),
         {kSummaryTable.csvName,
          [](const ReportModel& m, std::ostream& out) {
              Write(out, kSummaryTable, std::vector<YieldSummary>{m.summary});

@@ -228,6 +228,8 @@ void WriteReportHtml(const ReportModel& m, std::ostream& out) {
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
            "style-src 'unsafe-inline'\"><title>devuzeV7 yield report</title><style>"
         << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n";
+    Title(out, kRepairTable.title.html);
+    Table(out, kRepairTable, m.repairs);
     Table(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
     out << "<h2>Yield per day</h2>\n";
     YieldPerDay(out, m.days);

@@ -69,10 +69,12 @@ const Extras<AnalogueStats> kAnalogueExtras = {
 
 }  // namespace
 
-// Members in key order, as the document held whole used to write them.
+// Members in key order, as the document held whole used to write them, but for the repair
+// queue, which comes first.
 void WriteReportJson(const ReportModel& m, std::ostream& out) {
     JsonStream j(out);
     j.OpenObject();
+    List(j, kRepairTable, m.repairs);
     List(j, kAnalogueTable, m.analogue, kAnalogueExtras);
     List(j, kDayTable, m.days);
     j.Member("filter",

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <tuple>
 
 namespace yield {
@@ -9,6 +10,10 @@ namespace {
 
 // Readings far outside any ADC range are binned at this many hundredths, keeping bins finite.
 constexpr double kHistogramClamp = 1e6;
+
+constexpr char kFailedOutcome[] = "fail";  // a measurement judged failing
+constexpr char kRepairSeparator[] = "; ";
+constexpr char kCutMark[] = "...";
 
 constexpr const char* kFamilyOrder[] = {"RS485", "RS232", "DO", "DI", "USB", "ADC", "LED"};
 
@@ -29,7 +34,54 @@ void MergeSamePort(std::vector<FixtureView::Entry>& entries, size_t first) {
     entries.resize(out);
 }
 
+// `text` cut to at most `bytes` bytes (then marked), never inside a UTF-8 sequence.
+std::string Cut(const std::string& text, size_t bytes) {
+    if (text.size() <= bytes) return text;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end) + kCutMark;
+}
+
+// "0/32 bytes" for a value judged against one expected value, else "1.71 V".
+std::string JudgedValue(const Measurement& m) {
+    char buf[64];
+    if (m.hasLimits && m.low == m.high) {
+        std::snprintf(buf, sizeof buf, "%.6g/%.6g", m.value, m.low);
+    } else {
+        std::snprintf(buf, sizeof buf, "%.6g", m.value);
+    }
+    return m.unit.empty() ? buf : std::string(buf) + " " + m.unit;
+}
+
+std::string PortFailure(const RunRecord& run, const std::string& port) {
+    for (const Measurement& m : run.measurements) {
+        if (m.port == port && m.outcome == kFailedOutcome) return port + " " + JudgedValue(m);
+    }
+    for (const FailureLine& f : run.failures) {
+        if (f.port == port) return port + " " + Cut(f.line, kRepairLineBytes);
+    }
+    return port;
+}
+
+bool RepairBefore(const RepairRow& a, const RepairRow& b) {
+    bool aFailed = a.status == kRepairFailed;
+    bool bFailed = b.status == kRepairFailed;
+    if (aFailed != bFailed) return aFailed;
+    if (a.timeStamp != b.timeStamp) return a.timeStamp > b.timeStamp;
+    return a.chipId < b.chipId;
+}
+
 }  // namespace
+
+std::string RepairFailures(const RunRecord& run) {
+    std::string out;
+    for (const std::string& port : run.FailingPorts()) {
+        out += (out.empty() ? "" : kRepairSeparator) + PortFailure(run, port);
+    }
+    if (out.empty() && !run.failures.empty())
+        out = Cut(run.failures.front().line, kRepairLineBytes);
+    return out;
+}
 
 std::pair<int, int> PortOrder(const std::string& port) {
     size_t dash = port.rfind('-');
@@ -84,6 +136,7 @@ void ReportBuilder::AddRun(const RunSummary& run) {
     if (run.verdict == Verdict::Incomplete) {
         ++m_.summary.incompleteRuns;
         ++day.incomplete;
+        AddIncomplete(run);
         return;
     }
     ++m_.summary.completeRuns;
@@ -100,6 +153,8 @@ void ReportBuilder::AddRun(const RunSummary& run) {
         b.lastStamp = run.timeStamp;
         b.lastId = id;
         b.last = run.verdict;
+        b.lastHost = run.host;
+        b.lastRunId = run.id;
     }
     HostCells& host = cells_[run.host];
     std::vector<Cell>& cells = host.cells;
@@ -117,6 +172,31 @@ void ReportBuilder::AddRun(const RunSummary& run) {
                 IntermittentRow{run.host, run.chipId, run.timeStamp, p.Name()});
         }
     }
+}
+
+void ReportBuilder::AddIncomplete(const RunSummary& run) {
+    if (boards_.count(run.chipId) != 0) return;
+    long long id = run.id != 0 ? run.id : ++nextId_;
+    auto [it, fresh] = unfinished_.try_emplace(run.chipId);
+    Unfinished& u = it->second;
+    if (fresh || std::tie(run.timeStamp, id) > std::tie(u.stamp, u.id)) {
+        u = Unfinished{run.timeStamp, run.host, id, run.id};
+    }
+}
+
+// Boards whose last complete run failed, and boards with no complete run.
+void ReportBuilder::BuildRepairs() {
+    for (const auto& [chip, b] : boards_) {
+        if (b.last != Verdict::Err) continue;
+        m_.repairs.push_back(
+            RepairRow{chip, b.lastHost, b.lastStamp, kRepairFailed, "", b.lastRunId});
+    }
+    for (const auto& [chip, u] : unfinished_) {
+        if (boards_.count(chip) != 0) continue;
+        m_.repairs.push_back(RepairRow{chip, u.host, u.stamp, kRepairNoCompleteRun, "", u.runId});
+    }
+    unfinished_.clear();
+    std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);
 }
 
 bool ReportBuilder::SamePort(uint32_t key, const PortResult& p) const {
@@ -264,6 +344,7 @@ ReportModel ReportBuilder::Finish() {
     std::sort(chips.begin(), chips.end(),
               [](const std::string* a, const std::string* b) { return *a < *b; });
     for (const std::string* chip : chips) CloseBoard(*chip, boards_[*chip]);
+    BuildRepairs();
     std::stable_sort(m_.intermittent.begin(), m_.intermittent.end(),
                      [](const IntermittentRow& a, const IntermittentRow& b) {
                          return std::tie(a.chipId, a.timeStamp) < std::tie(b.chipId, b.timeStamp);
@@ -330,7 +411,13 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows) {
     if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
     rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });
-    return b.Finish();
+    ReportModel m = b.Finish();
+    if (!rows.run) return m;
+    for (RepairRow& r : m.repairs) {
+        if (r.status == kRepairFailed && r.runId != 0)
+            r.failures = RepairFailures(rows.run(r.runId));
+    }
+    return m;
 }
 
 }  // namespace yield

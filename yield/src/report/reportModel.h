@@ -145,8 +145,27 @@ struct DayRow {
     double yield = 0;
 };
 
+// Why a board is in the repair queue.
+constexpr char kRepairFailed[] = "failed";
+constexpr char kRepairNoCompleteRun[] = "no complete run";
+// A failure line quoted in the queue is cut to this many bytes.
+constexpr size_t kRepairLineBytes = 60;
+
+// A board to repair: its last complete run failed, or it has only incomplete runs (then its
+// latest run is the one shown).
+struct RepairRow {
+    std::string chipId;
+    std::string station;  // the run's host
+    std::string timeStamp;
+    std::string status;    // kRepairFailed or kRepairNoCompleteRun
+    std::string failures;  // each failing port with its value or reason, "; " between
+    long long runId = 0;   // the run shown; 0 when the rows gave none
+};
+
 struct ReportModel {
     RunFilter filter;
+    // Failed boards newest run first, then boards with no complete run newest first.
+    std::vector<RepairRow> repairs;
     YieldSummary summary;
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
@@ -171,11 +190,19 @@ public:
 private:
     // A board's complete runs: the first and last by (start stamp, id), and how many.
     struct Board {
-        std::string firstStamp, lastStamp;
+        std::string firstStamp, lastStamp, lastHost;
         long long firstId = 0, lastId = 0, runs = 0;
+        long long lastRunId = 0;  // as the rows gave it
         Verdict first = Verdict::Incomplete, last = Verdict::Incomplete;
     };
+    // A board's latest incomplete run, kept while it has no complete run.
+    struct Unfinished {
+        std::string stamp, host;
+        long long id = 0, runId = 0;
+    };
+    void AddIncomplete(const RunSummary& run);
     void CloseBoard(const std::string& chipId, const Board& b);
+    void BuildRepairs();
     struct PortNames {
         std::vector<std::string> names;          // each once, in byte order
         std::vector<std::pair<int, int>> order;  // PortOrder of each name
@@ -186,9 +213,10 @@ private:
     void BuildFixture(const PortNames& n);
 
     ReportModel m_;
-    std::unordered_map<std::string, Board> boards_;  // by processor ID
-    long long nextId_ = 0;                           // stands in for runs that come without an id
-    std::vector<long long> portFailures_;            // by port key
+    std::unordered_map<std::string, Board> boards_;           // by processor ID
+    std::unordered_map<std::string, Unfinished> unfinished_;  // by processor ID
+    long long nextId_ = 0;                 // stands in for runs that come without an id
+    std::vector<long long> portFailures_;  // by port key
     // Per host, each port's runs and failures, in the order first seen (runs list their ports in
     // the same order, so the next port is almost always the next cell); past kLinearCells cells a
     // host's cells are found through an index, so a run listing many ports in a new order costs
@@ -220,8 +248,14 @@ private:
     std::map<std::string, Acc> analogue_;
 };
 
-// Builds the model from `rows` (read through `filter`), one row at a time.
+// Builds the model from `rows` (read through `filter`), one row at a time; then reads the runs
+// of the failed boards in the repair queue for their failures.
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows);
+
+// A failed run's failing ports, each with the value judged failing ("ADC-2 1.71 V",
+// "RS232-1 0/32 bytes"), else its first failure line (cut short), else its name alone; a run
+// failed with no failing port gives its first failure line.
+std::string RepairFailures(const RunRecord& run);
 
 // Sort key that puts ports in the result document's family order, then by number.
 std::pair<int, int> PortOrder(const std::string& port);

@@ -42,6 +42,21 @@ bool CellFlagged(const FixtureCell& c) { return c.flagged; }
 
 }  // namespace
 
+const ReportTable<RepairRow> kRepairTable{
+    "repair",
+    "repair_queue",
+    {"Repair queue (last complete run failed, or no complete run)", "Repair queue"},
+    {
+        {"chip_id", {"processor ID", "processor ID"}, CellKind::kLogText, Read(&RepairRow::chipId)},
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&RepairRow::station)},
+        {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&RepairRow::timeStamp)},
+        {"status", {"status", "status"}, CellKind::kWord, Read(&RepairRow::status)},
+        {"failures",
+         {"failing ports", "failing ports"},
+         CellKind::kLogText,
+         Read(&RepairRow::failures)},
+    }};
+
 const ReportTable<YieldSummary> kSummaryTable{
     "summary",
     "summary",

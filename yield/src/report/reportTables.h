@@ -68,6 +68,7 @@ struct ReportTable {
     bool Marked(const Row& r) const { return marked != nullptr && marked(r); }
 };
 
+extern const ReportTable<RepairRow> kRepairTable;
 extern const ReportTable<YieldSummary> kSummaryTable;
 extern const ReportTable<RetestRow> kRetestTable;
 extern const ReportTable<ParetoRow> kParetoTable;

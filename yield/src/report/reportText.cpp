@@ -110,6 +110,7 @@ void Heading(std::ostream& out, const RunFilter& filter) {
 
 void WriteReportText(const ReportModel& m, std::ostream& out) {
     Heading(out, m.filter);
+    Table(out, kRepairTable, m.repairs);
     Table(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
     out << kNoDayRuns << m.summary.noDayRuns
         << (m.filter.HasDayBound() ? kNoDayLeftOut : kNoDayCounted) << "\n\n";

@@ -40,14 +40,18 @@ struct NamedValue {
 using RunSink = std::function<void(const RunSummary&)>;
 // A value with how many readings have it.
 using ReadingSink = std::function<void(const NamedValue&, long long count)>;
+// One run whole, by its id.
+using RunLoader = std::function<RunRecord(long long runId)>;
 
 // The rows of one report, each source fed once and streamed: runs one at a time (in any order),
 // the analogue readings as distinct values with their counts, and the runs whose stamp gives no
-// day (asked only of a filter with a day bound, which leaves them out).
+// day (asked only of a filter with a day bound, which leaves them out). `run` is asked only for
+// the few runs the repair queue lists, after every run went by; null: the queue without values.
 struct ReportRows {
     std::function<void(const RunSink&)> runs;
     std::function<void(const ReadingSink&)> voltReadings;
     std::function<long long()> runsWithoutDay;
+    RunLoader run;
 };
 
 }  // namespace yield

@@ -9,6 +9,7 @@ ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter) {
         store.ForEachVoltReading(filter, take);
     };
     rows.runsWithoutDay = [&store, filter] { return store.CountRunsWithoutDay(filter); };
+    rows.run = [&store](long long id) { return store.LoadRun(id); };
     return rows;
 }
 
