@@ -9,13 +9,13 @@
 #include "exporters.h"
 #include "openStore.h"
 #include "options.h"
+#include "printJson.h"
 #include "runNames.h"
 
 namespace yield {
 namespace {
 
 constexpr char kJunit[] = "junit";
-constexpr char kJson[] = "json";
 constexpr char kCannotCreate[] = "cannot create ";
 constexpr char kNoRunOfIds[] = "no stored run of the processor IDs given with --id";
 
@@ -89,7 +89,7 @@ int RunExport(const std::string& db, const ExportOptions& o) {
 Handler AddExportOptions(CLI::App& cmd) {
     auto opts = std::make_shared<ExportOptions>();
     cmd.add_option("--format", opts->format, "junit or json")
-        ->check(CLI::IsMember({kJunit, kJson}))
+        ->check(CLI::IsMember({kJunit, kFormatJson}))
         ->required();
     cmd.add_option("-o,--output", opts->dir, "output folder (created when missing)")->required();
     AddRunFilterOptions(cmd, opts->filter);

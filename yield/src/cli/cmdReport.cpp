@@ -9,14 +9,13 @@
 #include "commands.h"
 #include "openStore.h"
 #include "options.h"
+#include "printJson.h"
 #include "reportWriters.h"
 
 namespace yield {
 namespace {
 
-constexpr char kText[] = "text";
 constexpr char kCsv[] = "csv";
-constexpr char kJson[] = "json";
 constexpr char kHtml[] = "html";
 constexpr char kCsvSuffix[] = ".csv";
 constexpr char kTableHelp[] =
@@ -34,13 +33,13 @@ constexpr char kWrote[] = "report: wrote ";
 
 struct ReportOptions {
     RunFilter filter;
-    std::string format = kText;
+    std::string format = kFormatText;
     std::string output;
     std::string table;  // --format csv: the one table to write
 };
 
 void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
-    if (format == kJson)
+    if (format == kFormatJson)
         WriteReportJson(m, out);
     else if (format == kHtml)
         WriteReportHtml(m, out);
@@ -138,7 +137,7 @@ Handler AddReportOptions(CLI::App& cmd) {
     auto opts = std::make_shared<ReportOptions>();
     AddRunFilterOptions(cmd, opts->filter);
     cmd.add_option("--format", opts->format, "text, csv, json or html")
-        ->check(CLI::IsMember({kText, kCsv, kJson, kHtml}))
+        ->check(CLI::IsMember({kFormatText, kCsv, kFormatJson, kHtml}))
         ->capture_default_str();
     cmd.add_option("--table", opts->table, kTableHelp);
     cmd.add_option("-o,--output", opts->output, kOutputHelp);
