@@ -61,6 +61,10 @@ struct RunRecord {
     std::string chipId;
     std::string timeStamp;  // "%Y_%m_%d_%H_%M_%S" as the run formed it
 
+    // The fixture it ran in, as the ingest was told (--station or a marker file), or "": not part
+    // of the log, and not of the key (every board of a line may carry the same host name).
+    std::string station;
+
     std::string startedAt;  // first log line's time, "YYYY-MM-DD HH:MM:SS"
     std::string endedAt;    // last log line's time
     std::string args;

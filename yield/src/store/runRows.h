@@ -16,6 +16,7 @@ struct RunFilter {
     std::string since;
     std::string until;
     std::string host;
+    std::string station;  // a station, or a host for runs without one (see FixtureOf)
     bool HasDayBound() const { return !since.empty() || !until.empty(); }
 };
 
@@ -23,12 +24,18 @@ struct RunFilter {
 struct RunSummary {
     long long id = 0;
     std::string host;
+    std::string station;  // "" when the ingest was given none
     std::string chipId;
     std::string timeStamp;
     std::string day;
     Verdict verdict = Verdict::Incomplete;
     std::vector<PortResult> ports;
 };
+
+// The fixture a run is counted under: its station where known, else its host name.
+inline const std::string& FixtureOf(const RunSummary& run) {
+    return run.station.empty() ? run.host : run.station;
+}
 
 struct NamedValue {
     long long runId = 0;

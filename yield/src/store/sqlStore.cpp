@@ -341,7 +341,7 @@ private:
         std::vector<SourceRow> out;
         while (s.Step()) {
             out.push_back(SourceRow{s.Text(0), s.Int(1), s.Text(2), s.Text(3), s.Int(4) != 0,
-                                    static_cast<int>(s.Int(5))});
+                                    static_cast<int>(s.Int(5)), ""});
         }
         return out;
     }

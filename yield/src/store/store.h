@@ -47,6 +47,7 @@ struct SourceRow {
     std::string reason;  // for a problem
     bool complete = false;
     int records = 0;
+    std::string sha256;  // of the file's bytes as read, lower-case hex; "" when not read
 };
 
 enum class PutOutcome {
