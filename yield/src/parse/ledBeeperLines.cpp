@@ -22,8 +22,15 @@ void ReadLedLine(ReaderState& st, const std::string& m) {
     bool passed = std::strcmp(word, kLineOk) == 0;
     std::string port = Port(kDocLed, o - kFirstLedOutput + 1);
     std::string name = kSystemOutputName + std::to_string(o) + kLevelSeparator + std::to_string(v);
-    Judge(AddMeasurement(st, port, name, v, kUnitLevel, m), v, v, passed);
-    if (!passed) Fail(st, port, m);
+    Measurement& x = AddMeasurement(st, port, name, v, kUnitLevel, m);
+    if (passed) {
+        Judge(x, v, v, true);
+        return;
+    }
+    // The line gives the level asked (or the write's error code), never the level read back: a
+    // failure with no limits rather than a value inside them.
+    x.outcome = kOutcomeFail;
+    Fail(st, port, m);
 }
 
 }  // namespace yield::parse

@@ -9,10 +9,44 @@ using namespace tracefmt;
 
 constexpr char kAtAnswerName[] = "AT.answer";
 constexpr char kPairBytesName[] = ".bytes";
+constexpr char kPairContentName[] = ".content";
 constexpr char kPairArrow[] = ">";
+constexpr char kPatternKey[] = "msgSend:";
+constexpr char kReceivedKey[] = " msg: ";
+constexpr int kOwnReadBytes = 0;  // a sender must not hear its own pattern
+
+// How many of the pattern's bytes (its zero byte counted) came back in their place.
+int MatchedBytes(const std::string& sent, const std::string& got) {
+    int n = 0;
+    for (size_t i = 0; i <= sent.size() && i < static_cast<size_t>(kLoopBackBytes); ++i) {
+        char want = sent[i];  // sent[sent.size()] is the zero byte
+        char have = i < got.size() ? got[i] : '\0';
+        if (want == have) ++n;
+    }
+    return n;
+}
+
+// A partner's read that got every byte but not the pattern: what came back, judged on its own.
+void ContentRead(ReaderState& st, const std::string& port, const std::string& name,
+                 const std::string& m) {
+    size_t sentAt = m.find(kPatternKey);
+    size_t sentEnd = m.find(kPairReadKey);
+    size_t gotAt = m.find(kReceivedKey);
+    if (sentAt == std::string::npos || sentEnd == std::string::npos || gotAt == std::string::npos)
+        return;
+    sentAt += Length(kPatternKey);
+    std::string sent = m.substr(sentAt, sentEnd - sentAt);
+    std::string got = m.substr(gotAt + Length(kReceivedKey));
+    Measurement& x = AddMeasurement(st, port, name + kPairContentName, MatchedBytes(sent, got),
+                                    kUnitBytes, m);
+    x.text = got;
+    Judge(x, kLoopBackBytes, kLoopBackBytes, false);
+}
 
 // The measurement of a pair's read: "<b> OK! iread:<n> ..." and "<b> Error! iread:..." judge
-// the partner's read; "<b> iread:..." is the sender reading its own line.
+// the partner's read; "<b> iread:..." is the sender reading its own line, judged ("Error!") only
+// when it heard its own pattern. The byte count is judged by the count alone: a partner that got
+// every byte but other content fails on a content measurement of its own.
 void PairRead(ReaderState& st, int a, const std::string& rest, const std::string& m) {
     int b = 0, n = 0, used = 0;
     if (std::sscanf(rest.c_str(), "%9d%n", &b, &used) != 1) return;  // the reader's number
@@ -22,10 +56,15 @@ void PairRead(ReaderState& st, int a, const std::string& rest, const std::string
     size_t at = after.find(kReadCountKey);
     if (at == std::string::npos || !ScanStart(after.c_str() + at, kReadCountScan, &n)) return;
     std::string port = Port(kDocRs232, a);
-    std::string name = port + kPairArrow + std::to_string(b) + kPairBytesName;
-    Measurement& x = AddMeasurement(st, port, name, n, kUnitBytes, m);
+    std::string name = port + kPairArrow + std::to_string(b);
+    Measurement& x = AddMeasurement(st, port, name + kPairBytesName, n, kUnitBytes, m);
     if (!judged) return;
-    Judge(x, kLoopBackBytes, kLoopBackBytes, passed);
+    if (a == b) {
+        Judge(x, kOwnReadBytes, kOwnReadBytes, n == kOwnReadBytes);
+    } else {
+        Judge(x, kLoopBackBytes, kLoopBackBytes, n == kLoopBackBytes);
+        if (!passed && n == kLoopBackBytes) ContentRead(st, port, name, m);
+    }
     if (!passed) Fail(st, port, m);
 }
 
