@@ -426,13 +426,13 @@ constexpr char kPattern[] = "ABCDEFGHIJKLMNOPQRST1234567890!";
 
 TEST(LogParser, FailedComparisonsLieOutsideTheirLimits) {
     std::string sent = std::string("Write RS232-1 msgSend:") + kPattern;
-    RunRecord rs = ParseLog(WithSection("RS232", {
-                                                     sent + ",Read RS232-1 Error! iread:32 msg: " +
-                                                         kPattern,
-                                                     sent + ",Read RS232-2 Error! iread:32 msg: "
-                                                            "ABCDEFGHIJKLMNOPQRST12345678xx!",
-                                                     sent + ",Read RS232-3 Error! iread:0 msg: ",
-                                                 }))
+    RunRecord rs = ParseLog(WithSection("RS232",
+                                        {
+                                            sent + ",Read RS232-1 Error! iread:32 msg: " + kPattern,
+                                            sent + ",Read RS232-2 Error! iread:32 msg: "
+                                                   "ABCDEFGHIJKLMNOPQRST12345678xx!",
+                                            sent + ",Read RS232-3 Error! iread:0 msg: ",
+                                        }))
                        .run;
     ExpectLimitsAgree(rs);
     const Measurement* echo = Named(rs, "RS232-1>1.bytes");

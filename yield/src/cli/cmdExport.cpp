@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "commands.h"
@@ -16,6 +17,7 @@ namespace yield {
 namespace {
 
 constexpr char kJunit[] = "junit";
+constexpr char kKeptRole[] = "kept";
 constexpr char kCannotCreate[] = "cannot create ";
 constexpr char kNoRunOfIds[] = "no stored run of the processor IDs given with --id";
 
@@ -36,8 +38,16 @@ void MakeFolder(const std::string& dir) {
     if (!std::filesystem::is_directory(dir)) throw OutputError(kCannotCreate + dir);
 }
 
+// The file the run's data comes from, when the store knows it.
+std::optional<SourceRow> KeptSource(ReadStore& store, long long runId) {
+    for (SourceRow& row : store.SourcesOf(runId)) {
+        if (row.role == kKeptRole) return std::move(row);
+    }
+    return std::nullopt;
+}
+
 // Writes the run's file; true when it replaced one of the same name (an earlier export of the run).
-bool WriteRun(const std::string& dir, const RunRecord& run, bool junit) {
+bool WriteRun(const std::string& dir, const RunRecord& run, const SourceRow* kept, bool junit) {
     auto path = std::filesystem::path(dir) / (ExportStem(run) + (junit ? ".xml" : ".json"));
     std::error_code ec;
     bool replaces = std::filesystem::exists(path, ec);
@@ -45,7 +55,7 @@ bool WriteRun(const std::string& dir, const RunRecord& run, bool junit) {
         if (junit)
             WriteRunJunitXml(run, out);
         else
-            WriteRunJsonRecord(run, out);
+            WriteRunJsonRecord(run, out, kept);
     });
     return replaces;
 }
@@ -76,7 +86,8 @@ int RunExport(const std::string& db, const ExportOptions& o) {
     long long written = 0;
     long long replaced = 0;
     for (long long id : ids) {
-        replaced += WriteRun(o.dir, store->LoadRun(id), junit) ? 1 : 0;
+        std::optional<SourceRow> kept = junit ? std::nullopt : KeptSource(*store, id);
+        replaced += WriteRun(o.dir, store->LoadRun(id), kept ? &*kept : nullptr, junit) ? 1 : 0;
         ++written;
     }
     std::printf("export: %lld %s file(s) in %s, %lld replaced\n", written, o.format.c_str(),

@@ -11,16 +11,25 @@ namespace yield {
 namespace {
 using nlohmann::json;
 
+constexpr int kRecordVersion = 2;
+
 std::string Outcome(const std::string& o) {
     if (o == "pass") return "PASS";
     if (o == "fail") return "FAIL";
     return "UNSET";
 }
 
+constexpr char kEndsInSetUp[] = "the log ends in the set-up, before the first cycle";
+constexpr char kEndsInCycle[] = "the log ends in cycle ";
+constexpr char kEndsBeforeSummary[] = "the log ends after the cycles, before the summary";
+constexpr char kEndsInSummary[] = "the log ends in the summary, without a verdict line";
+constexpr char kEndsAfterCode[] = "the log ends after the verdict code, without a verdict line";
+constexpr char kLastValue[] = ", after ";
+constexpr char kOf[] = " of ";
+
 json MeasurementJson(const Measurement& m) {
-    json j = {
-        {"name", m.name}, {"unit", m.unit}, {"outcome", Outcome(m.outcome)}, {"port", m.port}};
-    j["value"] = m.text.empty() ? json(m.value) : json(m.text);
+    json j = {{"name", m.name}, {"unit", m.unit}, {"outcome", Outcome(m.outcome)},
+              {"port", m.port}, {"text", m.text}, {"value", m.value}};
     j["low"] = m.hasLimits ? json(m.low) : json();
     j["high"] = m.hasLimits ? json(m.high) : json();
     return j;
@@ -75,6 +84,8 @@ void PortsPhase(JsonStream& j, const RunRecord& run) {
         j.Member("low", 1);
         j.Member("name", p.Name());
         j.Member("outcome", p.passed ? "PASS" : "FAIL");
+        j.Member("port", p.Name());
+        j.Member("text", "");
         j.Member("unit", "");
         j.Member("value", p.passed ? 1 : 0);
         j.Close();
@@ -86,15 +97,36 @@ void PortsPhase(JsonStream& j, const RunRecord& run) {
     j.Close();
 }
 
+json SourceJson(const SourceRow* kept) {
+    if (kept == nullptr) return json();
+    return {{"path", kept->path}, {"sha256", kept->sha256.empty() ? json() : json(kept->sha256)}};
+}
+
+json TextOrNull(const std::string& text) { return text.empty() ? json() : json(text); }
+
 }  // namespace
 
+std::string IncompleteReason(const RunRecord& run) {
+    if (run.hasVerdictCode) return kEndsAfterCode;
+    if (!run.tallies.empty() || !run.resultDoc.empty()) return kEndsInSummary;
+    if (run.cyclesRun == 0) return kEndsInSetUp;
+    if (run.cyclesRun >= run.cyclesAsked && run.cyclesAsked > 0) return kEndsBeforeSummary;
+    std::string reason = kEndsInCycle + std::to_string(run.cyclesRun);
+    if (run.cyclesAsked > 0) reason += kOf + std::to_string(run.cyclesAsked);
+    if (!run.measurements.empty()) reason += kLastValue + run.measurements.back().name;
+    return reason;
+}
+
 // Members in key order, as the record held whole used to write them.
-void WriteRunJsonRecord(const RunRecord& run, std::ostream& out) {
+void WriteRunJsonRecord(const RunRecord& run, std::ostream& out, const SourceRow* kept) {
     JsonStream j(out);
     j.OpenObject();
-    j.Member("dut", {{"device_id", run.chipId}, {"host", run.host}});
-    j.Member("end", IsoTime(run.endedAt));
+    j.Member("duration", RunSeconds(run));
+    j.Member("dut",
+             {{"device_id", run.chipId}, {"host", run.host}, {"station", TextOrNull(run.station)}});
+    j.Member("end", IsoTimeWithZone(run.endedAt));
     j.Member("format", "devuzeV7-test-record");
+    j.Member("incomplete_reason", run.Complete() ? json() : json(IncompleteReason(run)));
     j.Member("metadata", {{"args", run.args},
                           {"build", run.build},
                           {"version", run.version},
@@ -108,17 +140,18 @@ void WriteRunJsonRecord(const RunRecord& run, std::ostream& out) {
     CyclePhases(j, run);
     PortsPhase(j, run);
     j.Close();
-    j.Member("start", IsoTime(run.startedAt));
+    j.Member("source", SourceJson(kept));
+    j.Member("start", IsoTimeWithZone(run.startedAt));
     j.Member("start_stamp", run.timeStamp);
     j.Member("verdict_code", run.hasVerdictCode ? json(run.verdictCode) : json());
-    j.Member("version", 1);
+    j.Member("version", kRecordVersion);
     j.Close();
     out << "\n";
 }
 
-std::string RunJsonRecord(const RunRecord& run) {
+std::string RunJsonRecord(const RunRecord& run, const SourceRow* kept) {
     std::ostringstream out;
-    WriteRunJsonRecord(run, out);
+    WriteRunJsonRecord(run, out, kept);
     return out.str();
 }
 

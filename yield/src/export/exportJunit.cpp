@@ -1,6 +1,7 @@
-// The JUnit XML export: one test suite per run.
+// The JUnit XML export: one test suite per run, in a <testsuites> that carries the run's totals.
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <sstream>
 
 #include "escape.h"
@@ -10,7 +11,38 @@
 namespace yield {
 namespace {
 
-std::string X(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
+constexpr char kDioTag[] = "DIO";  // failure lines of the DIO routine: DO and DI ports
+constexpr char kOutcomeFail[] = "fail";
+constexpr char kOutcomeInfo[] = "info";
+constexpr char kUnitLevel[] = "level";
+constexpr char kPortClass[] = "ports.";
+constexpr char kMeasurementClass[] = "measurements.cycle";
+constexpr char kRunClass[] = "run";
+constexpr char kVerdictCase[] = "verdict";
+constexpr char kPortFailed[] = "port failed";
+constexpr char kPortIntermittent[] = "port failed in some cycles";
+constexpr char kVerdictWithoutPort[] = "expected verdict OK, got ERR with no failed port";
+constexpr char kIncompleteType[] = "incomplete";
+constexpr char kFailureType[] = "failure";
+constexpr char kMoreFailures[] = "; and more";
+constexpr size_t kMessageFailures = 3;  // a failure message names at most this many values
+
+// Text for an XML attribute or element: valid XML 1.0, markup escaped, and the white space an
+// attribute would fold to a blank (tab, line feed, carriage return) as character references.
+std::string X(const std::string& s) {
+    std::string out;
+    for (char c : HtmlEscape(XmlSafe(s))) {
+        if (c == '\t')
+            out += "&#9;";
+        else if (c == '\n')
+            out += "&#10;";
+        else if (c == '\r')
+            out += "&#13;";
+        else
+            out += c;
+    }
+    return out;
+}
 
 std::string Num(double v) {
     char buf[64];
@@ -18,21 +50,147 @@ std::string Num(double v) {
     return buf;
 }
 
-constexpr char kDioTag[] = "DIO";  // failure lines of the DIO routine: DO and DI ports
-
-// Opens a test case; true when it failed and its failure text follows.
-bool OpenCase(std::ostream& out, const std::string& cls, const std::string& name, bool failed,
-              const std::string& message) {
-    out << "    <testcase classname=\"" << X(cls) << "\" name=\"" << X(name) << "\"";
-    if (!failed) {
-        out << "/>\n";
-        return false;
-    }
-    out << ">\n      <failure message=\"" << X(message) << "\" type=\"failure\">";
-    return true;
+std::string Quantity(double v, const std::string& unit) {
+    if (unit == kUnitLevel) return "level " + Num(v);
+    return unit.empty() ? Num(v) : Num(v) + " " + unit;
 }
 
-void CloseCase(std::ostream& out) { out << "</failure>\n    </testcase>\n"; }
+bool Judged(const Measurement& m) { return m.outcome != kOutcomeInfo; }
+bool Failed(const Measurement& m) { return m.outcome == kOutcomeFail; }
+
+// Which port cases carry a measurement: the port it names, or every port of the family it names.
+bool Carries(const PortResult& p, const Measurement& m) {
+    return m.port == p.Name() || m.port == p.family;
+}
+
+bool CarriedByAPort(const RunRecord& run, const Measurement& m) {
+    return std::any_of(run.ports.begin(), run.ports.end(),
+                       [&m](const PortResult& p) { return Carries(p, m); });
+}
+
+struct Totals {
+    long long tests = 0;
+    long long failures = 0;
+    long long errors = 0;
+};
+
+// A case: its class, name and, when it did not pass, the failure or error it carries.
+struct Case {
+    Case(std::string c, std::string n, bool f = false)
+        : cls(std::move(c)), name(std::move(n)), failed(f) {}
+    std::string cls;
+    std::string name;
+    bool failed = false;
+    bool error = false;
+    std::string message;
+    std::string type;
+    std::vector<std::string> lines;  // the failure's text, one line each
+};
+
+// A port's case: failed as the run's result says, its message what its failed measurements
+// expected and got (each value once), its text the log lines that explain it.
+Case PortCase(const RunRecord& run, const PortResult& p, const Explanations& explain) {
+    Case c(kPortClass + p.family, p.Name(), !p.passed);
+    if (p.passed) return c;
+    std::vector<std::string> seen;
+    for (const Measurement& m : run.measurements) {
+        if (!Failed(m) || !Carries(p, m)) continue;
+        std::string e = MeasurementExpectation(m);
+        if (std::find(seen.begin(), seen.end(), e) == seen.end()) seen.push_back(e);
+    }
+    if (seen.empty()) seen.push_back(p.intermittent ? kPortIntermittent : kPortFailed);
+    for (size_t i = 0; i < seen.size() && i < kMessageFailures; ++i)
+        c.message += (i == 0 ? "" : "; ") + seen[i];
+    if (seen.size() > kMessageFailures) c.message += kMoreFailures;
+    c.type = kFailureType;
+    explain.ForEach(p.Name(), [&c](const std::string& l) { c.lines.push_back(l); });
+    return c;
+}
+
+Case MeasurementCase(const Measurement& m) {
+    Case c(kMeasurementClass + std::to_string(m.cycle), m.name, Failed(m));
+    if (!c.failed) return c;
+    c.message = MeasurementExpectation(m);
+    c.type = kFailureType;
+    c.lines.push_back(m.line);
+    return c;
+}
+
+// The run's own case: an error when the log ends without a verdict, a failure when the run
+// failed and no other case says why.
+Case VerdictCase(const RunRecord& run, bool anyFailed) {
+    Case c(kRunClass, kVerdictCase);
+    if (!run.Complete()) {
+        c.error = true;
+        c.message = IncompleteReason(run);
+        c.type = kIncompleteType;
+    } else if (run.verdict == Verdict::Err && !anyFailed) {
+        c.failed = true;
+        c.message = kVerdictWithoutPort;
+        if (run.hasVerdictCode) c.message += " (code " + std::to_string(run.verdictCode) + ")";
+        c.type = kFailureType;
+    }
+    return c;
+}
+
+std::vector<Case> Cases(const RunRecord& run) {
+    std::vector<Case> cases;
+    Explanations explain(run);
+    for (const PortResult& p : run.ports) cases.push_back(PortCase(run, p, explain));
+    for (const Measurement& m : run.measurements) {
+        if (Judged(m) && !CarriedByAPort(run, m)) cases.push_back(MeasurementCase(m));
+    }
+    bool anyFailed =
+        std::any_of(cases.begin(), cases.end(), [](const Case& c) { return c.failed; });
+    cases.push_back(VerdictCase(run, anyFailed));
+    return cases;
+}
+
+Totals Count(const std::vector<Case>& cases) {
+    Totals t;
+    for (const Case& c : cases) {
+        ++t.tests;
+        t.failures += c.failed ? 1 : 0;
+        t.errors += c.error ? 1 : 0;
+    }
+    return t;
+}
+
+void WriteCase(std::ostream& out, const Case& c, const std::string& time) {
+    out << "    <testcase classname=\"" << X(c.cls) << "\" name=\"" << X(c.name) << "\" time=\""
+        << time << "\"";
+    if (!c.failed && !c.error) {
+        out << "/>\n";
+        return;
+    }
+    const char* tag = c.error ? "error" : "failure";
+    out << ">\n      <" << tag << " message=\"" << X(c.message) << "\" type=\"" << c.type << "\">";
+    for (const std::string& l : c.lines) out << X(l) << "\n";
+    out << "</" << tag << ">\n    </testcase>\n";
+}
+
+void Property(std::ostream& out, const char* name, const std::string& value) {
+    out << "      <property name=\"" << name << "\" value=\"" << X(value) << "\"/>\n";
+}
+
+void WriteProperties(std::ostream& out, const RunRecord& run) {
+    out << "    <properties>\n";
+    Property(out, "processor_id", run.chipId);
+    Property(out, "host", run.host);
+    Property(out, "station", run.station);
+    Property(out, "start_stamp", run.timeStamp);
+    Property(out, "verdict", VerdictWord(run.verdict));
+    Property(out, "args", run.args);
+    Property(out, "version", run.version);
+    Property(out, "build", run.build);
+    out << "    </properties>\n";
+}
+
+// The totals' attributes, alike on <testsuites> and <testsuite>.
+void WriteTotals(std::ostream& out, const Totals& t, const std::string& time) {
+    out << " tests=\"" << t.tests << "\" failures=\"" << t.failures << "\" errors=\"" << t.errors
+        << "\" skipped=\"0\" time=\"" << time << "\"";
+}
 
 }  // namespace
 
@@ -64,52 +222,33 @@ std::vector<std::string> ExplainingLines(const RunRecord& run, const std::string
     return out;
 }
 
+std::string MeasurementExpectation(const Measurement& m) {
+    std::string got = m.text.empty() ? Quantity(m.value, m.unit)
+                                     : Quantity(m.value, m.unit) + ", read \"" + m.text + "\"";
+    if (!m.hasLimits) {
+        if (!m.text.empty()) return m.name + ": got \"" + m.text + "\"";
+        if (m.unit == kUnitLevel) return m.name + ": failed: " + m.line;  // no level read back
+        return m.name + ": got " + got + ": " + m.line;
+    }
+    std::string expected =
+        m.low == m.high ? Quantity(m.low, m.unit) : Num(m.low) + " to " + Quantity(m.high, m.unit);
+    return m.name + ": expected " + expected + ", got " + got;
+}
+
 void WriteRunJunitXml(const RunRecord& run, std::ostream& out) {
-    long long failures = 0, tests = 0;
-    for (const PortResult& p : run.ports) {
-        ++tests;
-        failures += p.passed ? 0 : 1;
-    }
-    for (const Measurement& m : run.measurements) {
-        if (m.outcome == "info") continue;
-        ++tests;
-        failures += m.outcome == "fail" ? 1 : 0;
-    }
+    std::vector<Case> cases = Cases(run);
+    Totals totals = Count(cases);
+    std::string time = Num(RunSeconds(run));
+    std::string zero = Num(0);
     std::string suite = run.host + "[" + run.chipId + "]_" + run.timeStamp;
-    bool incomplete = !run.Complete();
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n"
-        << "  <testsuite name=\"" << X(suite) << "\" tests=\"" << tests + (incomplete ? 1 : 0)
-        << "\" failures=\"" << failures << "\" errors=\"" << (incomplete ? 1 : 0)
-        << "\" timestamp=\"" << X(IsoTime(run.startedAt)) << "\" hostname=\"" << X(run.host)
-        << "\">\n"
-        << "    <properties>\n"
-        << "      <property name=\"processor_id\" value=\"" << X(run.chipId) << "\"/>\n"
-        << "      <property name=\"start_stamp\" value=\"" << X(run.timeStamp) << "\"/>\n"
-        << "      <property name=\"verdict\" value=\"" << VerdictWord(run.verdict) << "\"/>\n"
-        << "      <property name=\"args\" value=\"" << X(run.args) << "\"/>\n"
-        << "      <property name=\"version\" value=\"" << X(run.version) << "\"/>\n"
-        << "    </properties>\n";
-    Explanations explain(run);
-    for (const PortResult& p : run.ports) {
-        std::string msg = p.intermittent ? "port failed in some cycles" : "port failed";
-        if (!OpenCase(out, "ports." + p.family, p.Name(), !p.passed, msg)) continue;
-        explain.ForEach(p.Name(), [&out](const std::string& l) { out << X(l) << "\n"; });
-        CloseCase(out);
-    }
-    for (const Measurement& m : run.measurements) {
-        if (m.outcome == "info") continue;
-        bool failed = m.outcome == "fail";
-        std::string msg = m.text.empty() ? Num(m.value) + " " + m.unit : m.text;
-        if (m.hasLimits) msg += " (limits " + Num(m.low) + " to " + Num(m.high) + ")";
-        if (!OpenCase(out, "measurements.cycle" + std::to_string(m.cycle), m.name, failed, msg))
-            continue;
-        out << X(m.line) << "\n";
-        CloseCase(out);
-    }
-    if (incomplete) {
-        out << "    <testcase classname=\"run\" name=\"verdict\">\n      <error message=\"the log "
-               "ends without a verdict\" type=\"incomplete\"/>\n    </testcase>\n";
-    }
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" << X(suite) << "\"";
+    WriteTotals(out, totals, time);
+    out << ">\n  <testsuite name=\"" << X(suite) << "\"";
+    WriteTotals(out, totals, time);
+    out << " timestamp=\"" << X(IsoTimeWithZone(run.startedAt)) << "\" hostname=\"" << X(run.host)
+        << "\">\n";
+    WriteProperties(out, run);
+    for (const Case& c : cases) WriteCase(out, c, c.cls == kRunClass ? time : zero);
     out << "  </testsuite>\n</testsuites>\n";
 }
 

@@ -9,15 +9,26 @@
 
 #include "runNames.h"  // how the files and times are named
 #include "runRecord.h"
+#include "store.h"
 
 namespace yield {
 
-// One test suite per run; a test case per port of each family and per measurement. A failed
-// port's failure carries the log lines that explain it.
+// One test suite per run, in a <testsuites> with the same totals: a test case per port, per
+// judged measurement no port case carries, and one for the run's verdict. A failed port's one
+// failure names what its failed measurements expected and got, and carries the log lines that
+// explain it.
 void WriteRunJunitXml(const RunRecord& run, std::ostream& out);
-void WriteRunJsonRecord(const RunRecord& run, std::ostream& out);
+// The JSON test record (yield/schema/run-record.schema.json); `kept` is the file the run's data
+// comes from, null when unknown.
+void WriteRunJsonRecord(const RunRecord& run, std::ostream& out, const SourceRow* kept = nullptr);
 std::string RunJunitXml(const RunRecord& run);
-std::string RunJsonRecord(const RunRecord& run);
+std::string RunJsonRecord(const RunRecord& run, const SourceRow* kept = nullptr);
+
+// "<name>: expected <limits>, got <value>" for a judged measurement.
+std::string MeasurementExpectation(const Measurement& m);
+
+// Why a run without a verdict is incomplete, as its record shows: where its log ends.
+std::string IncompleteReason(const RunRecord& run);
 
 // The log lines that explain why `port` failed: failure lines and failed measurements naming the
 // port or its family.

@@ -16,4 +16,13 @@ std::string ExportStem(const RunRecord& run);
 // "YYYY-MM-DD HH:MM:SS" (the log's local time) as ISO 8601 "YYYY-MM-DDTHH:MM:SS".
 std::string IsoTime(const std::string& logTime);
 
+// The same with the UTC offset this host's time zone (TZ) has at that local time, e.g.
+// "2026-12-07T12:00:51+01:00": the board logs its local time without a zone, and the line's
+// boards and the hosts that read their logs keep one zone. A text that is no such time is given
+// back as IsoTime gives it.
+std::string IsoTimeWithZone(const std::string& logTime);
+
+// Seconds from the run's first log line to its last; 0 when either time is unreadable.
+double RunSeconds(const RunRecord& run);
+
 }  // namespace yield

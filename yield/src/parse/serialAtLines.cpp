@@ -37,8 +37,8 @@ void ContentRead(ReaderState& st, const std::string& port, const std::string& na
     sentAt += Length(kPatternKey);
     std::string sent = m.substr(sentAt, sentEnd - sentAt);
     std::string got = m.substr(gotAt + Length(kReceivedKey));
-    Measurement& x = AddMeasurement(st, port, name + kPairContentName, MatchedBytes(sent, got),
-                                    kUnitBytes, m);
+    Measurement& x =
+        AddMeasurement(st, port, name + kPairContentName, MatchedBytes(sent, got), kUnitBytes, m);
     x.text = got;
     Judge(x, kLoopBackBytes, kLoopBackBytes, false);
 }

@@ -1,0 +1,184 @@
+// What the JUnit and JSON records promise their readers: times with their zone, totals, one
+// failure per defect with what was expected and got, and one type per JSON field.
+#include "exporters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+using namespace yield;
+
+namespace {
+
+// Sets TZ for one test and puts the old value back.
+class ZoneFor {
+public:
+    explicit ZoneFor(const char* zone) {
+        const char* old = std::getenv("TZ");
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneFor() {
+        if (had_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
+
+constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+Measurement Judged(const std::string& port, const std::string& name, double value, double limit,
+                   bool passed) {
+    Measurement m;
+    m.cycle = 1;
+    m.port = port;
+    m.name = name;
+    m.value = value;
+    m.unit = "bytes";
+    m.hasLimits = true;
+    m.low = m.high = limit;
+    m.outcome = passed ? "pass" : "fail";
+    m.line = name + " line";
+    return m;
+}
+
+// A run with a cut RS232 cable (two cycles) and an AT port whose answer held CR LF.
+RunRecord CutCableRun() {
+    RunRecord run;
+    run.host = "bench1";
+    run.chipId = "0x00C0FFEE";
+    run.timeStamp = "2026_12_07_12_00_51";
+    run.startedAt = "2026-12-07 12:00:51";
+    run.endedAt = "2026-12-07 12:01:05";
+    run.verdict = Verdict::Err;
+    run.ports = {PortResult{"RS232", 1, false, false}, PortResult{"RS232", 2, true, false},
+                 PortResult{"RS232", 5, false, false}};
+    run.measurements.push_back(Judged("RS232-1", "RS232-1>2.bytes", 0, 32, false));
+    run.measurements.push_back(Judged("RS232-1", "RS232-1>2.bytes", 0, 32, false));
+    run.measurements.back().cycle = 2;
+    run.measurements.push_back(Judged("RS232-2", "RS232-2>1.bytes", 32, 32, true));
+    Measurement at;
+    at.cycle = 1;
+    at.port = "RS232-5";
+    at.name = "AT.answer";
+    at.text = "ER\r\nROR\t";
+    at.value = 8;
+    at.unit = "bytes";
+    at.outcome = "fail";
+    run.measurements.push_back(at);
+    run.failures.push_back(FailureLine{1, "RS232-1", "Read RS232-2 Error! iread:0"});
+    return run;
+}
+
+std::string Attribute(const std::string& xml, const std::string& element, const std::string& name) {
+    std::smatch m;
+    std::regex re("<" + element + "\\b[^>]*\\s" + name + "=\"([^\"]*)\"");
+    return std::regex_search(xml, m, re) ? m[1].str() : "<none>";
+}
+
+}  // namespace
+
+TEST(ExportTimes, CarryTheZoneOffsetOfTheirDateAndTheRunsDuration) {
+    ZoneFor zone(kCentralEurope);
+    EXPECT_EQ(IsoTimeWithZone("2026-12-07 12:00:51"), "2026-12-07T12:00:51+01:00");
+    EXPECT_EQ(IsoTimeWithZone("2026-07-01 08:00:00"), "2026-07-01T08:00:00+02:00");
+    EXPECT_EQ(IsoTimeWithZone("not a time"), "not a time");
+    RunRecord run = CutCableRun();
+    EXPECT_EQ(RunSeconds(run), 14);
+    run.endedAt = "2026-12-08 00:00:00";
+    EXPECT_EQ(RunSeconds(run), 11 * 3600 + 59 * 60 + 9);
+    run.endedAt = "";
+    EXPECT_EQ(RunSeconds(run), 0);
+}
+
+TEST(JunitExport, TotalsTimesAndOneFailurePerDefect) {
+    ZoneFor zone(kCentralEurope);
+    std::string xml = RunJunitXml(CutCableRun());
+    for (const char* element : {"testsuites", "testsuite"}) {
+        EXPECT_EQ(Attribute(xml, element, "tests"), "4") << element;  // 3 ports and the verdict
+        EXPECT_EQ(Attribute(xml, element, "failures"), "2") << element;
+        EXPECT_EQ(Attribute(xml, element, "errors"), "0") << element;
+        EXPECT_EQ(Attribute(xml, element, "skipped"), "0") << element;
+        EXPECT_EQ(Attribute(xml, element, "time"), "14") << element;
+    }
+    EXPECT_EQ(Attribute(xml, "testsuite", "timestamp"), "2026-12-07T12:00:51+01:00");
+    EXPECT_EQ(Attribute(xml, "testcase", "time"), "0");
+    EXPECT_NE(xml.find("<property name=\"processor_id\" value=\"0x00C0FFEE\"/>"),
+              std::string::npos);
+    EXPECT_NE(xml.find("<property name=\"station\" value=\"\"/>"), std::string::npos);
+    // Two cycles of the same cut cable: one failure, its value named once.
+    EXPECT_NE(xml.find("message=\"RS232-1&gt;2.bytes: expected 32 bytes, got 0 bytes\""),
+              std::string::npos)
+        << xml;
+    EXPECT_EQ(xml.find("RS232-2&gt;1.bytes"), std::string::npos);  // passed, carried by RS232-2
+    // The AT answer's CR, LF and tab survive an attribute as character references.
+    EXPECT_NE(xml.find("AT.answer: got &quot;ER&#13;&#10;ROR&#9;&quot;"), std::string::npos) << xml;
+    std::regex rawInAttribute("=\"[^\"]*[\r\n\t][^\"]*\"");
+    EXPECT_FALSE(std::regex_search(xml, rawInAttribute));
+}
+
+TEST(JunitExport, VerdictCaseExplainsWhatNoPortDoes) {
+    RunRecord setUp = CutCableRun();
+    setUp.ports.clear();
+    setUp.measurements.clear();
+    setUp.hasVerdictCode = true;
+    setUp.verdictCode = -2;
+    std::string xml = RunJunitXml(setUp);
+    EXPECT_EQ(Attribute(xml, "testsuites", "failures"), "1");
+    EXPECT_NE(xml.find("got ERR with no failed port (code -2)"), std::string::npos) << xml;
+
+    RunRecord cut = CutCableRun();
+    cut.verdict = Verdict::Incomplete;
+    cut.cyclesAsked = 2;
+    cut.cyclesRun = 1;
+    xml = RunJunitXml(cut);
+    EXPECT_EQ(Attribute(xml, "testsuites", "errors"), "1");
+    EXPECT_EQ(Attribute(xml, "testsuites", "failures"), "2");
+    EXPECT_NE(xml.find("<error message=\"the log ends in cycle 1 of 2, after AT.answer\""),
+              std::string::npos)
+        << xml;
+}
+
+TEST(JsonExport, OneTypePerFieldStationSourceAndReason) {
+    RunRecord run = CutCableRun();
+    nlohmann::json j = nlohmann::json::parse(RunJsonRecord(run));
+    EXPECT_EQ(j["duration"], 14);
+    EXPECT_TRUE(j["dut"]["station"].is_null());
+    EXPECT_TRUE(j["source"].is_null());
+    EXPECT_TRUE(j["incomplete_reason"].is_null());
+    for (const auto& phase : j["phases"]) {
+        for (const auto& m : phase["measurements"]) {
+            EXPECT_TRUE(m["value"].is_number()) << m;
+            EXPECT_TRUE(m["text"].is_string()) << m;
+        }
+    }
+    const auto& answer = j["phases"][0]["measurements"][2];  // cycle 1: two counts, then it
+    EXPECT_EQ(answer["name"], "AT.answer");
+    EXPECT_EQ(answer["value"], 8);
+    EXPECT_EQ(answer["text"], "ER\r\nROR\t");
+
+    run.station = "fixture-A";
+    run.verdict = Verdict::Incomplete;
+    run.tallies.push_back(PortTally{"RS232", 1, "", 0, 2});
+    SourceRow kept;
+    kept.path = "/pile/a.log";
+    j = nlohmann::json::parse(RunJsonRecord(run, &kept));
+    EXPECT_EQ(j["dut"]["station"], "fixture-A");
+    EXPECT_EQ(j["source"]["path"], "/pile/a.log");
+    EXPECT_TRUE(j["source"]["sha256"].is_null());
+    EXPECT_EQ(j["incomplete_reason"], "the log ends in the summary, without a verdict line");
+    kept.sha256 = std::string(64, 'a');
+    j = nlohmann::json::parse(RunJsonRecord(run, &kept));
+    EXPECT_EQ(j["source"]["sha256"], kept.sha256);
+}
