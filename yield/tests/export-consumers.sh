@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Reads the exported records as their consumers do: the golden logs ingested, exported as JSON
+# and as JUnit, every JSON record validated against the schema, every JUnit file read back with
+# junitparser and its totals checked against its suites and against the report's counts.
+# Usage: yield/tests/export-consumers.sh TOOL GOLDEN_DIR SCHEMA
+# The Debian python3 (its python3-jsonschema and python3-junitparser), never a pyenv one.
+set -euo pipefail
+
+tool=$1 golden=$2 schema=$3
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$tool" ingest --db "$work/runs.db" "$golden" >/dev/null
+"$tool" export --db "$work/runs.db" --format json -o "$work/json" >/dev/null
+"$tool" export --db "$work/runs.db" --format junit -o "$work/junit" >/dev/null
+"$tool" report --db "$work/runs.db" --format json -o "$work/report.json"
+/usr/bin/python3 "$here/exportConsumers.py" "$schema" "$work/json" "$work/junit" "$work/report.json"
