@@ -14,26 +14,18 @@ using namespace yield;
 namespace {
 
 // Sets TZ for one test and puts the old value back.
-class ZoneFor {
-public:
-    explicit ZoneFor(const char* zone) {
-        const char* old = std::getenv("TZ");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
+struct ZoneFor {
+    explicit ZoneFor(const char* zone) : had(std::getenv("TZ") != nullptr) {
+        if (had) old = std::getenv("TZ");
         setenv("TZ", zone, 1);
         tzset();
     }
     ~ZoneFor() {
-        if (had_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
+        had ? setenv("TZ", old.c_str(), 1) : unsetenv("TZ");
         tzset();
     }
-
-private:
-    bool had_ = false;
-    std::string old_;
+    bool had;
+    std::string old;
 };
 
 constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
@@ -68,14 +60,9 @@ RunRecord CutCableRun() {
     run.measurements.push_back(Judged("RS232-1", "RS232-1>2.bytes", 0, 32, false));
     run.measurements.back().cycle = 2;
     run.measurements.push_back(Judged("RS232-2", "RS232-2>1.bytes", 32, 32, true));
-    Measurement at;
-    at.cycle = 1;
-    at.port = "RS232-5";
-    at.name = "AT.answer";
+    Measurement at = Judged("RS232-5", "AT.answer", 8, 0, false);
+    at.hasLimits = false;
     at.text = "ER\r\nROR\t";
-    at.value = 8;
-    at.unit = "bytes";
-    at.outcome = "fail";
     run.measurements.push_back(at);
     run.failures.push_back(FailureLine{1, "RS232-1", "Read RS232-2 Error! iread:0"});
     return run;

@@ -392,23 +392,21 @@ namespace {
 // The mini log with `lines` in place of its ADC section's reading, under section `section`.
 std::string WithSection(const std::string& section, const std::vector<std::string>& lines) {
     std::string log = MiniLog("h", "Test Q7 Err!!!");
-    std::string body;
     int seq = 14;
-    body += Line(seq++, "****Try Test " + section + " 1*****");
-    for (const std::string& l : lines) body += Line(seq++, l);
-    size_t from = log.find("14=[");
-    size_t to = log.find("17=[");
-    std::string tail;
-    std::vector<LogRecord> recs = SplitRecords(log.substr(to));
-    for (const LogRecord& r : recs) tail += Line(seq++, r.message);
-    return log.substr(0, from) + body + tail;
+    std::string out =
+        log.substr(0, log.find("14=[")) + Line(seq++, "****Try Test " + section + " 1*****");
+    for (const std::string& l : lines) out += Line(seq++, l);
+    for (const LogRecord& r : SplitRecords(log.substr(log.find("17=["))))
+        out += Line(seq++, r.message);
+    return out;
 }
 
-const Measurement* Named(const RunRecord& run, const std::string& name) {
+// The measurement of that name, or an empty one ("" outcome) when the run has none.
+Measurement Named(const RunRecord& run, const std::string& name) {
     for (const Measurement& m : run.measurements) {
-        if (m.name == name) return &m;
+        if (m.name == name) return m;
     }
-    return nullptr;
+    return Measurement{};
 }
 
 // Every judged measurement that failed lies outside its limits; every one that passed, inside.
@@ -425,51 +423,38 @@ constexpr char kPattern[] = "ABCDEFGHIJKLMNOPQRST1234567890!";
 }  // namespace
 
 TEST(LogParser, FailedComparisonsLieOutsideTheirLimits) {
-    std::string sent = std::string("Write RS232-1 msgSend:") + kPattern;
-    RunRecord rs = ParseLog(WithSection("RS232",
-                                        {
-                                            sent + ",Read RS232-1 Error! iread:32 msg: " + kPattern,
-                                            sent + ",Read RS232-2 Error! iread:32 msg: "
-                                                   "ABCDEFGHIJKLMNOPQRST12345678xx!",
-                                            sent + ",Read RS232-3 Error! iread:0 msg: ",
-                                        }))
+    std::string sent = std::string("Write RS232-1 msgSend:") + kPattern + ",Read RS232-";
+    std::string garbled = "ABCDEFGHIJKLMNOPQRST12345678xx!";
+    RunRecord rs = ParseLog(WithSection("RS232", {sent + "1 Error! iread:32 msg: " + kPattern,
+                                                  sent + "2 Error! iread:32 msg: " + garbled,
+                                                  sent + "3 Error! iread:0 msg: "}))
                        .run;
     ExpectLimitsAgree(rs);
-    const Measurement* echo = Named(rs, "RS232-1>1.bytes");
-    ASSERT_NE(echo, nullptr);
-    EXPECT_EQ(echo->outcome, "fail");
-    EXPECT_EQ(echo->high, 0);  // a sender must hear nothing of its own
-    const Measurement* count = Named(rs, "RS232-1>2.bytes");
-    ASSERT_NE(count, nullptr);
-    EXPECT_EQ(count->outcome, "pass");
-    const Measurement* content = Named(rs, "RS232-1>2.content");
-    ASSERT_NE(content, nullptr);
-    EXPECT_EQ(content->outcome, "fail");
-    EXPECT_EQ(content->value, 30);  // two of the 32 bytes differ
-    EXPECT_EQ(content->text, "ABCDEFGHIJKLMNOPQRST12345678xx!");
-    EXPECT_EQ(Named(rs, "RS232-1>3.content"), nullptr);  // the count says it: nothing came
-    EXPECT_EQ(Named(rs, "RS232-1>3.bytes")->outcome, "fail");
+    EXPECT_EQ(Named(rs, "RS232-1>1.bytes").outcome, "fail");
+    EXPECT_EQ(Named(rs, "RS232-1>1.bytes").high, 0);  // a sender must hear nothing of its own
+    EXPECT_EQ(Named(rs, "RS232-1>2.bytes").outcome, "pass");
+    Measurement content = Named(rs, "RS232-1>2.content");
+    EXPECT_EQ(content.outcome, "fail");
+    EXPECT_EQ(content.value, 30);  // two of the 32 bytes differ
+    EXPECT_EQ(content.text, garbled);
+    EXPECT_EQ(Named(rs, "RS232-1>3.content").outcome, "");  // the count says it: nothing came
+    EXPECT_EQ(Named(rs, "RS232-1>3.bytes").outcome, "fail");
 
     RunRecord dio =
         ParseLog(WithSection("DIO", {"Write DO3:1 Read DI5:0 Err!", "Write DO3:0 Read DI5:0 OK!",
                                      "Write SDO1:1 Read DI7:0 Err!"}))
             .run;
     ExpectLimitsAgree(dio);
-    const Measurement* stuck = Named(dio, "DO3=1.DI5");
-    ASSERT_NE(stuck, nullptr);
-    EXPECT_EQ(stuck->port, "DI-5");  // the input failed; the output took its level
-    EXPECT_EQ(stuck->low, 1);
+    EXPECT_EQ(Named(dio, "DO3=1.DI5").port, "DI-5");  // the input failed; the output took its level
+    EXPECT_EQ(Named(dio, "DO3=1.DI5").low, 1);
     ASSERT_EQ(dio.failures.size(), 2u);
-    EXPECT_EQ(dio.failures[0].port, "DI-5");
-    EXPECT_EQ(dio.failures[1].port, "DI-7");
+    EXPECT_EQ(dio.failures[0].port + dio.failures[1].port, "DI-5DI-7");
 
     RunRecord led = ParseLog(WithSection("SDO", {"Write SDO4:0 Err!", "Write SDO5:1 OK!"})).run;
     ExpectLimitsAgree(led);
-    const Measurement* off = Named(led, "SDO4=0");
-    ASSERT_NE(off, nullptr);
-    EXPECT_EQ(off->outcome, "fail");
-    EXPECT_FALSE(off->hasLimits);  // the line does not say what was read back
-    EXPECT_EQ(Named(led, "SDO5=1")->outcome, "pass");
+    EXPECT_EQ(Named(led, "SDO4=0").outcome, "fail");
+    EXPECT_FALSE(Named(led, "SDO4=0").hasLimits);  // the line does not say what was read back
+    EXPECT_EQ(Named(led, "SDO5=1").outcome, "pass");
 }
 
 // The golden runs keep their verdicts and failing ports, and none of their failed measurements
