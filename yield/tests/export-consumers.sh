@@ -11,7 +11,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$tool" ingest --db "$work/runs.db" "$golden" >/dev/null
+# Beside them a run cut in its first cycle: the standard run's first 60 lines under another stamp.
+standard=$(find "$golden/standard/NandFlash/test" -name '*.log' | head -n 1)
+head -n 60 "$standard" | sed 's/2026_12_07_12_00_51/2026_12_07_23_00_00/' >"$work/cut.log"
+
+"$tool" ingest --db "$work/runs.db" "$golden" "$work/cut.log" >/dev/null
 "$tool" export --db "$work/runs.db" --format json -o "$work/json" >/dev/null
 "$tool" export --db "$work/runs.db" --format junit -o "$work/junit" >/dev/null
 "$tool" report --db "$work/runs.db" --format json -o "$work/report.json"

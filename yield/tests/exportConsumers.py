@@ -59,7 +59,7 @@ def main():
     records = check_json(schema, json_dir)
     totals = [check_junit_file(p) for p in sorted(pathlib.Path(junit_dir).glob("*.xml"))]
     report = json.loads(pathlib.Path(report_path).read_text())
-    failed = sum(d["runs"] - d["passed"] - d["incomplete"] for d in report["days"])
+    failed = sum(d["runs"] - d["passed"] for d in report["days"])  # a day counts complete runs
     want = (report["summary"]["runs"], failed, report["summary"]["incomplete_runs"])
     got = (len(totals), sum(t["failures"] > 0 for t in totals), sum(t["errors"] > 0 for t in totals))
     if records != want[0] or got != want:
