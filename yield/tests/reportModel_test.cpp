@@ -45,11 +45,11 @@ TEST(ReportModel, FirstPassFinalYieldAndRetests) {
     EXPECT_EQ(s.runs, 7);
     EXPECT_EQ(s.incompleteRuns, 1);
     EXPECT_EQ(s.boards, 4);
-    EXPECT_EQ(s.firstPassed, 2);  // B, D
+    EXPECT_EQ(s.firstPassed, 2);  // B, D (C's first run was aborted)
     EXPECT_EQ(s.finalPassed, 2);  // A, B
     EXPECT_DOUBLE_EQ(s.firstPassYield, 0.5);
-    EXPECT_EQ(s.retestedBoards, 2);
-    EXPECT_EQ(s.retestRuns, 2);
+    EXPECT_EQ(s.retestedBoards, 3);  // A, C (its aborted run is an attempt), D
+    EXPECT_EQ(s.retestRuns, 3);
     EXPECT_EQ(s.recovered, 1);
     ASSERT_EQ(m.days.size(), 2u);
     EXPECT_EQ(m.days[0].day, "2026-01-01");
@@ -78,14 +78,14 @@ TEST(ReportModel, RunOrderDoesNotMatter) {
     EXPECT_EQ(m.retests[1].firstVerdict, "ERR");
     EXPECT_EQ(m.retests[1].finalVerdict, "OK");
     ASSERT_EQ(m.intermittent.size(), 2u);
-    EXPECT_EQ(m.intermittent[0].host, "h1");  // A's earlier run first
-    EXPECT_EQ(m.intermittent[1].host, "h2");
+    EXPECT_EQ(m.intermittent[0].station, "h1");  // A's earlier run first
+    EXPECT_EQ(m.intermittent[1].station, "h2");
 
     std::vector<RunSummary> reversed(runs.rbegin(), runs.rend());
     ReportModel r = Build(reversed);
     EXPECT_EQ(r.summary.recovered, m.summary.recovered);
     EXPECT_EQ(r.retests[1].firstVerdict, "ERR");
-    EXPECT_EQ(r.intermittent[0].host, "h1");
+    EXPECT_EQ(r.intermittent[0].station, "h1");
 }
 
 TEST(ReportModel, ParetoSharesLargestFirst) {

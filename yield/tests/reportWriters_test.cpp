@@ -162,7 +162,7 @@ TEST(ReportWriters, HostileHostNamesReachNoPageAsMarkup) {
     EXPECT_NE(Csv(m, "intermittent").find("\r\n'@"), std::string::npos);
 
     nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
-    EXPECT_EQ(j["fixture"][0]["host"], kHostileHost);
+    EXPECT_EQ(j["fixture"][0]["station"], kHostileHost);
     EXPECT_EQ(j["summary"]["boards"], 2);
     EXPECT_EQ(j["pareto"][0]["port"], "RS232-1");
     EXPECT_EQ(j["analogue"][0]["histogram"].size(), 2u);
@@ -255,7 +255,7 @@ TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
               "input,count,mean,stddev,min,max,cpk,outside\r\n"
               "'-AI1,2,1.41,0.0141421,1.4,1.42,-2.12132,2\r\n");
     EXPECT_EQ(Csv(m, "intermittent"),
-              "chip_id,host,start_stamp,port\r\n'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n");
+              "chip_id,station,start_stamp,port\r\n'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n");
 }
 
 // Readings that do not vary: no Cpk in any format ("none" as the README words it) and no spread.
@@ -364,7 +364,7 @@ TEST(ReportWriters, EachCsvTableIsOneHeaderAndRowsAsWideAsIt) {
     }
     EXPECT_GE(rows, names.size());  // every table has rows, so the widths were checked
     std::vector<std::vector<std::string>> fixture = CsvRecords(Csv(m, "fixture"));
-    ASSERT_EQ(fixture[0][0], "host");
+    ASSERT_EQ(fixture[0][0], "station");
     EXPECT_EQ(std::count_if(fixture.begin(), fixture.end(),
                             [&](const std::vector<std::string>& r) { return r[0] == awkward; }),
               1);
