@@ -259,7 +259,7 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
     int flagged = 0;
     size_t seen = 0;
     for (const json& c : report["fixture"]) {
-        auto key = std::make_pair(c["host"].get<std::string>(), c["port"].get<std::string>());
+        auto key = std::make_pair(c["station"].get<std::string>(), c["port"].get<std::string>());
         auto it = cells.find(key);
         std::string id = "fixture " + json(key.first).dump() + " " + key.second;
         if (it == cells.end()) {
