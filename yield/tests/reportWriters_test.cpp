@@ -11,6 +11,7 @@
 #include "escape.h"
 #include "exporters.h"
 #include "outputFile.h"
+#include "reportTables.h"
 #include "testSupport.h"
 
 using namespace yield;
@@ -496,4 +497,36 @@ TEST(OutputFileTest, LinksAreFollowedAndDevicesWrittenInPlace) {
     reader.join();
     EXPECT_EQ(got, "through\n");
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+}
+
+// Each format defines its yields where they are shown and names the selection and the database.
+TEST(ReportWriters, EveryFormatDefinesItsYieldsAndNamesItsSelection) {
+    ReportModel m = HostileModel();
+    m.selection.madeAt = "2026-12-07T22:22:47Z";
+    m.selection.database = "postgresql://yield@db/factory";
+    const Definition& firstPass = kDefinitions[2];
+    ASSERT_EQ(firstPass.term, "first_pass_yield");
+
+    std::string text = Render(WriteReportText, m);
+    size_t summary = text.find(kSummaryTable.title.text);
+    EXPECT_LT(summary, text.find(firstPass.text));
+    EXPECT_NE(text.find("Database: postgresql://yield@db/factory\n"), std::string::npos);
+
+    nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
+    EXPECT_EQ(j["definitions"]["first_pass_yield"], firstPass.text);
+    EXPECT_EQ(j["selection"]["made_at"], "2026-12-07T22:22:47Z");
+    EXPECT_EQ(j["version"], 2);
+
+    std::vector<std::vector<std::string>> defs = CsvRecords(Csv(m, "definitions"));
+    ASSERT_EQ(defs.size(), kDefinitions.size() + 1);
+    EXPECT_EQ(defs[3], (std::vector<std::string>{firstPass.term, firstPass.text}));
+    std::vector<std::vector<std::string>> sel = CsvRecords(Csv(m, "selection"));
+    ASSERT_EQ(sel.size(), 2u);
+    EXPECT_EQ(sel[1].back(), "postgresql://yield@db/factory");
+
+    std::string html = Render(WriteReportHtml, m);
+    size_t figure = html.find("first pass yield</th>");
+    ASSERT_NE(figure, std::string::npos);
+    EXPECT_LT(figure, html.find(firstPass.text));
+    EXPECT_LT(html.find("<td>postgresql://yield@db/factory</td>"), figure);
 }
