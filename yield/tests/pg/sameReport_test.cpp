@@ -22,13 +22,6 @@ std::map<std::string, std::string> Files(const fs::path& dir) {
     return out;
 }
 
-// `text` with every `db` in it as DB: each report names the database it was made from.
-std::string WithoutDatabase(std::string text, const std::string& db) {
-    for (size_t at = text.find(db); at != std::string::npos; at = text.find(db, at + 2))
-        text.replace(at, db.size(), "DB");
-    return text;
-}
-
 std::string WithoutTime(std::string summary) {
     size_t comma = summary.rfind(", ");
     return comma == std::string::npos ? summary : summary.substr(0, comma);
@@ -58,7 +51,7 @@ TEST(BothEngines, SameLogsGiveTheSameReportsExportsAndBoardAnswers) {
         }
         fs::path dir = tmp.path() / std::to_string(e);
         fs::create_directories(dir);
-        const std::string fixedTime = "SOURCE_DATE_EPOCH=1765000000 ";
+        const std::string fixedTime = yieldtest::kFixedReportTime;
         for (const char* format : {"text", "json", "html"}) {
             ASSERT_EQ(
                 Tool("report " + db + " --format " + format + " -o " + Q(dir / format), fixedTime)
@@ -86,7 +79,8 @@ TEST(BothEngines, SameLogsGiveTheSameReportsExportsAndBoardAnswers) {
             }
         }
         out["problems"] = Tool("problems " + db + " --format json").out;
-        for (auto& [name, bytes] : Files(dir)) out[name] = WithoutDatabase(bytes, dbs[e]->Url());
+        for (auto& [name, bytes] : Files(dir))
+            out[name] = yieldtest::WithoutDatabase(bytes, dbs[e]->Url());
     }
     EXPECT_GT(outputs[0].size(), 20u);
     EXPECT_NE(outputs[0]["ingest2"].find("30 replaced"), std::string::npos)
