@@ -65,6 +65,19 @@ std::string PortFailure(const RunRecord& run, const std::string& port) {
     return port;
 }
 
+// Ranks of `names` in byte order (equal names, equal ranks), and the names in that order.
+std::vector<uint32_t> Ranks(const std::vector<std::string>& names,
+                            std::vector<std::string>& sorted) {
+    sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<uint32_t> ranks(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        ranks[i] = static_cast<uint32_t>(std::lower_bound(sorted.begin(), sorted.end(), names[i]) -
+                                         sorted.begin());
+    return ranks;
+}
+
 bool Before(const std::string& stamp, long long id, const std::string& otherStamp,
             long long otherId) {
     return std::tie(stamp, id) < std::tie(otherStamp, otherId);
@@ -146,13 +159,12 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
         m_.retests.push_back(
             RetestRow{chipId, b.runs, VerdictWord(b.first.verdict), VerdictWord(lastVerdict)});
     }
-    for (BoardCounts* c : {&boardsByStation_[b.first.station],
-                           &boardsByDayStation_[{b.firstDay, b.first.station}]}) {
-        ++c->boards;
-        c->firstPassed += first ? 1 : 0;
-        c->finalPassed += last ? 1 : 0;
-        c->retestRuns += b.runs - 1;
-    }
+    BoardCounts& c = boardsByStation_[b.first.station];
+    ++c.boards;
+    c.firstPassed += first ? 1 : 0;
+    c.finalPassed += last ? 1 : 0;
+    c.retestRuns += b.runs - 1;
+    firstTests_.push_back(FirstTest{b.firstDay, b.first.station, first});
     const std::string& day = dayNames_.names[b.firstDay];
     if (day.empty()) return;
     DayRow& d = days_[day];
@@ -436,20 +448,39 @@ std::string ReportBuilder::Period(uint32_t day) const {
     return weekly_ ? IsoWeek(d) : d;
 }
 
-// Each station's first-pass yield and each port's failures per period; runs without a day are in
-// no period.
-void ReportBuilder::BuildTrends(const PortNames& n) {
-    std::map<std::pair<std::string, std::string>, BoardCounts> stations;
-    for (const auto& [key, c] : boardsByDayStation_) {
-        if (dayNames_.names[key.first].empty()) continue;
-        BoardCounts& to = stations[{Period(key.first), stations_.names[key.second]}];
-        to.boards += c.boards;
-        to.firstPassed += c.firstPassed;
+// Each station's first-pass yield per period, by period and station; boards first tested on a
+// run without a day are in no period. Sorted by number, so a view of many stations over many
+// days holds no text but its rows'.
+void ReportBuilder::BuildStationTrend() {
+    std::vector<std::string> periods(dayNames_.names.size());
+    for (size_t d = 0; d < periods.size(); ++d) periods[d] = Period(static_cast<uint32_t>(d));
+    std::vector<std::string> periodNames, stationNames;
+    std::vector<uint32_t> periodRank = Ranks(periods, periodNames);
+    std::vector<uint32_t> stationRank = Ranks(stations_.names, stationNames);
+    std::vector<std::tuple<uint32_t, uint32_t, bool>> tests;
+    tests.reserve(firstTests_.size());
+    for (const FirstTest& t : firstTests_) {
+        if (dayNames_.names[t.day].empty()) continue;
+        tests.emplace_back(periodRank[t.day], stationRank[t.station], t.passed);
     }
-    for (const auto& [key, c] : stations) {
-        m_.stationTrend.push_back(StationTrendRow{key.first, key.second, c.boards, c.firstPassed,
-                                                  Ratio(c.firstPassed, c.boards)});
+    firstTests_ = std::vector<FirstTest>();
+    std::sort(tests.begin(), tests.end());
+    for (size_t i = 0; i < tests.size();) {
+        auto [period, station, passed] = tests[i];
+        StationTrendRow row{periodNames[period], stationNames[station], 0, 0, 0};
+        for (; i < tests.size() && std::get<0>(tests[i]) == period &&
+               std::get<1>(tests[i]) == station;
+             ++i) {
+            ++row.boards;
+            row.firstPassed += std::get<2>(tests[i]) ? 1 : 0;
+        }
+        row.firstPassYield = Ratio(row.firstPassed, row.boards);
+        m_.stationTrend.push_back(std::move(row));
     }
+}
+
+// Each port's runs and failures per period, by period and port in family order.
+void ReportBuilder::BuildPortTrend(const PortNames& n) {
     using PortKeyInPeriod = std::tuple<std::string, std::pair<int, int>, std::string>;
     std::map<PortKeyInPeriod, std::pair<long long, long long>> ports;
     for (size_t day = 0; day < portsByDay_.size(); ++day) {
@@ -496,10 +527,12 @@ ReportModel ReportBuilder::Finish() {
     }
     sel.trendPeriod = weekly_ ? kPeriodWeek : kPeriodDay;
 
+    boards_ = {};
     PortNames names = NamePorts();
     BuildPareto(names);
     BuildFixture(names);
-    BuildTrends(names);
+    BuildStationTrend();
+    BuildPortTrend(names);
     BuildStations();
 
     for (auto& [name, a] : analogue_) {

@@ -290,7 +290,8 @@ private:
     void BuildFixture(const PortNames& n);
     void BuildDays();
     void BuildStations();
-    void BuildTrends(const PortNames& n);
+    void BuildStationTrend();
+    void BuildPortTrend(const PortNames& n);
     std::string Period(uint32_t day) const;
 
     ReportModel m_;
@@ -305,7 +306,13 @@ private:
     // Selected runs and failures by day, then by port key.
     std::vector<std::vector<std::pair<long long, long long>>> portsByDay_;
     std::map<uint32_t, BoardCounts> boardsByStation_;
-    std::map<std::pair<uint32_t, uint32_t>, BoardCounts> boardsByDayStation_;
+    // Each board of the selection by the day and station of its first run, and whether it passed
+    // first time: sorted into the station trend at the end.
+    struct FirstTest {
+        uint32_t day = 0, station = 0;
+        bool passed = false;
+    };
+    std::vector<FirstTest> firstTests_;
     bool weekly_ = false;
     // Per station, each port's runs and failures, in the order first seen (runs list their ports
     // in the same order, so the next port is almost always the next cell); past kLinearCells cells
