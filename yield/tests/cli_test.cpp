@@ -1,6 +1,7 @@
 // The command line as a script uses it: exit statuses, the one summary line, files written.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -16,6 +17,7 @@
 
 #include "commands.h"
 #include "openStore.h"
+#include "reportSelection.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
@@ -397,4 +399,34 @@ TEST(Cli, ExportNamesFilesByTheRunsKeyAndReplacesThem) {
         Tool("export " + db1 + " --format json --id 0xNONE -o " + Q(tmp.path() / "none")).status,
         1);
     EXPECT_FALSE(fs::exists(tmp.path() / "none"));
+}
+
+// --today and --days pick recent days and conflict with --since and --until; the report names
+// its selection, the time SOURCE_DATE_EPOCH gives and the database.
+TEST(Cli, ReportNamesItsSelectionTimeAndDatabase) {
+    TempDir tmp;
+    std::string dbPath = (tmp.path() / "y.db").string();
+    std::string db = "--db " + Q(dbPath);
+    ASSERT_EQ(Tool("ingest " + db + " " + Q(yieldtest::GoldenFlashLog("standard"))).status, 0);
+    for (const char* wrong : {"--today --since 2026-12-01", "--days 2 --until 2026-12-01",
+                              "--today --days 2", "--days 0"}) {
+        EXPECT_EQ(Tool("report " + db + " " + wrong).status, yield::kExitUsage) << wrong;
+    }
+    EXPECT_EQ(Tool("report " + db, "SOURCE_DATE_EPOCH=soon ").status, yield::kExitUsage);
+
+    Result json = Tool("report " + db + " --format json --days 36500", "SOURCE_DATE_EPOCH=0 ");
+    ASSERT_EQ(json.status, 0) << json.out;
+    nlohmann::json sel = nlohmann::json::parse(json.out)["selection"];
+    EXPECT_EQ(sel["made_at"], "1970-01-01T00:00:00Z");
+    EXPECT_EQ(sel["database"], dbPath);
+    EXPECT_EQ(sel["until"], yield::LocalDay(std::time(nullptr)));
+    EXPECT_EQ(sel["first_day"], "2026-12-07");
+
+    Result text = Tool("report " + db, "SOURCE_DATE_EPOCH=0 ");
+    ASSERT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("\nSelection: all runs\nDays present: 2026-12-07 to 2026-12-07\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("\nDatabase: " + dbPath + "\n"), std::string::npos);
+    EXPECT_NE(text.out.find("first_pass_yield: "), std::string::npos);
 }

@@ -259,7 +259,7 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
     int flagged = 0;
     size_t seen = 0;
     for (const json& c : report["fixture"]) {
-        auto key = std::make_pair(c["host"].get<std::string>(), c["port"].get<std::string>());
+        auto key = std::make_pair(c["station"].get<std::string>(), c["port"].get<std::string>());
         auto it = cells.find(key);
         std::string id = "fixture " + json(key.first).dump() + " " + key.second;
         if (it == cells.end()) {
@@ -291,6 +291,35 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
     if (flagged == 0) Fail("the day's cut fixture cable is not flagged");
 }
 
+constexpr const char* kStationFigures[] = {"runs", "boards", "first_passed", "final_passed",
+                                           "retest_runs"};
+
+// The station table: each board under the host of its first run, its final result from its last
+// run on any host; each host's runs.
+void CheckStations(const std::vector<BenchRun>& runs, const json& report) {
+    std::map<std::string, std::map<std::string, const BenchRun*>> boards;  // chip -> stamp -> run
+    std::map<std::string, std::map<std::string, long long>> want;          // host -> figure
+    for (const BenchRun& r : runs) {
+        boards[r.chip][r.stamp] = &r;
+        for (const char* key : kStationFigures) want[r.host][key] += 0;
+        ++want[r.host]["runs"];
+    }
+    for (const auto& [chip, byStamp] : boards) {
+        std::map<std::string, long long>& s = want[byStamp.begin()->second->host];
+        ++s["boards"];
+        s["first_passed"] += byStamp.begin()->second->passed ? 1 : 0;
+        s["final_passed"] += byStamp.rbegin()->second->passed ? 1 : 0;
+        s["retest_runs"] += static_cast<long long>(byStamp.size()) - 1;
+    }
+    std::map<std::string, std::map<std::string, long long>> got;
+    for (const json& row : report["stations"]) {
+        std::map<std::string, long long>& s = got[row["station"].get<std::string>()];
+        for (const char* key : kStationFigures) s[key] = row[key].get<long long>();
+    }
+    if (got != want) Fail("stations: report " + json(got).dump() + ", bench " + json(want).dump());
+    std::printf("stations: %zu\n", want.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -310,6 +339,7 @@ int main(int argc, char** argv) {
         CheckSummary(runs, report);
         CheckRepairs(runs, report);
         CheckPorts(runs, report);
+        CheckStations(runs, report);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "devuzeV7-factory-check: %s\n", e.what());
         return 2;

@@ -45,11 +45,11 @@ TEST(ReportModel, FirstPassFinalYieldAndRetests) {
     EXPECT_EQ(s.runs, 7);
     EXPECT_EQ(s.incompleteRuns, 1);
     EXPECT_EQ(s.boards, 4);
-    EXPECT_EQ(s.firstPassed, 2);  // B, D
+    EXPECT_EQ(s.firstPassed, 2);  // B, D (C's first run was aborted)
     EXPECT_EQ(s.finalPassed, 2);  // A, B
     EXPECT_DOUBLE_EQ(s.firstPassYield, 0.5);
-    EXPECT_EQ(s.retestedBoards, 2);
-    EXPECT_EQ(s.retestRuns, 2);
+    EXPECT_EQ(s.retestedBoards, 3);  // A, C (its aborted run is an attempt), D
+    EXPECT_EQ(s.retestRuns, 3);
     EXPECT_EQ(s.recovered, 1);
     ASSERT_EQ(m.days.size(), 2u);
     EXPECT_EQ(m.days[0].day, "2026-01-01");
@@ -78,14 +78,14 @@ TEST(ReportModel, RunOrderDoesNotMatter) {
     EXPECT_EQ(m.retests[1].firstVerdict, "ERR");
     EXPECT_EQ(m.retests[1].finalVerdict, "OK");
     ASSERT_EQ(m.intermittent.size(), 2u);
-    EXPECT_EQ(m.intermittent[0].host, "h1");  // A's earlier run first
-    EXPECT_EQ(m.intermittent[1].host, "h2");
+    EXPECT_EQ(m.intermittent[0].station, "h1");  // A's earlier run first
+    EXPECT_EQ(m.intermittent[1].station, "h2");
 
     std::vector<RunSummary> reversed(runs.rbegin(), runs.rend());
     ReportModel r = Build(reversed);
     EXPECT_EQ(r.summary.recovered, m.summary.recovered);
     EXPECT_EQ(r.retests[1].firstVerdict, "ERR");
-    EXPECT_EQ(r.intermittent[0].host, "h1");
+    EXPECT_EQ(r.intermittent[0].station, "h1");
 }
 
 TEST(ReportModel, ParetoSharesLargestFirst) {
@@ -364,4 +364,175 @@ TEST(ReportModel, RepairQueueReadsOnlyTheFailedRuns) {
     ASSERT_EQ(m.repairs.size(), 2u);
     EXPECT_EQ(m.repairs[0].failures, "DO-1 DO1 stuck");
     EXPECT_EQ(m.repairs[1].failures, "");
+}
+
+namespace {
+
+RunSummary AtStation(RunSummary run, const std::string& station) {
+    run.station = station;
+    return run;
+}
+
+ReportModel BuildFiltered(const RunFilter& filter, const std::vector<RunSummary>& runs) {
+    ReportBuilder b(filter);
+    for (const RunSummary& r : runs) b.AddRun(r);
+    return b.Finish();
+}
+
+}  // namespace
+
+// An aborted run is an attempt: a board whose first run was aborted did not pass first time, its
+// later runs are retests, and a board with aborted runs only is a board that did not pass.
+TEST(ReportModel, AbortedFirstRunIsAnAttemptThatDidNotPass) {
+    ReportModel m = Build({
+        MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Incomplete),
+        MakeRun("A", "h1", "2026_01_01_09_00_00", Verdict::Ok),
+        MakeRun("B", "h1", "2026_01_01_10_00_00", Verdict::Incomplete),
+        MakeRun("C", "h1", "2026_01_01_11_00_00", Verdict::Ok),
+        MakeRun("C", "h1", "2026_01_01_12_00_00", Verdict::Incomplete),
+    });
+    const YieldSummary& s = m.summary;
+    EXPECT_EQ(s.boards, 3);
+    EXPECT_EQ(s.firstPassed, 1);  // C
+    EXPECT_EQ(s.finalPassed, 2);  // A, C: an abort after a pass leaves the pass
+    EXPECT_EQ(s.retestedBoards, 2);
+    EXPECT_EQ(s.retestRuns, 2);
+    EXPECT_EQ(s.recovered, 1);  // A
+    ASSERT_EQ(m.retests.size(), 2u);
+    EXPECT_EQ(m.retests[0].firstVerdict, "INCOMPLETE");
+    EXPECT_EQ(m.retests[0].finalVerdict, "OK");
+    ASSERT_EQ(m.repairs.size(), 1u);
+    EXPECT_EQ(m.repairs[0].chipId, "B");
+}
+
+// A day's first-pass and final yields are those of the boards first tested that day, beside the
+// share of that day's runs that passed.
+TEST(ReportModel, DaysGiveTheYieldsOfTheBoardsFirstTestedThatDay) {
+    ReportModel m = Build({
+        MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Err),
+        MakeRun("A", "h1", "2026_01_02_08_00_00", Verdict::Ok),
+        MakeRun("B", "h1", "2026_01_02_09_00_00", Verdict::Ok),
+        MakeRun("C", "h1", "2026_01_02_10_00_00", Verdict::Err),
+    });
+    ASSERT_EQ(m.days.size(), 2u);
+    const DayRow& first = m.days[0];
+    EXPECT_EQ(first.boards, 1);  // A only
+    EXPECT_DOUBLE_EQ(first.yield, 0.0);
+    EXPECT_DOUBLE_EQ(first.firstPassYield, 0.0);
+    EXPECT_DOUBLE_EQ(first.finalYield, 1.0);  // A passed on its retest the day after
+    const DayRow& second = m.days[1];
+    EXPECT_EQ(second.runs, 3);
+    EXPECT_DOUBLE_EQ(second.yield, 2.0 / 3);
+    EXPECT_EQ(second.boards, 2);  // B and C; A's retest is not a board of this day
+    EXPECT_DOUBLE_EQ(second.firstPassYield, 0.5);
+    EXPECT_DOUBLE_EQ(second.finalYield, 0.5);
+}
+
+// Boards belong to the station of their first run (the host where no station is stored); a
+// station's runs are all it made, retests of other stations' boards too.
+TEST(ReportModel, StationTableCountsBoardsByTheirFirstStation) {
+    ReportModel m = Build({
+        AtStation(MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Err), "S1"),
+        AtStation(MakeRun("A", "h2", "2026_01_01_09_00_00", Verdict::Ok), "S2"),
+        AtStation(MakeRun("B", "h1", "2026_01_01_10_00_00", Verdict::Ok), "S1"),
+        MakeRun("C", "h3", "2026_01_01_11_00_00", Verdict::Ok),
+    });
+    ASSERT_EQ(m.stations.size(), 3u);
+    const StationRow& s1 = m.stations[0];
+    EXPECT_EQ(s1.station, "S1");
+    EXPECT_EQ(s1.runs, 2);
+    EXPECT_EQ(s1.boards, 2);
+    EXPECT_DOUBLE_EQ(s1.firstPassYield, 0.5);
+    EXPECT_DOUBLE_EQ(s1.finalYield, 1.0);
+    EXPECT_EQ(s1.retestRuns, 1);  // A's, made on S2
+    EXPECT_EQ(m.stations[1].station, "S2");
+    EXPECT_EQ(m.stations[1].runs, 1);
+    EXPECT_EQ(m.stations[1].boards, 0);
+    EXPECT_EQ(m.stations[2].station, "h3");
+    EXPECT_EQ(m.repairs.size(), 0u);
+}
+
+// With a station filter the builder still sees every station's runs: the selected station's
+// cells are compared with the others (and flagged), its boards' retests elsewhere count for
+// their final result, and a board first tested elsewhere is not its board.
+TEST(ReportModel, StationFilterKeepsTheComparisonWithTheOtherStations) {
+    std::vector<RunSummary> runs;
+    for (int i = 0; i < 4; ++i) {
+        std::string n = std::to_string(i);
+        runs.push_back(AtStation(MakeRun("bad" + n, "h", "2026_01_01_08_00_0" + n, Verdict::Err,
+                                         {Port("RS232", 1, false)}),
+                                 "S1"));
+        runs.push_back(AtStation(MakeRun("good" + n, "h", "2026_01_01_09_00_0" + n, Verdict::Ok,
+                                         {Port("RS232", 1, true)}),
+                                 "S2"));
+    }
+    runs.push_back(AtStation(
+        MakeRun("bad0", "h", "2026_01_01_10_00_00", Verdict::Ok, {Port("RS232", 1, true)}), "S2"));
+    runs.push_back(AtStation(
+        MakeRun("good0", "h", "2026_01_01_11_00_00", Verdict::Err, {Port("RS232", 1, false)}),
+        "S1"));
+    RunFilter s1;
+    s1.station = "S1";
+    ReportModel m = BuildFiltered(s1, runs);
+    EXPECT_EQ(m.summary.runs, 5);  // S1's own
+    EXPECT_EQ(m.summary.boards, 4);
+    EXPECT_EQ(m.summary.firstPassed, 0);
+    EXPECT_EQ(m.summary.finalPassed, 1);  // bad0, retested good on S2
+    EXPECT_EQ(m.repairs.size(), 3u);      // good0 is S2's board
+    ASSERT_EQ(m.fixture.size(), 1u);
+    FixtureCell cell = m.fixture[0];
+    EXPECT_EQ(cell.host, "S1");
+    EXPECT_EQ(cell.failures, 5);
+    EXPECT_EQ(cell.othersRuns, 5);
+    EXPECT_DOUBLE_EQ(cell.othersRate, 0.0);
+    EXPECT_TRUE(cell.flagged);
+    ASSERT_EQ(m.pareto.size(), 1u);
+    EXPECT_EQ(m.pareto[0].failures, 5);
+}
+
+// A host filter selects by the run's host, with the same comparison.
+TEST(ReportModel, HostFilterSelectsRunsOfThatHost) {
+    RunFilter h1;
+    h1.host = "h1";
+    ReportModel m = BuildFiltered(h1, {MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Ok),
+                                       MakeRun("B", "h2", "2026_01_01_08_00_00", Verdict::Err)});
+    EXPECT_EQ(m.summary.runs, 1);
+    EXPECT_EQ(m.summary.boards, 1);
+    EXPECT_TRUE(m.repairs.empty());
+    EXPECT_TRUE(Selected(h1, MakeRun("C", "h1", "2026_01_01_08_00_00", Verdict::Ok)));
+    EXPECT_FALSE(Selected(h1, MakeRun("C", "h2", "2026_01_01_08_00_00", Verdict::Ok)));
+}
+
+// Up to 31 days the trends are per day; past that per ISO week.
+TEST(ReportModel, TrendsGroupByIsoWeekPastThirtyOneDays) {
+    std::vector<RunSummary> month = {
+        AtStation(MakeRun("A", "h", "2026_01_01_08_00_00", Verdict::Ok, {Port("DI", 1, false)}),
+                  "S1"),
+        AtStation(MakeRun("B", "h", "2026_01_31_08_00_00", Verdict::Err, {Port("DI", 1, false)}),
+                  "S1"),
+    };
+    ReportModel daily = Build(month);
+    EXPECT_EQ(daily.selection.trendPeriod, "day");
+    ASSERT_EQ(daily.stationTrend.size(), 2u);
+    EXPECT_EQ(daily.stationTrend[0].period, "2026-01-01");
+    EXPECT_EQ(daily.selection.firstDay, "2026-01-01");
+    EXPECT_EQ(daily.selection.lastDay, "2026-01-31");
+
+    std::vector<RunSummary> longer = month;
+    longer.push_back(AtStation(
+        MakeRun("C", "h", "2026_02_01_08_00_00", Verdict::Ok, {Port("DI", 1, true)}), "S1"));
+    longer.push_back(AtStation(
+        MakeRun("D", "h", "2026_01_30_08_00_00", Verdict::Ok, {Port("DI", 1, false)}), "S1"));
+    ReportModel weekly = Build(longer);
+    EXPECT_EQ(weekly.selection.trendPeriod, "week");
+    std::vector<std::string> rows;
+    for (const StationTrendRow& r : weekly.stationTrend)
+        rows.push_back(r.period + " " + r.station + " " + std::to_string(r.boards) + " " +
+                       std::to_string(r.firstPassed));
+    // 2026-01-30 to 2026-02-01 are one week (Friday to Sunday).
+    EXPECT_EQ(rows, (std::vector<std::string>{"2026-W01 S1 1 1", "2026-W05 S1 3 2"}));
+    ASSERT_EQ(weekly.portTrend.size(), 2u);
+    EXPECT_EQ(weekly.portTrend[1].period, "2026-W05");
+    EXPECT_EQ(weekly.portTrend[1].runs, 3);
+    EXPECT_EQ(weekly.portTrend[1].failures, 2);
 }

@@ -11,6 +11,7 @@
 #include "escape.h"
 #include "exporters.h"
 #include "outputFile.h"
+#include "reportTables.h"
 #include "testSupport.h"
 
 using namespace yield;
@@ -162,7 +163,7 @@ TEST(ReportWriters, HostileHostNamesReachNoPageAsMarkup) {
     EXPECT_NE(Csv(m, "intermittent").find("\r\n'@"), std::string::npos);
 
     nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
-    EXPECT_EQ(j["fixture"][0]["host"], kHostileHost);
+    EXPECT_EQ(j["fixture"][0]["station"], kHostileHost);
     EXPECT_EQ(j["summary"]["boards"], 2);
     EXPECT_EQ(j["pareto"][0]["port"], "RS232-1");
     EXPECT_EQ(j["analogue"][0]["histogram"].size(), 2u);
@@ -255,7 +256,7 @@ TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
               "input,count,mean,stddev,min,max,cpk,outside\r\n"
               "'-AI1,2,1.41,0.0141421,1.4,1.42,-2.12132,2\r\n");
     EXPECT_EQ(Csv(m, "intermittent"),
-              "chip_id,host,start_stamp,port\r\n'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n");
+              "chip_id,station,start_stamp,port\r\n'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n");
 }
 
 // Readings that do not vary: no Cpk in any format ("none" as the README words it) and no spread.
@@ -364,7 +365,7 @@ TEST(ReportWriters, EachCsvTableIsOneHeaderAndRowsAsWideAsIt) {
     }
     EXPECT_GE(rows, names.size());  // every table has rows, so the widths were checked
     std::vector<std::vector<std::string>> fixture = CsvRecords(Csv(m, "fixture"));
-    ASSERT_EQ(fixture[0][0], "host");
+    ASSERT_EQ(fixture[0][0], "station");
     EXPECT_EQ(std::count_if(fixture.begin(), fixture.end(),
                             [&](const std::vector<std::string>& r) { return r[0] == awkward; }),
               1);
@@ -496,4 +497,36 @@ TEST(OutputFileTest, LinksAreFollowedAndDevicesWrittenInPlace) {
     reader.join();
     EXPECT_EQ(got, "through\n");
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+}
+
+// Each format defines its yields where they are shown and names the selection and the database.
+TEST(ReportWriters, EveryFormatDefinesItsYieldsAndNamesItsSelection) {
+    ReportModel m = HostileModel();
+    m.selection.madeAt = "2026-12-07T22:22:47Z";
+    m.selection.database = "postgresql://yield@db/factory";
+    const Definition& firstPass = kDefinitions[2];
+    ASSERT_EQ(firstPass.term, "first_pass_yield");
+
+    std::string text = Render(WriteReportText, m);
+    size_t summary = text.find(kSummaryTable.title.text);
+    EXPECT_LT(summary, text.find(firstPass.text));
+    EXPECT_NE(text.find("Database: postgresql://yield@db/factory\n"), std::string::npos);
+
+    nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
+    EXPECT_EQ(j["definitions"]["first_pass_yield"], firstPass.text);
+    EXPECT_EQ(j["selection"]["made_at"], "2026-12-07T22:22:47Z");
+    EXPECT_EQ(j["version"], 2);
+
+    std::vector<std::vector<std::string>> defs = CsvRecords(Csv(m, "definitions"));
+    ASSERT_EQ(defs.size(), kDefinitions.size() + 1);
+    EXPECT_EQ(defs[3], (std::vector<std::string>{firstPass.term, firstPass.text}));
+    std::vector<std::vector<std::string>> sel = CsvRecords(Csv(m, "selection"));
+    ASSERT_EQ(sel.size(), 2u);
+    EXPECT_EQ(sel[1].back(), "postgresql://yield@db/factory");
+
+    std::string html = Render(WriteReportHtml, m);
+    size_t figure = html.find("first pass yield</th>");
+    ASSERT_NE(figure, std::string::npos);
+    EXPECT_LT(figure, html.find(firstPass.text));
+    EXPECT_LT(html.find("<td>postgresql://yield@db/factory</td>"), figure);
 }

@@ -2,14 +2,18 @@
 // file: `--table NAME` writes one, `-o FOLDER` writes each as FOLDER/NAME.csv.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <tuple>
 
 #include "commands.h"
 #include "openStore.h"
 #include "options.h"
 #include "printJson.h"
+#include "reportSelection.h"
 #include "reportWriters.h"
 
 namespace yield {
@@ -30,13 +34,35 @@ constexpr char kCsvOneTable[] =
 constexpr char kTableNames[] = "; the tables: ";
 constexpr char kCannotCreate[] = "cannot create ";
 constexpr char kWrote[] = "report: wrote ";
+constexpr char kTodayHelp[] = "only today's runs (local time)";
+constexpr char kDaysHelp[] = "only the runs of today and the N-1 days before (local time)";
+constexpr char kRecentConflict[] = "--today and --days conflict with --since and --until";
+constexpr char kEpochVariable[] = "SOURCE_DATE_EPOCH";
+constexpr char kBadEpoch[] = "SOURCE_DATE_EPOCH is not a whole number of seconds: ";
 
 struct ReportOptions {
     RunFilter filter;
     std::string format = kFormatText;
     std::string output;
     std::string table;  // --format csv: the one table to write
+    bool today = false;
+    int days = 0;  // --days: 0 when not given
 };
+
+// --today and --days as a day range in the filter; a UsageError beside --since or --until.
+void SelectRecentDays(ReportOptions& o) {
+    int n = o.today ? 1 : o.days;
+    if (n == 0) return;
+    if (o.filter.HasDayBound()) throw UsageError(kRecentConflict);
+    std::tie(o.filter.since, o.filter.until) = RecentDays(LocalDay(std::time(nullptr)), n);
+}
+
+std::string MadeAtStamp() {
+    const char* epoch = std::getenv(kEpochVariable);
+    std::time_t when = 0;
+    if (!MadeAt(epoch, std::time(nullptr), when)) throw UsageError(kBadEpoch + std::string(epoch));
+    return UtcStamp(when);
+}
 
 void Write(const ReportModel& m, const std::string& format, std::ostream& out) {
     if (format == kFormatJson)
@@ -102,17 +128,31 @@ int WriteCsvFolder(const ReportModel& m, const std::string& folder,
     return kExitOk;
 }
 
-ReportModel Build(const std::string& db, const RunFilter& filter) {
+// The store reads every run of the filter's days, so that a station or host is compared with the
+// others; the analogue readings and the runs left out for want of a day are the filter's own.
+ReportModel Build(const std::string& db, const RunFilter& filter, const std::string& madeAt) {
     auto store = OpenReadStore(db);
-    return BuildReport(filter, ReportRowsOf(*store, filter));
+    RunFilter days;
+    days.since = filter.since;
+    days.until = filter.until;
+    ReportRows rows = ReportRowsOf(*store, days);
+    ReportRows own = ReportRowsOf(*store, filter);
+    rows.voltReadings = own.voltReadings;
+    rows.runsWithoutDay = own.runsWithoutDay;
+    ReportModel m = BuildReport(filter, rows);
+    m.selection.madeAt = madeAt;
+    m.selection.database = DatabaseForPeople(db);
+    return m;
 }
 
-int RunReport(const std::string& db, const ReportOptions& o) {
+int RunReport(const std::string& db, ReportOptions o) {
+    SelectRecentDays(o);
+    std::string madeAt = MadeAtStamp();
     std::vector<std::string> tables = CsvTablesAsked(o);
     bool folder = !tables.empty() && IsFolder(o.output);
     for (const std::string& path : folder ? CsvPaths(o.output, tables) : std::vector{o.output})
         RefuseDatabaseAsOutput(db, path);
-    ReportModel m = Build(db, o.filter);
+    ReportModel m = Build(db, o.filter, madeAt);
     RefuseEmptySelection(o.filter, m.summary.runs);
     if (folder) return WriteCsvFolder(m, o.output, tables);
     auto write = [&](std::ostream& out) {
@@ -139,6 +179,11 @@ Handler AddReportOptions(CLI::App& cmd) {
     cmd.add_option("--format", opts->format, "text, csv, json or html")
         ->check(CLI::IsMember({kFormatText, kCsv, kFormatJson, kHtml}))
         ->capture_default_str();
+    auto today = cmd.add_flag("--today", opts->today, kTodayHelp);
+    cmd.add_option("--days", opts->days, kDaysHelp)
+        ->check(CLI::PositiveNumber)
+        ->type_name("N")
+        ->excludes(today);
     cmd.add_option("--table", opts->table, kTableHelp);
     cmd.add_option("-o,--output", opts->output, kOutputHelp);
     return [opts](const std::string& db) { return RunReport(db, *opts); };

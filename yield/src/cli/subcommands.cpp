@@ -26,10 +26,13 @@ constexpr char kIngestAbout[] =
     "ingests may write into one database at once (stations uploading the same day, folders "
     "that overlap): each run is still stored once.";
 constexpr char kReportAbout[] =
-    "Yield report over the stored runs: first-pass and final yield per processor ID, "
-    "retests, the Pareto of failing ports, the fixture view (failure rate per host and "
-    "port, flagged where one host stands apart), intermittent ports, analogue statistics "
-    "with Cpk against 1.50 V and 1.70 V, and yield per day.";
+    "Yield report over the stored runs: the repair queue, first-pass and final yield per "
+    "processor ID (an aborted run is an attempt), each defined in the report, retests, the "
+    "Pareto of failing ports, the fixture view (failure rate per station and port, flagged "
+    "where one station stands apart from all others of the same days), intermittent ports, "
+    "analogue statistics with Cpk against 1.50 V and 1.70 V, yields per day and per station, "
+    "and their trends. The report names its selection, the time it was made at "
+    "(SOURCE_DATE_EPOCH when set) and its database.";
 constexpr char kBoardAbout[] =
     "Every run of one processor ID, newest first: verdict, failing ports and the files its "
     "log was found in (kept: the copy the data comes from; copy: the others).";
@@ -48,6 +51,7 @@ constexpr char kIngestExamples[] =
     "  DEVUZE_YIELD_DB=postgresql: devuzeV7-yield ingest station1.log station2.log";
 constexpr char kReportExamples[] =
     "  devuzeV7-yield report --db yield.db --since 2026-12-01 --until 2026-12-07\n"
+    "  devuzeV7-yield report --db yield.db --days 7\n"
     "  devuzeV7-yield report --db yield.db --host bench1 --format html -o yield.html\n"
     "  devuzeV7-yield report --db yield.db --format csv -o tables/\n"
     "  devuzeV7-yield report --db yield.db --format csv --table pareto";

@@ -68,6 +68,15 @@ const std::vector<CsvTable>& Tables() {
         Of(kIntermittentTable, &ReportModel::intermittent),
         Of(kAnalogueTable, &ReportModel::analogue),
         Of(kDayTable, &ReportModel::days),
+        Of(kStationTable, &ReportModel::stations),
+        Of(kStationTrendTable, &ReportModel::stationTrend),
+        Of(kPortTrendTable, &ReportModel::portTrend),
+        {kDefinitionTable.csvName,
+         [](const ReportModel&, std::ostream& out) { Write(out, kDefinitionTable, kDefinitions); }},
+        {kSelectionTable.csvName,
+         [](const ReportModel& m, std::ostream& out) {
+             Write(out, kSelectionTable, std::vector<Selection>{m.selection});
+         }},
     };
     return tables;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "escape.h"
+#include "reportSelection.h"
 #include "reportTables.h"
 #include "reportWriters.h"
 
@@ -212,6 +213,26 @@ void Tables(std::ostream& out, const ReportModel& m) {
     Table(out, kRetestTable, m.retests);
 }
 
+// What the report covers, where it comes from and when it was made, as label and value rows.
+void SelectionTable(std::ostream& out, const ReportModel& m) {
+    out << "<table>";
+    for (const auto& [label, value] : SelectionLines(m)) {
+        out << "<tr><th>" << H(label) << "</th><td>" << H(value) << "</td></tr>\n";
+    }
+    out << "</table>\n";
+}
+
+// The yields per day, per station and over time.
+void YieldTables(std::ostream& out, const ReportModel& m) {
+    Table(out, kDayTable, m.days);
+    Title(out, kStationTable.title.html);
+    Table(out, kStationTable, m.stations);
+    Title(out, kStationTrendTable.title.html);
+    Table(out, kStationTrendTable, m.stationTrend);
+    Title(out, kPortTrendTable.title.html);
+    Table(out, kPortTrendTable, m.portTrend);
+}
+
 void Analogue(std::ostream& out, const std::vector<AnalogueStats>& analogue) {
     Title(out, kAnalogueTable.title.html);
     Table(out, kAnalogueTable, analogue);
@@ -228,11 +249,14 @@ void WriteReportHtml(const ReportModel& m, std::ostream& out) {
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
            "style-src 'unsafe-inline'\"><title>devuzeV7 yield report</title><style>"
         << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n";
+    SelectionTable(out, m);
     Title(out, kRepairTable.title.html);
     Table(out, kRepairTable, m.repairs);
     Table(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
+    Table(out, kDefinitionTable, kDefinitions);
     out << "<h2>Yield per day</h2>\n";
     YieldPerDay(out, m.days);
+    YieldTables(out, m);
     out << "<h2>Pareto of failing ports</h2>\n";
     ParetoChart(out, m.pareto);
     Tables(out, m);

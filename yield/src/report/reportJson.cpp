@@ -14,7 +14,7 @@ namespace {
 using nlohmann::json;
 
 constexpr char kFormat[] = "devuzeV7-yield-report";
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 // Members of a row beyond its table's columns, in key order.
 template <class Item>
@@ -77,8 +77,9 @@ void WriteReportJson(const ReportModel& m, std::ostream& out) {
     List(j, kRepairTable, m.repairs);
     List(j, kAnalogueTable, m.analogue, kAnalogueExtras);
     List(j, kDayTable, m.days);
-    j.Member("filter",
-             {{"since", m.filter.since}, {"until", m.filter.until}, {"host", m.filter.host}});
+    json definitions = json::object();
+    for (const Definition& d : kDefinitions) definitions[d.term] = d.text;
+    j.Member(kDefinitionTable.jsonKey, definitions);
     List(j, kFixtureTable, m.fixture);
     j.Member("flag_rule", {{"min_runs", kFlagMinRuns},
                            {"min_failures", kFlagMinFailures},
@@ -87,7 +88,12 @@ void WriteReportJson(const ReportModel& m, std::ostream& out) {
     j.Member("format", kFormat);
     List(j, kIntermittentTable, m.intermittent);
     List(j, kParetoTable, m.pareto);
+    List(j, kPortTrendTable, m.portTrend);
     List(j, kRetestTable, m.retests);
+    j.Key(kSelectionTable.jsonKey);
+    Object(j, kSelectionTable, KeyOrder(kSelectionTable), m.selection, {});
+    List(j, kStationTrendTable, m.stationTrend);
+    List(j, kStationTable, m.stations);
     j.Key(kSummaryTable.jsonKey);
     Object(j, kSummaryTable, KeyOrder(kSummaryTable), m.summary, {});
     j.Member("version", kVersion);

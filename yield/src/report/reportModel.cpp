@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <tuple>
 
+#include "reportSelection.h"
+
 namespace yield {
 namespace {
 
@@ -63,6 +65,24 @@ std::string PortFailure(const RunRecord& run, const std::string& port) {
     return port;
 }
 
+// Ranks of `names` in byte order (equal names, equal ranks), and the names in that order.
+std::vector<uint32_t> Ranks(const std::vector<std::string>& names,
+                            std::vector<std::string>& sorted) {
+    sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<uint32_t> ranks(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        ranks[i] = static_cast<uint32_t>(std::lower_bound(sorted.begin(), sorted.end(), names[i]) -
+                                         sorted.begin());
+    return ranks;
+}
+
+bool Before(const std::string& stamp, long long id, const std::string& otherStamp,
+            long long otherId) {
+    return std::tie(stamp, id) < std::tie(otherStamp, otherId);
+}
+
 bool RepairBefore(const RepairRow& a, const RepairRow& b) {
     bool aFailed = a.status == kRepairFailed;
     bool bFailed = b.status == kRepairFailed;
@@ -110,12 +130,25 @@ bool FixtureFlag(long long runs, long long failures, long long othersRuns,
     return rate - others >= kFlagMinGap && rate >= kFlagMinRatio * others;
 }
 
+bool Selected(const RunFilter& filter, const RunSummary& run) {
+    return (filter.host.empty() || run.host == filter.host) &&
+           (filter.station.empty() || FixtureOf(run) == filter.station);
+}
+
 ReportBuilder::ReportBuilder(RunFilter filter) { m_.filter = std::move(filter); }
 
+uint32_t ReportBuilder::Names::Of(const std::string& name) {
+    auto [it, fresh] = index.try_emplace(name, static_cast<uint32_t>(names.size()));
+    if (fresh) names.push_back(name);
+    return it->second;
+}
+
 void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
+    if (!b.firstSelected) return;
     YieldSummary& s = m_.summary;
-    bool first = b.first == Verdict::Ok;
-    bool last = b.last == Verdict::Ok;
+    bool first = b.first.verdict == Verdict::Ok;
+    Verdict lastVerdict = b.complete > 0 ? b.lastComplete.verdict : Verdict::Incomplete;
+    bool last = lastVerdict == Verdict::Ok;
     ++s.boards;
     s.firstPassed += first ? 1 : 0;
     s.finalPassed += last ? 1 : 0;
@@ -123,77 +156,119 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
         ++s.retestedBoards;
         s.retestRuns += b.runs - 1;
         if (!first && last) ++s.recovered;
-        m_.retests.push_back(RetestRow{chipId, b.runs, VerdictWord(b.first), VerdictWord(b.last)});
+        m_.retests.push_back(
+            RetestRow{chipId, b.runs, VerdictWord(b.first.verdict), VerdictWord(lastVerdict)});
     }
+    BoardCounts& c = boardsByStation_[b.first.station];
+    ++c.boards;
+    c.firstPassed += first ? 1 : 0;
+    c.finalPassed += last ? 1 : 0;
+    c.retestRuns += b.runs - 1;
+    firstTests_.push_back(FirstTest{b.firstDay, b.first.station, first});
+    const std::string& day = dayNames_.names[b.firstDay];
+    if (day.empty()) return;
+    DayRow& d = days_[day];
+    d.day = day;
+    ++d.boards;
+    d.firstPassed += first ? 1 : 0;
+    d.finalPassed += last ? 1 : 0;
 }
 
 void ReportBuilder::AddRun(const RunSummary& run) {
+    bool selected = Selected(m_.filter, run);
+    uint32_t station = stations_.Of(FixtureOf(run));
+    AddToBoard(run, station, selected);
+    if (selected) {
+        AddSelectedRun(run, station, dayNames_.Of(run.day));
+    } else if (run.verdict != Verdict::Incomplete) {
+        for (const PortResult& p : run.ports) {
+            auto& total = portTotals_[PortKey(p)];
+            ++total.first;
+            total.second += p.passed ? 0 : 1;
+        }
+    }
+}
+
+void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool selected) {
+    long long id = run.id != 0 ? run.id : ++nextId_;
+    Board& b = boards_[run.chipId];
+    if (b.runs++ == 0 || Before(run.timeStamp, id, b.first.stamp, b.first.id)) {
+        b.first = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+        b.firstDay = dayNames_.Of(run.day);
+        b.firstSelected = selected;
+    }
+    if (run.verdict == Verdict::Incomplete) {
+        if (b.complete > 0) return;
+        auto [it, fresh] = unfinished_.try_emplace(run.chipId);
+        if (fresh || Before(it->second.stamp, it->second.id, run.timeStamp, id))
+            it->second = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+        return;
+    }
+    if (b.complete++ == 0) unfinished_.erase(run.chipId);
+    if (b.complete == 1 || Before(b.lastComplete.stamp, b.lastComplete.id, run.timeStamp, id))
+        b.lastComplete = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+}
+
+void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day) {
     ++m_.summary.runs;
+    if (stationRuns_.size() <= station) stationRuns_.resize(station + 1, 0);
+    ++stationRuns_[station];
     DayRow noDay;
-    DayRow& day = run.day.empty() ? noDay : days_[run.day];
-    day.day = run.day;
+    DayRow& row = run.day.empty() ? noDay : days_[run.day];
+    row.day = run.day;
     m_.summary.noDayRuns += run.day.empty() ? 1 : 0;
     if (run.verdict == Verdict::Incomplete) {
         ++m_.summary.incompleteRuns;
-        ++day.incomplete;
-        AddIncomplete(run);
+        ++row.incomplete;
         return;
     }
     ++m_.summary.completeRuns;
-    ++day.runs;
-    day.passed += run.verdict == Verdict::Ok ? 1 : 0;
-    long long id = run.id != 0 ? run.id : ++nextId_;
-    Board& b = boards_[run.chipId];
-    if (b.runs++ == 0 || std::tie(run.timeStamp, id) < std::tie(b.firstStamp, b.firstId)) {
-        b.firstStamp = run.timeStamp;
-        b.firstId = id;
-        b.first = run.verdict;
-    }
-    if (b.runs == 1 || std::tie(run.timeStamp, id) > std::tie(b.lastStamp, b.lastId)) {
-        b.lastStamp = run.timeStamp;
-        b.lastId = id;
-        b.last = run.verdict;
-        b.lastHost = run.host;
-        b.lastRunId = run.id;
-    }
-    HostCells& host = cells_[run.host];
+    ++row.runs;
+    row.passed += run.verdict == Verdict::Ok ? 1 : 0;
+    CountPorts(run, day);
+}
+
+void ReportBuilder::CountPorts(const RunSummary& run, uint32_t day) {
+    const std::string& station = FixtureOf(run);
+    HostCells& host = cells_[station];
     std::vector<Cell>& cells = host.cells;
+    if (portsByDay_.size() <= day) portsByDay_.resize(day + 1);
+    auto& byPort = portsByDay_[day];
     size_t next = 0;
     for (const PortResult& p : run.ports) {
         if (next >= cells.size() || !SamePort(cells[next].port, p)) next = FindCell(host, p);
         Cell& cell = cells[next++];
+        if (byPort.size() <= cell.port) byPort.resize(cell.port + 1, {0, 0});
+        long long failed = p.passed ? 0 : 1;
         ++cell.runs;
-        if (!p.passed) {
-            ++cell.failures;
-            ++portFailures_[cell.port];
-        }
+        ++byPort[cell.port].first;
+        ++portTotals_[cell.port].first;
+        cell.failures += failed;
+        byPort[cell.port].second += failed;
+        portTotals_[cell.port].second += failed;
+        portFailures_[cell.port] += failed;
         if (p.intermittent) {
             m_.intermittent.push_back(
-                IntermittentRow{run.host, run.chipId, run.timeStamp, p.Name()});
+                IntermittentRow{station, run.chipId, run.timeStamp, p.Name()});
         }
     }
 }
 
-void ReportBuilder::AddIncomplete(const RunSummary& run) {
-    if (boards_.count(run.chipId) != 0) return;
-    long long id = run.id != 0 ? run.id : ++nextId_;
-    auto [it, fresh] = unfinished_.try_emplace(run.chipId);
-    Unfinished& u = it->second;
-    if (fresh || std::tie(run.timeStamp, id) > std::tie(u.stamp, u.id)) {
-        u = Unfinished{run.timeStamp, run.host, id, run.id};
-    }
-}
-
-// Boards whose last complete run failed, and boards with no complete run.
+// Boards whose last complete run failed, and boards with no complete run, of the selection.
 void ReportBuilder::BuildRepairs() {
     for (const auto& [chip, b] : boards_) {
-        if (b.last != Verdict::Err) continue;
-        m_.repairs.push_back(
-            RepairRow{chip, b.lastHost, b.lastStamp, kRepairFailed, "", b.lastRunId});
-    }
-    for (const auto& [chip, u] : unfinished_) {
-        if (boards_.count(chip) != 0) continue;
-        m_.repairs.push_back(RepairRow{chip, u.host, u.stamp, kRepairNoCompleteRun, "", u.runId});
+        if (!b.firstSelected) continue;
+        const RunMark* shown = nullptr;
+        const char* status = kRepairFailed;
+        if (b.complete > 0 && b.lastComplete.verdict == Verdict::Err) {
+            shown = &b.lastComplete;
+        } else if (b.complete == 0) {
+            shown = &unfinished_[chip];
+            status = kRepairNoCompleteRun;
+        }
+        if (shown == nullptr) continue;
+        m_.repairs.push_back(RepairRow{chip, stations_.names[shown->station], shown->stamp, status,
+                                       "", shown->runId});
     }
     unfinished_.clear();
     std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);
@@ -209,6 +284,7 @@ uint32_t ReportBuilder::PortKey(const PortResult& p) {
     if (fresh) {
         portKeys_.emplace_back(p.family, p.number);
         portFailures_.push_back(0);
+        portTotals_.emplace_back(0, 0);
     }
     return it->second;
 }
@@ -299,7 +375,7 @@ void ReportBuilder::BuildPareto(const PortNames& n) {
     }
 }
 
-// Ports in family order; each host's cells in that order.
+// Ports in family order; each station's cells in that order, the comparison from every station.
 void ReportBuilder::BuildFixture(const PortNames& n) {
     std::vector<uint32_t> sorted(n.names.size());
     for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = static_cast<uint32_t>(i);
@@ -332,9 +408,95 @@ void ReportBuilder::BuildFixture(const PortNames& n) {
         MergeSamePort(entries, first);
     }
     cells_.clear();
+    std::vector<std::pair<long long, long long>> totals(ports.size(), {0, 0});
+    for (size_t k = 0; k < portKeys_.size(); ++k) {
+        totals[column[k]].first += portTotals_[k].first;
+        totals[column[k]].second += portTotals_[k].second;
+    }
     m_.hosts = hosts;
     m_.ports = ports;
-    m_.fixture = FixtureView(std::move(hosts), std::move(ports), std::move(entries));
+    m_.fixture =
+        FixtureView(std::move(hosts), std::move(ports), std::move(entries), std::move(totals));
+}
+
+void ReportBuilder::BuildDays() {
+    for (auto& [day, row] : days_) {
+        row.yield = Ratio(row.passed, row.runs);
+        row.firstPassYield = Ratio(row.firstPassed, row.boards);
+        row.finalYield = Ratio(row.finalPassed, row.boards);
+        m_.days.push_back(row);
+    }
+}
+
+// Stations with a selected run or a board of the selection, by name.
+void ReportBuilder::BuildStations() {
+    stationRuns_.resize(stations_.names.size(), 0);
+    for (size_t i = 0; i < stations_.names.size(); ++i) {
+        auto it = boardsByStation_.find(static_cast<uint32_t>(i));
+        if (stationRuns_[i] == 0 && it == boardsByStation_.end()) continue;
+        BoardCounts c = it == boardsByStation_.end() ? BoardCounts{} : it->second;
+        m_.stations.push_back(StationRow{
+            stations_.names[i], stationRuns_[i], c.boards, c.firstPassed, c.finalPassed,
+            c.retestRuns, Ratio(c.firstPassed, c.boards), Ratio(c.finalPassed, c.boards)});
+    }
+    std::sort(m_.stations.begin(), m_.stations.end(),
+              [](const StationRow& a, const StationRow& b) { return a.station < b.station; });
+}
+
+std::string ReportBuilder::Period(uint32_t day) const {
+    const std::string& d = dayNames_.names[day];
+    return weekly_ ? IsoWeek(d) : d;
+}
+
+// Each station's first-pass yield per period, by period and station; boards first tested on a
+// run without a day are in no period. Sorted by number, so a view of many stations over many
+// days holds no text but its rows'.
+void ReportBuilder::BuildStationTrend() {
+    std::vector<std::string> periods(dayNames_.names.size());
+    for (size_t d = 0; d < periods.size(); ++d) periods[d] = Period(static_cast<uint32_t>(d));
+    std::vector<std::string> periodNames, stationNames;
+    std::vector<uint32_t> periodRank = Ranks(periods, periodNames);
+    std::vector<uint32_t> stationRank = Ranks(stations_.names, stationNames);
+    std::vector<std::tuple<uint32_t, uint32_t, bool>> tests;
+    tests.reserve(firstTests_.size());
+    for (const FirstTest& t : firstTests_) {
+        if (dayNames_.names[t.day].empty()) continue;
+        tests.emplace_back(periodRank[t.day], stationRank[t.station], t.passed);
+    }
+    firstTests_ = std::vector<FirstTest>();
+    std::sort(tests.begin(), tests.end());
+    for (size_t i = 0; i < tests.size();) {
+        auto [period, station, passed] = tests[i];
+        StationTrendRow row{periodNames[period], stationNames[station], 0, 0, 0};
+        for (; i < tests.size() && std::get<0>(tests[i]) == period &&
+               std::get<1>(tests[i]) == station;
+             ++i) {
+            ++row.boards;
+            row.firstPassed += std::get<2>(tests[i]) ? 1 : 0;
+        }
+        row.firstPassYield = Ratio(row.firstPassed, row.boards);
+        m_.stationTrend.push_back(std::move(row));
+    }
+}
+
+// Each port's runs and failures per period, by period and port in family order.
+void ReportBuilder::BuildPortTrend(const PortNames& n) {
+    using PortKeyInPeriod = std::tuple<std::string, std::pair<int, int>, std::string>;
+    std::map<PortKeyInPeriod, std::pair<long long, long long>> ports;
+    for (size_t day = 0; day < portsByDay_.size(); ++day) {
+        if (dayNames_.names[day].empty()) continue;
+        std::string period = Period(static_cast<uint32_t>(day));
+        for (size_t k = 0; k < portsByDay_[day].size(); ++k) {
+            const auto& [runs, failures] = portsByDay_[day][k];
+            if (runs == 0) continue;
+            uint32_t name = n.ofKey[k];
+            auto& to = ports[{period, n.order[name], n.names[name]}];
+            to.first += runs;
+            to.second += failures;
+        }
+    }
+    for (const auto& [key, c] : ports)
+        m_.portTrend.push_back(PortTrendRow{std::get<0>(key), std::get<2>(key), c.first, c.second});
 }
 
 ReportModel ReportBuilder::Finish() {
@@ -353,9 +515,25 @@ ReportModel ReportBuilder::Finish() {
     s.firstPassYield = Ratio(s.firstPassed, s.boards);
     s.finalYield = Ratio(s.finalPassed, s.boards);
 
+    Selection& sel = m_.selection;
+    sel.since = m_.filter.since;
+    sel.until = m_.filter.until;
+    sel.host = m_.filter.host;
+    sel.station = m_.filter.station;
+    if (!days_.empty()) {
+        sel.firstDay = days_.begin()->first;
+        sel.lastDay = days_.rbegin()->first;
+        weekly_ = DayNumber(sel.lastDay) - DayNumber(sel.firstDay) + 1 > kTrendDaysAtMost;
+    }
+    sel.trendPeriod = weekly_ ? kPeriodWeek : kPeriodDay;
+
+    boards_ = {};
     PortNames names = NamePorts();
     BuildPareto(names);
     BuildFixture(names);
+    BuildStationTrend();
+    BuildPortTrend(names);
+    BuildStations();
 
     for (auto& [name, a] : analogue_) {
         AnalogueStats st;
@@ -377,17 +555,18 @@ ReportModel ReportBuilder::Finish() {
                   return std::make_pair(a.input.size(), a.input) <
                          std::make_pair(b.input.size(), b.input);
               });
-
-    for (auto& [day, row] : days_) {
-        row.yield = Ratio(row.passed, row.runs);
-        m_.days.push_back(row);
-    }
+    BuildDays();
     return std::move(m_);
 }
 
 FixtureView::FixtureView(std::vector<std::string> hosts, std::vector<std::string> ports,
-                         std::vector<Entry> entries)
-    : hosts_(std::move(hosts)), ports_(std::move(ports)), entries_(std::move(entries)) {
+                         std::vector<Entry> entries,
+                         std::vector<std::pair<long long, long long>> portTotals)
+    : hosts_(std::move(hosts)),
+      ports_(std::move(ports)),
+      entries_(std::move(entries)),
+      portTotals_(std::move(portTotals)) {
+    if (!portTotals_.empty()) return;
     portTotals_.assign(ports_.size(), {0, 0});
     for (const Entry& e : entries_) {
         portTotals_[e.port].first += e.runs;

@@ -1,6 +1,15 @@
 // The one in-memory result model every report format is written from, and the arithmetic that
 // fills it from the stored runs: yields, the failure Pareto, the fixture view with its flag,
-// intermittent ports, analogue statistics and yield per day. Pure: no database, no output.
+// intermittent ports, analogue statistics, yield per day and per station, and their trends. Pure:
+// no database, no output.
+//
+// A run is counted under its station (FixtureOf). A --host or --station filter selects runs, but
+// the builder is fed every run of the selection's days: the selected runs make the run counts, the
+// Pareto and the fixture view's cells, while the fixture flag compares a selected station with the
+// runs of all other stations. A board belongs to the selection when its first run (by start time)
+// is selected, i.e. to the station of its first run; its first-pass and final results then count
+// its runs on any station. An aborted (incomplete) run is an attempt: a board whose first run was
+// aborted did not pass first time.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +23,10 @@
 
 namespace yield {
 
-// The fixture flag: one host's failure rate for a port stands well apart from the other hosts'
-// when the host has run the port at least kFlagMinRuns times with at least kFlagMinFailures
-// failures, the other hosts together at least kFlagMinRuns times, and the host's rate is at least
-// kFlagMinGap above the others' pooled rate and at least kFlagMinRatio times it.
+// The fixture flag: one station's failure rate for a port stands well apart from the other
+// stations' when the station has run the port at least kFlagMinRuns times with at least
+// kFlagMinFailures failures, the others together at least kFlagMinRuns times, and its rate is at
+// least kFlagMinGap above the others' pooled rate and at least kFlagMinRatio times it.
 constexpr long long kFlagMinRuns = 4;
 constexpr long long kFlagMinFailures = 2;
 constexpr double kFlagMinGap = 0.30;
@@ -34,11 +43,11 @@ struct YieldSummary {
     long long runs = 0;
     long long completeRuns = 0;
     long long incompleteRuns = 0;
-    long long boards = 0;          // processor IDs with at least one complete run
-    long long firstPassed = 0;     // boards whose first complete run passed
+    long long boards = 0;          // processor IDs whose first run is selected
+    long long firstPassed = 0;     // boards whose first run, complete or not, passed
     long long finalPassed = 0;     // boards whose last complete run passed
-    long long retestedBoards = 0;  // boards with more than one complete run
-    long long retestRuns = 0;      // complete runs after each board's first
+    long long retestedBoards = 0;  // boards with more than one run
+    long long retestRuns = 0;      // runs after each board's first, aborted ones too
     long long recovered = 0;       // boards that failed first and passed last
     // Runs whose stamp gives no day: counted above, but in no day's row; with a day bound in the
     // filter, the runs the bound left out.
@@ -62,23 +71,23 @@ struct ParetoRow {
 };
 
 struct FixtureCell {
-    std::string host;
+    std::string host;  // the station (FixtureOf); the name the charts read it by
     std::string port;
     long long runs = 0;
     long long failures = 0;
     double rate = 0;
-    double othersRate = 0;  // pooled rate of the other hosts, for the flag
+    double othersRate = 0;  // pooled rate of the other stations, for the flag
     long long othersRuns = 0;
     bool flagged = false;
 };
 
-// The fixture view's cells held compactly (host and port by number, the others' figures from the
-// port's totals): a view over many hosts costs 24 bytes a cell. Reading a cell makes its
-// FixtureCell.
+// The fixture view's cells held compactly (station and port by number, the others' figures from
+// the port's totals over every station): a view over many stations costs 24 bytes a cell. Reading
+// a cell makes its FixtureCell.
 class FixtureView {
 public:
     struct Entry {
-        uint32_t host = 0;  // into hosts
+        uint32_t host = 0;  // into the stations
         uint32_t port = 0;  // into ports
         long long runs = 0;
         long long failures = 0;
@@ -101,9 +110,11 @@ public:
     };
 
     FixtureView() = default;
-    // `entries` by host, then by port in `ports` order.
+    // `entries` by station, then by port in `ports` order. `portTotals`: each port's runs and
+    // failures on every station, the shown ones and the others; empty: the entries' own sums.
     FixtureView(std::vector<std::string> hosts, std::vector<std::string> ports,
-                std::vector<Entry> entries);
+                std::vector<Entry> entries,
+                std::vector<std::pair<long long, long long>> portTotals = {});
     size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
     FixtureCell operator[](size_t i) const;
@@ -118,7 +129,7 @@ private:
 };
 
 struct IntermittentRow {
-    std::string host;
+    std::string station;
     std::string chipId;
     std::string timeStamp;
     std::string port;
@@ -142,7 +153,50 @@ struct DayRow {
     long long runs = 0;  // complete runs
     long long passed = 0;
     long long incomplete = 0;
-    double yield = 0;
+    double yield = 0;      // of the day's complete runs
+    long long boards = 0;  // first tested that day
+    long long firstPassed = 0;
+    long long finalPassed = 0;
+    double firstPassYield = 0;
+    double finalYield = 0;
+};
+
+// The yields of the boards first tested at one station, and the runs the station made.
+struct StationRow {
+    std::string station;
+    long long runs = 0;  // complete and incomplete
+    long long boards = 0;
+    long long firstPassed = 0;
+    long long finalPassed = 0;
+    long long retestRuns = 0;  // of its boards, on any station
+    double firstPassYield = 0;
+    double finalYield = 0;
+};
+
+// One station's first-pass yield in one period (a day, or an ISO week as 2026-W49).
+struct StationTrendRow {
+    std::string period;
+    std::string station;
+    long long boards = 0;  // first tested then and there
+    long long firstPassed = 0;
+    double firstPassYield = 0;
+};
+
+// One port's failures in one period.
+struct PortTrendRow {
+    std::string period;
+    std::string port;
+    long long runs = 0;
+    long long failures = 0;
+};
+
+// What the report covers and where it comes from; the time and database are the caller's.
+struct Selection {
+    std::string since, until, host, station;  // as asked
+    std::string firstDay, lastDay;            // of the selected runs; "" when none has a day
+    std::string trendPeriod;                  // kPeriodDay or kPeriodWeek
+    std::string madeAt;                       // UTC, 2026-12-07T22:22:47Z
+    std::string database;                     // without a password
 };
 
 // Why a board is in the repair queue.
@@ -155,7 +209,7 @@ constexpr size_t kRepairLineBytes = 60;
 // latest run is the one shown).
 struct RepairRow {
     std::string chipId;
-    std::string station;  // the run's host
+    std::string station;  // of the run shown
     std::string timeStamp;
     std::string status;    // kRepairFailed or kRepairNoCompleteRun
     std::string failures;  // each failing port with its value or reason, "; " between
@@ -164,21 +218,29 @@ struct RepairRow {
 
 struct ReportModel {
     RunFilter filter;
+    Selection selection;
     // Failed boards newest run first, then boards with no complete run newest first.
     std::vector<RepairRow> repairs;
     YieldSummary summary;
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
-    std::vector<std::string> hosts;
+    std::vector<std::string> hosts;  // the stations of the fixture view
     std::vector<std::string> ports;  // every port seen, in family order
-    FixtureView fixture;  // by host, then port (host and port numbers index hosts and ports)
+    FixtureView fixture;             // by station, then port (their numbers index hosts and ports)
     std::vector<IntermittentRow> intermittent;
     std::vector<AnalogueStats> analogue;
     std::vector<DayRow> days;
+    std::vector<StationRow> stations;
+    std::vector<StationTrendRow> stationTrend;  // by period, then station
+    std::vector<PortTrendRow> portTrend;        // by period, then port in family order
 };
 
-// Fed runs in any order and analogue readings; Finish computes the figures. A board's first and
-// last runs are taken by start time (then by the order the store keeps).
+// Whether `run` passes the filter's host and station (its days are the store's to select).
+bool Selected(const RunFilter& filter, const RunSummary& run);
+
+// Fed runs in any order (every run of the selection's days) and the selection's analogue
+// readings; Finish computes the figures. A board's first and last runs are taken by start time
+// (then by the order the store keeps).
 class ReportBuilder {
 public:
     explicit ReportBuilder(RunFilter filter);
@@ -188,19 +250,34 @@ public:
     ReportModel Finish();
 
 private:
-    // A board's complete runs: the first and last by (start stamp, id), and how many.
+    // A run as a board remembers it, ordered by (start stamp, id).
+    struct RunMark {
+        std::string stamp;
+        long long id = 0;
+        long long runId = 0;   // as the rows gave it
+        uint32_t station = 0;  // into stations_
+        Verdict verdict = Verdict::Incomplete;
+    };
+    // A board's first run of any verdict and its last complete run.
     struct Board {
-        std::string firstStamp, lastStamp, lastHost;
-        long long firstId = 0, lastId = 0, runs = 0;
-        long long lastRunId = 0;  // as the rows gave it
-        Verdict first = Verdict::Incomplete, last = Verdict::Incomplete;
+        RunMark first, lastComplete;
+        uint32_t firstDay = 0;  // into days_ names
+        bool firstSelected = false;
+        long long runs = 0, complete = 0;
     };
-    // A board's latest incomplete run, kept while it has no complete run.
-    struct Unfinished {
-        std::string stamp, host;
-        long long id = 0, runId = 0;
+    // Names by number, each once.
+    struct Names {
+        std::vector<std::string> names;
+        std::unordered_map<std::string, uint32_t> index;
+        uint32_t Of(const std::string& name);
     };
-    void AddIncomplete(const RunSummary& run);
+    // The boards first tested in one station or one period.
+    struct BoardCounts {
+        long long boards = 0, firstPassed = 0, finalPassed = 0, retestRuns = 0;
+    };
+    void AddToBoard(const RunSummary& run, uint32_t station, bool selected);
+    void AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day);
+    void CountPorts(const RunSummary& run, uint32_t day);
     void CloseBoard(const std::string& chipId, const Board& b);
     void BuildRepairs();
     struct PortNames {
@@ -211,16 +288,36 @@ private:
     PortNames NamePorts() const;
     void BuildPareto(const PortNames& n);
     void BuildFixture(const PortNames& n);
+    void BuildDays();
+    void BuildStations();
+    void BuildStationTrend();
+    void BuildPortTrend(const PortNames& n);
+    std::string Period(uint32_t day) const;
 
     ReportModel m_;
-    std::unordered_map<std::string, Board> boards_;           // by processor ID
-    std::unordered_map<std::string, Unfinished> unfinished_;  // by processor ID
+    std::unordered_map<std::string, Board> boards_;        // by processor ID
+    std::unordered_map<std::string, RunMark> unfinished_;  // latest run of boards with no complete
     long long nextId_ = 0;                 // stands in for runs that come without an id
-    std::vector<long long> portFailures_;  // by port key
-    // Per host, each port's runs and failures, in the order first seen (runs list their ports in
-    // the same order, so the next port is almost always the next cell); past kLinearCells cells a
-    // host's cells are found through an index, so a run listing many ports in a new order costs
-    // no more than one in the usual order.
+    std::vector<long long> portFailures_;  // by port key, selected runs
+    // By port key, the runs and failures of every station, for the fixture flag's comparison.
+    std::vector<std::pair<long long, long long>> portTotals_;
+    Names stations_, dayNames_;
+    std::vector<long long> stationRuns_;  // selected runs by station
+    // Selected runs and failures by day, then by port key.
+    std::vector<std::vector<std::pair<long long, long long>>> portsByDay_;
+    std::map<uint32_t, BoardCounts> boardsByStation_;
+    // Each board of the selection by the day and station of its first run, and whether it passed
+    // first time: sorted into the station trend at the end.
+    struct FirstTest {
+        uint32_t day = 0, station = 0;
+        bool passed = false;
+    };
+    std::vector<FirstTest> firstTests_;
+    bool weekly_ = false;
+    // Per station, each port's runs and failures, in the order first seen (runs list their ports
+    // in the same order, so the next port is almost always the next cell); past kLinearCells cells
+    // a station's cells are found through an index, so a run listing many ports in a new order
+    // costs no more than one in the usual order.
     struct Cell {
         uint32_t port = 0;  // into portKeys_
         long long runs = 0;
@@ -234,7 +331,7 @@ private:
     bool SamePort(uint32_t key, const PortResult& p) const;
     uint32_t PortKey(const PortResult& p);
     size_t FindCell(HostCells& host, const PortResult& p);
-    std::map<std::string, HostCells> cells_;
+    std::map<std::string, HostCells> cells_;             // selected runs, by station
     std::vector<std::pair<std::string, int>> portKeys_;  // family, number
     // Family -> number -> port key.
     std::unordered_map<std::string, std::unordered_map<int, uint32_t>> portNumbers_;
@@ -264,7 +361,7 @@ std::pair<int, int> PortOrder(const std::string& port);
 // spread is zero or unknown.
 bool Cpk(double mean, double stddev, double low, double high, double& cpk);
 
-// The flag rule above, for one host's cell against the pooled others.
+// The flag rule above, for one station's cell against the pooled others.
 bool FixtureFlag(long long runs, long long failures, long long othersRuns,
                  long long othersFailures);
 

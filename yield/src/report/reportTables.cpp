@@ -37,6 +37,8 @@ CellValue ReadCpk(const AnalogueStats& a) { return CellValue{{}, 0, 0, a.cpk, a.
 
 CellValue FailedOfRuns(const FixtureCell& c) { return CellValue{{}, c.failures, c.runs}; }
 
+bool PortTrendFailed(const PortTrendRow& r) { return r.failures > 0; }
+
 bool CellFailedOrFlagged(const FixtureCell& c) { return c.failures > 0 || c.flagged; }
 bool CellFlagged(const FixtureCell& c) { return c.flagged; }
 
@@ -130,9 +132,9 @@ const ReportTable<ParetoRow> kParetoTable{
 const ReportTable<FixtureCell> kFixtureTable{
     "fixture",
     "fixture",
-    {"Fixture view (ports that failed on a host)", "Fixture view"},
+    {"Fixture view (ports that failed on a station)", "Fixture view"},
     {
-        {"host", {"host", "host"}, CellKind::kLogText, Read(&FixtureCell::host)},
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&FixtureCell::host)},
         {"port", {"port", "port"}, CellKind::kLogText, Read(&FixtureCell::port)},
         {nullptr, {"failed", "failed"}, CellKind::kFraction, FailedOfRuns},
         {"runs", {}, CellKind::kInteger, Read(&FixtureCell::runs)},
@@ -140,7 +142,7 @@ const ReportTable<FixtureCell> kFixtureTable{
         {"rate", {"rate", "rate"}, CellKind::kRatio, Read(&FixtureCell::rate)},
         {"others_runs", {}, CellKind::kInteger, Read(&FixtureCell::othersRuns)},
         {"others_rate",
-         {"other hosts", "other hosts"},
+         {"other stations", "other stations"},
          CellKind::kRatio,
          Read(&FixtureCell::othersRate)},
         {"flagged",
@@ -162,7 +164,7 @@ const ReportTable<IntermittentRow> kIntermittentTable{
          {"processor ID", "processor ID"},
          CellKind::kLogText,
          Read(&IntermittentRow::chipId)},
-        {"host", {"host", "host"}, CellKind::kLogText, Read(&IntermittentRow::host)},
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&IntermittentRow::station)},
         {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&IntermittentRow::timeStamp)},
         {"port", {"port", "port"}, CellKind::kLogText, Read(&IntermittentRow::port)},
     }};
@@ -182,17 +184,117 @@ const ReportTable<AnalogueStats> kAnalogueTable{
         {"outside", {"outside", "outside"}, CellKind::kInteger, Read(&AnalogueStats::outside)},
     }};
 
-// The HTML report shows yield per day as a chart only.
 const ReportTable<DayRow> kDayTable{
     "day",
     "days",
-    {"Yield per day", nullptr},
+    {"Yield per day (runs that day; boards first tested that day)", "Yield per day"},
     {
-        {"day", {"day", nullptr}, CellKind::kLogText, Read(&DayRow::day)},
-        {"runs", {"runs", nullptr}, CellKind::kInteger, Read(&DayRow::runs)},
-        {"passed", {"passed", nullptr}, CellKind::kInteger, Read(&DayRow::passed)},
-        {"yield", {"yield", nullptr}, CellKind::kRatio, Read(&DayRow::yield)},
-        {"incomplete", {"incomplete", nullptr}, CellKind::kInteger, Read(&DayRow::incomplete)},
+        {"day", {"day", "day"}, CellKind::kLogText, Read(&DayRow::day)},
+        {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&DayRow::runs)},
+        {"passed", {"passed", "passed"}, CellKind::kInteger, Read(&DayRow::passed)},
+        {"yield", {"run yield", "run yield"}, CellKind::kRatio, Read(&DayRow::yield)},
+        {"incomplete", {"incomplete", "incomplete"}, CellKind::kInteger, Read(&DayRow::incomplete)},
+        {"boards", {"boards", "boards"}, CellKind::kInteger, Read(&DayRow::boards)},
+        {"first_passed", {}, CellKind::kInteger, Read(&DayRow::firstPassed)},
+        {"first_pass_yield",
+         {"first pass", "first pass yield"},
+         CellKind::kRatio,
+         Read(&DayRow::firstPassYield)},
+        {"final_passed", {}, CellKind::kInteger, Read(&DayRow::finalPassed)},
+        {"final_yield", {"final", "final yield"}, CellKind::kRatio, Read(&DayRow::finalYield)},
+    }};
+
+const ReportTable<StationRow> kStationTable{
+    "station",
+    "stations",
+    {"Yield per station (boards by the station of their first run)", "Yield per station"},
+    {
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&StationRow::station)},
+        {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&StationRow::runs)},
+        {"boards", {"boards", "boards"}, CellKind::kInteger, Read(&StationRow::boards)},
+        {"first_passed", {}, CellKind::kInteger, Read(&StationRow::firstPassed)},
+        {"first_pass_yield",
+         {"first pass", "first pass yield"},
+         CellKind::kRatio,
+         Read(&StationRow::firstPassYield)},
+        {"final_passed", {}, CellKind::kInteger, Read(&StationRow::finalPassed)},
+        {"final_yield", {"final", "final yield"}, CellKind::kRatio, Read(&StationRow::finalYield)},
+        {"retest_runs",
+         {"retest runs", "retest runs"},
+         CellKind::kInteger,
+         Read(&StationRow::retestRuns)},
+    }};
+
+const ReportTable<StationTrendRow> kStationTrendTable{
+    "station_trend",
+    "station_trend",
+    {"First-pass yield per station over time", "First-pass yield per station over time"},
+    {
+        {"period", {"period", "period"}, CellKind::kLogText, Read(&StationTrendRow::period)},
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&StationTrendRow::station)},
+        {"boards", {"boards", "boards"}, CellKind::kInteger, Read(&StationTrendRow::boards)},
+        {"first_passed", {}, CellKind::kInteger, Read(&StationTrendRow::firstPassed)},
+        {"first_pass_yield",
+         {"first pass", "first pass yield"},
+         CellKind::kRatio,
+         Read(&StationTrendRow::firstPassYield)},
+    }};
+
+const ReportTable<PortTrendRow> kPortTrendTable{
+    "port_trend",
+    "port_trend",
+    {"Port failures over time (ports that failed)", "Port failures over time"},
+    {
+        {"period", {"period", "period"}, CellKind::kLogText, Read(&PortTrendRow::period)},
+        {"port", {"port", "port"}, CellKind::kLogText, Read(&PortTrendRow::port)},
+        {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&PortTrendRow::runs)},
+        {"failures", {"failures", "failures"}, CellKind::kInteger, Read(&PortTrendRow::failures)},
+    },
+    PortTrendFailed};
+
+const ReportTable<Selection> kSelectionTable{
+    "selection",
+    "selection",
+    {nullptr, nullptr},
+    {
+        {"since", {}, CellKind::kLogText, Read(&Selection::since)},
+        {"until", {}, CellKind::kLogText, Read(&Selection::until)},
+        {"host", {}, CellKind::kLogText, Read(&Selection::host)},
+        {"station", {}, CellKind::kLogText, Read(&Selection::station)},
+        {"first_day", {}, CellKind::kLogText, Read(&Selection::firstDay)},
+        {"last_day", {}, CellKind::kLogText, Read(&Selection::lastDay)},
+        {"trend_period", {}, CellKind::kWord, Read(&Selection::trendPeriod)},
+        {"made_at", {}, CellKind::kWord, Read(&Selection::madeAt)},
+        {"database", {}, CellKind::kLogText, Read(&Selection::database)},
+    }};
+
+const std::vector<Definition> kDefinitions{
+    {"station",
+     "a run's station, else its host name; a board belongs to the station of its first run"},
+    {"boards", "processor IDs whose first run (by start time) is in the selection"},
+    {"first_pass_yield",
+     "share of the boards whose first run passed; an aborted (incomplete) run is an attempt that "
+     "did not pass"},
+    {"final_yield",
+     "share of the boards whose last complete run passed, retests on any station included"},
+    {"retest_runs", "runs of a board after its first, aborted ones and other stations' included"},
+    {"run_yield", "share of a day's complete runs that passed"},
+    {"day_yields",
+     "a day's first-pass and final yields are those of the boards first tested that day"},
+    {"period",
+     "trends are per day, or per ISO week (2026-W49) when the days span more than 31 days"},
+    {"flag",
+     "a station's failure rate for a port stands apart from the pooled rate of all other stations "
+     "of the same days"},
+};
+
+const ReportTable<Definition> kDefinitionTable{
+    "definitions",
+    "definitions",
+    {"Definitions", "Definitions"},
+    {
+        {"term", {"term", "term"}, CellKind::kWord, Read(&Definition::term)},
+        {"definition", {"definition", "definition"}, CellKind::kWord, Read(&Definition::text)},
     }};
 
 std::string Fixed(double v, int decimals) {

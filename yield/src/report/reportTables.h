@@ -76,6 +76,18 @@ extern const ReportTable<FixtureCell> kFixtureTable;
 extern const ReportTable<IntermittentRow> kIntermittentTable;
 extern const ReportTable<AnalogueStats> kAnalogueTable;
 extern const ReportTable<DayRow> kDayTable;
+extern const ReportTable<StationRow> kStationTable;
+extern const ReportTable<StationTrendRow> kStationTrendTable;
+extern const ReportTable<PortTrendRow> kPortTrendTable;
+extern const ReportTable<Selection> kSelectionTable;  // for machines: one row
+
+// What a figure of the report means, written where the figures are.
+struct Definition {
+    std::string term;
+    std::string text;
+};
+extern const std::vector<Definition> kDefinitions;
+extern const ReportTable<Definition> kDefinitionTable;
 
 // A cell as people read it, not yet escaped; `mark` is the column's word for a set flag.
 std::string HumanText(CellKind kind, const CellValue& v, int decimals, const char* mark);

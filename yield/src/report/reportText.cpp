@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "escape.h"
+#include "reportSelection.h"
 #include "reportTables.h"
 #include "reportWriters.h"
 
@@ -17,6 +18,8 @@ constexpr char kNoRows[] = "  (none)\n\n";
 constexpr char kNoDayRuns[] = "Runs whose stamp gives no day: ";
 constexpr char kNoDayLeftOut[] = " (left out by the day bounds)";
 constexpr char kNoDayCounted[] = " (counted above, in no day's row)";
+constexpr char kLabelEnd[] = ": ";
+constexpr char kDefinitionIndent[] = "  ";
 
 // A column as wide as its widest cell, heading included; numbers (and their headings) to the
 // right of it, text to the left, so every cell lies under its heading.
@@ -98,28 +101,38 @@ void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
     WriteAligned(out, t.title.text, head, right, rows);
 }
 
-void Heading(std::ostream& out, const RunFilter& filter) {
-    out << kHeading;
-    if (!filter.since.empty()) out << " since " << filter.since;
-    if (!filter.until.empty()) out << " until " << filter.until;
-    if (!filter.host.empty()) out << " host " << PrintableText(filter.host);
-    out << "\n\n";
+void Heading(std::ostream& out, const ReportModel& m) {
+    out << kHeading << "\n";
+    for (const auto& [label, value] : SelectionLines(m))
+        out << label << kLabelEnd << PrintableText(value) << "\n";
+    out << "\n";
+}
+
+void Definitions(std::ostream& out) {
+    out << kDefinitionTable.title.text << "\n";
+    for (const Definition& d : kDefinitions)
+        out << kDefinitionIndent << d.term << kLabelEnd << d.text << "\n";
+    out << "\n";
 }
 
 }  // namespace
 
 void WriteReportText(const ReportModel& m, std::ostream& out) {
-    Heading(out, m.filter);
+    Heading(out, m);
     Table(out, kRepairTable, m.repairs);
     Table(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
     out << kNoDayRuns << m.summary.noDayRuns
         << (m.filter.HasDayBound() ? kNoDayLeftOut : kNoDayCounted) << "\n\n";
+    Definitions(out);
+    Table(out, kStationTable, m.stations);
+    Table(out, kDayTable, m.days);
+    Table(out, kStationTrendTable, m.stationTrend);
+    Table(out, kPortTrendTable, m.portTrend);
     Table(out, kRetestTable, m.retests);
     Table(out, kParetoTable, m.pareto);
     Table(out, kFixtureTable, m.fixture);
     Table(out, kIntermittentTable, m.intermittent);
     Table(out, kAnalogueTable, m.analogue);
-    Table(out, kDayTable, m.days);
 }
 
 }  // namespace yield

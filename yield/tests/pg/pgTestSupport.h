@@ -84,4 +84,13 @@ private:
     bool ok_ = false;
 };
 
+// A report as both engines give it: with `db`, which each report names, as DB. Reports to compare
+// are made with kFixedReportTime before the command, so that they state the same time.
+inline std::string WithoutDatabase(std::string text, const std::string& db) {
+    for (size_t at = text.find(db); at != std::string::npos; at = text.find(db, at + 2))
+        text.replace(at, db.size(), "DB");
+    return text;
+}
+constexpr char kFixedReportTime[] = "SOURCE_DATE_EPOCH=1765000000 ";
+
 }  // namespace yieldtest

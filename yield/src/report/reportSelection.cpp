@@ -1,0 +1,176 @@
+#include "reportSelection.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "reportModel.h"
+
+namespace yield {
+namespace {
+
+constexpr char kSelection[] = "Selection";
+constexpr char kDaysPresent[] = "Days present";
+constexpr char kTrends[] = "Trends";
+constexpr char kMadeAt[] = "Made at";
+constexpr char kDatabase[] = "Database";
+constexpr char kAllRuns[] = "all runs";
+constexpr char kDaysFrom[] = "days from ";
+constexpr char kDaysUntil[] = "days until ";
+constexpr char kDaysTo[] = " to ";
+constexpr char kStationFilter[] = ", station ";
+constexpr char kHostFilter[] = ", host ";
+constexpr char kNoDays[] = "none";
+constexpr char kTrendsPerDay[] = "per day";
+constexpr char kTrendsPerWeek[] = "per ISO week (the days present span more than 31 days)";
+constexpr char kUriSchemes[][16] = {"postgresql://", "postgres://"};
+constexpr char kPasswordParameter[] = "password=";
+
+// Howard Hinnant's days_from_civil and civil_from_days.
+long FromCivil(long y, long m, long d) {
+    y -= m <= 2 ? 1 : 0;
+    long era = (y >= 0 ? y : y - 399) / 400;
+    long yoe = y - era * 400;
+    long doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void ToCivil(long z, long& y, long& m, long& d) {
+    z += 719468;
+    long era = (z >= 0 ? z : z - 146096) / 146097;
+    long doe = z - era * 146097;
+    long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    long mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+}
+
+// 1 for Monday to 7 for Sunday (1970-01-01 was a Thursday).
+long IsoWeekday(long number) {
+    long w = (number + 3) % 7;
+    return (w < 0 ? w + 7 : w) + 1;
+}
+
+std::string Days(const std::string& since, const std::string& until) {
+    if (since.empty() && until.empty()) return kAllRuns;
+    if (until.empty()) return kDaysFrom + since;
+    if (since.empty()) return kDaysUntil + until;
+    return std::string("days ") + since + kDaysTo + until;
+}
+
+// `uri` without the password of its user part.
+std::string WithoutUserPassword(std::string uri, size_t hostStart) {
+    size_t end = uri.find_first_of("/?#", hostStart);
+    size_t at = uri.rfind('@', end == std::string::npos ? uri.size() : end);
+    if (at == std::string::npos || at < hostStart) return uri;
+    size_t colon = uri.find(':', hostStart);
+    if (colon != std::string::npos && colon < at) uri.erase(colon, at - colon);
+    return uri;
+}
+
+// `uri` without its password= parameters.
+std::string WithoutPasswordParameter(const std::string& uri) {
+    size_t query = uri.find('?');
+    if (query == std::string::npos) return uri;
+    size_t fragment = uri.find('#', query);
+    std::string params = uri.substr(
+        query + 1, fragment == std::string::npos ? std::string::npos : fragment - query - 1);
+    std::string kept;
+    for (size_t at = 0; at <= params.size();) {
+        size_t amp = params.find('&', at);
+        if (amp == std::string::npos) amp = params.size();
+        std::string one = params.substr(at, amp - at);
+        if (!one.empty() &&
+            one.compare(0, std::strlen(kPasswordParameter), kPasswordParameter) != 0)
+            kept += (kept.empty() ? "" : "&") + one;
+        at = amp + 1;
+    }
+    std::string out = uri.substr(0, query) + (kept.empty() ? "" : "?" + kept);
+    return fragment == std::string::npos ? out : out + uri.substr(fragment);
+}
+
+}  // namespace
+
+long DayNumber(const std::string& day) {
+    return FromCivil(std::atol(day.substr(0, 4).c_str()), std::atol(day.substr(5, 2).c_str()),
+                     std::atol(day.substr(8, 2).c_str()));
+}
+
+std::string DayText(long number) {
+    long y = 0, m = 0, d = 0;
+    ToCivil(number, y, m, d);
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%04ld-%02ld-%02ld", y, m, d);
+    return buf;
+}
+
+std::string IsoWeek(const std::string& day) {
+    long n = DayNumber(day);
+    long thursday = n - IsoWeekday(n) + 4;  // the week's Thursday gives its year
+    long year = std::atol(DayText(thursday).substr(0, 4).c_str());
+    long week = (thursday - FromCivil(year, 1, 1)) / 7 + 1;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04ld-W%02ld", year, week);
+    return buf;
+}
+
+std::pair<std::string, std::string> RecentDays(const std::string& today, int n) {
+    return {DayText(DayNumber(today) - (n - 1)), today};
+}
+
+std::string LocalDay(std::time_t when) {
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
+    return buf;
+}
+
+std::string UtcStamp(std::time_t when) {
+    std::tm tm{};
+    gmtime_r(&when, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return buf;
+}
+
+bool MadeAt(const char* epoch, std::time_t now, std::time_t& when) {
+    if (epoch == nullptr) {
+        when = now;
+        return true;
+    }
+    char* end = nullptr;
+    errno = 0;
+    long long seconds = std::strtoll(epoch, &end, 10);
+    if (*epoch == '\0' || *end != '\0' || errno != 0 || seconds < 0) return false;
+    when = static_cast<std::time_t>(seconds);
+    return true;
+}
+
+std::string DatabaseForPeople(const std::string& db) {
+    for (const char* scheme : kUriSchemes) {
+        std::string s(scheme);
+        if (db.compare(0, s.size(), s) == 0)
+            return WithoutPasswordParameter(WithoutUserPassword(db, s.size()));
+    }
+    return db;
+}
+
+std::vector<std::pair<std::string, std::string>> SelectionLines(const ReportModel& m) {
+    const Selection& s = m.selection;
+    std::string asked = Days(s.since, s.until);
+    if (!s.station.empty()) asked += kStationFilter + s.station;
+    if (!s.host.empty()) asked += kHostFilter + s.host;
+    std::string present = s.firstDay.empty() ? kNoDays : s.firstDay + kDaysTo + s.lastDay;
+    return {{kSelection, asked},
+            {kDaysPresent, present},
+            {kTrends, s.trendPeriod == kPeriodWeek ? kTrendsPerWeek : kTrendsPerDay},
+            {kMadeAt, s.madeAt},
+            {kDatabase, s.database}};
+}
+
+}  // namespace yield

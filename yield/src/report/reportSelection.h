@@ -1,0 +1,44 @@
+// What a report says about itself: the days it covers, when it was made and from which database;
+// and the calendar arithmetic behind it (days as YYYY-MM-DD, ISO weeks, the recent days that
+// --today and --days select).
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace yield {
+
+struct ReportModel;
+
+// Trends over ranges longer than this many days are grouped by ISO week.
+constexpr long kTrendDaysAtMost = 31;
+constexpr char kPeriodDay[] = "day";
+constexpr char kPeriodWeek[] = "week";
+
+// Days since 1970-01-01 of a valid YYYY-MM-DD, and back.
+long DayNumber(const std::string& day);
+std::string DayText(long number);
+// The ISO week a day lies in, as "2026-W49" (the week's own year, which differs from the day's
+// around the turn of the year).
+std::string IsoWeek(const std::string& day);
+// The first and last of `n` days (n >= 1) ending with `today`.
+std::pair<std::string, std::string> RecentDays(const std::string& today, int n);
+// The local day of `when`, as YYYY-MM-DD.
+std::string LocalDay(std::time_t when);
+// `when` in UTC, as 2026-12-07T22:22:47Z.
+std::string UtcStamp(std::time_t when);
+// The time a report is made at: SOURCE_DATE_EPOCH (seconds since the epoch) when `epoch` gives
+// one, so that the same database gives the same bytes; else `now`. False for an `epoch` that is
+// set but is no whole number of seconds.
+bool MadeAt(const char* epoch, std::time_t now, std::time_t& when);
+// A --db as a report may show it: a PostgreSQL URI without its password (in the user part or as
+// a parameter); anything else as given.
+std::string DatabaseForPeople(const std::string& db);
+
+// The report's selection as labelled lines: what was asked, the days present, when the report
+// was made and from which database (the last line), for the text and HTML reports.
+std::vector<std::pair<std::string, std::string>> SelectionLines(const ReportModel& m);
+
+}  // namespace yield
