@@ -1,7 +1,7 @@
 // The chart arithmetic: where values land, axis ticks, ISO weeks and the weekly yield chart.
-#include <gtest/gtest.h>
-
 #include "chartScale.h"
+
+#include <gtest/gtest.h>
 
 namespace yield {
 namespace {
@@ -60,8 +60,8 @@ TEST(ChartScale, IsoWeeksAcrossYearEnds) {
     EXPECT_EQ(IsoWeek("2024-12-30"), "2025-W01");
     EXPECT_EQ(IsoWeek("2021-01-03"), "2020-W53");
     EXPECT_EQ(IsoWeek("2024-02-29"), "2024-W09");
-    for (const char* bad : {"2026-02-29", "2026-13-01", "2026-00-10", "2026-04-31", "2026_12_02",
-                            "", "2026-1-02"})
+    for (const char* bad :
+         {"2026-02-29", "2026-13-01", "2026-00-10", "2026-04-31", "2026_12_02", "", "2026-1-02"})
         EXPECT_EQ(IsoWeek(bad), "") << bad;
 }
 

@@ -39,9 +39,7 @@ bool ParseDay(const std::string& day, int& y, int& m, int& d) {
 }
 
 // Monday 1 .. Sunday 7; 1970-01-01 was a Thursday.
-int IsoWeekday(long long dayNumber) {
-    return static_cast<int>(((dayNumber + 3) % 7 + 7) % 7) + 1;
-}
+int IsoWeekday(long long dayNumber) { return static_cast<int>(((dayNumber + 3) % 7 + 7) % 7) + 1; }
 
 void AddDay(DayRow& into, const DayRow& day) {
     into.runs += day.runs;

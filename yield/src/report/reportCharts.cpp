@@ -46,8 +46,7 @@ constexpr char kParetoAxis[] = "failures";
 constexpr char kNoFailures[] = "No port failed.";
 constexpr char kCumulativeWord[] = ", cum. ";
 
-constexpr char kHeatCaption[] =
-    "Failure rate per fixture and port; each cell: failures/runs";
+constexpr char kHeatCaption[] = "Failure rate per fixture and port; each cell: failures/runs";
 constexpr char kFixtureAxis[] = "fixture";
 constexpr char kPortAxis[] = "port";
 constexpr char kLegendTitle[] = "failure rate";
@@ -152,7 +151,7 @@ std::string Count(long long n) { return std::to_string(n); }
 
 struct YieldLayout {
     static constexpr double kLeft = 64, kTop = 34, kPlotH = 160, kBarW = 48, kBarGap = 12;
-    static constexpr double kRight = 110, kBottom = 96;
+    static constexpr double kRight = 110, kBottom = 96, kValueInsideFrom = 18;
     static constexpr int kPercentStep = 25;
 };
 
@@ -191,10 +190,17 @@ void YieldBar(std::ostream& out, const DayRow& d, double x, const LinearScale& y
         .At("fill", kYieldBarColour)
         .With(out, d.day + ": " + Percent(d.yield) + kOfWord + Count(d.runs) + kCompleteRunsWord +
                        Count(d.incomplete) + kIncompleteWord);
-    Label(out, cx, top - 4, d.runs > 0 ? Percent(d.yield) : kNoYield, kAnchorMiddle, kSmallFont);
+    // Inside a bar tall enough, clear of the target line just above most bars.
+    bool inside = base - top >= L::kValueInsideFrom;
+    El value = Text(cx, inside ? top + 13 : top - 4);
+    value.At("text-anchor", kAnchorMiddle).At("font-size", kSmallFont);
+    if (inside) value.At("fill", kWhite);
+    value.With(out, "", d.runs > 0 ? Percent(d.yield) : kNoYield);
     Label(out, cx, base + 14, Count(d.runs), kAnchorMiddle, kSmallFont);
-    Text(cx + 4, base + 28).At("text-anchor", kAnchorEnd).Rotate(-45, cx + 4, base + 28).With(
-        out, "", d.day);
+    Text(cx + 4, base + 28)
+        .At("text-anchor", kAnchorEnd)
+        .Rotate(-45, cx + 4, base + 28)
+        .With(out, "", d.day);
 }
 
 }  // namespace
@@ -501,9 +507,9 @@ void WriteHistogram(std::ostream& out, const AnalogueStats& a) {
     for (const auto& kv : b.counts) most = std::max(most, kv.second);
     std::vector<long long> ticks = CountTicks(most, L::kTicks);
     LinearScale y(0, static_cast<double>(ticks.back()), L::kTop + L::kPlotH, L::kTop);
-    std::string attrs = "class=\"chart-histogram\" data-input=\"" + H(a.input) +
-                        "\" data-low=\"" + Volts(tracefmt::kAdcLowHundredths) +
-                        "\" data-high=\"" + Volts(tracefmt::kAdcHighHundredths) + "\"";
+    std::string attrs = "class=\"chart-histogram\" data-input=\"" + H(a.input) + "\" data-low=\"" +
+                        Volts(tracefmt::kAdcLowHundredths) + "\" data-high=\"" +
+                        Volts(tracefmt::kAdcHighHundredths) + "\"";
     OpenSvg(out, attrs.c_str(), L::kLeft + barW * bins + L::kRight,
             L::kTop + L::kPlotH + L::kBottom, a.input + ": " + kHistogramCaption);
     Label(out, L::kLeft, 14, kHistogramCaption);
@@ -520,8 +526,10 @@ void WriteHistogram(std::ostream& out, const AnalogueStats& a) {
             .At("height", L::kTop + L::kPlotH - top)
             .At("fill", kHistogramBarColour)
             .With(out, BinTitle(a, b, v, n));
-        Text(cx + 3, top - 3).At("font-size", kCellFont).Rotate(-90, cx + 3, top - 3).With(
-            out, "", Count(n));
+        Text(cx + 3, top - 3)
+            .At("font-size", kCellFont)
+            .Rotate(-90, cx + 3, top - 3)
+            .With(out, "", Count(n));
     }
     LimitLine(out, tracefmt::kAdcLowHundredths, x, false);
     LimitLine(out, tracefmt::kAdcHighHundredths, x, true);
