@@ -125,10 +125,9 @@ void Label(std::ostream& out, double x, double y, const std::string& text,
     t.With(out, "", text);
 }
 
-// A name cut to `chars` characters, the whole name in the title when cut.
-void NameLabel(std::ostream& out, El t, const std::string& name, size_t chars) {
-    std::string shown = ShortLabel(name, chars);
-    t.With(out, name, shown);
+// A name cut to `chars` characters, the whole name in its title.
+void NameLabel(std::ostream& out, const El& t, const std::string& name, size_t chars) {
+    t.With(out, name, ShortLabel(name, chars));
 }
 
 void Line(std::ostream& out, double x1, double y1, double x2, double y2, const char* colour,
