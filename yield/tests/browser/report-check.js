@@ -28,6 +28,7 @@ const ALLOWED_ELEMENTS = ['html', 'head', 'meta', 'title', 'style', 'body', 'h1'
 const LABEL_CHARS = 20;    // kChartLabelChars
 const LEGEND_ENTRIES = 7;  // no runs, the five failure rate classes, flagged
 const PIXEL_SLACK = 0.5;
+const MARKS_AT_LEAST = 10;  // bars and cells on a factory day's charts
 
 function parseArgs(argv) {
     const args = {hosts: [], selection: false};
@@ -57,6 +58,7 @@ function readPage(allowed, repairTitle) {
     page.handlers = [...document.querySelectorAll('*')].flatMap((e) =>
         [...e.attributes].filter((a) => a.name.startsWith('on')).map((a) => e.localName + ' ' + a.name));
     page.bodyText = document.body.textContent;
+    page.marks = document.querySelectorAll('rect.bar, rect.cell').length;
     page.selection = document.getElementById('selection')?.textContent ?? null;
     const repairHeading = [...document.querySelectorAll('h2')]
         .find((h) => h.textContent.startsWith(repairTitle));
@@ -146,6 +148,7 @@ function checkCharts(page, c) {
     expectTexts(pareto, 'Pareto chart', ['failures', 'cum.'], c);
     expectTexts(heat, 'heat map', ['failure rate', '0 failures', 'no runs', 'flagged', 'port',
         'fixture'], c);
+    c.expect(page.marks >= MARKS_AT_LEAST, `only ${page.marks} bars and cells in the charts`);
     c.expect(heat.legend === LEGEND_ENTRIES, `heat map: ${heat.legend} legend entries`);
     for (const ch of page.charts) {
         const name = ch.id || ch.cls;
