@@ -5,11 +5,12 @@
 # postgresql brings the server programs the yield tests start their own throwaway server with
 # (yield/tests/pg-server.sh), and psql; its installation may create and start a system cluster,
 # which the tests neither use nor touch (their server has its own folder, socket and port).
+# nodejs and npm run the browser test of the HTML report; its packages come from its lock file.
 set -euo pipefail
 
 host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev libinih-dev pkgconf psmisc
            busybox procps coreutils libsqlite3-dev libcli11-dev sqlite3 libpng-dev chromium
-           libpq-dev postgresql python3-jsonschema python3-junitparser)
+           libpq-dev postgresql python3-jsonschema python3-junitparser nodejs npm)
 all_pkgs=(clang clang-tidy libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev
           libboost-dev gcovr time)
 
@@ -20,13 +21,21 @@ missing=()
 for p in "${want[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "missing Debian packages: ${missing[*]}" >&2
-    echo "run as root, or: sudo apt-get install ${missing[*]}" >&2
-    exit 1
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "missing Debian packages: ${missing[*]}" >&2
+        echo "run as root, or: sudo apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${missing[@]}" >/dev/null
+
+# The browser test's puppeteer-core, as its lock file pins it (it drives the Debian Chromium and
+# downloads no browser).
+browser_test=$(cd "$(dirname "$0")/.." && pwd)/yield/tests/browser
+if [ ! -d "$browser_test/node_modules" ]; then
+    (cd "$browser_test" && npm ci --ignore-scripts --no-audit --no-fund >/dev/null)
+fi

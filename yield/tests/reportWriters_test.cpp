@@ -423,7 +423,7 @@ TEST(ReportWriters, HeatMapShowsTheWorstHostsAndCountsTheRest) {
         }
     }
     std::string html = Render(WriteReportHtml, b.Finish());
-    EXPECT_NE(html.find("shows 200 of 230 hosts"), std::string::npos);
+    EXPECT_NE(html.find("shows 200 of 230 stations"), std::string::npos);
     EXPECT_NE(html.find(" 30 left out."), std::string::npos);
     size_t map = html.find("<svg id=\"chart-heatmap\"");
     size_t mapEnd = html.find("</svg>", map);

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cctype>
 
+#include "calendar.h"
 #include "commands.h"
 #include "dbFiles.h"
 #include "escape.h"
@@ -22,24 +23,6 @@ constexpr char kHost[] = "--host";
 
 void DescribeBound(std::string& out, const char* option, const std::string& value) {
     if (!value.empty()) out += std::string(" ") + option + " " + PrintableText(value);
-}
-
-int DaysInMonth(int year, int month) {
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-bool IsDay(const std::string& s) {
-    bool ok = s.size() == 10 && s[4] == '-' && s[7] == '-';
-    for (size_t i = 0; ok && i < s.size(); ++i) {
-        if (i != 4 && i != 7 && !isdigit(static_cast<unsigned char>(s[i]))) ok = false;
-    }
-    if (!ok) return false;
-    int year = std::stoi(s.substr(0, 4));
-    int month = std::stoi(s.substr(5, 2));
-    int day = std::stoi(s.substr(8, 2));
-    return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 const CLI::Validator kDay(

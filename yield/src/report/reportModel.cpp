@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "calendar.h"
 #include "reportSelection.h"
 
 namespace yield {
@@ -523,7 +524,7 @@ ReportModel ReportBuilder::Finish() {
     if (!days_.empty()) {
         sel.firstDay = days_.begin()->first;
         sel.lastDay = days_.rbegin()->first;
-        weekly_ = DayNumber(sel.lastDay) - DayNumber(sel.firstDay) + 1 > kTrendDaysAtMost;
+        weekly_ = DaySpan(sel.firstDay, sel.lastDay) > kDaysBeforeWeeks;
     }
     sel.trendPeriod = weekly_ ? kPeriodWeek : kPeriodDay;
 

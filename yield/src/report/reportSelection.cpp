@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "calendar.h"
 #include "reportModel.h"
 
 namespace yield {
@@ -26,34 +27,6 @@ constexpr char kTrendsPerDay[] = "per day";
 constexpr char kTrendsPerWeek[] = "per ISO week (the days present span more than 31 days)";
 constexpr char kUriSchemes[][16] = {"postgresql://", "postgres://"};
 constexpr char kPasswordParameter[] = "password=";
-
-// Howard Hinnant's days_from_civil and civil_from_days.
-long FromCivil(long y, long m, long d) {
-    y -= m <= 2 ? 1 : 0;
-    long era = (y >= 0 ? y : y - 399) / 400;
-    long yoe = y - era * 400;
-    long doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void ToCivil(long z, long& y, long& m, long& d) {
-    z += 719468;
-    long era = (z >= 0 ? z : z - 146096) / 146097;
-    long doe = z - era * 146097;
-    long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    long mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-}
-
-// 1 for Monday to 7 for Sunday (1970-01-01 was a Thursday).
-long IsoWeekday(long number) {
-    long w = (number + 3) % 7;
-    return (w < 0 ? w + 7 : w) + 1;
-}
 
 std::string Days(const std::string& since, const std::string& until) {
     if (since.empty() && until.empty()) return kAllRuns;
@@ -95,31 +68,10 @@ std::string WithoutPasswordParameter(const std::string& uri) {
 
 }  // namespace
 
-long DayNumber(const std::string& day) {
-    return FromCivil(std::atol(day.substr(0, 4).c_str()), std::atol(day.substr(5, 2).c_str()),
-                     std::atol(day.substr(8, 2).c_str()));
-}
-
-std::string DayText(long number) {
-    long y = 0, m = 0, d = 0;
-    ToCivil(number, y, m, d);
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%04ld-%02ld-%02ld", y, m, d);
-    return buf;
-}
-
-std::string IsoWeek(const std::string& day) {
-    long n = DayNumber(day);
-    long thursday = n - IsoWeekday(n) + 4;  // the week's Thursday gives its year
-    long year = std::atol(DayText(thursday).substr(0, 4).c_str());
-    long week = (thursday - FromCivil(year, 1, 1)) / 7 + 1;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04ld-W%02ld", year, week);
-    return buf;
-}
-
 std::pair<std::string, std::string> RecentDays(const std::string& today, int n) {
-    return {DayText(DayNumber(today) - (n - 1)), today};
+    long long number = 0;
+    if (!DayNumber(today, number)) return {today, today};
+    return {DayText(number - (n - 1)), today};
 }
 
 std::string LocalDay(std::time_t when) {

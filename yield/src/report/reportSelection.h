@@ -1,6 +1,5 @@
 // What a report says about itself: the days it covers, when it was made and from which database;
-// and the calendar arithmetic behind it (days as YYYY-MM-DD, ISO weeks, the recent days that
-// --today and --days select).
+// and the recent days that --today and --days select.
 #pragma once
 
 #include <ctime>
@@ -12,17 +11,9 @@ namespace yield {
 
 struct ReportModel;
 
-// Trends over ranges longer than this many days are grouped by ISO week.
-constexpr long kTrendDaysAtMost = 31;
 constexpr char kPeriodDay[] = "day";
 constexpr char kPeriodWeek[] = "week";
 
-// Days since 1970-01-01 of a valid YYYY-MM-DD, and back.
-long DayNumber(const std::string& day);
-std::string DayText(long number);
-// The ISO week a day lies in, as "2026-W49" (the week's own year, which differs from the day's
-// around the turn of the year).
-std::string IsoWeek(const std::string& day);
 // The first and last of `n` days (n >= 1) ending with `today`.
 std::pair<std::string, std::string> RecentDays(const std::string& today, int n);
 // The local day of `when`, as YYYY-MM-DD.

@@ -1,0 +1,101 @@
+#include "calendar.h"
+
+#include <cstdio>
+
+namespace yield {
+namespace {
+
+constexpr int kIsoThursday = 4;
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's days_from_civil
+// and civil_from_days).
+long long FromCivil(long long y, long long m, long long d) {
+    y -= m <= 2 ? 1 : 0;
+    long long era = (y >= 0 ? y : y - 399) / 400;
+    long long yoe = y - era * 400;
+    long long doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void ToCivil(long long z, long long& y, long long& m, long long& d) {
+    z += 719468;
+    long long era = (z >= 0 ? z : z - 146096) / 146097;
+    long long doe = z - era * 146097;
+    long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    long long mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+}
+
+int DaysInMonth(long long y, long long m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
+}
+
+bool ParseDay(const std::string& day, long long& y, long long& m, long long& d) {
+    if (day.size() != 10 || day[4] != '-' || day[7] != '-') return false;
+    long long parts[3] = {0, 0, 0};
+    int part = 0;
+    for (size_t i = 0; i < day.size(); ++i) {
+        if (i == 4 || i == 7) {
+            ++part;
+            continue;
+        }
+        if (day[i] < '0' || day[i] > '9') return false;
+        parts[part] = parts[part] * 10 + (day[i] - '0');
+    }
+    y = parts[0];
+    m = parts[1];
+    d = parts[2];
+    return m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
+}
+
+// Monday 1 .. Sunday 7; 1970-01-01 was a Thursday.
+int IsoWeekday(long long number) { return static_cast<int>(((number + 3) % 7 + 7) % 7) + 1; }
+
+}  // namespace
+
+bool IsDay(const std::string& day) {
+    long long y = 0, m = 0, d = 0;
+    return ParseDay(day, y, m, d);
+}
+
+bool DayNumber(const std::string& day, long long& number) {
+    long long y = 0, m = 0, d = 0;
+    if (!ParseDay(day, y, m, d)) return false;
+    number = FromCivil(y, m, d);
+    return true;
+}
+
+std::string DayText(long long number) {
+    long long y = 0, m = 0, d = 0;
+    ToCivil(number, y, m, d);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", y, m, d);
+    return text;
+}
+
+std::string IsoWeek(const std::string& day) {
+    long long n = 0;
+    if (!DayNumber(day, n)) return "";
+    // The week belongs to the year its Thursday falls in.
+    long long thursday = n - IsoWeekday(n) + kIsoThursday;
+    long long year = 0, m = 0, d = 0;
+    ToCivil(thursday, year, m, d);
+    long long week = (thursday - FromCivil(year, 1, 1)) / 7 + 1;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-W%02lld", year, week);
+    return text;
+}
+
+long long DaySpan(const std::string& first, const std::string& last) {
+    long long a = 0, b = 0;
+    if (!DayNumber(first, a) || !DayNumber(last, b)) return 0;
+    return b - a + 1;
+}
+
+}  // namespace yield

@@ -1,0 +1,25 @@
+// Days as YYYY-MM-DD on the Gregorian calendar: checking them, counting them, their ISO weeks.
+// One place for the command line's day check, the report's trends and the charts.
+#pragma once
+
+#include <string>
+
+namespace yield {
+
+// From the first to the last day past this many days, trends and the yield chart show ISO
+// weeks instead of days.
+constexpr long long kDaysBeforeWeeks = 31;
+
+// True for a YYYY-MM-DD that is a calendar date (month lengths and leap years known).
+bool IsDay(const std::string& day);
+// Days since 1970-01-01 of a calendar date; false when `day` is none.
+bool DayNumber(const std::string& day, long long& number);
+// The YYYY-MM-DD `number` days after 1970-01-01.
+std::string DayText(long long number);
+// "2026-W49": the ISO 8601 week a day falls in (the week's own year, which differs from the
+// day's around the turn of the year); "" when `day` is no calendar date.
+std::string IsoWeek(const std::string& day);
+// Days from `first` to `last`, both counted; 0 when either is no calendar date.
+long long DaySpan(const std::string& first, const std::string& last);
+
+}  // namespace yield

@@ -1,0 +1,55 @@
+// The arithmetic of the HTML report's charts: where a value lands on an axis, the ticks of an
+// axis, the periods the yield chart groups runs into, the heat map's colour classes, and how a
+// long label is cut. Pure: no output.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "calendar.h"
+#include "reportModel.h"
+
+namespace yield {
+
+// A linear map from values to pixels: `lo` lands on `pixelLo`, `hi` on `pixelHi`.
+class LinearScale {
+public:
+    LinearScale(double lo, double hi, double pixelLo, double pixelHi);
+    double operator()(double value) const;
+
+private:
+    double lo_, hi_, pixelLo_, pixelHi_;
+};
+
+struct PixelSpan {
+    double from = 0;
+    double to = 0;
+};
+
+// A histogram bar for `value` covering `binWidth` values: centred on where `value` lands.
+PixelSpan BarSpan(const LinearScale& x, double value, double binWidth);
+
+// Ticks of a count axis: 0 up to the first tick at or past `max`, in steps of 1, 2 or 5 times a
+// power of ten, at most `most` steps.
+std::vector<long long> CountTicks(long long max, int most);
+
+// The yield chart's bars: the days as they are, or, when they span more than kDaysBeforeWeeks
+// days, one row per ISO week (its day "2026-W49") with the week's runs summed.
+struct ChartPeriods {
+    std::vector<DayRow> rows;
+    bool weekly = false;
+    long long spanDays = 0;  // from the first to the last calendar day, both counted
+};
+ChartPeriods YieldPeriods(const std::vector<DayRow>& days);
+
+// The heat map's colour classes: 0 for a cell without failures, then one class per bound of
+// kFailureRateBounds the rate is at most (rates above the last bound in the last class).
+constexpr double kFailureRateBounds[] = {0.10, 0.25, 0.50};
+constexpr int kFailureRateClasses = 2 + sizeof kFailureRateBounds / sizeof kFailureRateBounds[0];
+int FailureRateClass(long long runs, long long failures);
+
+// `label` cut to at most `chars` characters (UTF-8), the last of them an ellipsis when cut.
+std::string ShortLabel(const std::string& label, size_t chars);
+
+}  // namespace yield

@@ -1,0 +1,538 @@
+#include "reportCharts.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "chartScale.h"
+#include "escape.h"
+#include "reportTables.h"
+
+namespace yield {
+namespace {
+
+constexpr char kAxisColour[] = "#444";
+constexpr char kGridColour[] = "#ddd";
+constexpr char kYieldBarColour[] = "#4a8";
+constexpr char kTargetColour[] = "#06c";
+constexpr char kParetoBarColour[] = "#c54";
+constexpr char kHistogramBarColour[] = "#48c";
+constexpr char kLimitColour[] = "#c00";
+constexpr char kWhite[] = "#fff";
+constexpr char kNoRunsStroke[] = "#bbb";
+// Colour of each failure rate class: no failures green, then lighter to darker red.
+constexpr const char* kRateColours[kFailureRateClasses] = {"#bfe3bf", "#fdd0c8", "#f59a8a",
+                                                           "#e0533f", "#a8200f"};
+constexpr int kRateClassDarkFrom = 3;  // classes from here take white text
+
+constexpr char kYieldCaptionDays[] = "Yield of complete runs per day";
+constexpr char kYieldCaptionWeeks[] = "Yield of complete runs per ISO week: the runs span ";
+constexpr char kDaysWord[] = " days";
+constexpr char kYieldAxis[] = "yield (%)";
+constexpr char kRunsAxis[] = "runs";
+constexpr char kDayAxis[] = "day";
+constexpr char kWeekAxis[] = "ISO week";
+constexpr char kTargetWord[] = "target ";
+constexpr char kNoYield[] = "n/a";
+constexpr char kOfWord[] = " of ";
+constexpr char kCompleteRunsWord[] = " complete runs, ";
+constexpr char kIncompleteWord[] = " incomplete";
+
+constexpr char kParetoCaption[] =
+    "Failures per port, most first (share of all port failures, cumulative share)";
+constexpr char kParetoAxis[] = "failures";
+constexpr char kNoFailures[] = "No port failed.";
+constexpr char kCumulativeWord[] = ", cum. ";
+
+constexpr char kHeatCaption[] = "Failure rate per fixture and port; each cell: failures/runs";
+constexpr char kFixtureAxis[] = "fixture";
+constexpr char kPortAxis[] = "port";
+constexpr char kLegendTitle[] = "failure rate";
+constexpr char kLegendNoRuns[] = "no runs (blank)";
+constexpr char kLegendNoFailures[] = "0 failures";
+constexpr char kLegendUpTo[] = "up to ";
+constexpr char kLegendOver[] = "over ";
+constexpr char kLegendFlagged[] = "flagged: apart from the others";
+constexpr char kFlaggedWord[] = " (flagged)";
+constexpr char kNoFixtureRuns[] = "No runs.";
+constexpr char kHeatMapShows[] = "The heat map shows ";
+constexpr char kHeatMapHostsWord[] = " stations (most flags, then most failures, first); ";
+constexpr char kHeatMapLeftOut[] = " left out.";
+
+constexpr char kHistogramCaption[] = "Readings per 0.01 V; dashed red: the limits";
+constexpr char kReadingsAxis[] = "readings";
+constexpr char kVoltAxis[] = "reading (V)";
+constexpr char kVoltUnit[] = " V";
+constexpr char kLowLimitWord[] = "low limit ";
+constexpr char kHighLimitWord[] = "high limit ";
+constexpr char kAtMostWord[] = "at most ";
+constexpr char kAtLeastWord[] = "at least ";
+constexpr char kReadingsWord[] = " readings";
+
+constexpr char kAnchorEnd[] = "end";
+constexpr char kAnchorMiddle[] = "middle";
+constexpr char kDashes[] = "4 2";
+constexpr int kSmallFont = 10;
+constexpr int kCellFont = 9;
+
+std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
+
+// A pixel position as SVG takes it: at most one decimal, none when whole.
+std::string Px(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", v);
+    std::string s = text;
+    if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
+    return s == "-0" ? "0" : s;
+}
+
+// One SVG element: its attributes in the order given, values escaped.
+class El {
+public:
+    explicit El(const char* name) : name_(name) {}
+    El& At(const char* key, double px) { return Raw(key, Px(px)); }
+    El& At(const char* key, const std::string& value) { return Raw(key, H(value)); }
+    El& At(const char* key, const char* value) { return Raw(key, H(value)); }
+    El& Rotate(double degrees, double x, double y) {
+        return Raw("transform", "rotate(" + Px(degrees) + " " + Px(x) + " " + Px(y) + ")");
+    }
+    void Empty(std::ostream& out) const { out << "<" << name_ << attrs_ << "/>\n"; }
+    // The element with a tooltip title and then its text.
+    void With(std::ostream& out, const std::string& title, const std::string& text = "") const {
+        out << "<" << name_ << attrs_ << ">";
+        if (!title.empty()) out << "<title>" << H(title) << "</title>";
+        out << H(text) << "</" << name_ << ">\n";
+    }
+
+private:
+    El& Raw(const char* key, const std::string& value) {
+        attrs_ += std::string(" ") + key + "=\"" + value + "\"";
+        return *this;
+    }
+    const char* name_;
+    std::string attrs_;
+};
+
+El Text(double x, double y) { return El("text").At("x", x).At("y", y); }
+
+void Label(std::ostream& out, double x, double y, const std::string& text,
+           const char* anchor = nullptr, int font = 0) {
+    El t = Text(x, y);
+    if (anchor != nullptr) t.At("text-anchor", anchor);
+    if (font > 0) t.At("font-size", font);
+    t.With(out, "", text);
+}
+
+// A name cut to `chars` characters, the whole name in its title.
+void NameLabel(std::ostream& out, const El& t, const std::string& name, size_t chars) {
+    t.With(out, name, ShortLabel(name, chars));
+}
+
+void Line(std::ostream& out, double x1, double y1, double x2, double y2, const char* colour,
+          const char* cls = nullptr, const char* dashes = nullptr) {
+    El l("line");
+    if (cls != nullptr) l.At("class", cls);
+    l.At("x1", x1).At("y1", y1).At("x2", x2).At("y2", y2).At("stroke", colour);
+    if (dashes != nullptr) l.At("stroke-dasharray", dashes);
+    l.Empty(out);
+}
+
+void OpenSvg(std::ostream& out, const char* attrs, double w, double h, const std::string& label) {
+    out << "<svg " << attrs << " width=\"" << Px(w) << "\" height=\"" << Px(h)
+        << "\" role=\"img\" aria-label=\"" << H(label) << "\">\n";
+}
+
+std::string Count(long long n) { return std::to_string(n); }
+
+// ---- yield per day or week ----
+
+struct YieldLayout {
+    static constexpr double kLeft = 64, kTop = 34, kPlotH = 160, kBarW = 48, kBarGap = 12;
+    static constexpr double kRight = 110, kBottom = 96, kValueInsideFrom = 18;
+    static constexpr int kPercentStep = 25;
+};
+
+void YieldAxes(std::ostream& out, double plotW, bool weekly, const LinearScale& y) {
+    using L = YieldLayout;
+    double base = L::kTop + L::kPlotH, right = L::kLeft + plotW;
+    for (int p = 0; p <= 100; p += L::kPercentStep) {
+        Line(out, L::kLeft, y(p / 100.0), right, y(p / 100.0), kGridColour);
+        Label(out, L::kLeft - 6, y(p / 100.0) + 4, std::to_string(p) + "%", kAnchorEnd);
+    }
+    Line(out, L::kLeft, L::kTop, L::kLeft, base, kAxisColour);
+    Line(out, L::kLeft, base, right, base, kAxisColour);
+    Text(14, L::kTop + L::kPlotH / 2)
+        .At("text-anchor", kAnchorMiddle)
+        .Rotate(-90, 14, L::kTop + L::kPlotH / 2)
+        .With(out, "", kYieldAxis);
+    Label(out, L::kLeft - 6, base + 14, kRunsAxis, kAnchorEnd, kSmallFont);
+    Label(out, L::kLeft + plotW / 2, base + L::kBottom - 6, weekly ? kWeekAxis : kDayAxis,
+          kAnchorMiddle);
+    double target = y(kYieldTarget);
+    Line(out, L::kLeft, target, right, target, kTargetColour, "target", kDashes);
+    Label(out, right + 4, target + 4, kTargetWord + Percent(kYieldTarget));
+}
+
+void YieldBar(std::ostream& out, const DayRow& d, double x, const LinearScale& y) {
+    using L = YieldLayout;
+    double base = L::kTop + L::kPlotH, cx = x + L::kBarW / 2;
+    double top = y(d.yield);
+    El("rect")
+        .At("class", "bar")
+        .At("data-value", Fixed(d.yield, 4))
+        .At("x", x + L::kBarGap / 2)
+        .At("y", top)
+        .At("width", L::kBarW - L::kBarGap)
+        .At("height", base - top)
+        .At("fill", kYieldBarColour)
+        .With(out, d.day + ": " + Percent(d.yield) + kOfWord + Count(d.runs) + kCompleteRunsWord +
+                       Count(d.incomplete) + kIncompleteWord);
+    // Inside a bar tall enough, clear of the target line just above most bars.
+    bool inside = base - top >= L::kValueInsideFrom;
+    El value = Text(cx, inside ? top + 13 : top - 4);
+    value.At("text-anchor", kAnchorMiddle).At("font-size", kSmallFont);
+    if (inside) value.At("fill", kWhite);
+    value.With(out, "", d.runs > 0 ? Percent(d.yield) : kNoYield);
+    Label(out, cx, base + 14, Count(d.runs), kAnchorMiddle, kSmallFont);
+    Text(cx + 4, base + 28)
+        .At("text-anchor", kAnchorEnd)
+        .Rotate(-45, cx + 4, base + 28)
+        .With(out, "", d.day);
+}
+
+}  // namespace
+
+void WriteYieldChart(std::ostream& out, const std::vector<DayRow>& days) {
+    using L = YieldLayout;
+    ChartPeriods periods = YieldPeriods(days);
+    double plotW = L::kBarW * static_cast<double>(std::max<size_t>(periods.rows.size(), 1));
+    std::string caption = periods.weekly ? kYieldCaptionWeeks + Count(periods.spanDays) + kDaysWord
+                                         : std::string(kYieldCaptionDays);
+    OpenSvg(out, "id=\"chart-days\"", L::kLeft + plotW + L::kRight,
+            L::kTop + L::kPlotH + L::kBottom, caption);
+    Label(out, L::kLeft, 16, caption);
+    LinearScale y(0, 1, L::kTop + L::kPlotH, L::kTop);
+    YieldAxes(out, plotW, periods.weekly, y);
+    for (size_t i = 0; i < periods.rows.size(); ++i)
+        YieldBar(out, periods.rows[i], L::kLeft + L::kBarW * static_cast<double>(i), y);
+    out << "</svg>\n";
+}
+
+// ---- failure Pareto ----
+
+namespace {
+
+struct ParetoLayout {
+    static constexpr double kLabelW = 120, kTop = 28, kRowH = 20, kPlotW = 400;
+    static constexpr double kRight = 200, kBottom = 40;
+    static constexpr int kTicks = 5;
+};
+
+void ParetoAxis(std::ostream& out, const std::vector<long long>& ticks, const LinearScale& x,
+                double base) {
+    using L = ParetoLayout;
+    for (long long t : ticks) {
+        Line(out, x(t), L::kTop, x(t), base, kGridColour);
+        Label(out, x(t), base + 14, Count(t), kAnchorMiddle);
+    }
+    Line(out, L::kLabelW, L::kTop, L::kLabelW, base, kAxisColour);
+    Line(out, L::kLabelW, base, L::kLabelW + L::kPlotW, base, kAxisColour);
+    Label(out, L::kLabelW + L::kPlotW / 2, base + 32, kParetoAxis, kAnchorMiddle);
+}
+
+}  // namespace
+
+void WriteParetoChart(std::ostream& out, const std::vector<ParetoRow>& rows) {
+    using L = ParetoLayout;
+    long long most = rows.empty() ? 0 : rows.front().failures;
+    for (const ParetoRow& r : rows) most = std::max(most, r.failures);
+    std::vector<long long> ticks = CountTicks(most, L::kTicks);
+    double base = L::kTop + L::kRowH * static_cast<double>(std::max<size_t>(rows.size(), 1));
+    OpenSvg(out, "id=\"chart-pareto\"", L::kLabelW + L::kPlotW + L::kRight, base + L::kBottom,
+            kParetoCaption);
+    Label(out, 4, 16, kParetoCaption);
+    LinearScale x(0, static_cast<double>(ticks.back()), L::kLabelW, L::kLabelW + L::kPlotW);
+    ParetoAxis(out, ticks, x, base);
+    if (rows.empty()) Label(out, L::kLabelW + 8, L::kTop + 14, kNoFailures);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ParetoRow& r = rows[i];
+        double y = L::kTop + L::kRowH * static_cast<double>(i);
+        NameLabel(out, Text(L::kLabelW - 6, y + 14).At("text-anchor", kAnchorEnd), r.port,
+                  kChartLabelChars);
+        double end = x(static_cast<double>(r.failures));
+        El("rect")
+            .At("class", "bar")
+            .At("data-value", Count(r.failures))
+            .At("x", L::kLabelW)
+            .At("y", y + 3)
+            .At("width", end - L::kLabelW)
+            .At("height", L::kRowH - 6)
+            .At("fill", kParetoBarColour)
+            .With(out, r.port + ": " + Count(r.failures) + " " + kParetoAxis);
+        Label(out, end + 4, y + 14,
+              Count(r.failures) + " (" + Percent(r.share) + kCumulativeWord +
+                  Percent(r.cumulative) + ")");
+    }
+    out << "</svg>\n";
+}
+
+// ---- fixture heat map ----
+
+namespace {
+
+struct HeatLayout {
+    static constexpr double kLeft = 150, kTop = 100, kCell = 34, kLegendGap = 24;
+    static constexpr double kLegendW = 220, kSwatch = 14, kLegendRowH = 20;
+    static constexpr size_t kPortChars = 12;
+};
+
+// A host's cells in the fixture view, and what puts it ahead in the heat map.
+struct HeatRow {
+    uint32_t host = 0;
+    size_t first = 0, end = 0;  // its cells
+    long long flagged = 0, failures = 0;
+};
+
+// The kHeatMapHosts hosts with the most flagged cells, then the most failures, then by name.
+std::vector<HeatRow> HeatRows(const ReportModel& m) {
+    std::vector<HeatRow> rows;
+    for (size_t i = 0; i < m.fixture.size(); ++i) {
+        const FixtureView::Entry& e = m.fixture.entry(i);
+        if (rows.empty() || rows.back().host != e.host) rows.push_back(HeatRow{e.host, i, i, 0, 0});
+        HeatRow& r = rows.back();
+        r.end = i + 1;
+        r.failures += e.failures;
+    }
+    for (HeatRow& r : rows) {
+        for (size_t i = r.first; i < r.end; ++i) r.flagged += m.fixture[i].flagged ? 1 : 0;
+    }
+    auto ahead = [](const HeatRow& a, const HeatRow& b) {
+        if (a.flagged != b.flagged) return a.flagged > b.flagged;
+        if (a.failures != b.failures) return a.failures > b.failures;
+        return a.host < b.host;
+    };
+    size_t shown = std::min(rows.size(), kHeatMapHosts);
+    std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(shown), rows.end(),
+                      ahead);
+    rows.resize(shown);
+    return rows;
+}
+
+std::string RateClassLabel(int c) {
+    constexpr int kBounds = kFailureRateClasses - 2;
+    if (c == 0) return kLegendNoFailures;
+    if (c == 1) return kLegendUpTo + Percent(kFailureRateBounds[0]);
+    if (c > kBounds) return kLegendOver + Percent(kFailureRateBounds[kBounds - 1]);
+    return Percent(kFailureRateBounds[c - 2]) + "\xE2\x80\x93" + Percent(kFailureRateBounds[c - 1]);
+}
+
+void LegendEntry(std::ostream& out, double x, double y, const char* fill, const std::string& text,
+                 bool flagged = false) {
+    using L = HeatLayout;
+    El r("rect");
+    r.At("class", "legend").At("x", x).At("y", y).At("width", L::kSwatch).At("height", L::kSwatch);
+    r.At("fill", fill).At("stroke", flagged ? kAxisColour : kNoRunsStroke);
+    if (flagged) r.At("stroke-width", 3);
+    r.Empty(out);
+    Label(out, x + L::kSwatch + 6, y + L::kSwatch - 3, text);
+}
+
+void HeatLegend(std::ostream& out, double x) {
+    using L = HeatLayout;
+    double y = L::kTop;
+    Label(out, x, y - 6, kLegendTitle);
+    LegendEntry(out, x, y, kWhite, kLegendNoRuns);
+    for (int c = 0; c < kFailureRateClasses; ++c) {
+        y += L::kLegendRowH;
+        LegendEntry(out, x, y, kRateColours[c], RateClassLabel(c));
+    }
+    y += L::kLegendRowH;
+    LegendEntry(out, x, y, kWhite, kLegendFlagged, true);
+}
+
+void HeatHeader(std::ostream& out, const ReportModel& m) {
+    using L = HeatLayout;
+    Label(out, 2, 14, kHeatCaption);
+    Label(out, L::kLeft + L::kCell * static_cast<double>(m.ports.size()) / 2, 32, kPortAxis,
+          kAnchorMiddle);
+    Label(out, 2, L::kTop - 6, kFixtureAxis);
+    for (size_t p = 0; p < m.ports.size(); ++p) {
+        double x = L::kLeft + static_cast<double>(p) * L::kCell + L::kCell / 2;
+        NameLabel(out, Text(x, L::kTop - 6).Rotate(-60, x, L::kTop - 6), m.ports[p], L::kPortChars);
+    }
+}
+
+void HeatCell(std::ostream& out, const FixtureCell& c, double x, double y) {
+    using L = HeatLayout;
+    int cls = FailureRateClass(c.runs, c.failures);
+    El r("rect");
+    r.At("class", "cell").At("data-runs", Count(c.runs)).At("data-failures", Count(c.failures));
+    r.At("x", x).At("y", y).At("width", L::kCell - 2).At("height", L::kCell - 2);
+    r.At("fill", kRateColours[cls]);
+    if (c.flagged) r.At("stroke", kAxisColour).At("stroke-width", 3);
+    r.With(out, c.host + " " + c.port + ": " + Count(c.failures) + "/" + Count(c.runs) +
+                    (c.flagged ? kFlaggedWord : ""));
+    El t = Text(x + (L::kCell - 2) / 2, y + L::kCell / 2 + 2);
+    t.At("text-anchor", kAnchorMiddle).At("font-size", kCellFont);
+    if (cls >= kRateClassDarkFrom) t.At("fill", kWhite);
+    t.With(out, "", Count(c.failures) + "/" + Count(c.runs));
+}
+
+}  // namespace
+
+void WriteHeatMap(std::ostream& out, const ReportModel& m) {
+    using L = HeatLayout;
+    std::vector<HeatRow> rows = HeatRows(m);
+    size_t leftOut = m.hosts.size() - rows.size();
+    if (leftOut > 0) {
+        out << "<p id=\"heatmap-left-out\">" << kHeatMapShows << rows.size() << kOfWord
+            << m.hosts.size() << kHeatMapHostsWord << leftOut << kHeatMapLeftOut << "</p>\n";
+    }
+    double gridW = L::kCell * static_cast<double>(m.ports.size());
+    double legendX = L::kLeft + gridW + L::kLegendGap;
+    double gridH = L::kCell * static_cast<double>(std::max<size_t>(rows.size(), 1));
+    double legendH = (kFailureRateClasses + 2) * L::kLegendRowH;
+    OpenSvg(out, "id=\"chart-heatmap\"", legendX + L::kLegendW,
+            L::kTop + std::max(gridH, legendH) + 10, kHeatCaption);
+    HeatHeader(out, m);
+    HeatLegend(out, legendX);
+    if (rows.empty()) Label(out, L::kLeft, L::kTop + 20, kNoFixtureRuns);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        double y = L::kTop + static_cast<double>(r) * L::kCell;
+        NameLabel(out, Text(0, y + L::kCell / 2 + 4), m.hosts[rows[r].host], kChartLabelChars);
+        for (size_t i = rows[r].first; i < rows[r].end; ++i) {
+            double x = L::kLeft + static_cast<double>(m.fixture.entry(i).port) * L::kCell;
+            HeatCell(out, m.fixture[i], x, y);
+        }
+    }
+    out << "</svg>\n";
+}
+
+// ---- analogue histogram ----
+
+namespace {
+
+struct HistogramLayout {
+    static constexpr double kLeft = 56, kTop = 48, kPlotH = 120, kRight = 40, kBottom = 60;
+    static constexpr double kWideBarW = 10, kNarrowBarW = 6;
+    static constexpr int kWideBinsAtMost = 80;
+    static constexpr int kMarginBins = 5;  // shown beyond each limit
+    static constexpr int kSpanBins = 200;  // at most, readings beyond it in the end bins
+    static constexpr int kTicks = 4;
+    static constexpr int kVoltTickBins = 5, kWideVoltTickBins = 10;
+};
+
+std::string Volts(int hundredths) { return Fixed(hundredths / 100.0, 2); }
+
+struct HistogramBins {
+    int lo = 0, hi = 0;  // hundredths of a volt; readings beyond them counted in them
+    std::map<int, long long> counts;
+};
+
+HistogramBins Bin(const AnalogueStats& a) {
+    using L = HistogramLayout;
+    const int low = tracefmt::kAdcLowHundredths, high = tracefmt::kAdcHighHundredths;
+    const int middle = (low + high) / 2;
+    HistogramBins b;
+    int first = a.histogram.empty() ? low : a.histogram.begin()->first;
+    int last = a.histogram.empty() ? high : a.histogram.rbegin()->first;
+    b.lo = std::max(std::min(first, low - L::kMarginBins), middle - L::kSpanBins / 2);
+    b.hi = std::min(std::max(last, high + L::kMarginBins), middle + L::kSpanBins / 2);
+    for (const auto& [v, n] : a.histogram) b.counts[std::clamp(v, b.lo, b.hi)] += n;
+    return b;
+}
+
+std::string BinTitle(const AnalogueStats& a, const HistogramBins& b, int v, long long n) {
+    std::string where = Volts(v) + kVoltUnit;
+    if (v == b.lo && a.histogram.begin()->first < b.lo) where = kAtMostWord + where;
+    if (v == b.hi && a.histogram.rbegin()->first > b.hi) where = kAtLeastWord + where;
+    return where + ": " + Count(n) + kReadingsWord;
+}
+
+void HistogramAxes(std::ostream& out, const HistogramBins& b, const LinearScale& x,
+                   const LinearScale& y, const std::vector<long long>& ticks) {
+    using L = HistogramLayout;
+    double base = L::kTop + L::kPlotH, right = x(b.hi + 0.5);
+    for (long long t : ticks) {
+        Line(out, L::kLeft, y(static_cast<double>(t)), right, y(static_cast<double>(t)),
+             kGridColour);
+        Label(out, L::kLeft - 6, y(static_cast<double>(t)) + 4, Count(t), kAnchorEnd);
+    }
+    Line(out, L::kLeft, L::kTop, L::kLeft, base, kAxisColour);
+    Line(out, L::kLeft, base, right, base, kAxisColour);
+    int every = b.hi - b.lo + 1 > L::kWideBinsAtMost ? L::kWideVoltTickBins : L::kVoltTickBins;
+    for (int v = b.lo; v <= b.hi; ++v) {
+        if (v % every != 0) continue;
+        Line(out, x(v), base, x(v), base + 4, kAxisColour);
+        Label(out, x(v), base + 15, Volts(v), kAnchorMiddle, kSmallFont);
+    }
+    Text(14, L::kTop + L::kPlotH / 2)
+        .At("text-anchor", kAnchorMiddle)
+        .Rotate(-90, 14, L::kTop + L::kPlotH / 2)
+        .With(out, "", kReadingsAxis);
+    Label(out, (L::kLeft + right) / 2, base + L::kBottom - 6, kVoltAxis, kAnchorMiddle);
+}
+
+void LimitLine(std::ostream& out, int limit, const LinearScale& x, bool high) {
+    using L = HistogramLayout;
+    double at = x(limit), base = L::kTop + L::kPlotH;
+    El("line")
+        .At("class", "limit")
+        .At("data-limit", Volts(limit))
+        .At("x1", at)
+        .At("y1", L::kTop - 4)
+        .At("x2", at)
+        .At("y2", base)
+        .At("stroke", kLimitColour)
+        .At("stroke-dasharray", kDashes)
+        .Empty(out);
+    El t = Text(high ? at + 3 : at - 3, base + 30);
+    t.At("fill", kLimitColour).At("font-size", kSmallFont);
+    if (!high) t.At("text-anchor", kAnchorEnd);
+    t.With(out, "", (high ? kHighLimitWord : kLowLimitWord) + Volts(limit) + kVoltUnit);
+}
+
+}  // namespace
+
+void WriteHistogram(std::ostream& out, const AnalogueStats& a) {
+    using L = HistogramLayout;
+    HistogramBins b = Bin(a);
+    int bins = b.hi - b.lo + 1;
+    double barW = bins > L::kWideBinsAtMost ? L::kNarrowBarW : L::kWideBarW;
+    LinearScale x(b.lo - 0.5, b.hi + 0.5, L::kLeft, L::kLeft + barW * bins);
+    long long most = 0;
+    for (const auto& kv : b.counts) most = std::max(most, kv.second);
+    std::vector<long long> ticks = CountTicks(most, L::kTicks);
+    LinearScale y(0, static_cast<double>(ticks.back()), L::kTop + L::kPlotH, L::kTop);
+    std::string attrs = "class=\"chart-histogram\" data-input=\"" + H(a.input) + "\" data-low=\"" +
+                        Volts(tracefmt::kAdcLowHundredths) + "\" data-high=\"" +
+                        Volts(tracefmt::kAdcHighHundredths) + "\"";
+    OpenSvg(out, attrs.c_str(), L::kLeft + barW * bins + L::kRight,
+            L::kTop + L::kPlotH + L::kBottom, a.input + ": " + kHistogramCaption);
+    Label(out, L::kLeft, 14, kHistogramCaption);
+    HistogramAxes(out, b, x, y, ticks);
+    for (const auto& [v, n] : b.counts) {
+        PixelSpan s = BarSpan(x, v, 1);
+        double top = y(static_cast<double>(n)), cx = (s.from + s.to) / 2;
+        El("rect")
+            .At("class", "bar")
+            .At("data-value", Volts(v))
+            .At("x", s.from + 0.5)
+            .At("y", top)
+            .At("width", s.to - s.from - 1)
+            .At("height", L::kTop + L::kPlotH - top)
+            .At("fill", kHistogramBarColour)
+            .With(out, BinTitle(a, b, v, n));
+        Text(cx + 3, top - 3)
+            .At("font-size", kCellFont)
+            .Rotate(-90, cx + 3, top - 3)
+            .With(out, "", Count(n));
+    }
+    LimitLine(out, tracefmt::kAdcLowHundredths, x, false);
+    LimitLine(out, tracefmt::kAdcHighHundredths, x, true);
+    out << "</svg>\n";
+}
+
+}  // namespace yield

@@ -1,0 +1,33 @@
+#include "calendar.h"
+
+#include <gtest/gtest.h>
+
+using namespace yield;
+
+TEST(Calendar, DaysCountedBothWays) {
+    long long n = -1;
+    ASSERT_TRUE(DayNumber("1970-01-01", n));
+    EXPECT_EQ(n, 0);
+    ASSERT_TRUE(DayNumber("2024-02-29", n));
+    EXPECT_EQ(DayText(n + 1), "2024-03-01");
+    EXPECT_EQ(DayText(n - 365), "2023-03-01");
+    EXPECT_EQ(DaySpan("2026-11-30", "2026-12-31"), 32);
+    EXPECT_EQ(DaySpan("2026-12-01", "2026-02-30"), 0);
+    for (const char* day : {"2000-02-29", "1999-12-31", "2400-02-29"}) EXPECT_TRUE(IsDay(day));
+    for (const char* day : {"1900-02-29", "2026-1-01", "2026-01-01x", "+026-01-01", "2026/01/01"})
+        EXPECT_FALSE(IsDay(day)) << day;
+}
+
+TEST(Calendar, IsoWeeksAcrossYearEnds) {
+    EXPECT_EQ(IsoWeek("2026-12-02"), "2026-W49");
+    EXPECT_EQ(IsoWeek("2026-12-07"), "2026-W50");  // a Monday
+    EXPECT_EQ(IsoWeek("2026-12-06"), "2026-W49");  // the Sunday before
+    EXPECT_EQ(IsoWeek("2027-01-01"), "2026-W53");  // 2026 began on a Thursday: 53 weeks
+    EXPECT_EQ(IsoWeek("2024-12-30"), "2025-W01");
+    EXPECT_EQ(IsoWeek("2021-01-03"), "2020-W53");
+    EXPECT_EQ(IsoWeek("2024-02-29"), "2024-W09");
+    for (const char* bad :
+         {"2026-02-29", "2026-13-01", "2026-00-10", "2026-04-31", "2026_12_02", "", "2026-1-02"})
+        EXPECT_EQ(IsoWeek(bad), "") << bad;
+}
+
