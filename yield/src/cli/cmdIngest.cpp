@@ -62,7 +62,7 @@ IngestStats IngestFiles(const std::string& db, const std::vector<std::string>& p
 const CLI::Validator kStation(
     [](std::string& s) -> std::string {
         std::string station, why;
-        if (!ParseStation(s, station, why)) return kStationOption + std::string(": ") + why;
+        if (!ParseStation(s, station, why)) return why;
         s = station;
         return std::string();
     },
@@ -86,7 +86,7 @@ Handler AddIngestOptions(CLI::App& cmd) {
     auto paths = std::make_shared<std::vector<std::string>>();
     auto station = std::make_shared<std::string>();
     cmd.add_option("paths", *paths, "files and folders to read")->required();
-    cmd.add_option(kStationOption, *station, kStationHelp)->check(kStation);
+    cmd.add_option(kStationOption, *station, kStationHelp)->transform(kStation);
     return [paths, station](const std::string& db) {
         IngestStats stats = IngestFiles(db, *paths, *station);
         PrintSummary(stats);

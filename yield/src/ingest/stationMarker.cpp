@@ -9,10 +9,10 @@ namespace yield {
 namespace {
 
 constexpr char kBlanks[] = " \t\r\n";
-constexpr char kEmpty[] = "station marker is empty";
-constexpr char kTooLong[] = "station marker is longer than 64 bytes";
-constexpr char kLines[] = "station marker holds more than one line";
-constexpr char kNotPrintable[] = "station marker holds a byte that is not printable ASCII";
+constexpr char kEmpty[] = "station name is empty";
+constexpr char kTooLong[] = "station name is longer than 64 bytes";
+constexpr char kLines[] = "station name holds more than one line";
+constexpr char kNotPrintable[] = "station name holds a byte that is not printable ASCII";
 constexpr char kUnreadable[] = "station marker cannot be read";
 // Read no more of a marker than this: a longer one is refused anyway.
 constexpr std::streamsize kMarkerReadBytes = 1024;
