@@ -1,8 +1,13 @@
 // devuzeV7-factory-check: checks a factory day's yield report against the bench's own records.
 // Every expected figure is computed here from the runs' record.json files (verdict, host name,
-// result document with each port's 1 or 0) and the plan (which processor ID each run had); the
-// report's JSON and the per-run JSON export must agree with them run by run.
+// result document with each port's 1 or 0) and the plan (which processor ID each run had, in
+// which fixture); the report's JSON, the per-run JSON export and the store's views must agree
+// with them run by run. The fixture is the run's station: the views must give each run its
+// fixture and flag the day's cut cable at its fixture. The report's fixture view and repair queue
+// are checked under whatever they name a run's fixture by: its station, or its host name.
 // Usage: devuzeV7-factory-check --plan plan.tsv --runs DIR --report report.json --export DIR
+//                               --views DIR (runs.tsv, ports.tsv, repair.tsv as factory-day.sh
+//                               writes them)
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -207,9 +212,31 @@ void CheckSummary(const std::vector<BenchRun>& runs, const json& report) {
         n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
 }
 
-// The repair queue: the boards whose last run failed, each at its last run's host, newest first,
-// with a value or reason when a port failed; no board without a complete run.
+// The plan's fixture names, to tell whether a report names runs by station or by host.
+std::set<std::string> Fixtures(const std::vector<BenchRun>& runs) {
+    std::set<std::string> out;
+    for (const BenchRun& r : runs) out.insert(r.fixture);
+    return out;
+}
+
+bool NamesStations(const json& rows, const char* field, const std::set<std::string>& fixtures) {
+    for (const json& r : rows) {
+        if (r.contains(field) && r[field].is_string() &&
+            fixtures.count(r[field].get<std::string>()))
+            return true;
+    }
+    return false;
+}
+
+// What a report names a run's fixture by.
+std::string FixtureName(const BenchRun& r, bool byStation) {
+    return byStation ? r.fixture : r.host;
+}
+
+// The repair queue: the boards whose last run failed, each at its last run's fixture, newest
+// first, with a value or reason when a port failed; no board without a complete run.
 void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
+    bool byStation = NamesStations(report["repair_queue"], "station", Fixtures(runs));
     std::map<std::string, std::map<std::string, const BenchRun*>> boards;  // chip -> stamp -> run
     for (const BenchRun& r : runs) boards[r.chip][r.stamp] = &r;
     std::map<std::string, std::string> queued;  // chip -> host
@@ -217,7 +244,7 @@ void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
     for (const auto& [chip, byStamp] : boards) {
         const BenchRun& last = *byStamp.rbegin()->second;
         if (last.passed) continue;
-        queued[chip] = last.host;
+        queued[chip] = FixtureName(last, byStation);
         for (const auto& [port, ok] : last.ports)
             if (!ok) withPort.insert(chip);
     }
@@ -234,32 +261,134 @@ void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
     }
     if (reported != queued)
         Fail("repair queue: report " + json(reported).dump() + ", bench " + json(queued).dump());
-    std::printf("repair queue: %zu boards\n", queued.size());
+    std::printf("repair queue: %zu boards, by %s\n", queued.size(), byStation ? "station" : "host");
 }
 
-// The Pareto and the fixture view: failures per port, and per host and port with the flag rule.
-void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
-    std::map<std::string, long long> failures;
-    std::map<std::pair<std::string, std::string>, std::pair<long long, long long>> cells;
+struct Rule {
+    long long minRuns = 0, minFailures = 0;
+    double minGap = 0, minRatio = 0;
+};
+
+using CellKey = std::pair<std::string, std::string>;               // fixture, port
+using Cells = std::map<CellKey, std::pair<long long, long long>>;  // runs, failures
+
+// The report's flag rule for one cell against the same port at every other fixture.
+bool Flagged(const Cells& cells, const CellKey& key, const Rule& rule) {
+    const auto& [runs, fails] = cells.at(key);
+    long long otherRuns = 0, otherFails = 0;
+    for (const auto& [k, v] : cells) {
+        if (k.second != key.second || k.first == key.first) continue;
+        otherRuns += v.first;
+        otherFails += v.second;
+    }
+    double rate = static_cast<double>(fails) / runs;
+    double others = otherRuns ? static_cast<double>(otherFails) / otherRuns : 0;
+    return runs >= rule.minRuns && fails >= rule.minFailures && otherRuns >= rule.minRuns &&
+           rate - others >= rule.minGap && rate >= rule.minRatio * others;
+}
+
+Rule RuleOf(const json& report) {
+    const json& r = report["flag_rule"];
+    return Rule{r["min_runs"].get<long long>(), r["min_failures"].get<long long>(),
+                r["min_gap"].get<double>(), r["min_ratio"].get<double>()};
+}
+
+Cells BenchCells(const std::vector<BenchRun>& runs, bool byStation) {
+    Cells cells;
     for (const BenchRun& r : runs) {
         for (const auto& [port, ok] : r.ports) {
-            auto& c = cells[{r.host, port}];
+            auto& c = cells[{FixtureName(r, byStation), port}];
             ++c.first;
-            if (!ok) {
-                ++c.second;
-                ++failures[port];
-            }
+            c.second += ok ? 0 : 1;
         }
     }
+    return cells;
+}
+
+// Tab-separated rows as factory-day.sh writes a view.
+std::vector<std::vector<std::string>> ReadRows(const fs::path& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::vector<std::vector<std::string>> rows;
+    std::string line, field;
+    while (std::getline(in, line)) {
+        std::istringstream cols(line);
+        rows.emplace_back();
+        while (std::getline(cols, field, '\t')) rows.back().push_back(field);
+    }
+    return rows;
+}
+
+// The store's views: each run at its fixture's station, the ports by station with the cut cable
+// flagged at fixture C, and the repair queue at each board's last fixture.
+void CheckViews(const std::vector<BenchRun>& runs, const json& report, const fs::path& dir) {
+    std::map<std::pair<std::string, std::string>, std::string> stations;  // chip, stamp
+    for (const auto& row : ReadRows(dir / "runs.tsv")) {
+        if (row.size() == 3) stations[{row[0], row[1]}] = row[2];
+    }
+    std::map<std::string, const BenchRun*> lastRun;
+    for (const BenchRun& r : runs) {
+        auto it = stations.find({r.chip, r.stamp});
+        std::string got = it == stations.end() ? "(no run)" : it->second;
+        if (got != r.fixture) Fail("run " + r.number + ": station " + got + ", bench " + r.fixture);
+        const BenchRun*& last = lastRun[r.chip];
+        if (last == nullptr || r.stamp > last->stamp) last = &r;
+    }
+    if (stations.size() != runs.size())
+        Fail("views: " + std::to_string(stations.size()) + " runs stored, the bench ran " +
+             std::to_string(runs.size()));
+    Cells stored;
+    for (const auto& row : ReadRows(dir / "ports.tsv")) {
+        if (row.size() != 3) continue;
+        auto& c = stored[{row[0], row[1]}];
+        ++c.first;
+        c.second += row[2] == "0" ? 1 : 0;
+    }
+    Cells bench = BenchCells(runs, true);
+    if (stored != bench) Fail("views: the ports by station differ from the bench's");
+    Rule rule = RuleOf(report);
+    bool cutFlagged = false;
+    for (const auto& [key, counts] : bench) {
+        if (!Flagged(bench, key, rule)) continue;
+        std::printf("fixture flag by station: %s %s\n", key.first.c_str(), key.second.c_str());
+        cutFlagged = cutFlagged || key.first == "fixture-C";
+    }
+    if (!cutFlagged) Fail("the day's cut fixture cable is not flagged at fixture-C");
+    std::map<std::string, std::string> queued, viewed;
+    for (const auto& [chip, last] : lastRun) {
+        if (!last->passed) queued[chip] = last->fixture + " failed";
+    }
+    for (const auto& row : ReadRows(dir / "repair.tsv")) {
+        if (row.size() == 4) viewed[row[0]] = row[1] + " " + row[3];
+    }
+    if (viewed != queued)
+        Fail("repair queue view: " + json(viewed).dump() + ", bench " + json(queued).dump());
+    std::printf("views: %zu runs at their stations\n", stations.size());
+}
+
+// The Pareto and the fixture view: failures per port, and per fixture and port with the flag
+// rule. A report whose fixture view names hosts cannot tell the fixtures of one line apart: its
+// flags are checked against the rule, the cut cable's flag by station in CheckViews.
+void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
+    const char* field =
+        report["fixture"].empty() || report["fixture"][0].contains("station") ? "station" : "host";
+    bool byStation = NamesStations(report["fixture"], field, Fixtures(runs));
+    std::map<std::string, long long> failures;
+    Cells cells = BenchCells(runs, byStation);
+    for (const BenchRun& r : runs) {
+        for (const auto& [port, ok] : r.ports) failures[port] += ok ? 0 : 1;
+    }
+    for (auto it = failures.begin(); it != failures.end();)
+        it = it->second == 0 ? failures.erase(it) : std::next(it);
     std::map<std::string, long long> pareto;
     for (const json& p : report["pareto"]) pareto[p["port"].get<std::string>()] = p["failures"];
     if (pareto != failures)
         Fail("pareto: report " + json(pareto).dump() + ", bench " + json(failures).dump());
-    const json& rule = report["flag_rule"];
+    Rule rule = RuleOf(report);
     int flagged = 0;
     size_t seen = 0;
     for (const json& c : report["fixture"]) {
-        auto key = std::make_pair(c["host"].get<std::string>(), c["port"].get<std::string>());
+        auto key = std::make_pair(c[field].get<std::string>(), c["port"].get<std::string>());
         auto it = cells.find(key);
         std::string id = "fixture " + json(key.first).dump() + " " + key.second;
         if (it == cells.end()) {
@@ -269,26 +398,15 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
         ++seen;
         Expect(id + " runs", c["runs"], it->second.first);
         Expect(id + " failures", c["failures"], it->second.second);
-        long long otherRuns = 0, otherFails = 0;
-        for (const auto& [k, v] : cells) {
-            if (k.second != key.second || k.first == key.first) continue;
-            otherRuns += v.first;
-            otherFails += v.second;
-        }
-        double rate = static_cast<double>(it->second.second) / it->second.first;
-        double others = otherRuns ? static_cast<double>(otherFails) / otherRuns : 0;
-        bool flag = it->second.first >= rule["min_runs"].get<long long>() &&
-                    it->second.second >= rule["min_failures"].get<long long>() &&
-                    otherRuns >= rule["min_runs"].get<long long>() &&
-                    rate - others >= rule["min_gap"].get<double>() &&
-                    rate >= rule["min_ratio"].get<double>() * others;
+        bool flag = Flagged(cells, key, rule);
         if (c["flagged"] != flag) Fail(id + ": flagged " + c["flagged"].dump());
         flagged += flag;
         if (flag) std::printf("fixture flag: %s %s\n", key.first.c_str(), key.second.c_str());
     }
     if (seen != cells.size())
         Fail("fixture view: " + std::to_string(seen) + " cells of " + std::to_string(cells.size()));
-    if (flagged == 0) Fail("the day's cut fixture cable is not flagged");
+    if (byStation && flagged == 0) Fail("the day's cut fixture cable is not flagged");
+    std::printf("fixture view: by %s\n", byStation ? "station" : "host");
 }
 
 }  // namespace
@@ -296,10 +414,11 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
 int main(int argc, char** argv) {
     std::map<std::string, std::string> args;
     for (int i = 1; i + 1 < argc; i += 2) args[argv[i]] = argv[i + 1];
-    for (const char* need : {"--plan", "--runs", "--report", "--export"}) {
+    for (const char* need : {"--plan", "--runs", "--report", "--export", "--views"}) {
         if (!args.count(need)) {
-            std::fprintf(stderr, "usage: %s --plan FILE --runs DIR --report FILE --export DIR\n",
-                         argv[0]);
+            std::fprintf(
+                stderr, "usage: %s --plan FILE --runs DIR --report FILE --export DIR --views DIR\n",
+                argv[0]);
             return 2;
         }
     }
@@ -310,6 +429,7 @@ int main(int argc, char** argv) {
         CheckSummary(runs, report);
         CheckRepairs(runs, report);
         CheckPorts(runs, report);
+        CheckViews(runs, report, args["--views"]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "devuzeV7-factory-check: %s\n", e.what());
         return 2;
