@@ -19,8 +19,9 @@ namespace {
 constexpr char kSkipped[] = "skipped";  // a file that holds no run, or cannot be read
 constexpr char kNoted[] = "noted";      // a run stored cut to bounds
 constexpr char kStationOption[] = "--station";
-constexpr char kStationHelp[] =
-    "the station (fixture) of every run found; without it, station marker files name it";
+constexpr char kStationHelpLead[] =
+    "the station (fixture) of every run found; without it, the nearest marker file ";
+constexpr char kStationHelpTail[] = " above each log, up to the path given, names it";
 constexpr char kStationName[] = "NAME";
 
 void PrintProgress(const IngestStats& s) {
@@ -86,7 +87,9 @@ Handler AddIngestOptions(CLI::App& cmd) {
     auto paths = std::make_shared<std::vector<std::string>>();
     auto station = std::make_shared<std::string>();
     cmd.add_option("paths", *paths, "files and folders to read")->required();
-    cmd.add_option(kStationOption, *station, kStationHelp)->transform(kStation);
+    cmd.add_option(kStationOption, *station,
+                   kStationHelpLead + std::string(kStationMarker) + kStationHelpTail)
+        ->transform(kStation);
     return [paths, station](const std::string& db) {
         IngestStats stats = IngestFiles(db, *paths, *station);
         PrintSummary(stats);
