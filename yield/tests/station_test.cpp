@@ -89,6 +89,9 @@ TEST(StationMarkers, NearestMarkerUpToTheGivenPathNamesTheStation) {
                                                    {"0x1A2B0003", ""},
                                                    {"0x1A2B0004", ""}};
     EXPECT_EQ(Stations(db), expected);
+    fs::path slash = tmp.path() / "slash.db";
+    Ingest(*OpenStore(slash.string(), true), {pile.string() + "/"}, nullptr);
+    EXPECT_EQ(Stations(slash), expected);
 
     // A file given by itself: its own folder's marker.
     fs::path again = tmp.path() / "again.db";
