@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <set>
 #include <thread>
 
 #include "ingest.h"
@@ -424,35 +423,6 @@ TEST_F(StoreTest, StationFilterMatchesTheStationOrTheHostOfARunWithoutOne) {
     EXPECT_EQ(store->RunIds(filter("", "devuze-line")), (Ids{2, 4}));
     EXPECT_EQ(store->CountRunsWithoutDay(filter("", "fixture-A")), 1);
     EXPECT_EQ(store->CountRunsWithoutDay(filter("", "devuze-line")), 0);
-    store->ForEachRun(filter("", "fixture-A"),
-                      [](const RunSummary& r) { EXPECT_EQ(FixtureOf(r), "fixture-A"); });
-}
-
-// The view a factory's tools read holds the boards the report's repair queue lists.
-TEST_F(StoreTest, RepairQueueViewListsTheBoardsOfTheReportsQueue) {
-    IngestInto(*db_, {YIELD_GOLDEN_DIR});
-    auto store = OpenStore(db_->Url(), false);
-    ReportModel m = BuildReport({}, ReportRowsOf(*store, {}));
-    ASSERT_FALSE(m.repairs.empty());
-    std::set<std::string> fromReport;
-    for (const RepairRow& r : m.repairs) {
-        fromReport.insert(std::to_string(r.runId) + "|" + r.chipId + "|" + r.timeStamp + "|" +
-                          r.status + "|");
-    }
-    std::string view = db_->Rows("SELECT run_id, chip_id, start_stamp, status FROM v_repair_queue");
-    std::set<std::string> fromView;
-    for (size_t at = 0, end; (end = view.find('\n', at)) != std::string::npos; at = end + 1)
-        fromView.insert(view.substr(at, end - at));
-    EXPECT_EQ(fromView, fromReport);
-    // No station given: each is its run's host.
-    EXPECT_EQ(db_->Count("SELECT count(*) FROM v_repair_queue q JOIN runs r ON r.id = q.run_id"
-                         " WHERE q.station <> r.host"),
-              0);
-    EXPECT_EQ(db_->Count("SELECT count(*) FROM v_ports"),
-              db_->Count("SELECT count(*) FROM run_ports"));
-    EXPECT_EQ(db_->Count("SELECT count(*) FROM v_measurements"),
-              db_->Count("SELECT count(*) FROM measurements"));
-    EXPECT_EQ(db_->Count("SELECT count(*) FROM v_ports WHERE port NOT LIKE family || '-%'"), 0);
 }
 
 #ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
