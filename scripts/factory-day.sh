@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# A factory day on the bench: runs the real tool on many boards (processor IDs) in several
-# fixtures (host names) with a mix of faults, boards failed and retested, several runs at once;
-# gathers the flash and stick archives as an operator would; ingests them with devuzeV7-yield,
-# writes the HTML and JSON reports and checks the report run by run against the bench's records.
+# A factory day on a real line: runs the real tool on many boards (processor IDs) in three
+# fixtures (stations) with a mix of faults, boards failed and retested, several runs at once; every
+# board carries the line's one host name (but the hostile-host runs); gathers the flash and stick
+# archives per fixture as an operator would, fixtures A and C marked by station marker files,
+# fixture B ingested with --station; ingests them with devuzeV7-yield, writes the HTML and JSON
+# reports and checks the report and the stored stations run by run against the bench's records.
 # Usage: scripts/factory-day.sh [--build DIR] [--out DIR] [--jobs N] [--no-check] [--pg-env FILE]
 #   --build  the host build with the bench and devuzeV7-yield (default build/dev)
 #   --out    where runs, the gathered pile, the database and the reports go
 #            (default BUILD/factory-day; emptied first)
 #   --jobs   bench runs at once (default 8: the runs mostly wait)
 #   --pg-env a running PostgreSQL server's settings (lines "export PGHOST=..."): the pile is also
-#            ingested there, once by one ingest and once by one ingest per fixture at the same
-#            time, and every report and export must equal the SQLite one byte for byte
+#            ingested there, once as into SQLite and once by one ingest per fixture and one of the
+#            whole pile at the same time, and every report, export and view must equal the SQLite
+#            one byte for byte
 # The report is OUT/report.html; OUT/report.json and OUT/export/ (one JSON record per run) beside.
 set -euo pipefail
 
@@ -43,8 +46,8 @@ for f in "$bench" "$yield"; do
 done
 [ "$check" = 0 ] || [ -x "$checker" ] || { echo "factory-day.sh: no $checker" >&2; exit 2; }
 
-# The day's plan, one run a line: wave, fixture (the folder its archives are gathered in), board
-# (processor ID), scenario, host name (= the fixture's name, - the scenario's own), and what the
+# The day's plan, one run a line: wave, fixture (the folder its archives are gathered in: its
+# station), board (processor ID), scenario, host name (= the line's, - the scenario's own), and what the
 # operator does to the archives ("pulled": the first stick is pulled during the copy, leaving its
 # copy short). A wave starts when the one before has ended, so a board's retest comes after its
 # failed run. Fixture C has a cut RS232 cable on three boards (the fixture flag); board 0xB004
@@ -81,6 +84,13 @@ plan=$(cat <<'EOF'
 EOF
 )
 
+# The host name every board of the line carries: the same image everywhere.
+line_host=devuze-line
+# Fixtures whose gathered archives carry station marker files; the others are named by --station
+# at their ingest.
+marked_fixtures=(fixture-A fixture-C)
+marker=devuzeV7-station
+
 rm -rf "$out"
 mkdir -p "$out/runs" "$out/pile"
 : >"$out/plan.tsv"
@@ -88,7 +98,7 @@ mkdir -p "$out/runs" "$out/pile"
 run_one() {  # number fixture chip scenario host
     local dir=$out/runs/$1 host_opt=()
     case $5 in
-        =) host_opt=(--hostname "$2") ;;
+        =) host_opt=(--hostname "$line_host") ;;
         -) ;;
         *) host_opt=(--hostname "$5") ;;
     esac
@@ -152,12 +162,25 @@ gather() {  # number fixture action
 while IFS=$'\t' read -r num fixture chip scenario action; do
     gather "$num" "$fixture" "$action"
 done <"$out/plan.tsv"
-echo "gathered $(find "$out/pile" -type f | wc -l) files"
+# The stations: fixture A's folder is marked as a whole, fixture C's at the top of each of its
+# sticks and of its flash folder; fixture B is named when it is ingested.
+echo fixture-A >"$out/pile/fixture-A/$marker"
+for top in "$out"/pile/fixture-C/sticks/*/ "$out/pile/fixture-C/flash/"; do
+    printf ' fixture-C \n' >"$top$marker"
+done
+echo "gathered $(find "$out/pile" -type f ! -name "$marker" | wc -l) files"
+
+ingest_day() {  # database
+    local marked=()
+    for f in "${marked_fixtures[@]}"; do marked+=("$out/pile/$f"); done
+    "$yield" ingest --db "$1" "${marked[@]}"
+    "$yield" ingest --db "$1" --station fixture-B "$out/pile/fixture-B"
+}
 
 db=$out/yield.db
-"$yield" ingest --db "$db" "$out/pile"
+ingest_day "$db"
 before=$(sqlite3 "$db" .dump | sha256sum)
-"$yield" ingest --db "$db" "$out/pile" >/dev/null
+ingest_day "$db" >/dev/null
 after=$(sqlite3 "$db" .dump | sha256sum)
 [ "$before" = "$after" ] || { echo "factory-day.sh: a second ingest changed the database" >&2; exit 1; }
 "$yield" report --db "$db" --format html -o "$out/report.html"
@@ -179,6 +202,19 @@ without_database() {  # file DB
     }' "$1"
 }
 
+# What a factory's own tools read: the views, one row a line, fields between tabs.
+views() {  # command that runs a query and prints its rows
+    "$@" "SELECT chip_id, start_stamp, station FROM v_runs ORDER BY id" >"$views/runs.tsv"
+    "$@" "SELECT station, port, passed FROM v_ports ORDER BY run_id, family, number" \
+        >"$views/ports.tsv"
+    "$@" "SELECT chip_id, station, start_stamp, status FROM v_repair_queue ORDER BY chip_id" \
+        >"$views/repair.tsv"
+}
+sqlite_rows() { sqlite3 -separator $'\t' "$db" "$1"; }
+views=$out/views
+mkdir -p "$views"
+views sqlite_rows
+
 # The same pile on PostgreSQL: the same bytes out, whether one ingest or several at once, but
 # for the database each report names.
 same_on_pg() {
@@ -198,17 +234,28 @@ if [ -n "$pg_env" ]; then
     for name in factory_day factory_day_at_once; do
         psql -q -v ON_ERROR_STOP=1 -c "DROP DATABASE IF EXISTS $name" -c "CREATE DATABASE $name"
     done
-    "$yield" ingest --db postgresql:///factory_day "$out/pile" >/dev/null
-    again=$("$yield" ingest --db postgresql:///factory_day "$out/pile")
-    [[ $again == *" 0 runs new, 0 replaced, 0 copies,"* ]] ||
+    ingest_day postgresql:///factory_day >/dev/null
+    again=$(ingest_day postgresql:///factory_day | grep '^ingest:')
+    [ "$(grep -c ' 0 runs new, 0 replaced, 0 copies,' <<<"$again")" = 2 ] ||
         { echo "factory-day.sh: a second ingest into PostgreSQL stored something" >&2; exit 1; }
     same_on_pg postgresql:///factory_day
+    pg_rows() { psql -X -q -A -t -F $'\t' -d factory_day -c "$1"; }
+    views=$out/pg/views
+    mkdir -p "$views"
+    views pg_rows
+    diff -r "$out/views" "$views" >/dev/null ||
+        { echo "factory-day.sh: the views differ on PostgreSQL" >&2; exit 1; }
     "$yield" export --db postgresql:///factory_day --format json -o "$out/pg/export"
     diff -r "$out/export" "$out/pg/export" >/dev/null ||
         { echo "factory-day.sh: the export differs on PostgreSQL" >&2; exit 1; }
+    # Each fixture by its own ingest, and the whole pile without a station at the same time: a run
+    # stored first without a station takes fixture B's when that ingest reaches it.
     pids=()
     for f in "$out/pile"/* "$out/pile"; do
-        "$yield" ingest --db postgresql:///factory_day_at_once "$f" >"$out/pg/ingest.${#pids[@]}" &
+        station=()
+        [ "$f" != "$out/pile/fixture-B" ] || station=(--station fixture-B)
+        "$yield" ingest --db postgresql:///factory_day_at_once "${station[@]}" "$f" \
+            >"$out/pg/ingest.${#pids[@]}" &
         pids+=($!)
     done
     for p in "${pids[@]}"; do
@@ -220,4 +267,4 @@ fi
 
 [ "$check" = 1 ] || exit 0
 "$checker" --plan "$out/plan.tsv" --runs "$out/runs" --report "$out/report.json" \
-    --export "$out/export"
+    --export "$out/export" --views "$out/views"

@@ -291,7 +291,7 @@ TEST(Cli, VersionDatabaseVariableAndHelpLayout) {
     EXPECT_NE(board.find("1 no run of that processor ID"), std::string::npos);
     EXPECT_EQ(board.find("4 an output file"), std::string::npos);
     EXPECT_EQ(board.find("an ingest keeps"), std::string::npos);
-    EXPECT_NE(report.find("1 --since, --until or --host selects no run"), std::string::npos);
+    EXPECT_NE(report.find("1 --since, --until, --host or --station selects no run"), std::string::npos);
     EXPECT_NE(report.find("4 an output file"), std::string::npos);
 }
 

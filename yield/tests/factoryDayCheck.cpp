@@ -1,8 +1,13 @@
 // devuzeV7-factory-check: checks a factory day's yield report against the bench's own records.
 // Every expected figure is computed here from the runs' record.json files (verdict, host name,
-// result document with each port's 1 or 0) and the plan (which processor ID each run had); the
-// report's JSON and the per-run JSON export must agree with them run by run.
+// result document with each port's 1 or 0) and the plan (which processor ID each run had, in
+// which fixture); the report's JSON, the per-run JSON export and the store's views must agree
+// with them run by run. Every board carries the line's one host name, so the fixture is the run's
+// station: the report, the export and the views must give each run its fixture, and the day's
+// cut cable must be flagged at its fixture.
 // Usage: devuzeV7-factory-check --plan plan.tsv --runs DIR --report report.json --export DIR
+//                               --views DIR (runs.tsv, ports.tsv, repair.tsv as factory-day.sh
+//                               writes them)
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -134,6 +139,8 @@ void CheckExport(const std::vector<BenchRun>& runs, const fs::path& dir) {
         const json& j = it->second;
         if (j["dut"]["host"] != r.host)
             Fail(id + ": host " + j["dut"]["host"].dump() + ", bench " + json(r.host).dump());
+        if (j["dut"]["station"] != r.fixture)
+            Fail(id + ": station " + j["dut"]["station"].dump() + ", bench " + r.fixture);
         if (j["outcome"] != (r.passed ? "PASS" : "FAIL"))
             Fail(id + ": outcome " + j["outcome"].dump() + ", bench " + (r.passed ? "OK" : "ERR"));
         std::map<std::string, bool> ports;
@@ -207,17 +214,17 @@ void CheckSummary(const std::vector<BenchRun>& runs, const json& report) {
         n, runs.size(), first, n, final, n, retested, retestRuns, recovered);
 }
 
-// The repair queue: the boards whose last run failed, each at its last run's host, newest first,
-// with a value or reason when a port failed; no board without a complete run.
+// The repair queue: the boards whose last run failed, each at its last run's fixture, newest
+// first, with a value or reason when a port failed; no board without a complete run.
 void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
     std::map<std::string, std::map<std::string, const BenchRun*>> boards;  // chip -> stamp -> run
     for (const BenchRun& r : runs) boards[r.chip][r.stamp] = &r;
-    std::map<std::string, std::string> queued;  // chip -> host
+    std::map<std::string, std::string> queued;  // chip -> station
     std::set<std::string> withPort;
     for (const auto& [chip, byStamp] : boards) {
         const BenchRun& last = *byStamp.rbegin()->second;
         if (last.passed) continue;
-        queued[chip] = last.host;
+        queued[chip] = last.fixture;
         for (const auto& [port, ok] : last.ports)
             if (!ok) withPort.insert(chip);
     }
@@ -237,25 +244,123 @@ void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
     std::printf("repair queue: %zu boards\n", queued.size());
 }
 
-// The Pareto and the fixture view: failures per port, and per host and port with the flag rule.
-void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
-    std::map<std::string, long long> failures;
-    std::map<std::pair<std::string, std::string>, std::pair<long long, long long>> cells;
+struct Rule {
+    long long minRuns = 0, minFailures = 0;
+    double minGap = 0, minRatio = 0;
+};
+
+using CellKey = std::pair<std::string, std::string>;               // fixture, port
+using Cells = std::map<CellKey, std::pair<long long, long long>>;  // runs, failures
+
+// The report's flag rule for one cell against the same port at every other fixture.
+bool Flagged(const Cells& cells, const CellKey& key, const Rule& rule) {
+    const auto& [runs, fails] = cells.at(key);
+    long long otherRuns = 0, otherFails = 0;
+    for (const auto& [k, v] : cells) {
+        if (k.second != key.second || k.first == key.first) continue;
+        otherRuns += v.first;
+        otherFails += v.second;
+    }
+    double rate = static_cast<double>(fails) / runs;
+    double others = otherRuns ? static_cast<double>(otherFails) / otherRuns : 0;
+    return runs >= rule.minRuns && fails >= rule.minFailures && otherRuns >= rule.minRuns &&
+           rate - others >= rule.minGap && rate >= rule.minRatio * others;
+}
+
+Rule RuleOf(const json& report) {
+    const json& r = report["flag_rule"];
+    return Rule{r["min_runs"].get<long long>(), r["min_failures"].get<long long>(),
+                r["min_gap"].get<double>(), r["min_ratio"].get<double>()};
+}
+
+Cells BenchCells(const std::vector<BenchRun>& runs) {
+    Cells cells;
     for (const BenchRun& r : runs) {
         for (const auto& [port, ok] : r.ports) {
-            auto& c = cells[{r.host, port}];
+            auto& c = cells[{r.fixture, port}];
             ++c.first;
-            if (!ok) {
-                ++c.second;
-                ++failures[port];
-            }
+            c.second += ok ? 0 : 1;
         }
     }
+    return cells;
+}
+
+// Tab-separated rows as factory-day.sh writes a view.
+std::vector<std::vector<std::string>> ReadRows(const fs::path& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::vector<std::vector<std::string>> rows;
+    std::string line, field;
+    while (std::getline(in, line)) {
+        std::istringstream cols(line);
+        rows.emplace_back();
+        while (std::getline(cols, field, '\t')) rows.back().push_back(field);
+    }
+    return rows;
+}
+
+// The store's views: each run at its fixture's station, the ports by station with the cut cable
+// flagged at fixture C, and the repair queue at each board's last fixture.
+void CheckViews(const std::vector<BenchRun>& runs, const json& report, const fs::path& dir) {
+    std::map<std::pair<std::string, std::string>, std::string> stations;  // chip, stamp
+    for (const auto& row : ReadRows(dir / "runs.tsv")) {
+        if (row.size() == 3) stations[{row[0], row[1]}] = row[2];
+    }
+    std::map<std::string, const BenchRun*> lastRun;
+    for (const BenchRun& r : runs) {
+        auto it = stations.find({r.chip, r.stamp});
+        std::string got = it == stations.end() ? "(no run)" : it->second;
+        if (got != r.fixture) Fail("run " + r.number + ": station " + got + ", bench " + r.fixture);
+        const BenchRun*& last = lastRun[r.chip];
+        if (last == nullptr || r.stamp > last->stamp) last = &r;
+    }
+    if (stations.size() != runs.size())
+        Fail("views: " + std::to_string(stations.size()) + " runs stored, the bench ran " +
+             std::to_string(runs.size()));
+    Cells stored;
+    for (const auto& row : ReadRows(dir / "ports.tsv")) {
+        if (row.size() != 3) continue;
+        auto& c = stored[{row[0], row[1]}];
+        ++c.first;
+        c.second += row[2] == "0" ? 1 : 0;
+    }
+    Cells bench = BenchCells(runs);
+    if (stored != bench) Fail("views: the ports by station differ from the bench's");
+    Rule rule = RuleOf(report);
+    bool cutFlagged = false;
+    for (const auto& [key, counts] : bench) {
+        if (!Flagged(bench, key, rule)) continue;
+        std::printf("fixture flag by station: %s %s\n", key.first.c_str(), key.second.c_str());
+        cutFlagged = cutFlagged || key.first == "fixture-C";
+    }
+    if (!cutFlagged) Fail("the day's cut fixture cable is not flagged at fixture-C");
+    std::map<std::string, std::string> queued, viewed;
+    for (const auto& [chip, last] : lastRun) {
+        if (!last->passed) queued[chip] = last->fixture + " failed";
+    }
+    for (const auto& row : ReadRows(dir / "repair.tsv")) {
+        if (row.size() == 4) viewed[row[0]] = row[1] + " " + row[3];
+    }
+    if (viewed != queued)
+        Fail("repair queue view: " + json(viewed).dump() + ", bench " + json(queued).dump());
+    std::printf("views: %zu runs at their stations\n", stations.size());
+}
+
+// The Pareto and the fixture view: failures per port, and per station and port with the flag
+// rule; the cut cable must be flagged at its station, though every board has the same host name.
+void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
+    std::map<std::string, long long> failures;
+    Cells cells = BenchCells(runs);
+    for (const BenchRun& r : runs) {
+        for (const auto& [port, ok] : r.ports) failures[port] += ok ? 0 : 1;
+    }
+    for (auto it = failures.begin(); it != failures.end();)
+        it = it->second == 0 ? failures.erase(it) : std::next(it);
     std::map<std::string, long long> pareto;
     for (const json& p : report["pareto"]) pareto[p["port"].get<std::string>()] = p["failures"];
     if (pareto != failures)
         Fail("pareto: report " + json(pareto).dump() + ", bench " + json(failures).dump());
-    const json& rule = report["flag_rule"];
+    Rule rule = RuleOf(report);
     int flagged = 0;
     size_t seen = 0;
     for (const json& c : report["fixture"]) {
@@ -269,19 +374,7 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
         ++seen;
         Expect(id + " runs", c["runs"], it->second.first);
         Expect(id + " failures", c["failures"], it->second.second);
-        long long otherRuns = 0, otherFails = 0;
-        for (const auto& [k, v] : cells) {
-            if (k.second != key.second || k.first == key.first) continue;
-            otherRuns += v.first;
-            otherFails += v.second;
-        }
-        double rate = static_cast<double>(it->second.second) / it->second.first;
-        double others = otherRuns ? static_cast<double>(otherFails) / otherRuns : 0;
-        bool flag = it->second.first >= rule["min_runs"].get<long long>() &&
-                    it->second.second >= rule["min_failures"].get<long long>() &&
-                    otherRuns >= rule["min_runs"].get<long long>() &&
-                    rate - others >= rule["min_gap"].get<double>() &&
-                    rate >= rule["min_ratio"].get<double>() * others;
+        bool flag = Flagged(cells, key, rule);
         if (c["flagged"] != flag) Fail(id + ": flagged " + c["flagged"].dump());
         flagged += flag;
         if (flag) std::printf("fixture flag: %s %s\n", key.first.c_str(), key.second.c_str());
@@ -294,18 +387,18 @@ void CheckPorts(const std::vector<BenchRun>& runs, const json& report) {
 constexpr const char* kStationFigures[] = {"runs", "boards", "first_passed", "final_passed",
                                            "retest_runs"};
 
-// The station table: each board under the host of its first run, its final result from its last
-// run on any host; each host's runs.
+// The station table: each board under the station of its first run, its final result from its
+// last run on any station; each station's runs.
 void CheckStations(const std::vector<BenchRun>& runs, const json& report) {
     std::map<std::string, std::map<std::string, const BenchRun*>> boards;  // chip -> stamp -> run
-    std::map<std::string, std::map<std::string, long long>> want;          // host -> figure
+    std::map<std::string, std::map<std::string, long long>> want;          // station -> figure
     for (const BenchRun& r : runs) {
         boards[r.chip][r.stamp] = &r;
-        for (const char* key : kStationFigures) want[r.host][key] += 0;
-        ++want[r.host]["runs"];
+        for (const char* key : kStationFigures) want[r.fixture][key] += 0;
+        ++want[r.fixture]["runs"];
     }
     for (const auto& [chip, byStamp] : boards) {
-        std::map<std::string, long long>& s = want[byStamp.begin()->second->host];
+        std::map<std::string, long long>& s = want[byStamp.begin()->second->fixture];
         ++s["boards"];
         s["first_passed"] += byStamp.begin()->second->passed ? 1 : 0;
         s["final_passed"] += byStamp.rbegin()->second->passed ? 1 : 0;
@@ -325,10 +418,11 @@ void CheckStations(const std::vector<BenchRun>& runs, const json& report) {
 int main(int argc, char** argv) {
     std::map<std::string, std::string> args;
     for (int i = 1; i + 1 < argc; i += 2) args[argv[i]] = argv[i + 1];
-    for (const char* need : {"--plan", "--runs", "--report", "--export"}) {
+    for (const char* need : {"--plan", "--runs", "--report", "--export", "--views"}) {
         if (!args.count(need)) {
-            std::fprintf(stderr, "usage: %s --plan FILE --runs DIR --report FILE --export DIR\n",
-                         argv[0]);
+            std::fprintf(
+                stderr, "usage: %s --plan FILE --runs DIR --report FILE --export DIR --views DIR\n",
+                argv[0]);
             return 2;
         }
     }
@@ -340,6 +434,7 @@ int main(int argc, char** argv) {
         CheckRepairs(runs, report);
         CheckPorts(runs, report);
         CheckStations(runs, report);
+        CheckViews(runs, report, args["--views"]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "devuzeV7-factory-check: %s\n", e.what());
         return 2;

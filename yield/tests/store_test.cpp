@@ -296,6 +296,135 @@ TEST_F(StoreTest, ReadingSeesOneSnapshotWhileAnIngestCommits) {
     EXPECT_EQ(OpenStore(db_->Url(), false)->RunIds({}).size(), 1u + more.runsNew);
 }
 
+namespace {
+
+constexpr char kStandard[] = "standard";
+constexpr char kUpgradeHint[] = "older than this tool's 2: an ingest into it upgrades it";
+
+// Takes a database back to schema version 1 as the tool wrote it: no station, no digests, no
+// views, the old summary index.
+void MakeVersion1(TestDb& db) {
+    db.Rows(
+        "DROP VIEW v_repair_queue; DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
+        " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
+        " ALTER TABLE source_files DROP COLUMN sha256;"
+        " CREATE INDEX runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)");
+    db.Rows(std::string(YIELD_TEST_ENGINE) == "sqlite"
+                ? "PRAGMA user_version = 1"
+                : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (1)");
+}
+
+RunRecord KeyedRun(const std::string& host, const std::string& stamp, const std::string& station) {
+    RunRecord run;
+    run.host = host;
+    run.chipId = "0x" + std::to_string(std::hash<std::string>()(host + stamp) % 100000);
+    run.timeStamp = stamp;
+    run.station = station;
+    run.verdict = Verdict::Ok;
+    run.records = 5;
+    return run;
+}
+
+std::vector<long long> SummaryIds(ReadStore& store, const RunFilter& filter) {
+    std::vector<long long> ids;
+    store.ForEachRun(filter, [&](const RunSummary& r) { ids.push_back(r.id); });
+    return ids;
+}
+
+}  // namespace
+
+TEST_F(StoreTest, VersionOneDatabaseIsRefusedByReadersAndUpgradedByTheFirstIngest) {
+    std::string standard = (fs::path(YIELD_GOLDEN_DIR) / kStandard).string();
+    IngestInto(*db_, {standard});
+    const std::string runsQuery = "SELECT id, host, chip_id, start_stamp, verdict FROM runs";
+    std::string runsBefore = db_->Rows(runsQuery + " ORDER BY id");
+    MakeVersion1(*db_);
+    try {
+        OpenStore(db_->Url(), false);
+        ADD_FAILURE() << "a reader opened a version 1 database";
+    } catch (const StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find(kUpgradeHint), std::string::npos) << e.what();
+    }
+    // Two ingests at once: one upgrades, the other waits and finds it done.
+    std::vector<std::string> errors(2);
+    std::vector<std::thread> ingests;
+    for (size_t i = 0; i < errors.size(); ++i) {
+        ingests.emplace_back([&, i] {
+            try {
+                auto store = OpenStore(db_->Url(), true);
+                Ingest(*store, {standard}, nullptr, {}, "fixture-A");
+            } catch (const std::exception& e) {
+                errors[i] = e.what();
+            }
+        });
+    }
+    for (std::thread& t : ingests) t.join();
+    EXPECT_EQ(errors, std::vector<std::string>(2));
+    EXPECT_EQ(db_->Rows(runsQuery + " ORDER BY id"), runsBefore);
+    auto store = OpenStore(db_->Url(), false);
+    std::vector<long long> ids = store->RunIds({});
+    ASSERT_FALSE(ids.empty());
+    // Runs stored without a station take the one their files bring, read again for it (one
+    // file a run: the rest stay as they were, without a digest).
+    for (long long id : ids) {
+        EXPECT_EQ(store->LoadRun(id).station, "fixture-A");
+        std::vector<SourceRow> sources = store->SourcesOf(id);
+        EXPECT_EQ(std::count_if(sources.begin(), sources.end(),
+                                [](const SourceRow& s) { return s.sha256.size() == 64; }),
+                  1);
+    }
+    EXPECT_EQ(db_->Count("SELECT count(*) FROM v_runs"), static_cast<long long>(ids.size()));
+}
+
+TEST_F(StoreTest, ARunKeepsTheFirstStationACopyOfItBrings) {
+    auto store = OpenStore(db_->Url(), true);
+    RunRecord run = KeyedRun("devuze-line", "2026_12_07_08_00_00", "");
+    run.verdict = Verdict::Incomplete;
+    store->Begin();
+    EXPECT_EQ(store->PutRun(run, SourceFile{"/in/a.log", 1, 1}), PutOutcome::New);
+    run.station = "fixture-A";
+    EXPECT_EQ(store->PutRun(run, SourceFile{"/in/b.log", 1, 1}), PutOutcome::Copy);
+    run.station = "fixture-B";
+    run.verdict = Verdict::Ok;
+    EXPECT_EQ(store->PutRun(run, SourceFile{"/in/c.log", 1, 1}), PutOutcome::Replaced);
+    run.station = "";
+    EXPECT_EQ(store->PutRun(run, SourceFile{"/in/d.log", 1, 1}), PutOutcome::Copy);
+    store->Commit();
+    std::vector<long long> ids = store->RunIds({});
+    ASSERT_EQ(ids.size(), 1u);
+    RunRecord stored = store->LoadRun(ids[0]);
+    EXPECT_EQ(stored.verdict, Verdict::Ok);
+    EXPECT_EQ(stored.station, "fixture-A");
+    store->ForEachRun({}, [](const RunSummary& r) { EXPECT_EQ(r.station, "fixture-A"); });
+}
+
+TEST_F(StoreTest, StationFilterMatchesTheStationOrTheHostOfARunWithoutOne) {
+    auto store = OpenStore(db_->Url(), true);
+    store->Begin();
+    for (const RunRecord& run :
+         {KeyedRun("devuze-line", "2026_12_07_08_00_00", "fixture-A"),
+          KeyedRun("devuze-line", "2026_12_07_09_00_00", ""), KeyedRun("fixture-A", "no day", ""),
+          KeyedRun("bench", "2026_12_07_10_00_00", "devuze-line")}) {
+        store->PutRun(run, SourceFile{"/in/" + run.timeStamp + run.host, 1, 1});
+    }
+    store->Commit();
+    auto filter = [](const std::string& host, const std::string& station) {
+        RunFilter f;
+        f.host = host;
+        f.station = station;
+        return f;
+    };
+    using Ids = std::vector<long long>;
+    EXPECT_EQ(SummaryIds(*store, filter("", "fixture-A")), (Ids{1, 3}));
+    EXPECT_EQ(SummaryIds(*store, filter("", "devuze-line")), (Ids{2, 4}));
+    EXPECT_EQ(SummaryIds(*store, filter("devuze-line", "fixture-A")), (Ids{1}));
+    EXPECT_EQ(SummaryIds(*store, filter("bench", "fixture-A")), (Ids{}));
+    EXPECT_EQ(store->RunIds(filter("devuze-line", "")), (Ids{1, 2}));
+    EXPECT_EQ(store->RunIds(filter("", "devuze-line")), (Ids{2, 4}));
+    EXPECT_EQ(store->CountRunsWithoutDay(filter("", "fixture-A")), 1);
+    EXPECT_EQ(store->CountRunsWithoutDay(filter("", "devuze-line")), 0);
+}
+
 #ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {

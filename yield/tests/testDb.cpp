@@ -52,6 +52,11 @@ public:
         Query(query, out);
         return std::stoll(out);
     }
+    std::string Rows(const std::string& statements) override {
+        std::string out;
+        Query(statements, out);
+        return out;
+    }
 
 private:
     void Query(const std::string& q, std::string& out) const {
@@ -63,8 +68,12 @@ private:
             *s += "\n";
             return 0;
         };
-        sqlite3_exec(h, q.c_str(), add, &out, nullptr);
+        char* err = nullptr;
+        int rc = sqlite3_exec(h, q.c_str(), add, &out, &err);
+        std::string why = err != nullptr ? err : "";
+        sqlite3_free(err);
         sqlite3_close(h);
+        if (rc != SQLITE_OK) throw std::runtime_error(q + ": " + why);
     }
     TempDir dir_;
 };
@@ -135,6 +144,18 @@ public:
         Run(c, query, &out);
         PQfinish(c);
         return std::stoll(out);
+    }
+    std::string Rows(const std::string& statements) override {
+        PGconn* c = Connect("dbname=" + name_);
+        std::string out;
+        try {
+            Run(c, statements, &out);
+        } catch (...) {
+            PQfinish(c);
+            throw;
+        }
+        PQfinish(c);
+        return out;
     }
 
 private:

@@ -19,6 +19,8 @@ public:
     virtual std::string Dump(bool withSources = true) = 0;
     // One number the query gives.
     virtual long long Count(const std::string& query) = 0;
+    // The rows the statements give, one line each, fields ended by '|' (NULL as "NULL").
+    virtual std::string Rows(const std::string& statements) = 0;
 };
 
 }  // namespace yieldtest

@@ -29,7 +29,8 @@ struct ExportOptions {
 };
 
 constexpr char kIdHelp[] =
-    "export only the runs of this processor ID (repeatable); with --since, --until and --host "
+    "export only the runs of this processor ID (repeatable); with --since, --until, --host, "
+    "--station "
     "a run must pass them all";
 
 void MakeFolder(const std::string& dir) {

@@ -11,12 +11,18 @@
 #include "escape.h"
 #include "ingest.h"
 #include "openStore.h"
+#include "stationMarker.h"
 
 namespace yield {
 namespace {
 
 constexpr char kSkipped[] = "skipped";  // a file that holds no run, or cannot be read
 constexpr char kNoted[] = "noted";      // a run stored cut to bounds
+constexpr char kStationOption[] = "--station";
+constexpr char kStationHelpLead[] =
+    "the station (fixture) of every run found; without it, the nearest marker file ";
+constexpr char kStationHelpTail[] = " above each log, up to the path given, names it";
+constexpr char kStationName[] = "NAME";
 
 void PrintProgress(const IngestStats& s) {
     static auto last = std::chrono::steady_clock::time_point();
@@ -46,11 +52,22 @@ private:
     bool terminal_;
 };
 
-IngestStats IngestFiles(const std::string& db, const std::vector<std::string>& paths) {
+IngestStats IngestFiles(const std::string& db, const std::vector<std::string>& paths,
+                        const std::string& station) {
     ProgressLine progress;
     auto store = OpenStore(db, true);
-    return Ingest(*store, paths, progress.callback(), DatabaseFiles(db));
+    return Ingest(*store, paths, progress.callback(), DatabaseFiles(db), station);
 }
+
+// A station name as a marker must hold it, trimmed.
+const CLI::Validator kStation(
+    [](std::string& s) -> std::string {
+        std::string station, why;
+        if (!ParseStation(s, station, why)) return why;
+        s = station;
+        return std::string();
+    },
+    kStationName);
 
 void PrintSummary(const IngestStats& s) {
     for (const auto& [path, why] : s.problemList) {
@@ -68,9 +85,13 @@ void PrintSummary(const IngestStats& s) {
 
 Handler AddIngestOptions(CLI::App& cmd) {
     auto paths = std::make_shared<std::vector<std::string>>();
+    auto station = std::make_shared<std::string>();
     cmd.add_option("paths", *paths, "files and folders to read")->required();
-    return [paths](const std::string& db) {
-        IngestStats stats = IngestFiles(db, *paths);
+    cmd.add_option(kStationOption, *station,
+                   kStationHelpLead + std::string(kStationMarker) + kStationHelpTail)
+        ->transform(kStation);
+    return [paths, station](const std::string& db) {
+        IngestStats stats = IngestFiles(db, *paths, *station);
         PrintSummary(stats);
         return stats.missing > 0 ? kExitNotFound : kExitOk;
     };

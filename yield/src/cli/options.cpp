@@ -20,6 +20,10 @@ constexpr char kNothingSelected[] = "no stored run matches";
 constexpr char kSince[] = "--since";
 constexpr char kUntil[] = "--until";
 constexpr char kHost[] = "--host";
+constexpr char kStation[] = "--station";
+constexpr char kStationHelp[] =
+    "only runs of this station (or of this host name, for runs "
+    "ingested without a station)";
 
 void DescribeBound(std::string& out, const char* option, const std::string& value) {
     if (!value.empty()) out += std::string(" ") + option + " " + PrintableText(value);
@@ -34,6 +38,7 @@ void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
     cmd.add_option(kSince, filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
     cmd.add_option(kUntil, filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
     cmd.add_option(kHost, filter.host, "only runs of this host name");
+    cmd.add_option(kStation, filter.station, kStationHelp);
     // Swapped days would silently select nothing, a report that reads as a day without boards.
     cmd.parse_complete_callback([&filter] {
         if (!filter.since.empty() && !filter.until.empty() && filter.since > filter.until)
@@ -47,6 +52,7 @@ void RefuseEmptySelection(const RunFilter& filter, long long runs) {
     DescribeBound(named, kSince, filter.since);
     DescribeBound(named, kUntil, filter.until);
     DescribeBound(named, kHost, filter.host);
+    DescribeBound(named, kStation, filter.station);
     if (runs == 0 && !named.empty()) throw NotFoundError(kNothingSelected + named);
 }
 

@@ -48,11 +48,13 @@ constexpr char kProblemsAbout[] =
 
 constexpr char kIngestExamples[] =
     "  devuzeV7-yield ingest --db yield.db /mnt/archive/2026-12\n"
+    "  devuzeV7-yield ingest --db yield.db --station fixture-A /mnt/archive/fixture-A\n"
     "  DEVUZE_YIELD_DB=postgresql: devuzeV7-yield ingest station1.log station2.log";
 constexpr char kReportExamples[] =
     "  devuzeV7-yield report --db yield.db --since 2026-12-01 --until 2026-12-07\n"
     "  devuzeV7-yield report --db yield.db --days 7\n"
     "  devuzeV7-yield report --db yield.db --host bench1 --format html -o yield.html\n"
+    "  devuzeV7-yield report --db yield.db --station fixture-C --since 2026-12-07\n"
     "  devuzeV7-yield report --db yield.db --format csv -o tables/\n"
     "  devuzeV7-yield report --db yield.db --format csv --table pareto";
 constexpr char kBoardExamples[] =
@@ -69,12 +71,12 @@ constexpr char kProblemsExamples[] =
 constexpr char kIngestNotFound[] =
     "1 a path given does not exist (it is listed, and the rest is stored)";
 constexpr char kReportNotFound[] =
-    "1 --since, --until or --host selects no run (one line on standard error; nothing is "
-    "written)";
+    "1 --since, --until, --host or --station selects no run (one line on standard error; "
+    "nothing is written)";
 constexpr char kBoardNotFound[] = "1 no run of that processor ID";
 constexpr char kExportNotFound[] =
-    "1 --since, --until or --host selects no run (one line on standard error; no file is "
-    "written)";
+    "1 --since, --until, --host or --station selects no run (one line on standard error; "
+    "no file is written)";
 
 // In the order --help lists them.
 const Subcommand kSubcommands[] = {

@@ -14,8 +14,10 @@
 #include <thread>
 
 #include "dbFiles.h"
+#include "fileDigest.h"
 #include "logParser.h"
 #include "runBounds.h"
+#include "stationMarker.h"
 
 namespace fs = std::filesystem;
 
@@ -58,23 +60,28 @@ void Walk(const fs::path& dir, const std::function<void(const std::string&)>& ta
     }
 }
 
-// Each regular file of `paths` (files, and folders at any depth), then each path that does not
-// exist, through `take` (with `exists` false).
-void ForEachFile(const std::vector<std::string>& paths,
-                 const std::function<void(const std::string&, bool exists)>& take) {
+using FileSink = std::function<void(const std::string& root, const std::string& path, bool exists)>;
+
+// Each regular file of `paths` (files, and folders at any depth) with the path it was found
+// under (made absolute), then each path that does not exist, through `take` (with `exists`
+// false). Station markers are not logs: they are left out.
+void ForEachFile(const std::vector<std::string>& paths, const FileSink& take) {
     std::vector<std::string> missing;
     for (const std::string& p : paths) {
         std::error_code ec;
         fs::file_status st = fs::status(p, ec);
+        std::string root = Absolute(p);
         if (fs::is_directory(st)) {
-            Walk(p, [&](const std::string& f) { take(f, true); });
+            Walk(p, [&](const std::string& f) {
+                if (fs::path(f).filename() != kStationMarker) take(root, f, true);
+            });
         } else if (fs::exists(st)) {
-            take(Absolute(p), true);
+            take(root, root, true);
         } else {
             missing.push_back(p);
         }
     }
-    for (const std::string& m : missing) take(m, false);
+    for (const std::string& m : missing) take(m, m, false);
 }
 
 // Why a file was not read: `unread` when the failure says nothing lasting about the file (a
@@ -162,8 +169,10 @@ std::chrono::milliseconds RetryPause(int attempt) {
     return std::chrono::milliseconds(20 * attempt + static_cast<int>(random() % 100));
 }
 
-void IngestFile(IngestStore& store, const std::string& path, IngestStats& stats) {
+void IngestFile(IngestStore& store, const std::string& path, const std::string& station,
+                IngestStats& stats) {
     SourceFile f = Describe(path);
+    f.station = station;
     if (store.KnownUnchanged(f)) {
         ++stats.unchanged;
         return;
@@ -174,11 +183,13 @@ void IngestFile(IngestStore& store, const std::string& path, IngestStats& stats)
         Problem(store, stats, f, failure.why, failure.unread);
         return;
     }
+    f.sha256 = Sha256Hex(bytes);
     ParseResult r = ParseLog(bytes, fs::path(path).filename().string());
     if (r.kind != ParseResult::Kind::Run) {
         Problem(store, stats, f, r.reason);
         return;
     }
+    r.run.station = station;
     std::vector<std::string> cuts = BoundRun(r.run);
     switch (store.PutRun(r.run, f)) {
         case PutOutcome::New:
@@ -226,8 +237,8 @@ public:
     BatchIngest(IngestStore& store, const std::function<void(const IngestStats&)>& progress)
         : store_(store), progress_(progress) {}
 
-    void Add(const std::string& path, bool exists) {
-        batch_.emplace_back(path, exists);
+    void Add(const std::string& path, bool exists, const std::string& station) {
+        batch_.push_back(Entry{path, station, exists});
         if (static_cast<long long>(batch_.size()) == kIngestBatch) Flush();
     }
 
@@ -236,7 +247,7 @@ public:
         for (int attempt = 1;;) {
             try {
                 store_.Begin();
-                for (const auto& [path, exists] : batch_) One(path, exists);
+                for (const Entry& e : batch_) One(e);
                 store_.Commit();
                 break;
             } catch (const StoreRefused& e) {
@@ -260,7 +271,14 @@ public:
     IngestStats& stats() { return stats_; }
 
 private:
-    void One(const std::string& path, bool exists) {
+    struct Entry {
+        std::string path;
+        std::string station;
+        bool exists = false;
+    };
+
+    void One(const Entry& e) {
+        const std::string& path = e.path;
         current_ = path;
         auto refused = refused_.find(path);
         if (refused != refused_.end()) {
@@ -269,8 +287,8 @@ private:
                 List(stats_, path, refused->second.why);
             else
                 Problem(store_, stats_, Describe(path), refused->second.why);
-        } else if (exists) {
-            IngestFile(store_, path, stats_);
+        } else if (e.exists) {
+            IngestFile(store_, path, e.station, stats_);
         } else {
             List(stats_, path, kNoSuchPath);
             ++stats_.missing;
@@ -307,7 +325,7 @@ private:
     const std::function<void(const IngestStats&)>& progress_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     IngestStats stats_;
-    std::vector<std::pair<std::string, bool>> batch_;
+    std::vector<Entry> batch_;
     std::map<std::string, Refusal> refused_;
     std::string current_;
 };
@@ -335,17 +353,21 @@ private:
 
 IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress,
-                   const std::vector<std::string>& leaveOut) {
+                   const std::vector<std::string>& leaveOut, const std::string& station) {
     BatchIngest ingest(store, progress);
     LeftOut own(leaveOut);
+    StationMarkers markers;
     // A first walk counts the files for the progress line; the second reads them.
-    ForEachFile(paths, [&](const std::string& path, bool) {
+    ForEachFile(paths, [&](const std::string&, const std::string& path, bool) {
         if (!own.Has(path)) ++ingest.stats().total;
     });
-    ForEachFile(paths, [&](const std::string& path, bool exists) {
-        if (!own.Has(path)) ingest.Add(path, exists);
+    ForEachFile(paths, [&](const std::string& root, const std::string& path, bool exists) {
+        if (own.Has(path)) return;
+        bool marked = station.empty() && exists;
+        ingest.Add(path, exists, marked ? markers.StationOf(root, path) : station);
     });
     ingest.Flush();
+    for (const auto& [marker, why] : markers.TakeProblems()) List(ingest.stats(), marker, why);
     return ingest.stats();
 }
 

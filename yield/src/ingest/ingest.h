@@ -39,9 +39,11 @@ constexpr long long kMaxLogBytes = 256LL << 20;
 // Reads the regular files under each path (any depth; each folder's entries in name order,
 // files walked as they are found, not listed first). A path that does not exist is a problem.
 // `progress` is called after each file. Each batch of files is stored whole or not at all.
-// The files of `leaveOut` (the database's own, under any name) are not read. Throws StoreError.
+// The files of `leaveOut` (the database's own, under any name) are not read. Every run found is
+// given `station`, or where that is "" the station its markers name (stationMarker.h); a bad
+// marker is listed among the problems. Throws StoreError.
 IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress,
-                   const std::vector<std::string>& leaveOut = {});
+                   const std::vector<std::string>& leaveOut = {}, const std::string& station = {});
 
 }  // namespace yield

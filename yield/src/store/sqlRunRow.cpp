@@ -44,7 +44,7 @@ private:
 
 }  // namespace
 
-void BindRunColumns(Stmt& s, const RunRecord& run) {
+void BindRunColumns(Stmt& s, const RunRecord& run, const std::string& station) {
     RunBinder b(s);
     b.Put(C::host, run.host).Put(C::chip_id, run.chipId).Put(C::start_stamp, run.timeStamp);
     b.Put(C::day, run.Day()).Put(C::started_at, run.startedAt).Put(C::ended_at, run.endedAt);
@@ -56,7 +56,7 @@ void BindRunColumns(Stmt& s, const RunRecord& run) {
     b.Put(C::verdict_code,
           run.hasVerdictCode ? std::optional<long long>(run.verdictCode) : std::nullopt);
     b.Put(C::headerless, run.headerless).Put(C::records, run.records).Put(C::bytes, run.bytes);
-    b.Put(C::result_doc, run.resultDoc).Done();
+    b.Put(C::result_doc, run.resultDoc).Put(C::station, station).Done();
 }
 
 void ReadRunColumns(Stmt& s, RunRecord& run) {
@@ -85,6 +85,7 @@ void ReadRunColumns(Stmt& s, RunRecord& run) {
     run.records = number(C::records);
     run.bytes = s.Int(Col(C::bytes));
     run.resultDoc = text(C::result_doc);
+    run.station = text(C::station);
 }
 
 }  // namespace yield

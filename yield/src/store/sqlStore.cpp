@@ -22,7 +22,19 @@ struct StoredRun {
     bool complete = false;
     int records = 0;
     long long bytes = 0;
+    std::string station;
 };
+
+constexpr char kSchemaLead[] = "database schema version ";
+constexpr char kNewerSchema[] = " is newer than this tool's ";
+constexpr char kOlderSchema[] = " is older than this tool's ";
+constexpr char kUpgradeHint[] = ": an ingest into it upgrades it";
+constexpr char kNoRuns[] = "database has no runs yet: ingest into it first";
+
+std::string SchemaMessage(long long version, const char* relation, const char* hint = "") {
+    return kSchemaLead + std::to_string(version) + relation + std::to_string(sql::kSchemaVersion) +
+           hint;
+}
 
 class SqlStore : public RunStore {
 public:
@@ -38,8 +50,10 @@ public:
     bool KnownUnchanged(const SourceFile& file) override {
         Stmt s(conn_->Prepare(sql::kSourceByPath));
         s.Bind(file.path);
+        // A station given now for a run stored without one: read again, to be given it.
         return s.Step() && s.Int(0) == file.size && s.Int(1) == file.mtime &&
-               s.TextView(3) != kRoleUnread;
+               s.TextView(3) != kRoleUnread &&
+               (file.station.empty() || s.Null(2) || !s.TextView(4).empty());
     }
 
     PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
@@ -57,8 +71,9 @@ public:
         long long id = stored->id;
         int cmp = CompareCompleteness(run.Complete(), run.records, run.bytes, stored->complete,
                                       stored->records, stored->bytes);
+        if (stored->station.empty() && !run.station.empty()) FillStation(id, run.station);
         if (cmp > 0) {
-            ReplaceRun(id, run);
+            ReplaceRun(id, run, stored->station.empty() ? run.station : stored->station);
             PutSource(file, id, "kept", run);
             return PutOutcome::Replaced;
         }
@@ -82,7 +97,7 @@ public:
     void PutProblem(const SourceFile& file, const std::string& reason, bool unread) override {
         Stmt s(conn_->Prepare(sql::kUpsertSource));
         s.Bind(file.path, file.size, file.mtime, std::optional<long long>(),
-               unread ? kRoleUnread : "problem", reason, false, 0);
+               unread ? kRoleUnread : "problem", reason, false, 0, file.sha256);
         s.Run();
     }
 
@@ -90,7 +105,7 @@ public:
         // Two scans in run order merged here: far cheaper than a join that repeats each run's
         // columns on every port row.
         Stmt runs(conn_->PrepareScan(sql::kRunsByFilter));
-        runs.Bind(filter.since, filter.until, filter.host);
+        runs.Bind(filter.since, filter.until, filter.host, filter.station);
         Stmt ports(conn_->PrepareScan(sql::kAllPorts));
         bool havePort = ports.Step();
         RunSummary cur;
@@ -101,6 +116,7 @@ public:
             cur.timeStamp.assign(runs.TextView(3));
             cur.day.assign(runs.TextView(4));
             cur.verdict = VerdictOf(runs.TextView(5));
+            cur.station.assign(runs.TextView(6));
             size_t n = 0;  // the port list and its strings are reused from run to run
             while (havePort && ports.Int(0) < cur.id) havePort = ports.Step();
             for (; havePort && ports.Int(0) == cur.id; havePort = ports.Step()) {
@@ -117,9 +133,10 @@ public:
     }
 
     void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) override {
-        bool all = filter.since.empty() && filter.until.empty() && filter.host.empty();
+        bool all = filter.since.empty() && filter.until.empty() && filter.host.empty() &&
+                   filter.station.empty();
         Stmt s(conn_->PrepareScan(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered));
-        if (!all) s.Bind(filter.since, filter.until, filter.host);
+        if (!all) s.Bind(filter.since, filter.until, filter.host, filter.station);
         NamedValue v;
         while (s.Step()) {
             v.name.assign(s.TextView(0));
@@ -130,13 +147,13 @@ public:
 
     std::vector<long long> RunIds(const RunFilter& filter) override {
         Stmt s(conn_->PrepareScan(sql::kRunIds));
-        s.Bind(filter.since, filter.until, filter.host);
+        s.Bind(filter.since, filter.until, filter.host, filter.station);
         return Ids(s);
     }
 
     long long CountRunsWithoutDay(const RunFilter& filter) override {
         Stmt s(conn_->Prepare(sql::kRunsWithoutDay));
-        s.Bind(filter.host);
+        s.Bind(filter.host, filter.station);
         return s.Step() ? s.Int(0) : 0;
     }
 
@@ -185,25 +202,34 @@ private:
         return s.Step() ? s.Int(0) : 0;
     }
 
+    static void RefuseNewer(long long version) {
+        if (version > sql::kSchemaVersion) throw StoreError(SchemaMessage(version, kNewerSchema));
+    }
+
+    // A reader takes only a database of this version; a writer makes the tables or upgrades
+    // them, once: the version is read again under the write lock, since another ingest may have
+    // done it meanwhile.
     void Migrate(bool create) {
         long long version = SchemaVersion();
-        if (version > sql::kSchemaVersion) {
-            throw StoreError("database schema version " + std::to_string(version) +
-                             " is newer than this tool's " + std::to_string(sql::kSchemaVersion));
-        }
+        RefuseNewer(version);
         if (version == sql::kSchemaVersion) return;
-        if (!create) throw StoreError("database has no runs yet: ingest into it first");
+        if (!create) {
+            throw StoreError(version == 0 ? kNoRuns
+                                          : SchemaMessage(version, kOlderSchema, kUpgradeHint));
+        }
         conn_->Begin();
         if (d_.schemaLock != nullptr) {
             Stmt lock(conn_->Prepare(d_.schemaLock));
             lock.Run();
-            if (SchemaVersion() == sql::kSchemaVersion) {  // made while this one waited
-                conn_->Commit();
-                return;
-            }
         }
-        for (size_t i = 0; i < d_.schemaSize; ++i) conn_->Exec(d_.schema[i]);
-        conn_->Exec(d_.setVersion);
+        version = SchemaVersion();
+        RefuseNewer(version);
+        if (version == 0) {
+            for (size_t i = 0; i < d_.schemaSize; ++i) conn_->Exec(d_.schema[i]);
+        } else if (version == sql::kFirstSchemaVersion) {
+            for (size_t i = 0; i < d_.upgrade1Size; ++i) conn_->Exec(d_.upgrade1[i]);
+        }
+        if (version != sql::kSchemaVersion) conn_->Exec(d_.setVersion);
         conn_->Commit();
     }
 
@@ -213,18 +239,25 @@ private:
         s.Bind(run.host, run.chipId, run.timeStamp);
         if (!s.Step()) return std::nullopt;
         return StoredRun{s.Int(0), VerdictOf(s.TextView(1)) != Verdict::Incomplete,
-                         static_cast<int>(s.Int(2)), s.Int(3)};
+                         static_cast<int>(s.Int(2)), s.Int(3), s.Text(4)};
     }
 
     // The new run's ID, or nothing when a run with its key is there already.
     std::optional<long long> InsertRun(const RunRecord& run) {
         Stmt s(conn_->Prepare(sql::InsertRunText()));
-        BindRunColumns(s, run);
+        BindRunColumns(s, run, run.station);
         if (!s.Step()) return std::nullopt;
         return s.Int(0);
     }
 
-    void ReplaceRun(long long id, const RunRecord& run) {
+    void FillStation(long long id, const std::string& station) {
+        Stmt s(conn_->Prepare(sql::kFillStation));
+        s.Bind(station, id);
+        s.Run();
+    }
+
+    // The run's station stays the one stored first.
+    void ReplaceRun(long long id, const RunRecord& run, const std::string& station) {
         conn_->Flush();  // rows of this run still waiting must be gone with the rest
         for (const char* text : sql::kDeleteRunChildren) {
             Stmt d(conn_->Prepare(text));
@@ -233,7 +266,7 @@ private:
         }
         {
             Stmt s(conn_->Prepare(sql::UpdateRunText()));
-            BindRunColumns(s, run);
+            BindRunColumns(s, run, station);
             s.Bind(id);
             s.Run();
         }
@@ -273,7 +306,8 @@ private:
     void PutSource(const SourceFile& file, long long id, const std::string& role,
                    const RunRecord& run) {
         Stmt s(conn_->Prepare(sql::kUpsertSource));
-        s.Bind(file.path, file.size, file.mtime, id, role, "", run.Complete(), run.records);
+        s.Bind(file.path, file.size, file.mtime, id, role, "", run.Complete(), run.records,
+               file.sha256);
         s.Run();
     }
 
@@ -341,7 +375,7 @@ private:
         std::vector<SourceRow> out;
         while (s.Step()) {
             out.push_back(SourceRow{s.Text(0), s.Int(1), s.Text(2), s.Text(3), s.Int(4) != 0,
-                                    static_cast<int>(s.Int(5)), ""});
+                                    static_cast<int>(s.Int(5)), s.Text(6)});
         }
         return out;
     }

@@ -8,9 +8,12 @@
 
 namespace yield::sql {
 
-// Schema version 1. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
-// day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines.
-constexpr int kSchemaVersion = 1;
+// Schema version 2. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
+// runs.station and source_files.sha256 (both '' in rows of version 1) and the views.
+#define YIELD_SCHEMA_VERSION "2"
+constexpr int kSchemaVersion = 2;
+constexpr int kFirstSchemaVersion = 1;
 
 // One schema for both engines; the column types are the engines' own. ID: the run key, handed
 // out in insert order. INT: 64 bits. REAL: a double. TEXT: compared byte by byte, so that both
@@ -23,6 +26,7 @@ constexpr int kSchemaVersion = 1;
 // update, select by ID) names, binds and reads them: X(name, type, constraint). One list, so the
 // schema, the statements (sqlRunText.cpp) and the store's binding and reading (RunColumn) agree.
 #define YIELD_NN " NOT NULL"
+#define YIELD_NN_EMPTY " NOT NULL DEFAULT ''"
 #define YIELD_RUN_COLUMNS(X, INT, TEXT)                                                            \
     X(host, TEXT, YIELD_NN) X(chip_id, TEXT, YIELD_NN) X(start_stamp, TEXT, YIELD_NN)              \
     X(day, TEXT, YIELD_NN) X(started_at, TEXT, YIELD_NN) X(ended_at, TEXT, YIELD_NN)               \
@@ -33,7 +37,8 @@ constexpr int kSchemaVersion = 1;
     X(cnt_di, INT, YIELD_NN) X(cnt_ai, INT, YIELD_NN) X(cnt_usb, INT, YIELD_NN)                    \
     X(cnt_led, INT, YIELD_NN)                                                                      \
     X(verdict, TEXT, YIELD_NN) X(verdict_code, INT, "") X(headerless, INT, YIELD_NN)               \
-    X(records, INT, YIELD_NN) X(bytes, INT, YIELD_NN) X(result_doc, TEXT, YIELD_NN)
+    X(records, INT, YIELD_NN) X(bytes, INT, YIELD_NN) X(result_doc, TEXT, YIELD_NN)               \
+    X(station, TEXT, YIELD_NN_EMPTY)
 #define YIELD_COLUMN_DEF(name, type, constraint) " " #name " " type constraint ","
 #define YIELD_COLUMN_NAME(name, type, constraint) #name,
 #define YIELD_COLUMN_ENUM(name, type, constraint) name,
@@ -68,25 +73,71 @@ constexpr int Col(RunColumn c) { return static_cast<int>(c); }
     "CREATE TABLE IF NOT EXISTS source_files ("                                                    \
     " path " TEXT " PRIMARY KEY, size " INT " NOT NULL, mtime " INT " NOT NULL,"                   \
     " run_id " INT REF ", role " TEXT " NOT NULL, reason " TEXT " NOT NULL,"                       \
-    " complete " INT " NOT NULL, records " INT " NOT NULL)",                                       \
+    " complete " INT " NOT NULL, records " INT " NOT NULL, sha256 " TEXT YIELD_NN_EMPTY ")",      \
+    YIELD_INDEXES
+// The indexes, made anew by an upgrade too.
+#define YIELD_INDEXES                                                                              \
     "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",                                         \
     "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",                       \
     "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",                           \
     /* The report reads runs and analogue readings from these alone, not from the wide rows. */    \
-    "CREATE INDEX IF NOT EXISTS runs_summary"                                                      \
-    " ON runs(id, host, chip_id, start_stamp, day, verdict)",                                      \
+    "CREATE INDEX IF NOT EXISTS runs_fixture_summary"                                              \
+    " ON runs(id, host, station, chip_id, start_stamp, day, verdict)",                             \
     "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"          \
     " WHERE unit = 'V'"
+// Version 1 to 2, in one transaction; the views and indexes follow.
+#define YIELD_UPGRADE_1(TEXT)                                                                      \
+    "ALTER TABLE runs ADD COLUMN station " TEXT YIELD_NN_EMPTY,                                    \
+    "ALTER TABLE source_files ADD COLUMN sha256 " TEXT YIELD_NN_EMPTY,                             \
+    "DROP INDEX IF EXISTS runs_summary", YIELD_INDEXES
+
+// The views a factory's own tools read instead of the tables (documented in the README): the
+// same columns and rows on both engines. A run's station is its fixture: the station where the
+// ingest was given one, else the host name.
+#define YIELD_FIXTURE " CASE WHEN r.station = '' THEN r.host ELSE r.station END AS station"
+#define YIELD_VIEWS(CREATE)                                                                        \
+    CREATE " v_runs AS SELECT r.id," YIELD_FIXTURE ", r.host, r.chip_id, r.start_stamp, r.day,"    \
+    " r.started_at, r.ended_at, r.verdict,"                                                        \
+    " CASE WHEN r.verdict = 'INCOMPLETE' THEN 0 ELSE 1 END AS complete, r.verdict_code,"           \
+    " r.cycles_asked, r.cycles_run, r.version, r.build, r.args FROM runs r",                       \
+    CREATE " v_ports AS SELECT p.run_id," YIELD_FIXTURE ", r.chip_id, r.day,"                      \
+    " p.family || '-' || p.number AS port, p.family, p.number, p.passed, p.intermittent"           \
+    " FROM run_ports p JOIN runs r ON r.id = p.run_id",                                            \
+    CREATE " v_measurements AS SELECT m.run_id," YIELD_FIXTURE ", r.chip_id, r.day, m.cycle,"      \
+    " m.port, m.name, m.value, m.text, m.unit, m.low, m.high, m.outcome"                           \
+    " FROM measurements m JOIN runs r ON r.id = m.run_id",                                         \
+    /* Each board's last complete run by stamp, else its last run: the failed and unfinished. */   \
+    CREATE " v_repair_queue AS SELECT r.chip_id," YIELD_FIXTURE ", r.start_stamp,"                 \
+    " CASE WHEN r.verdict = 'ERR' THEN 'failed' ELSE 'no complete run' END AS status,"             \
+    " r.id AS run_id FROM runs r WHERE r.verdict <> 'OK' AND r.id = (SELECT b.id FROM runs b"      \
+    " WHERE b.chip_id = r.chip_id ORDER BY CASE WHEN b.verdict = 'INCOMPLETE' THEN 0 ELSE 1 END"   \
+    " DESC, b.start_stamp DESC, b.id DESC LIMIT 1)"
+#define YIELD_SQLITE_VIEW "CREATE VIEW IF NOT EXISTS"
+#define YIELD_PG_VIEW "CREATE OR REPLACE VIEW"
 // clang-format on
 
-constexpr const char* kSqliteSchema[] = {YIELD_SCHEMA(
-    "INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT", " WITHOUT ROWID", " REFERENCES runs(id)")};
+#define YIELD_PG_TEXT "TEXT COLLATE \"C\""
+constexpr const char* kSqliteSchema[] = {
+    YIELD_SCHEMA("INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT", " WITHOUT ROWID",
+                 " REFERENCES runs(id)"),
+    YIELD_VIEWS(YIELD_SQLITE_VIEW)};
 // PostgreSQL keeps the schema version in a table of its own.
 constexpr const char* kPgSchema[] = {
     YIELD_SCHEMA("BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY", "BIGINT",
-                 "DOUBLE PRECISION", "TEXT COLLATE \"C\"", "", ""),
-    "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)"};
+                 "DOUBLE PRECISION", YIELD_PG_TEXT, "", ""),
+    "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)",
+    YIELD_VIEWS(YIELD_PG_VIEW)};
+constexpr const char* kSqliteUpgrade1[] = {YIELD_UPGRADE_1("TEXT"), YIELD_VIEWS(YIELD_SQLITE_VIEW)};
+constexpr const char* kPgUpgrade1[] = {YIELD_UPGRADE_1(YIELD_PG_TEXT), YIELD_VIEWS(YIELD_PG_VIEW)};
 #undef YIELD_SCHEMA
+#undef YIELD_INDEXES
+#undef YIELD_UPGRADE_1
+#undef YIELD_FIXTURE
+#undef YIELD_VIEWS
+#undef YIELD_SQLITE_VIEW
+#undef YIELD_PG_VIEW
+#undef YIELD_PG_TEXT
+#undef YIELD_NN_EMPTY
 #undef YIELD_COLUMN_DEF
 #undef YIELD_COLUMN_NAME
 #undef YIELD_COLUMN_ENUM
@@ -95,7 +146,7 @@ constexpr const char* kPgSchema[] = {
 
 // SQLite's own: the schema version lives in the file header, the journal in WAL mode.
 constexpr char kSqliteGetVersion[] = "PRAGMA user_version";
-constexpr char kSqliteSetVersion[] = "PRAGMA user_version = 1";
+constexpr char kSqliteSetVersion[] = "PRAGMA user_version = " YIELD_SCHEMA_VERSION;
 constexpr char kSqliteWal[] = "PRAGMA journal_mode = WAL";
 constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
 constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
@@ -112,7 +163,9 @@ constexpr char kPgHasSchema[] =
     "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"
     " AND tablename = 'yield_schema'";
 constexpr char kPgGetVersion[] = "SELECT coalesce(max(version), 0) FROM yield_schema";
-constexpr char kPgSetVersion[] = "INSERT INTO yield_schema (version) VALUES (1)";
+constexpr char kPgSetVersion[] =
+    "INSERT INTO yield_schema (version) VALUES (" YIELD_SCHEMA_VERSION ")";
+#undef YIELD_SCHEMA_VERSION
 // Two first ingests at once: one creates the tables, the other waits and finds them.
 constexpr char kPgSchemaLock[] = "SELECT pg_advisory_xact_lock(7231001)";
 // Floats sent back exactly; texts as UTF-8 (see pgText.h for bytes that are not).
@@ -130,9 +183,12 @@ constexpr char kRollback[] = "ROLLBACK";
 
 // Ingest.
 constexpr char kSourceByPath[] =
-    "SELECT size, mtime, run_id, role FROM source_files WHERE path = $1";
-#define YIELD_RUN_BY_KEY                                                                 \
-    "SELECT id, verdict, records, bytes FROM runs WHERE host = $1 AND chip_id = $2 AND " \
+    "SELECT s.size, s.mtime, s.run_id, s.role, r.station FROM source_files s"
+    " LEFT JOIN runs r ON r.id = s.run_id WHERE s.path = $1";
+// A run stored without a station takes the first one a copy of it brings.
+constexpr char kFillStation[] = "UPDATE runs SET station = $1 WHERE id = $2 AND station = ''";
+#define YIELD_RUN_BY_KEY                                                                          \
+    "SELECT id, verdict, records, bytes, station FROM runs WHERE host = $1 AND chip_id = $2 AND " \
     "start_stamp = $3"
 constexpr char kRunByKey[] = YIELD_RUN_BY_KEY;
 // PostgreSQL's own: the row stays locked until the batch ends, so that two ingests of copies of
@@ -177,19 +233,22 @@ constexpr BulkTable kFailureRows = {
 constexpr char kDemoteKeptCopy[] =
     "UPDATE source_files SET role = 'copy' WHERE run_id = $1 AND role = 'kept'";
 constexpr char kUpsertSource[] =
-    "INSERT INTO source_files (path, size, mtime, run_id, role, reason, complete, records)"
-    " VALUES ($1, $2, $3, $4, $5, $6, $7, $8) ON CONFLICT (path) DO UPDATE SET"
+    "INSERT INTO source_files (path, size, mtime, run_id, role, reason, complete, records,"
+    " sha256) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET"
     " size = excluded.size, mtime = excluded.mtime, run_id = excluded.run_id,"
     " role = excluded.role, reason = excluded.reason, complete = excluded.complete,"
-    " records = excluded.records";
+    " records = excluded.records, sha256 = excluded.sha256";
 
-// Reading. The filter: day from ($1, '' for none), day until ($2), host ($3). A run whose stamp
-// gives no day (day '') is in no day range: either bound leaves it out.
+// Reading. The filter: day from ($1, '' for none), day until ($2), host ($3), station ($4: the
+// station, or the host of a run without one). A run whose stamp gives no day (day '') is in no
+// day range: either bound leaves it out.
+#define YIELD_STATION_IS(n) \
+    " (" n " = '' OR r.station = " n " OR (r.station = '' AND r.host = " n "))"
 #define YIELD_RUN_FILTER                                                                  \
     " ($1 = '' OR r.day >= $1) AND ($2 = '' OR r.day <= $2) AND ($3 = '' OR r.host = $3)" \
-    " AND (($1 = '' AND $2 = '') OR r.day <> '')"
+    " AND (($1 = '' AND $2 = '') OR r.day <> '') AND" YIELD_STATION_IS("$4")
 constexpr char kRunsByFilter[] =
-    "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict FROM runs r"
+    "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict, r.station FROM runs r"
     " WHERE" YIELD_RUN_FILTER " ORDER BY r.id";
 // Every run's ports, to be merged with kRunsByFilter by run; read from the key's index alone.
 constexpr char kAllPorts[] =
@@ -207,7 +266,9 @@ constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER
 constexpr char kRunsWithoutDay[] =
-    "SELECT count(*) FROM runs r WHERE r.day = '' AND ($1 = '' OR r.host = $1)";
+    "SELECT count(*) FROM runs r WHERE r.day = ''"
+    " AND ($1 = '' OR r.host = $1) AND" YIELD_STATION_IS("$2");
+#undef YIELD_STATION_IS
 constexpr char kRunIdsOfChip[] =
     "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
 // The stored processor IDs equal to $1 (hex digits, no 0x) in any case and with or without 0x.
@@ -227,10 +288,12 @@ constexpr char kMeasurementsOfRun[] =
 constexpr char kFailuresOfRun[] =
     "SELECT cycle, port, line FROM failure_lines WHERE run_id = $1 ORDER BY seq";
 constexpr char kSourcesOfRun[] =
-    "SELECT path, size, role, reason, complete, records FROM source_files WHERE run_id = $1"
+    "SELECT path, size, role, reason, complete, records, sha256 FROM source_files"
+    " WHERE run_id = $1"
     " ORDER BY role DESC, path";
 constexpr char kProblemFiles[] =
-    "SELECT path, size, role, reason, complete, records FROM source_files WHERE run_id IS NULL"
+    "SELECT path, size, role, reason, complete, records, sha256 FROM source_files"
+    " WHERE run_id IS NULL"
     " ORDER BY path";
 
 // What differs between the engines, beyond the column types.
@@ -240,18 +303,32 @@ struct Dialect {
     const char* hasSchema;   // counts the version's table, or nullptr: the version says 0
     const char* getVersion;  // 0 for a database without the tables
     const char* setVersion;
+    const char* const* upgrade1;  // version 1 to this version
+    size_t upgrade1Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
 };
 
-constexpr Dialect kSqliteDialect = {kSqliteSchema,     sizeof kSqliteSchema / sizeof *kSqliteSchema,
-                                    nullptr,           kSqliteGetVersion,
-                                    kSqliteSetVersion, nullptr,
-                                    kSqliteBegin,      kRunByKey};
-constexpr Dialect kPgDialect = {kPgSchema,     sizeof kPgSchema / sizeof *kPgSchema,
-                                kPgHasSchema,  kPgGetVersion,
-                                kPgSetVersion, kPgSchemaLock,
-                                kBegin,        kPgRunByKeyLocked};
+constexpr Dialect kSqliteDialect = {kSqliteSchema,
+                                    sizeof kSqliteSchema / sizeof *kSqliteSchema,
+                                    nullptr,
+                                    kSqliteGetVersion,
+                                    kSqliteSetVersion,
+                                    kSqliteUpgrade1,
+                                    sizeof kSqliteUpgrade1 / sizeof *kSqliteUpgrade1,
+                                    nullptr,
+                                    kSqliteBegin,
+                                    kRunByKey};
+constexpr Dialect kPgDialect = {kPgSchema,
+                                sizeof kPgSchema / sizeof *kPgSchema,
+                                kPgHasSchema,
+                                kPgGetVersion,
+                                kPgSetVersion,
+                                kPgUpgrade1,
+                                sizeof kPgUpgrade1 / sizeof *kPgUpgrade1,
+                                kPgSchemaLock,
+                                kBegin,
+                                kPgRunByKeyLocked};
 
 }  // namespace yield::sql

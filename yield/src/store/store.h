@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runRecord.h"
@@ -32,9 +33,14 @@ struct StoreRefused : StoreError {
 };
 
 struct SourceFile {
+    SourceFile() = default;
+    SourceFile(std::string p, long long bytes, long long changed)
+        : path(std::move(p)), size(bytes), mtime(changed) {}
     std::string path;
     long long size = 0;
     long long mtime = 0;  // nanoseconds since the epoch
+    std::string sha256;   // of the bytes read, lower-case hex; "" until read
+    std::string station;  // given to the runs found in it; "" for none
 };
 
 // One file a run's log was found in, or a file that held no run.
