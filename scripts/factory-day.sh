@@ -51,7 +51,8 @@ done
 # operator does to the archives ("pulled": the first stick is pulled during the copy, leaving its
 # copy short). A wave starts when the one before has ended, so a board's retest comes after its
 # failed run. Fixture C has a cut RS232 cable on three boards (the fixture flag); board 0xB004
-# has a stuck input, fails twice and passes after repair; hostile host names run in wave 3.
+# has a stuck input, fails twice and passes after repair; hostile host names run in wave 3, one of
+# them at desk D, a repair desk without a station, whose runs are known by their host name.
 plan=$(cat <<'EOF'
 1 fixture-A 0x5EB00101 standard =
 1 fixture-B 0x5EB00102 standard =
@@ -70,7 +71,7 @@ plan=$(cat <<'EOF'
 2 fixture-A 0x5EB00112 hostname-quote -
 2 fixture-B 0x5EB00113 hostname-subst -
 3 fixture-C 0x5EB00114 serial-cut-pair =
-3 fixture-B 0x5EB00115 standard <script>alert(1)</script><b>x
+3 desk-D 0x5EB00115 standard <script>alert(1)</script><b>x
 3 fixture-C 0x5EB00116 hostname-control-bytes -
 3 fixture-A 0x5EB00104 standard =
 3 fixture-A 0x5EB00108 standard =
@@ -89,6 +90,8 @@ line_host=devuze-line
 # Fixtures whose gathered archives carry station marker files; the others are named by --station
 # at their ingest.
 marked_fixtures=(fixture-A fixture-C)
+# Folders gathered from where no station is set: their runs are known by their host name.
+unstationed=(desk-D)
 marker=devuzeV7-station
 
 rm -rf "$out"
@@ -121,8 +124,10 @@ while read -r w fixture chip scenario host action; do
     fi
     n=$((n + 1))
     num=$(printf '%02d' "$n")
-    printf '%s\t%s\t%s\t%s\t%s\n' "$num" "$fixture" "$chip" "$scenario" "${action:-}" \
-        >>"$out/plan.tsv"
+    station=$fixture
+    case " ${unstationed[*]} " in *" $fixture "*) station= ;; esac
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$num" "$fixture" "$chip" "$scenario" "${action:-}" \
+        "$station" >>"$out/plan.tsv"
     while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
     run_one "$num" "$fixture" "$chip" "$scenario" "$host" &
 done <<<"$plan"
@@ -159,7 +164,7 @@ gather() {  # number fixture action
         first=0
     done
 }
-while IFS=$'\t' read -r num fixture chip scenario action; do
+while IFS=$'\t' read -r num fixture chip scenario action _; do
     gather "$num" "$fixture" "$action"
 done <"$out/plan.tsv"
 # The stations: fixture A's folder is marked as a whole, fixture C's at the top of each of its
@@ -175,6 +180,7 @@ ingest_day() {  # database
     for f in "${marked_fixtures[@]}"; do marked+=("$out/pile/$f"); done
     "$yield" ingest --db "$1" "${marked[@]}"
     "$yield" ingest --db "$1" --station fixture-B "$out/pile/fixture-B"
+    for f in "${unstationed[@]}"; do "$yield" ingest --db "$1" "$out/pile/$f"; done
 }
 
 db=$out/yield.db
@@ -236,7 +242,7 @@ if [ -n "$pg_env" ]; then
     done
     ingest_day postgresql:///factory_day >/dev/null
     again=$(ingest_day postgresql:///factory_day | grep '^ingest:')
-    [ "$(grep -c ' 0 runs new, 0 replaced, 0 copies,' <<<"$again")" = 2 ] ||
+    [ "$(grep -c ' 0 runs new, 0 replaced, 0 copies,' <<<"$again")" = "$(grep -c . <<<"$again")" ] ||
         { echo "factory-day.sh: a second ingest into PostgreSQL stored something" >&2; exit 1; }
     same_on_pg postgresql:///factory_day
     pg_rows() { psql -X -q -A -t -F $'\t' -d factory_day -c "$1"; }

@@ -328,8 +328,9 @@ TEST(Cli, ProblemsListsEachFileWithItsRetry) {
 TEST(Cli, BoardAsJsonGivesEachRunWithItsFailuresAndFiles) {
     TempDir tmp;
     std::string db = "--db " + Q(tmp.path() / "y.db");
-    ASSERT_EQ(Tool("ingest " + db + " " + Q(YIELD_GOLDEN_DIR)).status, 0);
+    ASSERT_EQ(Tool("ingest " + db + " --station line-3 " + Q(YIELD_GOLDEN_DIR)).status, 0);
     Result text = Tool("board " + db + " 0x1A2B3C4D");
+    EXPECT_NE(text.out.find(" station line-3 "), std::string::npos) << text.out;
     EXPECT_EQ(Tool("board " + db + " 0x1A2B3C4D --format text").out, text.out);
     Result out = Tool("board " + db + " 0x1A2B3C4D --format json");
     ASSERT_EQ(out.status, 0);
@@ -349,6 +350,10 @@ TEST(Cli, BoardAsJsonGivesEachRunWithItsFailuresAndFiles) {
     const nlohmann::json& port = (*cut)["failing"][0];
     ASSERT_FALSE(port["values"].empty());
     EXPECT_EQ(port["values"][0]["outcome"], "fail");
+    for (const nlohmann::json& v : port["values"])
+        EXPECT_TRUE(v["value"].is_number() && v["text"].is_string()) << v;
+    EXPECT_EQ((*cut)["station"], "line-3");
+    EXPECT_EQ((*cut)["files"][0]["sha256"].get<std::string>().size(), 64u);
     ASSERT_FALSE(port["log"].empty());
     EXPECT_NE(port["log"][0].get<std::string>().find("RS232-2 Error!"), std::string::npos);
     EXPECT_EQ((*cut)["files"][0]["role"], "kept");

@@ -63,7 +63,8 @@ std::string LoggedHost(const std::string& raw) {
 
 struct BenchRun {
     std::string number, fixture, chip, scenario;
-    std::string host;   // as logged
+    std::string station;  // as the ingest was told, "" where none was set
+    std::string host;     // as logged
     std::string stamp;  // the result document's DateTime
     bool passed = false;
     std::map<std::string, bool> ports;  // "RS232-1" -> passed
@@ -100,6 +101,9 @@ std::vector<BenchRun> ReadRuns(const fs::path& plan, const fs::path& runsDir) {
         std::getline(cols, r.fixture, '\t');
         std::getline(cols, r.chip, '\t');
         std::getline(cols, r.scenario, '\t');
+        std::string action;
+        std::getline(cols, action, '\t');
+        std::getline(cols, r.station, '\t');
         json rec = ReadJson(runsDir / r.number / "record.json");
         if (rec["exit"]["timed_out"].get<bool>() || rec["exit"]["code"].get<int>() != 0)
             Fail("run " + r.number + ": the tool did not complete");
@@ -107,6 +111,8 @@ std::vector<BenchRun> ReadRuns(const fs::path& plan, const fs::path& runsDir) {
         if (verdict != "OK" && verdict != "ERR") Fail("run " + r.number + ": no verdict");
         r.passed = verdict == "OK";
         r.host = LoggedHost(rec["hostname"].get<std::string>());
+        // Runs gathered where no station is set are known by their host name.
+        r.fixture = r.station.empty() ? r.host : r.station;
         if (!rec["result_document"].is_string())
             throw std::runtime_error("run " + r.number + ": no result document");
         ReadResultDocument(rec["result_document"].get<std::string>(), r);
@@ -139,8 +145,9 @@ void CheckExport(const std::vector<BenchRun>& runs, const fs::path& dir) {
         const json& j = it->second;
         if (j["dut"]["host"] != r.host)
             Fail(id + ": host " + j["dut"]["host"].dump() + ", bench " + json(r.host).dump());
-        if (j["dut"]["station"] != r.fixture)
-            Fail(id + ": station " + j["dut"]["station"].dump() + ", bench " + r.fixture);
+        json station = r.station.empty() ? json() : json(r.station);
+        if (j["dut"]["station"] != station)
+            Fail(id + ": station " + j["dut"]["station"].dump() + ", bench " + station.dump());
         if (j["outcome"] != (r.passed ? "PASS" : "FAIL"))
             Fail(id + ": outcome " + j["outcome"].dump() + ", bench " + (r.passed ? "OK" : "ERR"));
         std::map<std::string, bool> ports;

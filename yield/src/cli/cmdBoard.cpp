@@ -32,8 +32,10 @@ std::string Join(const std::vector<std::string>& items) {
 
 void PrintRun(ReadStore& store, long long id) {
     RunRecord run = store.LoadRun(id);
-    std::printf("%s  %-10s host %s  failing %s%s\n", PrintableText(run.timeStamp).c_str(),
-                VerdictWord(run.verdict), PrintableText(run.host).c_str(),
+    std::printf("%s  %-10s station %s  host %s  failing %s%s\n",
+                PrintableText(run.timeStamp).c_str(), VerdictWord(run.verdict),
+                run.station.empty() ? "-" : PrintableText(run.station).c_str(),
+                PrintableText(run.host).c_str(),
                 PrintableText(Join(run.FailingPorts())).c_str(),
                 run.headerless ? "  (rotated tail)" : "");
     for (const SourceRow& s : store.SourcesOf(id)) {
@@ -44,8 +46,8 @@ void PrintRun(ReadStore& store, long long id) {
 }
 
 json MeasurementJson(const Measurement& m) {
-    json j = {{"cycle", m.cycle}, {"name", m.name}, {"outcome", m.outcome}, {"unit", m.unit}};
-    j["value"] = m.text.empty() ? json(m.value) : json(m.text);
+    json j = {{"cycle", m.cycle}, {"name", m.name},   {"outcome", m.outcome},
+              {"unit", m.unit},   {"value", m.value}, {"text", m.text}};
     j["low"] = m.hasLimits ? json(m.low) : json();
     j["high"] = m.hasLimits ? json(m.high) : json();
     return j;
@@ -81,7 +83,8 @@ json FilesJson(const std::vector<SourceRow>& sources) {
                        {"role", s.role},
                        {"size", s.size},
                        {"lines", s.records},
-                       {"complete", s.complete}});
+                       {"complete", s.complete},
+                       {"sha256", s.sha256.empty() ? json() : json(s.sha256)}});
     }
     return out;
 }
@@ -89,6 +92,7 @@ json FilesJson(const std::vector<SourceRow>& sources) {
 json RunJson(ReadStore& store, long long id) {
     RunRecord run = store.LoadRun(id);
     return {{"host", run.host},
+            {"station", run.station.empty() ? json() : json(run.station)},
             {"start_stamp", run.timeStamp},
             {"start", IsoTime(run.startedAt)},
             {"end", IsoTime(run.endedAt)},
