@@ -328,7 +328,7 @@ TEST(ReportModel, RepairFailuresNameValuesOrReasons) {
                         Judged("RS232-1", 0, "bytes", 32, 32, "fail")};
     std::string longLine(100, 'x');
     run.failures = {FailureLine{1, "DI-4", longLine}, FailureLine{1, "DI-4", "second"}};
-    EXPECT_EQ(RepairFailures(run), "RS232-1 0/32 bytes; ADC-2 1.71 V; DI-4 " +
+    EXPECT_EQ(RepairFailures(run), "RS232-1 0 bytes, expected 32; ADC-2 1.71 V, limits 1.5 to 1.7; DI-4 " +
                                        longLine.substr(0, kRepairLineBytes) + "...; USB-1");
     RunRecord setUp;
     setUp.failures = {FailureLine{0, "", "open /dev/ttyS1 failed"}};

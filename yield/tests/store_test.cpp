@@ -278,7 +278,7 @@ TEST_F(StoreTest, RepairQueueQuotesTheStoredFailingValues) {
     EXPECT_EQ(m.repairs[0].chipId, "0x1A2B3C4D");
     EXPECT_EQ(m.repairs[0].station, "bench1");
     EXPECT_EQ(m.repairs[0].status, kRepairFailed);
-    EXPECT_EQ(m.repairs[0].failures, "ADC-1 1.49 V; ADC-4 1.71 V");
+    EXPECT_EQ(m.repairs[0].failures, "ADC-1 1.49 V, limits 1.5 to 1.7; ADC-4 1.71 V, limits 1.5 to 1.7");
 }
 
 // A report, board answer or export reads one snapshot: an ingest that commits meanwhile shows in

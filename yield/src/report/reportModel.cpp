@@ -45,15 +45,20 @@ std::string Cut(const std::string& text, size_t bytes) {
     return text.substr(0, end) + kCutMark;
 }
 
-// "0/32 bytes" for a value judged against one expected value, else "1.71 V".
+// "0 bytes, expected 32" for a value judged against one expected value, "1.71 V, limits 1.50 to
+// 1.70" for one judged against a window, else "1.71 V".
 std::string JudgedValue(const Measurement& m) {
-    char buf[64];
+    std::string unit = m.unit.empty() ? "" : " " + m.unit;
+    char buf[160];
     if (m.hasLimits && m.low == m.high) {
-        std::snprintf(buf, sizeof buf, "%.6g/%.6g", m.value, m.low);
+        std::snprintf(buf, sizeof buf, "%.6g%s, expected %.6g", m.value, unit.c_str(), m.low);
+    } else if (m.hasLimits) {
+        std::snprintf(buf, sizeof buf, "%.6g%s, limits %.6g to %.6g", m.value, unit.c_str(), m.low,
+                      m.high);
     } else {
-        std::snprintf(buf, sizeof buf, "%.6g", m.value);
+        std::snprintf(buf, sizeof buf, "%.6g%s", m.value, unit.c_str());
     }
-    return m.unit.empty() ? buf : std::string(buf) + " " + m.unit;
+    return buf;
 }
 
 std::string PortFailure(const RunRecord& run, const std::string& port) {

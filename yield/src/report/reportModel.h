@@ -349,8 +349,8 @@ private:
 // of the failed boards in the repair queue for their failures.
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows);
 
-// A failed run's failing ports, each with the value judged failing ("ADC-2 1.71 V",
-// "RS232-1 0/32 bytes"), else its first failure line (cut short), else its name alone; a run
+// A failed run's failing ports, each with the value judged failing and what it was judged against
+// ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"), else its first failure line (cut short), else its name alone; a run
 // failed with no failing port gives its first failure line.
 std::string RepairFailures(const RunRecord& run);
 
