@@ -414,7 +414,7 @@ TEST(Cli, ReportNamesItsSelectionTimeAndDatabase) {
     std::string db = "--db " + Q(dbPath);
     ASSERT_EQ(Tool("ingest " + db + " " + Q(yieldtest::GoldenFlashLog("standard"))).status, 0);
     for (const char* wrong : {"--today --since 2026-12-01", "--days 2 --until 2026-12-01",
-                              "--today --days 2", "--days 0"}) {
+                              "--today --days 2", "--days 0", "--days 36501", "--days 1e3"}) {
         EXPECT_EQ(Tool("report " + db + " " + wrong).status, yield::kExitUsage) << wrong;
     }
     EXPECT_EQ(Tool("report " + db, "SOURCE_DATE_EPOCH=soon ").status, yield::kExitUsage);

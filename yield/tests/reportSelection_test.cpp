@@ -20,7 +20,8 @@ TEST(ReportSelection, MadeAtTakesSourceDateEpoch) {
     EXPECT_EQ(UtcStamp(when), "2025-12-06T05:46:40Z");
     ASSERT_TRUE(MadeAt(nullptr, 42, when));
     EXPECT_EQ(when, 42);
-    for (const char* bad : {"", "12x", "-5", "1.5"}) EXPECT_FALSE(MadeAt(bad, 42, when)) << bad;
+    for (const char* bad : {"", "12x", "-5", "1.5", "253402300800", "67768036191676800"})
+        EXPECT_FALSE(MadeAt(bad, 42, when)) << bad;
 }
 
 TEST(ReportSelection, DatabaseIsShownWithoutItsPassword) {

@@ -27,6 +27,8 @@ constexpr char kTrendsPerDay[] = "per day";
 constexpr char kTrendsPerWeek[] = "per ISO week (the days present span more than 31 days)";
 constexpr char kUriSchemes[][16] = {"postgresql://", "postgres://"};
 constexpr char kPasswordParameter[] = "password=";
+// 9999-12-31T23:59:59Z: the last time a four-digit year writes.
+constexpr long long kLastEpoch = 253402300799;
 
 std::string Days(const std::string& since, const std::string& until) {
     if (since.empty() && until.empty()) return kAllRuns;
@@ -98,7 +100,8 @@ bool MadeAt(const char* epoch, std::time_t now, std::time_t& when) {
     char* end = nullptr;
     errno = 0;
     long long seconds = std::strtoll(epoch, &end, 10);
-    if (*epoch == '\0' || *end != '\0' || errno != 0 || seconds < 0) return false;
+    if (*epoch == '\0' || *end != '\0' || errno != 0 || seconds < 0 || seconds > kLastEpoch)
+        return false;
     when = static_cast<std::time_t>(seconds);
     return true;
 }
