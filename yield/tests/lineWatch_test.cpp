@@ -116,23 +116,4 @@ TEST(LineWatch, ARootReplacedIsReadWholeAgain) {
     EXPECT_EQ(loop.WaitFor(stick / "sub" / "b.log"), stick.string());
 }
 
-TEST(LineWatch, AStopFromTheBatchEndsTheLoop) {
-    TempDir tmp;
-    WriteAll(tmp.path() / "a.log", "a");
-    int stop[2];
-    ASSERT_EQ(pipe(stop), 0);
-    int batches = 0;
-    LineWatch line(
-        {tmp.path().string()}, stop[0],
-        [&batches](const std::vector<FoundFile>&) {
-            ++batches;
-            throw IngestStopped();
-        },
-        kQuick);
-    line.Run();  // returns: the first batch stopped it
-    EXPECT_EQ(batches, 1);
-    close(stop[0]);
-    close(stop[1]);
-}
-
 }  // namespace

@@ -136,13 +136,4 @@ TEST(Watch, StoresEveryRunAsTheLineCopiesThemAndStopsOnSigterm) {
     EXPECT_NE(board.out.find("station fixture-W"), std::string::npos) << board.out;
 }
 
-TEST(Watch, StopsAtOnceWhenNothingArrives) {
-    TempDir tmp;
-    Watcher watch("watch --db " + Q(tmp.path() / "yield.db") + " " + Q(tmp.path() / "none"),
-                  tmp.path() / "watch.out");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(watch.Stop(), 0);
-    EXPECT_EQ(ReadAll(tmp.path() / "watch.out"), "");
-}
-
 }  // namespace
