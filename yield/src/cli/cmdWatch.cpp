@@ -74,12 +74,16 @@ int Watch(const std::string& db, const std::vector<std::string>& paths,
     int stopFd = stop.fd();
     IngestOptions options{nullptr, DatabaseFiles(db), station,
                           [stopFd] { return Readable(stopFd); }};
-    LineWatch line(paths, stopFd, [&](const std::vector<FoundFile>& files) {
+    auto batch = [&](const std::vector<FoundFile>& files) {
         IngestStats stats = IngestFound(*store, files, options);
         if (stats.total > 0)
             std::fprintf(stderr, "%s%s\n", kWatchLead, IngestFigures(stats).c_str());
-    });
-    line.Run();
+    };
+    try {
+        LineWatch(paths, stopFd, batch).Run();
+    } catch (const std::system_error& e) {
+        throw NotFoundError(e.what());  // no inotify to be had
+    }
     return kExitOk;
 }
 

@@ -85,6 +85,8 @@ constexpr char kIngestNotFound[] =
 constexpr char kReportNotFound[] =
     "1 --since, --until, --host or --station selects no run (one line on standard error; "
     "nothing is written)";
+constexpr char kWatchNotFound[] =
+    "1 the paths cannot be watched (the system gives no more inotify instances)";
 constexpr char kBoardNotFound[] = "1 no run of that processor ID";
 constexpr char kExportNotFound[] =
     "1 --since, --until, --host or --station selects no run (one line on standard error; "
@@ -93,7 +95,7 @@ constexpr char kExportNotFound[] =
 // In the order --help lists them.
 const Subcommand kSubcommands[] = {
     {"ingest", kIngestAbout, AddIngestOptions, kIngestExamples, kIngestNotFound, false, true},
-    {"watch", kWatchAbout, AddWatchOptions, kWatchExamples, nullptr, false, true},
+    {"watch", kWatchAbout, AddWatchOptions, kWatchExamples, kWatchNotFound, false, true},
     {"report", kReportAbout, AddReportOptions, kReportExamples, kReportNotFound, true, false},
     {"board", kBoardAbout, AddBoardOptions, kBoardExamples, kBoardNotFound, false, false},
     {"export", kExportAbout, AddExportOptions, kExportExamples, kExportNotFound, true, false},
