@@ -3,10 +3,13 @@
 #include "ingest.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <map>
 #include <optional>
+#include <thread>
 
+#include "commands.h"
 #include "logParser.h"
 #include "runBounds.h"
 #include "stationMarker.h"
@@ -281,4 +284,29 @@ TEST(IngestBounds, ShortValueCutsBetweenCharactersAndFreeTextsAreBounded) {
     EXPECT_EQ(run.measurements.size(), kMaxMeasurements);
     EXPECT_EQ(run.measurements[0].line.size(), kMaxTextBytes);
     EXPECT_EQ(run.failures.size(), 3u);
+}
+
+// A writer that holds the SQLite file's write lock past the busy timeout (10 s): the batch is
+// tried again instead of the ingest ending with status 3.
+TEST(IngestBatches, WriteLockHeldPastTheBusyTimeoutIsWaitedFor) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "yield.db";
+    ASSERT_EQ(
+        yieldtest::Tool("ingest --db " + yieldtest::Q(db) + " " + yieldtest::Q(tmp.path() / "none"))
+            .status,
+        kExitNotFound);
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    yieldtest::Result ingest;
+    std::thread run([&] {
+        ingest =
+            yieldtest::Tool("ingest --db " + yieldtest::Q(db) + " " + yieldtest::Q(ThreeLogs(tmp)));
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(11));
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    run.join();
+    EXPECT_EQ(ingest.status, 0) << ingest.out;
+    EXPECT_NE(ingest.out.find("3 runs new"), std::string::npos) << ingest.out;
 }
