@@ -3,11 +3,16 @@
 #include "ingest.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <map>
+#include <optional>
+#include <thread>
 
+#include "commands.h"
 #include "logParser.h"
 #include "runBounds.h"
+#include "stationMarker.h"
 #include "testSupport.h"
 #include "traceLogFormat.h"
 
@@ -26,6 +31,7 @@ public:
     std::map<std::string, RunRecord> runs;  // by file name, as stored
     bool refuseCommit = false;
     int begins = 0;
+    std::vector<long long> announced;  // the runs each committed batch announced
 
     void Begin() override {
         ++begins;
@@ -35,8 +41,14 @@ public:
         if (refuseCommit) throw StoreRefused("database: ERROR: value too long");
         committed.insert(pending_.begin(), pending_.end());
         pending_.clear();
+        if (announcing_) announced.push_back(*announcing_);
+        announcing_.reset();
     }
-    void Rollback() override { pending_.clear(); }
+    void Rollback() override {
+        pending_.clear();
+        announcing_.reset();
+    }
+    void AnnounceChange(long long stored) override { announcing_ = stored; }
     bool KnownUnchanged(const SourceFile&) override { return false; }
     PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
         std::string name = fs::path(file.path).filename().string();
@@ -54,6 +66,7 @@ public:
 
 private:
     std::map<std::string, std::string> pending_;
+    std::optional<long long> announcing_;
 };
 
 fs::path ThreeLogs(const TempDir& tmp) {
@@ -103,6 +116,62 @@ TEST(IngestBatches, RefusalNoFileExplainsEndsTheIngest) {
     EXPECT_THROW(Ingest(store, {ThreeLogs(tmp).string()}, nullptr), StoreError);
     EXPECT_LE(store.begins, 3);
     EXPECT_TRUE(store.committed.empty());
+}
+
+// Each batch that wrote announces the runs it stored, inside it: a batch given up and redone
+// announces once; a batch of paths that are not there announces nothing.
+TEST(IngestBatches, BatchesThatWroteAnnounceTheirRuns) {
+    TempDir tmp;
+    CueStore store;
+    store.retryAt = "b.log";
+    fs::path logs = ThreeLogs(tmp);
+    yieldtest::WriteAll(logs / "empty.log", "");
+    Ingest(store, {logs.string()}, nullptr);
+    EXPECT_EQ(store.announced, std::vector<long long>{3});
+    Ingest(store, {(tmp.path() / "gone").string()}, nullptr);
+    EXPECT_EQ(store.announced, std::vector<long long>{3});
+}
+
+// Stopped before a batch: the batches before it are stored, nothing after.
+TEST(IngestBatches, StopEndsTheIngestBetweenBatches) {
+    TempDir tmp;
+    for (long long i = 0; i <= kIngestBatch; ++i)
+        yieldtest::WriteAll(tmp.path() / ("f" + std::to_string(100000 + i)), "not a log");
+    CueStore store;
+    int asked = 0;
+    IngestOptions options;
+    options.stop = [&asked] { return ++asked == 2; };
+    EXPECT_THROW(Ingest(store, {tmp.path().string()}, options), IngestStopped);
+    EXPECT_EQ(store.committed.size(), static_cast<size_t>(kIngestBatch));
+    EXPECT_EQ(store.committed.count((tmp.path() / "f101000").string()), 0u);
+    options.stop = [] { return true; };
+    CueStore none;
+    EXPECT_THROW(Ingest(none, {tmp.path().string()}, options), IngestStopped);
+    EXPECT_EQ(none.begins, 0);
+}
+
+// Files found one by one: each takes its station from the markers up to its own root, files
+// gone since and the markers themselves are passed over.
+TEST(IngestBatches, FoundFilesTakeTheirRootsMarkersAndGoneOnesArePassedOver) {
+    TempDir tmp;
+    fs::path logs = ThreeLogs(tmp);
+    yieldtest::WriteAll(logs / "sub" / kStationMarker, "fixture-B\n");
+    yieldtest::WriteAll(logs / kStationMarker, "fixture-A\n");
+    fs::rename(logs / "c.log", logs / "sub" / "c.log");
+    std::string root = logs.string(), sub = (logs / "sub").string();
+    CueStore store;
+    IngestStats s = IngestFound(store,
+                                {{root, root + "/a.log"},
+                                 {sub, sub + "/c.log"},
+                                 {root, root + "/gone.log"},
+                                 {root, root + "/" + kStationMarker}},
+                                IngestOptions{});
+    EXPECT_EQ(s.total, 2);
+    EXPECT_EQ(s.runsNew, 2);
+    EXPECT_EQ(s.missing, 0);
+    EXPECT_EQ(store.runs["a.log"].station, "fixture-A");
+    EXPECT_EQ(store.runs["c.log"].station, "fixture-B");
+    EXPECT_EQ(store.committed.size(), 2u);
 }
 
 namespace {
@@ -215,4 +284,29 @@ TEST(IngestBounds, ShortValueCutsBetweenCharactersAndFreeTextsAreBounded) {
     EXPECT_EQ(run.measurements.size(), kMaxMeasurements);
     EXPECT_EQ(run.measurements[0].line.size(), kMaxTextBytes);
     EXPECT_EQ(run.failures.size(), 3u);
+}
+
+// A writer that holds the SQLite file's write lock past the busy timeout (10 s): the batch is
+// tried again instead of the ingest ending with status 3.
+TEST(IngestBatches, WriteLockHeldPastTheBusyTimeoutIsWaitedFor) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "yield.db";
+    ASSERT_EQ(
+        yieldtest::Tool("ingest --db " + yieldtest::Q(db) + " " + yieldtest::Q(tmp.path() / "none"))
+            .status,
+        kExitNotFound);
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    yieldtest::Result ingest;
+    std::thread run([&] {
+        ingest =
+            yieldtest::Tool("ingest --db " + yieldtest::Q(db) + " " + yieldtest::Q(ThreeLogs(tmp)));
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(11));
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    run.join();
+    EXPECT_EQ(ingest.status, 0) << ingest.out;
+    EXPECT_NE(ingest.out.find("3 runs new"), std::string::npos) << ingest.out;
 }

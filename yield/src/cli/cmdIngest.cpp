@@ -75,21 +75,31 @@ void PrintSummary(const IngestStats& s) {
         std::printf("%s %s: %s\n", stored ? kNoted : kSkipped, PrintableText(path).c_str(),
                     PrintableText(why).c_str());
     }
-    std::printf(
-        "ingest: %lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
-        "%lld problems, %.2f s\n",
-        s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, s.seconds);
+    std::printf("ingest: %s\n", IngestFigures(s).c_str());
 }
 
 }  // namespace
+
+std::string IngestFigures(const IngestStats& s) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "%lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
+                  "%lld problems, %.2f s",
+                  s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, s.seconds);
+    return line;
+}
+
+void AddStationOption(CLI::App& cmd, std::string& station) {
+    cmd.add_option(kStationOption, station,
+                   kStationHelpLead + std::string(kStationMarker) + kStationHelpTail)
+        ->transform(kStation);
+}
 
 Handler AddIngestOptions(CLI::App& cmd) {
     auto paths = std::make_shared<std::vector<std::string>>();
     auto station = std::make_shared<std::string>();
     cmd.add_option("paths", *paths, "files and folders to read")->required();
-    cmd.add_option(kStationOption, *station,
-                   kStationHelpLead + std::string(kStationMarker) + kStationHelpTail)
-        ->transform(kStation);
+    AddStationOption(cmd, *station);
     return [paths, station](const std::string& db) {
         IngestStats stats = IngestFiles(db, *paths, *station);
         PrintSummary(stats);

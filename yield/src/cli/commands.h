@@ -87,6 +87,12 @@ Handler AddReportOptions(CLI::App& cmd);
 Handler AddBoardOptions(CLI::App& cmd);
 Handler AddExportOptions(CLI::App& cmd);
 Handler AddProblemsOptions(CLI::App& cmd);
+Handler AddWatchOptions(CLI::App& cmd);
+
+// What ingest and watch share: the figures of the summary line, the --station option.
+struct IngestStats;
+std::string IngestFigures(const IngestStats& stats);
+void AddStationOption(CLI::App& cmd, std::string& station);
 
 // Parses the command line, runs the subcommand it names and returns the exit status.
 int RunCommandLine(int argc, char** argv);

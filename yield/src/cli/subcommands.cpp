@@ -46,10 +46,22 @@ constexpr char kProblemsAbout[] =
     "their size and reason, and whether the next ingest reads each again: a file that could not "
     "be read is tried at every ingest, the others only when their size or time changes.";
 
+constexpr char kWatchAbout[] =
+    "Ingest the paths as ingest does, then keep ingesting as the sticks of a line are gathered: "
+    "a file that appears or grows under them is stored within about a second (a file still "
+    "being copied once it stops growing), folders made later are followed, and a path that "
+    "does not exist yet or goes (a stick pulled) is looked for every second. One line per "
+    "batch on standard error, with the figures ingest prints. SIGINT or SIGTERM stops it "
+    "between batches, with exit status 0. Several watchers and ingests may write into one "
+    "database at once.";
+
 constexpr char kIngestExamples[] =
     "  devuzeV7-yield ingest --db yield.db /mnt/archive/2026-12\n"
     "  devuzeV7-yield ingest --db yield.db --station fixture-A /mnt/archive/fixture-A\n"
     "  DEVUZE_YIELD_DB=postgresql: devuzeV7-yield ingest station1.log station2.log";
+constexpr char kWatchExamples[] =
+    "  devuzeV7-yield watch --db /srv/yield/yield.db /srv/sticks\n"
+    "  devuzeV7-yield watch --db postgresql: --station fixture-A /media/stick-a";
 constexpr char kReportExamples[] =
     "  devuzeV7-yield report --db yield.db --since 2026-12-01 --until 2026-12-07\n"
     "  devuzeV7-yield report --db yield.db --days 7\n"
@@ -73,6 +85,8 @@ constexpr char kIngestNotFound[] =
 constexpr char kReportNotFound[] =
     "1 --since, --until, --host or --station selects no run (one line on standard error; "
     "nothing is written)";
+constexpr char kWatchNotFound[] =
+    "1 the paths cannot be watched (the system gives no more inotify instances)";
 constexpr char kBoardNotFound[] = "1 no run of that processor ID";
 constexpr char kExportNotFound[] =
     "1 --since, --until, --host or --station selects no run (one line on standard error; "
@@ -81,6 +95,7 @@ constexpr char kExportNotFound[] =
 // In the order --help lists them.
 const Subcommand kSubcommands[] = {
     {"ingest", kIngestAbout, AddIngestOptions, kIngestExamples, kIngestNotFound, false, true},
+    {"watch", kWatchAbout, AddWatchOptions, kWatchExamples, kWatchNotFound, false, true},
     {"report", kReportAbout, AddReportOptions, kReportExamples, kReportNotFound, true, false},
     {"board", kBoardAbout, AddBoardOptions, kBoardExamples, kBoardNotFound, false, false},
     {"export", kExportAbout, AddExportOptions, kExportExamples, kExportNotFound, true, false},

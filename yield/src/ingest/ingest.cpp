@@ -234,8 +234,9 @@ private:
 // without it.
 class BatchIngest {
 public:
-    BatchIngest(IngestStore& store, const std::function<void(const IngestStats&)>& progress)
-        : store_(store), progress_(progress) {}
+    BatchIngest(IngestStore& store, const std::function<void(const IngestStats&)>& progress,
+                const std::function<bool()>& stop)
+        : store_(store), progress_(progress), stop_(stop) {}
 
     void Add(const std::string& path, bool exists, const std::string& station) {
         batch_.push_back(Entry{path, station, exists});
@@ -243,11 +244,18 @@ public:
     }
 
     void Flush() {
+        if (batch_.empty()) {
+            Clock();
+            return;
+        }
+        if (stop_ && stop_()) throw IngestStopped();
         StatsMark mark(stats_);
+        const IngestStats before = WrittenFigures(stats_);
         for (int attempt = 1;;) {
             try {
                 store_.Begin();
                 for (const Entry& e : batch_) One(e);
+                Announce(before);
                 store_.Commit();
                 break;
             } catch (const StoreRefused& e) {
@@ -276,6 +284,26 @@ private:
         std::string station;
         bool exists = false;
     };
+
+    // The figures that tell whether a batch wrote (its problem list aside).
+    static IngestStats WrittenFigures(const IngestStats& s) {
+        IngestStats figures;
+        figures.runsNew = s.runsNew;
+        figures.replaced = s.replaced;
+        figures.copies = s.copies;
+        figures.problems = s.problems;
+        figures.missing = s.missing;
+        return figures;
+    }
+
+    // A batch that found only unchanged files wrote nothing, so readers need not look again;
+    // a missing path is only listed.
+    void Announce(const IngestStats& before) {
+        long long runs = stats_.runsNew + stats_.replaced - before.runsNew - before.replaced;
+        long long others = stats_.copies + stats_.problems - stats_.missing -
+                           (before.copies + before.problems - before.missing);
+        if (runs + others > 0) store_.AnnounceChange(runs);
+    }
 
     void One(const Entry& e) {
         const std::string& path = e.path;
@@ -323,6 +351,7 @@ private:
 
     IngestStore& store_;
     const std::function<void(const IngestStats&)>& progress_;
+    const std::function<bool()>& stop_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     IngestStats stats_;
     std::vector<Entry> batch_;
@@ -354,8 +383,14 @@ private:
 IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress,
                    const std::vector<std::string>& leaveOut, const std::string& station) {
-    BatchIngest ingest(store, progress);
-    LeftOut own(leaveOut);
+    return Ingest(store, paths, IngestOptions{progress, leaveOut, station, nullptr});
+}
+
+IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
+                   const IngestOptions& options) {
+    const std::string& station = options.station;
+    BatchIngest ingest(store, options.progress, options.stop);
+    LeftOut own(options.leaveOut);
     StationMarkers markers;
     // A first walk counts the files for the progress line; the second reads them.
     ForEachFile(paths, [&](const std::string&, const std::string& path, bool) {
@@ -366,6 +401,28 @@ IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
         bool marked = station.empty() && exists;
         ingest.Add(path, exists, marked ? markers.StationOf(root, path) : station);
     });
+    ingest.Flush();
+    for (const auto& [marker, why] : markers.TakeProblems()) List(ingest.stats(), marker, why);
+    return ingest.stats();
+}
+
+IngestStats IngestFound(IngestStore& store, const std::vector<FoundFile>& files,
+                        const IngestOptions& options) {
+    BatchIngest ingest(store, options.progress, options.stop);
+    LeftOut own(options.leaveOut);
+    StationMarkers markers;
+    std::vector<const FoundFile*> present;
+    for (const FoundFile& f : files) {
+        std::error_code ec;
+        if (fs::exists(f.path, ec) && !own.Has(f.path) &&
+            fs::path(f.path).filename() != kStationMarker)
+            present.push_back(&f);
+    }
+    ingest.stats().total = static_cast<long long>(present.size());
+    for (const FoundFile* f : present) {
+        bool marked = options.station.empty();
+        ingest.Add(f->path, true, marked ? markers.StationOf(f->root, f->path) : options.station);
+    }
     ingest.Flush();
     for (const auto& [marker, why] : markers.TakeProblems()) List(ingest.stats(), marker, why);
     return ingest.stats();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,5 +46,35 @@ constexpr long long kMaxLogBytes = 256LL << 20;
 IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
                    const std::function<void(const IngestStats&)>& progress,
                    const std::vector<std::string>& leaveOut = {}, const std::string& station = {});
+
+// What an ingest is told beside its files: the arguments of Ingest above, and when to stop.
+struct IngestOptions {
+    std::function<void(const IngestStats&)> progress;
+    std::vector<std::string> leaveOut;
+    std::string station;
+    // Asked before each batch: true ends the ingest there with IngestStopped, every batch
+    // before it stored and nothing of the rest.
+    std::function<bool()> stop;
+};
+
+// Thrown by an ingest whose `stop` said so.
+struct IngestStopped : std::runtime_error {
+    IngestStopped() : std::runtime_error("ingest stopped") {}
+};
+
+IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
+                   const IngestOptions& options);
+
+// A file to read, with the path it was found under: its station markers are looked for from its
+// folder up to `root` (a folder, or the file itself).
+struct FoundFile {
+    std::string root;
+    std::string path;
+};
+
+// Reads the files as Ingest reads the files of its paths. A file that is gone is passed over
+// (it was there when it was found); none is listed as missing.
+IngestStats IngestFound(IngestStore& store, const std::vector<FoundFile>& files,
+                        const IngestOptions& options);
 
 }  // namespace yield

@@ -4,17 +4,28 @@
 
 namespace yield {
 
-std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create) {
+bool NamesServer(const std::string& db, std::string& conninfo) {
     constexpr std::string_view kScheme = "postgresql:";
-    if (db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0)
-        return OpenPgStore(db, create);
-    if (db == kScheme) return OpenPgStore("", create);
+    if (db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0) {
+        conninfo = db;
+        return true;
+    }
+    if (db == kScheme) {
+        conninfo.clear();
+        return true;
+    }
     if (db.rfind(kScheme, 0) == 0) {
         // Not echoed: what follows the scheme may hold a password.
         throw StoreError(
             "cannot open database: a server is named postgresql://... or postgresql: alone "
             "(PG* variables)");
     }
+    return false;
+}
+
+std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create) {
+    std::string conninfo;
+    if (NamesServer(db, conninfo)) return OpenPgStore(conninfo, create);
     return OpenSqliteStore(db, create);
 }
 

@@ -15,6 +15,10 @@ std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create);
 // The same for reading only: the tables must be there.
 std::unique_ptr<ReadStore> OpenReadStore(const std::string& db);
 
+// True when `db` names a PostgreSQL server, with the connection string for libpq ("" for the PG*
+// variables); false for a SQLite file. Throws StoreError for a server named wrongly.
+bool NamesServer(const std::string& db, std::string& conninfo);
+
 std::unique_ptr<RunStore> OpenSqliteStore(const std::string& path, bool create);
 // `conninfo`: a connection URI, or "" for the PG* environment variables.
 std::unique_ptr<RunStore> OpenPgStore(const std::string& conninfo, bool create);

@@ -46,6 +46,12 @@ public:
     void Begin() override { conn_->Begin(); }
     void Commit() override { conn_->Commit(); }
     void Rollback() override { conn_->Rollback(); }
+    void AnnounceChange(long long runsStored) override {
+        if (d_.announceRuns == nullptr) return;
+        Stmt s(conn_->Prepare(d_.announceRuns));
+        s.Bind(std::to_string(runsStored));
+        s.Run();
+    }
 
     bool KnownUnchanged(const SourceFile& file) override {
         Stmt s(conn_->Prepare(sql::kSourceByPath));

@@ -171,6 +171,9 @@ constexpr char kPgSchemaLock[] = "SELECT pg_advisory_xact_lock(7231001)";
 // Floats sent back exactly; texts as UTF-8 (see pgText.h for bytes that are not).
 constexpr const char* kPgSession[] = {"SET extra_float_digits = 3",
                                       "SET client_min_messages = warning"};
+// Sent inside the batch's transaction, so that the server delivers it only when the batch
+// commits; the channel is changeWatcher.h's kRunsChannel.
+constexpr char kPgAnnounceRuns[] = "SELECT pg_notify('devuze_yield_runs', $1)";
 // Reports read from one snapshot, in chunks through cursors.
 constexpr char kPgBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 constexpr char kPgDeclareCursor[] = "DECLARE %s NO SCROLL CURSOR FOR %s";
@@ -308,6 +311,7 @@ struct Dialect {
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
+    const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -319,7 +323,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     sizeof kSqliteUpgrade1 / sizeof *kSqliteUpgrade1,
                                     nullptr,
                                     kSqliteBegin,
-                                    kRunByKey};
+                                    kRunByKey,
+                                    nullptr};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
                                 kPgHasSchema,
@@ -329,6 +334,7 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgUpgrade1 / sizeof *kPgUpgrade1,
                                 kPgSchemaLock,
                                 kBegin,
-                                kPgRunByKeyLocked};
+                                kPgRunByKeyLocked,
+                                kPgAnnounceRuns};
 
 }  // namespace yield::sql

@@ -28,6 +28,14 @@ std::string ImmutableUri(const std::string& path) {
     return uri + sql::kSqliteImmutable;
 }
 
+// The error of the call that just failed on `db`. A write lock still held by another writer
+// once the busy timeout ran out gives the batch up, to be tried again.
+[[noreturn]] void Fail(sqlite3* db, const std::string& why) {
+    int code = sqlite3_extended_errcode(db) & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw StoreRetry("database: " + why);
+    throw StoreError("database: " + why);
+}
+
 class SqliteQuery : public SqlRows, public SqlQuery {
 public:
     SqliteQuery(sqlite3* db, sqlite3_stmt* st) : db_(db), st_(st) {}
@@ -47,7 +55,7 @@ public:
         int rc = sqlite3_step(st_);
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
-        throw StoreError(std::string("database: ") + sqlite3_errmsg(db_));
+        Fail(db_, sqlite3_errmsg(db_));
     }
     long long Int(int col) override { return sqlite3_column_int64(st_, col); }
     double Real(int col) override { return sqlite3_column_double(st_, col); }
@@ -126,7 +134,7 @@ public:
         if (sqlite3_exec(db_, text, nullptr, nullptr, &err) != SQLITE_OK) {
             std::string why = err != nullptr ? err : "unknown error";
             sqlite3_free(err);
-            throw StoreError("database: " + why);
+            Fail(db_, why);
         }
     }
 

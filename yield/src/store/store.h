@@ -76,6 +76,10 @@ public:
     virtual PutOutcome PutRun(const RunRecord& run, const SourceFile& file) = 0;
     // `unread`: the file could not be read, so its size and time say nothing of its contents.
     virtual void PutProblem(const SourceFile& file, const std::string& reason, bool unread) = 0;
+    // Called in a batch that wrote, before its Commit: tells the database's readers (the
+    // dashboard) that data changed once the batch commits, and how many runs it stored. Engines
+    // whose readers see a commit by themselves do nothing.
+    virtual void AnnounceChange(long long runsStored) { static_cast<void>(runsStored); }
 };
 
 // What the reports, board and exports read. Runs come in the order they were first stored, each

@@ -1,0 +1,100 @@
+// `watch`: what ingest does, kept up as files arrive, until SIGINT or SIGTERM.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include "commands.h"
+#include "dbFiles.h"
+#include "ingest.h"
+#include "lineWatch.h"
+#include "openStore.h"
+
+namespace yield {
+namespace {
+
+constexpr char kWatchLead[] = "watch: ";
+constexpr char kPathsHelp[] =
+    "folders and files to read and then follow; one that does not exist yet is looked for "
+    "every second";
+constexpr char kNoPipe[] = "cannot make the stop pipe";
+
+// Written by the signal handler, read by the loop: the only work the handler does.
+int gStopWrite = -1;
+
+extern "C" void OnStopSignal(int) {
+    int saved = errno;
+    char byte = 1;
+    ssize_t ignored = write(gStopWrite, &byte, 1);
+    static_cast<void>(ignored);
+    errno = saved;
+}
+
+// SIGINT and SIGTERM make the pipe's read end readable.
+class StopPipe {
+public:
+    StopPipe() {
+        if (pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0)
+            throw std::system_error(errno, std::generic_category(), kNoPipe);
+        gStopWrite = fds_[1];
+        struct sigaction sa {};
+        sa.sa_handler = OnStopSignal;
+        sigemptyset(&sa.sa_mask);
+        for (int sig : {SIGINT, SIGTERM}) sigaction(sig, &sa, nullptr);
+    }
+    ~StopPipe() {
+        for (int sig : {SIGINT, SIGTERM}) std::signal(sig, SIG_DFL);
+        gStopWrite = -1;
+        close(fds_[0]);
+        close(fds_[1]);
+    }
+    StopPipe(const StopPipe&) = delete;
+    StopPipe& operator=(const StopPipe&) = delete;
+    int fd() const { return fds_[0]; }
+
+private:
+    int fds_[2] = {-1, -1};
+};
+
+bool Readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;
+}
+
+int Watch(const std::string& db, const std::vector<std::string>& paths,
+          const std::string& station) {
+    StopPipe stop;
+    auto store = OpenStore(db, true);
+    int stopFd = stop.fd();
+    IngestOptions options{nullptr, DatabaseFiles(db), station,
+                          [stopFd] { return Readable(stopFd); }};
+    auto batch = [&](const std::vector<FoundFile>& files) {
+        IngestStats stats = IngestFound(*store, files, options);
+        if (stats.total > 0)
+            std::fprintf(stderr, "%s%s\n", kWatchLead, IngestFigures(stats).c_str());
+    };
+    try {
+        LineWatch(paths, stopFd, batch).Run();
+    } catch (const std::system_error& e) {
+        throw NotFoundError(e.what());  // no inotify to be had
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+Handler AddWatchOptions(CLI::App& cmd) {
+    auto paths = std::make_shared<std::vector<std::string>>();
+    auto station = std::make_shared<std::string>();
+    cmd.add_option("paths", *paths, kPathsHelp)->required();
+    AddStationOption(cmd, *station);
+    return [paths, station](const std::string& db) { return Watch(db, *paths, *station); };
+}
+
+}  // namespace yield

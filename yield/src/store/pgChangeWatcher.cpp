@@ -1,0 +1,72 @@
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "changeWatcher.h"
+#include "pgText.h"
+#include "store.h"
+
+namespace yield {
+namespace {
+
+constexpr char kListen[] = "LISTEN devuze_yield_runs";
+constexpr char kCannotConnect[] = "cannot connect to database: ";
+constexpr char kLost[] = "database: lost the connection to the server: ";
+
+class PgChangeWatcher : public ChangeWatcher {
+public:
+    explicit PgChangeWatcher(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
+        if (conn_ == nullptr) throw StoreError(std::string(kCannotConnect) + "out of memory");
+        if (PQstatus(conn_) != CONNECTION_OK) Fail(kCannotConnect);
+        PGresult* res = PQexec(conn_, kListen);
+        bool listening = PQresultStatus(res) == PGRES_COMMAND_OK;
+        PQclear(res);
+        if (!listening) Fail("database: ");
+    }
+    ~PgChangeWatcher() override { PQfinish(conn_); }
+    PgChangeWatcher(const PgChangeWatcher&) = delete;
+    PgChangeWatcher& operator=(const PgChangeWatcher&) = delete;
+
+    bool WaitForChange(int timeoutMs) override {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (PQconsumeInput(conn_) == 0) Fail(kLost);
+            if (TakeNotifications()) return true;
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd p{PQsocket(conn_), POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) Fail(kLost);
+        }
+    }
+
+private:
+    // Every notification waiting, taken at once: one change reported for all of them.
+    bool TakeNotifications() {
+        bool any = false;
+        while (PGnotify* n = PQnotifies(conn_)) {
+            any = true;
+            PQfreemem(n);
+        }
+        return any;
+    }
+
+    [[noreturn]] void Fail(const char* lead) {
+        std::string why = OneLine(PQerrorMessage(conn_));
+        PQfinish(conn_);
+        conn_ = nullptr;
+        throw StoreError(lead + why);
+    }
+
+    PGconn* conn_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeWatcher> OpenPgChangeWatcher(const std::string& conninfo) {
+    return std::make_unique<PgChangeWatcher>(conninfo);
+}
+
+}  // namespace yield

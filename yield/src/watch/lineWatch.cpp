@@ -1,0 +1,149 @@
+#include "lineWatch.h"
+
+#include <poll.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace yield {
+namespace {
+
+std::string Absolute(const std::string& p) {
+    std::error_code ec;
+    fs::path abs = fs::absolute(p, ec);
+    return (ec ? fs::path(p) : abs).lexically_normal().string();
+}
+
+bool Readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;
+}
+
+bool Within(const std::string& path, const std::string& folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+}
+
+}  // namespace
+
+LineWatch::LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
+                     LineWatchTimes times)
+    : stopFd_(stopFd), ingest_(std::move(ingest)), times_(times) {
+    for (const std::string& p : paths) {
+        Root r;
+        r.path = Absolute(p);
+        if (r.path.size() > 1 && r.path.back() == '/') r.path.pop_back();
+        roots_.push_back(r);
+    }
+}
+
+bool LineWatch::Stopping() const { return Readable(stopFd_); }
+
+void LineWatch::Run() {
+    try {
+        CheckRoots(true);
+        while (!Stopping()) {
+            pollfd fds[2] = {{tree_.fd(), POLLIN, 0}, {stopFd_, POLLIN, 0}};
+            if (poll(fds, 2, WaitMs()) < 0 && errno != EINTR) return;
+            if ((fds[1].revents & POLLIN) != 0) return;
+            if ((fds[0].revents & POLLIN) != 0) Take(tree_.Read());
+            if (Clock::now() >= nextPoll_) CheckRoots(false);
+            std::vector<FoundFile> due = Due();
+            if (!due.empty()) Ingest(due);
+        }
+    } catch (const IngestStopped&) {
+    }
+}
+
+void LineWatch::Ingest(const std::vector<FoundFile>& files) {
+    if (Stopping()) throw IngestStopped();
+    ingest_(files);
+}
+
+void LineWatch::CheckRoots(bool all) {
+    nextPoll_ = Clock::now() + times_.poll;
+    std::vector<FoundFile> found;
+    for (Root& r : roots_) {
+        struct stat st {};
+        bool present = stat(r.path.c_str(), &st) == 0;
+        bool folder = present && S_ISDIR(st.st_mode);
+        bool same = present == r.present && folder == r.folder &&
+                    (!present || (st.st_dev == r.device && st.st_ino == r.inode));
+        if (same && !all) continue;
+        if (r.present && r.folder) tree_.Forget(r.path);
+        r.present = present;
+        r.folder = folder;
+        r.device = present ? st.st_dev : 0;
+        r.inode = present ? st.st_ino : 0;
+        if (present) Place(r, found);
+    }
+    if (!found.empty()) Ingest(found);
+}
+
+// Watches the root and gives all it holds now.
+void LineWatch::Place(Root& root, std::vector<FoundFile>& found) {
+    if (!root.folder) {
+        tree_.AddFolder(fs::path(root.path).parent_path().string());
+        found.push_back(FoundFile{root.path, root.path});
+        return;
+    }
+    tree_.AddTree(root.path, [&](const std::string& f) {
+        found.push_back(FoundFile{root.path, f});
+        pending_.erase(f);
+    });
+}
+
+void LineWatch::Take(const TreeWatch::Events& events) {
+    if (events.overflow) {
+        pending_.clear();
+        CheckRoots(true);
+        return;
+    }
+    for (const std::string& f : events.written) Queue(f, times_.gather);
+    for (const std::string& f : events.growing) Queue(f, times_.settle);
+    for (const std::string& lost : events.lost) {
+        auto isRoot = [&](const Root& r) { return r.present && r.path == lost; };
+        if (std::any_of(roots_.begin(), roots_.end(), isRoot)) nextPoll_ = Clock::now();
+    }
+}
+
+void LineWatch::Queue(const std::string& path, Clock::duration wait) {
+    if (RootOf(path) != nullptr) pending_[path] = Clock::now() + wait;
+}
+
+// The nearest present root that holds `path`.
+const LineWatch::Root* LineWatch::RootOf(const std::string& path) const {
+    const Root* best = nullptr;
+    for (const Root& r : roots_) {
+        bool holds = r.present && (r.path == path || (r.folder && Within(path, r.path)));
+        if (holds && (best == nullptr || r.path.size() > best->path.size())) best = &r;
+    }
+    return best;
+}
+
+std::vector<FoundFile> LineWatch::Due() {
+    std::vector<FoundFile> due;
+    auto now = Clock::now();
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->second > now) {
+            ++it;
+            continue;
+        }
+        if (const Root* r = RootOf(it->first)) due.push_back(FoundFile{r->path, it->first});
+        it = pending_.erase(it);
+    }
+    return due;
+}
+
+int LineWatch::WaitMs() const {
+    Clock::time_point next = nextPoll_;
+    for (const auto& [path, at] : pending_) next = std::min(next, at);
+    auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
+    return static_cast<int>(std::max<long long>(0, wait.count()) + 1);
+}
+
+}  // namespace yield

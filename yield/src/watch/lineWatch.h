@@ -1,0 +1,68 @@
+// `watch`'s loop: the paths it is given ingested at start, then every file that appears or
+// grows under them, in batches, until it is told to stop.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ingest.h"
+#include "treeWatch.h"
+
+namespace yield {
+
+struct LineWatchTimes {
+    // A file closed after writing waits this long, so that files copied together are read in
+    // one batch.
+    std::chrono::milliseconds gather{100};
+    // A file being written is read once it has not grown for this long.
+    std::chrono::milliseconds settle{500};
+    // How often paths that are missing (a stick not mounted) are looked for again.
+    std::chrono::milliseconds poll{1000};
+};
+
+// Ingests one batch of files; may throw IngestStopped, which ends the loop.
+using BatchSink = std::function<void(const std::vector<FoundFile>& files)>;
+
+class LineWatch {
+public:
+    // `paths` as the command line gives them; `stopFd` becomes readable when the loop must end.
+    LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
+              LineWatchTimes times = {});
+    // Ingests everything under the paths, then follows them until `stopFd` is readable.
+    void Run();
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Root {
+        std::string path;  // absolute
+        bool present = false;
+        bool folder = false;
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+    };
+
+    bool Stopping() const;
+    // Looks at each path again: one that appeared, went or was replaced (a stick mounted over
+    // its folder) is watched anew and read whole.
+    void CheckRoots(bool all);
+    void Place(Root& root, std::vector<FoundFile>& found);
+    void Take(const TreeWatch::Events& events);
+    void Queue(const std::string& path, Clock::duration wait);
+    const Root* RootOf(const std::string& path) const;
+    std::vector<FoundFile> Due();
+    int WaitMs() const;
+    void Ingest(const std::vector<FoundFile>& files);
+
+    TreeWatch tree_;
+    std::vector<Root> roots_;
+    int stopFd_;
+    BatchSink ingest_;
+    LineWatchTimes times_;
+    std::map<std::string, Clock::time_point> pending_;
+    Clock::time_point nextPoll_;
+};
+
+}  // namespace yield

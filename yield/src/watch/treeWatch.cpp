@@ -1,0 +1,116 @@
+#include "treeWatch.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace yield {
+namespace {
+
+constexpr uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
+                                   IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr size_t kReadBytes = 64 * 1024;
+constexpr char kNoInotify[] = "cannot watch folders";
+
+bool Under(const std::string& path, const std::string& folder) {
+    return path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
+}
+
+}  // namespace
+
+TreeWatch::TreeWatch() : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), kNoInotify);
+}
+
+TreeWatch::~TreeWatch() { close(fd_); }
+
+void TreeWatch::AddFolder(const std::string& folder) {
+    int wd = inotify_add_watch(fd_, folder.c_str(), kFolderEvents);
+    if (wd >= 0) folders_[wd] = folder;
+}
+
+// The watch is placed before the folder is listed, so that a file written meanwhile is either
+// listed or seen as an event (perhaps both: reading it twice changes nothing).
+void TreeWatch::AddTree(const std::string& folder,
+                        const std::function<void(const std::string&)>& found) {
+    AddFolder(folder);
+    std::vector<std::string> files;
+    std::vector<std::string> subfolders;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        fs::file_type type = it->symlink_status(typeEc).type();
+        if (type == fs::file_type::directory)
+            subfolders.push_back(it->path().string());
+        else if (type != fs::file_type::symlink || !fs::is_directory(it->path(), typeEc))
+            files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const std::string& f : files) found(f);
+    for (const std::string& sub : subfolders) AddTree(sub, found);
+}
+
+void TreeWatch::Forget(const std::string& folder) {
+    for (auto it = folders_.begin(); it != folders_.end();) {
+        if (Under(it->second, folder)) {
+            inotify_rm_watch(fd_, it->first);
+            it = folders_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+TreeWatch::Events TreeWatch::Read() {
+    Events out;
+    alignas(inotify_event) char buf[kReadBytes];
+    for (;;) {
+        ssize_t n = read(fd_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (char* p = buf; p < buf + n;) {
+            auto* e = reinterpret_cast<inotify_event*>(p);
+            Event(e->mask, e->wd, e->len > 0 ? std::string(e->name) : std::string(), out);
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    return out;
+}
+
+void TreeWatch::Event(unsigned mask, int wd, const std::string& name, Events& out) {
+    if ((mask & IN_Q_OVERFLOW) != 0) {
+        out.overflow = true;
+        return;
+    }
+    auto folder = folders_.find(wd);
+    if (folder == folders_.end()) return;
+    if ((mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
+        out.lost.push_back(folder->second);
+        if ((mask & IN_IGNORED) != 0) folders_.erase(folder);
+        return;
+    }
+    std::string path = folder->second + "/" + name;
+    if ((mask & IN_ISDIR) != 0) {
+        if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0)
+            AddTree(path, [&out](const std::string& f) { out.written.push_back(f); });
+        else if ((mask & IN_MOVED_FROM) != 0)
+            Forget(path);
+        return;
+    }
+    if ((mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0)
+        out.written.push_back(path);
+    else if ((mask & (IN_CREATE | IN_MODIFY)) != 0)
+        out.growing.push_back(path);
+}
+
+}  // namespace yield

@@ -1,0 +1,48 @@
+// The folders under the paths `watch` is given, followed through inotify: which files were
+// written, which are still growing, which folders appeared or went.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace yield {
+
+class TreeWatch {
+public:
+    // Throws std::system_error when inotify cannot be had.
+    TreeWatch();
+    ~TreeWatch();
+    TreeWatch(const TreeWatch&) = delete;
+    TreeWatch& operator=(const TreeWatch&) = delete;
+
+    // What poll() waits on.
+    int fd() const { return fd_; }
+
+    // Watches `folder` and every folder under it (links to folders are not followed), and gives
+    // `found` each file already in them: files written before the watch was placed.
+    void AddTree(const std::string& folder, const std::function<void(const std::string&)>& found);
+    // Watches `folder` alone (the folder of a file given by name).
+    void AddFolder(const std::string& folder);
+    // Stops watching `folder` and every folder under it.
+    void Forget(const std::string& folder);
+
+    struct Events {
+        std::vector<std::string> written;  // closed after writing, or moved in: read them soon
+        std::vector<std::string> growing;  // created or written to: read once they stop
+        std::vector<std::string> lost;     // watched folders that went (removed, unmounted)
+        bool overflow = false;             // events were dropped: everything must be looked at
+    };
+    // The events waiting (none when there are none). A folder that appeared is watched at once
+    // and its files are among `written`.
+    Events Read();
+
+private:
+    void Event(unsigned mask, int wd, const std::string& name, Events& out);
+
+    int fd_ = -1;
+    std::map<int, std::string> folders_;  // by watch descriptor
+};
+
+}  // namespace yield

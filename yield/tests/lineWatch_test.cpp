@@ -1,0 +1,119 @@
+// watch's loop against a folder, without a database: which files reach a batch, under which
+// root, and how it ends.
+#include "lineWatch.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "testSupport.h"
+
+namespace fs = std::filesystem;
+using namespace yield;
+using yieldtest::TempDir;
+using yieldtest::WriteAll;
+
+namespace {
+
+constexpr auto kDeadline = std::chrono::seconds(20);
+constexpr LineWatchTimes kQuick{std::chrono::milliseconds(10), std::chrono::milliseconds(100),
+                                std::chrono::milliseconds(100)};
+
+// The loop in a thread of its own, each batch's files kept; stopped at the end.
+class Loop {
+public:
+    explicit Loop(const std::vector<std::string>& paths) {
+        EXPECT_EQ(pipe(stop_), 0);
+        thread_ = std::thread([this, paths] {
+            LineWatch line(
+                paths, stop_[0],
+                [this](const std::vector<FoundFile>& files) {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    for (const FoundFile& f : files) found_[f.path] = f.root;
+                },
+                kQuick);
+            line.Run();
+        });
+    }
+    ~Loop() {
+        Stop();
+        close(stop_[0]);
+        close(stop_[1]);
+    }
+    void Stop() {
+        if (!thread_.joinable()) return;
+        EXPECT_EQ(write(stop_[1], "x", 1), 1);
+        thread_.join();
+    }
+    // The root `path` came under, once it came; "" when it did not within the deadline.
+    std::string WaitFor(const fs::path& path) {
+        auto end = std::chrono::steady_clock::now() + kDeadline;
+        while (std::chrono::steady_clock::now() < end) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                auto it = found_.find(path.string());
+                if (it != found_.end()) return it->second;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return {};
+    }
+    void Forget() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        found_.clear();
+    }
+    bool Has(const fs::path& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return found_.count(path.string()) > 0;
+    }
+
+private:
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::map<std::string, std::string> found_;
+};
+
+TEST(LineWatch, FollowsFoldersAndFilesUnderEachRoot) {
+    TempDir tmp;
+    fs::path line = tmp.path() / "line", lone = tmp.path() / "lone.log";
+    WriteAll(line / "old" / "a.log", "a");
+    WriteAll(tmp.path() / "outside.log", "x");
+    Loop loop({line.string(), lone.string()});
+    EXPECT_EQ(loop.WaitFor(line / "old" / "a.log"), line.string());
+    // A folder moved in whole, with its files: they were written before it was watched.
+    WriteAll(tmp.path() / "staging" / "deep" / "b.log", "b");
+    fs::rename(tmp.path() / "staging", line / "moved");
+    EXPECT_EQ(loop.WaitFor(line / "moved" / "deep" / "b.log"), line.string());
+    // A file given by name, made after the start; its folder's other files are not its business.
+    WriteAll(lone, "lone");
+    EXPECT_EQ(loop.WaitFor(lone), lone.string());
+    WriteAll(tmp.path() / "beside.log", "beside");
+    WriteAll(line / "last.log", "last");
+    EXPECT_EQ(loop.WaitFor(line / "last.log"), line.string());
+    loop.Stop();
+    EXPECT_FALSE(loop.Has(tmp.path() / "beside.log"));
+    EXPECT_FALSE(loop.Has(tmp.path() / "outside.log"));
+}
+
+TEST(LineWatch, ARootReplacedIsReadWholeAgain) {
+    TempDir tmp;
+    fs::path stick = tmp.path() / "stick";
+    WriteAll(stick / "a.log", "a");
+    Loop loop({stick.string()});
+    EXPECT_EQ(loop.WaitFor(stick / "a.log"), stick.string());
+    // Another stick in the same place: a new folder holding a file written before it got there.
+    WriteAll(tmp.path() / "other" / "a.log", "a again");
+    loop.Forget();
+    fs::remove_all(stick);
+    fs::rename(tmp.path() / "other", stick);
+    EXPECT_EQ(loop.WaitFor(stick / "a.log"), stick.string());
+    // And it is followed as the first was.
+    WriteAll(stick / "sub" / "b.log", "b");
+    EXPECT_EQ(loop.WaitFor(stick / "sub" / "b.log"), stick.string());
+}
+
+}  // namespace
