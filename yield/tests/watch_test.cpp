@@ -106,6 +106,7 @@ TEST(Watch, StoresEveryRunAsTheLineCopiesThemAndStopsOnSigterm) {
     EXPECT_EQ(WaitForRuns(db, 1).runs, 1);
 
     WriteAll(sticks / "made" / "later" / "run2.log", RunLog(2));
+    WriteAll(sticks / "made" / "notes.txt", "not a log\n");
     EXPECT_EQ(WaitForRuns(db, 2).runs, 2);
 
     // Written in two halves, as a copy that pauses: the cut copy may be stored first, the whole
@@ -131,6 +132,7 @@ TEST(Watch, StoresEveryRunAsTheLineCopiesThemAndStopsOnSigterm) {
     EXPECT_EQ(watch.Stop(), 0);
     std::string out = ReadAll(tmp.path() / "watch.out");
     EXPECT_NE(out.find("watch: 1 files, 1 runs new"), std::string::npos) << out;
+    EXPECT_NE(out.find("notes.txt: not a trace log"), std::string::npos) << out;
     // The marker at the top of the watched folder names the station of the logs under it.
     Result board = Tool("board --db " + Q(db) + " 0x1A2B0002");
     EXPECT_NE(board.out.find("station fixture-W"), std::string::npos) << board.out;

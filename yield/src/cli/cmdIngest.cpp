@@ -70,15 +70,19 @@ const CLI::Validator kStation(
     kStationName);
 
 void PrintSummary(const IngestStats& s) {
-    for (const auto& [path, why] : s.problemList) {
-        bool stored = why.rfind(kStoredCut, 0) == 0;
-        std::printf("%s %s: %s\n", stored ? kNoted : kSkipped, PrintableText(path).c_str(),
-                    PrintableText(why).c_str());
-    }
+    PrintIngestProblems(s, stdout);
     std::printf("ingest: %s\n", IngestFigures(s).c_str());
 }
 
 }  // namespace
+
+void PrintIngestProblems(const IngestStats& s, std::FILE* to) {
+    for (const auto& [path, why] : s.problemList) {
+        bool stored = why.rfind(kStoredCut, 0) == 0;
+        std::fprintf(to, "%s %s: %s\n", stored ? kNoted : kSkipped, PrintableText(path).c_str(),
+                     PrintableText(why).c_str());
+    }
+}
 
 std::string IngestFigures(const IngestStats& s) {
     char line[256];

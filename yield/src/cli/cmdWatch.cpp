@@ -76,6 +76,7 @@ int Watch(const std::string& db, const std::vector<std::string>& paths,
                           [stopFd] { return Readable(stopFd); }};
     auto batch = [&](const std::vector<FoundFile>& files) {
         IngestStats stats = IngestFound(*store, files, options);
+        PrintIngestProblems(stats, stderr);
         if (stats.total > 0)
             std::fprintf(stderr, "%s%s\n", kWatchLead, IngestFigures(stats).c_str());
     };

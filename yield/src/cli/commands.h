@@ -5,6 +5,8 @@
 // several of them take are in options.h.
 #pragma once
 
+#include <cstdio>
+
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -92,6 +94,8 @@ Handler AddWatchOptions(CLI::App& cmd);
 // What ingest and watch share: the figures of the summary line, the --station option.
 struct IngestStats;
 std::string IngestFigures(const IngestStats& stats);
+// One line per file an ingest skipped ("skipped PATH: reason") or stored cut ("noted ...").
+void PrintIngestProblems(const IngestStats& stats, std::FILE* to);
 void AddStationOption(CLI::App& cmd, std::string& station);
 
 // Parses the command line, runs the subcommand it names and returns the exit status.
