@@ -25,16 +25,20 @@ constexpr LineWatchTimes kQuick{std::chrono::milliseconds(10), std::chrono::mill
 // The loop in a thread of its own, each batch's files kept; stopped at the end.
 class Loop {
 public:
-    explicit Loop(const std::vector<std::string>& paths) {
+    explicit Loop(const std::vector<std::string>& paths, LineWatchTimes times = kQuick) {
         EXPECT_EQ(pipe(stop_), 0);
-        thread_ = std::thread([this, paths] {
+        thread_ = std::thread([this, paths, times] {
             LineWatch line(
                 paths, stop_[0],
                 [this](const std::vector<FoundFile>& files) {
                     std::lock_guard<std::mutex> lock(mutex_);
                     for (const FoundFile& f : files) found_[f.path] = f.root;
                 },
-                kQuick);
+                times,
+                [this](const std::string& folder, const std::string&) {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    unwatched_.push_back(folder);
+                });
             line.Run();
         });
     }
@@ -65,6 +69,10 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         found_.clear();
     }
+    std::vector<std::string> Unwatched() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return unwatched_;
+    }
     bool Has(const fs::path& path) {
         std::lock_guard<std::mutex> lock(mutex_);
         return found_.count(path.string()) > 0;
@@ -75,6 +83,7 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::map<std::string, std::string> found_;
+    std::vector<std::string> unwatched_;
 };
 
 TEST(LineWatch, FollowsFoldersAndFilesUnderEachRoot) {
@@ -117,3 +126,22 @@ TEST(LineWatch, ARootReplacedIsReadWholeAgain) {
 }
 
 }  // namespace
+
+// A folder past the bound is not followed: it is named once, and what is written there is still
+// read, by the rescan.
+TEST(LineWatch, FolderPastTheBoundIsNamedAndRescanned) {
+    TempDir tmp;
+    fs::path root = tmp.path() / "root";
+    fs::create_directories(root / "a");
+    fs::create_directories(root / "b");
+    LineWatchTimes times = kQuick;
+    times.rescan = std::chrono::milliseconds(200);
+    times.mostFolders = 2;  // root and a
+    Loop loop({root.string()}, times);
+    WriteAll(root / "a" / "first.log", "x");
+    EXPECT_EQ(loop.WaitFor(root / "a" / "first.log"), root.string());
+    WriteAll(root / "b" / "late.log", "x");
+    EXPECT_EQ(loop.WaitFor(root / "b" / "late.log"), root.string());
+    loop.Stop();
+    EXPECT_EQ(loop.Unwatched(), std::vector<std::string>{(root / "b").string()});
+}

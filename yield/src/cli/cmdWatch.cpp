@@ -12,6 +12,7 @@
 
 #include "commands.h"
 #include "dbFiles.h"
+#include "escape.h"
 #include "ingest.h"
 #include "lineWatch.h"
 #include "openStore.h"
@@ -24,6 +25,8 @@ constexpr char kPathsHelp[] =
     "folders and files to read and then follow; one that does not exist yet is looked for "
     "every second";
 constexpr char kNoPipe[] = "cannot make the stop pipe";
+constexpr char kCannotFollow[] = "cannot follow ";
+constexpr char kReadByRescan[] = "; what is written there is read by a rescan every minute";
 
 // Written by the signal handler, read by the loop: the only work the handler does.
 int gStopWrite = -1;
@@ -81,7 +84,11 @@ int Watch(const std::string& db, const std::vector<std::string>& paths,
             std::fprintf(stderr, "%s%s\n", kWatchLead, IngestFigures(stats).c_str());
     };
     try {
-        LineWatch(paths, stopFd, batch).Run();
+        auto unwatched = [](const std::string& folder, const std::string& why) {
+            std::fprintf(stderr, "%s%s%s (%s)%s\n", kWatchLead, kCannotFollow,
+                         PrintableText(folder).c_str(), why.c_str(), kReadByRescan);
+        };
+        LineWatch(paths, stopFd, batch, LineWatchTimes{}, unwatched).Run();
     } catch (const std::system_error& e) {
         throw NotFoundError(e.what());  // no inotify to be had
     }

@@ -31,8 +31,12 @@ bool Within(const std::string& path, const std::string& folder) {
 }  // namespace
 
 LineWatch::LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
-                     LineWatchTimes times)
-    : stopFd_(stopFd), ingest_(std::move(ingest)), times_(times) {
+                     LineWatchTimes times, UnwatchedSink unwatched)
+    : tree_(times.mostFolders),
+      stopFd_(stopFd),
+      ingest_(std::move(ingest)),
+      times_(times),
+      unwatched_(std::move(unwatched)) {
     for (const std::string& p : paths) {
         Root r;
         r.path = Absolute(p);
@@ -51,7 +55,12 @@ void LineWatch::Run() {
             if (poll(fds, 2, WaitMs()) < 0 && errno != EINTR) return;
             if ((fds[1].revents & POLLIN) != 0) return;
             if ((fds[0].revents & POLLIN) != 0) Take(tree_.Read());
-            if (Clock::now() >= nextPoll_) CheckRoots(false);
+            if (rescan_ && Clock::now() >= *rescan_) {
+                rescan_.reset();
+                CheckRoots(true);
+            } else if (Clock::now() >= nextPoll_) {
+                CheckRoots(false);
+            }
             std::vector<FoundFile> due = Due();
             if (!due.empty()) Ingest(due);
         }
@@ -81,7 +90,17 @@ void LineWatch::CheckRoots(bool all) {
         r.inode = present ? st.st_ino : 0;
         if (present) Place(r, found);
     }
+    NoteUnwatched();
     if (!found.empty()) Ingest(found);
+}
+
+void LineWatch::NoteUnwatched() {
+    std::vector<std::pair<std::string, std::string>> missed = tree_.TakeUnwatched();
+    if (missed.empty()) return;
+    for (const auto& [folder, why] : missed) {
+        if (told_.insert(folder).second && unwatched_) unwatched_(folder, why);
+    }
+    if (!rescan_) rescan_ = Clock::now() + times_.rescan;
 }
 
 // Watches the root and gives all it holds now.
@@ -103,6 +122,7 @@ void LineWatch::Take(const TreeWatch::Events& events) {
         CheckRoots(true);
         return;
     }
+    NoteUnwatched();
     for (const std::string& f : events.written) Queue(f, times_.gather);
     for (const std::string& f : events.growing) Queue(f, times_.settle);
     for (const std::string& lost : events.lost) {
@@ -140,7 +160,7 @@ std::vector<FoundFile> LineWatch::Due() {
 }
 
 int LineWatch::WaitMs() const {
-    Clock::time_point next = nextPoll_;
+    Clock::time_point next = rescan_ ? std::min(nextPoll_, *rescan_) : nextPoll_;
     for (const auto& [path, at] : pending_) next = std::min(next, at);
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
     return static_cast<int>(std::max<long long>(0, wait.count()) + 1);

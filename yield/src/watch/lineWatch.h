@@ -5,6 +5,8 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,13 @@ struct LineWatchTimes {
     std::chrono::milliseconds settle{500};
     // How often paths that are missing (a stick not mounted) are looked for again.
     std::chrono::milliseconds poll{1000};
+    // While a folder cannot be watched, everything is looked at again this often.
+    std::chrono::milliseconds rescan{60000};
+    size_t mostFolders = kMostWatchedFolders;
 };
+
+// Told of each folder that cannot be watched (once a folder), with why.
+using UnwatchedSink = std::function<void(const std::string& folder, const std::string& why)>;
 
 // Ingests one batch of files; may throw IngestStopped, which ends the loop.
 using BatchSink = std::function<void(const std::vector<FoundFile>& files)>;
@@ -30,7 +38,7 @@ class LineWatch {
 public:
     // `paths` as the command line gives them; `stopFd` becomes readable when the loop must end.
     LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
-              LineWatchTimes times = {});
+              LineWatchTimes times = {}, UnwatchedSink unwatched = nullptr);
     // Ingests everything under the paths, then follows them until `stopFd` is readable.
     void Run();
 
@@ -55,6 +63,7 @@ private:
     std::vector<FoundFile> Due();
     int WaitMs() const;
     void Ingest(const std::vector<FoundFile>& files);
+    void NoteUnwatched();
 
     TreeWatch tree_;
     std::vector<Root> roots_;
@@ -63,6 +72,9 @@ private:
     LineWatchTimes times_;
     std::map<std::string, Clock::time_point> pending_;
     Clock::time_point nextPoll_;
+    UnwatchedSink unwatched_;
+    std::set<std::string> told_;               // folders the sink heard of
+    std::optional<Clock::time_point> rescan_;  // while some folder is not watched
 };
 
 }  // namespace yield

@@ -18,6 +18,7 @@ constexpr uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM 
                                    IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 constexpr size_t kReadBytes = 64 * 1024;
 constexpr char kNoInotify[] = "cannot watch folders";
+constexpr char kTooManyFolders[] = "more folders than a watch follows";
 
 bool Under(const std::string& path, const std::string& folder) {
     return path == folder ||
@@ -27,15 +28,29 @@ bool Under(const std::string& path, const std::string& folder) {
 
 }  // namespace
 
-TreeWatch::TreeWatch() : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+TreeWatch::TreeWatch(size_t mostFolders)
+    : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), mostFolders_(mostFolders) {
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), kNoInotify);
 }
 
 TreeWatch::~TreeWatch() { close(fd_); }
 
 void TreeWatch::AddFolder(const std::string& folder) {
+    if (folders_.size() >= mostFolders_) {
+        unwatched_.emplace_back(folder, kTooManyFolders);
+        return;
+    }
     int wd = inotify_add_watch(fd_, folder.c_str(), kFolderEvents);
-    if (wd >= 0) folders_[wd] = folder;
+    if (wd >= 0)
+        folders_[wd] = folder;
+    else
+        unwatched_.emplace_back(folder, std::strerror(errno));
+}
+
+std::vector<std::pair<std::string, std::string>> TreeWatch::TakeUnwatched() {
+    std::vector<std::pair<std::string, std::string>> out;
+    out.swap(unwatched_);
+    return out;
 }
 
 // The watch is placed before the folder is listed, so that a file written meanwhile is either

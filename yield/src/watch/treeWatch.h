@@ -2,17 +2,23 @@
 // written, which are still growing, which folders appeared or went.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace yield {
 
+// Folders followed at the most: each costs the kernel a watch (fs.inotify.max_user_watches
+// bounds them for the whole user) and this process an entry.
+constexpr size_t kMostWatchedFolders = 100000;
+
 class TreeWatch {
 public:
     // Throws std::system_error when inotify cannot be had.
-    TreeWatch();
+    explicit TreeWatch(size_t mostFolders = kMostWatchedFolders);
     ~TreeWatch();
     TreeWatch(const TreeWatch&) = delete;
     TreeWatch& operator=(const TreeWatch&) = delete;
@@ -27,6 +33,9 @@ public:
     void AddFolder(const std::string& folder);
     // Stops watching `folder` and every folder under it.
     void Forget(const std::string& folder);
+    // The folders that could not be watched since the last call (past the bound, or refused by
+    // the system), each with why: what is written in them later is seen only by a rescan.
+    std::vector<std::pair<std::string, std::string>> TakeUnwatched();
 
     struct Events {
         std::vector<std::string> written;  // closed after writing, or moved in: read them soon
@@ -42,7 +51,9 @@ private:
     void Event(unsigned mask, int wd, const std::string& name, Events& out);
 
     int fd_ = -1;
+    size_t mostFolders_;
     std::map<int, std::string> folders_;  // by watch descriptor
+    std::vector<std::pair<std::string, std::string>> unwatched_;
 };
 
 }  // namespace yield
