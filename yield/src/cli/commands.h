@@ -87,6 +87,7 @@ Handler AddReportOptions(CLI::App& cmd);
 Handler AddBoardOptions(CLI::App& cmd);
 Handler AddExportOptions(CLI::App& cmd);
 Handler AddProblemsOptions(CLI::App& cmd);
+Handler AddServeOptions(CLI::App& cmd);
 
 // Parses the command line, runs the subcommand it names and returns the exit status.
 int RunCommandLine(int argc, char** argv);
