@@ -130,17 +130,18 @@ private:
     bool stopped_ = false;
 };
 
-using Job = std::packaged_task<Page(ReadStore&)>;
+using Job = std::packaged_task<Page()>;
 
 // The one thread that reads the database: pages asked for, and the screen rebuilt per change.
+// Each of them opens the store afresh and closes it when done, so that no read snapshot outlives
+// the work it was taken for.
 class DbWorker {
 public:
     DbWorker(const ServeOptions& o, Live& live)
-        : o_(o),
-          live_(live),
-          store_(OpenReadStore(o.db)),
-          changes_(OpenPollingChangeSource(o.db)),
-          alertWords_(CommandWords(o.onAlert)) {}
+        : o_(o), live_(live), changes_(OpenPollingChangeSource(o.db)),
+          alertWords_(CommandWords(o.onAlert)) {
+        OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
+    }
 
     void Start() { thread_ = std::thread([this] { Loop(); }); }
     void Stop() {
@@ -155,7 +156,7 @@ public:
     std::future<Page> Submit(std::function<Page(ReadStore&)> job) {
         std::lock_guard<std::mutex> lock(m_);
         if (jobs_.size() >= kMaxQueuedJobs) return {};
-        jobs_.emplace_back(std::move(job));
+        jobs_.emplace_back([job = std::move(job), db = o_.db] { return job(*OpenReadStore(db)); });
         cv_.notify_all();
         return jobs_.back().get_future();
     }
@@ -175,7 +176,7 @@ private:
                     jobs_.pop_front();
                 }
             }
-            if (job.valid()) job(*store_);
+            if (job.valid()) job();
             if (Clock::now() >= nextPoll) {
                 Poll();
                 nextPoll = Clock::now() + kPollEvery;
@@ -196,7 +197,7 @@ private:
     }
 
     void Refresh() {
-        Dashboard d = ReadDashboard(*store_, Today());
+        Dashboard d = ReadDashboard(*OpenReadStore(o_.db), Today());
         live_.Publish(Dump(DashboardJson(d)));
         std::vector<AlarmCondition> now = AlarmConditions(d.model, d.tests, o_.rule);
         for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr))))
@@ -206,7 +207,6 @@ private:
 
     const ServeOptions& o_;
     Live& live_;
-    std::unique_ptr<ReadStore> store_;
     std::unique_ptr<ChangeSource> changes_;
     std::vector<std::string> alertWords_;
     std::string version_;
