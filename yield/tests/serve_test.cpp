@@ -17,7 +17,7 @@ namespace {
 long long g_nextId = 1;
 
 RunSummary MakeRun(const std::string& chip, const std::string& station, const std::string& stamp,
-               Verdict v, std::vector<PortResult> ports = {}) {
+                   Verdict v, std::vector<PortResult> ports = {}) {
     RunSummary r;
     r.id = g_nextId++;
     r.chipId = chip;
@@ -38,7 +38,7 @@ std::vector<RunSummary> Boards(const std::string& station, int passing, int fail
         char stamp[32];
         std::snprintf(stamp, sizeof stamp, "2026_12_07_%s_%02d_00", hour.c_str(), i);
         runs.push_back(MakeRun(station + "-" + std::to_string(i) + hour, station, stamp,
-                           i < failing ? Verdict::Err : Verdict::Ok));
+                               i < failing ? Verdict::Err : Verdict::Ok));
     }
     return runs;
 }
@@ -122,9 +122,9 @@ TEST(ServeAlarmRule, FlaggedPortOfAStation) {
     for (int i = 0; i < 4; ++i) {
         std::string n = std::to_string(i);
         runs.push_back(MakeRun("bad" + n, "bad", "2026_12_07_08_0" + n + "_00", Verdict::Err,
-                           {PortResult{"DI", 5, false, false}}));
+                               {PortResult{"DI", 5, false, false}}));
         runs.push_back(MakeRun("good" + n, "good", "2026_12_07_08_1" + n + "_00", Verdict::Ok,
-                           {PortResult{"DI", 5, true, false}}));
+                               {PortResult{"DI", 5, true, false}}));
     }
     AlarmRule rule;
     rule.minYield = 0;  // the flag alone

@@ -2,8 +2,8 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
-#include "commands.h"
 #include "calendar.h"
+#include "commands.h"
 #include "server.h"
 
 namespace yield {
@@ -32,8 +32,7 @@ struct ServeArgs {
 };
 
 int RunServe(const std::string& db, ServeArgs a) {
-    if (!a.options.day.empty() && !IsDay(a.options.day))
-        throw UsageError(kNotADay + a.options.day);
+    if (!a.options.day.empty() && !IsDay(a.options.day)) throw UsageError(kNotADay + a.options.day);
     a.options.db = db;
     a.options.rule.minYield = a.alarmYieldPercent / kPercent;
     try {

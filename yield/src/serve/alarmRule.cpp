@@ -77,7 +77,8 @@ std::vector<Alarm> AlarmBook::Update(const std::vector<AlarmCondition>& now,
 }
 
 bool AlarmBook::Clear(long long id) {
-    auto it = std::find_if(shown_.begin(), shown_.end(), [id](const Alarm& a) { return a.id == id; });
+    auto it =
+        std::find_if(shown_.begin(), shown_.end(), [id](const Alarm& a) { return a.id == id; });
     if (it == shown_.end()) return false;
     shown_.erase(it);
     return true;

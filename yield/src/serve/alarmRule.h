@@ -19,8 +19,8 @@ constexpr char kAlarmFlaggedPort[] = "flagged-port";
 constexpr char kAlarmLowYield[] = "low-yield";
 
 struct AlarmRule {
-    int boards = 10;          // the window: a station's last N boards
-    double minYield = 0.80;   // first-pass yield below this over a full window raises an alarm
+    int boards = 10;         // the window: a station's last N boards
+    double minYield = 0.80;  // first-pass yield below this over a full window raises an alarm
 };
 
 struct AlarmCondition {

@@ -56,8 +56,8 @@ std::string RatePercent(double rate) {
 
 std::vector<std::string> AlertArguments(const std::vector<std::string>& words, const Alarm& a) {
     std::vector<std::string> out = words;
-    for (const std::string& s : {a.condition.kind, a.condition.station, a.condition.port,
-                                 RatePercent(a.condition.rate)})
+    for (const std::string& s :
+         {a.condition.kind, a.condition.station, a.condition.port, RatePercent(a.condition.rate)})
         out.push_back(s);
     return out;
 }

@@ -77,14 +77,17 @@ public:
         PGresult* r = PQexec(conn_, kCounts);
         bool ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
         std::string out;
-        for (int i = 0; ok && i < PQnfields(r); ++i) out += PQgetvalue(r, 0, i) + std::string(1, kSeparator);
+        for (int i = 0; ok && i < PQnfields(r); ++i)
+            out += PQgetvalue(r, 0, i) + std::string(1, kSeparator);
         PQclear(r);
         if (!ok) Fail();
         return out;
     }
 
 private:
-    [[noreturn]] void Fail() { throw StoreError(kCannotWatch + std::string(PQerrorMessage(conn_))); }
+    [[noreturn]] void Fail() {
+        throw StoreError(kCannotWatch + std::string(PQerrorMessage(conn_)));
+    }
     PGconn* conn_;
 };
 

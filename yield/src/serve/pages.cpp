@@ -45,8 +45,7 @@ std::string Param(const std::map<std::string, std::string>& q, const char* name)
 
 std::string FilesCell(ReadStore& store, long long id) {
     std::string out;
-    for (const SourceRow& s : store.SourcesOf(id))
-        out += H(s.role) + " " + H(s.path) + "<br>";
+    for (const SourceRow& s : store.SourcesOf(id)) out += H(s.role) + " " + H(s.path) + "<br>";
     return out;
 }
 
@@ -55,9 +54,9 @@ void BoardRuns(std::ostream& out, ReadStore& store, const std::vector<long long>
         RunRecord r = store.LoadRun(id);
         std::string failing;
         for (const std::string& p : r.FailingPorts()) failing += (failing.empty() ? "" : ", ") + p;
-        out << "<tr><td>" << H(r.timeStamp) << "</td><td>" << VerdictWord(r.verdict)
-            << "</td><td>" << H(r.station) << "</td><td>" << H(r.host) << "</td><td>"
-            << H(failing) << "</td><td>" << FilesCell(store, id) << "</td></tr>\n";
+        out << "<tr><td>" << H(r.timeStamp) << "</td><td>" << VerdictWord(r.verdict) << "</td><td>"
+            << H(r.station) << "</td><td>" << H(r.host) << "</td><td>" << H(failing) << "</td><td>"
+            << FilesCell(store, id) << "</td></tr>\n";
     }
 }
 

@@ -138,12 +138,16 @@ using Job = std::packaged_task<Page()>;
 class DbWorker {
 public:
     DbWorker(const ServeOptions& o, Live& live)
-        : o_(o), live_(live), changes_(OpenPollingChangeSource(o.db)),
+        : o_(o),
+          live_(live),
+          changes_(OpenPollingChangeSource(o.db)),
           alertWords_(CommandWords(o.onAlert)) {
         OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
     }
 
-    void Start() { thread_ = std::thread([this] { Loop(); }); }
+    void Start() {
+        thread_ = std::thread([this] { Loop(); });
+    }
     void Stop() {
         {
             std::lock_guard<std::mutex> lock(m_);
@@ -273,9 +277,8 @@ void ServeEvents(Live& live, std::atomic<int>& clients, httplib::Response& res) 
             }
             uint64_t now = live.WaitChange(stream->seen, kSseKeepAlive);
             if (live.Stopped()) return false;
-            std::string msg = now == stream->seen
-                                  ? std::string(kEventAlive)
-                                  : kEventChange + std::to_string(now) + "\n\n";
+            std::string msg = now == stream->seen ? std::string(kEventAlive)
+                                                  : kEventChange + std::to_string(now) + "\n\n";
             stream->seen = now;
             return sink.write(msg.data(), msg.size());
         },
