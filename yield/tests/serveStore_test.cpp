@@ -81,6 +81,9 @@ TEST_F(ServeStore, BoardPageEscapesWhatTheLogsSay) {
     EXPECT_NE(p.body.find(HtmlEscape(kQuotedHost)), std::string::npos);
     EXPECT_EQ(p.body.find(kQuotedHost), std::string::npos);
     EXPECT_THROW(BoardPage(*OpenReadStore(db_), "0xDEAD"), NothingFound);
+    // As `board` finds it: in another case, without its 0x.
+    EXPECT_NE(BoardPage(*OpenReadStore(db_), "1a2b3c4d").body.find(HtmlEscape(kQuotedHost)),
+              std::string::npos);
 }
 
 TEST_F(ServeStore, ReportPageTakesTheCommandLinesSelections) {

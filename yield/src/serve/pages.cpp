@@ -1,6 +1,8 @@
 #include "pages.h"
 
+#include <algorithm>
 #include <ctime>
+#include <functional>
 #include <sstream>
 #include <tuple>
 
@@ -58,6 +60,25 @@ void BoardRuns(std::ostream& out, ReadStore& store, const std::vector<long long>
             << H(r.station) << "</td><td>" << H(r.host) << "</td><td>" << H(failing) << "</td><td>"
             << FilesCell(store, id) << "</td></tr>\n";
     }
+}
+
+// `chipId` without a leading 0x in either case.
+std::string WithoutHexPrefix(const std::string& chipId) {
+    bool prefixed = chipId.size() > 2 && chipId[0] == '0' && (chipId[1] == 'x' || chipId[1] == 'X');
+    return prefixed ? chipId.substr(2) : chipId;
+}
+
+// The runs of the ID as logged; else of every stored ID that is the same in another case or
+// prefix, as `board` finds them.
+std::vector<long long> RunsOfBoard(ReadStore& store, const std::string& chipId) {
+    std::vector<long long> ids = store.RunIdsOfChip(chipId);
+    if (!ids.empty()) return ids;
+    for (const std::string& alike : store.ChipIdsLike(WithoutHexPrefix(chipId))) {
+        std::vector<long long> more = store.RunIdsOfChip(alike);
+        ids.insert(ids.end(), more.begin(), more.end());
+    }
+    std::sort(ids.begin(), ids.end(), std::greater<>());
+    return ids;
 }
 
 std::string CheckedDay(const std::string& day) {
@@ -128,7 +149,7 @@ Page Written(const ReportModel& m, const std::string& format, const std::string&
 }  // namespace
 
 Page BoardPage(ReadStore& store, const std::string& chipId) {
-    std::vector<long long> ids = store.RunIdsOfChip(chipId);
+    std::vector<long long> ids = RunsOfBoard(store, chipId);
     if (ids.empty()) throw NothingFound(kNoRun + PrintableText(chipId));
     std::ostringstream out;
     out << kBoardHead << "<h1>Processor ID " << H(chipId) << "</h1>\n<p>" << ids.size()

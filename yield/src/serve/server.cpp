@@ -195,8 +195,12 @@ private:
             if (version == version_) return;
             Refresh();
             version_ = version;
+            lastFailure_.clear();
         } catch (const std::exception& e) {
-            std::fprintf(stderr, kReadFailed, PrintableText(e.what()).c_str());
+            // Said once, not at every poll while it lasts.
+            if (e.what() == lastFailure_) return;
+            lastFailure_ = e.what();
+            std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
         }
     }
 
@@ -214,6 +218,7 @@ private:
     std::unique_ptr<ChangeSource> changes_;
     std::vector<std::string> alertWords_;
     std::string version_;
+    std::string lastFailure_;
     std::mutex m_;
     std::condition_variable cv_;
     std::deque<Job> jobs_;

@@ -1,6 +1,6 @@
 // The line screen in Debian's Chromium: `serve` over an empty database, the dashboard opened, then
 // boards ingested while it stays open. Checks that the page shows them without a reload, that a
-// host name made of markup stays text, that the alert command ran once for the flagged station,
+// host name made of markup stays text, that the alert command ran once for the flagged station and its alarm clears,
 // that the CSP header is sent and the page runs under it, and that a page that lost the server
 // says so and catches up once the server is back.
 // Usage: node serve-check.js --tool TOOL --db DB --logs DIR --alert SCRIPT --alerts FILE
@@ -129,6 +129,13 @@ function checkAlert(args, c) {
         `the alert's arguments: ${JSON.stringify(words)}`);
 }
 
+// The Clear button takes the alarm off the page, and it stays off while its condition holds.
+async function checkClear(page, c) {
+    await page.click('#alarms tbody button');
+    await waitFor(page, () => document.querySelectorAll('#alarms tbody tr').length === 0 &&
+        document.getElementById('alarms-section').hidden, null, 'the alarm cleared', c);
+}
+
 // The server goes away: the page says so; it comes back with more runs: the page shows them.
 async function checkReconnect(page, args, serve, port, c) {
     await stopServe(serve);
@@ -172,6 +179,7 @@ async function main() {
             'the first figures', c);
         await checkLive(page, args, c);
         checkAlert(args, c);
+        await checkClear(page, c);
         running = null;
         await checkReconnect(page, args, serve, port, c);
         c.expect(errors.length === 0, `errors in the page: ${errors.join('; ')}`);
