@@ -14,6 +14,9 @@ namespace {
 constexpr char kWordSeparator = ' ';
 constexpr int kFirstToClose = 3;  // all but standard input, output and error
 constexpr int kCannotRun = 127;
+constexpr int kKilled = -1;  // ended by a signal
+constexpr char kAlertEnded[] =
+    "devuzeV7-yield serve: the alert command ended with status %d (127: it could not be run)\n";
 constexpr char kAlertPrefix[] = "DEVUZE_ALERT_";
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
@@ -86,7 +89,11 @@ int StartAlert(const std::vector<std::string>& words, const Alarm& a) {
 }
 
 void ReapAlerts() {
-    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    int status = 0;
+    while (waitpid(-1, &status, WNOHANG) > 0) {
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;
+        int code = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
+        std::fprintf(stderr, kAlertEnded, code);
     }
 }
 

@@ -29,7 +29,7 @@ std::string RatePercent(double rate);
 // Starts the alert without waiting for it; its end is collected by ReapAlerts. Returns the
 // process id, or -1 when it could not be started.
 int StartAlert(const std::vector<std::string>& words, const Alarm& a);
-// Collects the alerts that ended; never blocks.
+// Collects the alerts that ended, and says on standard error which of them failed; never blocks.
 void ReapAlerts();
 
 }  // namespace yield
