@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <nlohmann/json.hpp>
+#include <thread>
 
 #include "alarmRule.h"
 #include "alertCommand.h"
 #include "hourTable.h"
+#include "liveState.h"
 #include "server.h"
 
 using namespace yield;
@@ -198,4 +202,42 @@ TEST(ServeListen, AddressAndPort) {
     EXPECT_EQ(port, 0);
     for (const char* bad : {"127.0.0.1", ":80", "host:", "host:65536", "host:8o", "[::1:80"})
         EXPECT_FALSE(SplitListen(bad, host, port)) << bad;
+}
+
+TEST(ServeLive, EveryChangeOfDataOrAlarmsWakesTheLivePages) {
+    Live live;
+    EXPECT_EQ(live.Body(), kNoDashboard);
+    uint64_t g0 = live.Generation();
+    live.Publish("{\"day\":\"2026-12-07\"}");
+    uint64_t g1 = live.WaitChange(g0, std::chrono::milliseconds(0));
+    EXPECT_NE(g1, g0);
+    auto body = nlohmann::json::parse(live.Body());
+    EXPECT_EQ(body["data"]["day"], "2026-12-07");
+    EXPECT_TRUE(body["alarms"].empty());
+
+    std::vector<Alarm> raised = live.Raise({Low("s\xff")}, "t1");  // not UTF-8: still JSON
+    ASSERT_EQ(raised.size(), 1u);
+    uint64_t g2 = live.Generation();
+    EXPECT_NE(g2, g1);
+    body = nlohmann::json::parse(live.Body());
+    ASSERT_EQ(body["alarms"].size(), 1u);
+    EXPECT_EQ(body["alarms"][0]["id"], raised[0].id);
+    live.Raise({Low("s\xff")}, "t2");  // still holding: nothing new
+    EXPECT_EQ(live.Generation(), g2);
+
+    EXPECT_FALSE(live.Clear(raised[0].id + 1));
+    EXPECT_EQ(live.Generation(), g2);
+    EXPECT_TRUE(live.Clear(raised[0].id));
+    EXPECT_NE(live.Generation(), g2);
+    EXPECT_TRUE(nlohmann::json::parse(live.Body())["alarms"].empty());
+}
+
+TEST(ServeLive, StoppingWakesAWaitingPage) {
+    Live live;
+    std::thread stopper([&live] { live.Stop(); });
+    auto start = std::chrono::steady_clock::now();
+    live.WaitChange(live.Generation(), std::chrono::hours(1));
+    stopper.join();
+    EXPECT_TRUE(live.Stopped());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::minutes(1));
 }

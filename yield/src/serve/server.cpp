@@ -6,18 +6,14 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <future>
-#include <mutex>
 #include <thread>
 
-#include "alertCommand.h"
 #include "assets.h"
-#include "changeSource.h"
-#include "dashboard.h"
+#include "dbWorker.h"
 #include "escape.h"
+#include "liveState.h"
 #include "openStore.h"
 #include "pages.h"
 #include "reportSelection.h"
@@ -26,14 +22,11 @@ namespace yield {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
-constexpr auto kPollEvery = 500ms;
 constexpr auto kSseKeepAlive = 15s;
 constexpr auto kJobWait = 60s;
 constexpr size_t kHttpThreads = 16;
 constexpr int kMaxSseClients = 10;  // leaves threads of the pool for pages
-constexpr size_t kMaxQueuedJobs = 16;
 constexpr size_t kMaxBody = 1024;
 constexpr time_t kReadTimeoutS = 5;
 constexpr time_t kWriteTimeoutS = 10;
@@ -60,171 +53,9 @@ constexpr char kTooManyClients[] = "too many live screens\n";
 constexpr char kBusy[] = "the server is busy: try again\n";
 constexpr char kNoAlarm[] = "no such alarm\n";
 constexpr char kNeedClearHeader[] = "clearing an alarm takes the X-Devuze-Clear header\n";
-constexpr char kNoData[] = "{\"data\":null,\"alarms\":[]}";
 constexpr char kListening[] = "devuzeV7-yield serve: listening on http://%s:%d/\n";
 constexpr char kCannotListen[] = "cannot listen on ";
 constexpr char kBadListen[] = " (give HOST:PORT)";
-constexpr char kReadFailed[] = "devuzeV7-yield serve: %s\n";
-constexpr char kAlertFailed[] = "devuzeV7-yield serve: the alert command could not be started\n";
-
-std::string Dump(const nlohmann::json& j) {
-    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-// What the HTTP threads read: the screen's JSON and the alarms, and a generation that grows with
-// every change of either.
-class Live {
-public:
-    uint64_t Generation() {
-        std::lock_guard<std::mutex> lock(m_);
-        return generation_;
-    }
-    // The generation once it differs from `seen`, or after `wait`, or once stopped.
-    uint64_t WaitChange(uint64_t seen, std::chrono::milliseconds wait) {
-        std::unique_lock<std::mutex> lock(m_);
-        cv_.wait_for(lock, wait, [&] { return stopped_ || generation_ != seen; });
-        return generation_;
-    }
-    std::string Body() {
-        std::lock_guard<std::mutex> lock(m_);
-        if (data_.empty()) return kNoData;
-        return "{\"data\":" + data_ + ",\"alarms\":" + Dump(AlarmsJson(book_.Shown())) + "}";
-    }
-    void Publish(std::string data) {
-        std::lock_guard<std::mutex> lock(m_);
-        data_ = std::move(data);
-        Bump();
-    }
-    std::vector<Alarm> Raise(const std::vector<AlarmCondition>& now, const std::string& at) {
-        std::lock_guard<std::mutex> lock(m_);
-        std::vector<Alarm> raised = book_.Update(now, at);
-        if (!raised.empty()) Bump();
-        return raised;
-    }
-    bool Clear(long long id) {
-        std::lock_guard<std::mutex> lock(m_);
-        bool cleared = book_.Clear(id);
-        if (cleared) Bump();
-        return cleared;
-    }
-    void Stop() {
-        std::lock_guard<std::mutex> lock(m_);
-        stopped_ = true;
-        cv_.notify_all();
-    }
-    bool Stopped() {
-        std::lock_guard<std::mutex> lock(m_);
-        return stopped_;
-    }
-
-private:
-    void Bump() {
-        ++generation_;
-        cv_.notify_all();
-    }
-    std::mutex m_;
-    std::condition_variable cv_;
-    uint64_t generation_ = 0;
-    std::string data_;
-    AlarmBook book_;
-    bool stopped_ = false;
-};
-
-using Job = std::packaged_task<Page()>;
-
-// The one thread that reads the database: pages asked for, and the screen rebuilt per change.
-// Each of them opens the store afresh and closes it when done, so that no read snapshot outlives
-// the work it was taken for.
-class DbWorker {
-public:
-    DbWorker(const ServeOptions& o, Live& live)
-        : o_(o),
-          live_(live),
-          changes_(OpenPollingChangeSource(o.db)),
-          alertWords_(CommandWords(o.onAlert)) {
-        OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
-    }
-
-    void Start() {
-        thread_ = std::thread([this] { Loop(); });
-    }
-    void Stop() {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            stopping_ = true;
-        }
-        cv_.notify_all();
-        if (thread_.joinable()) thread_.join();
-    }
-    // Queues `job`; an invalid future when the queue is full.
-    std::future<Page> Submit(std::function<Page(ReadStore&)> job) {
-        std::lock_guard<std::mutex> lock(m_);
-        if (jobs_.size() >= kMaxQueuedJobs) return {};
-        jobs_.emplace_back([job = std::move(job), db = o_.db] { return job(*OpenReadStore(db)); });
-        cv_.notify_all();
-        return jobs_.back().get_future();
-    }
-    std::string Today() const { return o_.day.empty() ? LocalDay(std::time(nullptr)) : o_.day; }
-
-private:
-    void Loop() {
-        auto nextPoll = Clock::now();
-        while (true) {
-            Job job;
-            {
-                std::unique_lock<std::mutex> lock(m_);
-                cv_.wait_until(lock, nextPoll, [&] { return stopping_ || !jobs_.empty(); });
-                if (stopping_) return;
-                if (!jobs_.empty()) {
-                    job = std::move(jobs_.front());
-                    jobs_.pop_front();
-                }
-            }
-            if (job.valid()) job();
-            if (Clock::now() >= nextPoll) {
-                Poll();
-                nextPoll = Clock::now() + kPollEvery;
-            }
-        }
-    }
-
-    void Poll() {
-        ReapAlerts();
-        try {
-            std::string version = changes_->Version() + Today();
-            if (version == version_) return;
-            Refresh();
-            version_ = version;
-            lastFailure_.clear();
-        } catch (const std::exception& e) {
-            // Said once, not at every poll while it lasts.
-            if (e.what() == lastFailure_) return;
-            lastFailure_ = e.what();
-            std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
-        }
-    }
-
-    void Refresh() {
-        Dashboard d = ReadDashboard(*OpenReadStore(o_.db), Today());
-        live_.Publish(Dump(DashboardJson(d)));
-        std::vector<AlarmCondition> now = AlarmConditions(d.model, d.tests, o_.rule);
-        for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr))))
-            if (!alertWords_.empty() && StartAlert(alertWords_, a) < 0)
-                std::fputs(kAlertFailed, stderr);
-    }
-
-    const ServeOptions& o_;
-    Live& live_;
-    std::unique_ptr<ChangeSource> changes_;
-    std::vector<std::string> alertWords_;
-    std::string version_;
-    std::string lastFailure_;
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<Job> jobs_;
-    bool stopping_ = false;
-    std::thread thread_;
-};
 
 void Send(httplib::Response& res, const std::string& body, const char* type,
           const char* csp = kPageCsp) {
