@@ -118,10 +118,14 @@ function show(d) {
   });
 }
 
+// Fetches overlap when changes come fast: only the latest one asked for is shown.
+let asked = 0;
 async function refresh() {
+  const mine = ++asked;
   try {
     const response = await fetch('/dashboard.json', {cache: 'no-store'});
-    if (response.ok) show(await response.json());
+    const d = response.ok ? await response.json() : null;
+    if (d && mine === asked) show(d);
   } catch (e) {
     document.getElementById('banner').hidden = false;
   }
