@@ -102,3 +102,18 @@ TEST_F(ServeStore, ReportPageTakesTheCommandLinesSelections) {
     EXPECT_THROW(Report({{"format", "xml"}}), BadRequest);
     EXPECT_THROW(Report({{"format", "csv"}, {"table", "nope"}}), BadRequest);
 }
+
+// A serve that starts by mistake is ended by the timeout, and fails the test.
+constexpr char kBounded[] = "timeout 20 ";
+
+TEST_F(ServeStore, RefusesBeforeServingWhatItCannotServe) {
+    yieldtest::Result r = yieldtest::Tool("serve --db " + db_ + " --listen nowhere", kBounded);
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("--listen takes ADDR:PORT"), std::string::npos) << r.out;
+    r = yieldtest::Tool("serve --db " + db_ + " --day 2026-02-30 --listen 127.0.0.1:0", kBounded);
+    EXPECT_EQ(r.status, 2) << r.out;
+    r = yieldtest::Tool(
+        "serve --db " + (tmp_.path() / "none.db").string() + " --listen 127.0.0.1:0", kBounded);
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find("cannot open database"), std::string::npos) << r.out;
+}

@@ -23,6 +23,7 @@ constexpr char kOnAlertHelp[] =
     "command run once per new alarm, without a shell: CMD split on spaces, then the alarm's "
     "kind, station, port and rate as arguments; DEVUZE_ALERT_KIND, _STATION, _PORT, _RATE, "
     "_BOARDS and _ID in its environment";
+constexpr char kBadListen[] = "--listen takes ADDR:PORT, not ";
 constexpr char kNotADay[] = "--day is not a day (YYYY-MM-DD): ";
 constexpr double kPercent = 100.0;
 
@@ -33,6 +34,9 @@ struct ServeArgs {
 
 int RunServe(const std::string& db, ServeArgs a) {
     if (!a.options.day.empty() && !IsDay(a.options.day)) throw UsageError(kNotADay + a.options.day);
+    std::string host;
+    int port = 0;
+    if (!SplitListen(a.options.listen, host, port)) throw UsageError(kBadListen + a.options.listen);
     a.options.db = db;
     a.options.rule.minYield = a.alarmYieldPercent / kPercent;
     try {

@@ -19,11 +19,9 @@ constexpr char kAlertFailed[] = "devuzeV7-yield serve: the alert command could n
 }  // namespace
 
 DbWorker::DbWorker(const ServeOptions& o, Live& live)
-    : o_(o),
-      live_(live),
-      changes_(OpenPollingChangeSource(o.db)),
-      alertWords_(CommandWords(o.onAlert)) {
+    : o_(o), live_(live), alertWords_(CommandWords(o.onAlert)) {
     OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
+    changes_ = OpenPollingChangeSource(o.db);
 }
 
 void DbWorker::Start() {
