@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-extern char** environ;
-
 namespace yield {
 namespace {
 
@@ -21,6 +19,7 @@ constexpr char kAlertPrefix[] = "DEVUZE_ALERT_";
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> out;
+    out.reserve(texts.size() + 1);
     for (std::string& t : texts) out.push_back(t.data());
     out.push_back(nullptr);
     return out;

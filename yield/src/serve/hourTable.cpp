@@ -47,6 +47,7 @@ std::vector<FirstTest> FirstTests(const std::vector<RunSummary>& runs) {
     std::unordered_map<std::string, History> boards;
     for (const RunSummary& run : runs) Note(boards[run.chipId], run);
     std::vector<FirstTest> tests;
+    tests.reserve(boards.size());
     for (const auto& [chipId, h] : boards) tests.push_back(TestOf(chipId, h));
     std::sort(tests.begin(), tests.end(), [](const FirstTest& a, const FirstTest& b) {
         return std::tie(a.timeStamp, a.runId) < std::tie(b.timeStamp, b.runId);

@@ -33,6 +33,7 @@ constexpr time_t kWriteTimeoutS = 10;
 constexpr time_t kKeepAliveS = 5;
 constexpr size_t kKeepAliveRequests = 100;
 constexpr size_t kMaxIdDigits = 18;
+constexpr long kSignalCheckNs = 200'000'000;
 
 constexpr char kCsp[] = "Content-Security-Policy";
 constexpr char kPageCsp[] =
@@ -190,6 +191,19 @@ int Bind(httplib::Server& svr, const std::string& listen) {
     return bound;
 }
 
+// Waits for SIGINT or SIGTERM, then stops the live pages and the server; returns without either
+// once `ended` is set.
+void WaitForStop(const sigset_t& stops, const std::atomic<bool>& ended, Live& live,
+                 httplib::Server& svr) {
+    const timespec wait = {0, kSignalCheckNs};
+    while (!ended) {
+        if (sigtimedwait(&stops, nullptr, &wait) < 0) continue;
+        live.Stop();
+        svr.stop();
+        return;
+    }
+}
+
 sigset_t StopSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -226,15 +240,10 @@ void Serve(const ServeOptions& o) {
     Routes(svr, live, worker, sse, DatabaseForPeople(o.db));
     Bind(svr, o.listen);
     worker.Start();
-    std::thread stopper([&] {
-        int signal = 0;
-        sigwait(&stops, &signal);
-        live.Stop();
-        svr.stop();
-    });
+    std::atomic<bool> ended{false};
+    std::thread stopper([&] { WaitForStop(stops, ended, live, svr); });
     svr.listen_after_bind();
-    // Ended without a signal (the socket failed): wake the waiting thread itself.
-    if (!live.Stopped()) pthread_kill(stopper.native_handle(), SIGTERM);
+    ended = true;  // the socket failed, when no signal came
     stopper.join();
     worker.Stop();
 }
