@@ -241,3 +241,13 @@ TEST(ServeLive, StoppingWakesAWaitingPage) {
     EXPECT_TRUE(live.Stopped());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::minutes(1));
 }
+
+TEST(ServeListen, OnLoopbackOnlyLoopbackNamesReachTheScreen) {
+    EXPECT_TRUE(HostAllowed("127.0.0.1", 8047, "127.0.0.1:8047"));
+    EXPECT_TRUE(HostAllowed("127.0.0.1", 8047, "localhost:8047"));
+    EXPECT_TRUE(HostAllowed("::1", 8047, "[::1]:8047"));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "attacker.example:8047"));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "127.0.0.1:8048"));
+    EXPECT_FALSE(HostAllowed("localhost", 8047, ""));
+    EXPECT_TRUE(HostAllowed("0.0.0.0", 8047, "line-screen.factory:8047"));
+}

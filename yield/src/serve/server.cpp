@@ -4,10 +4,12 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <iterator>
 #include <thread>
 
 #include "assets.h"
@@ -50,6 +52,10 @@ constexpr char kEventType[] = "text/event-stream";
 constexpr char kEventRetry[] = "retry: 2000\n\n";
 constexpr char kEventAlive[] = ": alive\n\n";
 constexpr char kEventChange[] = "event: change\ndata: ";
+constexpr char kWrongHost[] = "this server answers to its loopback address only\n";
+constexpr char kHostHeader[] = "Host";
+const char* const kLoopbackNames[] = {"127.0.0.1", "localhost", "[::1]"};
+const char* const kLoopbackHosts[] = {"127.0.0.1", "localhost", "::1"};
 constexpr char kTooManyClients[] = "too many live screens\n";
 constexpr char kBusy[] = "the server is busy: try again\n";
 constexpr char kNoAlarm[] = "no such alarm\n";
@@ -186,6 +192,12 @@ int Bind(httplib::Server& svr, const std::string& listen) {
     if (!SplitListen(listen, host, port)) throw ListenError(kCannotListen + listen + kBadListen);
     int bound = port == 0 ? svr.bind_to_any_port(host) : (svr.bind_to_port(host, port) ? port : -1);
     if (bound <= 0) throw ListenError(kCannotListen + listen);
+    svr.set_pre_routing_handler([host, bound](const httplib::Request& req, httplib::Response& res) {
+        if (HostAllowed(host, bound, req.get_header_value(kHostHeader)))
+            return httplib::Server::HandlerResponse::Unhandled;
+        Fail(res, 403, kWrongHost);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     std::printf(kListening, host.c_str(), bound);
     std::fflush(stdout);
     return bound;
@@ -226,6 +238,15 @@ bool SplitListen(const std::string& listen, std::string& host, int& port) {
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
     return host.find_first_of("[]") == std::string::npos;
+}
+
+bool HostAllowed(const std::string& host, int port, const std::string& hostHeader) {
+    auto isLoopback = [&host](const char* name) { return host == name; };
+    if (std::none_of(std::begin(kLoopbackHosts), std::end(kLoopbackHosts), isLoopback)) return true;
+    const std::string suffix = ":" + std::to_string(port);
+    for (const char* name : kLoopbackNames)
+        if (hostHeader == name + suffix) return true;
+    return false;
 }
 
 void Serve(const ServeOptions& o) {

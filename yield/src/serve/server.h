@@ -29,6 +29,11 @@ struct ListenError : std::runtime_error {
 // one.
 bool SplitListen(const std::string& listen, std::string& host, int& port);
 
+// Whether a request's Host header may reach a server listening on `host` at `port`: on a loopback
+// address only the loopback names with that port, so that a page of another site whose name was
+// pointed at 127.0.0.1 cannot read the screen; on any other address every name.
+bool HostAllowed(const std::string& host, int port, const std::string& hostHeader);
+
 // Serves until SIGINT or SIGTERM; prints the address it listens on. Throws StoreError when the
 // database cannot be read, ListenError when the address cannot be bound.
 void Serve(const ServeOptions& o);
