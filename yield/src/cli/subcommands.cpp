@@ -55,6 +55,13 @@ constexpr char kWatchAbout[] =
     "between batches, with exit status 0. Several watchers and ingests may write into one "
     "database at once.";
 
+constexpr char kServeAbout[] =
+    "The line's live screen over HTTP: today's first-pass and final yield per station and per "
+    "hour, the repair queue, the fixture flags, the latest runs and the alarms, updated within "
+    "seconds of any ingest; each board's runs at /board/ID and the report at /report with the "
+    "report's selections. Reads the database and never writes it; alarms are kept in memory. "
+    "Runs until interrupted.";
+
 constexpr char kIngestExamples[] =
     "  devuzeV7-yield ingest --db yield.db /mnt/archive/2026-12\n"
     "  devuzeV7-yield ingest --db yield.db --station fixture-A /mnt/archive/fixture-A\n"
@@ -80,6 +87,11 @@ constexpr char kProblemsExamples[] =
     "  devuzeV7-yield problems --db yield.db\n"
     "  devuzeV7-yield problems --db yield.db --format json";
 
+constexpr char kServeExamples[] =
+    "  devuzeV7-yield serve --db yield.db\n"
+    "  devuzeV7-yield serve --db yield.db --listen 0.0.0.0:8047 --on-alert '/usr/local/bin/page "
+    "line-lead'";
+
 constexpr char kIngestNotFound[] =
     "1 a path given does not exist (it is listed, and the rest is stored)";
 constexpr char kReportNotFound[] =
@@ -100,6 +112,7 @@ const Subcommand kSubcommands[] = {
     {"board", kBoardAbout, AddBoardOptions, kBoardExamples, kBoardNotFound, false, false},
     {"export", kExportAbout, AddExportOptions, kExportExamples, kExportNotFound, true, false},
     {"problems", kProblemsAbout, AddProblemsOptions, kProblemsExamples, nullptr, false, false},
+    {"serve", kServeAbout, AddServeOptions, kServeExamples, nullptr, false, false},
 };
 
 std::string ExitStatuses(const char* notFound, const char* database, bool writesOutput) {

@@ -1,0 +1,68 @@
+// `serve`: the line's live screen and its alarm (src/serve); reads the database, never writes it.
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "calendar.h"
+#include "commands.h"
+#include "server.h"
+
+namespace yield {
+namespace {
+
+constexpr char kListenHelp[] =
+    "address and port to listen on (port 0: a free one, printed at start); anything but a "
+    "loopback address shows the line's data to the whole network";
+constexpr char kDayHelp[] =
+    "the day the screen counts, YYYY-MM-DD (default: today, local time, following the clock)";
+constexpr char kAlarmBoardsHelp[] =
+    "the low-yield alarm looks at each station's last N boards (default 10)";
+constexpr char kAlarmYieldHelp[] =
+    "a station's first-pass yield over its last N boards below P percent raises an alarm "
+    "(default 80)";
+constexpr char kOnAlertHelp[] =
+    "command run once per new alarm, without a shell: CMD split on spaces, then the alarm's "
+    "kind, station, port and rate as arguments; DEVUZE_ALERT_KIND, _STATION, _PORT, _RATE, "
+    "_BOARDS and _ID in its environment";
+constexpr char kBadListen[] = "--listen takes ADDR:PORT, not ";
+constexpr char kNotADay[] = "--day is not a day (YYYY-MM-DD): ";
+constexpr double kPercent = 100.0;
+
+struct ServeArgs {
+    ServeOptions options;
+    double alarmYieldPercent = 80;
+};
+
+int RunServe(const std::string& db, ServeArgs a) {
+    if (!a.options.day.empty() && !IsDay(a.options.day)) throw UsageError(kNotADay + a.options.day);
+    std::string host;
+    int port = 0;
+    if (!SplitListen(a.options.listen, host, port)) throw UsageError(kBadListen + a.options.listen);
+    a.options.db = db;
+    a.options.rule.minYield = a.alarmYieldPercent / kPercent;
+    try {
+        Serve(a.options);
+    } catch (const ListenError& e) {
+        throw UsageError(e.what());
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+Handler AddServeOptions(CLI::App& cmd) {
+    auto args = std::make_shared<ServeArgs>();
+    cmd.add_option("--listen", args->options.listen, kListenHelp)
+        ->type_name("ADDR:PORT")
+        ->capture_default_str();
+    cmd.add_option("--day", args->options.day, kDayHelp);
+    cmd.add_option("--alarm-boards", args->options.rule.boards, kAlarmBoardsHelp)
+        ->check(CLI::Range(1, 100000))
+        ->type_name("N");
+    cmd.add_option("--alarm-yield", args->alarmYieldPercent, kAlarmYieldHelp)
+        ->check(CLI::Range(0.0, 100.0))
+        ->type_name("P");
+    cmd.add_option("--on-alert", args->options.onAlert, kOnAlertHelp)->type_name("CMD");
+    return [args](const std::string& db) { return RunServe(db, *args); };
+}
+
+}  // namespace yield

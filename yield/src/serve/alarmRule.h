@@ -1,0 +1,71 @@
+// When the line screen raises an alarm, and which alarms are still shown. An alarm is raised when
+// a condition starts to hold: a station's port becomes flagged in the fixture view, or a
+// station's first-pass yield over its last N boards falls below the threshold. It stays on the
+// page until someone clears it; a condition that keeps holding raises nothing more, one that goes
+// away and comes back raises a new alarm. Kept in memory only: the screen never writes the
+// database.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hourTable.h"
+#include "reportModel.h"
+
+namespace yield {
+
+constexpr char kAlarmFlaggedPort[] = "flagged-port";
+constexpr char kAlarmLowYield[] = "low-yield";
+
+struct AlarmRule {
+    int boards = 10;         // the window: a station's last N boards
+    double minYield = 0.80;  // first-pass yield below this over a full window raises an alarm
+};
+
+struct AlarmCondition {
+    std::string kind;  // kAlarmFlaggedPort or kAlarmLowYield
+    std::string station;
+    std::string port;      // for a flagged port; "" otherwise
+    double rate = 0;       // the port's failure rate, or the window's first-pass yield
+    long long boards = 0;  // the port's runs, or the window's boards
+    std::string Key() const;
+};
+
+// A station's first-pass yield over its last `n` boards (fewer when it has fewer).
+struct StationWindow {
+    std::string station;
+    long long boards = 0;
+    long long firstPassed = 0;
+    double firstPassYield = 0;
+};
+std::vector<StationWindow> RecentFirstPass(const std::vector<FirstTest>& tests, int n);
+
+// The conditions holding now: the flagged cells of `m`, and the stations whose full window of
+// `rule.boards` boards is below `rule.minYield` (a station with fewer boards raises nothing yet).
+std::vector<AlarmCondition> AlarmConditions(const ReportModel& m,
+                                            const std::vector<FirstTest>& tests,
+                                            const AlarmRule& rule);
+
+struct Alarm {
+    long long id = 0;
+    AlarmCondition condition;
+    std::string raisedAt;  // UTC stamp
+};
+
+class AlarmBook {
+public:
+    // At most this many alarms are shown; the oldest go first.
+    static constexpr size_t kMaxShown = 100;
+    // Takes the conditions holding now; returns the alarms this raised.
+    std::vector<Alarm> Update(const std::vector<AlarmCondition>& now, const std::string& at);
+    bool Clear(long long id);  // false when no shown alarm has that id
+    const std::vector<Alarm>& Shown() const { return shown_; }
+
+private:
+    std::map<std::string, bool> holding_;  // keys of the conditions holding at the last update
+    std::vector<Alarm> shown_;
+    long long nextId_ = 1;
+};
+
+}  // namespace yield

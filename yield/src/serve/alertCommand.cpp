@@ -1,0 +1,99 @@
+#include "alertCommand.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace yield {
+namespace {
+
+constexpr char kWordSeparator = ' ';
+constexpr int kFirstToClose = 3;  // all but standard input, output and error
+constexpr int kCannotRun = 127;
+constexpr int kKilled = -1;  // ended by a signal
+constexpr char kAlertEnded[] =
+    "devuzeV7-yield serve: the alert command ended with status %d (127: it could not be run)\n";
+constexpr char kAlertPrefix[] = "DEVUZE_ALERT_";
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> out;
+    out.reserve(texts.size() + 1);
+    for (std::string& t : texts) out.push_back(t.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+// The process's environment without the alert's own names, then the alarm's.
+std::vector<std::string> ChildEnvironment(const Alarm& a) {
+    std::vector<std::string> out;
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, kAlertPrefix, sizeof kAlertPrefix - 1) != 0) out.push_back(*e);
+    for (const std::string& kv : AlertEnvironment(a)) out.push_back(kv);
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> CommandWords(const std::string& command) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : command + kWordSeparator) {
+        if (c != kWordSeparator) {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    return words;
+}
+
+std::string RatePercent(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", rate * 100.0);
+    return text;
+}
+
+std::vector<std::string> AlertArguments(const std::vector<std::string>& words, const Alarm& a) {
+    std::vector<std::string> out = words;
+    for (const std::string& s :
+         {a.condition.kind, a.condition.station, a.condition.port, RatePercent(a.condition.rate)})
+        out.push_back(s);
+    return out;
+}
+
+std::vector<std::string> AlertEnvironment(const Alarm& a) {
+    const AlarmCondition& c = a.condition;
+    return {std::string(kAlertKind) + "=" + c.kind,
+            std::string(kAlertStation) + "=" + c.station,
+            std::string(kAlertPort) + "=" + c.port,
+            std::string(kAlertRate) + "=" + RatePercent(c.rate),
+            std::string(kAlertBoards) + "=" + std::to_string(c.boards),
+            std::string(kAlertId) + "=" + std::to_string(a.id)};
+}
+
+int StartAlert(const std::vector<std::string>& words, const Alarm& a) {
+    if (words.empty()) return -1;
+    // Everything the child needs is made before fork: after it, only exec and _exit.
+    std::vector<std::string> args = AlertArguments(words, a);
+    std::vector<std::string> env = ChildEnvironment(a);
+    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    closefrom(kFirstToClose);
+    execvpe(argv[0], argv.data(), envp.data());
+    _exit(kCannotRun);
+}
+
+void ReapAlerts() {
+    int status = 0;
+    while (waitpid(-1, &status, WNOHANG) > 0) {
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;
+        int code = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
+        std::fprintf(stderr, kAlertEnded, code);
+    }
+}
+
+}  // namespace yield

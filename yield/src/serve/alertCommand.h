@@ -1,0 +1,35 @@
+// The command a line gives with --on-alert, run once per new alarm. Never through a shell: the
+// user's own words are split on spaces, the alarm's details (which come from the logs and can hold
+// anything) follow as arguments of their own and are set in the environment.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "alarmRule.h"
+
+namespace yield {
+
+constexpr char kAlertKind[] = "DEVUZE_ALERT_KIND";
+constexpr char kAlertStation[] = "DEVUZE_ALERT_STATION";
+constexpr char kAlertPort[] = "DEVUZE_ALERT_PORT";
+constexpr char kAlertRate[] = "DEVUZE_ALERT_RATE";
+constexpr char kAlertBoards[] = "DEVUZE_ALERT_BOARDS";
+constexpr char kAlertId[] = "DEVUZE_ALERT_ID";
+
+// The words of `command`, split on spaces; empty words dropped.
+std::vector<std::string> CommandWords(const std::string& command);
+// `words`, then the alarm's kind, station, port and rate as arguments of their own.
+std::vector<std::string> AlertArguments(const std::vector<std::string>& words, const Alarm& a);
+// NAME=VALUE for each detail of the alarm.
+std::vector<std::string> AlertEnvironment(const Alarm& a);
+// A rate as the alert gives it: a percentage with one decimal, "62.5".
+std::string RatePercent(double rate);
+
+// Starts the alert without waiting for it; its end is collected by ReapAlerts. Returns the
+// process id, or -1 when it could not be started.
+int StartAlert(const std::vector<std::string>& words, const Alarm& a);
+// Collects the alerts that ended, and says on standard error which of them failed; never blocks.
+void ReapAlerts();
+
+}  // namespace yield

@@ -1,0 +1,83 @@
+// What the server's HTTP threads read and the worker writes: the screen's JSON, the alarms and a
+// generation that grows with every change of either, which the live pages wait on.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "alarmRule.h"
+#include "dashboard.h"
+
+namespace yield {
+
+// JSON as text; bytes that are not UTF-8 (a log's text can hold any) become U+FFFD.
+std::string Dump(const nlohmann::json& j);
+
+// The screen's JSON before the first read of the database.
+constexpr char kNoDashboard[] = "{\"data\":null,\"alarms\":[]}";
+
+// What the HTTP threads read: the screen's JSON and the alarms, and a generation that grows with
+// every change of either.
+class Live {
+public:
+    uint64_t Generation() {
+        std::lock_guard<std::mutex> lock(m_);
+        return generation_;
+    }
+    // The generation once it differs from `seen`, or after `wait`, or once stopped.
+    uint64_t WaitChange(uint64_t seen, std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait_for(lock, wait, [&] { return stopped_ || generation_ != seen; });
+        return generation_;
+    }
+    std::string Body() {
+        std::lock_guard<std::mutex> lock(m_);
+        if (data_.empty()) return kNoDashboard;
+        return "{\"data\":" + data_ + ",\"alarms\":" + Dump(AlarmsJson(book_.Shown())) + "}";
+    }
+    void Publish(std::string data) {
+        std::lock_guard<std::mutex> lock(m_);
+        data_ = std::move(data);
+        Bump();
+    }
+    std::vector<Alarm> Raise(const std::vector<AlarmCondition>& now, const std::string& at) {
+        std::lock_guard<std::mutex> lock(m_);
+        std::vector<Alarm> raised = book_.Update(now, at);
+        if (!raised.empty()) Bump();
+        return raised;
+    }
+    bool Clear(long long id) {
+        std::lock_guard<std::mutex> lock(m_);
+        bool cleared = book_.Clear(id);
+        if (cleared) Bump();
+        return cleared;
+    }
+    void Stop() {
+        std::lock_guard<std::mutex> lock(m_);
+        stopped_ = true;
+        cv_.notify_all();
+    }
+    bool Stopped() {
+        std::lock_guard<std::mutex> lock(m_);
+        return stopped_;
+    }
+
+private:
+    void Bump() {
+        ++generation_;
+        cv_.notify_all();
+    }
+    std::mutex m_;
+    std::condition_variable cv_;
+    uint64_t generation_ = 0;
+    std::string data_;
+    AlarmBook book_;
+    bool stopped_ = false;
+};
+
+}  // namespace yield

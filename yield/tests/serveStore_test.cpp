@@ -1,0 +1,119 @@
+// What the line screen reads from a store of golden runs: the change signal, the dashboard, the
+// board page and the report page's selections.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "changeSource.h"
+#include "dashboard.h"
+#include "escape.h"
+#include "ingest.h"
+#include "openStore.h"
+#include "pages.h"
+#include "testSupport.h"
+
+using namespace yield;
+using yieldtest::GoldenFlashLog;
+using yieldtest::TempDir;
+
+namespace {
+
+constexpr char kDay[] = "2026-12-07";
+constexpr char kChip[] = "0x1A2B3C4D";
+constexpr char kQuotedHost[] = "bench\";touch pwned;\"";
+
+class ServeStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db_ = (tmp_.path() / "y.db").string();
+        OpenStore(db_, true);
+    }
+    void IngestGolden(const std::string& scenario, const std::string& station) {
+        auto store = OpenStore(db_, true);
+        Ingest(*store, {GoldenFlashLog(scenario).string()}, nullptr, {}, station);
+    }
+    Page Report(const std::map<std::string, std::string>& query) {
+        return ReportPage(*OpenReadStore(db_), query, kDay, db_);
+    }
+    TempDir tmp_;
+    std::string db_;
+};
+
+}  // namespace
+
+TEST_F(ServeStore, ChangeSourceMovesWithEachCommitOnly) {
+    auto changes = OpenPollingChangeSource(db_);
+    std::string empty = changes->Version();
+    EXPECT_EQ(changes->Version(), empty);
+    IngestGolden("standard", "s1");
+    std::string one = changes->Version();
+    EXPECT_NE(one, empty);
+    IngestGolden("standard", "s1");  // the same file again: nothing stored
+    EXPECT_EQ(changes->Version(), one);
+    IngestGolden("dio-stuck-di5-0", "s2");
+    EXPECT_NE(changes->Version(), one);
+}
+
+TEST_F(ServeStore, DashboardOfTheDay) {
+    IngestGolden("standard", "s1");
+    IngestGolden("dio-stuck-di5-0", "s2");
+    Dashboard d = ReadDashboard(*OpenReadStore(db_), kDay);
+    ASSERT_EQ(d.latest.size(), 2u);
+    EXPECT_EQ(d.latest[0].station, "s2");  // newest stored first
+    EXPECT_EQ(d.latest[0].failing, "DI-5");
+    EXPECT_EQ(d.model.summary.runs, 2);
+    ASSERT_EQ(d.hours.size(), 1u);  // one board, first tested on s1 at 12
+    EXPECT_EQ(d.hours[0].hour, 12);
+    nlohmann::json j = DashboardJson(d);
+    EXPECT_EQ(j["day"], kDay);
+    EXPECT_EQ(j["latest"].size(), 2u);
+    EXPECT_EQ(j["repairs"].size(), 1u);  // its last complete run failed
+
+    Dashboard other = ReadDashboard(*OpenReadStore(db_), "2026-12-08");
+    EXPECT_EQ(other.model.summary.runs, 0);
+    EXPECT_TRUE(other.hours.empty());
+    EXPECT_EQ(other.latest.size(), 2u);  // the latest runs of any day
+}
+
+TEST_F(ServeStore, BoardPageEscapesWhatTheLogsSay) {
+    IngestGolden("hostname-quote", "");
+    Page p = BoardPage(*OpenReadStore(db_), kChip);
+    EXPECT_NE(p.body.find(HtmlEscape(kQuotedHost)), std::string::npos);
+    EXPECT_EQ(p.body.find(kQuotedHost), std::string::npos);
+    EXPECT_THROW(BoardPage(*OpenReadStore(db_), "0xDEAD"), NothingFound);
+    // As `board` finds it: in another case, without its 0x.
+    EXPECT_NE(BoardPage(*OpenReadStore(db_), "1a2b3c4d").body.find(HtmlEscape(kQuotedHost)),
+              std::string::npos);
+}
+
+TEST_F(ServeStore, ReportPageTakesTheCommandLinesSelections) {
+    IngestGolden("standard", "s1");
+    IngestGolden("dio-stuck-di5-0", "s2");
+    auto json = nlohmann::json::parse(Report({{"format", "json"}, {"station", "s2"}}).body);
+    EXPECT_EQ(json["summary"]["runs"], 1);
+    EXPECT_EQ(Report({{"format", "csv"}, {"table", "pareto"}}).contentType.rfind("text/csv", 0),
+              0u);
+    EXPECT_EQ(Report({{"today", "1"}}).contentType.rfind("text/plain", 0), 0u);
+    EXPECT_THROW(Report({{"station", "nowhere"}}), NothingFound);
+    EXPECT_THROW(Report({{"days", "2"}, {"since", "2026-12-01"}}), BadRequest);
+    for (const char* bad : {"0", "367", "x", "99999999999"})
+        EXPECT_THROW(Report({{"days", bad}}), BadRequest) << bad;
+    EXPECT_THROW(Report({{"since", "2026-13-01"}}), BadRequest);
+    EXPECT_THROW(Report({{"format", "xml"}}), BadRequest);
+    EXPECT_THROW(Report({{"format", "csv"}, {"table", "nope"}}), BadRequest);
+}
+
+// A serve that starts by mistake is ended by the timeout, and fails the test.
+constexpr char kBounded[] = "timeout 20 ";
+
+TEST_F(ServeStore, RefusesBeforeServingWhatItCannotServe) {
+    yieldtest::Result r = yieldtest::Tool("serve --db " + db_ + " --listen nowhere", kBounded);
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("--listen takes ADDR:PORT"), std::string::npos) << r.out;
+    r = yieldtest::Tool("serve --db " + db_ + " --day 2026-02-30 --listen 127.0.0.1:0", kBounded);
+    EXPECT_EQ(r.status, 2) << r.out;
+    r = yieldtest::Tool(
+        "serve --db " + (tmp_.path() / "none.db").string() + " --listen 127.0.0.1:0", kBounded);
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_NE(r.out.find("cannot open database"), std::string::npos) << r.out;
+}

@@ -1,0 +1,253 @@
+// The line screen's rules: the hour table, the alarm rule and its book, the alert's arguments and
+// the listen address.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "alarmRule.h"
+#include "alertCommand.h"
+#include "hourTable.h"
+#include "liveState.h"
+#include "server.h"
+
+using namespace yield;
+
+namespace {
+
+long long g_nextId = 1;
+
+RunSummary MakeRun(const std::string& chip, const std::string& station, const std::string& stamp,
+                   Verdict v, std::vector<PortResult> ports = {}) {
+    RunSummary r;
+    r.id = g_nextId++;
+    r.chipId = chip;
+    r.host = "host";
+    r.station = station;
+    r.timeStamp = stamp;
+    r.day = "2026-12-07";
+    r.verdict = v;
+    r.ports = std::move(ports);
+    return r;
+}
+
+// `failing` failed boards then `passing` good ones on `station`, one a minute from `hour`.
+std::vector<RunSummary> Boards(const std::string& station, int passing, int failing,
+                               const std::string& hour = "08") {
+    std::vector<RunSummary> runs;
+    for (int i = 0; i < failing + passing; ++i) {
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "2026_12_07_%s_%02d_00", hour.c_str(), i);
+        runs.push_back(MakeRun(station + "-" + std::to_string(i) + hour, station, stamp,
+                               i < failing ? Verdict::Err : Verdict::Ok));
+    }
+    return runs;
+}
+
+ReportModel ModelOf(const std::vector<RunSummary>& runs) {
+    ReportBuilder b({});
+    for (const RunSummary& r : runs) b.AddRun(r);
+    return b.Finish();
+}
+
+AlarmCondition Low(const std::string& station) { return {kAlarmLowYield, station, "", 0.5, 10}; }
+
+}  // namespace
+
+TEST(ServeHourTable, BoardsCountUnderTheStationAndHourOfTheirFirstRun) {
+    std::vector<RunSummary> runs = {
+        MakeRun("A", "s1", "2026_12_07_08_10_00", Verdict::Err),
+        MakeRun("A", "s2", "2026_12_07_09_05_00", Verdict::Ok),  // retest elsewhere, later
+        MakeRun("B", "s1", "2026_12_07_08_50_00", Verdict::Ok),
+        MakeRun("C", "s1", "2026_12_07_09_00_00", Verdict::Incomplete),
+        MakeRun("D", "s2", "2026_12_07_09_30_00", Verdict::Err),
+        MakeRun("E", "s2", "no stamp", Verdict::Ok),
+    };
+    std::vector<HourRow> rows = HourTable(runs);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].station, "s1");
+    EXPECT_EQ(rows[0].hour, 8);
+    EXPECT_EQ(rows[0].boards, 2);
+    EXPECT_EQ(rows[0].firstPassed, 1);
+    EXPECT_EQ(rows[0].finalPassed, 2);  // A passed at its retest
+    EXPECT_DOUBLE_EQ(rows[0].firstPassYield, 0.5);
+    EXPECT_EQ(rows[1].hour, 9);
+    EXPECT_EQ(rows[1].boards, 1);
+    EXPECT_EQ(rows[1].finalPassed, 0);  // C has no complete run
+    EXPECT_EQ(rows[2].station, "s2");
+    EXPECT_EQ(rows[2].boards, 1);  // D only: A was first tested on s1
+    EXPECT_DOUBLE_EQ(rows[2].finalYield, 0.0);
+}
+
+TEST(ServeHourTable, HourOfStamp) {
+    EXPECT_EQ(HourOf("2026_12_07_00_00_00"), 0);
+    EXPECT_EQ(HourOf("2026_12_07_23_59_59"), 23);
+    EXPECT_EQ(HourOf("2026_12_07_24_00_00"), -1);
+    EXPECT_EQ(HourOf("2026_12_07_x1_00_00"), -1);
+    EXPECT_EQ(HourOf("2026_12_07"), -1);
+}
+
+TEST(ServeAlarmRule, LowYieldNeedsAFullWindowOfTheLatestBoards) {
+    AlarmRule rule;
+    rule.boards = 4;
+    rule.minYield = 0.80;
+    // Three failures then four good boards: the last four are all good.
+    std::vector<RunSummary> recovered = Boards("s1", 4, 3);
+    EXPECT_TRUE(AlarmConditions(ModelOf(recovered), FirstTests(recovered), rule).empty());
+    // Three boards only, all failed: no full window yet.
+    std::vector<RunSummary> few = Boards("s1", 0, 3);
+    EXPECT_TRUE(AlarmConditions(ModelOf(few), FirstTests(few), rule).empty());
+    // Four good boards then two failures: 2 of the last 4 passed.
+    std::vector<RunSummary> falling = Boards("s1", 4, 0, "08");
+    for (const RunSummary& r : Boards("s1", 0, 2, "09")) falling.push_back(r);
+    auto now = AlarmConditions(ModelOf(falling), FirstTests(falling), rule);
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(now[0].kind, kAlarmLowYield);
+    EXPECT_EQ(now[0].station, "s1");
+    EXPECT_DOUBLE_EQ(now[0].rate, 0.5);
+    EXPECT_EQ(now[0].boards, 4);
+}
+
+TEST(ServeAlarmRule, ThresholdIsStrict) {
+    AlarmRule rule;
+    rule.boards = 5;
+    rule.minYield = 0.80;
+    std::vector<RunSummary> runs = Boards("s1", 4, 1);  // exactly 80 %
+    EXPECT_TRUE(AlarmConditions(ModelOf(runs), FirstTests(runs), rule).empty());
+    rule.minYield = 0.81;
+    EXPECT_EQ(AlarmConditions(ModelOf(runs), FirstTests(runs), rule).size(), 1u);
+}
+
+TEST(ServeAlarmRule, FlaggedPortOfAStation) {
+    std::vector<RunSummary> runs;
+    for (int i = 0; i < 4; ++i) {
+        std::string n = std::to_string(i);
+        runs.push_back(MakeRun("bad" + n, "bad", "2026_12_07_08_0" + n + "_00", Verdict::Err,
+                               {PortResult{"DI", 5, false, false}}));
+        runs.push_back(MakeRun("good" + n, "good", "2026_12_07_08_1" + n + "_00", Verdict::Ok,
+                               {PortResult{"DI", 5, true, false}}));
+    }
+    AlarmRule rule;
+    rule.minYield = 0;  // the flag alone
+    auto now = AlarmConditions(ModelOf(runs), FirstTests(runs), rule);
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(now[0].kind, kAlarmFlaggedPort);
+    EXPECT_EQ(now[0].station, "bad");
+    EXPECT_EQ(now[0].port, "DI-5");
+    EXPECT_DOUBLE_EQ(now[0].rate, 1.0);
+}
+
+TEST(ServeAlarmBook, RaisesOncePerConditionUntilItGoesAway) {
+    AlarmBook book;
+    auto first = book.Update({Low("s1")}, "t1");
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_TRUE(book.Update({Low("s1"), Low("s1")}, "t2").empty());  // still holding
+    ASSERT_EQ(book.Shown().size(), 1u);
+    EXPECT_EQ(book.Shown()[0].raisedAt, "t1");
+    EXPECT_TRUE(book.Update({}, "t3").empty());
+    EXPECT_EQ(book.Shown().size(), 1u);  // shown until cleared
+    auto again = book.Update({Low("s1")}, "t4");
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_NE(again[0].id, first[0].id);
+    EXPECT_EQ(book.Shown().size(), 2u);
+}
+
+TEST(ServeAlarmBook, ClearedAlarmStaysClearedWhileItsConditionHolds) {
+    AlarmBook book;
+    long long id = book.Update({Low("s1"), Low("s2")}, "t1").front().id;
+    EXPECT_TRUE(book.Clear(id));
+    EXPECT_FALSE(book.Clear(id));
+    EXPECT_TRUE(book.Update({Low("s1"), Low("s2")}, "t2").empty());
+    ASSERT_EQ(book.Shown().size(), 1u);
+    EXPECT_EQ(book.Shown()[0].condition.station, "s2");
+}
+
+TEST(ServeAlarmBook, KeepsTheNewestWhenFull) {
+    AlarmBook book;
+    for (size_t i = 0; i < AlarmBook::kMaxShown + 5; ++i) {
+        book.Update({Low("s" + std::to_string(i))}, "t");
+        book.Update({}, "t");
+    }
+    ASSERT_EQ(book.Shown().size(), AlarmBook::kMaxShown);
+    EXPECT_EQ(book.Shown().back().condition.station,
+              "s" + std::to_string(AlarmBook::kMaxShown + 4));
+    EXPECT_EQ(book.Shown().front().condition.station, "s5");
+}
+
+TEST(ServeAlert, LogTextStaysOneArgumentAndTheUsersWordsAreSplit) {
+    Alarm a{7, {kAlarmFlaggedPort, "fix A; rm -rf $(x)", "DI-5", 0.625, 8}, "t"};
+    std::vector<std::string> words = CommandWords("  /bin/notify  --to lead ");
+    EXPECT_EQ(words, (std::vector<std::string>{"/bin/notify", "--to", "lead"}));
+    EXPECT_EQ(AlertArguments(words, a),
+              (std::vector<std::string>{"/bin/notify", "--to", "lead", kAlarmFlaggedPort,
+                                        "fix A; rm -rf $(x)", "DI-5", "62.5"}));
+    std::vector<std::string> env = AlertEnvironment(a);
+    EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_STATION=fix A; rm -rf $(x)"),
+              env.end());
+    EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_RATE=62.5"), env.end());
+    EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_ID=7"), env.end());
+}
+
+TEST(ServeListen, AddressAndPort) {
+    std::string host;
+    int port = -1;
+    EXPECT_TRUE(SplitListen("127.0.0.1:8047", host, port));
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(port, 8047);
+    EXPECT_TRUE(SplitListen("[::1]:0", host, port));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 0);
+    for (const char* bad : {"127.0.0.1", ":80", "host:", "host:65536", "host:8o", "[::1:80"})
+        EXPECT_FALSE(SplitListen(bad, host, port)) << bad;
+}
+
+TEST(ServeLive, EveryChangeOfDataOrAlarmsWakesTheLivePages) {
+    Live live;
+    EXPECT_EQ(live.Body(), kNoDashboard);
+    uint64_t g0 = live.Generation();
+    live.Publish("{\"day\":\"2026-12-07\"}");
+    uint64_t g1 = live.WaitChange(g0, std::chrono::milliseconds(0));
+    EXPECT_NE(g1, g0);
+    auto body = nlohmann::json::parse(live.Body());
+    EXPECT_EQ(body["data"]["day"], "2026-12-07");
+    EXPECT_TRUE(body["alarms"].empty());
+
+    std::vector<Alarm> raised = live.Raise({Low("s\xff")}, "t1");  // not UTF-8: still JSON
+    ASSERT_EQ(raised.size(), 1u);
+    uint64_t g2 = live.Generation();
+    EXPECT_NE(g2, g1);
+    body = nlohmann::json::parse(live.Body());
+    ASSERT_EQ(body["alarms"].size(), 1u);
+    EXPECT_EQ(body["alarms"][0]["id"], raised[0].id);
+    live.Raise({Low("s\xff")}, "t2");  // still holding: nothing new
+    EXPECT_EQ(live.Generation(), g2);
+
+    EXPECT_FALSE(live.Clear(raised[0].id + 1));
+    EXPECT_EQ(live.Generation(), g2);
+    EXPECT_TRUE(live.Clear(raised[0].id));
+    EXPECT_NE(live.Generation(), g2);
+    EXPECT_TRUE(nlohmann::json::parse(live.Body())["alarms"].empty());
+}
+
+TEST(ServeLive, StoppingWakesAWaitingPage) {
+    Live live;
+    std::thread stopper([&live] { live.Stop(); });
+    auto start = std::chrono::steady_clock::now();
+    live.WaitChange(live.Generation(), std::chrono::hours(1));
+    stopper.join();
+    EXPECT_TRUE(live.Stopped());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::minutes(1));
+}
+
+TEST(ServeListen, OnLoopbackOnlyLoopbackNamesReachTheScreen) {
+    EXPECT_TRUE(HostAllowed("127.0.0.1", 8047, "127.0.0.1:8047"));
+    EXPECT_TRUE(HostAllowed("127.0.0.1", 8047, "localhost:8047"));
+    EXPECT_TRUE(HostAllowed("::1", 8047, "[::1]:8047"));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "attacker.example:8047"));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "127.0.0.1:8048"));
+    EXPECT_FALSE(HostAllowed("localhost", 8047, ""));
+    EXPECT_TRUE(HostAllowed("0.0.0.0", 8047, "line-screen.factory:8047"));
+}
