@@ -1,8 +1,9 @@
 #include "changeSource.h"
 
-#include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include "changeWatcher.h"
+#include "openStore.h"
 #include "store.h"
 
 namespace yield {
@@ -11,16 +12,9 @@ namespace {
 constexpr char kCounts[] =
     "SELECT coalesce(max(id), 0), count(*), (SELECT count(*) FROM source_files) FROM runs";
 constexpr char kDataVersion[] = "PRAGMA data_version";
-constexpr char kPgPrefix[] = "postgresql:";
-constexpr char kPgUri[] = "postgresql://";
-constexpr char kPgShortUri[] = "postgres://";
 constexpr char kCannotWatch[] = "cannot watch the database: ";
 constexpr int kBusyMs = 2000;
 constexpr char kSeparator = '/';
-
-bool NamesServer(const std::string& db) {
-    return db.rfind(kPgUri, 0) == 0 || db.rfind(kPgShortUri, 0) == 0 || db == kPgPrefix;
-}
 
 class SqliteChanges : public ChangeSource {
 public:
@@ -59,42 +53,38 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+// PostgreSQL tells: every ingest batch that wrote sends a notification when it commits, which a
+// connection of our own listens for. A lost connection is opened again, and counts as a change,
+// since what was sent meanwhile is gone.
 class PgChanges : public ChangeSource {
 public:
-    explicit PgChanges(const std::string& db)
-        : conn_(PQconnectdb(db == kPgPrefix ? "" : db.c_str())) {
-        if (PQstatus(conn_) == CONNECTION_OK) return;
-        std::string why = PQerrorMessage(conn_);
-        PQfinish(conn_);
-        throw StoreError(kCannotWatch + why);
-    }
-    ~PgChanges() override { PQfinish(conn_); }
-    PgChanges(const PgChanges&) = delete;
-    PgChanges& operator=(const PgChanges&) = delete;
+    explicit PgChanges(std::string db) : db_(std::move(db)), watcher_(OpenChangeWatcher(db_)) {}
 
     std::string Version() override {
-        if (PQstatus(conn_) != CONNECTION_OK) PQreset(conn_);
-        PGresult* r = PQexec(conn_, kCounts);
-        bool ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
-        std::string out;
-        for (int i = 0; ok && i < PQnfields(r); ++i)
-            out += PQgetvalue(r, 0, i) + std::string(1, kSeparator);
-        PQclear(r);
-        if (!ok) Fail();
-        return out;
+        try {
+            if (!watcher_) {
+                watcher_ = OpenChangeWatcher(db_);
+                ++changes_;
+            }
+            if (watcher_->WaitForChange(0)) ++changes_;
+        } catch (const StoreError&) {
+            watcher_.reset();
+            throw;
+        }
+        return std::to_string(changes_);
     }
 
 private:
-    [[noreturn]] void Fail() {
-        throw StoreError(kCannotWatch + std::string(PQerrorMessage(conn_)));
-    }
-    PGconn* conn_;
+    std::string db_;
+    std::unique_ptr<ChangeWatcher> watcher_;
+    long long changes_ = 0;
 };
 
 }  // namespace
 
 std::unique_ptr<ChangeSource> OpenPollingChangeSource(const std::string& db) {
-    if (NamesServer(db)) return std::make_unique<PgChanges>(db);
+    std::string conninfo;
+    if (NamesServer(db, conninfo)) return std::make_unique<PgChanges>(db);
     return std::make_unique<SqliteChanges>(db);
 }
 

@@ -15,7 +15,8 @@ public:
 };
 
 // Asks the database itself, on a connection of its own opened for reading: SQLite's
-// data_version with the runs' and files' counts, or the same counts from a PostgreSQL server.
+// data_version with the runs' and files' counts; on a PostgreSQL server, the notifications every
+// ingest batch sends when it commits.
 std::unique_ptr<ChangeSource> OpenPollingChangeSource(const std::string& db);
 
 }  // namespace yield
