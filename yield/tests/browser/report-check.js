@@ -1,7 +1,7 @@
 // Opens a yield HTML report in Debian's Chromium through the DevTools protocol and checks the
 // page as the browser built it: no markup came from the data, the repair queue lists the failed
 // boards of the JSON report, every chart has its axes and legend, no label is cut off by its
-// chart's edge, zero failures stand apart from "no runs", and no histogram draws an in-spec
+// chart's edge, zero failures stand apart from "no runs", and no histogram draws a within-limits
 // reading outside its limit lines. Keeps a screenshot of the whole page.
 // Usage: node report-check.js --report R.html --json R.json --out DIR [--selection]
 //        [--host TEXT]...   (TEXT: a host name that must be on the page as text)
@@ -188,7 +188,7 @@ function checkHistogram(h, c) {
         c.expect(drawnInside === inSpec, `${name}: ${b.value} V drawn at ${b.from}..${b.to}, ` +
             `limits at ${low.x} and ${high.x}`);
         if (inSpec) c.expect(b.from < high.x && b.to > low.x,
-            `${name}: in-spec ${b.value} V drawn wholly beyond a limit line`);
+            `${name}: within-limits ${b.value} V drawn wholly beyond a limit line`);
     }
     const byValue = [...h.bars].sort((a, b) => a.value - b.value);
     for (let i = 1; i < byValue.length; ++i)
