@@ -208,7 +208,8 @@ int Bind(httplib::Server& svr, const std::string& listen) {
         Fail(res, 403, kWrongHost);
         return httplib::Server::HandlerResponse::Handled;
     });
-    std::printf(kListening, host.c_str(), bound);
+    const bool v6 = host.find(':') != std::string::npos;
+    std::printf(kListening, (v6 ? "[" + host + "]" : host).c_str(), bound);
     std::fflush(stdout);
     return bound;
 }
