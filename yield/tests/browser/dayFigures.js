@@ -10,7 +10,7 @@ const FLAGGED_PORT = 'flagged-port';
 const COL = {
     station: 'Station', runs: 'Runs', boards: 'Boards', firstPass: 'First pass', final: 'Final',
     id: 'Processor ID', start: 'Start', status: 'Status', failures: 'Failures', kind: 'Kind',
-    port: 'Port',
+    port: 'Port', rate: 'Rate',
 };
 const MARKUP_TAG = /<\s*([a-zA-Z][a-zA-Z0-9-]*)/g;
 const HAS_MARKUP = /<\s*[a-zA-Z]/;
@@ -108,26 +108,33 @@ function flagDifferences(flagged, rows) {
     return sameCells('flags', flagged, rows.map((r) => cellKey(r[COL.station], r[COL.port])));
 }
 
-function alertCallDifferences(cell, call) {
+function alertCallDifferences(cell, call, alarm) {
     const name = cellKey(cell.station, cell.port);
     const out = [];
     const [kind, station, port, rate] = call.args;
     if (kind !== FLAGGED_PORT || station !== cell.station || port !== cell.port)
         out.push(`alert for ${name} with arguments ${show(call.args)}`);
-    if (!samePercent(`${rate} %`, cell.rate)) out.push(`alert for ${name}: rate ${rate}, report ${cell.rate}`);
-    if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== cell.station || call.env.PORT !== cell.port)
+    if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== cell.station ||
+        call.env.PORT !== cell.port || call.env.RATE !== rate)
         out.push(`alert for ${name} with environment ${show(call.env)}`);
+    // The rate when the alarm was raised, which the page's alarm shows too.
+    if (!alarm || !samePercent(alarm[COL.rate], Number(rate) / 100))
+        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.[COL.rate]}`);
     return out;
 }
 
-// The alert command ran once for each flagged cell (record-alert.sh's calls, in order).
-function alertDifferences(flagged, calls) {
+// The alert command ran once for each flagged cell (record-alert.sh's calls), with the rate of
+// the page's alarm for it (`alarms`: the page's alarm rows).
+function alertDifferences(flagged, calls, alarms) {
     if (calls.length !== flagged.length)
         return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ${flagged.length}`];
     const byKey = new Map(calls.map((call) => [cellKey(call.args[1], call.args[2]), call]));
+    const alarmOf = (cell) => alarms.find((a) => a[COL.kind] === FLAGGED_PORT &&
+        cellKey(a[COL.station], a[COL.port]) === cellKey(cell.station, cell.port));
     return flagged.flatMap((cell) => {
         const call = byKey.get(cellKey(cell.station, cell.port));
-        return call ? alertCallDifferences(cell, call) : [`no alert for ${cellKey(cell.station, cell.port)}`];
+        return call ? alertCallDifferences(cell, call, alarmOf(cell))
+            : [`no alert for ${cellKey(cell.station, cell.port)}`];
     });
 }
 
