@@ -24,11 +24,12 @@ const STAGING = 'staging';
 const DROP_WITHIN_MS = 20000;
 // The watched folders (in the work folder) and the options of their `watch`.
 const WATCHES = {'line': [], 'fixture-B': ['--station', 'fixture-B']};
-// The operator's drops, in order: a folder of the pile into a watched folder, either moved in
-// whole once copied beside it (a folder whose station markers must be there before its logs), or
-// copied file by file.
+// The operator's drops, in order: a folder of the pile into a watched folder, copied file by file
+// (a station marker may come after the logs it names), or moved in whole once copied beside it:
+// fixture C's cut cable then shows at once, so its flags are raised once and never drop out
+// half-way through the copy.
 const DROPS = [
-    {folder: 'fixture-A', into: 'line', how: 'move'},
+    {folder: 'fixture-A', into: 'line', how: 'copy'},
     {folder: 'fixture-B', into: 'fixture-B', how: 'copy'},
     {folder: 'fixture-C', into: 'line', how: 'move'},
     {folder: 'desk-D', into: 'line', how: 'copy'},
