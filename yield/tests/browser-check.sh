@@ -13,10 +13,9 @@ json=$2
 out=$3
 png_check=$4
 shift 4
-[ -x /usr/bin/chromium ] || { echo "browser-check: chromium is not installed (scripts/setup-deps.sh)" >&2; exit 2; }
-command -v node >/dev/null || { echo "browser-check: node is not installed (scripts/setup-deps.sh)" >&2; exit 2; }
-[ -d "$here/browser/node_modules/puppeteer-core" ] ||
-    { echo "browser-check: puppeteer-core is missing: npm ci in $here/browser (scripts/setup-deps.sh)" >&2; exit 2; }
+# shellcheck source=browser/prerequisites.sh
+. "$here/browser/prerequisites.sh"
+browser_prerequisites browser-check
 
 mkdir -p "$out"
 rm -f "$out/report.png"

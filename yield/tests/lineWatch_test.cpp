@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "stationMarker.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;
@@ -123,6 +124,24 @@ TEST(LineWatch, ARootReplacedIsReadWholeAgain) {
     // And it is followed as the first was.
     WriteAll(stick / "sub" / "b.log", "b");
     EXPECT_EQ(loop.WaitFor(stick / "sub" / "b.log"), stick.string());
+}
+
+// A station marker copied after the logs it names: the files under its folder are read again,
+// so that they take its station; the files beside that folder are not.
+TEST(LineWatch, AMarkerThatComesLateHasItsFolderReadAgain) {
+    TempDir tmp;
+    fs::path line = tmp.path() / "line";
+    fs::path stick = line / "fixture-C" / "stick";
+    WriteAll(stick / "TestQ7[OK]" / "a.log", "a");
+    WriteAll(line / "desk" / "d.log", "d");
+    Loop loop({line.string()});
+    EXPECT_EQ(loop.WaitFor(stick / "TestQ7[OK]" / "a.log"), line.string());
+    EXPECT_EQ(loop.WaitFor(line / "desk" / "d.log"), line.string());
+    loop.Forget();
+    WriteAll(stick / kStationMarker, "fixture-C\n");
+    EXPECT_EQ(loop.WaitFor(stick / "TestQ7[OK]" / "a.log"), line.string());
+    loop.Stop();
+    EXPECT_FALSE(loop.Has(line / "desk" / "d.log"));
 }
 
 }  // namespace

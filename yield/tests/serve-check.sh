@@ -9,10 +9,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tool=$1
 golden=$2
-[ -x /usr/bin/chromium ] || { echo "serve-check: chromium is not installed (scripts/setup-deps.sh)" >&2; exit 2; }
-command -v node >/dev/null || { echo "serve-check: node is not installed (scripts/setup-deps.sh)" >&2; exit 2; }
-[ -d "$here/browser/node_modules/puppeteer-core" ] ||
-    { echo "serve-check: puppeteer-core is missing: npm ci in $here/browser (scripts/setup-deps.sh)" >&2; exit 2; }
+# shellcheck source=browser/prerequisites.sh
+. "$here/browser/prerequisites.sh"
+browser_prerequisites serve-check
 
 work=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
@@ -42,14 +41,5 @@ copy "$passing" "$work/logs/again" 0x0A6A1000
 mkdir -p "$work/none"
 "$tool" ingest --db "$work/yield.db" "$work/none" >/dev/null
 
-cat >"$work/alert.sh" <<'SCRIPT'
-#!/bin/sh
-# The alert command: one line per call, its arguments then the kind from the environment.
-out=$1
-shift
-{ printf '%s\t' "$@"; printf 'env:%s\n' "$DEVUZE_ALERT_KIND"; } >>"$out"
-SCRIPT
-chmod +x "$work/alert.sh"
-
 timeout 240 node "$here/browser/serve-check.js" --tool "$tool" --db "$work/yield.db" \
-    --logs "$work/logs" --alert "$work/alert.sh" --alerts "$work/alerts.txt" --host "$hostile"
+    --logs "$work/logs" --alert "$here/browser/record-alert.sh" --alerts "$work/alerts.txt" --host "$hostile"

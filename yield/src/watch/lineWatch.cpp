@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "stationMarker.h"
+
 namespace fs = std::filesystem;
 
 namespace yield {
@@ -123,7 +125,10 @@ void LineWatch::Take(const TreeWatch::Events& events) {
         return;
     }
     NoteUnwatched();
-    for (const std::string& f : events.written) Queue(f, times_.gather);
+    for (const std::string& f : events.written) {
+        Queue(f, times_.gather);
+        if (fs::path(f).filename() == kStationMarker) QueueUnder(fs::path(f).parent_path());
+    }
     for (const std::string& f : events.growing) Queue(f, times_.settle);
     for (const std::string& lost : events.lost) {
         auto isRoot = [&](const Root& r) { return r.present && r.path == lost; };
@@ -133,6 +138,17 @@ void LineWatch::Take(const TreeWatch::Events& events) {
 
 void LineWatch::Queue(const std::string& path, Clock::duration wait) {
     if (RootOf(path) != nullptr) pending_[path] = Clock::now() + wait;
+}
+
+// Every file under `folder` again: a marker that came after the logs it names (a copy in no
+// particular order) gives them its station.
+void LineWatch::QueueUnder(const fs::path& folder) {
+    std::error_code ec;
+    auto options = fs::directory_options::skip_permission_denied;
+    for (fs::recursive_directory_iterator it(folder, options, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->is_regular_file(ec)) Queue(it->path().string(), times_.gather);
+    }
 }
 
 // The nearest present root that holds `path`.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -59,6 +60,7 @@ private:
     void Place(Root& root, std::vector<FoundFile>& found);
     void Take(const TreeWatch::Events& events);
     void Queue(const std::string& path, Clock::duration wait);
+    void QueueUnder(const std::filesystem::path& folder);
     const Root* RootOf(const std::string& path) const;
     std::vector<FoundFile> Due();
     int WaitMs() const;

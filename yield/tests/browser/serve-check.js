@@ -7,58 +7,19 @@
 //        --host TEXT
 'use strict';
 
-const {spawn, execFileSync} = require('child_process');
-const fs = require('fs');
-const os = require('os');
+const {execFileSync} = require('child_process');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const screen = require('./lineScreen');
 
-const BROWSER = '/usr/bin/chromium';
-const BROWSER_FLAGS = ['--headless', '--disable-gpu', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-    '--no-proxy-server'];
+const NAME = 'serve-check';
+const ARGS = ['tool', 'db', 'logs', 'alert', 'alerts', 'host'];
 const DAY = '2026-12-07';
-const LIVE_WITHIN_MS = 10000;  // commit to page: the server promises 2 s, the browser adds some
-const START_TIMEOUT_MS = 15000;
-const CSP = "default-src 'none'; script-src 'self'; connect-src 'self'; style-src 'self'";
 const FLAGGED = ['flagged-port', 'fixture-bad', 'DI-5'];
 const BOARDS = 9;  // four bad, four good, one with a hostile host name
 
-function parseArgs(argv) {
-    const args = {};
-    for (let i = 0; i < argv.length; i += 2) {
-        const name = argv[i].replace(/^--/, '');
-        if (!['tool', 'db', 'logs', 'alert', 'alerts', 'host'].includes(name))
-            throw new Error(`unknown argument ${argv[i]}`);
-        args[name] = argv[i + 1];
-    }
-    return args;
-}
-
-// Starts serve and resolves with [process, port] once it says where it listens.
 function startServe(args, listen) {
-    const proc = spawn(args.tool, ['serve', '--db', args.db, '--listen', listen, '--day', DAY,
-        '--alarm-boards', '4', '--alarm-yield', '0', '--on-alert', `${args.alert} ${args.alerts}`],
-    {stdio: ['ignore', 'pipe', 'inherit']});
-    return new Promise((resolve, reject) => {
-        const timer = setTimeout(() => reject(new Error('serve did not start')), START_TIMEOUT_MS);
-        let out = '';
-        proc.stdout.on('data', (d) => {
-            out += d;
-            const m = out.match(/listening on http:\/\/127\.0\.0\.1:(\d+)\//);
-            if (!m) return;
-            clearTimeout(timer);
-            resolve([proc, Number(m[1])]);
-        });
-        proc.on('exit', (code) => reject(new Error(`serve ended with ${code}`)));
-    });
-}
-
-function stopServe(proc) {
-    return new Promise((resolve) => {
-        proc.on('exit', resolve);
-        proc.kill('SIGTERM');
-    });
+    return screen.startServe(args.tool, ['--db', args.db, '--listen', listen, '--day', DAY,
+        '--alarm-boards', '4', '--alarm-yield', '0', '--on-alert', `${args.alert} ${args.alerts}`]);
 }
 
 function ingest(args, folder, station) {
@@ -66,22 +27,7 @@ function ingest(args, folder, station) {
         path.join(args.logs, folder)], {stdio: ['ignore', 'ignore', 'inherit']});
 }
 
-class Checks {
-    constructor() { this.failures = []; }
-    expect(ok, what) { if (!ok) this.failures.push(what); }
-}
-
 const latestRows = () => document.querySelectorAll('#latest tbody tr').length;
-
-async function waitFor(page, fn, arg, what, c) {
-    try {
-        await page.waitForFunction(fn, {timeout: LIVE_WITHIN_MS, polling: 100}, arg);
-        return true;
-    } catch (e) {
-        c.expect(false, `${what} within ${LIVE_WITHIN_MS} ms`);
-        return false;
-    }
-}
 
 // Runs in the page.
 function readPage(host) {
@@ -94,24 +40,19 @@ function readPage(host) {
         flags: [...document.querySelectorAll('#flags tbody tr')].length,
         stations: [...document.querySelectorAll('#stations tbody tr')].length,
         hours: [...document.querySelectorAll('#hours tbody tr')].length,
-        notReloaded: window.sameLoad === true,
     };
-}
-
-function alertLines(file) {
-    return fs.existsSync(file) ? fs.readFileSync(file, 'utf8').split('\n').filter(Boolean) : [];
 }
 
 async function checkLive(page, args, c) {
     ingest(args, 'good', 'fixture-good');
     ingest(args, 'bad', 'fixture-bad');
     ingest(args, 'hostile', 'fixture-good');
-    if (!await waitFor(page, (n) => document.querySelectorAll('#latest tbody tr').length >= n,
+    if (!await screen.waitFor(page, (n) => document.querySelectorAll('#latest tbody tr').length >= n,
         BOARDS, `the ${BOARDS} new runs on the page`, c)) return;
-    await waitFor(page, () => document.querySelectorAll('#alarms tbody tr').length > 0, null,
+    await screen.waitFor(page, () => document.querySelectorAll('#alarms tbody tr').length > 0, null,
         'the alarm on the page', c);
     const seen = await page.evaluate(readPage, args.host);
-    c.expect(seen.notReloaded, 'the page was reloaded');
+    c.expect(await screen.notReloaded(page), 'the page was reloaded');
     c.expect(seen.hostAsText, 'the hostile host name is not on the page as text');
     c.expect(seen.strange === 0, `markup from the data made ${seen.strange} elements`);
     c.expect(seen.flags === 1, `${seen.flags} fixture flags, expected 1`);
@@ -122,78 +63,61 @@ async function checkLive(page, args, c) {
 }
 
 function checkAlert(args, c) {
-    const lines = alertLines(args.alerts);
-    c.expect(lines.length === 1, `the alert command ran ${lines.length} times: ${lines}`);
-    const words = (lines[0] || '').split('\t');
-    c.expect(FLAGGED.every((t, i) => words[i] === t) && words[4] === 'env:flagged-port',
-        `the alert's arguments: ${JSON.stringify(words)}`);
+    const calls = screen.readAlerts(args.alerts);
+    c.expect(calls.length === 1, `the alert command ran ${calls.length} times`);
+    const call = calls[0] || {args: [], env: {}};
+    c.expect(FLAGGED.every((t, i) => call.args[i] === t) && call.env.KIND === FLAGGED[0],
+        `the alert's arguments: ${JSON.stringify(call)}`);
 }
 
 // The Clear button takes the alarm off the page, and it stays off while its condition holds.
 async function checkClear(page, c) {
     await page.click('#alarms tbody button');
-    await waitFor(page, () => document.querySelectorAll('#alarms tbody tr').length === 0 &&
+    await screen.waitFor(page, () => document.querySelectorAll('#alarms tbody tr').length === 0 &&
         document.getElementById('alarms-section').hidden, null, 'the alarm cleared', c);
 }
 
 // The server goes away: the page says so; it comes back with more runs: the page shows them.
 async function checkReconnect(page, args, serve, port, c) {
-    await stopServe(serve);
-    await waitFor(page, () => !document.getElementById('banner').hidden, null,
+    await screen.stop(serve);
+    await screen.waitFor(page, () => !document.getElementById('banner').hidden, null,
         'the lost-connection banner', c);
     const before = await page.evaluate(latestRows);
     // A new board, ingested while the server was away.
     ingest(args, 'again', 'fixture-good');
     const [back] = await startServe(args, `127.0.0.1:${port}`);
     try {
-        await waitFor(page, () => document.getElementById('banner').hidden, null,
+        await screen.waitFor(page, () => document.getElementById('banner').hidden, null,
             'the banner gone once the server is back', c);
-        await waitFor(page, (n) => document.querySelectorAll('#latest tbody tr').length > n,
+        await screen.waitFor(page, (n) => document.querySelectorAll('#latest tbody tr').length > n,
             before, 'the runs ingested while away', c);
     } finally {
-        await stopServe(back);
+        await screen.stop(back);
     }
 }
 
 async function main() {
-    const args = parseArgs(process.argv.slice(2));
+    const args = screen.parseArgs(process.argv.slice(2), ARGS);
     const [serve, port] = await startServe(args, '127.0.0.1:0');
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'yield-serve-'));
-    const flags = [...BROWSER_FLAGS, `--user-data-dir=${profile}`];
-    if (process.getuid() === 0) flags.push('--no-sandbox');
-    const browser = await puppeteer.launch({executablePath: BROWSER, headless: true, args: flags,
-        userDataDir: profile});
-    const c = new Checks();
+    const chromium = await screen.launchBrowser();
+    const c = new screen.Checks();
     let running = serve;
     try {
-        const page = await browser.newPage();
-        const errors = [];
-        page.on('pageerror', (e) => errors.push(e.message));
-        page.on('console', (m) => { if (/Content Security Policy/.test(m.text())) errors.push(m.text()); });
-        page.on('dialog', (d) => { errors.push(`a dialog: ${d.message()}`); d.dismiss(); });
-        const response = await page.goto(`http://127.0.0.1:${port}/`, {waitUntil: 'load'});
-        c.expect(response.headers()['content-security-policy'] === CSP,
-            `CSP header: ${response.headers()['content-security-policy']}`);
-        await page.evaluate(() => { window.sameLoad = true; });
-        await waitFor(page, () => document.getElementById('day').textContent !== '', null,
-            'the first figures', c);
+        const page = await screen.openScreen(chromium.browser, port, c);
         await checkLive(page, args, c);
         checkAlert(args, c);
         await checkClear(page, c);
         running = null;
         await checkReconnect(page, args, serve, port, c);
-        c.expect(errors.length === 0, `errors in the page: ${errors.join('; ')}`);
+        c.expect(page.errors.length === 0, `errors in the page: ${page.errors.join('; ')}`);
     } finally {
-        await browser.close();
-        if (running) await stopServe(running);
-        fs.rmSync(profile, {recursive: true, force: true});
+        await chromium.close();
+        if (running) await screen.stop(running);
     }
-    for (const f of c.failures) console.error(`serve-check: ${f}`);
-    if (c.failures.length === 0) console.log('serve-check: the line screen works as it should');
-    process.exitCode = c.failures.length === 0 ? 0 : 1;
+    c.finish(NAME, 'the line screen works as it should');
 }
 
 main().catch((e) => {
-    console.error(`serve-check: ${e.stack || e}`);
+    console.error(`${NAME}: ${e.stack || e}`);
     process.exitCode = 2;
 });

@@ -1,0 +1,154 @@
+// The day's report (`report --format json`) against the line screen's tables as
+// lineScreen.readTable reads them (rows keyed by column heading): each function lists what
+// differs, in words, and an empty list when the page agrees with the report.
+'use strict';
+
+const {samePercent} = require('./lineScreen');
+
+const FLAGGED_PORT = 'flagged-port';
+// The screen's column headings.
+const COL = {
+    station: 'Station', runs: 'Runs', boards: 'Boards', firstPass: 'First pass', final: 'Final',
+    id: 'Processor ID', start: 'Start', status: 'Status', failures: 'Failures', kind: 'Kind',
+    port: 'Port', rate: 'Rate',
+};
+const MARKUP_TAG = /<\s*([a-zA-Z][a-zA-Z0-9-]*)/g;
+const HAS_MARKUP = /<\s*[a-zA-Z]/;
+
+// The one day the report covers: the screen shows one day.
+function theDay(report) {
+    const {first_day: first, last_day: last} = report.selection;
+    if (!first || first !== last)
+        throw new Error(`the report covers ${first || 'no day'} to ${last || 'no day'}, not one day`);
+    if (report.summary.no_day_runs !== 0)
+        throw new Error(`the report counts ${report.summary.no_day_runs} runs of no day`);
+    return first;
+}
+
+function flaggedCells(report) {
+    return report.fixture.filter((cell) => cell.flagged);
+}
+
+const show = (v) => JSON.stringify(v);
+
+// Each of `stations` (report rows) is on the page with the runs the report counts.
+function runsDifferences(stations, rows) {
+    const byStation = new Map(rows.map((r) => [r[COL.station], r]));
+    return stations.filter((s) => byStation.get(s.station)?.[COL.runs] !== String(s.runs))
+        .map((s) => `station ${show(s.station)}: ${byStation.get(s.station)?.[COL.runs] ?? 'no'} ` +
+            `runs on the page, ${s.runs} in the report`);
+}
+
+function stationRowDifferences(s, r) {
+    const out = [];
+    const name = show(s.station);
+    if (r[COL.runs] !== String(s.runs)) out.push(`${name}: runs ${r[COL.runs]}, report ${s.runs}`);
+    if (r[COL.boards] !== String(s.boards))
+        out.push(`${name}: boards ${r[COL.boards]}, report ${s.boards}`);
+    if (!samePercent(r[COL.firstPass], s.first_pass_yield))
+        out.push(`${name}: first pass ${r[COL.firstPass]}, report ${s.first_pass_yield}`);
+    if (!samePercent(r[COL.final], s.final_yield))
+        out.push(`${name}: final ${r[COL.final]}, report ${s.final_yield}`);
+    return out;
+}
+
+// The page's station table is the report's: the same stations, runs, boards and yields.
+function stationDifferences(report, rows) {
+    const byStation = new Map(rows.map((r) => [r[COL.station], r]));
+    const known = new Set(report.stations.map((s) => s.station));
+    const out = rows.filter((r) => !known.has(r[COL.station]))
+        .map((r) => `station ${show(r[COL.station])} is on the page, not in the report`);
+    for (const s of report.stations) {
+        const r = byStation.get(s.station);
+        if (r) out.push(...stationRowDifferences(s, r));
+        else out.push(`station ${show(s.station)} is not on the page`);
+    }
+    return out;
+}
+
+// The page's repair queue is the report's, board by board and in its order.
+function repairDifferences(report, rows) {
+    const queue = report.repair_queue;
+    const byId = new Map(rows.map((r) => [r[COL.id], r]));
+    const out = [];
+    for (const q of queue) {
+        const r = byId.get(q.chip_id);
+        if (!r) {
+            out.push(`${q.chip_id} is not in the page's repair queue`);
+            continue;
+        }
+        for (const [col, key] of [[COL.station, 'station'], [COL.start, 'start_stamp'],
+            [COL.status, 'status'], [COL.failures, 'failures']]) {
+            if (r[col] !== q[key]) out.push(`${q.chip_id}: ${col} ${show(r[col])}, report ${show(q[key])}`);
+        }
+    }
+    const pageIds = rows.map((r) => r[COL.id]);
+    const reportIds = queue.map((q) => q.chip_id);
+    if (show(pageIds) !== show(reportIds))
+        out.push(`repair queue order ${show(pageIds)}, report ${show(reportIds)}`);
+    return out;
+}
+
+const cellKey = (station, port) => show([station, port]);
+
+function sameCells(what, cells, pairs) {
+    const want = cells.map((c) => cellKey(c.station, c.port)).sort();
+    const got = pairs.sort();
+    return show(want) === show(got) ? [] : [`${what} ${got.join(' ')}, report flags ${want.join(' ')}`];
+}
+
+// The page's alarms are the report's flagged cells, one each, and nothing else.
+function alarmDifferences(flagged, rows) {
+    const pairs = rows.map((r) => (r[COL.kind] === FLAGGED_PORT ? cellKey(r[COL.station], r[COL.port])
+        : `${r[COL.kind]} ${show(r[COL.station])}`));
+    return sameCells('alarms', flagged, pairs);
+}
+
+function flagDifferences(flagged, rows) {
+    return sameCells('flags', flagged, rows.map((r) => cellKey(r[COL.station], r[COL.port])));
+}
+
+function alertCallDifferences(cell, call, alarm) {
+    const name = cellKey(cell.station, cell.port);
+    const out = [];
+    const [kind, station, port, rate] = call.args;
+    if (kind !== FLAGGED_PORT || station !== cell.station || port !== cell.port)
+        out.push(`alert for ${name} with arguments ${show(call.args)}`);
+    if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== cell.station ||
+        call.env.PORT !== cell.port || call.env.RATE !== rate)
+        out.push(`alert for ${name} with environment ${show(call.env)}`);
+    // The rate when the alarm was raised, which the page's alarm shows too.
+    if (!alarm || !samePercent(alarm[COL.rate], Number(rate) / 100))
+        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.[COL.rate]}`);
+    return out;
+}
+
+// The alert command ran once for each flagged cell (record-alert.sh's calls), with the rate of
+// the page's alarm for it (`alarms`: the page's alarm rows).
+function alertDifferences(flagged, calls, alarms) {
+    if (calls.length !== flagged.length)
+        return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ${flagged.length}`];
+    const byKey = new Map(calls.map((call) => [cellKey(call.args[1], call.args[2]), call]));
+    const alarmOf = (cell) => alarms.find((a) => a[COL.kind] === FLAGGED_PORT &&
+        cellKey(a[COL.station], a[COL.port]) === cellKey(cell.station, cell.port));
+    return flagged.flatMap((cell) => {
+        const call = byKey.get(cellKey(cell.station, cell.port));
+        return call ? alertCallDifferences(cell, call, alarmOf(cell))
+            : [`no alert for ${cellKey(cell.station, cell.port)}`];
+    });
+}
+
+// Station names from the logs that hold markup (a repair desk's hostile host name).
+function markupStations(report) {
+    return report.stations.map((s) => s.station).filter((s) => HAS_MARKUP.test(s));
+}
+
+// The element names that markup in `texts` would make.
+function markupTags(texts) {
+    return [...new Set(texts.flatMap((t) => [...t.matchAll(MARKUP_TAG)].map((m) => m[1].toLowerCase())))];
+}
+
+module.exports = {
+    COL, theDay, flaggedCells, runsDifferences, stationDifferences, repairDifferences,
+    alarmDifferences, flagDifferences, alertDifferences, markupStations, markupTags,
+};
