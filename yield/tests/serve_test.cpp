@@ -121,23 +121,41 @@ TEST(ServeAlarmRule, ThresholdIsStrict) {
     EXPECT_EQ(AlarmConditions(ModelOf(runs), FirstTests(runs), rule).size(), 1u);
 }
 
-TEST(ServeAlarmRule, FlaggedPortOfAStation) {
+TEST(ServeAlarmRule, FlaggedPortsOfAStationAreOneAlarm) {
     std::vector<RunSummary> runs;
     for (int i = 0; i < 4; ++i) {
         std::string n = std::to_string(i);
         runs.push_back(MakeRun("bad" + n, "bad", "2026_12_07_08_0" + n + "_00", Verdict::Err,
-                               {PortResult{"DI", 5, false, false}}));
+                               {PortResult{"DI", 5, false, false},
+                                PortResult{"DI", 6, i == 0, false}}));
         runs.push_back(MakeRun("good" + n, "good", "2026_12_07_08_1" + n + "_00", Verdict::Ok,
-                               {PortResult{"DI", 5, true, false}}));
+                               {PortResult{"DI", 5, true, false}, PortResult{"DI", 6, true, false}}));
     }
     AlarmRule rule;
-    rule.minYield = 0;  // the flag alone
+    rule.minYield = 0;  // the flags alone
     auto now = AlarmConditions(ModelOf(runs), FirstTests(runs), rule);
     ASSERT_EQ(now.size(), 1u);
     EXPECT_EQ(now[0].kind, kAlarmFlaggedPort);
     EXPECT_EQ(now[0].station, "bad");
-    EXPECT_EQ(now[0].port, "DI-5");
-    EXPECT_DOUBLE_EQ(now[0].rate, 1.0);
+    EXPECT_EQ(now[0].port, "DI-5, DI-6");
+    EXPECT_DOUBLE_EQ(now[0].rate, 1.0);  // the worse of the two
+}
+
+TEST(ServeAlarmBook, ASecondFlaggedPortJoinsTheStationsAlarm) {
+    AlarmBook book;
+    AlarmCondition one{kAlarmFlaggedPort, "C", "RS232-1", 0.5, 4};
+    ASSERT_EQ(book.Update({one}, "t1").size(), 1u);
+    AlarmCondition both{kAlarmFlaggedPort, "C", "RS232-1, RS232-2", 0.75, 4};
+    EXPECT_TRUE(book.Update({both}, "t2").empty());
+    ASSERT_EQ(book.Shown().size(), 1u);
+    EXPECT_EQ(book.Shown()[0].condition.port, both.port);
+    EXPECT_EQ(book.Shown()[0].raisedAt, "t1");
+    book.Update({}, "t3");
+    ASSERT_EQ(book.Update({one}, "t4").size(), 1u);  // back again: a new alarm
+    ASSERT_EQ(book.Shown().size(), 2u);
+    book.Update({both}, "t5");
+    EXPECT_EQ(book.Shown()[0].condition.port, both.port);  // the earlier one as it was left
+    EXPECT_EQ(book.Shown()[1].condition.port, both.port);
 }
 
 TEST(ServeAlarmBook, RaisesOncePerConditionUntilItGoesAway) {

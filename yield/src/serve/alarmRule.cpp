@@ -1,17 +1,29 @@
 #include "alarmRule.h"
 
 #include <algorithm>
+#include <set>
 
 namespace yield {
 namespace {
 
 constexpr char kKeySeparator = '\x1f';
+constexpr char kPortSeparator[] = ", ";
 
+// One condition per station with a flagged port, in the order the fixture view first names them.
 std::vector<AlarmCondition> FlaggedPorts(const ReportModel& m) {
     std::vector<AlarmCondition> out;
     for (const FixtureCell& cell : m.fixture) {
         if (!cell.flagged) continue;
-        out.push_back({kAlarmFlaggedPort, cell.host, cell.port, cell.rate, cell.runs});
+        auto same = [&cell](const AlarmCondition& c) { return c.station == cell.host; };
+        auto it = std::find_if(out.begin(), out.end(), same);
+        if (it == out.end()) {
+            out.push_back({kAlarmFlaggedPort, cell.host, cell.port, cell.rate, cell.runs});
+            continue;
+        }
+        it->port += kPortSeparator + cell.port;
+        if (cell.rate <= it->rate) continue;
+        it->rate = cell.rate;
+        it->boards = cell.runs;
     }
     return out;
 }
@@ -28,7 +40,7 @@ std::vector<AlarmCondition> LowYields(const std::vector<FirstTest>& tests, const
 }  // namespace
 
 std::string AlarmCondition::Key() const {
-    return kind + kKeySeparator + station + kKeySeparator + port;
+    return kind + kKeySeparator + station;
 }
 
 std::vector<StationWindow> RecentFirstPass(const std::vector<FirstTest>& tests, int n) {
@@ -60,19 +72,25 @@ std::vector<AlarmCondition> AlarmConditions(const ReportModel& m,
 
 std::vector<Alarm> AlarmBook::Update(const std::vector<AlarmCondition>& now,
                                      const std::string& at) {
-    std::map<std::string, bool> holding;
+    std::map<std::string, const AlarmCondition*> holding;
     std::vector<Alarm> raised;
     for (const AlarmCondition& c : now) {
         std::string key = c.Key();
-        if (holding.count(key) != 0) continue;
-        holding[key] = true;
+        if (!holding.emplace(key, &c).second) continue;
         if (holding_.count(key) != 0) continue;
         raised.push_back({nextId_++, c, at});
     }
-    holding_ = std::move(holding);
+    holding_.clear();
+    for (const auto& entry : holding) holding_.insert(entry.first);
     shown_.insert(shown_.end(), raised.begin(), raised.end());
     if (shown_.size() > kMaxShown)
         shown_.erase(shown_.begin(), shown_.end() - static_cast<long>(kMaxShown));
+    // The newest alarm of a condition that holds shows it as it stands (a second port flagged).
+    std::set<std::string> seen;
+    for (auto a = shown_.rbegin(); a != shown_.rend(); ++a) {
+        auto it = holding.find(a->condition.Key());
+        if (it != holding.end() && seen.insert(it->first).second) a->condition = *it->second;
+    }
     return raised;
 }
 

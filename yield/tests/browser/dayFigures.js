@@ -29,6 +29,18 @@ function flaggedCells(report) {
     return report.fixture.filter((cell) => cell.flagged);
 }
 
+// The screen's alarms for `flagged` cells: one per station, its flagged ports in the report's
+// order with ", " between them.
+function stationAlarms(flagged) {
+    const byStation = new Map();
+    for (const cell of flagged) {
+        const a = byStation.get(cell.station);
+        if (a) a.port += `, ${cell.port}`;
+        else byStation.set(cell.station, {station: cell.station, port: cell.port});
+    }
+    return [...byStation.values()];
+}
+
 const show = (v) => JSON.stringify(v);
 
 // Each of `stations` (report rows) is on the page with the runs the report counts.
@@ -97,7 +109,7 @@ function sameCells(what, cells, pairs) {
     return show(want) === show(got) ? [] : [`${what} ${got.join(' ')}, report flags ${want.join(' ')}`];
 }
 
-// The page's alarms are the report's flagged cells, one each, and nothing else.
+// The page's alarms are `flagged` (stationAlarms of the report), one each, and nothing else.
 function alarmDifferences(flagged, rows) {
     const pairs = rows.map((r) => (r[COL.kind] === FLAGGED_PORT ? cellKey(r[COL.station], r[COL.port])
         : `${r[COL.kind]} ${show(r[COL.station])}`));
@@ -123,8 +135,8 @@ function alertCallDifferences(cell, call, alarm) {
     return out;
 }
 
-// The alert command ran once for each flagged cell (record-alert.sh's calls), with the rate of
-// the page's alarm for it (`alarms`: the page's alarm rows).
+// The alert command ran once for each of `flagged` (stationAlarms: once per station), as
+// record-alert.sh recorded its calls, with the rate of the page's alarm for it (`alarms`: the page's alarm rows).
 function alertDifferences(flagged, calls, alarms) {
     if (calls.length !== flagged.length)
         return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ${flagged.length}`];
@@ -149,6 +161,6 @@ function markupTags(texts) {
 }
 
 module.exports = {
-    COL, theDay, flaggedCells, runsDifferences, stationDifferences, repairDifferences,
+    COL, theDay, flaggedCells, stationAlarms, runsDifferences, stationDifferences, repairDifferences,
     alarmDifferences, flagDifferences, alertDifferences, markupStations, markupTags,
 };
