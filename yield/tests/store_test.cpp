@@ -425,6 +425,62 @@ TEST_F(StoreTest, StationFilterMatchesTheStationOrTheHostOfARunWithoutOne) {
     EXPECT_EQ(store->CountRunsWithoutDay(filter("", "devuze-line")), 0);
 }
 
+// A day range gives its runs each with its own ports, however its runs and other days' runs
+// interleave in the order they were stored; a range without runs gives none.
+TEST_F(StoreTest, DayRangeGivesItsRunsWithTheirOwnPortsWhereverTheyWereStored) {
+    auto store = OpenStore(db_->Url(), true);
+    store->Begin();
+    int n = 0;
+    for (const char* stamp : {"2026_12_06_23_00_00", "2026_12_07_08_00_00", "no day",
+                              "2026_12_08_01_00_00", "2026_12_07_09_00_00", "2026_12_06_10_00_00"}) {
+        RunRecord run = KeyedRun("line", stamp, "");
+        ++n;
+        run.ports.push_back(PortResult{"DI", n, n % 2 == 0, false});  // DI-n: the n-th stored
+        store->PutRun(run, SourceFile{"/in/" + std::to_string(n), 1, 1});
+    }
+    store->Commit();
+    auto ports = [&store](const std::string& since, const std::string& until) {
+        RunFilter f;
+        f.since = since;
+        f.until = until;
+        std::vector<std::string> out;
+        store->ForEachRun(f, [&out](const RunSummary& r) {
+            std::string line = std::to_string(r.id) + " " + r.day;
+            for (const PortResult& p : r.ports) line += " " + p.Name() + (p.passed ? "+" : "-");
+            out.push_back(line);
+        });
+        return out;
+    };
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(ports("2026-12-07", "2026-12-07"), (Lines{"2 2026-12-07 DI-2+", "5 2026-12-07 DI-5-"}));
+    EXPECT_EQ(ports("2026-12-07", ""),
+              (Lines{"2 2026-12-07 DI-2+", "4 2026-12-08 DI-4+", "5 2026-12-07 DI-5-"}));
+    EXPECT_EQ(ports("", "2026-12-06"), (Lines{"1 2026-12-06 DI-1-", "6 2026-12-06 DI-6+"}));
+    EXPECT_EQ(ports("2026-12-09", "2026-12-31"), Lines{});
+    EXPECT_EQ(ports("", "").size(), 6u);
+    EXPECT_EQ(ports("", "")[2], "3  DI-3-");
+}
+
+TEST_F(StoreTest, NewestRunsAreTheLastStoredOfAnyDayNewestFirst) {
+    auto store = OpenStore(db_->Url(), true);
+    store->Begin();
+    for (const char* stamp : {"2026_12_07_10_00_00", "2026_12_09_08_00_00", "no day",
+                              "2026_12_01_08_00_00", "2026_12_07_09_00_00"}) {
+        store->PutRun(KeyedRun("line", stamp, ""), SourceFile{std::string("/in/") + stamp, 1, 1});
+    }
+    store->Commit();
+    using Ids = std::vector<long long>;
+    EXPECT_EQ(store->NewestRunIds(3), (Ids{5, 4, 3}));
+    EXPECT_EQ(store->NewestRunIds(10), (Ids{5, 4, 3, 2, 1}));
+    // A more complete copy of a run replaces it where it is: it becomes no newer.
+    RunRecord again = KeyedRun("line", "2026_12_09_08_00_00", "");
+    again.records = 9;
+    store->Begin();
+    EXPECT_EQ(store->PutRun(again, SourceFile{"/in/again", 1, 1}), PutOutcome::Replaced);
+    store->Commit();
+    EXPECT_EQ(store->NewestRunIds(2), (Ids{5, 4}));
+}
+
 #ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {

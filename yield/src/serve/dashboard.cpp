@@ -1,7 +1,5 @@
 #include "dashboard.h"
 
-#include <algorithm>
-
 namespace yield {
 namespace {
 
@@ -31,11 +29,8 @@ std::string Joined(const std::vector<std::string>& items) {
 }
 
 std::vector<LatestRun> LatestRuns(ReadStore& store) {
-    std::vector<long long> ids = store.RunIds(RunFilter{});
-    std::sort(ids.begin(), ids.end(), std::greater<>());
-    if (ids.size() > kLatestRuns) ids.resize(kLatestRuns);
     std::vector<LatestRun> out;
-    for (long long id : ids) {
+    for (long long id : store.NewestRunIds(kLatestRuns)) {
         RunRecord r = store.LoadRun(id);
         out.push_back({id, r.chipId, r.host, r.station, r.timeStamp, VerdictWord(r.verdict),
                        Joined(r.FailingPorts())});

@@ -1,6 +1,7 @@
 // The store's logic, once for every engine: what a run's copies weigh, which copy is kept, how
 // the reports read. Uniqueness is left to the database: a run is inserted with a conflict clause
 // on its key, and a copy weighed only once its run's row is held.
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -110,9 +111,12 @@ public:
     void ForEachRun(const RunFilter& filter, const RunSink& take) override {
         // Two scans in run order merged here: far cheaper than a join that repeats each run's
         // columns on every port row.
+        auto [first, last] = RunIdSpan(filter);
+        if (first > last) return;
         Stmt runs(conn_->PrepareScan(sql::kRunsByFilter));
-        runs.Bind(filter.since, filter.until, filter.host, filter.station);
-        Stmt ports(conn_->PrepareScan(sql::kAllPorts));
+        runs.Bind(filter.since, filter.until, filter.host, filter.station, first, last);
+        Stmt ports(conn_->PrepareScan(sql::kPortsOfRunSpan));
+        ports.Bind(first, last);
         bool havePort = ports.Step();
         RunSummary cur;
         while (runs.Step()) {
@@ -154,6 +158,12 @@ public:
     std::vector<long long> RunIds(const RunFilter& filter) override {
         Stmt s(conn_->PrepareScan(sql::kRunIds));
         s.Bind(filter.since, filter.until, filter.host, filter.station);
+        return Ids(s);
+    }
+
+    std::vector<long long> NewestRunIds(long long n) override {
+        Stmt s(conn_->Prepare(sql::kNewestRunIds));
+        s.Bind(n);
         return Ids(s);
     }
 
@@ -237,6 +247,17 @@ private:
         }
         if (version != sql::kSchemaVersion) conn_->Exec(d_.setVersion);
         conn_->Commit();
+    }
+
+    // The first and last ID of the runs the filter's days can hold (every ID without a day
+    // bound); first above last when they hold none.
+    std::pair<long long, long long> RunIdSpan(const RunFilter& filter) {
+        if (!filter.HasDayBound())
+            return {std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max()};
+        Stmt s(conn_->Prepare(sql::kRunIdSpan));
+        s.Bind(filter.since, filter.until.empty() ? sql::kLastDay : filter.until.c_str());
+        if (!s.Step() || s.Null(0)) return {1, 0};
+        return {s.Int(0), s.Int(1)};
     }
 
     // The stored run with `run`'s key, held until the batch ends where the engine holds rows.

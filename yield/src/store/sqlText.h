@@ -250,13 +250,23 @@ constexpr char kUpsertSource[] =
 #define YIELD_RUN_FILTER                                                                  \
     " ($1 = '' OR r.day >= $1) AND ($2 = '' OR r.day <= $2) AND ($3 = '' OR r.host = $3)" \
     " AND (($1 = '' AND $2 = '') OR r.day <> '') AND" YIELD_STATION_IS("$4")
+// The runs of the filter among the run IDs $5 to $6 (kRunIdSpan's, or every ID): read from
+// runs_fixture_summary's range alone, in its order.
 constexpr char kRunsByFilter[] =
     "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict, r.station FROM runs r"
-    " WHERE" YIELD_RUN_FILTER " ORDER BY r.id";
-// Every run's ports, to be merged with kRunsByFilter by run; read from the key's index alone.
-constexpr char kAllPorts[] =
+    " WHERE" YIELD_RUN_FILTER " AND r.id >= $5 AND r.id <= $6 ORDER BY r.id";
+// At or after every day a stamp gives (YYYY-MM-DD): the upper day of a range without one.
+constexpr char kLastDay[] = "9999-99-99";
+// The first and last run ID of the days $1 to $2 (through runs_by_day), or NULLs for none. A
+// day's runs are stored close together, so the span holds few runs of other days.
+constexpr char kRunIdSpan[] = "SELECT min(id), max(id) FROM runs WHERE day >= $1 AND day <= $2";
+// The ports of the runs $1 to $2, to be merged with kRunsByFilter by run; read from the key's
+// index alone.
+constexpr char kPortsOfRunSpan[] =
     "SELECT run_id, family, number, passed, intermittent FROM run_ports"
-    " ORDER BY run_id, family, number";
+    " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
+// The newest $1 runs, newest first.
+constexpr char kNewestRunIds[] = "SELECT id FROM runs ORDER BY id DESC LIMIT $1";
 // The analogue readings (unit V), each distinct value once with its count: all of them from the
 // index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
 constexpr char kVoltReadings[] =
