@@ -287,7 +287,7 @@ function failures(r, pages) {
     const refused = pages.filter((p) => p.refused !== null);
     if (refused.length) out.push(`${refused.length} pages refused (${refused[0].refused})`);
     if (r.lost) out.push(`${r.lost} pages lost their stream`);
-    if (!r.baseAgreed) out.push('the pages did not all start from one count');
+    if (!r.baseAgreed) out.push('the pages were not all sent one screen to start from');
     if (r.sawFinal < pages.length)
         out.push(`${pages.length - r.sawFinal} pages never saw the final count ${r.final}`);
     if (r.serveExit !== 0) out.push(`serve ended with ${r.serveExit}`);
@@ -307,7 +307,8 @@ async function main() {
     const live = () => pages.filter((p) => p.refused === null);
     await waitUntil(() => live().every((p) => p.lastRuns() !== null), SETTLE_TIMEOUT_MS);
     const bases = new Set(live().map((p) => p.lastRuns()));
-    const base = bases.size === 1 ? [...bases][0] : 0;
+    const baseAgreed = bases.size === 1 && !bases.has(null);
+    const base = baseAgreed ? [...bases][0] : 0;
 
     const commits = [];
     await Promise.all(batches.map((b) => runStream(args, b, commits)));
@@ -320,7 +321,7 @@ async function main() {
     const r = {
         connected: live().length, refused: pages.length - live().length,
         lost: pages.filter((p) => p.lost).length, commits: commits.length,
-        streams: args.streams, base, baseAgreed: bases.size === 1, final,
+        streams: args.streams, base, baseAgreed, final,
         median: percentile(lat, 0.5), p99: percentile(lat, PERCENTILE),
         max: lat.length ? lat[lat.length - 1] : NaN, samples: lat.length, server,
         sawFinal: live().filter((p) => p.lastRuns() >= final).length,
