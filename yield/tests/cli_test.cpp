@@ -116,6 +116,9 @@ TEST(Cli, DocumentedExitStatuses) {
     for (const char* day : {"2024-02-29", "2000-02-29", "2026-12-31"})  // days: the db is missing
         EXPECT_EQ(Tool("report " + db + " --since " + day).status, 3) << day;
     EXPECT_EQ(Tool("report --since 2026-12-08 --until 2026-12-01").status, 2);
+    for (const char* bad : {"--alarm-yield nan", "--alarm-yield 101", "--day 2026-02-30",
+                            "--listen 127.0.0.1:65536", "--alarm-boards 0"})
+        EXPECT_EQ(Tool("serve " + db + " " + bad).status, 2) << bad;
     EXPECT_EQ(Tool("export --since 2026-12-08 --until 2026-12-01 -o x").status, 2);
     EXPECT_EQ(Tool("report " + db).status, 3);  // no such database: not created by a report
     EXPECT_FALSE(fs::exists(tmp.path() / "y.db"));

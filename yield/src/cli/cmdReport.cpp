@@ -36,9 +36,7 @@ constexpr char kCannotCreate[] = "cannot create ";
 constexpr char kWrote[] = "report: wrote ";
 constexpr char kTodayHelp[] = "only today's runs (local time)";
 constexpr char kDaysHelp[] = "only the runs of today and the N-1 days before (local time)";
-// A hundred years of days: more reaches before any run and past what a day text can say.
-constexpr int kMostDays = 36500;
-constexpr char kBadDays[] = "N must be a whole number from 1 to 36500: ";
+constexpr char kBadDays[] = "N must be a whole number from 1 to ";
 constexpr char kRecentConflict[] = "--today and --days conflict with --since and --until";
 constexpr char kEpochVariable[] = "SOURCE_DATE_EPOCH";
 constexpr char kBadEpoch[] = "SOURCE_DATE_EPOCH is not a whole number of seconds: ";
@@ -185,11 +183,9 @@ Handler AddReportOptions(CLI::App& cmd) {
     auto today = cmd.add_flag("--today", opts->today, kTodayHelp);
     const CLI::Validator daysInRange(
         [](std::string& v) -> std::string {
-            for (char c : v)
-                if (c < '0' || c > '9') return kBadDays + v;
-            return v.empty() || v.size() > 5 || std::stoi(v) < 1 || std::stoi(v) > kMostDays
-                       ? kBadDays + v
-                       : std::string();
+            int n = 0;
+            return ParseDays(v, n) ? std::string()
+                                   : kBadDays + std::to_string(kMostDays) + ": " + v;
         },
         "N");
     cmd.add_option("--days", opts->days, kDaysHelp)

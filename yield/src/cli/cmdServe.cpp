@@ -25,6 +25,7 @@ constexpr char kOnAlertHelp[] =
     "_BOARDS and _ID in its environment";
 constexpr char kBadListen[] = "--listen takes ADDR:PORT, not ";
 constexpr char kNotADay[] = "--day is not a day (YYYY-MM-DD): ";
+constexpr char kNotAPercent[] = "--alarm-yield takes a percent from 0 to 100";
 constexpr double kPercent = 100.0;
 
 struct ServeArgs {
@@ -37,6 +38,9 @@ int RunServe(const std::string& db, ServeArgs a) {
     std::string host;
     int port = 0;
     if (!SplitListen(a.options.listen, host, port)) throw UsageError(kBadListen + a.options.listen);
+    // A range check lets NaN through, which would never raise the alarm.
+    if (!(a.alarmYieldPercent >= 0 && a.alarmYieldPercent <= kPercent))
+        throw UsageError(kNotAPercent);
     a.options.db = db;
     a.options.rule.minYield = a.alarmYieldPercent / kPercent;
     try {

@@ -70,6 +70,15 @@ std::string WithoutPasswordParameter(const std::string& uri) {
 
 }  // namespace
 
+bool ParseDays(const std::string& text, int& n) {
+    constexpr size_t kMostDigits = 5;
+    if (text.empty() || text.size() > kMostDigits ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    n = std::stoi(text);
+    return n >= 1 && n <= kMostDays;
+}
+
 std::pair<std::string, std::string> RecentDays(const std::string& today, int n) {
     long long number = 0;
     if (!DayNumber(today, number)) return {today, today};

@@ -14,6 +14,10 @@ struct ReportModel;
 constexpr char kPeriodDay[] = "day";
 constexpr char kPeriodWeek[] = "week";
 
+// A hundred years of days: more reaches before any run and past what a day text can say.
+constexpr int kMostDays = 36500;
+// `text` as a count of recent days, 1 to kMostDays; false when it is not one.
+bool ParseDays(const std::string& text, int& n);
 // The first and last of `n` days (n >= 1) ending with `today`.
 std::pair<std::string, std::string> RecentDays(const std::string& today, int n);
 // The local day of `when`, as YYYY-MM-DD.

@@ -42,8 +42,8 @@ th{background:#eee}
 )CSS";
 
 const char kDashboardJs[] = R"JS('use strict';
-// Fills the page from /dashboard.json; /events says when to fetch it again. Data is written with
-// textContent only.
+// Fills the page from the events of /events, and from /dashboard.json after an alarm is cleared.
+// Data is written with textContent only.
 const CLEAR_HEADER = 'X-Devuze-Clear';
 const percent = (r) => (r * 100).toFixed(1) + ' %';
 
@@ -131,18 +131,24 @@ async function refresh() {
   }
 }
 
+const RETRY_CLOSED_MS = 5000;
+
+// Each event carries the whole screen. A stream the browser gave up on (the server refused it:
+// too many screens, say) is opened again after a while.
 function listen() {
   const events = new EventSource('/events');
   const banner = document.getElementById('banner');
-  events.addEventListener('open', () => {
-    banner.hidden = true;
-    refresh();
+  events.addEventListener('open', () => { banner.hidden = true; });
+  events.addEventListener('dashboard', (e) => {
+    ++asked;  // a fetch still under way would show older figures
+    show(JSON.parse(e.data));
   });
-  events.addEventListener('change', refresh);
-  events.addEventListener('error', () => { banner.hidden = false; });
+  events.addEventListener('error', () => {
+    banner.hidden = false;
+    if (events.readyState === EventSource.CLOSED) setTimeout(listen, RETRY_CLOSED_MS);
+  });
 }
 
-refresh();
 listen();
 )JS";
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -35,10 +36,16 @@ public:
         cv_.wait_for(lock, wait, [&] { return stopped_ || generation_ != seen; });
         return generation_;
     }
-    std::string Body() {
+    std::string Body() { return *Snapshot().body; }
+    // The body and its generation, taken together; built once per change and shared by every
+    // live page.
+    struct Shot {
+        uint64_t generation;
+        std::shared_ptr<const std::string> body;
+    };
+    Shot Snapshot() {
         std::lock_guard<std::mutex> lock(m_);
-        if (data_.empty()) return kNoDashboard;
-        return "{\"data\":" + data_ + ",\"alarms\":" + Dump(AlarmsJson(book_.Shown())) + "}";
+        return {generation_, body_};
     }
     void Publish(std::string data) {
         std::lock_guard<std::mutex> lock(m_);
@@ -70,12 +77,17 @@ public:
 private:
     void Bump() {
         ++generation_;
+        body_ = std::make_shared<const std::string>(
+            data_.empty() ? kNoDashboard
+                          : "{\"data\":" + data_ + ",\"alarms\":" + Dump(AlarmsJson(book_.Shown())) +
+                                "}");
         cv_.notify_all();
     }
     std::mutex m_;
     std::condition_variable cv_;
     uint64_t generation_ = 0;
     std::string data_;
+    std::shared_ptr<const std::string> body_ = std::make_shared<const std::string>(kNoDashboard);
     AlarmBook book_;
     bool stopped_ = false;
 };

@@ -25,11 +25,10 @@ constexpr char kHtml[] = "html";
 constexpr char kNoRun[] = "no run of processor ID ";
 constexpr char kBadFormat[] = "format is text, csv, json or html";
 constexpr char kBadDay[] = "not a day (YYYY-MM-DD): ";
-constexpr char kBadDays[] = "days is a whole number from 1 to 366";
+constexpr char kBadDays[] = "days is a whole number from 1 to ";
 constexpr char kRecentConflict[] = "today and days conflict with since and until";
 constexpr char kNoTable[] = "no table named ";
 constexpr char kEmptySelection[] = "the selection holds no run";
-constexpr int kMaxDays = 366;
 constexpr char kBoardHead[] =
     "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
     "<link rel=\"stylesheet\" href=\"/dashboard.css\"><title>devuzeV7 board</title></head><body>";
@@ -90,10 +89,8 @@ int DaysAsked(const std::map<std::string, std::string>& q) {
     if (Param(q, "today") == "1") return 1;
     std::string days = Param(q, "days");
     if (days.empty()) return 0;
-    if (days.size() > 3 || days.find_first_not_of("0123456789") != std::string::npos)
-        throw BadRequest(kBadDays);
-    int n = std::stoi(days);
-    if (n < 1 || n > kMaxDays) throw BadRequest(kBadDays);
+    int n = 0;
+    if (!ParseDays(days, n)) throw BadRequest(kBadDays + std::to_string(kMostDays));
     return n;
 }
 

@@ -27,8 +27,9 @@ using namespace std::chrono_literals;
 
 constexpr auto kSseKeepAlive = 15s;
 constexpr auto kJobWait = 60s;
-constexpr size_t kHttpThreads = 16;
-constexpr int kMaxSseClients = 10;  // leaves threads of the pool for pages
+// Each live page holds a thread of the pool while it is connected; the rest serve requests.
+constexpr int kMaxLivePages = 256;
+constexpr size_t kHttpThreads = kMaxLivePages + 16;
 constexpr size_t kMaxBody = 1024;
 constexpr time_t kReadTimeoutS = 5;
 constexpr time_t kWriteTimeoutS = 10;
@@ -51,7 +52,7 @@ constexpr char kTextType[] = "text/plain; charset=utf-8";
 constexpr char kEventType[] = "text/event-stream";
 constexpr char kEventRetry[] = "retry: 2000\n\n";
 constexpr char kEventAlive[] = ": alive\n\n";
-constexpr char kEventChange[] = "event: change\ndata: ";
+constexpr char kEventDashboard[] = "event: dashboard\ndata: ";
 constexpr char kWrongHost[] = "this server answers to its loopback address only\n";
 constexpr char kHostHeader[] = "Host";
 const char* const kLoopbackNames[] = {"127.0.0.1", "localhost", "[::1]"};
@@ -99,8 +100,13 @@ std::map<std::string, std::string> QueryOf(const httplib::Request& req) {
     return q;
 }
 
+// One event: the screen's whole JSON, so that a page needs no request of its own per change.
+std::string DashboardEvent(const std::string& body) {
+    return kEventDashboard + body + "\n\n";
+}
+
 void ServeEvents(Live& live, std::atomic<int>& clients, httplib::Response& res) {
-    if (++clients > kMaxSseClients) {
+    if (++clients > kMaxLivePages) {
         --clients;
         return Fail(res, 503, kTooManyClients);
     }
@@ -110,19 +116,23 @@ void ServeEvents(Live& live, std::atomic<int>& clients, httplib::Response& res) 
         bool started = false;
     };
     auto stream = std::make_shared<Stream>();
-    stream->seen = live.Generation();
     res.set_chunked_content_provider(
         kEventType,
         [&live, stream](size_t, httplib::DataSink& sink) {
+            std::string msg;
             if (!stream->started) {
                 stream->started = true;
-                return sink.write(kEventRetry, sizeof kEventRetry - 1);
+                msg = kEventRetry;
+            } else if (live.WaitChange(stream->seen, kSseKeepAlive) == stream->seen) {
+                msg = kEventAlive;
             }
-            uint64_t now = live.WaitChange(stream->seen, kSseKeepAlive);
             if (live.Stopped()) return false;
-            std::string msg = now == stream->seen ? std::string(kEventAlive)
-                                                  : kEventChange + std::to_string(now) + "\n\n";
-            stream->seen = now;
+            // The page is sent what is current, however many changes it missed meanwhile; a new
+            // page gets it at once.
+            Live::Shot shot = live.Snapshot();
+            if (shot.generation != stream->seen || msg == kEventRetry)
+                msg += DashboardEvent(*shot.body);
+            stream->seen = shot.generation;
             return sink.write(msg.data(), msg.size());
         },
         [&clients](bool) { --clients; });
@@ -198,7 +208,8 @@ int Bind(httplib::Server& svr, const std::string& listen) {
         Fail(res, 403, kWrongHost);
         return httplib::Server::HandlerResponse::Handled;
     });
-    std::printf(kListening, host.c_str(), bound);
+    const bool v6 = host.find(':') != std::string::npos;
+    std::printf(kListening, (v6 ? "[" + host + "]" : host).c_str(), bound);
     std::fflush(stdout);
     return bound;
 }
