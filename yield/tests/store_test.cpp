@@ -481,6 +481,47 @@ TEST_F(StoreTest, NewestRunsAreTheLastStoredOfAnyDayNewestFirst) {
     EXPECT_EQ(store->NewestRunIds(2), (Ids{5, 4}));
 }
 
+#ifdef YIELD_PG_HOST
+constexpr char kFailedIndexCount[] =
+    "SELECT count(*) FROM pg_indexes WHERE indexname = 'failed_measurements'";
+#else
+constexpr char kFailedIndexCount[] =
+    "SELECT count(*) FROM sqlite_master WHERE name = 'failed_measurements'";
+#endif
+
+// The failing results of many runs are read in one go, each run's its own and as the whole run
+// gives them; runs left out between them are passed over. A database made before the index they
+// are read through gets it from the next ingest, not from a reader.
+TEST_F(StoreTest, FailingResultsOfManyRunsAtOnceAreEachRunsOwn) {
+    IngestInto(*db_, {YIELD_GOLDEN_DIR});
+    db_->Rows("DROP INDEX failed_measurements");
+    auto store = OpenStore(db_->Url(), false);
+    EXPECT_EQ(db_->Count(kFailedIndexCount), 0);
+    std::vector<long long> ids = store->RunIds({});
+    std::sort(ids.begin(), ids.end());
+    ASSERT_GE(ids.size(), 5u);
+    auto quoted = [&store](const std::vector<long long>& asked) {
+        std::vector<std::pair<long long, std::string>> out;
+        store->ForEachFailing(asked, [&out](long long id, const RunRecord& failing) {
+            out.emplace_back(id, RepairFailures(failing));
+        });
+        return out;
+    };
+    std::vector<std::pair<long long, std::string>> all = quoted(ids), whole;
+    for (long long id : ids) whole.emplace_back(id, RepairFailures(store->LoadRun(id)));
+    EXPECT_EQ(all, whole);
+    EXPECT_GE(std::count_if(all.begin(), all.end(), [](const auto& q) { return !q.second.empty(); }),
+              3);
+    std::vector<long long> some = {ids[1], ids[3], ids.back()};
+    EXPECT_EQ(quoted(some), (std::vector<std::pair<long long, std::string>>{
+                                whole[1], whole[3], whole.back()}));
+    EXPECT_TRUE(quoted({}).empty());
+
+    OpenStore(db_->Url(), true);
+    EXPECT_EQ(db_->Count(kFailedIndexCount), 1);
+    EXPECT_EQ(quoted(ids), whole);
+}
+
 #ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {

@@ -16,6 +16,8 @@ std::vector<RunSummary> RunsOf(ReadStore& store, const RunFilter& filter) {
 ReportModel ModelOf(ReadStore& store, const RunFilter& filter,
                     const std::vector<RunSummary>& runs) {
     ReportRows rows = ReportRowsOf(store, filter);
+    // The screen shows no analogue statistics: the day's readings are not read.
+    rows.voltReadings = [](const ReadingSink&) {};
     rows.runs = [&runs](const RunSink& take) {
         for (const RunSummary& run : runs) take(run);
     };

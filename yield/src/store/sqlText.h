@@ -84,7 +84,13 @@ constexpr int Col(RunColumn c) { return static_cast<int>(c); }
     "CREATE INDEX IF NOT EXISTS runs_fixture_summary"                                              \
     " ON runs(id, host, station, chip_id, start_stamp, day, verdict)",                             \
     "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"          \
-    " WHERE unit = 'V'"
+    " WHERE unit = 'V'",                                                                           \
+    /* The repair queue's failing values, without the runs' other readings. */                    \
+    "CREATE INDEX IF NOT EXISTS " YIELD_NEWEST_INDEX " ON measurements(run_id, seq)"               \
+    " WHERE outcome = 'fail'"
+// The indexes alone: a database of this version made before the newest of them was added gets
+// those it lacks from its next ingest.
+#define YIELD_NEWEST_INDEX "failed_measurements"
 // Version 1 to 2, in one transaction; the views and indexes follow.
 #define YIELD_UPGRADE_1(TEXT)                                                                      \
     "ALTER TABLE runs ADD COLUMN station " TEXT YIELD_NN_EMPTY,                                    \
@@ -127,10 +133,13 @@ constexpr const char* kPgSchema[] = {
                  "DOUBLE PRECISION", YIELD_PG_TEXT, "", ""),
     "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)",
     YIELD_VIEWS(YIELD_PG_VIEW)};
+constexpr const char* kIndexes[] = {YIELD_INDEXES};
+constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 constexpr const char* kSqliteUpgrade1[] = {YIELD_UPGRADE_1("TEXT"), YIELD_VIEWS(YIELD_SQLITE_VIEW)};
 constexpr const char* kPgUpgrade1[] = {YIELD_UPGRADE_1(YIELD_PG_TEXT), YIELD_VIEWS(YIELD_PG_VIEW)};
 #undef YIELD_SCHEMA
 #undef YIELD_INDEXES
+#undef YIELD_NEWEST_INDEX
 #undef YIELD_UPGRADE_1
 #undef YIELD_FIXTURE
 #undef YIELD_VIEWS
@@ -152,6 +161,8 @@ constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
 constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
 // A read of the file itself (opening the database reads nothing yet).
 constexpr char kSqliteProbe[] = "SELECT count(*) FROM sqlite_master";
+constexpr char kSqliteHasIndex[] =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = $1";
 // The query of a URI that reads a file no one can change as it stands (a read-only mount).
 constexpr char kSqliteImmutable[] = "?immutable=1";
 // Takes the write lock at once: a deferred transaction that read first cannot wait for another
@@ -162,6 +173,9 @@ constexpr char kSqliteBegin[] = "BEGIN IMMEDIATE";
 constexpr char kPgHasSchema[] =
     "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"
     " AND tablename = 'yield_schema'";
+constexpr char kPgHasIndex[] =
+    "SELECT count(*) FROM pg_catalog.pg_indexes WHERE schemaname = current_schema()"
+    " AND indexname = $1";
 constexpr char kPgGetVersion[] = "SELECT coalesce(max(version), 0) FROM yield_schema";
 constexpr char kPgSetVersion[] =
     "INSERT INTO yield_schema (version) VALUES (" YIELD_SCHEMA_VERSION ")";
@@ -265,6 +279,17 @@ constexpr char kRunIdSpan[] = "SELECT min(id), max(id) FROM runs WHERE day >= $1
 constexpr char kPortsOfRunSpan[] =
     "SELECT run_id, family, number, passed, intermittent FROM run_ports"
     " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
+// The failing results of the runs $1 to $2, each in run order, to be merged by run: the failed
+// ports, the failed measurements (through failed_measurements), the failure lines.
+constexpr char kFailedPortsOfRunSpan[] =
+    "SELECT run_id, family, number, intermittent FROM run_ports"
+    " WHERE run_id >= $1 AND run_id <= $2 AND passed = 0 ORDER BY run_id, family, number";
+constexpr char kFailedMeasurementsOfRunSpan[] =
+    "SELECT run_id, port, value, unit, low, high FROM measurements"
+    " WHERE outcome = 'fail' AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+constexpr char kFailureLinesOfRunSpan[] =
+    "SELECT run_id, cycle, port, line FROM failure_lines"
+    " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
 // The newest $1 runs, newest first.
 constexpr char kNewestRunIds[] = "SELECT id FROM runs ORDER BY id DESC LIMIT $1";
 // The analogue readings (unit V), each distinct value once with its count: all of them from the
@@ -316,6 +341,7 @@ struct Dialect {
     const char* hasSchema;   // counts the version's table, or nullptr: the version says 0
     const char* getVersion;  // 0 for a database without the tables
     const char* setVersion;
+    const char* hasIndex;  // counts the indexes named $1
     const char* const* upgrade1;  // version 1 to this version
     size_t upgrade1Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
@@ -329,6 +355,7 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     nullptr,
                                     kSqliteGetVersion,
                                     kSqliteSetVersion,
+                                    kSqliteHasIndex,
                                     kSqliteUpgrade1,
                                     sizeof kSqliteUpgrade1 / sizeof *kSqliteUpgrade1,
                                     nullptr,
@@ -340,6 +367,7 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kPgHasSchema,
                                 kPgGetVersion,
                                 kPgSetVersion,
+                                kPgHasIndex,
                                 kPgUpgrade1,
                                 sizeof kPgUpgrade1 / sizeof *kPgUpgrade1,
                                 kPgSchemaLock,
