@@ -116,11 +116,14 @@ class Page {
 
     take(chunk) {
         const t = performance.now();
+        // A screen comes in many chunks: each is searched once for the end of an event.
+        let from = Math.max(0, this.buffer.length - 1);
         this.buffer += chunk;
         let end;
-        while ((end = this.buffer.indexOf('\n\n')) >= 0) {
+        while ((end = this.buffer.indexOf('\n\n', from)) >= 0) {
             const ev = parseEvent(this.buffer.slice(0, end));
             this.buffer = this.buffer.slice(end + 2);
+            from = 0;
             if (ev.name !== EVENT_NAME) continue;
             const runs = runsOf(ev.data.join('\n'));
             if (runs !== null) this.events.push({t, runs});
