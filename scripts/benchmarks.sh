@@ -12,7 +12,7 @@
 # all runs, from the made hosts and from 10,000 hosts; the HTML report from 20,000 hosts; and the
 # ingest of a forged log listing 400,000 ports and a report over a database that holds them; and
 # the live screen's refresh of the last day over that database, on both engines. Last, the live
-# screen under load: serve over a copy of that database (made anew when the yield part did not
+# screen under load: serve over a copy of that database (made anew when the yield benchmark did not
 # run), 200 pages on /events and four ingest streams of new runs of its last day, with the time
 # from each commit to each page's update, and the server's memory and threads.
 #
@@ -354,7 +354,7 @@ run_yield() {
 
 readonly live_pages=200 live_streams=4 live_batches=25 live_batch_logs=2
 
-# The live screen's database at $1/live.db: a copy of the yield part's, else $yield_logs made
+# The live screen's database at $1/live.db: a copy of the yield benchmark's, else $yield_logs made
 # runs ingested here.
 live_database() {
     local dir=$1

@@ -57,7 +57,7 @@ function parseArgs(argv) {
 }
 
 // The run count of a dashboard event's data, or null before the first read of the database.
-// Only the summary is parsed: a page's own parse of the whole body is no part of the server's
+// Only the summary is parsed: a page's own parse of the whole body is not the server's
 // time, and the driver reads every body of every page.
 function runsOf(data) {
     const at = data.indexOf(SUMMARY_KEY);

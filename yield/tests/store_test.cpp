@@ -431,8 +431,9 @@ TEST_F(StoreTest, DayRangeGivesItsRunsWithTheirOwnPortsWhereverTheyWereStored) {
     auto store = OpenStore(db_->Url(), true);
     store->Begin();
     int n = 0;
-    for (const char* stamp : {"2026_12_06_23_00_00", "2026_12_07_08_00_00", "no day",
-                              "2026_12_08_01_00_00", "2026_12_07_09_00_00", "2026_12_06_10_00_00"}) {
+    for (const char* stamp :
+         {"2026_12_06_23_00_00", "2026_12_07_08_00_00", "no day", "2026_12_08_01_00_00",
+          "2026_12_07_09_00_00", "2026_12_06_10_00_00"}) {
         RunRecord run = KeyedRun("line", stamp, "");
         ++n;
         run.ports.push_back(PortResult{"DI", n, n % 2 == 0, false});  // DI-n: the n-th stored
@@ -452,7 +453,8 @@ TEST_F(StoreTest, DayRangeGivesItsRunsWithTheirOwnPortsWhereverTheyWereStored) {
         return out;
     };
     using Lines = std::vector<std::string>;
-    EXPECT_EQ(ports("2026-12-07", "2026-12-07"), (Lines{"2 2026-12-07 DI-2+", "5 2026-12-07 DI-5-"}));
+    EXPECT_EQ(ports("2026-12-07", "2026-12-07"),
+              (Lines{"2 2026-12-07 DI-2+", "5 2026-12-07 DI-5-"}));
     EXPECT_EQ(ports("2026-12-07", ""),
               (Lines{"2 2026-12-07 DI-2+", "4 2026-12-08 DI-4+", "5 2026-12-07 DI-5-"}));
     EXPECT_EQ(ports("", "2026-12-06"), (Lines{"1 2026-12-06 DI-1-", "6 2026-12-06 DI-6+"}));
@@ -510,11 +512,11 @@ TEST_F(StoreTest, FailingResultsOfManyRunsAtOnceAreEachRunsOwn) {
     std::vector<std::pair<long long, std::string>> all = quoted(ids), whole;
     for (long long id : ids) whole.emplace_back(id, RepairFailures(store->LoadRun(id)));
     EXPECT_EQ(all, whole);
-    EXPECT_GE(std::count_if(all.begin(), all.end(), [](const auto& q) { return !q.second.empty(); }),
-              3);
+    EXPECT_GE(
+        std::count_if(all.begin(), all.end(), [](const auto& q) { return !q.second.empty(); }), 3);
     std::vector<long long> some = {ids[1], ids[3], ids.back()};
-    EXPECT_EQ(quoted(some), (std::vector<std::pair<long long, std::string>>{
-                                whole[1], whole[3], whole.back()}));
+    EXPECT_EQ(quoted(some),
+              (std::vector<std::pair<long long, std::string>>{whole[1], whole[3], whole.back()}));
     EXPECT_TRUE(quoted({}).empty());
 
     OpenStore(db_->Url(), true);

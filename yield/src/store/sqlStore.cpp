@@ -211,10 +211,11 @@ public:
             run.measurements.clear();
             run.failures.clear();
             for (; portScan.At(id); portScan.Next()) {
-                run.ports.push_back(PortResult{ports.Text(1), static_cast<int>(ports.Int(2)),
-                                               false, ports.Int(3) != 0});
+                run.ports.push_back(PortResult{ports.Text(1), static_cast<int>(ports.Int(2)), false,
+                                               ports.Int(3) != 0});
             }
-            for (; valueScan.At(id); valueScan.Next()) run.measurements.push_back(FailedValue(values));
+            for (; valueScan.At(id); valueScan.Next())
+                run.measurements.push_back(FailedValue(values));
             for (; lineScan.At(id); lineScan.Next()) {
                 run.failures.push_back(
                     FailureLine{static_cast<int>(lines.Int(1)), lines.Text(2), lines.Text(3)});

@@ -341,13 +341,13 @@ struct Dialect {
     const char* hasSchema;   // counts the version's table, or nullptr: the version says 0
     const char* getVersion;  // 0 for a database without the tables
     const char* setVersion;
-    const char* hasIndex;  // counts the indexes named $1
     const char* const* upgrade1;  // version 1 to this version
     size_t upgrade1Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
     const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
+    const char* hasIndex;      // counts the indexes named $1
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -355,24 +355,24 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     nullptr,
                                     kSqliteGetVersion,
                                     kSqliteSetVersion,
-                                    kSqliteHasIndex,
                                     kSqliteUpgrade1,
                                     sizeof kSqliteUpgrade1 / sizeof *kSqliteUpgrade1,
                                     nullptr,
                                     kSqliteBegin,
                                     kRunByKey,
-                                    nullptr};
+                                    nullptr,
+                                    kSqliteHasIndex};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
                                 kPgHasSchema,
                                 kPgGetVersion,
                                 kPgSetVersion,
-                                kPgHasIndex,
                                 kPgUpgrade1,
                                 sizeof kPgUpgrade1 / sizeof *kPgUpgrade1,
                                 kPgSchemaLock,
                                 kBegin,
                                 kPgRunByKeyLocked,
-                                kPgAnnounceRuns};
+                                kPgAnnounceRuns,
+                                kPgHasIndex};
 
 }  // namespace yield::sql
