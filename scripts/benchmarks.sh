@@ -10,10 +10,14 @@
 # then the same ingest into PostgreSQL (a throwaway server) against the SQLite ingest, whose
 # report must be SQLite's byte for byte. Then every report format's wall time and peak memory over
 # all runs, from the made hosts and from 10,000 hosts; the HTML report from 20,000 hosts; and the
-# ingest of a forged log listing 400,000 ports and a report over a database that holds them.
+# ingest of a forged log listing 400,000 ports and a report over a database that holds them; and
+# the live screen's refresh of the last day over that database, on both engines. Last, the live
+# screen under load: serve over a copy of that database (made anew when the yield benchmark did not
+# run), 200 pages on /events and four ingest streams of new runs of its last day, with the time
+# from each commit to each page's update, and the server's memory and threads.
 #
-# Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only] [--out DIR]
-#                              [--yield-logs N] [-- micro-benchmark flags]
+# Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only | --live-only]
+#                              [--out DIR] [--yield-logs N] [-- micro-benchmark flags]
 #   e.g. scripts/benchmarks.sh --micro-only -- --benchmark_filter=trace_log
 # Results (console text, JSON, run records) go to DIR (default build/benchmarks/results).
 set -euo pipefail
@@ -24,6 +28,7 @@ out="$build/results"
 do_micro=1
 do_runs=1
 do_yield=1
+do_live=1
 yield_logs=100000
 micro_flags=()
 readonly run_counts=(1 5)
@@ -31,13 +36,14 @@ readonly scenario=standard
 
 while [ $# -gt 0 ]; do
     case "$1" in
-        --micro-only) do_runs=0; do_yield=0 ;;
-        --runs-only) do_micro=0; do_yield=0 ;;
-        --yield-only) do_micro=0; do_runs=0 ;;
+        --micro-only) do_runs=0; do_yield=0; do_live=0 ;;
+        --runs-only) do_micro=0; do_yield=0; do_live=0 ;;
+        --yield-only) do_micro=0; do_runs=0; do_live=0 ;;
+        --live-only) do_micro=0; do_runs=0; do_yield=0 ;;
         --yield-logs) yield_logs=$2; shift ;;
         --out) out=$2; shift ;;
         --) shift; micro_flags=("$@"); break ;;
-        *) echo "usage: $0 [--micro-only | --runs-only | --yield-only] [--out DIR]" \
+        *) echo "usage: $0 [--micro-only | --runs-only | --yield-only | --live-only] [--out DIR]" \
                 "[--yield-logs N] [-- micro flags]" >&2; exit 2 ;;
     esac
     shift
@@ -49,7 +55,8 @@ install_packages() {
 
 build_all() {
     local targets=(devuzeV7 devuzeV7-micro devuzeV7-run-report devuzeV7-tool-watch devuzeV7-bare
-                   benchmarks_tests devuzeV7-yield devuzeV7-yield-make-logs)
+                   benchmarks_tests devuzeV7-yield devuzeV7-yield-make-logs
+                   devuzeV7-yield-dashboard-time)
     local bench_flag=OFF
     if [ -f "$root/bench/CMakeLists.txt" ]; then bench_flag=ON; targets+=(devuzeV7-bench); fi
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEVUZE_WERROR=ON \
@@ -207,9 +214,17 @@ pg_ingest() {
         awk '{ printf "%s %.2f %s %.2f %s\n", $1, $2 + $3, $4, $5 / $6, $7 }' >"$dir/pg-figures.txt"
 }
 
-# The reports over the PostgreSQL database, timed as SQLite's, must be SQLite's byte for byte.
+readonly dashboard_times=20
+
+# The live screen's refresh of day $2 over the database $1 (as --db takes it), timed: one line.
+time_dashboard() {
+    "$build/benchmarks/devuzeV7-yield-dashboard-time" "$1" "$2" "$dashboard_times"
+}
+
+# The reports over the PostgreSQL database, timed as SQLite's, must be SQLite's byte for byte;
+# then the live screen's refresh of day $2.
 pg_reports() {
-    local dir=$1 f
+    local dir=$1 day=$2 f
     # shellcheck disable=SC2034  # exported by the eval, for the tool
     local PGHOST PGPORT PGUSER PGDATABASE
     eval "$("$pg_server" env "$pg_dir")"
@@ -222,6 +237,7 @@ pg_reports() {
             return 1
         fi
     done
+    time_dashboard postgresql: "$day" >"$dir/pg-dashboard.txt"
 }
 
 # The yield tool on made logs (golden logs with new identity, time and tallies, 1,000 a folder).
@@ -274,9 +290,13 @@ run_yield() {
     local report_json report_html
     report_json=$(time_report json "$dir/yield.db" "$dir/report.json")
     report_html=$(time_report html "$dir/yield.db" "$dir/report.html")
+    # The live screen's refresh of the last day, the one the made runs end in.
+    local day
+    day=$(sqlite3 "$dir/yield.db" "SELECT max(day) FROM runs")
+    time_dashboard "$dir/yield.db" "$day" >"$dir/dashboard.txt"
     # The same ingest and reports on PostgreSQL.
     pg_ingest "$dir"
-    pg_reports "$dir"
+    pg_reports "$dir" "$day"
     stop_pg
     local pg pg_json pg_html
     pg=$(cat "$dir/pg-figures.txt")
@@ -326,7 +346,48 @@ run_yield() {
         $1 == "forged-ingest" { printf "  %-44s %8.2f s   stored without its ports\n", "ingest of a log forging " p " ports", $2 }
         $1 == "forged-report" { printf "  %-44s %8.2f s   peak %5.1f MiB (goal under 1 s)\n", "text report with " p " stored ports", $2, $3 / 1024 }' \
         "$dir/forged-figures.txt" | tee -a "$dir/figures.txt"
+    sed -e 's/^/  SQLite: /' -e 's/$/ (goal under 100 ms)/' "$dir/dashboard.txt" |
+        tee -a "$dir/figures.txt"
+    sed -e 's/^/  PostgreSQL: /' "$dir/pg-dashboard.txt" | tee -a "$dir/figures.txt"
     rm -rf "$dir/logs" "$dir/small.db"*
+}
+
+readonly live_pages=200 live_streams=4 live_batches=25 live_batch_logs=2
+
+# The live screen's database at $1/live.db: a copy of the yield benchmark's, else $yield_logs made
+# runs ingested here.
+live_database() {
+    local dir=$1
+    if [ -f "$out/yield/yield.db" ]; then
+        sqlite3 "$out/yield/yield.db" ".backup '$dir/live.db'"
+        return
+    fi
+    "$build/benchmarks/devuzeV7-yield-make-logs" "$root/yield/tests/golden" "$dir/logs" \
+        "$yield_logs" >/dev/null
+    "$build/yield/devuzeV7-yield" ingest --db "$dir/live.db" "$dir/logs" >/dev/null
+    rm -rf "$dir/logs"
+}
+
+# The live screen under load (yield/tests/live-load.js): the made runs after those stored, all
+# of the last stored day, ingested by the streams a batch at a time while the pages listen.
+run_live() {
+    local dir="$out/live" n=$((live_streams * live_batches * live_batch_logs)) first day
+    echo "== Live screen: $live_pages pages, $live_streams ingest streams of $live_batches" \
+        "batches of $live_batch_logs logs (in $dir)"
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    live_database "$dir"
+    first=$(sqlite3 "$dir/live.db" "SELECT count(*) FROM runs")
+    day=$(sqlite3 "$dir/live.db" "SELECT max(day) FROM runs")
+    "$build/benchmarks/devuzeV7-yield-make-logs" "$root/yield/tests/golden" "$dir/new" "$n" 24 \
+        "$first" >/dev/null
+    {
+        echo "database: $first runs; $(time_dashboard "$dir/live.db" "$day")"
+        node "$root/yield/tests/live-load.js" --tool "$build/yield/devuzeV7-yield" \
+            --db "$dir/live.db" --day "$day" --logs "$dir/new" --clients "$live_pages" \
+            --streams "$live_streams" --batch-files "$live_batch_logs"
+    } | tee "$dir/figures.txt" | sed 's/^/  /'
+    rm -rf "$dir/new"
 }
 
 install_packages
@@ -339,3 +400,4 @@ mkdir -p "$out"
 if [ "$do_micro" -eq 1 ]; then run_micro; fi
 if [ "$do_runs" -eq 1 ]; then run_whole; fi
 if [ "$do_yield" -eq 1 ]; then run_yield; fi
+if [ "$do_live" -eq 1 ]; then run_live; fi

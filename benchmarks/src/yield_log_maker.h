@@ -28,7 +28,7 @@ MadeLog MakeLog(std::string_view golden, const MadeIdentity& id);
 
 // The identity of the i-th of many made runs: `hosts` hosts (24 unless told), one board in ten
 // retested (the run after it has the same processor ID), a run every 37 s from 2026-01-05
-// 06:00:00.
+// 00:00:00.
 MadeIdentity NthIdentity(long long i, long long hosts = 24);
 
 // `golden` with its result document replaced by one that lists `ports` ports of one family, far

@@ -1,7 +1,9 @@
 // devuzeV7-yield-make-logs: writes COUNT made trace logs for the yield tool's benchmark, from the
 // golden archives (each golden scenario's verdict-named flash copy; the hostile host-name ones are
 // left out), 1,000 to a folder, named as the tool names its archives.
-// Usage: devuzeV7-yield-make-logs GOLDEN_DIR OUT_DIR COUNT [HOSTS]
+// Usage: devuzeV7-yield-make-logs GOLDEN_DIR OUT_DIR COUNT [HOSTS [FIRST]]
+//   (FIRST: the number of the first run made, 0 unless told; the runs after a database of FIRST
+//   made runs)
 //        devuzeV7-yield-make-logs --forged-ports N GOLDEN_DIR OUT_FILE
 //   (one log whose result document lists N ports, from the first golden log)
 #include <algorithm>
@@ -62,28 +64,29 @@ int Forged(char** argv) {
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == kForgedOption) return Forged(argv);
-    if (argc != 4 && argc != 5) {
+    if (argc < 4 || argc > 6) {
         std::fprintf(stderr,
-                     "usage: %s GOLDEN_DIR OUT_DIR COUNT [HOSTS]\n"
+                     "usage: %s GOLDEN_DIR OUT_DIR COUNT [HOSTS [FIRST]]\n"
                      "       %s %s N GOLDEN_DIR OUT_FILE\n",
                      argv[0], argv[0], kForgedOption);
         return 2;
     }
     std::vector<std::string> golden = GoldenLogs(argv[1]);
     long long count = std::atoll(argv[3]);
-    long long hosts = argc == 5 ? std::atoll(argv[4]) : 24;
-    if (golden.empty() || count <= 0) {
+    long long hosts = argc >= 5 ? std::atoll(argv[4]) : 24;
+    long long first = argc == 6 ? std::atoll(argv[5]) : 0;
+    if (golden.empty() || count <= 0 || first < 0) {
         std::fprintf(stderr, "%s: no golden logs in %s, or no count\n", argv[0], argv[1]);
         return 2;
     }
-    for (long long i = 0; i < count; ++i) {
+    for (long long i = first; i < first + count; ++i) {
         benchutil::MadeIdentity id = benchutil::NthIdentity(i, hosts);
         const std::string& source = golden[static_cast<size_t>(i) % golden.size()];
         benchutil::MadeLog made = benchutil::MakeLog(source, id);
         char dir[32];
         std::snprintf(dir, sizeof dir, "%04lld", i / 1000);
         fs::path folder = fs::path(argv[2]) / dir;
-        if (i % 1000 == 0) fs::create_directories(folder);
+        if (i % 1000 == 0 || i == first) fs::create_directories(folder);
         bool ok = made.text.find(tracefmt::kVerdictOk) != std::string::npos;
         std::string name = ArchiveName(id, made.timeStamp, ok);
         std::ofstream out(folder / name, std::ios::binary);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -40,8 +41,8 @@ TEST_P(YieldLogMaker, MadeLogParsesToWhatItWasMadeFrom) {
     EXPECT_EQ(run.host, id.host);
     EXPECT_EQ(run.chipId, id.chipId);
     EXPECT_EQ(run.timeStamp, made.timeStamp);
-    EXPECT_EQ(run.timeStamp, "2026_01_10_12_52_45");  // 12345 runs of 37 s after the first
-    EXPECT_EQ(run.startedAt, "2026-01-10 12:52:45");
+    EXPECT_EQ(run.timeStamp, "2026_01_10_06_52_45");  // 12345 runs of 37 s after the first
+    EXPECT_EQ(run.startedAt, "2026-01-10 06:52:45");
     EXPECT_EQ(run.verdict, original.run.verdict);
     EXPECT_EQ(run.FailingPorts(), original.run.FailingPorts());
     EXPECT_EQ(run.measurements.size(), original.run.measurements.size());
@@ -73,6 +74,22 @@ TEST(YieldLogMakerIdentity, OneBoardInTenIsRetestedOnAnotherHost) {
     EXPECT_NE(first.host, retest.host);
     EXPECT_GT(retest.startEpoch, first.startEpoch);
     EXPECT_NE(benchutil::NthIdentity(10).chipId, retest.chipId);
+}
+
+std::string UtcTime(long long epoch) {
+    time_t t = static_cast<time_t>(epoch);
+    tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+    return text;
+}
+
+// 100,000 runs end on an evening, and the 200 the live screen's load adds fall on the same day.
+TEST(YieldLogMakerIdentity, HundredThousandRunsEndWithRoomForTheLiveLoadThatDay) {
+    EXPECT_EQ(UtcTime(benchutil::NthIdentity(0).startEpoch), "2026-01-05 00:00:00");
+    EXPECT_EQ(UtcTime(benchutil::NthIdentity(99999).startEpoch), "2026-02-16 19:46:03");
+    EXPECT_EQ(UtcTime(benchutil::NthIdentity(100199).startEpoch), "2026-02-16 21:49:23");
 }
 
 }  // namespace

@@ -337,7 +337,7 @@ TEST(ReportModel, RepairFailuresNameValuesOrReasons) {
     EXPECT_EQ(RepairFailures(setUp), std::string(kRepairLineBytes - 1, 'a') + "...");
 }
 
-// Only the failed boards in the queue are read whole, each once, after the runs went by.
+// Only the failed boards in the queue are read, in one ask after the runs went by.
 TEST(ReportModel, RepairQueueReadsOnlyTheFailedRuns) {
     std::vector<RunSummary> runs = {
         MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Err, {Port("DO", 1, false)}),
@@ -351,16 +351,16 @@ TEST(ReportModel, RepairQueueReadsOnlyTheFailedRuns) {
     };
     rows.voltReadings = [](const ReadingSink&) {};
     rows.runsWithoutDay = [] { return 0LL; };
-    std::vector<long long> loaded;
-    rows.run = [&loaded](long long id) {
-        loaded.push_back(id);
+    std::vector<std::vector<long long>> asked;
+    rows.failing = [&asked](const std::vector<long long>& ids, const FailingSink& take) {
+        asked.push_back(ids);
         RunRecord r;
         r.ports = {PortResult{"DO", 1, false, false}};
         r.failures = {FailureLine{1, "DO-1", "DO1 stuck"}};
-        return r;
+        for (long long id : ids) take(id, r);
     };
     ReportModel m = BuildReport({}, rows);
-    EXPECT_EQ(loaded, std::vector<long long>{2});
+    EXPECT_EQ(asked, (std::vector<std::vector<long long>>{{2}}));
     ASSERT_EQ(m.repairs.size(), 2u);
     EXPECT_EQ(m.repairs[0].failures, "DO-1 DO1 stuck");
     EXPECT_EQ(m.repairs[1].failures, "");

@@ -425,6 +425,105 @@ TEST_F(StoreTest, StationFilterMatchesTheStationOrTheHostOfARunWithoutOne) {
     EXPECT_EQ(store->CountRunsWithoutDay(filter("", "devuze-line")), 0);
 }
 
+// A day range gives its runs each with its own ports, however its runs and other days' runs
+// interleave in the order they were stored; a range without runs gives none.
+TEST_F(StoreTest, DayRangeGivesItsRunsWithTheirOwnPortsWhereverTheyWereStored) {
+    auto store = OpenStore(db_->Url(), true);
+    store->Begin();
+    int n = 0;
+    for (const char* stamp :
+         {"2026_12_06_23_00_00", "2026_12_07_08_00_00", "no day", "2026_12_08_01_00_00",
+          "2026_12_07_09_00_00", "2026_12_06_10_00_00"}) {
+        RunRecord run = KeyedRun("line", stamp, "");
+        ++n;
+        run.ports.push_back(PortResult{"DI", n, n % 2 == 0, false});  // DI-n: the n-th stored
+        store->PutRun(run, SourceFile{"/in/" + std::to_string(n), 1, 1});
+    }
+    store->Commit();
+    auto ports = [&store](const std::string& since, const std::string& until) {
+        RunFilter f;
+        f.since = since;
+        f.until = until;
+        std::vector<std::string> out;
+        store->ForEachRun(f, [&out](const RunSummary& r) {
+            std::string line = std::to_string(r.id) + " " + r.day;
+            for (const PortResult& p : r.ports) line += " " + p.Name() + (p.passed ? "+" : "-");
+            out.push_back(line);
+        });
+        return out;
+    };
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(ports("2026-12-07", "2026-12-07"),
+              (Lines{"2 2026-12-07 DI-2+", "5 2026-12-07 DI-5-"}));
+    EXPECT_EQ(ports("2026-12-07", ""),
+              (Lines{"2 2026-12-07 DI-2+", "4 2026-12-08 DI-4+", "5 2026-12-07 DI-5-"}));
+    EXPECT_EQ(ports("", "2026-12-06"), (Lines{"1 2026-12-06 DI-1-", "6 2026-12-06 DI-6+"}));
+    EXPECT_EQ(ports("2026-12-09", "2026-12-31"), Lines{});
+    EXPECT_EQ(ports("", "").size(), 6u);
+    EXPECT_EQ(ports("", "")[2], "3  DI-3-");
+}
+
+TEST_F(StoreTest, NewestRunsAreTheLastStoredOfAnyDayNewestFirst) {
+    auto store = OpenStore(db_->Url(), true);
+    store->Begin();
+    for (const char* stamp : {"2026_12_07_10_00_00", "2026_12_09_08_00_00", "no day",
+                              "2026_12_01_08_00_00", "2026_12_07_09_00_00"}) {
+        store->PutRun(KeyedRun("line", stamp, ""), SourceFile{std::string("/in/") + stamp, 1, 1});
+    }
+    store->Commit();
+    using Ids = std::vector<long long>;
+    EXPECT_EQ(store->NewestRunIds(3), (Ids{5, 4, 3}));
+    EXPECT_EQ(store->NewestRunIds(10), (Ids{5, 4, 3, 2, 1}));
+    // A more complete copy of a run replaces it where it is: it becomes no newer.
+    RunRecord again = KeyedRun("line", "2026_12_09_08_00_00", "");
+    again.records = 9;
+    store->Begin();
+    EXPECT_EQ(store->PutRun(again, SourceFile{"/in/again", 1, 1}), PutOutcome::Replaced);
+    store->Commit();
+    EXPECT_EQ(store->NewestRunIds(2), (Ids{5, 4}));
+}
+
+#ifdef YIELD_PG_HOST
+constexpr char kFailedIndexCount[] =
+    "SELECT count(*) FROM pg_indexes WHERE indexname = 'failed_measurements'";
+#else
+constexpr char kFailedIndexCount[] =
+    "SELECT count(*) FROM sqlite_master WHERE name = 'failed_measurements'";
+#endif
+
+// The failing results of many runs are read in one go, each run's its own and as the whole run
+// gives them; runs left out between them are passed over. A database made before the index they
+// are read through gets it from the next ingest, not from a reader.
+TEST_F(StoreTest, FailingResultsOfManyRunsAtOnceAreEachRunsOwn) {
+    IngestInto(*db_, {YIELD_GOLDEN_DIR});
+    db_->Rows("DROP INDEX failed_measurements");
+    auto store = OpenStore(db_->Url(), false);
+    EXPECT_EQ(db_->Count(kFailedIndexCount), 0);
+    std::vector<long long> ids = store->RunIds({});
+    std::sort(ids.begin(), ids.end());
+    ASSERT_GE(ids.size(), 5u);
+    auto quoted = [&store](const std::vector<long long>& asked) {
+        std::vector<std::pair<long long, std::string>> out;
+        store->ForEachFailing(asked, [&out](long long id, const RunRecord& failing) {
+            out.emplace_back(id, RepairFailures(failing));
+        });
+        return out;
+    };
+    std::vector<std::pair<long long, std::string>> all = quoted(ids), whole;
+    for (long long id : ids) whole.emplace_back(id, RepairFailures(store->LoadRun(id)));
+    EXPECT_EQ(all, whole);
+    EXPECT_GE(
+        std::count_if(all.begin(), all.end(), [](const auto& q) { return !q.second.empty(); }), 3);
+    std::vector<long long> some = {ids[1], ids[3], ids.back()};
+    EXPECT_EQ(quoted(some),
+              (std::vector<std::pair<long long, std::string>>{whole[1], whole[3], whole.back()}));
+    EXPECT_TRUE(quoted({}).empty());
+
+    OpenStore(db_->Url(), true);
+    EXPECT_EQ(db_->Count(kFailedIndexCount), 1);
+    EXPECT_EQ(quoted(ids), whole);
+}
+
 #ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {

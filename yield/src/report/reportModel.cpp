@@ -591,17 +591,35 @@ FixtureCell FixtureView::operator[](size_t i) const {
     return c;
 }
 
+namespace {
+
+// Each failed board's failures from its run's failing results, all read in one go.
+void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs) {
+    std::unordered_map<long long, std::vector<RepairRow*>> byRun;
+    std::vector<long long> ids;
+    for (RepairRow& r : repairs) {
+        if (r.status != kRepairFailed || r.runId == 0) continue;
+        auto& rows = byRun[r.runId];
+        if (rows.empty()) ids.push_back(r.runId);
+        rows.push_back(&r);
+    }
+    if (ids.empty()) return;
+    std::sort(ids.begin(), ids.end());
+    failing(ids, [&byRun](long long id, const RunRecord& run) {
+        std::string text = RepairFailures(run);
+        for (RepairRow* r : byRun[id]) r->failures = text;
+    });
+}
+
+}  // namespace
+
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows) {
     ReportBuilder b(filter);
     if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
     rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });
     ReportModel m = b.Finish();
-    if (!rows.run) return m;
-    for (RepairRow& r : m.repairs) {
-        if (r.status == kRepairFailed && r.runId != 0)
-            r.failures = RepairFailures(rows.run(r.runId));
-    }
+    if (rows.failing) QuoteFailures(rows.failing, m.repairs);
     return m;
 }
 

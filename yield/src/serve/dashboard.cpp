@@ -1,7 +1,5 @@
 #include "dashboard.h"
 
-#include <algorithm>
-
 namespace yield {
 namespace {
 
@@ -18,6 +16,8 @@ std::vector<RunSummary> RunsOf(ReadStore& store, const RunFilter& filter) {
 ReportModel ModelOf(ReadStore& store, const RunFilter& filter,
                     const std::vector<RunSummary>& runs) {
     ReportRows rows = ReportRowsOf(store, filter);
+    // The screen shows no analogue statistics: the day's readings are not read.
+    rows.voltReadings = [](const ReadingSink&) {};
     rows.runs = [&runs](const RunSink& take) {
         for (const RunSummary& run : runs) take(run);
     };
@@ -31,11 +31,8 @@ std::string Joined(const std::vector<std::string>& items) {
 }
 
 std::vector<LatestRun> LatestRuns(ReadStore& store) {
-    std::vector<long long> ids = store.RunIds(RunFilter{});
-    std::sort(ids.begin(), ids.end(), std::greater<>());
-    if (ids.size() > kLatestRuns) ids.resize(kLatestRuns);
     std::vector<LatestRun> out;
-    for (long long id : ids) {
+    for (long long id : store.NewestRunIds(kLatestRuns)) {
         RunRecord r = store.LoadRun(id);
         out.push_back({id, r.chipId, r.host, r.station, r.timeStamp, VerdictWord(r.verdict),
                        Joined(r.FailingPorts())});

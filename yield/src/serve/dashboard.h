@@ -15,7 +15,7 @@
 namespace yield {
 
 // How many of the latest stored runs the screen lists.
-constexpr size_t kLatestRuns = 20;
+constexpr long long kLatestRuns = 20;
 
 struct LatestRun {
     long long id = 0;

@@ -47,18 +47,23 @@ struct NamedValue {
 using RunSink = std::function<void(const RunSummary&)>;
 // A value with how many readings have it.
 using ReadingSink = std::function<void(const NamedValue&, long long count)>;
-// One run whole, by its id.
-using RunLoader = std::function<RunRecord(long long runId)>;
+// A run's failing results, as a repair quotes them: only its failed ports, failed measurements
+// and failure lines are set.
+using FailingSink = std::function<void(long long runId, const RunRecord& failing)>;
+// The failing results of the runs `ids` (ascending, each once), given in that order; a run
+// without any is given empty.
+using FailingSource = std::function<void(const std::vector<long long>& ids, const FailingSink&)>;
 
 // The rows of one report, each source fed once and streamed: runs one at a time (in any order),
 // the analogue readings as distinct values with their counts, and the runs whose stamp gives no
-// day (asked only of a filter with a day bound, which leaves them out). `run` is asked only for
-// the few runs the repair queue lists, after every run went by; null: the queue without values.
+// day (asked only of a filter with a day bound, which leaves them out). `failing` is asked once,
+// for the failed boards the repair queue lists, after every run went by; null: the queue without
+// values.
 struct ReportRows {
     std::function<void(const RunSink&)> runs;
     std::function<void(const ReadingSink&)> voltReadings;
     std::function<long long()> runsWithoutDay;
-    RunLoader run;
+    FailingSource failing;
 };
 
 }  // namespace yield

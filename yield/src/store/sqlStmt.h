@@ -52,6 +52,23 @@ private:
     SqlQuery& q_;
 };
 
+// A scan in run order (the run ID in column 0), read along rising run IDs. Made once the scan
+// is bound.
+class RunScan {
+public:
+    explicit RunScan(Stmt& s) : s_(s), more_(s.Step()) {}
+    // True while the row in hand is run `id`'s; the rows of runs before it are passed over.
+    bool At(long long id) {
+        while (more_ && s_.Int(0) < id) more_ = s_.Step();
+        return more_ && s_.Int(0) == id;
+    }
+    void Next() { more_ = s_.Step(); }
+
+private:
+    Stmt& s_;
+    bool more_;
+};
+
 template <class... T>
 void AddRow(SqlRows& rows, const T&... v) {
     (BindOne(rows, v), ...);

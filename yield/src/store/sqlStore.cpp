@@ -1,6 +1,7 @@
 // The store's logic, once for every engine: what a run's copies weigh, which copy is kept, how
 // the reports read. Uniqueness is left to the database: a run is inserted with a conflict clause
 // on its key, and a copy weighed only once its run's row is held.
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,6 +16,8 @@ namespace {
 
 // A problem whose file could not be read: its size and time never make it "unchanged".
 constexpr char kRoleUnread[] = "unread";
+// The outcome of the measurements kFailedMeasurementsOfRunSpan reads.
+constexpr char kFailedOutcome[] = "fail";
 
 // A stored run as the weighing of copies sees it.
 struct StoredRun {
@@ -110,10 +113,13 @@ public:
     void ForEachRun(const RunFilter& filter, const RunSink& take) override {
         // Two scans in run order merged here: far cheaper than a join that repeats each run's
         // columns on every port row.
+        auto [first, last] = RunIdSpan(filter);
+        if (first > last) return;
         Stmt runs(conn_->PrepareScan(sql::kRunsByFilter));
-        runs.Bind(filter.since, filter.until, filter.host, filter.station);
-        Stmt ports(conn_->PrepareScan(sql::kAllPorts));
-        bool havePort = ports.Step();
+        runs.Bind(filter.since, filter.until, filter.host, filter.station, first, last);
+        Stmt ports(conn_->PrepareScan(sql::kPortsOfRunSpan));
+        ports.Bind(first, last);
+        RunScan portScan(ports);
         RunSummary cur;
         while (runs.Step()) {
             cur.id = runs.Int(0);
@@ -124,8 +130,7 @@ public:
             cur.verdict = VerdictOf(runs.TextView(5));
             cur.station.assign(runs.TextView(6));
             size_t n = 0;  // the port list and its strings are reused from run to run
-            while (havePort && ports.Int(0) < cur.id) havePort = ports.Step();
-            for (; havePort && ports.Int(0) == cur.id; havePort = ports.Step()) {
+            for (; portScan.At(cur.id); portScan.Next()) {
                 if (n == cur.ports.size()) cur.ports.emplace_back();
                 PortResult& p = cur.ports[n++];
                 p.family.assign(ports.TextView(1));
@@ -154,6 +159,12 @@ public:
     std::vector<long long> RunIds(const RunFilter& filter) override {
         Stmt s(conn_->PrepareScan(sql::kRunIds));
         s.Bind(filter.since, filter.until, filter.host, filter.station);
+        return Ids(s);
+    }
+
+    std::vector<long long> NewestRunIds(long long n) override {
+        Stmt s(conn_->Prepare(sql::kNewestRunIds));
+        s.Bind(n);
         return Ids(s);
     }
 
@@ -187,6 +198,32 @@ public:
         return run;
     }
 
+    void ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) override {
+        if (ids.empty()) return;
+        Stmt ports(conn_->PrepareScan(sql::kFailedPortsOfRunSpan));
+        Stmt values(conn_->PrepareScan(sql::kFailedMeasurementsOfRunSpan));
+        Stmt lines(conn_->PrepareScan(sql::kFailureLinesOfRunSpan));
+        for (Stmt* s : {&ports, &values, &lines}) s->Bind(ids.front(), ids.back());
+        RunScan portScan(ports), valueScan(values), lineScan(lines);
+        RunRecord run;
+        for (long long id : ids) {
+            run.ports.clear();
+            run.measurements.clear();
+            run.failures.clear();
+            for (; portScan.At(id); portScan.Next()) {
+                run.ports.push_back(PortResult{ports.Text(1), static_cast<int>(ports.Int(2)), false,
+                                               ports.Int(3) != 0});
+            }
+            for (; valueScan.At(id); valueScan.Next())
+                run.measurements.push_back(FailedValue(values));
+            for (; lineScan.At(id); lineScan.Next()) {
+                run.failures.push_back(
+                    FailureLine{static_cast<int>(lines.Int(1)), lines.Text(2), lines.Text(3)});
+            }
+            take(id, run);
+        }
+    }
+
     std::vector<SourceRow> SourcesOf(long long runId) override {
         Stmt s(conn_->Prepare(sql::kSourcesOfRun));
         s.Bind(runId);
@@ -214,20 +251,20 @@ private:
 
     // A reader takes only a database of this version; a writer makes the tables or upgrades
     // them, once: the version is read again under the write lock, since another ingest may have
-    // done it meanwhile.
+    // done it meanwhile. A writer also makes the indexes added since a database of this version
+    // was made.
     void Migrate(bool create) {
         long long version = SchemaVersion();
         RefuseNewer(version);
-        if (version == sql::kSchemaVersion) return;
+        if (version == sql::kSchemaVersion) {
+            if (create && !HasIndex(sql::kNewestIndex)) MakeIndexes();
+            return;
+        }
         if (!create) {
             throw StoreError(version == 0 ? kNoRuns
                                           : SchemaMessage(version, kOlderSchema, kUpgradeHint));
         }
-        conn_->Begin();
-        if (d_.schemaLock != nullptr) {
-            Stmt lock(conn_->Prepare(d_.schemaLock));
-            lock.Run();
-        }
+        BeginSchemaChange();
         version = SchemaVersion();
         RefuseNewer(version);
         if (version == 0) {
@@ -236,6 +273,39 @@ private:
             for (size_t i = 0; i < d_.upgrade1Size; ++i) conn_->Exec(d_.upgrade1[i]);
         }
         if (version != sql::kSchemaVersion) conn_->Exec(d_.setVersion);
+        conn_->Commit();
+    }
+
+    // The first and last ID of the runs the filter's days can hold (every ID without a day
+    // bound); first above last when they hold none.
+    std::pair<long long, long long> RunIdSpan(const RunFilter& filter) {
+        if (!filter.HasDayBound())
+            return {std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max()};
+        Stmt s(conn_->Prepare(sql::kRunIdSpan));
+        s.Bind(filter.since, filter.until.empty() ? sql::kLastDay : filter.until.c_str());
+        if (!s.Step() || s.Null(0)) return {1, 0};
+        return {s.Int(0), s.Int(1)};
+    }
+
+    // The batch that changes the schema, held alone where the engine needs telling.
+    void BeginSchemaChange() {
+        conn_->Begin();
+        if (d_.schemaLock == nullptr) return;
+        Stmt lock(conn_->Prepare(d_.schemaLock));
+        lock.Run();
+    }
+
+    // Asked before making any: PostgreSQL locks a table against writes for CREATE INDEX even
+    // when the index is there.
+    bool HasIndex(const char* name) {
+        Stmt s(conn_->Prepare(d_.hasIndex));
+        s.Bind(name);
+        return s.Step() && s.Int(0) > 0;
+    }
+
+    void MakeIndexes() {
+        BeginSchemaChange();
+        for (const char* text : sql::kIndexes) conn_->Exec(text);
         conn_->Commit();
     }
 
@@ -369,6 +439,19 @@ private:
         while (s.Step()) {
             run.failures.push_back(FailureLine{static_cast<int>(s.Int(0)), s.Text(1), s.Text(2)});
         }
+    }
+
+    // A row of kFailedMeasurementsOfRunSpan.
+    static Measurement FailedValue(Stmt& s) {
+        Measurement m;
+        m.port = s.Text(1);
+        m.value = s.Real(2);
+        m.unit = s.Text(3);
+        m.hasLimits = !s.Null(4);
+        m.low = m.hasLimits ? s.Real(4) : 0;
+        m.high = m.hasLimits ? s.Real(5) : 0;
+        m.outcome = kFailedOutcome;
+        return m;
     }
 
     static std::vector<long long> Ids(Stmt& s) {

@@ -84,7 +84,13 @@ constexpr int Col(RunColumn c) { return static_cast<int>(c); }
     "CREATE INDEX IF NOT EXISTS runs_fixture_summary"                                              \
     " ON runs(id, host, station, chip_id, start_stamp, day, verdict)",                             \
     "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"          \
-    " WHERE unit = 'V'"
+    " WHERE unit = 'V'",                                                                           \
+    /* The repair queue's failing values, without the runs' other readings. */                    \
+    "CREATE INDEX IF NOT EXISTS " YIELD_NEWEST_INDEX " ON measurements(run_id, seq)"               \
+    " WHERE outcome = 'fail'"
+// The indexes alone: a database of this version made before the newest of them was added gets
+// those it lacks from its next ingest.
+#define YIELD_NEWEST_INDEX "failed_measurements"
 // Version 1 to 2, in one transaction; the views and indexes follow.
 #define YIELD_UPGRADE_1(TEXT)                                                                      \
     "ALTER TABLE runs ADD COLUMN station " TEXT YIELD_NN_EMPTY,                                    \
@@ -127,10 +133,13 @@ constexpr const char* kPgSchema[] = {
                  "DOUBLE PRECISION", YIELD_PG_TEXT, "", ""),
     "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)",
     YIELD_VIEWS(YIELD_PG_VIEW)};
+constexpr const char* kIndexes[] = {YIELD_INDEXES};
+constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 constexpr const char* kSqliteUpgrade1[] = {YIELD_UPGRADE_1("TEXT"), YIELD_VIEWS(YIELD_SQLITE_VIEW)};
 constexpr const char* kPgUpgrade1[] = {YIELD_UPGRADE_1(YIELD_PG_TEXT), YIELD_VIEWS(YIELD_PG_VIEW)};
 #undef YIELD_SCHEMA
 #undef YIELD_INDEXES
+#undef YIELD_NEWEST_INDEX
 #undef YIELD_UPGRADE_1
 #undef YIELD_FIXTURE
 #undef YIELD_VIEWS
@@ -152,6 +161,8 @@ constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
 constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
 // A read of the file itself (opening the database reads nothing yet).
 constexpr char kSqliteProbe[] = "SELECT count(*) FROM sqlite_master";
+constexpr char kSqliteHasIndex[] =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = $1";
 // The query of a URI that reads a file no one can change as it stands (a read-only mount).
 constexpr char kSqliteImmutable[] = "?immutable=1";
 // Takes the write lock at once: a deferred transaction that read first cannot wait for another
@@ -162,6 +173,9 @@ constexpr char kSqliteBegin[] = "BEGIN IMMEDIATE";
 constexpr char kPgHasSchema[] =
     "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"
     " AND tablename = 'yield_schema'";
+constexpr char kPgHasIndex[] =
+    "SELECT count(*) FROM pg_catalog.pg_indexes WHERE schemaname = current_schema()"
+    " AND indexname = $1";
 constexpr char kPgGetVersion[] = "SELECT coalesce(max(version), 0) FROM yield_schema";
 constexpr char kPgSetVersion[] =
     "INSERT INTO yield_schema (version) VALUES (" YIELD_SCHEMA_VERSION ")";
@@ -250,13 +264,34 @@ constexpr char kUpsertSource[] =
 #define YIELD_RUN_FILTER                                                                  \
     " ($1 = '' OR r.day >= $1) AND ($2 = '' OR r.day <= $2) AND ($3 = '' OR r.host = $3)" \
     " AND (($1 = '' AND $2 = '') OR r.day <> '') AND" YIELD_STATION_IS("$4")
+// The runs of the filter among the run IDs $5 to $6 (kRunIdSpan's, or every ID): read from
+// runs_fixture_summary's range alone, in its order.
 constexpr char kRunsByFilter[] =
     "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict, r.station FROM runs r"
-    " WHERE" YIELD_RUN_FILTER " ORDER BY r.id";
-// Every run's ports, to be merged with kRunsByFilter by run; read from the key's index alone.
-constexpr char kAllPorts[] =
+    " WHERE" YIELD_RUN_FILTER " AND r.id >= $5 AND r.id <= $6 ORDER BY r.id";
+// At or after every day a stamp gives (YYYY-MM-DD): the upper day of a range without one.
+constexpr char kLastDay[] = "9999-99-99";
+// The first and last run ID of the days $1 to $2 (through runs_by_day), or NULLs for none. A
+// day's runs are stored close together, so the span holds few runs of other days.
+constexpr char kRunIdSpan[] = "SELECT min(id), max(id) FROM runs WHERE day >= $1 AND day <= $2";
+// The ports of the runs $1 to $2, to be merged with kRunsByFilter by run; read from the key's
+// index alone.
+constexpr char kPortsOfRunSpan[] =
     "SELECT run_id, family, number, passed, intermittent FROM run_ports"
-    " ORDER BY run_id, family, number";
+    " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
+// The failing results of the runs $1 to $2, each in run order, to be merged by run: the failed
+// ports, the failed measurements (through failed_measurements), the failure lines.
+constexpr char kFailedPortsOfRunSpan[] =
+    "SELECT run_id, family, number, intermittent FROM run_ports"
+    " WHERE run_id >= $1 AND run_id <= $2 AND passed = 0 ORDER BY run_id, family, number";
+constexpr char kFailedMeasurementsOfRunSpan[] =
+    "SELECT run_id, port, value, unit, low, high FROM measurements"
+    " WHERE outcome = 'fail' AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+constexpr char kFailureLinesOfRunSpan[] =
+    "SELECT run_id, cycle, port, line FROM failure_lines"
+    " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+// The newest $1 runs, newest first.
+constexpr char kNewestRunIds[] = "SELECT id FROM runs ORDER BY id DESC LIMIT $1";
 // The analogue readings (unit V), each distinct value once with its count: all of them from the
 // index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
 constexpr char kVoltReadings[] =
@@ -312,6 +347,7 @@ struct Dialect {
     const char* begin;
     const char* runByKeyLocked;
     const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
+    const char* hasIndex;      // counts the indexes named $1
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -324,7 +360,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     nullptr,
                                     kSqliteBegin,
                                     kRunByKey,
-                                    nullptr};
+                                    nullptr,
+                                    kSqliteHasIndex};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
                                 kPgHasSchema,
@@ -335,6 +372,7 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kPgSchemaLock,
                                 kBegin,
                                 kPgRunByKeyLocked,
-                                kPgAnnounceRuns};
+                                kPgAnnounceRuns,
+                                kPgHasIndex};
 
 }  // namespace yield::sql

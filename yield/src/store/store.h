@@ -92,6 +92,8 @@ public:
     // how many readings have it (the NamedValue's run ID and outcome are not set).
     virtual void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) = 0;
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
+    // The IDs of the `n` runs stored last, of any day, newest first.
+    virtual std::vector<long long> NewestRunIds(long long n) = 0;
     // Runs of the filter's host (or of all hosts) whose stamp gives no day, whatever its days.
     virtual long long CountRunsWithoutDay(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
@@ -99,6 +101,9 @@ public:
     // byte order.
     virtual std::vector<std::string> ChipIdsLike(const std::string& chipId) = 0;
     virtual RunRecord LoadRun(long long id) = 0;
+    // The failing results of the runs `ids` (ascending, each once), in that order: read in one
+    // pass over the span of IDs they cover, not run by run.
+    virtual void ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) = 0;
     virtual std::vector<SourceRow> SourcesOf(long long runId) = 0;
     virtual std::vector<SourceRow> ProblemFiles() = 0;
 };

@@ -9,7 +9,9 @@ ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter) {
         store.ForEachVoltReading(filter, take);
     };
     rows.runsWithoutDay = [&store, filter] { return store.CountRunsWithoutDay(filter); };
-    rows.run = [&store](long long id) { return store.LoadRun(id); };
+    rows.failing = [&store](const std::vector<long long>& ids, const FailingSink& take) {
+        store.ForEachFailing(ids, take);
+    };
     return rows;
 }
 
