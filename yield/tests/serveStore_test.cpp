@@ -68,6 +68,12 @@ TEST_F(ServeStore, DashboardOfTheDay) {
     EXPECT_EQ(j["day"], kDay);
     EXPECT_EQ(j["latest"].size(), 2u);
     EXPECT_EQ(j["repairs"].size(), 1u);  // its last complete run failed
+    EXPECT_EQ(j["repairs_total"], 1);
+    // A long queue: its head is listed, all of it counted.
+    d.model.repairs.resize(kScreenRepairs + 7, d.model.repairs.front());
+    j = DashboardJson(d);
+    EXPECT_EQ(j["repairs"].size(), kScreenRepairs);
+    EXPECT_EQ(j["repairs_total"], kScreenRepairs + 7);
 
     Dashboard other = ReadDashboard(*OpenReadStore(db_), "2026-12-08");
     EXPECT_EQ(other.model.summary.runs, 0);

@@ -24,6 +24,7 @@ const char kDashboardHtml[] = R"HTML(<!DOCTYPE html>
 <table id="hours"><thead><tr><th>Station</th><th>Hour</th><th>Boards</th><th>First pass</th><th>Final</th></tr></thead><tbody></tbody></table>
 <h2>Repair queue</h2>
 <table id="repairs"><thead><tr><th>Processor ID</th><th>Station</th><th>Start</th><th>Status</th><th>Failures</th></tr></thead><tbody></tbody></table>
+<p id="repairs-more" hidden><span></span> <a>The whole queue is in the day's report.</a></p>
 <h2>Fixture flags</h2>
 <table id="flags"><thead><tr><th>Station</th><th>Port</th><th>Runs</th><th>Failures</th><th>Rate</th><th>Others</th></tr></thead><tbody></tbody></table>
 <h2>Latest runs</h2>
@@ -83,6 +84,16 @@ function clearButton(td, alarm) {
   td.appendChild(b);
 }
 
+// The screen lists the head of a long queue; the rest are counted and linked.
+function moreRepairs(data) {
+  const more = data.repairs_total - data.repairs.length;
+  const p = document.getElementById('repairs-more');
+  p.hidden = more <= 0;
+  p.querySelector('span').textContent = more + ' more boards wait for repair.';
+  const day = encodeURIComponent(data.day);
+  p.querySelector('a').href = '/report?format=html&since=' + day + '&until=' + day;
+}
+
 function show(d) {
   const data = d.data;
   document.getElementById('day').textContent = data.day;
@@ -106,6 +117,7 @@ function show(d) {
     boardLink(cell(tr, ''), r.processor_id);
     [r.station, r.start_stamp, r.status, r.failures].forEach((t) => cell(tr, t));
   });
+  moreRepairs(data);
   fill('flags', data.flags, (tr, r) => {
     [r.station, r.port, r.runs, r.failures, percent(r.rate), percent(r.others_rate)]
         .forEach((t) => cell(tr, t));

@@ -67,6 +67,7 @@ json HoursJson(const std::vector<HourRow>& hours) {
 json RepairsJson(const ReportModel& m) {
     json out = json::array();
     for (const RepairRow& r : m.repairs) {
+        if (out.size() == kScreenRepairs) break;
         out.push_back({{"processor_id", r.chipId},
                        {"station", r.station},
                        {"start_stamp", r.timeStamp},
@@ -130,6 +131,7 @@ json DashboardJson(const Dashboard& d) {
             {"stations", StationsJson(d.model)},
             {"hours", HoursJson(d.hours)},
             {"repairs", RepairsJson(d.model)},
+            {"repairs_total", d.model.repairs.size()},
             {"flags", FlagsJson(d.model)},
             {"latest", LatestJson(d.latest)}};
 }

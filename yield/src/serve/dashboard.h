@@ -16,6 +16,10 @@ namespace yield {
 
 // How many of the latest stored runs the screen lists.
 constexpr long long kLatestRuns = 20;
+// How many boards of the repair queue the screen lists, the first of the queue's order; the
+// rest are counted and left to the report, so that every change does not send every page a
+// day's worth of failures.
+constexpr size_t kScreenRepairs = 100;
 
 struct LatestRun {
     long long id = 0;
