@@ -16,11 +16,11 @@ const fs = require('fs');
 const http = require('http');
 const path = require('path');
 const {performance} = require('perf_hooks');
+// Only the process helpers: the browser's client is not needed here.
+const screen = require('./browser/lineScreen');
 
 const LISTEN = '127.0.0.1:0';
-const LISTENING = /listening on http:\/\/127\.0\.0\.1:(\d+)\//;
 const RUNS_NEW = /(\d+) runs new/;
-const START_TIMEOUT_MS = 30000;
 // For every page to see the base count at the start and the final count at the end.
 const SETTLE_TIMEOUT_MS = 30000;
 const SAMPLE_EVERY_MS = 100;
@@ -154,32 +154,6 @@ async function openPages(port, n) {
     return pages;
 }
 
-// Starts serve; resolves with [process, port] once it says where it listens.
-function startServe(args) {
-    const proc = spawn(args.tool, ['serve', '--db', args.db, '--listen', LISTEN, '--day', args.day],
-        {stdio: ['ignore', 'pipe', 'inherit']});
-    return new Promise((resolve, reject) => {
-        const timer = setTimeout(() => reject(new Error('serve did not start')), START_TIMEOUT_MS);
-        let out = '';
-        proc.stdout.on('data', (d) => {
-            out += d;
-            const m = out.match(LISTENING);
-            if (!m) return;
-            clearTimeout(timer);
-            resolve([proc, Number(m[1])]);
-        });
-        proc.on('exit', (code) => reject(new Error(`serve ended with ${code}`)));
-    });
-}
-
-function stopServe(proc) {
-    return new Promise((resolve) => {
-        if (proc.exitCode !== null) return resolve(proc.exitCode);
-        proc.on('exit', (code) => resolve(code));
-        proc.kill('SIGTERM');
-    });
-}
-
 // The server's memory (kB) and threads as /proc shows them now, the peaks kept in `seen`.
 function sampleServer(pid, seen) {
     let text;
@@ -302,7 +276,8 @@ let serving = null;  // stopped however the run ends
 async function main() {
     const args = parseArgs(process.argv.slice(2));
     const batches = dealBatches(logFiles(args.logs), args['batch-files'], args.streams);
-    const [serve, port] = await startServe(args);
+    const [serve, port] = await screen.startServe(args.tool,
+        ['--db', args.db, '--listen', LISTEN, '--day', args.day]);
     serving = serve;
     const server = {peakThreads: 0};
     const sampler = setInterval(() => sampleServer(serve.pid, server), SAMPLE_EVERY_MS);
@@ -330,7 +305,7 @@ async function main() {
         sawFinal: live().filter((p) => p.lastRuns() >= final).length,
     };
     pages.forEach((p) => p.close());
-    r.serveExit = await stopServe(serve);
+    r.serveExit = await screen.stop(serve);
     report(r, args.quiet);
     const failed = failures(r, pages);
     for (const f of failed) console.error(`live-load: ${f}`);

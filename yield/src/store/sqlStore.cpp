@@ -424,9 +424,7 @@ private:
             m.value = s.Real(3);
             m.text = s.Text(4);
             m.unit = s.Text(5);
-            m.hasLimits = !s.Null(6);
-            m.low = m.hasLimits ? s.Real(6) : 0;
-            m.high = m.hasLimits ? s.Real(7) : 0;
+            ReadLimits(s, 6, m);
             m.outcome = s.Text(8);
             m.line = s.Text(9);
             run.measurements.push_back(std::move(m));
@@ -441,15 +439,20 @@ private:
         }
     }
 
+    // The limits in columns `low` and `low` + 1, NULL when the value had none.
+    static void ReadLimits(Stmt& s, int low, Measurement& m) {
+        m.hasLimits = !s.Null(low);
+        m.low = m.hasLimits ? s.Real(low) : 0;
+        m.high = m.hasLimits ? s.Real(low + 1) : 0;
+    }
+
     // A row of kFailedMeasurementsOfRunSpan.
     static Measurement FailedValue(Stmt& s) {
         Measurement m;
         m.port = s.Text(1);
         m.value = s.Real(2);
         m.unit = s.Text(3);
-        m.hasLimits = !s.Null(4);
-        m.low = m.hasLimits ? s.Real(4) : 0;
-        m.high = m.hasLimits ? s.Real(5) : 0;
+        ReadLimits(s, 4, m);
         m.outcome = kFailedOutcome;
         return m;
     }

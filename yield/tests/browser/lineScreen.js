@@ -7,7 +7,6 @@ const {spawn} = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
 
 const BROWSER = '/usr/bin/chromium';
 const BROWSER_FLAGS = ['--headless', '--disable-gpu', '--no-first-run',
@@ -98,6 +97,8 @@ async function launchBrowser() {
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), PROFILE_PREFIX));
     const flags = [...BROWSER_FLAGS, `--user-data-dir=${profile}`];
     if (process.getuid() === 0) flags.push('--no-sandbox');
+    // Required here, so that a driver without a browser needs no node modules.
+    const puppeteer = require('puppeteer-core');
     const browser = await puppeteer.launch({executablePath: BROWSER, headless: true, args: flags,
         userDataDir: profile});
     return {
