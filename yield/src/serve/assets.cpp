@@ -96,6 +96,7 @@ function moreRepairs(data) {
 
 function show(d) {
   const data = d.data;
+  if (!data) return;  // the server has not read the database yet: its next event will have it
   document.getElementById('day').textContent = data.day;
   const s = data.summary;
   document.getElementById('summary').textContent = s.boards + ' boards, ' + s.runs +
