@@ -3,6 +3,7 @@
 // the day's dashboard read from it (ReadDashboard) and turned into its JSON text. Prints the
 // median and the slowest of TIMES (default 20) in milliseconds, after one untimed read that fills
 // the caches as a server that has been running finds them.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,8 +58,7 @@ int main(int argc, char** argv) {
         Reading first = Refresh(db, day);
         std::vector<double> ms;
         for (int i = 0; i < times; ++i) ms.push_back(TimedMs(db, day));
-        double slowest = 0;
-        for (double t : ms) slowest = t > slowest ? t : slowest;
+        const double slowest = *std::max_element(ms.begin(), ms.end());
         std::printf(kFigures, day.c_str(), first.runs, first.bytes, devbench::Median(ms), slowest,
                     times);
     } catch (const std::exception& e) {

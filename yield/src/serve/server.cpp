@@ -119,9 +119,10 @@ void ServeEvents(Live& live, std::atomic<int>& clients, httplib::Response& res) 
     res.set_chunked_content_provider(
         kEventType,
         [&live, stream](size_t, httplib::DataSink& sink) {
+            const bool first = !stream->started;
+            stream->started = true;
             std::string msg;
-            if (!stream->started) {
-                stream->started = true;
+            if (first) {
                 msg = kEventRetry;
             } else if (live.WaitChange(stream->seen, kSseKeepAlive) == stream->seen) {
                 msg = kEventAlive;
@@ -130,7 +131,7 @@ void ServeEvents(Live& live, std::atomic<int>& clients, httplib::Response& res) 
             // The page is sent what is current, however many changes it missed meanwhile; a new
             // page gets it at once.
             Live::Shot shot = live.Snapshot();
-            if (shot.generation != stream->seen || msg == kEventRetry)
+            if (shot.generation != stream->seen || first)
                 msg += DashboardEvent(*shot.body);
             stream->seen = shot.generation;
             return sink.write(msg.data(), msg.size());
