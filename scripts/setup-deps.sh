@@ -33,8 +33,9 @@ if [ ${#missing[@]} -gt 0 ]; then
         exit 1
     fi
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
+    apt_get=$(dirname "$0")/apt-get-waiting.sh
+    "$apt_get" update -qq
+    "$apt_get" install -y -qq "${missing[@]}" >/dev/null
 fi
 
 # The browser test's puppeteer-core, as its lock file pins it (it drives the Debian Chromium and

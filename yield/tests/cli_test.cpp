@@ -125,6 +125,10 @@ TEST(Cli, DocumentedExitStatuses) {
     EXPECT_EQ(Tool("ingest --db " + Q(tmp.path() / "no/such/dir/y.db") + " .").status, 3);
     ASSERT_EQ(Tool("ingest " + db + " " + Q(yieldtest::GoldenFlashLog("standard"))).status, 0);
     EXPECT_EQ(Tool("board " + db + " 0xNOPE").status, 1);
+    // An answer that cannot reach its reader is no answer.
+    for (const char* answer : {"board 0x1A2B3C4D", "board 0x1A2B3C4D --format json", "problems",
+                               "problems --format json", "report"})
+        EXPECT_EQ(Tool(std::string(answer) + " " + db + " >/dev/full").status, 4) << answer;
     EXPECT_EQ(Tool("report " + db + " -o " + Q(tmp.path() / "no/such/dir/r.txt")).status, 4);
     yieldtest::WriteAll(tmp.path() / "file", "x");
     EXPECT_EQ(Tool("export " + db + " --format json -o " + Q(tmp.path() / "file")).status, 4);
@@ -292,9 +296,10 @@ TEST(Cli, VersionDatabaseVariableAndHelpLayout) {
     EXPECT_NE(ingest.find("1 a path given does not exist"), std::string::npos);
     EXPECT_EQ(ingest.find("4 an output file"), std::string::npos);
     EXPECT_NE(board.find("1 no run of that processor ID"), std::string::npos);
-    EXPECT_EQ(board.find("4 an output file"), std::string::npos);
+    EXPECT_NE(board.find("4 an output file"), std::string::npos);  // standard output, full
     EXPECT_EQ(board.find("an ingest keeps"), std::string::npos);
-    EXPECT_NE(report.find("1 --since, --until, --host or --station selects no run"), std::string::npos);
+    EXPECT_NE(report.find("1 --since, --until, --host or --station selects no run"),
+              std::string::npos);
     EXPECT_NE(report.find("4 an output file"), std::string::npos);
 }
 

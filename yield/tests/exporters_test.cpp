@@ -82,11 +82,30 @@ TEST(ExportTimes, CarryTheZoneOffsetOfTheirDateAndTheRunsDuration) {
     EXPECT_EQ(IsoTimeWithZone("2026-07-01 08:00:00"), "2026-07-01T08:00:00+02:00");
     EXPECT_EQ(IsoTimeWithZone("not a time"), "not a time");
     RunRecord run = CutCableRun();
-    EXPECT_EQ(RunSeconds(run), 14);
+    EXPECT_EQ(RunSpanOf(run).seconds, 14);
     run.endedAt = "2026-12-08 00:00:00";
-    EXPECT_EQ(RunSeconds(run), 11 * 3600 + 59 * 60 + 9);
+    EXPECT_EQ(RunSpanOf(run).seconds, 11 * 3600 + 59 * 60 + 9);
     run.endedAt = "";
-    EXPECT_EQ(RunSeconds(run), 0);
+    EXPECT_EQ(RunSpanOf(run).seconds, 0);
+}
+
+// The autumn change repeats 02:00 to 02:59: a run from 02:59:50 summer time to 02:00:10 winter
+// time took 20 s. The spring change skips 02:00 to 02:59: such a time names one instant.
+TEST(ExportTimes, ARunAcrossAClockChangeEndsAfterItStarts) {
+    ZoneFor zone(kCentralEurope);
+    RunRecord run;
+    run.startedAt = "2026-10-25 02:59:50";
+    run.endedAt = "2026-10-25 02:00:10";
+    RunSpan span = RunSpanOf(run);
+    EXPECT_EQ(span.seconds, 20);
+    EXPECT_EQ(span.start, "2026-10-25T02:59:50+02:00");
+    EXPECT_EQ(span.end, "2026-10-25T02:00:10+01:00");
+    run.endedAt = "2026-10-25 02:59:55";  // within the first 02 hour
+    EXPECT_EQ(RunSpanOf(run).end, "2026-10-25T02:59:55+02:00");
+    EXPECT_EQ(IsoTimeWithZone("2026-03-29 02:30:00"), "2026-03-29T02:30:00+01:00");
+    run.startedAt = "2026-03-29 01:59:50";
+    run.endedAt = "2026-03-29 03:00:05";
+    EXPECT_EQ(RunSpanOf(run).seconds, 15);
 }
 
 TEST(JunitExport, TotalsTimesAndOneFailurePerDefect) {

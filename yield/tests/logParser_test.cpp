@@ -89,6 +89,19 @@ TEST(LogParser, GoldenLogsParseToTheBenchRecord) {
     EXPECT_GE(checked, 20);
 }
 
+// A stamp whose date is on no calendar gives the run no day, so it falls in no day's row and
+// under no --since.
+TEST(LogParser, DayOnlyFromACalendarDate) {
+    RunRecord run;
+    for (const char* stamp : {"9999_99_99_00_00_00", "2026_13_45_10_00_00", "2026_02_29_10_00_00",
+                              "2026_00_10_10_00_00", "2026-12-07_10_00_00", "2026_12_0"}) {
+        run.timeStamp = stamp;
+        EXPECT_EQ(run.Day(), "") << stamp;
+    }
+    run.timeStamp = "2024_02_29_23_59_59";
+    EXPECT_EQ(run.Day(), "2024-02-29");
+}
+
 TEST(LogParser, ReadsHeaderCountsTalliesAndAnalogue) {
     ParseResult r = ParseLog(MiniLog("fixture-7"));
     ASSERT_EQ(r.kind, ParseResult::Kind::Run);

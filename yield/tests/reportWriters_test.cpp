@@ -128,6 +128,10 @@ TEST(Escape, HtmlFileNamesAndTerminalText) {
     // C1 controls and stray bytes (a lone 0x9B is a CSI to a terminal that is not in UTF-8)
     EXPECT_EQ(PrintableText("\2332J\302\2332J"), "\\x9B2J\\xC2\\x9B2J");  // octal: 0x9B, 0xC2
     EXPECT_EQ(PrintableText("\xc3\xa9 \xc2\xa0\xe2\x82\xac"), "\xc3\xa9 \xc2\xa0\xe2\x82\xac");
+    // Bidirectional overrides and isolates would show a host name reversed or moved.
+    EXPECT_EQ(PrintableText("a\u202Eb\u2066c\u2069\u200F\u061C\u2028"),
+              "a\\u202Eb\\u2066c\\u2069\\u200F\\u061C\\u2028");
+    EXPECT_EQ(PrintableText("\u2010\u2030\u2065"), "\u2010\u2030\u2065");  // neighbours kept
     EXPECT_EQ(XmlSafe(std::string("ok\x01\xff", 4)), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 

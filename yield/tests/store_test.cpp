@@ -231,7 +231,8 @@ TEST_F(StoreTest, DayBoundsLeaveOutRunsWithoutADay) {
         auto store = OpenStore(db_->Url(), true);
         store->Begin();
         int n = 0;
-        for (const char* stamp : {"2026_01_05_10_00_00", "2026_01_20_10_00_00", "nodate", "x"}) {
+        for (const char* stamp : {"2026_01_05_10_00_00", "2026_01_20_10_00_00", "nodate", "x",
+                                  "9999_99_99_00_00_00", "2026_13_45_10_00_00"}) {
             RunRecord run;
             run.host = n % 2 == 0 ? "h1" : "h2";
             run.chipId = "0x" + std::to_string(n);
@@ -246,6 +247,10 @@ TEST_F(StoreTest, DayBoundsLeaveOutRunsWithoutADay) {
         }
         store->Commit();
     }
+    // A day an older ingest took from a stamp on no calendar goes at the next ingest.
+    db_->Rows("UPDATE runs SET day = '2026-13-45' WHERE start_stamp = '2026_13_45_10_00_00'");
+    ASSERT_EQ(db_->Count("SELECT count(*) FROM runs WHERE day = '2026-13-45'"), 1);
+    OpenStore(db_->Url(), true);
     auto store = OpenStore(db_->Url(), false);
     RunFilter none, since, until, both, hostOnly;
     since.since = "2026-01-01";
@@ -253,13 +258,13 @@ TEST_F(StoreTest, DayBoundsLeaveOutRunsWithoutADay) {
     both.since = "2026-01-10";
     both.until = "2026-01-31";
     hostOnly.host = "h1";
-    EXPECT_EQ(store->RunIds(none).size(), 4u);
+    EXPECT_EQ(store->RunIds(none).size(), 6u);
     EXPECT_EQ(store->RunIds(since).size(), 2u);
     EXPECT_EQ(store->RunIds(until).size(), 2u);
     EXPECT_EQ(store->RunIds(both).size(), 1u);
-    EXPECT_EQ(store->RunIds(hostOnly).size(), 2u);
-    EXPECT_EQ(store->CountRunsWithoutDay(none), 2);
-    EXPECT_EQ(store->CountRunsWithoutDay(hostOnly), 1);
+    EXPECT_EQ(store->RunIds(hostOnly).size(), 3u);
+    EXPECT_EQ(store->CountRunsWithoutDay(none), 4);
+    EXPECT_EQ(store->CountRunsWithoutDay(hostOnly), 2);
     for (const RunFilter& f : {none, since, until, both, hostOnly}) {
         ReportModel m = BuildReport(f, ReportRowsOf(*store, f));
         EXPECT_EQ(m.summary.runs, static_cast<long long>(store->RunIds(f).size()));
@@ -278,7 +283,8 @@ TEST_F(StoreTest, RepairQueueQuotesTheStoredFailingValues) {
     EXPECT_EQ(m.repairs[0].chipId, "0x1A2B3C4D");
     EXPECT_EQ(m.repairs[0].station, "bench1");
     EXPECT_EQ(m.repairs[0].status, kRepairFailed);
-    EXPECT_EQ(m.repairs[0].failures, "ADC-1 1.49 V, limits 1.5 to 1.7; ADC-4 1.71 V, limits 1.5 to 1.7");
+    EXPECT_EQ(m.repairs[0].failures,
+              "ADC-1 1.49 V, limits 1.5 to 1.7; ADC-4 1.71 V, limits 1.5 to 1.7");
 }
 
 // A report, board answer or export reads one snapshot: an ingest that commits meanwhile shows in

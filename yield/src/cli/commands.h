@@ -49,8 +49,8 @@ constexpr char kExitIngestDatabaseHelp[] = YIELD_EXIT_DATABASE
     "so running it again completes the data)";
 #undef YIELD_EXIT_DATABASE
 constexpr char kExitOutputHelp[] =
-    "4 an output file or folder cannot be written (a file written with -o appears whole or not "
-    "at all, and one that was there stays)";
+    "4 an output file or folder, or standard output, cannot be written (a file written with -o "
+    "appears whole or not at all, and one that was there stays)";
 constexpr char kExitMemoryHelp[] = "5 memory ran out (one line on standard error)";
 constexpr char kOutOfMemory[] = "devuzeV7-yield: out of memory\n";
 

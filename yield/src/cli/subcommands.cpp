@@ -1,7 +1,9 @@
 // The table of subcommands, and what all of them share: the --db option, the exit-status footer
 // and the one mapping from a failure to its exit status.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -18,6 +20,7 @@ constexpr char kProgram[] = "devuzeV7-yield";
 constexpr char kVersionFlag[] = "--version";
 constexpr char kExamplesLead[] = "Examples:\n";
 constexpr char kExitStatusSeparator[] = "; ";
+constexpr char kCannotWriteOutput[] = "cannot write standard output: ";
 
 constexpr char kIngestAbout[] =
     "Read archived trace logs (files or folders, any depth) into the database. The same run "
@@ -109,9 +112,9 @@ const Subcommand kSubcommands[] = {
     {"ingest", kIngestAbout, AddIngestOptions, kIngestExamples, kIngestNotFound, false, true},
     {"watch", kWatchAbout, AddWatchOptions, kWatchExamples, kWatchNotFound, false, true},
     {"report", kReportAbout, AddReportOptions, kReportExamples, kReportNotFound, true, false},
-    {"board", kBoardAbout, AddBoardOptions, kBoardExamples, kBoardNotFound, false, false},
+    {"board", kBoardAbout, AddBoardOptions, kBoardExamples, kBoardNotFound, true, false},
     {"export", kExportAbout, AddExportOptions, kExportExamples, kExportNotFound, true, false},
-    {"problems", kProblemsAbout, AddProblemsOptions, kProblemsExamples, nullptr, false, false},
+    {"problems", kProblemsAbout, AddProblemsOptions, kProblemsExamples, nullptr, true, false},
     {"serve", kServeAbout, AddServeOptions, kServeExamples, nullptr, false, false},
 };
 
@@ -163,6 +166,13 @@ int StatusOfFailure(CLI::App& app, const char* command) {
     }
 }
 
+// What a subcommand printed must have reached its reader: a full disk or a closed pipe behind
+// standard output is a failed answer, not a done one.
+int StdoutWritten(int status) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
+    throw OutputError(kCannotWriteOutput + std::string(std::strerror(errno)));
+}
+
 void Add(CLI::App& app, const Subcommand& s, int& status) {
     CLI::App* cmd = app.add_subcommand(s.name, s.description);
     auto db = std::make_shared<std::string>(kDefaultDb);
@@ -172,6 +182,7 @@ void Add(CLI::App& app, const Subcommand& s, int& status) {
     cmd->callback([&app, &status, s, db, handler] {
         try {
             status = handler(*db);
+            if (s.writesOutput) status = StdoutWritten(status);
         } catch (...) {
             status = StatusOfFailure(app, s.name);
         }

@@ -119,12 +119,13 @@ std::string IncompleteReason(const RunRecord& run) {
 
 // Members in key order, as the record held whole used to write them.
 void WriteRunJsonRecord(const RunRecord& run, std::ostream& out, const SourceRow* kept) {
+    const RunSpan span = RunSpanOf(run);
     JsonStream j(out);
     j.OpenObject();
-    j.Member("duration", RunSeconds(run));
+    j.Member("duration", span.seconds);
     j.Member("dut",
              {{"device_id", run.chipId}, {"host", run.host}, {"station", TextOrNull(run.station)}});
-    j.Member("end", IsoTimeWithZone(run.endedAt));
+    j.Member("end", span.end);
     j.Member("format", "devuzeV7-test-record");
     j.Member("incomplete_reason", run.Complete() ? json() : json(IncompleteReason(run)));
     j.Member("metadata", {{"args", run.args},
@@ -141,7 +142,7 @@ void WriteRunJsonRecord(const RunRecord& run, std::ostream& out, const SourceRow
     PortsPhase(j, run);
     j.Close();
     j.Member("source", SourceJson(kept));
-    j.Member("start", IsoTimeWithZone(run.startedAt));
+    j.Member("start", span.start);
     j.Member("start_stamp", run.timeStamp);
     j.Member("verdict_code", run.hasVerdictCode ? json(run.verdictCode) : json());
     j.Member("version", kRecordVersion);

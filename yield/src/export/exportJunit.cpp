@@ -238,14 +238,15 @@ std::string MeasurementExpectation(const Measurement& m) {
 void WriteRunJunitXml(const RunRecord& run, std::ostream& out) {
     std::vector<Case> cases = Cases(run);
     Totals totals = Count(cases);
-    std::string time = Num(RunSeconds(run));
+    const RunSpan span = RunSpanOf(run);
+    std::string time = Num(span.seconds);
     std::string zero = Num(0);
     std::string suite = run.host + "[" + run.chipId + "]_" + run.timeStamp;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" << X(suite) << "\"";
     WriteTotals(out, totals, time);
     out << ">\n  <testsuite name=\"" << X(suite) << "\"";
     WriteTotals(out, totals, time);
-    out << " timestamp=\"" << X(IsoTimeWithZone(run.startedAt)) << "\" hostname=\"" << X(run.host)
+    out << " timestamp=\"" << X(span.start) << "\" hostname=\"" << X(run.host)
         << "\">\n";
     WriteProperties(out, run);
     for (const Case& c : cases) WriteCase(out, c, c.cls == kRunClass ? time : zero);

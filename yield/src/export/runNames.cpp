@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <vector>
 
 #include "escape.h"
 
@@ -39,20 +41,54 @@ constexpr size_t kLogTimeLength = 19;
 constexpr long kSecondsPerMinute = 60;
 constexpr long kSecondsPerHour = 3600;
 
-// A log time read as this host's local time; false when it is no "YYYY-MM-DD HH:MM:SS".
-bool LocalTime(const std::string& logTime, std::tm& tm, std::time_t& when) {
-    tm = std::tm{};
+// A log time's fields; false when it is no "YYYY-MM-DD HH:MM:SS".
+bool WallClock(const std::string& logTime, std::tm& wall) {
+    wall = std::tm{};
     int used = 0;
     if (logTime.size() != kLogTimeLength ||
-        std::sscanf(logTime.c_str(), kLogTimeScan, &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &used) != 6 ||
+        std::sscanf(logTime.c_str(), kLogTimeScan, &wall.tm_year, &wall.tm_mon, &wall.tm_mday,
+                    &wall.tm_hour, &wall.tm_min, &wall.tm_sec, &used) != 6 ||
         used != static_cast<int>(kLogTimeLength))
         return false;
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    tm.tm_isdst = -1;  // the zone's rules say whether summer time applies
-    when = std::mktime(&tm);
-    return when != static_cast<std::time_t>(-1);
+    wall.tm_year -= 1900;
+    wall.tm_mon -= 1;
+    return true;
+}
+
+bool SameWallClock(const std::tm& a, const std::tm& b) {
+    return a.tm_year == b.tm_year && a.tm_mon == b.tm_mon && a.tm_mday == b.tm_mday &&
+           a.tm_hour == b.tm_hour && a.tm_min == b.tm_min && a.tm_sec == b.tm_sec;
+}
+
+// A log time as an instant, with the UTC offset that gives that instant from the log's own text.
+struct Reading {
+    std::time_t when;
+    long offset;
+};
+
+// The instants this host's zone (TZ) can mean by a log time: two in the hour a clock change
+// repeats (summer time first), none for a text that is no time. A time in the hour the spring
+// change skips is read as the clock before the change would have read it.
+std::vector<Reading> Readings(const std::string& logTime) {
+    std::tm wall{};
+    if (!WallClock(logTime, wall)) return {};
+    std::tm asUtc = wall;
+    const std::time_t wallSeconds = timegm(&asUtc);
+    std::vector<Reading> out;
+    std::optional<Reading> standard;
+    for (int dst : {1, 0}) {
+        std::tm tm = wall;
+        tm.tm_isdst = dst;
+        std::time_t when = std::mktime(&tm);
+        std::tm back{};
+        if (when == static_cast<std::time_t>(-1) || localtime_r(&when, &back) == nullptr) continue;
+        Reading r{when, static_cast<long>(wallSeconds - when)};
+        if (dst == 0) standard = r;
+        bool seen = !out.empty() && out.back().when == when;
+        if (SameWallClock(back, wall) && !seen) out.push_back(r);
+    }
+    if (out.empty() && standard) out.push_back(*standard);
+    return out;
 }
 
 // "+HH:MM" or "-HH:MM".
@@ -78,18 +114,29 @@ std::string IsoTime(const std::string& logTime) {
 }
 
 std::string IsoTimeWithZone(const std::string& logTime) {
-    std::tm tm{};
-    std::time_t when = 0;
-    if (!LocalTime(logTime, tm, when)) return IsoTime(logTime);
-    return IsoTime(logTime) + Offset(tm.tm_gmtoff);
+    std::vector<Reading> r = Readings(logTime);
+    return r.empty() ? IsoTime(logTime) : IsoTime(logTime) + Offset(r.front().offset);
 }
 
-double RunSeconds(const RunRecord& run) {
-    std::tm tm{};
-    std::time_t start = 0, end = 0;
-    if (!LocalTime(run.startedAt, tm, start) || !LocalTime(run.endedAt, tm, end)) return 0;
-    double seconds = std::difftime(end, start);
-    return seconds > 0 ? seconds : 0;
+RunSpan RunSpanOf(const RunRecord& run) {
+    RunSpan span{IsoTimeWithZone(run.startedAt), IsoTimeWithZone(run.endedAt), 0};
+    // Of the readings a repeated hour allows, the pair where the run ends at or after its start
+    // and lasts least: a run takes minutes, and its log runs forward.
+    const Reading* bestStart = nullptr;
+    const Reading* bestEnd = nullptr;
+    std::vector<Reading> starts = Readings(run.startedAt), ends = Readings(run.endedAt);
+    for (const Reading& s : starts)
+        for (const Reading& e : ends)
+            if (e.when >= s.when &&
+                (bestStart == nullptr || e.when - s.when < bestEnd->when - bestStart->when)) {
+                bestStart = &s;
+                bestEnd = &e;
+            }
+    if (bestStart == nullptr) return span;
+    span.start = IsoTime(run.startedAt) + Offset(bestStart->offset);
+    span.end = IsoTime(run.endedAt) + Offset(bestEnd->offset);
+    span.seconds = std::difftime(bestEnd->when, bestStart->when);
+    return span;
 }
 
 std::string ExportStem(const RunRecord& run) {

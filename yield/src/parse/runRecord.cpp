@@ -1,6 +1,6 @@
 #include "runRecord.h"
 
-#include <cctype>
+#include "calendar.h"
 
 namespace yield {
 
@@ -26,14 +26,10 @@ std::vector<std::string> RunRecord::FailingPorts() const {
 
 std::string RunRecord::Day() const {
     // "YYYY_MM_DD_..." -> "YYYY-MM-DD"
-    if (timeStamp.size() < 10) return "";
+    if (timeStamp.size() < 10 || timeStamp[4] != '_' || timeStamp[7] != '_') return "";
     std::string day = timeStamp.substr(0, 10);
-    for (size_t i = 0; i < day.size(); ++i) {
-        bool sep = i == 4 || i == 7;
-        if (sep ? day[i] != '_' : !isdigit(static_cast<unsigned char>(day[i]))) return "";
-        if (sep) day[i] = '-';
-    }
-    return day;
+    day[4] = day[7] = '-';
+    return IsDay(day) ? day : "";
 }
 
 int CompareCompleteness(bool completeA, int recordsA, long long bytesA, bool completeB,

@@ -92,7 +92,7 @@ struct RunRecord {
 
     bool Complete() const { return verdict != Verdict::Incomplete; }
     std::vector<std::string> FailingPorts() const;
-    std::string Day() const;  // "YYYY-MM-DD" from the time stamp, or ""
+    std::string Day() const;  // "YYYY-MM-DD" from the time stamp; "" when it is no calendar day
 };
 
 // How much of a run a copy holds; a copy replaces another only when it ranks strictly higher:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 
 #include "utf8.h"
@@ -60,6 +61,34 @@ void HexEscape(std::string_view bytes, std::string& out) {
     }
 }
 
+// Characters that reorder or break what a terminal shows around them: the bidirectional marks,
+// embeddings, overrides and isolates (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to
+// U+2069), and the line and paragraph separators (U+2028, U+2029).
+bool Reorders(uint32_t cp) {
+    return cp == 0x061C || cp == 0x200E || cp == 0x200F || (cp >= 0x2028 && cp <= 0x202E) ||
+           (cp >= 0x2066 && cp <= 0x2069);
+}
+
+uint32_t CodePoint(std::string_view utf8) {
+    auto b = [&utf8](size_t i) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(utf8[i]));
+    };
+    switch (utf8.size()) {
+        case 2:
+            return (b(0) & 0x1F) << 6 | (b(1) & 0x3F);
+        case 3:
+            return (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+        default:
+            return utf8.empty() ? 0 : b(0);
+    }
+}
+
+void CodePointEscape(uint32_t cp, std::string& out) {
+    char text[16];
+    std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(cp));
+    out += text;
+}
+
 }  // namespace
 
 std::string PrintableText(std::string_view text) {
@@ -76,6 +105,8 @@ std::string PrintableText(std::string_view text) {
             out += "\\t";
         else if (u < 0x20 || u == 0x7F || c1 || valid == 0)
             HexEscape(text.substr(i, n), out);
+        else if (Reorders(CodePoint(text.substr(i, n))))
+            CodePointEscape(CodePoint(text.substr(i, n)), out);
         else
             out.append(text.substr(i, n));
         i += n;

@@ -6,7 +6,9 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
+#include "calendar.h"
 #include "sqlConnection.h"
 #include "sqlRunRow.h"
 #include "sqlStmt.h"
@@ -258,6 +260,7 @@ private:
         RefuseNewer(version);
         if (version == sql::kSchemaVersion) {
             if (create && !HasIndex(sql::kNewestIndex)) MakeIndexes();
+            if (create) ClearNonDays();
             return;
         }
         if (!create) {
@@ -301,6 +304,21 @@ private:
         Stmt s(conn_->Prepare(d_.hasIndex));
         s.Bind(name);
         return s.Step() && s.Int(0) > 0;
+    }
+
+    // A stamp such as 9999_99_99 was once stored with that day; the day goes, as a new ingest of
+    // the log would store it.
+    void ClearNonDays() {
+        std::vector<std::string> wrong;
+        {
+            Stmt s(conn_->Prepare(sql::kStoredDays));
+            while (s.Step())
+                if (!IsDay(s.Text(0))) wrong.push_back(s.Text(0));
+        }
+        if (wrong.empty()) return;
+        conn_->Begin();
+        for (const std::string& day : wrong) Stmt(conn_->Prepare(sql::kClearDay)).Bind(day).Run();
+        conn_->Commit();
     }
 
     void MakeIndexes() {

@@ -204,6 +204,10 @@ constexpr char kSourceByPath[] =
     " LEFT JOIN runs r ON r.id = s.run_id WHERE s.path = $1";
 // A run stored without a station takes the first one a copy of it brings.
 constexpr char kFillStation[] = "UPDATE runs SET station = $1 WHERE id = $2 AND station = ''";
+// The days stored, and a day taken from runs whose stamp an older ingest took for a date when it
+// is on no calendar.
+constexpr char kStoredDays[] = "SELECT DISTINCT day FROM runs WHERE day <> ''";
+constexpr char kClearDay[] = "UPDATE runs SET day = '' WHERE day = $1";
 #define YIELD_RUN_BY_KEY                                                                          \
     "SELECT id, verdict, records, bytes, station FROM runs WHERE host = $1 AND chip_id = $2 AND " \
     "start_stamp = $3"

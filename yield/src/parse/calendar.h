@@ -1,5 +1,5 @@
 // Days as YYYY-MM-DD on the Gregorian calendar: checking them, counting them, their ISO weeks.
-// One place for the command line's day check, the report's trends and the charts.
+// One place for a run's day, the command line's day check, the report's trends and the charts.
 #pragma once
 
 #include <string>
