@@ -136,6 +136,7 @@ private:
     }
 
     void Route(const Request& req) {
+        if (req.count(http::field::host) > 1) return Send(http::status::bad_request, kBadRequest);
         std::string host(req[http::field::host]);
         if (!HostAllowed(c_.address, c_.port, host))
             return Send(http::status::forbidden, kWrongHost);

@@ -51,10 +51,13 @@ public:
         WriteNext();
     }
 
-    void Close() {
+    // `abort`: with a reset, so that what the page did not read is dropped at once, not held by
+    // the kernel until it gives up.
+    void Close(bool abort = false) {
         if (closed_) return;
         closed_ = true;
         error_code ignored;
+        if (abort) socket_.set_option(asio::socket_base::linger(true, 0), ignored);
         deadline_.cancel();
         socket_.close(ignored);
         hub_.Remove(shared_from_this());
@@ -73,7 +76,7 @@ private:
         auto self = shared_from_this();
         deadline_.expires_after(hub_.Limits().write);
         deadline_.async_wait([self, write](error_code ec) {
-            if (!ec && write == self->writes_ && self->writing_) self->Close();
+            if (!ec && write == self->writes_ && self->writing_) self->Close(true);
         });
         asio::async_write(socket_, asio::buffer(*queue_.front().text),
                           [self](error_code ec, size_t) { self->Written(ec); });

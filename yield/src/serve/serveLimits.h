@@ -42,8 +42,8 @@ struct ServeLimits {
     ms lingerAfterError{1000};  // reading what a refused client still sends, so it gets the answer
 };
 
-// Shortens the idle, request and write deadlines to this many milliseconds; for the tests, which
-// wait for them. Not an option of the command.
+// Shortens the idle, request, write and page deadlines to this many milliseconds; for the tests,
+// which wait for them. Not an option of the command.
 constexpr char kDeadlineVariable[] = "DEVUZE_YIELD_SERVE_DEADLINE_MS";
 
 inline ServeLimits LimitsOfEnvironment() {
@@ -53,7 +53,7 @@ inline ServeLimits LimitsOfEnvironment() {
     char* end = nullptr;
     long v = std::strtol(text, &end, 10);
     if (*text == '\0' || *end != '\0' || v <= 0 || v > l.request.count()) return l;
-    l.idle = l.request = l.write = ServeLimits::ms(v);
+    l.idle = l.request = l.write = l.pageWait = ServeLimits::ms(v);
     return l;
 }
 
