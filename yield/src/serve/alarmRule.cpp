@@ -39,7 +39,9 @@ std::vector<AlarmCondition> LowYields(const std::vector<FirstTest>& tests, const
 
 }  // namespace
 
-std::string AlarmCondition::Key() const { return kind + kKeySeparator + station; }
+std::string AlarmCondition::Key() const {
+    return kind + kKeySeparator + station;
+}
 
 std::vector<StationWindow> RecentFirstPass(const std::vector<FirstTest>& tests, int n) {
     std::map<std::string, StationWindow> windows;

@@ -3,8 +3,8 @@
 // the station, however many of its ports are flagged: a cut cable flags a pair), or a station's
 // first-pass yield over its last N boards falls below the threshold. It stays on the page until
 // someone clears it, showing the condition as it stands; a condition that keeps holding raises
-// nothing more, one that goes away and comes back raises a new alarm. Kept in memory only: the
-// screen never writes the database.
+// nothing more, one that goes away and comes back raises a new alarm. Kept in memory only: the screen never writes the
+// database.
 #pragma once
 
 #include <map>
@@ -28,9 +28,9 @@ struct AlarmRule {
 struct AlarmCondition {
     std::string kind;  // kAlarmFlaggedPort or kAlarmLowYield
     std::string station;
-    std::string port;  // the flagged ports, ", " between them; "" for a low yield
-    double rate = 0;   // the worst flagged port's failure rate, or the window's first-pass yield
-    long long boards = 0;     // that port's runs, or the window's boards
+    std::string port;      // the flagged ports, ", " between them; "" for a low yield
+    double rate = 0;       // the worst flagged port's failure rate, or the window's first-pass yield
+    long long boards = 0;  // that port's runs, or the window's boards
     std::string Key() const;  // the kind and station: what makes an alarm new
 };
 
