@@ -5,6 +5,7 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -217,11 +218,12 @@ private:
     void AwaitPage(const char* kind, std::function<Page(ReadStore&)> job, const char* csp) {
         auto abandoned = std::make_shared<std::atomic<bool>>(false);
         std::weak_ptr<Session> weak = shared_from_this();
-        auto run = [weak, abandoned, job = std::move(job), db = c_.db, &io = c_.io] {
+        const uint64_t page = ++pages_;
+        auto run = [weak, abandoned, page, job = std::move(job), db = c_.db, &io = c_.io] {
             if (*abandoned) return;
             auto built = std::make_shared<Built>(BuildPage(job, db));
-            asio::post(io, [weak, built] {
-                if (auto self = weak.lock()) self->PageBuilt(std::move(*built));
+            asio::post(io, [weak, built, page] {
+                if (auto self = weak.lock()) self->PageBuilt(page, std::move(*built));
             });
         };
         if (!c_.pages.Submit(Lane(kind), std::move(run)))
@@ -237,8 +239,9 @@ private:
         });
     }
 
-    void PageBuilt(Built built) {
-        if (!awaiting_) return;
+    // `page`: the number of the request it was built for; one answered 503 meanwhile is past.
+    void PageBuilt(uint64_t page, Built built) {
+        if (!awaiting_ || page != pages_) return;
         awaiting_ = false;
         pageTimer_.cancel();
         Send(built.status, std::move(built.body), built.type.c_str(), pageCsp_);
@@ -311,6 +314,7 @@ private:
     bool keepAlive_ = false;
     bool head_ = false;
     bool awaiting_ = false;
+    uint64_t pages_ = 0;  // pages asked for on this connection
     const char* pageCsp_ = kPageCsp;
     std::array<char, kLingerRead> drain_{};
 };

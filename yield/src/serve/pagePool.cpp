@@ -8,7 +8,14 @@ PagePool::PagePool(size_t threads, size_t maxQueued, size_t maxPerLane)
 }
 
 PagePool::~PagePool() {
-    if (!threads_.empty()) Stop(std::chrono::steady_clock::now());
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        stopping_ = true;
+        lanes_.clear();
+        turn_.clear();
+        wake_.notify_all();
+    }
+    for (std::thread& t : threads_) t.join();
 }
 
 bool PagePool::Submit(const std::string& lane, Job job) {

@@ -22,7 +22,8 @@ public:
 
     // Starts `threads` threads; at most `maxQueued` jobs wait, at most `maxPerLane` in one lane.
     PagePool(size_t threads, size_t maxQueued, size_t maxPerLane);
-    // Stops with no grace when Stop was not called.
+    // Drops the waiting jobs and joins the threads, when Stop did not; only for a pool whose
+    // threads are not held (e.g. one that was never given a job).
     ~PagePool();
     PagePool(const PagePool&) = delete;
     PagePool& operator=(const PagePool&) = delete;
