@@ -11,6 +11,7 @@ const http = require('http');
 const net = require('net');
 const fs = require('fs');
 const {performance} = require('perf_hooks');
+// Only the process helpers: no browser is needed here.
 const screen = require('../../yield/tests/browser/lineScreen');
 
 const HOST = '127.0.0.1';
@@ -61,13 +62,20 @@ async function openPages(port, n, counts) {
     return reqs;
 }
 
-// A slowloris client: a request line, then a header line every SLOW_LINE_EVERY_MS, never done.
-function openSlow(port, counts) {
+// A slowloris client: a request line, then a header line every SLOW_LINE_EVERY_MS, never done;
+// connects again when dropped, until `slow.stopping`.
+function openSlow(port, counts, slow) {
     const s = net.connect(port, HOST, () => s.write(`GET / HTTP/1.1\r\nHost: ${HOST}:${port}\r\n`));
     const timer = setInterval(() => s.write('X-Slow: 1\r\n'), SLOW_LINE_EVERY_MS);
+    slow.sockets.add(s);
     s.on('error', () => {});
-    s.on('close', () => { clearInterval(timer); ++counts.slowDropped; });
-    return s;
+    s.on('close', () => {
+        clearInterval(timer);
+        slow.sockets.delete(s);
+        if (slow.stopping) return;
+        ++counts.slowDropped;
+        openSlow(port, counts, slow);
+    });
 }
 
 function ask(port, path) {
@@ -124,7 +132,8 @@ async function main() {
     const [serve, port] = await screen.startServe(args.tool, ['--db', args.db, '--listen', LISTEN]);
     const counts = {connected: 0, refused: 0, lost: 0, slowDropped: 0};
     const idle = serverUsage(serve.pid);
-    const slow = Array.from({length: args.slow}, () => openSlow(port, counts));
+    const slow = {sockets: new Set(), stopping: false};
+    for (let i = 0; i < args.slow; ++i) openSlow(port, counts, slow);
     const pages = await openPages(port, args.pages, counts);
     const loaded = serverUsage(serve.pid);
     const times = [];
@@ -139,7 +148,8 @@ async function main() {
     const bursts = await hostileBursts(port);
     const after = serverUsage(serve.pid);
     const last = await ask(port, '/');
-    slow.forEach((s) => s.destroy());
+    slow.stopping = true;
+    slow.sockets.forEach((s) => s.destroy());
     pages.forEach((p) => p.destroy());
     const exit = await screen.stop(serve);
     times.sort((a, b) => a - b);
@@ -148,7 +158,8 @@ async function main() {
         (m[s || 'none'] || 0) + 1}), {})).map(([k, v]) => `${v}x ${k}`).join(', ');
     console.log([
         `live pages: ${counts.connected} connected, ${counts.refused} refused, ` +
-            `${counts.lost} lost; slow connections: ${args.slow}, ${counts.slowDropped} dropped`,
+            `${counts.lost} lost; slowloris: ${args.slow} at a time, ${counts.slowDropped} ` +
+            'dropped at their deadline and connected again',
         `ordinary page under that load: ${times.length} asked, ${failed} not 200; ` +
             `median ${ms(times[times.length >> 1])}, max ${ms(times[times.length - 1])} (goal under 1 s)`,
         `server idle: ${idle.rssMiB} MiB, ${idle.threads} threads; with the load: ` +
