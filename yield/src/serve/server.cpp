@@ -30,6 +30,7 @@ constexpr char kCannotListen[] = "cannot listen on ";
 constexpr char kBadListen[] = " (give HOST:PORT)";
 constexpr char kHeld[] =
     "devuzeV7-yield serve: the database did not answer within the grace; leaving without it\n";
+constexpr char kHandlerFailed[] = "devuzeV7-yield serve: a connection failed: %s\n";
 constexpr std::chrono::milliseconds kAcceptPause{100};
 
 // Everything one server holds; left allocated, never destroyed, when a thread is still held in
@@ -137,6 +138,19 @@ void StopAtSignal(Server& s) {
     });
 }
 
+// Runs the I/O until the stop signal; a handler that threw (memory ran out while answering) costs
+// its connection, not the server.
+void RunUntilStopped(asio::io_context& io) {
+    while (true) {
+        try {
+            io.run();
+            return;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, kHandlerFailed, e.what());
+        }
+    }
+}
+
 // After the I/O stopped: the live state, then the threads, each given what is left of the
 // grace. False when one is still held.
 bool StopThreads(Server& s) {
@@ -158,7 +172,7 @@ bool Serve(const ServeOptions& o) {
     s->worker.Start();
     StopAtSignal(*s);
     Accept(*s);
-    s->io.run();
+    RunUntilStopped(s->io);
     if (StopThreads(*s)) return true;
     std::fputs(kHeld, stderr);
     s.release();  // still in use by the held thread
