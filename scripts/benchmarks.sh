@@ -14,9 +14,13 @@
 # the live screen's refresh of the last day over that database, on both engines. Last, the live
 # screen under load: serve over a copy of that database (made anew when the yield benchmark did not
 # run), 200 pages on /events and four ingest streams of new runs of its last day, with the time
-# from each commit to each page's update, and the server's memory and threads.
+# from each commit to each page's update, and the server's memory and threads. Then the server
+# under hostile load (benchmarks/serve/serve-load.js): 1,000 live pages and 300 slowloris
+# connections while an ordinary page is asked for, then bursts of chunked, ranged and oversized
+# requests, with the server's memory.
 #
-# Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only | --live-only]
+# Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only | --live-only |
+#                               --serve-only]
 #                              [--out DIR] [--yield-logs N] [-- micro-benchmark flags]
 #   e.g. scripts/benchmarks.sh --micro-only -- --benchmark_filter=trace_log
 # Results (console text, JSON, run records) go to DIR (default build/benchmarks/results).
@@ -31,6 +35,7 @@ do_micro=1
 do_runs=1
 do_yield=1
 do_live=1
+do_serve=1
 yield_logs=100000
 micro_flags=()
 readonly run_counts=(1 5)
@@ -38,14 +43,16 @@ readonly scenario=standard
 
 while [ $# -gt 0 ]; do
     case "$1" in
-        --micro-only) do_runs=0; do_yield=0; do_live=0 ;;
-        --runs-only) do_micro=0; do_yield=0; do_live=0 ;;
-        --yield-only) do_micro=0; do_runs=0; do_live=0 ;;
-        --live-only) do_micro=0; do_runs=0; do_yield=0 ;;
+        --micro-only) do_runs=0; do_yield=0; do_live=0; do_serve=0 ;;
+        --runs-only) do_micro=0; do_yield=0; do_live=0; do_serve=0 ;;
+        --yield-only) do_micro=0; do_runs=0; do_live=0; do_serve=0 ;;
+        --live-only) do_micro=0; do_runs=0; do_yield=0; do_serve=0 ;;
+        --serve-only) do_micro=0; do_runs=0; do_yield=0; do_live=0 ;;
         --yield-logs) yield_logs=$2; shift ;;
         --out) out=$2; shift ;;
         --) shift; micro_flags=("$@"); break ;;
-        *) echo "usage: $0 [--micro-only | --runs-only | --yield-only | --live-only] [--out DIR]" \
+        *) echo "usage: $0 [--micro-only | --runs-only | --yield-only | --live-only |" \
+                "--serve-only] [--out DIR]" \
                 "[--yield-logs N] [-- micro flags]" >&2; exit 2 ;;
     esac
     shift
@@ -394,6 +401,25 @@ run_live() {
     rm -rf "$dir/new"
 }
 
+readonly serve_pages=1000 serve_slow=300 serve_seconds=20
+
+# The server under hostile load, over the live screen's database when that run left one, else
+# over an empty one (what it serves under load comes from memory either way).
+run_serve() {
+    local dir="$out/serve" db
+    echo "== Serve under load: $serve_pages live pages, $serve_slow slowloris connections (in $dir)"
+    rm -rf "$dir"
+    mkdir -p "$dir/none"
+    db="$out/live/live.db"
+    if [ ! -f "$db" ]; then
+        db="$dir/empty.db"
+        "$build/yield/devuzeV7-yield" ingest --db "$db" "$dir/none" >/dev/null
+    fi
+    node "$root/benchmarks/serve/serve-load.js" --tool "$build/yield/devuzeV7-yield" --db "$db" \
+        --pages "$serve_pages" --slow "$serve_slow" --seconds "$serve_seconds" |
+        tee "$dir/figures.txt" | sed 's/^/  /'
+}
+
 install_packages
 build_all
 mkdir -p "$out"
@@ -405,3 +431,4 @@ if [ "$do_micro" -eq 1 ]; then run_micro; fi
 if [ "$do_runs" -eq 1 ]; then run_whole; fi
 if [ "$do_yield" -eq 1 ]; then run_yield; fi
 if [ "$do_live" -eq 1 ]; then run_live; fi
+if [ "$do_serve" -eq 1 ]; then run_serve; fi

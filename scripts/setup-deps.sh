@@ -11,9 +11,9 @@ set -euo pipefail
 host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev libinih-dev pkgconf psmisc
            busybox procps coreutils libsqlite3-dev libcli11-dev sqlite3 libpng-dev chromium
            libpq-dev postgresql libssl-dev python3-jsonschema python3-junitparser
-           libcpp-httplib-dev)
+           libboost-dev)
 all_pkgs=(clang clang-tidy libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev
-          libboost-dev gcovr time)
+          gcovr time)
 
 want=("${host_pkgs[@]}")
 # Node.js with npm for the browser test; a machine may already have one from elsewhere, whose

@@ -13,8 +13,10 @@
 #include "hourTable.h"
 #include "liveState.h"
 #include "server.h"
+#include "testSupport.h"
 
 using namespace yield;
+using yieldtest::TempDir;
 
 namespace {
 
@@ -125,11 +127,12 @@ TEST(ServeAlarmRule, FlaggedPortsOfAStationAreOneAlarm) {
     std::vector<RunSummary> runs;
     for (int i = 0; i < 4; ++i) {
         std::string n = std::to_string(i);
-        runs.push_back(MakeRun("bad" + n, "bad", "2026_12_07_08_0" + n + "_00", Verdict::Err,
-                               {PortResult{"DI", 5, false, false},
-                                PortResult{"DI", 6, i == 0, false}}));
-        runs.push_back(MakeRun("good" + n, "good", "2026_12_07_08_1" + n + "_00", Verdict::Ok,
-                               {PortResult{"DI", 5, true, false}, PortResult{"DI", 6, true, false}}));
+        runs.push_back(
+            MakeRun("bad" + n, "bad", "2026_12_07_08_0" + n + "_00", Verdict::Err,
+                    {PortResult{"DI", 5, false, false}, PortResult{"DI", 6, i == 0, false}}));
+        runs.push_back(
+            MakeRun("good" + n, "good", "2026_12_07_08_1" + n + "_00", Verdict::Ok,
+                    {PortResult{"DI", 5, true, false}, PortResult{"DI", 6, true, false}}));
     }
     AlarmRule rule;
     rule.minYield = 0;  // the flags alone
@@ -209,6 +212,43 @@ TEST(ServeAlert, LogTextStaysOneArgumentAndTheUsersWordsAreSplit) {
     EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_ID=7"), env.end());
 }
 
+TEST(ServeAlert, AtMostSoManyRunTheRestWaitInOrderAndAFullQueueSaysSo) {
+    TempDir tmp;
+    const std::filesystem::path script = tmp.path() / "alert.sh", said = tmp.path() / "said";
+    // Each alert writes its station, then waits for its own file to go away.
+    yieldtest::WriteAll(script, "#!/bin/sh\necho \"$2\" >>'" + said.string() + "'\nwhile [ -e '" +
+                                    tmp.path().string() + "/hold'-\"$2\" ]; do sleep 0.05; done\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    AlertQueue alerts({script.string()}, 2, 2);
+    auto hold = [&tmp](const std::string& station) { return tmp.path() / ("hold-" + station); };
+    auto reapWhile = [&alerts](size_t more) {
+        while (alerts.Running() + alerts.Waiting() > more) {
+            alerts.Reap();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    testing::internal::CaptureStderr();
+    for (const char* station : {"s1", "s2", "s3", "s4", "s5"}) {
+        yieldtest::WriteAll(hold(station), "");
+        alerts.Raise({1, {kAlarmLowYield, station, "", 0.5, 10}, "t"});
+    }
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("station s5 is not run"),
+              std::string::npos);
+    EXPECT_EQ(alerts.Running(), 2u);
+    EXPECT_EQ(alerts.Waiting(), 2u);
+    std::filesystem::remove(hold("s1"));
+    reapWhile(3);
+    EXPECT_EQ(alerts.Running(), 2u);  // s3 in s1's place, s4 waiting behind it
+    while (yieldtest::ReadAll(said).find("s3") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(yieldtest::ReadAll(said).find("s4"), std::string::npos);
+    for (const char* station : {"s2", "s3", "s4"}) std::filesystem::remove(hold(station));
+    reapWhile(0);
+    std::string all = yieldtest::ReadAll(said);
+    EXPECT_NE(all.find("s4"), std::string::npos);
+    EXPECT_EQ(all.find("s5"), std::string::npos);
+}
+
 TEST(ServeListen, AddressAndPort) {
     std::string host;
     int port = -1;
@@ -264,8 +304,20 @@ TEST(ServeListen, OnLoopbackOnlyLoopbackNamesReachTheScreen) {
     EXPECT_TRUE(HostAllowed("127.0.0.1", 8047, "127.0.0.1:8047"));
     EXPECT_TRUE(HostAllowed("127.0.0.1", 8047, "localhost:8047"));
     EXPECT_TRUE(HostAllowed("::1", 8047, "[::1]:8047"));
+    EXPECT_TRUE(HostAllowed("127.0.0.1", 80, "LocalHost"));
     EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "attacker.example:8047"));
     EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "127.0.0.1:8048"));
-    EXPECT_FALSE(HostAllowed("localhost", 8047, ""));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "localhost"));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "localhost:8047x"));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, "[::1:8047"));
+    EXPECT_FALSE(HostAllowed("127.0.0.1", 8047, ""));
     EXPECT_TRUE(HostAllowed("0.0.0.0", 8047, "line-screen.factory:8047"));
+    EXPECT_TRUE(HostAllowed("::", 8047, "line-screen.factory:8047"));
+    // Every loopback address is guarded, however it was given to --listen.
+    for (const char* bound : {"127.0.0.2", "127.255.255.254", "::ffff:127.0.0.1", "::1"}) {
+        EXPECT_TRUE(IsLoopbackAddress(bound)) << bound;
+        EXPECT_FALSE(HostAllowed(bound, 8047, "attacker.example:8047")) << bound;
+    }
+    EXPECT_FALSE(IsLoopbackAddress("::ffff:10.0.0.1"));
+    EXPECT_FALSE(IsLoopbackAddress("128.0.0.1"));
 }

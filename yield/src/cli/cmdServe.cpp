@@ -1,5 +1,7 @@
 // `serve`: the line's live screen and its alarm (src/serve); reads the database, never writes it.
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "calendar.h"
@@ -43,10 +45,16 @@ int RunServe(const std::string& db, ServeArgs a) {
         throw UsageError(kNotAPercent);
     a.options.db = db;
     a.options.rule.minYield = a.alarmYieldPercent / kPercent;
+    bool ended = false;
     try {
-        Serve(a.options);
+        ended = Serve(a.options);
     } catch (const ListenError& e) {
         throw UsageError(e.what());
+    }
+    // A thread still held in a database call must not see the process's objects destroyed.
+    if (!ended) {
+        std::fflush(nullptr);
+        std::_Exit(kExitOk);
     }
     return kExitOk;
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "escape.h"
+
 namespace yield {
 namespace {
 
@@ -16,6 +18,10 @@ constexpr int kKilled = -1;  // ended by a signal
 constexpr char kAlertEnded[] =
     "devuzeV7-yield serve: the alert command ended with status %d (127: it could not be run)\n";
 constexpr char kAlertPrefix[] = "DEVUZE_ALERT_";
+constexpr char kAlertFailed[] = "devuzeV7-yield serve: the alert command could not be started\n";
+constexpr char kAlertsOverflow[] =
+    "devuzeV7-yield serve: %zu alerts already wait for the %zu running; the alert of the %s "
+    "alarm of station %s is not run\n";
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> out;
@@ -87,12 +93,41 @@ int StartAlert(const std::vector<std::string>& words, const Alarm& a) {
     _exit(kCannotRun);
 }
 
-void ReapAlerts() {
-    int status = 0;
-    while (waitpid(-1, &status, WNOHANG) > 0) {
+AlertQueue::AlertQueue(std::vector<std::string> words, size_t maxRunning, size_t maxWaiting)
+    : words_(std::move(words)), maxRunning_(maxRunning), maxWaiting_(maxWaiting) {}
+
+void AlertQueue::Raise(const Alarm& a) {
+    if (words_.empty()) return;
+    if (running_.size() < maxRunning_) return Start(a);
+    if (waiting_.size() < maxWaiting_) return waiting_.push_back(a);
+    std::fprintf(stderr, kAlertsOverflow, waiting_.size(), running_.size(),
+                 a.condition.kind.c_str(), PrintableText(a.condition.station).c_str());
+}
+
+void AlertQueue::Start(const Alarm& a) {
+    int pid = StartAlert(words_, a);
+    if (pid < 0) {
+        std::fputs(kAlertFailed, stderr);
+        return;
+    }
+    running_.insert(pid);
+}
+
+void AlertQueue::Reap() {
+    for (auto it = running_.begin(); it != running_.end();) {
+        int status = 0;
+        if (waitpid(*it, &status, WNOHANG) == 0) {
+            ++it;
+            continue;
+        }
+        it = running_.erase(it);
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0) continue;
         int code = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
         std::fprintf(stderr, kAlertEnded, code);
+    }
+    while (running_.size() < maxRunning_ && !waiting_.empty()) {
+        Start(waiting_.front());
+        waiting_.pop_front();
     }
 }
 

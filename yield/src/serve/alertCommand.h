@@ -3,6 +3,8 @@
 // anything) follow as arguments of their own and are set in the environment.
 #pragma once
 
+#include <deque>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,10 +28,35 @@ std::vector<std::string> AlertEnvironment(const Alarm& a);
 // A rate as the alert gives it: a percentage with one decimal, "62.5".
 std::string RatePercent(double rate);
 
-// Starts the alert without waiting for it; its end is collected by ReapAlerts. Returns the
-// process id, or -1 when it could not be started.
+// Starts the alert without waiting for it. Returns the process id, or -1 when it could not be
+// started.
 int StartAlert(const std::vector<std::string>& words, const Alarm& a);
-// Collects the alerts that ended, and says on standard error which of them failed; never blocks.
-void ReapAlerts();
+
+// The alerts of one server: at most `maxRunning` commands at once, the alarms beyond them waiting
+// in the order they were raised; when `maxWaiting` already wait, the alert of a new alarm is not
+// run, and standard error says so. Never blocks: the screen's refresh raises and reaps.
+class AlertQueue {
+public:
+    static constexpr size_t kMaxRunning = 4;
+    static constexpr size_t kMaxWaiting = 256;
+
+    explicit AlertQueue(std::vector<std::string> words, size_t maxRunning = kMaxRunning,
+                        size_t maxWaiting = kMaxWaiting);
+    // Runs the alert of `a` now, or queues it.
+    void Raise(const Alarm& a);
+    // Collects the alerts that ended (saying on standard error which of them failed) and starts
+    // those waiting in their place.
+    void Reap();
+    size_t Running() const { return running_.size(); }
+    size_t Waiting() const { return waiting_.size(); }
+
+private:
+    void Start(const Alarm& a);
+
+    std::vector<std::string> words_;
+    size_t maxRunning_, maxWaiting_;
+    std::set<int> running_;
+    std::deque<Alarm> waiting_;
+};
 
 }  // namespace yield

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "alertCommand.h"
 #include "escape.h"
 #include "openStore.h"
 #include "reportSelection.h"
@@ -11,15 +10,12 @@
 namespace yield {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr char kReadFailed[] = "devuzeV7-yield serve: %s\n";
-constexpr char kAlertFailed[] = "devuzeV7-yield serve: the alert command could not be started\n";
 
 }  // namespace
 
 DbWorker::DbWorker(const ServeOptions& o, Live& live)
-    : o_(o), live_(live), alertWords_(CommandWords(o.onAlert)) {
+    : o_(o), live_(live), alerts_(CommandWords(o.onAlert)) {
     OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
     changes_ = OpenPollingChangeSource(o.db);
 }
@@ -28,21 +24,15 @@ void DbWorker::Start() {
     thread_ = std::thread([this] { Loop(); });
 }
 
-void DbWorker::Stop() {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        stopping_ = true;
-    }
+bool DbWorker::Stop(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(m_);
+    stopping_ = true;
     cv_.notify_all();
-    if (thread_.joinable()) thread_.join();
-}
-
-std::future<Page> DbWorker::Submit(std::function<Page(ReadStore&)> job) {
-    std::lock_guard<std::mutex> lock(m_);
-    if (jobs_.size() >= kMaxQueuedJobs) return {};
-    jobs_.emplace_back([job = std::move(job), db = o_.db] { return job(*OpenReadStore(db)); });
-    cv_.notify_all();
-    return jobs_.back().get_future();
+    if (!thread_.joinable()) return true;
+    const bool ended = cv_.wait_until(lock, deadline, [this] { return ended_; });
+    lock.unlock();
+    ended ? thread_.join() : thread_.detach();
+    return ended;
 }
 
 std::string DbWorker::Today() const {
@@ -50,28 +40,19 @@ std::string DbWorker::Today() const {
 }
 
 void DbWorker::Loop() {
-    auto nextPoll = Clock::now();
-    while (true) {
-        std::packaged_task<Page()> job;
-        {
-            std::unique_lock<std::mutex> lock(m_);
-            cv_.wait_until(lock, nextPoll, [&] { return stopping_ || !jobs_.empty(); });
-            if (stopping_) return;
-            if (!jobs_.empty()) {
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
-            }
-        }
-        if (job.valid()) job();
-        if (Clock::now() >= nextPoll) {
-            Poll();
-            nextPoll = Clock::now() + kPollEvery;
-        }
+    std::unique_lock<std::mutex> lock(m_);
+    while (!stopping_) {
+        lock.unlock();
+        Poll();
+        lock.lock();
+        cv_.wait_for(lock, kPollEvery, [this] { return stopping_; });
     }
+    ended_ = true;
+    cv_.notify_all();
 }
 
 void DbWorker::Poll() {
-    ReapAlerts();
+    alerts_.Reap();
     try {
         std::string version = changes_->Version() + Today();
         if (version == version_) return;
@@ -90,9 +71,7 @@ void DbWorker::Refresh() {
     Dashboard d = ReadDashboard(*OpenReadStore(o_.db), Today());
     live_.Publish(Dump(DashboardJson(d)));
     std::vector<AlarmCondition> now = AlarmConditions(d.model, d.tests, o_.rule);
-    for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr))))
-        if (!alertWords_.empty() && StartAlert(alertWords_, a) < 0)
-            std::fputs(kAlertFailed, stderr);
+    for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr)))) alerts_.Raise(a);
 }
 
 }  // namespace yield

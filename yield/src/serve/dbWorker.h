@@ -1,23 +1,19 @@
-// The one thread that reads the database for the server: the pages asked for, and the screen
-// rebuilt on each change with its alarms raised. Each piece of work opens the store afresh and
-// closes it when done, so that no read snapshot outlives the work it was taken for, and a page is
-// built whole before any HTTP thread sends it.
+// The thread that keeps the screen: it asks the change source every half second, rebuilds the
+// screen's JSON once per change and raises the alarms, whose alerts it runs and reaps. Each
+// rebuild opens the store afresh and closes it when done, so that no read snapshot outlives it.
+// The pages asked for are built elsewhere (PagePool), so the refresh never waits behind them.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
-#include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "alertCommand.h"
 #include "changeSource.h"
 #include "liveState.h"
-#include "pages.h"
 #include "server.h"
 
 namespace yield {
@@ -26,15 +22,14 @@ class DbWorker {
 public:
     // How often the change source is asked.
     static constexpr std::chrono::milliseconds kPollEvery{500};
-    // Pages waiting for the worker; more are refused.
-    static constexpr size_t kMaxQueuedJobs = 16;
 
     // Throws StoreError when the database cannot be read.
     DbWorker(const ServeOptions& o, Live& live);
     void Start();
-    void Stop();  // after the work in hand; joins the thread
-    // Queues `job`, run with a store of its own; an invalid future when the queue is full.
-    std::future<Page> Submit(std::function<Page(ReadStore&)> job);
+    // Asks the thread to end and waits for it until `deadline`. True when it ended (and was
+    // joined); false when it is still in a database call, and is left to finish it: this object
+    // must then outlive the process's work.
+    bool Stop(std::chrono::steady_clock::time_point deadline);
     // The day the screen counts.
     std::string Today() const;
 
@@ -46,13 +41,13 @@ private:
     const ServeOptions& o_;
     Live& live_;
     std::unique_ptr<ChangeSource> changes_;
-    std::vector<std::string> alertWords_;
+    AlertQueue alerts_;
     std::string version_;
     std::string lastFailure_;
     std::mutex m_;
     std::condition_variable cv_;
-    std::deque<std::packaged_task<Page()>> jobs_;
     bool stopping_ = false;
+    bool ended_ = false;
     std::thread thread_;
 };
 

@@ -1,10 +1,11 @@
-// What the server's HTTP threads read and the worker writes: the screen's JSON, the alarms and a
-// generation that grows with every change of either, which the live pages wait on.
+// What the server's I/O thread reads and the worker writes: the screen's JSON, the alarms and a
+// generation that grows with every change of either, which the live pages follow.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -22,10 +23,16 @@ std::string Dump(const nlohmann::json& j);
 // The screen's JSON before the first read of the database.
 constexpr char kNoDashboard[] = "{\"data\":null,\"alarms\":[]}";
 
-// What the HTTP threads read: the screen's JSON and the alarms, and a generation that grows with
+// What the HTTP side reads: the screen's JSON and the alarms, and a generation that grows with
 // every change of either.
 class Live {
 public:
+    // `tell` is called at every change, under the lock: it must only hand the news on (post it),
+    // never call back into this object. Set before any change is published.
+    void OnChange(std::function<void()> tell) {
+        std::lock_guard<std::mutex> lock(m_);
+        tell_ = std::move(tell);
+    }
     uint64_t Generation() {
         std::lock_guard<std::mutex> lock(m_);
         return generation_;
@@ -78,10 +85,11 @@ private:
     void Bump() {
         ++generation_;
         body_ = std::make_shared<const std::string>(
-            data_.empty() ? kNoDashboard
-                          : "{\"data\":" + data_ + ",\"alarms\":" + Dump(AlarmsJson(book_.Shown())) +
-                                "}");
+            data_.empty()
+                ? kNoDashboard
+                : "{\"data\":" + data_ + ",\"alarms\":" + Dump(AlarmsJson(book_.Shown())) + "}");
         cv_.notify_all();
+        if (tell_) tell_();
     }
     std::mutex m_;
     std::condition_variable cv_;
@@ -90,6 +98,7 @@ private:
     std::shared_ptr<const std::string> body_ = std::make_shared<const std::string>(kNoDashboard);
     AlarmBook book_;
     bool stopped_ = false;
+    std::function<void()> tell_;
 };
 
 }  // namespace yield

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <tuple>
 
@@ -26,6 +27,14 @@ constexpr char kNoRun[] = "no run of processor ID ";
 constexpr char kBadFormat[] = "format is text, csv, json or html";
 constexpr char kBadDay[] = "not a day (YYYY-MM-DD): ";
 constexpr char kBadDays[] = "days is a whole number from 1 to ";
+constexpr char kBadToday[] = "today takes 1 only";
+constexpr char kUnknownParameter[] = "no report parameter named ";
+constexpr char kToday[] = "today";
+constexpr char kDays[] = "days";
+constexpr char kFormat[] = "format";
+// The parameters of /report, as the command line's selections.
+const char* const kReportParameters[] = {kFormat, "table",   "since", "until",
+                                         "host",  "station", kToday,  kDays};
 constexpr char kRecentConflict[] = "today and days conflict with since and until";
 constexpr char kNoTable[] = "no table named ";
 constexpr char kEmptySelection[] = "the selection holds no run";
@@ -86,8 +95,8 @@ std::string CheckedDay(const std::string& day) {
 }
 
 int DaysAsked(const std::map<std::string, std::string>& q) {
-    if (Param(q, "today") == "1") return 1;
-    std::string days = Param(q, "days");
+    if (q.count(kToday) != 0) return 1;
+    std::string days = Param(q, kDays);
     if (days.empty()) return 0;
     int n = 0;
     if (!ParseDays(days, n)) throw BadRequest(kBadDays + std::to_string(kMostDays));
@@ -157,12 +166,26 @@ Page BoardPage(ReadStore& store, const std::string& chipId) {
     return {kHtmlType, out.str()};
 }
 
+void CheckReportQuery(const std::map<std::string, std::string>& query) {
+    for (const auto& [name, value] : query) {
+        auto known = [&name](const char* p) { return name == p; };
+        if (std::none_of(std::begin(kReportParameters), std::end(kReportParameters), known))
+            throw BadRequest(kUnknownParameter + PrintableText(name));
+    }
+    std::string format = Param(query, kFormat);
+    if (!format.empty() && format != kText && format != kCsv && format != kJson && format != kHtml)
+        throw BadRequest(kBadFormat);
+    if (query.count(kToday) != 0 && Param(query, kToday) != "1") throw BadRequest(kBadToday);
+    int n = 0;
+    if (query.count(kDays) != 0 && !ParseDays(Param(query, kDays), n))
+        throw BadRequest(kBadDays + std::to_string(kMostDays));
+}
+
 Page ReportPage(ReadStore& store, const std::map<std::string, std::string>& query,
                 const std::string& today, const std::string& database) {
-    std::string format = Param(query, "format");
+    CheckReportQuery(query);
+    std::string format = Param(query, kFormat);
     if (format.empty()) format = kText;
-    if (format != kText && format != kCsv && format != kJson && format != kHtml)
-        throw BadRequest(kBadFormat);
     RunFilter filter = FilterOf(query, today);
     ReportModel m = ModelOf(store, filter);
     if (NamesSomething(filter) && m.summary.runs == 0) throw NothingFound(kEmptySelection);

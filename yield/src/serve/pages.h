@@ -26,8 +26,13 @@ struct Page {
 // Every run of one processor ID, newest first, as an HTML page (every text escaped).
 Page BoardPage(ReadStore& store, const std::string& chipId);
 
-// The report as `report` writes it. `query`: format (text, csv, json, html; csv takes table),
-// since, until, host, station, today=1, days=N; `today` is the local day the screen counts from.
+// Throws BadRequest unless `query` names only the report's parameters, each once, with a value
+// it takes: a known format, today=1, days from 1 to kMostDays.
+void CheckReportQuery(const std::map<std::string, std::string>& query);
+
+// The report as `report` writes it (its query checked by CheckReportQuery). `query`: format (text,
+// csv, json, html; csv takes table), since, until, host, station, today=1, days=N; `today` is the
+// local day the screen counts from.
 Page ReportPage(ReadStore& store, const std::map<std::string, std::string>& query,
                 const std::string& today, const std::string& database);
 

@@ -1,12 +1,14 @@
 // `serve`: the line's live screen over HTTP. Read-only: it reads the database and never writes;
-// alarms live in memory. One worker thread reads the database: it notices each change, rebuilds
-// the screen's JSON once and raises the alarms; the HTTP threads only send what is built.
+// alarms live in memory. One I/O thread (Boost.Asio, HTTP by Boost.Beast) does all the network
+// work, so a connection holds no thread; the screen is kept by its own thread (DbWorker), and
+// the slow pages are built on a small pool (PagePool).
 #pragma once
 
 #include <stdexcept>
 #include <string>
 
 #include "alarmRule.h"
+#include "listenAddress.h"
 
 namespace yield {
 
@@ -25,17 +27,11 @@ struct ListenError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// "HOST:PORT" (an IPv6 host in brackets) split; false when it is not one. Port 0 takes a free
-// one.
-bool SplitListen(const std::string& listen, std::string& host, int& port);
-
-// Whether a request's Host header may reach a server listening on `host` at `port`: on a loopback
-// address only the loopback names with that port, so that a page of another site whose name was
-// pointed at 127.0.0.1 cannot read the screen; on any other address every name.
-bool HostAllowed(const std::string& host, int port, const std::string& hostHeader);
-
 // Serves until SIGINT or SIGTERM; prints the address it listens on. Throws StoreError when the
-// database cannot be read, ListenError when the address cannot be bound.
-void Serve(const ServeOptions& o);
+// database cannot be read, ListenError when the address cannot be bound. At the signal it stops
+// all network work, gives the page builders and the screen's reader a short grace, and returns
+// false when one of them is still held (a database that stopped answering): it was left running,
+// so the caller must end the process at once (std::_Exit) rather than return through main.
+bool Serve(const ServeOptions& o);
 
 }  // namespace yield

@@ -1,0 +1,328 @@
+#include "httpSession.h"
+
+#include <array>
+#include <atomic>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core.hpp>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <regex>
+
+#include "assets.h"
+#include "dbWorker.h"
+#include "escape.h"
+#include "httpMessage.h"
+#include "listenAddress.h"
+#include "liveHub.h"
+#include "openStore.h"
+#include "pagePool.h"
+#include "pages.h"
+
+namespace yield {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+using boost::system::error_code;
+using Request = http::request<http::string_body>;
+
+namespace {
+
+constexpr size_t kFirstRead = 4096;
+constexpr size_t kLingerRead = 4096;
+constexpr size_t kMaxIdDigits = 18;
+constexpr char kClearHeader[] = "X-Devuze-Clear";
+constexpr char kWrongHost[] = "this server answers to its loopback address only\n";
+constexpr char kTooManyClients[] = "too many live screens\n";
+constexpr char kBusy[] = "the server is busy: try again\n";
+constexpr char kNoAlarm[] = "no such alarm\n";
+constexpr char kNeedClearHeader[] = "clearing an alarm takes the X-Devuze-Clear header\n";
+constexpr char kNotFound[] = "no such page\n";
+constexpr char kWrongMethod[] = "this page does not take that method\n";
+constexpr char kBadRequest[] = "not a request this server reads\n";
+constexpr char kBodyTooLarge[] = "a request body takes at most 1 KiB\n";
+constexpr char kHeaderTooLarge[] = "a request header takes at most 8 KiB\n";
+constexpr char kGetOnly[] = "GET, HEAD";
+constexpr char kPostOnly[] = "POST";
+constexpr char kBoardPrefix[] = "/board/";
+constexpr char kBoardLane[] = " board";
+constexpr char kReportLane[] = " report";
+constexpr char kEvents[] = "/events";
+constexpr char kReport[] = "/report";
+constexpr char kFormat[] = "format";
+constexpr char kHtml[] = "html";
+const std::regex kClearPath(R"(/alarms/(\d+)/clear)");
+
+struct StaticFile {
+    const char* path;
+    const char* body;
+    const char* type;
+};
+const StaticFile kStaticFiles[] = {{"/", kDashboardHtml, kHtmlType},
+                                   {"/dashboard.css", kDashboardCss, kCssType},
+                                   {"/dashboard.js", kDashboardJs, kJsType}};
+constexpr char kDashboardJson[] = "/dashboard.json";
+
+// What a page job ends with, carried back to the I/O thread.
+struct Built {
+    http::status status;
+    std::string type;
+    std::string body;
+};
+
+Built BuildPage(const std::function<Page(ReadStore&)>& job, const std::string& db) {
+    try {
+        Page p = job(*OpenReadStore(db));
+        return {http::status::ok, std::move(p.contentType), std::move(p.body)};
+    } catch (const BadRequest& e) {
+        return {http::status::bad_request, kTextType, std::string(e.what()) + "\n"};
+    } catch (const NothingFound& e) {
+        return {http::status::not_found, kTextType, std::string(e.what()) + "\n"};
+    } catch (const std::exception& e) {
+        return {http::status::internal_server_error, kTextType, PrintableText(e.what()) + "\n"};
+    }
+}
+
+// A request that is not HTTP as the parser reads it; not one cut short by its client.
+bool IsMalformed(error_code ec) {
+    if (ec.category() != http::make_error_code(http::error::bad_method).category()) return false;
+    return ec != http::error::end_of_stream && ec != http::error::partial_message &&
+           ec != http::error::short_read;
+}
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    Session(asio::ip::tcp::socket socket, ServeContext& c)
+        : stream_(std::move(socket)), buffer_(kReadBufferLimit), pageTimer_(c.io), c_(c) {
+        ++c_.connections;
+    }
+    ~Session() { --c_.connections; }
+
+    void AwaitRequest() {
+        if (buffer_.size() > 0) return ReadRequest();
+        stream_.expires_after(c_.limits.idle);
+        stream_.async_read_some(buffer_.prepare(kFirstRead),
+                                [self = shared_from_this()](error_code ec, size_t n) {
+                                    if (ec) return self->Close();
+                                    self->buffer_.commit(n);
+                                    self->ReadRequest();
+                                });
+    }
+
+private:
+    void ReadRequest() {
+        parser_.emplace();
+        parser_->header_limit(kHeaderLimit);
+        parser_->body_limit(kBodyLimit);
+        stream_.expires_after(c_.limits.request);
+        http::async_read(stream_, buffer_, *parser_,
+                         [self = shared_from_this()](error_code ec, size_t) { self->Read(ec); });
+    }
+
+    void Read(error_code ec) {
+        stream_.expires_never();
+        if (ec == http::error::body_limit)
+            return Refuse(http::status::payload_too_large, kBodyTooLarge);
+        if (ec == http::error::header_limit || ec == http::error::buffer_overflow)
+            return Refuse(http::status::request_header_fields_too_large, kHeaderTooLarge);
+        if (IsMalformed(ec)) return Refuse(http::status::bad_request, kBadRequest);
+        if (ec) return Close();
+        Request req = parser_->release();
+        version_ = req.version();
+        keepAlive_ = req.keep_alive() && ++answered_ < kKeepAliveRequests;
+        head_ = req.method() == http::verb::head;
+        Route(req);
+    }
+
+    void Route(const Request& req) {
+        if (req.count(http::field::host) > 1) return Send(http::status::bad_request, kBadRequest);
+        std::string host(req[http::field::host]);
+        if (!HostAllowed(c_.address, c_.port, host))
+            return Send(http::status::forbidden, kWrongHost);
+        Target t;
+        if (!DecodeTarget(std::string(req.target()), t))
+            return Send(http::status::bad_request, kBadRequest);
+        std::smatch clear;
+        if (std::regex_match(t.path, clear, kClearPath)) {
+            if (req.method() != http::verb::post) return WrongMethod(kPostOnly);
+            return ClearAlarm(req, clear[1]);
+        }
+        if (req.method() != http::verb::get && !head_) return RouteOtherMethod(t.path);
+        RouteGet(t);
+    }
+
+    void RouteGet(const Target& t) {
+        for (const StaticFile& f : kStaticFiles)
+            if (t.path == f.path) return Send(http::status::ok, f.body, f.type);
+        if (t.path == kDashboardJson) return Send(http::status::ok, c_.live.Body(), kJsonType);
+        if (t.path == kEvents) return OpenLivePage();
+        if (t.path.rfind(kBoardPrefix, 0) == 0 && t.path.size() > sizeof kBoardPrefix - 1) {
+            std::string chipId = t.path.substr(sizeof kBoardPrefix - 1);
+            return AwaitPage(
+                kBoardLane, [chipId](ReadStore& s) { return BoardPage(s, chipId); }, kPageCsp);
+        }
+        if (t.path == kReport) return AskReport(t.query);
+        Send(http::status::not_found, kNotFound);
+    }
+
+    void RouteOtherMethod(const std::string& path) {
+        for (const StaticFile& f : kStaticFiles)
+            if (path == f.path) return WrongMethod(kGetOnly);
+        if (path == kDashboardJson || path == kEvents || path == kReport ||
+            path.rfind(kBoardPrefix, 0) == 0)
+            return WrongMethod(kGetOnly);
+        Send(http::status::not_found, kNotFound);
+    }
+
+    void WrongMethod(const char* allowed) {
+        answer_ = MakeAnswer(http::status::method_not_allowed, version_, kWrongMethod);
+        answer_.set(http::field::allow, allowed);
+        Write();
+    }
+
+    void ClearAlarm(const Request& req, const std::string& id) {
+        if (req.find(kClearHeader) == req.end())
+            return Send(http::status::forbidden, kNeedClearHeader);
+        if (id.size() > kMaxIdDigits || !c_.live.Clear(std::stoll(id)))
+            return Send(http::status::not_found, kNoAlarm);
+        Send(http::status::no_content, "");
+    }
+
+    void OpenLivePage() {
+        if (head_) return Send(http::status::ok, "", kEventType);
+        if (c_.hub.Full()) return Send(http::status::service_unavailable, kTooManyClients);
+        c_.hub.Admit(stream_.release_socket(), version_);
+    }
+
+    void AskReport(const std::map<std::string, std::string>& query) {
+        try {
+            CheckReportQuery(query);
+        } catch (const BadRequest& e) {
+            return Send(http::status::bad_request, std::string(e.what()) + "\n");
+        }
+        auto format = query.find(kFormat);
+        const bool html = format != query.end() && format->second == kHtml;
+        std::string today = c_.worker.Today(), database = c_.database;
+        AwaitPage(
+            kReportLane,
+            [query, today, database](ReadStore& s) {
+                return ReportPage(s, query, today, database);
+            },
+            html ? kReportCsp : kPageCsp);
+    }
+
+    // Builds the page on the pool; answers it, or 503 when the pool is full or the page is not
+    // built within pageWait (it is then not built at all when it had not started).
+    void AwaitPage(const char* kind, std::function<Page(ReadStore&)> job, const char* csp) {
+        auto abandoned = std::make_shared<std::atomic<bool>>(false);
+        std::weak_ptr<Session> weak = shared_from_this();
+        const uint64_t page = ++pages_;
+        auto run = [weak, abandoned, page, job = std::move(job), db = c_.db, &io = c_.io] {
+            if (*abandoned) return;
+            auto built = std::make_shared<Built>(BuildPage(job, db));
+            asio::post(io, [weak, built, page] {
+                if (auto self = weak.lock()) self->PageBuilt(page, std::move(*built));
+            });
+        };
+        if (!c_.pages.Submit(Lane(kind), std::move(run)))
+            return Send(http::status::service_unavailable, kBusy);
+        awaiting_ = true;
+        pageCsp_ = csp;
+        pageTimer_.expires_after(c_.limits.pageWait);
+        pageTimer_.async_wait([self = shared_from_this(), abandoned](error_code ec) {
+            if (ec || !self->awaiting_) return;
+            *abandoned = true;
+            self->awaiting_ = false;
+            self->Send(http::status::service_unavailable, kBusy);
+        });
+    }
+
+    // `page`: the number of the request it was built for; one answered 503 meanwhile is past.
+    void PageBuilt(uint64_t page, Built built) {
+        if (!awaiting_ || page != pages_) return;
+        awaiting_ = false;
+        pageTimer_.cancel();
+        Send(built.status, std::move(built.body), built.type.c_str(), pageCsp_);
+    }
+
+    std::string Lane(const char* kind) {
+        error_code ec;
+        auto remote = stream_.socket().remote_endpoint(ec);
+        return (ec ? std::string() : remote.address().to_string()) + kind;
+    }
+
+    void Send(http::status status, std::string body, const char* type = kTextType,
+              const char* csp = kPageCsp) {
+        answer_ = MakeAnswer(status, version_, std::move(body), type, csp);
+        Write();
+    }
+
+    void Write() {
+        answer_.keep_alive(keepAlive_);
+        if (head_) {
+            const size_t length = answer_.body().size();
+            answer_.body().clear();
+            if (length > 0) answer_.content_length(length);
+        }
+        stream_.expires_after(c_.limits.write);
+        http::async_write(stream_, answer_, [self = shared_from_this()](error_code ec, size_t) {
+            if (ec) return self->Close();
+            if (!self->keepAlive_) return self->Linger();
+            self->AwaitRequest();
+        });
+    }
+
+    // An answer after which the connection closes: 4xx for what could not be read.
+    void Refuse(http::status status, const char* body) {
+        keepAlive_ = false;
+        head_ = false;
+        Send(status, body);
+    }
+
+    // Ends sending, then reads and drops what the client still sends for a moment, so that its
+    // last answer is not lost to a reset.
+    void Linger() {
+        error_code ignored;
+        stream_.socket().shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+        stream_.expires_after(c_.limits.lingerAfterError);
+        DrainSome();
+    }
+
+    void DrainSome() {
+        stream_.async_read_some(asio::buffer(drain_),
+                                [self = shared_from_this()](error_code ec, size_t) {
+                                    if (ec) return self->Close();
+                                    self->DrainSome();
+                                });
+    }
+
+    void Close() {
+        error_code ignored;
+        stream_.socket().close(ignored);
+    }
+
+    beast::tcp_stream stream_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
+    Answer answer_;
+    asio::steady_timer pageTimer_;
+    ServeContext& c_;
+    unsigned version_ = 11;
+    unsigned answered_ = 0;
+    bool keepAlive_ = false;
+    bool head_ = false;
+    bool awaiting_ = false;
+    uint64_t pages_ = 0;  // pages asked for on this connection
+    const char* pageCsp_ = kPageCsp;
+    std::array<char, kLingerRead> drain_{};
+};
+
+}  // namespace
+
+void StartHttpSession(asio::ip::tcp::socket socket, ServeContext& context) {
+    std::make_shared<Session>(std::move(socket), context)->AwaitRequest();
+}
+
+}  // namespace yield
