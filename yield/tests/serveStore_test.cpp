@@ -1,6 +1,10 @@
 // What the line screen reads from a store of golden runs: the change signal, the dashboard, the
 // board page and the report page's selections.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -39,7 +43,91 @@ protected:
     std::string db_;
 };
 
+// A real store whose whole runs cannot be loaded: what lists many runs must not load them.
+class NoWholeRuns : public ReadStore {
+public:
+    explicit NoWholeRuns(ReadStore& s) : s_(s) {}
+    void ForEachRun(const RunFilter& f, const RunSink& t) override { s_.ForEachRun(f, t); }
+    void ForEachVoltReading(const RunFilter& f, const ReadingSink& t) override {
+        s_.ForEachVoltReading(f, t);
+    }
+    std::vector<long long> RunIds(const RunFilter& f) override { return s_.RunIds(f); }
+    std::vector<long long> NewestRunIds(long long n) override { return s_.NewestRunIds(n); }
+    std::vector<RunSummary> NewestRuns(long long n) override { return s_.NewestRuns(n); }
+    long long CountRunsWithoutDay(const RunFilter& f) override { return s_.CountRunsWithoutDay(f); }
+    std::vector<long long> RunIdsOfChip(const std::string& c) override {
+        return s_.RunIdsOfChip(c);
+    }
+    std::vector<std::string> ChipIdsLike(const std::string& c) override {
+        return s_.ChipIdsLike(c);
+    }
+    RunRecord LoadRun(long long) override { throw StoreError("a whole run was loaded"); }
+    void ForEachFailing(const std::vector<long long>& ids, const FailingSink& t) override {
+        s_.ForEachFailing(ids, t);
+    }
+    std::vector<SourceRow> SourcesOf(long long id) override { return s_.SourcesOf(id); }
+    std::vector<SourceRow> ProblemFiles() override { return s_.ProblemFiles(); }
+
+private:
+    ReadStore& s_;
+};
+
+void WriteProc(const char* path, const std::string& text) {
+    if (FILE* f = std::fopen(path, "w")) {
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    }
+}
+
+// True when the change source of `db` gives a version in a child process that sees the
+// database's folder on a read-only mount.
+bool VersionOnReadOnlyMount(const std::string& db) {
+    std::string dir = std::filesystem::path(db).parent_path().string();
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::string uid = "0 " + std::to_string(getuid()) + " 1";
+        std::string gid = "0 " + std::to_string(getgid()) + " 1";
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(2);
+        WriteProc("/proc/self/setgroups", "deny");
+        WriteProc("/proc/self/uid_map", uid);
+        WriteProc("/proc/self/gid_map", gid);
+        if (mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            _exit(2);
+        try {
+            OpenPollingChangeSource(db)->Version();
+            _exit(0);
+        } catch (...) {
+            _exit(1);
+        }
+    }
+    int st = -1;
+    return waitpid(pid, &st, 0) == pid && WIFEXITED(st) && WEXITSTATUS(st) == 0;
+}
+
 }  // namespace
+
+TEST_F(ServeStore, ChangeSourceReadsWhatTheReportsCanRead) {
+    IngestGolden("standard", "s1");
+    // No WAL index can be made there: the file is read as it stands.
+    EXPECT_TRUE(VersionOnReadOnlyMount(db_)) << "a reader without write access and no writer";
+    yieldtest::WriteAll(db_ + "-shm", "abc");  // left by a reader on a full disk
+    EXPECT_TRUE(VersionOnReadOnlyMount(db_)) << "a damaged -shm file";
+}
+
+TEST_F(ServeStore, ChangeSourceFollowsAFileReplacedUnderIt) {
+    IngestGolden("standard", "s1");
+    auto changes = OpenPollingChangeSource(db_);
+    std::string before = changes->Version();
+    std::string other = (tmp_.path() / "other.db").string();
+    std::filesystem::copy_file(db_, other);
+    std::filesystem::rename(other, db_);  // the same figures, in another file
+    std::string after = changes->Version();
+    EXPECT_NE(after, before);
+    EXPECT_EQ(changes->Version(), after);
+    IngestGolden("dio-stuck-di5-0", "s2");
+    EXPECT_NE(changes->Version(), after) << "the new file's commits are seen";
+}
 
 TEST_F(ServeStore, ChangeSourceMovesWithEachCommitOnly) {
     auto changes = OpenPollingChangeSource(db_);
@@ -57,7 +145,9 @@ TEST_F(ServeStore, ChangeSourceMovesWithEachCommitOnly) {
 TEST_F(ServeStore, DashboardOfTheDay) {
     IngestGolden("standard", "s1");
     IngestGolden("dio-stuck-di5-0", "s2");
-    Dashboard d = ReadDashboard(*OpenReadStore(db_), kDay);
+    auto store = OpenReadStore(db_);
+    NoWholeRuns lists(*store);
+    Dashboard d = ReadDashboard(lists, kDay);
     ASSERT_EQ(d.latest.size(), 2u);
     EXPECT_EQ(d.latest[0].station, "s2");  // newest stored first
     EXPECT_EQ(d.latest[0].failing, "DI-5");

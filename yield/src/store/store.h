@@ -94,6 +94,9 @@ public:
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
     // The IDs of the `n` runs stored last, of any day, newest first.
     virtual std::vector<long long> NewestRunIds(long long n) = 0;
+    // Those runs' summaries, newest first, each with only its failed ports (in LoadRun's order):
+    // what a list of the latest runs shows, without reading their measurements.
+    virtual std::vector<RunSummary> NewestRuns(long long n) = 0;
     // Runs of the filter's host (or of all hosts) whose stamp gives no day, whatever its days.
     virtual long long CountRunsWithoutDay(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first
