@@ -32,6 +32,17 @@ struct StoreRefused : StoreError {
     using StoreError::StoreError;
 };
 
+// A call on a database server given up because the process was told to stop (StopStoreWaits):
+// its batch was not stored.
+struct StoreStopped : StoreError {
+    using StoreError::StoreError;
+};
+
+// Tells every wait on a database server, in every thread, from now on, to give up within about a
+// second with StoreStopped: for a command ending at SIGINT or SIGTERM while the server does not
+// answer. Calls the server answers in time still complete. Safe in a signal handler.
+void StopStoreWaits() noexcept;
+
 struct SourceFile {
     SourceFile() = default;
     SourceFile(std::string p, long long bytes, long long changed)

@@ -67,6 +67,9 @@ public:
     bool ok() const { return ok_; }
     int StopServer() { return Server("stop-server"); }
     int Restart() { return Server("restart"); }
+    // Every process of the server stopped (SIGSTOP), and let go on.
+    int Freeze() { return Server("freeze"); }
+    int Thaw() { return Server("thaw"); }
     // The URI of database `name` on it (the socket is in its folder).
     std::string Url(const std::string& name) const {
         return "postgresql:///" + name + "?host=" + dir_.string() + "&port=" YIELD_PG_PORT;

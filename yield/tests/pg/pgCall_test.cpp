@@ -1,0 +1,85 @@
+// A server that stops answering (its processes stopped): a reading command ends with status 3
+// within the wait it was given, and `watch` ends at SIGTERM with nothing of its batch stored.
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "pgTestSupport.h"
+
+using yieldtest::Q;
+using yieldtest::TempDir;
+
+namespace {
+
+long long StoredRuns(const std::string& url) {
+    PGconn* c = PQconnectdb(url.c_str());
+    long long n = -1;
+    PGresult* r = PQexec(c, "SELECT count(*) FROM runs");
+    if (PQresultStatus(r) == PGRES_TUPLES_OK) n = std::stoll(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    PQfinish(c);
+    return n;
+}
+
+// The server frozen while it lives, let go on at the end even when the test fails.
+class Frozen {
+public:
+    explicit Frozen(yieldtest::OwnServer& s) : s_(s), ok_(s.Freeze() == 0) {}
+    ~Frozen() { s_.Thaw(); }
+    Frozen(const Frozen&) = delete;
+    Frozen& operator=(const Frozen&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    yieldtest::OwnServer& s_;
+    bool ok_;
+};
+
+// The tool's exit status, or -1 when it had not ended after `seconds` (it is then killed).
+int EndsWithin(pid_t pid, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        int st = 0;
+        if (waitpid(pid, &st, WNOHANG) == pid) return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid, SIGKILL);
+    yieldtest::WaitTool(pid);
+    return -1;
+}
+
+}  // namespace
+
+TEST(PgCall, AServerThatStopsAnsweringEndsTheWaits) {
+    TempDir tmp;
+    yieldtest::OwnServer server;
+    ASSERT_TRUE(server.ok());
+    std::string url = server.Url("postgres");
+    yieldtest::MakeRuns(tmp.path() / "logs", 0, 1, false);
+    pid_t watch = yieldtest::StartTool("watch --db " + Q(url) + " " + Q(tmp.path() / "logs"),
+                                       tmp.path() / "watch.out");
+    long long stored = 0;
+    for (int i = 0; i < 300 && stored < 1; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stored = StoredRuns(url);
+    }
+    ASSERT_EQ(stored, 1) << "the watch stored nothing";
+    {
+        Frozen frozen(server);
+        ASSERT_TRUE(frozen.ok());
+        yieldtest::Result report =
+            yieldtest::Tool("report --db " + Q(url), "DEVUZE_YIELD_DB_WAIT=2 timeout 60 ");
+        EXPECT_EQ(report.status, 3) << report.out;
+        EXPECT_NE(report.out.find("did not answer within 2 s"), std::string::npos) << report.out;
+        // A batch the server does not answer, given up at SIGTERM.
+        yieldtest::MakeRuns(tmp.path() / "logs", 1, 1, false);
+        std::this_thread::sleep_for(std::chrono::seconds(4));
+        kill(watch, SIGTERM);
+        EXPECT_EQ(EndsWithin(watch, 15), 0);
+    }
+    std::string said = yieldtest::ReadAll(tmp.path() / "watch.out");
+    EXPECT_NE(said.find("did not answer"), std::string::npos) << said;
+    EXPECT_EQ(StoredRuns(url), 1);
+}
