@@ -1,5 +1,7 @@
 // A server that stops answering (its processes stopped): a reading command ends with status 3
 // within the wait it was given, and `watch` ends at SIGTERM with nothing of its batch stored.
+#include "pgCall.h"
+
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
@@ -7,6 +9,7 @@
 #include <csignal>
 #include <thread>
 
+#include "openStore.h"
 #include "pgTestSupport.h"
 
 using yieldtest::Q;
@@ -52,6 +55,22 @@ int EndsWithin(pid_t pid, int seconds) {
 
 }  // namespace
 
+// The statement timeout a connection to the tests' server gets (PG* variables, or a URI on it).
+std::string StatementTimeout(const std::string& conninfo) {
+    PGconn* c = yield::PgConnect(conninfo);
+    yield::PgResult r =
+        yield::PgCall(c, [](PGconn* x) { return PQsendQuery(x, "SHOW statement_timeout"); });
+    std::string value = r && PQntuples(r.get()) == 1 ? PQgetvalue(r.get(), 0, 0) : "";
+    PQfinish(c);
+    return value;
+}
+
+TEST(PgCall, TheStatementTimeoutGivesWayToTheUsers) {
+    EXPECT_EQ(StatementTimeout(""), "30s");
+    EXPECT_EQ(StatementTimeout("postgresql:///postgres?options=-c%20statement_timeout%3D7s"), "7s");
+    EXPECT_EQ(StatementTimeout("postgresql:///postgres?options=-c%20search_path%3Dpublic"), "30s");
+}
+
 TEST(PgCall, AServerThatStopsAnsweringEndsTheWaits) {
     TempDir tmp;
     yieldtest::OwnServer server;
@@ -66,9 +85,20 @@ TEST(PgCall, AServerThatStopsAnsweringEndsTheWaits) {
         stored = StoredRuns(url);
     }
     ASSERT_EQ(stored, 1) << "the watch stored nothing";
+    setenv(yield::kDbWaitEnvironment, "1", 1);
+    auto store = yield::OpenReadStore(url);
     {
         Frozen frozen(server);
         ASSERT_TRUE(frozen.ok());
+        try {
+            store->NewestRunIds(1);
+            ADD_FAILURE() << "a server that does not answer gave an answer";
+        } catch (const yield::StoreError& e) {
+            EXPECT_NE(std::string(e.what()).find("did not answer within 1 s"), std::string::npos)
+                << e.what();
+        }
+        store.reset();
+        unsetenv(yield::kDbWaitEnvironment);
         yieldtest::Result report =
             yieldtest::Tool("report --db " + Q(url), "DEVUZE_YIELD_DB_WAIT=2 timeout 60 ");
         EXPECT_EQ(report.status, 3) << report.out;
