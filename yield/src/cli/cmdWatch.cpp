@@ -29,7 +29,8 @@ constexpr char kNoPipe[] = "cannot make the stop pipe";
 constexpr char kCannotFollow[] = "cannot follow ";
 constexpr char kReadByRescan[] = "; what is written there is read by a rescan every minute";
 constexpr char kStoppedWaiting[] =
-    "stopped while the database server did not answer; the batch in progress was not stored";
+    "stopped while the database server did not answer; the batch in progress was given up (the "
+    "next ingest reads its files again)";
 
 // Written by the signal handler, read by the loop: the only work the handler does.
 int gStopWrite = -1;
