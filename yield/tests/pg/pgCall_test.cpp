@@ -17,28 +17,10 @@ using yieldtest::TempDir;
 
 namespace {
 
-long long StoredRuns(const std::string& url) {
-    PGconn* c = PQconnectdb(url.c_str());
-    long long n = -1;
-    PGresult* r = PQexec(c, "SELECT count(*) FROM runs");
-    if (PQresultStatus(r) == PGRES_TUPLES_OK) n = std::stoll(PQgetvalue(r, 0, 0));
-    PQclear(r);
-    PQfinish(c);
-    return n;
-}
-
-// The server frozen while it lives, let go on at the end even when the test fails.
-class Frozen {
-public:
-    explicit Frozen(yieldtest::OwnServer& s) : s_(s), ok_(s.Freeze() == 0) {}
-    ~Frozen() { s_.Thaw(); }
-    Frozen(const Frozen&) = delete;
-    Frozen& operator=(const Frozen&) = delete;
-    bool ok() const { return ok_; }
-
-private:
-    yieldtest::OwnServer& s_;
-    bool ok_;
+// Lets the server go on at the end, even when the test fails.
+struct Thaw {
+    yieldtest::OwnServer& server;
+    ~Thaw() { server.Thaw(); }
 };
 
 // The tool's exit status, or -1 when it had not ended after `seconds` (it is then killed).
@@ -82,14 +64,14 @@ TEST(PgCall, AServerThatStopsAnsweringEndsTheWaits) {
     long long stored = 0;
     for (int i = 0; i < 300 && stored < 1; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        stored = StoredRuns(url);
+        stored = yieldtest::StoredRuns(url);
     }
     ASSERT_EQ(stored, 1) << "the watch stored nothing";
     setenv(yield::kDbWaitEnvironment, "1", 1);
     auto store = yield::OpenReadStore(url);
     {
-        Frozen frozen(server);
-        ASSERT_TRUE(frozen.ok());
+        ASSERT_EQ(server.Freeze(), 0);
+        Thaw thaw{server};
         try {
             store->NewestRunIds(1);
             ADD_FAILURE() << "a server that does not answer gave an answer";
@@ -111,5 +93,5 @@ TEST(PgCall, AServerThatStopsAnsweringEndsTheWaits) {
     }
     std::string said = yieldtest::ReadAll(tmp.path() / "watch.out");
     EXPECT_NE(said.find("did not answer"), std::string::npos) << said;
-    EXPECT_EQ(StoredRuns(url), 1);
+    EXPECT_EQ(yieldtest::StoredRuns(url), 1);
 }
