@@ -46,12 +46,57 @@ TEST(CliDatabase, OutputThatIsTheDatabaseIsRefused) {
 
 TEST(CliDatabase, NamesThatKeepNoFileAreRefused) {
     TempDir tmp;
-    for (const char* name : {":memory:", "file:x?mode=memory", "file::memory:?cache=shared"}) {
-        Result r = Tool(std::string("ingest --db '") + name + "' " + Q(YIELD_GOLDEN_DIR));
+    std::string memdb = "file:" + (tmp.path() / "m.db").string() + "?vfs=memdb";
+    for (const std::string& name : {std::string(":memory:"), std::string("file:x?mode=memory"),
+                                    std::string("file::memory:?cache=shared"), memdb}) {
+        Result r = Tool("ingest --db " + Q(name) + " " + Q(YIELD_GOLDEN_DIR));
         EXPECT_EQ(r.status, 3) << name;
-        EXPECT_NE(r.out.find("names no file"), std::string::npos) << r.out;
+        bool uri = name.rfind("file:", 0) == 0;
+        EXPECT_NE(r.out.find(uri ? "not a URI" : "names no file"), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find("runs new"), std::string::npos) << r.out;
     }
+}
+
+TEST(CliDatabase, AUriIsRefusedAndTheGuardsCompareTheRealFile) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "y.db";
+    ASSERT_EQ(Tool("ingest --db " + Q(db) + " " + Q(yieldtest::GoldenFlashLog("standard"))).status,
+              0);
+    std::string before = yieldtest::ReadAll(db);
+    std::string uri = "file:" + db.string();
+    for (const std::string& args :
+         {"report --db " + Q(uri) + " -o " + Q(db),
+          "report --db " + Q(uri) + " --format csv --table summary -o " + Q(db),
+          "watch --db " + Q(uri) + " " + Q(tmp.path())}) {
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, 3) << args << r.out;
+        EXPECT_NE(r.out.find("not a URI"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(yieldtest::ReadAll(db), before);
+    // Through a link from elsewhere, the file it leads to is still the database's own.
+    fs::create_directory(tmp.path() / "other");
+    fs::create_symlink(db, tmp.path() / "other" / "link.db");
+    Result r = Tool("ingest --db " + Q(tmp.path() / "other" / "link.db") + " " + Q(tmp.path()));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("0 problems"), std::string::npos) << r.out;
+}
+
+TEST(CliDatabase, ABatchIsNotStoredIntoADeletedDatabase) {
+    TempDir tmp;
+    fs::path db = tmp.path() / "y.db";
+    fs::create_directory(tmp.path() / "logs");
+    // The watch's status, or 124 when it went on for 15 s after its database was deleted.
+    Result r = yieldtest::Shell(
+        "'" + std::string(YIELD_TOOL) + "' watch --db " + Q(db) + " " + Q(tmp.path() / "logs") +
+        " >" + Q(tmp.path() / "out") + " 2>&1 & pid=$!; for i in $(seq 100); do [ -e " + Q(db) +
+        " ] && break; sleep 0.05; done; sleep 0.5; rm " + Q(db) + "; cp " +
+        Q(yieldtest::GoldenFlashLog("standard")) + " " + Q(tmp.path() / "logs" / "a.log") +
+        "; for i in $(seq 150); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done; " +
+        "kill -0 $pid 2>/dev/null && { kill $pid; wait $pid; exit 124; }; wait $pid");
+    EXPECT_EQ(r.status, 3) << r.out;
+    std::string said = yieldtest::ReadAll(tmp.path() / "out");
+    EXPECT_NE(said.find("deleted or replaced"), std::string::npos) << said;
+    EXPECT_EQ(said.find("runs new"), std::string::npos) << said;
 }
 
 TEST(CliDatabase, ReadingCommandsWorkOnAReadOnlyMount) {

@@ -11,6 +11,8 @@
 #   stop-server  stops the server and keeps the cluster, for `restart`
 #   restart      starts the cluster kept in DIR again (a no-op when it runs); prints what `env`
 #                prints
+#   freeze       stops every process of the server with SIGSTOP: a server that no longer answers
+#   thaw         lets them go on (SIGCONT)
 #   env          prints "export PGHOST=... PGPORT=... PGUSER=yield PGDATABASE=postgres" for
 #                eval "$(pg-server.sh env DIR)"; the same line is in DIR/env while a cluster is
 #                there
@@ -32,7 +34,7 @@ sock_path_max=107
 user=yield
 
 die() { echo "$me: $*" >&2; exit 1; }
-usage() { sed -n '5,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '5,26p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 [ $# -eq 2 ] || usage
 command=$1
@@ -297,8 +299,20 @@ cmd_stop_server() {
     stop_server
 }
 
+# Sends signal $1 to every process of the cluster.
+cmd_signal() {
+    local pids
+    need_programs
+    pids=$(cluster_pids)
+    [ -n "$pids" ] || die "no server runs in $data"
+    # shellcheck disable=SC2086
+    kill -"$1" $pids
+}
+
 case $command in
     env) env_line ;;
+    freeze) cmd_signal STOP ;;
+    thaw) cmd_signal CONT ;;
     start) need_programs; cmd_start ;;
     restart) need_programs; cmd_restart ;;
     stop) cmd_stop ;;

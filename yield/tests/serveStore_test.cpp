@@ -1,6 +1,10 @@
 // What the line screen reads from a store of golden runs: the change signal, the dashboard, the
 // board page and the report page's selections.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -39,7 +43,62 @@ protected:
     std::string db_;
 };
 
+void WriteProc(const char* path, const std::string& text) {
+    if (FILE* f = std::fopen(path, "w")) {
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    }
+}
+
+// True when the change source of `db` gives a version in a child process that sees the
+// database's folder on a read-only mount.
+bool VersionOnReadOnlyMount(const std::string& db) {
+    std::string dir = std::filesystem::path(db).parent_path().string();
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::string uid = "0 " + std::to_string(getuid()) + " 1";
+        std::string gid = "0 " + std::to_string(getgid()) + " 1";
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(2);
+        WriteProc("/proc/self/setgroups", "deny");
+        WriteProc("/proc/self/uid_map", uid);
+        WriteProc("/proc/self/gid_map", gid);
+        if (mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            _exit(2);
+        try {
+            OpenPollingChangeSource(db)->Version();
+            _exit(0);
+        } catch (...) {
+            _exit(1);
+        }
+    }
+    int st = -1;
+    return waitpid(pid, &st, 0) == pid && WIFEXITED(st) && WEXITSTATUS(st) == 0;
+}
+
 }  // namespace
+
+TEST_F(ServeStore, ChangeSourceReadsWhatTheReportsCanRead) {
+    IngestGolden("standard", "s1");
+    // No WAL index can be made there: the file is read as it stands.
+    EXPECT_TRUE(VersionOnReadOnlyMount(db_)) << "a reader without write access and no writer";
+    yieldtest::WriteAll(db_ + "-shm", "abc");  // left by a reader on a full disk
+    EXPECT_TRUE(VersionOnReadOnlyMount(db_)) << "a damaged -shm file";
+}
+
+TEST_F(ServeStore, ChangeSourceFollowsAFileReplacedUnderIt) {
+    IngestGolden("standard", "s1");
+    auto changes = OpenPollingChangeSource(db_);
+    std::string before = changes->Version();
+    std::string other = (tmp_.path() / "other.db").string();
+    std::filesystem::copy_file(db_, other);
+    std::filesystem::rename(other, db_);  // the same figures, in another file
+    std::string after = changes->Version();
+    EXPECT_NE(after, before);
+    EXPECT_EQ(changes->Version(), after);
+    IngestGolden("dio-stuck-di5-0", "s2");
+    EXPECT_NE(changes->Version(), after) << "the new file's commits are seen";
+}
 
 TEST_F(ServeStore, ChangeSourceMovesWithEachCommitOnly) {
     auto changes = OpenPollingChangeSource(db_);

@@ -480,6 +480,10 @@ TEST_F(StoreTest, NewestRunsAreTheLastStoredOfAnyDayNewestFirst) {
     using Ids = std::vector<long long>;
     EXPECT_EQ(store->NewestRunIds(3), (Ids{5, 4, 3}));
     EXPECT_EQ(store->NewestRunIds(10), (Ids{5, 4, 3, 2, 1}));
+    std::vector<RunSummary> newest = store->NewestRuns(2);
+    ASSERT_EQ(newest.size(), 2u);
+    EXPECT_EQ(newest[0].timeStamp, "2026_12_07_09_00_00");
+    EXPECT_EQ(newest[1].id, 4);
     // A more complete copy of a run replaces it where it is: it becomes no newer.
     RunRecord again = KeyedRun("line", "2026_12_09_08_00_00", "");
     again.records = 9;

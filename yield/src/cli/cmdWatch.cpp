@@ -16,6 +16,7 @@
 #include "ingest.h"
 #include "lineWatch.h"
 #include "openStore.h"
+#include "store.h"
 
 namespace yield {
 namespace {
@@ -27,6 +28,9 @@ constexpr char kPathsHelp[] =
 constexpr char kNoPipe[] = "cannot make the stop pipe";
 constexpr char kCannotFollow[] = "cannot follow ";
 constexpr char kReadByRescan[] = "; what is written there is read by a rescan every minute";
+constexpr char kStoppedWaiting[] =
+    "stopped while the database server did not answer; the batch in progress was given up (the "
+    "next ingest reads its files again)";
 
 // Written by the signal handler, read by the loop: the only work the handler does.
 int gStopWrite = -1;
@@ -36,6 +40,7 @@ extern "C" void OnStopSignal(int) {
     char byte = 1;
     ssize_t ignored = write(gStopWrite, &byte, 1);
     static_cast<void>(ignored);
+    StopStoreWaits();  // a call the database server does not answer ends too
     errno = saved;
 }
 
@@ -70,9 +75,8 @@ bool Readable(int fd) {
     return poll(&p, 1, 0) > 0;
 }
 
-int Watch(const std::string& db, const std::vector<std::string>& paths,
-          const std::string& station) {
-    StopPipe stop;
+int Follow(const StopPipe& stop, const std::string& db, const std::vector<std::string>& paths,
+           const std::string& station) {
     auto store = OpenStore(db, true);
     int stopFd = stop.fd();
     IngestOptions options{nullptr, DatabaseFiles(db), station,
@@ -93,6 +97,17 @@ int Watch(const std::string& db, const std::vector<std::string>& paths,
         throw NotFoundError(e.what());  // no inotify to be had
     }
     return kExitOk;
+}
+
+int Watch(const std::string& db, const std::vector<std::string>& paths,
+          const std::string& station) {
+    StopPipe stop;
+    try {
+        return Follow(stop, db, paths, station);
+    } catch (const StoreStopped&) {
+        std::fprintf(stderr, "%s%s\n", kWatchLead, kStoppedWaiting);
+        return kExitOk;
+    }
 }
 
 }  // namespace

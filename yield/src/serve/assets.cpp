@@ -12,6 +12,7 @@ const char kDashboardHtml[] = R"HTML(<!DOCTYPE html>
 </head>
 <body>
 <div id="banner" class="banner" hidden>Connection to the server lost: reconnecting. The figures below may be out of date.</div>
+<div id="unreadable" class="banner" hidden></div>
 <h1>devuzeV7 line <span id="day"></span></h1>
 <section id="alarms-section">
 <h2>Alarms</h2>
@@ -97,6 +98,13 @@ function moreRepairs(data) {
 function show(d) {
   const data = d.data;
   if (!data) return;  // the server has not read the database yet: its next event will have it
+  const unreadable = document.getElementById('unreadable');
+  unreadable.hidden = !data.unreadable;
+  if (data.unreadable) {
+    unreadable.textContent = 'The database cannot be read: ' + data.unreadable +
+        '. The figures below may be out of date.';
+    return;
+  }
   document.getElementById('day').textContent = data.day;
   const s = data.summary;
   document.getElementById('summary').textContent = s.boards + ' boards, ' + s.runs +

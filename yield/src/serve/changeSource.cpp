@@ -4,6 +4,7 @@
 
 #include "changeWatcher.h"
 #include "openStore.h"
+#include "sqliteFile.h"
 #include "store.h"
 
 namespace yield {
@@ -13,28 +14,32 @@ constexpr char kCounts[] =
     "SELECT coalesce(max(id), 0), count(*), (SELECT count(*) FROM source_files) FROM runs";
 constexpr char kDataVersion[] = "PRAGMA data_version";
 constexpr char kCannotWatch[] = "cannot watch the database: ";
-constexpr int kBusyMs = 2000;
 constexpr char kSeparator = '/';
 
+// The file opened as the store's readers open it, so that the screen reads whatever a report
+// can. A file deleted or replaced under it is opened anew at the path, as every report opens it:
+// the screen then follows the file the reports read, and the change counts.
 class SqliteChanges : public ChangeSource {
 public:
-    explicit SqliteChanges(const std::string& path) {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-            sqlite3_close(db_);
-            throw StoreError(kCannotWatch + why);
-        }
-        sqlite3_busy_timeout(db_, kBusyMs);
-    }
+    explicit SqliteChanges(std::string path) : path_(std::move(path)) { Reopen(); }
     ~SqliteChanges() override { sqlite3_close(db_); }
     SqliteChanges(const SqliteChanges&) = delete;
     SqliteChanges& operator=(const SqliteChanges&) = delete;
 
-    std::string Version() override { return Row(kDataVersion) + kSeparator + Row(kCounts); }
+    std::string Version() override {
+        if (db_ == nullptr || SqliteFileMoved(db_)) Reopen();
+        return std::to_string(opened_) + kSeparator + Row(kDataVersion) + kSeparator + Row(kCounts);
+    }
 
 private:
+    void Reopen() {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        db_ = OpenSqliteFile(path_, SqliteAccess::Read);
+        ++opened_;
+    }
     [[noreturn]] void Fail() {
-        std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+        std::string why = sqlite3_errmsg(db_);
         throw StoreError(kCannotWatch + why);
     }
     // The first row's columns joined.
@@ -50,7 +55,9 @@ private:
         if (rc != SQLITE_OK) Fail();
         return out;
     }
+    std::string path_;
     sqlite3* db_ = nullptr;
+    long long opened_ = 0;
 };
 
 // PostgreSQL tells: every ingest batch that wrote sends a notification when it commits, which a

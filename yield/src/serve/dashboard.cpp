@@ -32,10 +32,11 @@ std::string Joined(const std::vector<std::string>& items) {
 
 std::vector<LatestRun> LatestRuns(ReadStore& store) {
     std::vector<LatestRun> out;
-    for (long long id : store.NewestRunIds(kLatestRuns)) {
-        RunRecord r = store.LoadRun(id);
-        out.push_back({id, r.chipId, r.host, r.station, r.timeStamp, VerdictWord(r.verdict),
-                       Joined(r.FailingPorts())});
+    for (const RunSummary& r : store.NewestRuns(kLatestRuns)) {
+        std::vector<std::string> failing;
+        for (const PortResult& p : r.ports) failing.push_back(p.Name());
+        out.push_back({r.id, r.chipId, r.host, r.station, r.timeStamp, VerdictWord(r.verdict),
+                       Joined(failing)});
     }
     return out;
 }
@@ -135,6 +136,8 @@ json DashboardJson(const Dashboard& d) {
             {"flags", FlagsJson(d.model)},
             {"latest", LatestJson(d.latest)}};
 }
+
+json UnreadableJson(const std::string& why) { return {{kUnreadable, why}}; }
 
 json AlarmsJson(const std::vector<Alarm>& alarms) {
     json out = json::array();

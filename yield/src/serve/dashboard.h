@@ -38,6 +38,10 @@ struct Dashboard {
 Dashboard ReadDashboard(ReadStore& store, const std::string& day);
 
 nlohmann::json DashboardJson(const Dashboard& d);
+// What the screen shows in place of the figures when the database cannot be read: why, under
+// kUnreadable, which the page shows as a banner over the figures it had.
+constexpr char kUnreadable[] = "unreadable";
+nlohmann::json UnreadableJson(const std::string& why);
 nlohmann::json AlarmsJson(const std::vector<Alarm>& alarms);
 
 }  // namespace yield

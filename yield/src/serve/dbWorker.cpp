@@ -63,6 +63,7 @@ void DbWorker::Poll() {
         // Said once, not at every poll while it lasts.
         if (e.what() == lastFailure_) return;
         lastFailure_ = e.what();
+        live_.Publish(Dump(UnreadableJson(lastFailure_)));
         std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
     }
 }

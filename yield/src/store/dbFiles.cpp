@@ -18,8 +18,16 @@ std::vector<std::string> DatabaseFiles(const std::string& db) {
     for (const char* prefix : kServerPrefixes) {
         if (db.rfind(prefix, 0) == 0) return {};
     }
-    std::vector<std::string> files{db};
-    for (const char* suffix : kJournalSuffixes) files.push_back(db + suffix);
+    std::vector<std::string> names{db};
+    // SQLite keeps the journal files beside the file a symbolic link leads to.
+    std::error_code ec;
+    fs::path real = fs::canonical(db, ec);
+    if (!ec && real != fs::absolute(db, ec).lexically_normal()) names.push_back(real.string());
+    std::vector<std::string> files;
+    for (const std::string& name : names) {
+        files.push_back(name);
+        for (const char* suffix : kJournalSuffixes) files.push_back(name + suffix);
+    }
     return files;
 }
 

@@ -8,7 +8,8 @@
 namespace yield {
 
 // The file `db` names and the journal files beside it ("-wal", "-shm", "-journal"), whether or
-// not they exist yet; none when `db` names a server.
+// not they exist yet, and the same for the file a symbolic link `db` leads to; none when `db`
+// names a server.
 std::vector<std::string> DatabaseFiles(const std::string& db);
 
 // The same file under any name (when both exist), or the same path once made absolute and

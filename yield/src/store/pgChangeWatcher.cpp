@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "changeWatcher.h"
+#include "pgCall.h"
 #include "pgText.h"
 #include "store.h"
 
@@ -12,18 +13,19 @@ namespace yield {
 namespace {
 
 constexpr char kListen[] = "LISTEN devuze_yield_runs";
-constexpr char kCannotConnect[] = "cannot connect to database: ";
 constexpr char kLost[] = "database: lost the connection to the server: ";
 
 class PgChangeWatcher : public ChangeWatcher {
 public:
-    explicit PgChangeWatcher(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
-        if (conn_ == nullptr) throw StoreError(std::string(kCannotConnect) + "out of memory");
-        if (PQstatus(conn_) != CONNECTION_OK) Fail(kCannotConnect);
-        PGresult* res = PQexec(conn_, kListen);
-        bool listening = PQresultStatus(res) == PGRES_COMMAND_OK;
-        PQclear(res);
-        if (!listening) Fail("database: ");
+    explicit PgChangeWatcher(const std::string& conninfo) : conn_(PgConnect(conninfo)) {
+        PgResult res;
+        try {
+            res = PgCall(conn_, [](PGconn* c) { return PQsendQuery(c, kListen); });
+        } catch (...) {
+            PQfinish(conn_);
+            throw;
+        }
+        if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) Fail("database: ");
     }
     ~PgChangeWatcher() override { PQfinish(conn_); }
     PgChangeWatcher(const PgChangeWatcher&) = delete;

@@ -6,12 +6,14 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "openStore.h"
+#include "pgCall.h"
 #include "pgText.h"
 #include "sqlConnection.h"
 
@@ -30,10 +32,12 @@ bool Refused(std::string_view sqlState) {
     return sqlState.rfind("22", 0) == 0 || sqlState == "54000";
 }
 
-struct ResultFree {
-    void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultFree>;
+using Result = PgResult;
+
+// A command's text sent as it is.
+std::function<int(PGconn*)> Send(const char* text) {
+    return [text](PGconn* c) { return PQsendQuery(c, text); };
+}
 
 // Bytes a COPY buffer may hold before it goes to the server.
 constexpr size_t kCopyFlushBytes = 1U << 20;
@@ -117,13 +121,7 @@ private:
 
 class PgConnection : public SqlConnection {
 public:
-    explicit PgConnection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
-        if (conn_ == nullptr) throw StoreError("cannot connect to database: out of memory");
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            std::string why = OneLine(PQerrorMessage(conn_));
-            PQfinish(conn_);
-            throw StoreError("cannot connect to database: " + why);
-        }
+    explicit PgConnection(const std::string& conninfo) : conn_(PgConnect(conninfo)) {
         // The server's last word (e.g. why it is closing the connection) goes into the error
         // message instead of onto standard error.
         PQsetNoticeProcessor(
@@ -138,7 +136,7 @@ public:
         }
     }
     ~PgConnection() override {
-        if (inTx_) PQclear(PQexec(conn_, readTx_ ? sql::kCommit : sql::kRollback));
+        if (inTx_) Quietly(readTx_ ? sql::kCommit : sql::kRollback);
         queries_.clear();
         PQfinish(conn_);
     }
@@ -147,7 +145,14 @@ public:
 
     const sql::Dialect& Dialect() const override { return sql::kPgDialect; }
 
-    void Exec(const char* text) override { Check(Result(PQexec(conn_, text)), PGRES_COMMAND_OK); }
+    void Exec(const char* text) override { Check(PgCall(conn_, Send(text)), PGRES_COMMAND_OK); }
+    // For cleaning up: a failure or a server that does not answer changes nothing more.
+    void Quietly(const char* text) noexcept {
+        try {
+            PgCall(conn_, Send(text));
+        } catch (const StoreError&) {
+        }
+    }
 
     // Outside a batch, reads share one snapshot (a report while an ingest commits sees either
     // all of a batch or none of it); scans go through cursors, which need that transaction.
@@ -184,7 +189,7 @@ public:
     }
     void Rollback() noexcept override {
         for (auto& r : rows_) r->buffer().clear();
-        if (inTx_) PQclear(PQexec(conn_, sql::kRollback));
+        if (inTx_) Quietly(sql::kRollback);
         inTx_ = readTx_ = false;
     }
 
@@ -218,22 +223,17 @@ public:
     void Copy(PgRows& rows) {
         std::string& buf = rows.buffer();
         if (buf.empty()) return;
-        Check(Result(PQexec(conn_, rows.copy())), PGRES_COPY_IN);
-        int sent = PQputCopyData(conn_, buf.data(), static_cast<int>(buf.size()));
+        Check(PgCall(conn_, Send(rows.copy())), PGRES_COPY_IN);
+        Result res = PgCopy(conn_, buf);
         buf.clear();
-        int ended = sent == 1 ? PQputCopyEnd(conn_, nullptr) : PQputCopyEnd(conn_, "send failed");
-        if (sent != 1 || ended != 1) throw Lost();
-        Result res(PQgetResult(conn_));
-        while (Result more{PQgetResult(conn_)}) {
-        }
         Check(std::move(res), PGRES_COMMAND_OK);
     }
 
 private:
     void Setup() {
-        if (PQsetClientEncoding(conn_, "UTF8") != 0) {
-            throw StoreError("database: cannot use UTF8: " + OneLine(PQerrorMessage(conn_)));
-        }
+        const char* client = PQparameterStatus(conn_, "client_encoding");
+        if (client == nullptr || std::string_view(client) != "UTF8")
+            throw StoreError("database: cannot use UTF8 as the client encoding");
         const char* enc = PQparameterStatus(conn_, "server_encoding");
         std::string_view e = enc != nullptr ? enc : "";
         if (e != "UTF8" && e != "SQL_ASCII") {
@@ -273,20 +273,28 @@ void PgQuery::Start() {
         std::string declare(std::string_view(text_).size() + 64, '\0');
         declare.resize(static_cast<size_t>(std::snprintf(
             declare.data(), declare.size(), sql::kPgDeclareCursor, name_.c_str(), text_)));
-        conn_.Check(Result(PQexecParams(conn_.raw(), declare.c_str(), n, nullptr, values.data(),
-                                        nullptr, nullptr, 0)),
+        conn_.Check(PgCall(conn_.raw(),
+                           [&](PGconn* c) {
+                               return PQsendQueryParams(c, declare.c_str(), n, nullptr,
+                                                        values.data(), nullptr, nullptr, 0);
+                           }),
                     PGRES_COMMAND_OK);
         cursorOpen_ = true;
         return;
     }
     if (!prepared_) {
-        conn_.Check(Result(PQprepare(conn_.raw(), name_.c_str(), text_, 0, nullptr)),
-                    PGRES_COMMAND_OK);
+        conn_.Check(
+            PgCall(conn_.raw(),
+                   [&](PGconn* c) { return PQsendPrepare(c, name_.c_str(), text_, 0, nullptr); }),
+            PGRES_COMMAND_OK);
         prepared_ = true;
     }
-    res_ = conn_.Check(
-        Result(PQexecPrepared(conn_.raw(), name_.c_str(), n, values.data(), nullptr, nullptr, 0)),
-        PGRES_TUPLES_OK);
+    res_ = conn_.Check(PgCall(conn_.raw(),
+                              [&](PGconn* c) {
+                                  return PQsendQueryPrepared(c, name_.c_str(), n, values.data(),
+                                                             nullptr, nullptr, 0);
+                              }),
+                       PGRES_TUPLES_OK);
 }
 
 bool PgQuery::Step() {
@@ -301,7 +309,7 @@ bool PgQuery::Step() {
     if (!cursorOpen_ || (res_ && PQntuples(res_.get()) == 0)) return false;
     char fetch[128];
     std::snprintf(fetch, sizeof fetch, sql::kPgFetch, name_.c_str());
-    res_ = conn_.Check(Result(PQexec(conn_.raw(), fetch)), PGRES_TUPLES_OK);
+    res_ = conn_.Check(PgCall(conn_.raw(), Send(fetch)), PGRES_TUPLES_OK);
     row_ = 0;
     return PQntuples(res_.get()) > 0;
 }
@@ -313,7 +321,7 @@ void PgQuery::Reset() noexcept {
     if (cursorOpen_) {
         char close[128];
         std::snprintf(close, sizeof close, sql::kPgCloseCursor, name_.c_str());
-        PQclear(PQexec(conn_.raw(), close));
+        conn_.Quietly(close);
         cursorOpen_ = false;
     }
 }

@@ -170,6 +170,25 @@ public:
         return Ids(s);
     }
 
+    std::vector<RunSummary> NewestRuns(long long n) override {
+        std::vector<RunSummary> out;
+        {
+            Stmt s(conn_->Prepare(sql::kNewestRuns));
+            s.Bind(n);
+            while (s.Step()) out.push_back(SummaryOf(s));
+        }
+        if (out.empty()) return out;
+        Stmt ports(conn_->PrepareScan(sql::kFailedPortsOfRunSpan));
+        ports.Bind(out.back().id, out.front().id);
+        RunScan portScan(ports);
+        for (auto run = out.rbegin(); run != out.rend(); ++run) {
+            for (; portScan.At(run->id); portScan.Next())
+                run->ports.push_back(PortResult{ports.Text(1), static_cast<int>(ports.Int(2)),
+                                                false, ports.Int(3) != 0});
+        }
+        return out;
+    }
+
     long long CountRunsWithoutDay(const RunFilter& filter) override {
         Stmt s(conn_->Prepare(sql::kRunsWithoutDay));
         s.Bind(filter.host, filter.station);
@@ -473,6 +492,19 @@ private:
         ReadLimits(s, 4, m);
         m.outcome = kFailedOutcome;
         return m;
+    }
+
+    // A row of kNewestRuns, without its ports.
+    static RunSummary SummaryOf(Stmt& s) {
+        RunSummary run;
+        run.id = s.Int(0);
+        run.host = s.Text(1);
+        run.chipId = s.Text(2);
+        run.timeStamp = s.Text(3);
+        run.day = s.Text(4);
+        run.verdict = VerdictOf(s.TextView(5));
+        run.station = s.Text(6);
+        return run;
     }
 
     static std::vector<long long> Ids(Stmt& s) {

@@ -296,6 +296,10 @@ constexpr char kFailureLinesOfRunSpan[] =
     " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
 // The newest $1 runs, newest first.
 constexpr char kNewestRunIds[] = "SELECT id FROM runs ORDER BY id DESC LIMIT $1";
+// The same runs' summaries, newest first: their failed ports come from kFailedPortsOfRunSpan.
+constexpr char kNewestRuns[] =
+    "SELECT id, host, chip_id, start_stamp, day, verdict, station FROM runs"
+    " ORDER BY id DESC LIMIT $1";
 // The analogue readings (unit V), each distinct value once with its count: all of them from the
 // index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
 constexpr char kVoltReadings[] =

@@ -5,28 +5,20 @@
 
 #include "changeWatcher.h"
 #include "openStore.h"
+#include "sqliteFile.h"
 
 namespace yield {
 namespace {
 
 constexpr char kDataVersion[] = "PRAGMA data_version";
-constexpr char kCannotOpen[] = "cannot open database ";
 constexpr char kReadFailed[] = "database: cannot read its data version: ";
 // A commit is seen within this time; reading the version costs next to nothing.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
 }  // namespace
 
-SqliteChangeWatcher::SqliteChangeWatcher(const std::string& path) {
-    // Read-write where the file allows it, so that the WAL index can be shared with writers.
-    for (int flags : {SQLITE_OPEN_READWRITE, SQLITE_OPEN_READONLY}) {
-        if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK)
-            break;
-        std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-        sqlite3_close(db_);
-        db_ = nullptr;
-        if (flags == SQLITE_OPEN_READONLY) throw StoreError(kCannotOpen + path + ": " + why);
-    }
+SqliteChangeWatcher::SqliteChangeWatcher(const std::string& path)
+    : db_(OpenSqliteFile(path, SqliteAccess::Read)) {
     try {
         seen_ = DataVersion();
     } catch (...) {

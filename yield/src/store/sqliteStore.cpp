@@ -2,31 +2,19 @@
 // prepared once and kept for the connection's life.
 #include <sqlite3.h>
 
-#include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
 
 #include "openStore.h"
 #include "sqlConnection.h"
+#include "sqliteFile.h"
 
 namespace yield {
 namespace {
 
-// "file:" and the path with the characters a URI gives a meaning to escaped, read as immutable.
-std::string ImmutableUri(const std::string& path) {
-    std::string uri = "file:";
-    for (char c : path) {
-        if (c == '%' || c == '?' || c == '#') {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-            uri += hex;
-        } else {
-            uri += c;
-        }
-    }
-    return uri + sql::kSqliteImmutable;
-}
+constexpr char kMoved[] =
+    "database: the database file was deleted or replaced while in use; the batch was not stored";
 
 // The error of the call that just failed on `db`. A write lock still held by another writer
 // once the busy timeout ran out gives the batch up, to be tried again.
@@ -95,29 +83,13 @@ private:
 
 class SqliteConnection : public SqlConnection {
 public:
-    // A reading command (`create` false) writes nothing; it opens the file for writing where it
-    // can only so that its last close tidies the journal files away. A database on a read-only
-    // mount is read as it stands.
-    SqliteConnection(const std::string& path, bool create) {
-        // SQLite takes an empty name for a private temporary database, dropped at the close.
-        if (path.empty()) throw StoreError("cannot open database: no file name");
-        // One thread uses the connection: no lock around every call.
-        int access = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-        Open(path, access | SQLITE_OPEN_NOMUTEX);
+    // A reading command (`create` false) writes nothing (see SqliteAccess::Read).
+    SqliteConnection(const std::string& path, bool create)
+        : db_(OpenSqliteFile(path, create ? SqliteAccess::Create : SqliteAccess::Read)) {
+        if (!create) return;
         try {
-            RefuseUnnamed(path);
-            Exec(sql::kSqliteBusy);
-            if (create) {
-                Exec(sql::kSqliteWal);
-                Exec(sql::kSqliteSync);
-            } else if (!Readable()) {
-                // On a read-only mount the WAL index cannot be made: nothing can write there,
-                // so the file is read as it stands.
-                Close();
-                Open(ImmutableUri(path),
-                     SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI);
-                Exec(sql::kSqliteBusy);
-            }
+            Exec(sql::kSqliteWal);
+            Exec(sql::kSqliteSync);
         } catch (...) {
             Close();  // a file that is not a database: the destructor will not run
             throw;
@@ -153,7 +125,13 @@ public:
         Exec(sql::kSqliteBegin);
         inTx_ = true;
     }
+    // A batch is never committed into a file that is no longer the one the path names: what it
+    // stored would be gone, or never seen by the readers of the new file.
     void Commit() override {
+        if (inTx_ && !readTx_ && SqliteFileMoved(db_)) {
+            Rollback();
+            throw StoreError(kMoved);
+        }
         Exec(sql::kCommit);
         inTx_ = readTx_ = false;
     }
@@ -163,27 +141,6 @@ public:
     }
 
 private:
-    void Open(const std::string& name, int flags) {
-        int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
-        if (rc == SQLITE_OK) return;
-        std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw StoreError("cannot open database " + name + ": " + why);
-    }
-
-    // ":memory:", "file:x?mode=memory" and the like open a database that no file keeps: an
-    // ingest into it would report runs stored and keep none.
-    void RefuseUnnamed(const std::string& path) {
-        const char* file = sqlite3_db_filename(db_, "main");
-        if (file == nullptr || *file == '\0')
-            throw StoreError("cannot open database " + path + ": it names no file");
-    }
-
-    bool Readable() noexcept {
-        return sqlite3_exec(db_, sql::kSqliteProbe, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-
     void EnsureReadTransaction() {
         if (inTx_) return;
         Exec(sql::kBegin);

@@ -32,6 +32,17 @@ struct StoreRefused : StoreError {
     using StoreError::StoreError;
 };
 
+// A call on a database server given up because the process was told to stop (StopStoreWaits):
+// its batch was not stored.
+struct StoreStopped : StoreError {
+    using StoreError::StoreError;
+};
+
+// Tells every wait on a database server, in every thread, from now on, to give up within about a
+// second with StoreStopped: for a command ending at SIGINT or SIGTERM while the server does not
+// answer. Calls the server answers in time still complete. Safe in a signal handler.
+void StopStoreWaits() noexcept;
+
 struct SourceFile {
     SourceFile() = default;
     SourceFile(std::string p, long long bytes, long long changed)
@@ -94,6 +105,9 @@ public:
     virtual std::vector<long long> RunIds(const RunFilter& filter) = 0;
     // The IDs of the `n` runs stored last, of any day, newest first.
     virtual std::vector<long long> NewestRunIds(long long n) = 0;
+    // Those runs' summaries, newest first, each with only its failed ports (in LoadRun's order):
+    // what a list of the latest runs shows, without reading their measurements.
+    virtual std::vector<RunSummary> NewestRuns(long long n) = 0;
     // Runs of the filter's host (or of all hosts) whose stamp gives no day, whatever its days.
     virtual long long CountRunsWithoutDay(const RunFilter& filter) = 0;
     virtual std::vector<long long> RunIdsOfChip(const std::string& chipId) = 0;  // newest first

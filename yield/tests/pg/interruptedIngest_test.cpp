@@ -13,21 +13,6 @@ namespace fs = std::filesystem;
 using yieldtest::Q;
 using yieldtest::TempDir;
 
-namespace {
-
-// The runs stored so far, or -1 while the server does not answer or has no tables yet.
-long long StoredRuns(const std::string& url) {
-    PGconn* c = PQconnectdb(url.c_str());
-    long long n = -1;
-    PGresult* r = PQexec(c, "SELECT count(*) FROM runs");
-    if (PQresultStatus(r) == PGRES_TUPLES_OK) n = std::stoll(PQgetvalue(r, 0, 0));
-    PQclear(r);
-    PQfinish(c);
-    return n;
-}
-
-}  // namespace
-
 TEST(InterruptedIngest, ServerStoppedMidwayThenRestartedCompletesOnce) {
     TempDir tmp;
     constexpr int kRuns = 6000;
@@ -41,7 +26,7 @@ TEST(InterruptedIngest, ServerStoppedMidwayThenRestartedCompletesOnce) {
     long long stored = 0;
     for (int i = 0; i < 2000 && stored < 1000; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        stored = StoredRuns(url);
+        stored = yieldtest::StoredRuns(url);
     }
     ASSERT_GE(stored, 1000) << "the first batch never came";
     ASSERT_EQ(server.StopServer(), 0);
@@ -51,7 +36,7 @@ TEST(InterruptedIngest, ServerStoppedMidwayThenRestartedCompletesOnce) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 
     ASSERT_EQ(server.Restart(), 0);
-    long long kept = StoredRuns(url);
+    long long kept = yieldtest::StoredRuns(url);
     EXPECT_EQ(kept % 1000, 0) << "a batch was stored in part";
     EXPECT_LT(kept, kRuns) << "the ingest was over before the server stopped";
 
@@ -62,5 +47,5 @@ TEST(InterruptedIngest, ServerStoppedMidwayThenRestartedCompletesOnce) {
                              std::to_string(kept) + " unchanged"),
               std::string::npos)
         << again.out;
-    EXPECT_EQ(StoredRuns(url), kRuns);
+    EXPECT_EQ(yieldtest::StoredRuns(url), kRuns);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,6 +68,9 @@ public:
     bool ok() const { return ok_; }
     int StopServer() { return Server("stop-server"); }
     int Restart() { return Server("restart"); }
+    // Every process of the server stopped (SIGSTOP), and let go on.
+    int Freeze() { return Server("freeze"); }
+    int Thaw() { return Server("thaw"); }
     // The URI of database `name` on it (the socket is in its folder).
     std::string Url(const std::string& name) const {
         return "postgresql:///" + name + "?host=" + dir_.string() + "&port=" YIELD_PG_PORT;
@@ -83,6 +87,17 @@ private:
     std::filesystem::path dir_;
     bool ok_ = false;
 };
+
+// The runs stored so far, or -1 while the server does not answer or has no tables yet.
+inline long long StoredRuns(const std::string& url) {
+    PGconn* c = PQconnectdb(url.c_str());
+    long long n = -1;
+    PGresult* r = PQexec(c, "SELECT count(*) FROM runs");
+    if (PQresultStatus(r) == PGRES_TUPLES_OK) n = std::stoll(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    PQfinish(c);
+    return n;
+}
 
 // A report as both engines give it: with `db`, which each report names, as DB. Reports to compare
 // are made with kFixedReportTime before the command, so that they state the same time.
