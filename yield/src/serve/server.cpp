@@ -17,6 +17,7 @@
 #include "pagePool.h"
 #include "reportSelection.h"
 #include "serveLimits.h"
+#include "store.h"
 
 namespace yield {
 
@@ -131,6 +132,7 @@ void Accept(Server& s) {
 void StopAtSignal(Server& s) {
     s.signals.async_wait([&s](error_code ec, int) {
         if (ec) return;
+        StopStoreWaits();  // a page or refresh waiting on a database that stopped answering
         error_code ignored;
         s.acceptor.close(ignored);
         s.acceptPause.cancel();
