@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "stationMarker.h"
@@ -33,7 +34,14 @@ public:
                 paths, stop_[0],
                 [this](const std::vector<FoundFile>& files) {
                     std::lock_guard<std::mutex> lock(mutex_);
-                    for (const FoundFile& f : files) found_[f.path] = f.root;
+                    BatchOutcome outcome;
+                    for (const FoundFile& f : files) {
+                        found_[f.path] = f.root;
+                        ++seen_[f.path];
+                        if (held_.erase(f.path) > 0) outcome.held.push_back(f.path);
+                        if (unread_.count(f.path) > 0) outcome.unread.push_back(f.path);
+                    }
+                    return outcome;
                 },
                 times,
                 [this](const std::string& folder, const std::string&) {
@@ -78,6 +86,25 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return found_.count(path.string()) > 0;
     }
+    // The next batch that holds `path` says it is not whole yet; every batch says it unread.
+    void Hold(const fs::path& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_.insert(path.string());
+    }
+    void SayUnread(const fs::path& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        unread_.insert(path.string());
+    }
+    // True once `path` came in `times` batches.
+    bool WaitSeen(const fs::path& path, int times) {
+        auto end = std::chrono::steady_clock::now() + kDeadline;
+        for (; std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (seen_[path.string()] >= times) return true;
+        }
+        return false;
+    }
 
 private:
     int stop_[2] = {-1, -1};
@@ -85,6 +112,8 @@ private:
     std::mutex mutex_;
     std::map<std::string, std::string> found_;
     std::vector<std::string> unwatched_;
+    std::map<std::string, int> seen_;
+    std::set<std::string> held_, unread_;
 };
 
 TEST(LineWatch, FollowsFoldersAndFilesUnderEachRoot) {
@@ -142,6 +171,26 @@ TEST(LineWatch, AMarkerThatComesLateHasItsFolderReadAgain) {
     EXPECT_EQ(loop.WaitFor(stick / "TestQ7[OK]" / "a.log"), line.string());
     loop.Stop();
     EXPECT_FALSE(loop.Has(line / "desk" / "d.log"));
+}
+
+// Files to be looked at again: one held as not whole yet comes back once quiet; one that could
+// not be read is tried again; one whose attributes changed (made readable) is read again.
+TEST(LineWatch, HeldUnreadAndChangedFilesComeAgain) {
+    TempDir tmp;
+    fs::path line = tmp.path() / "line";
+    WriteAll(line / "chmod.log", "c");
+    LineWatchTimes times = kQuick;
+    times.quiet = times.unreadRetry = std::chrono::milliseconds(200);
+    Loop loop({line.string()}, times);
+    loop.Hold(line / "held.log");
+    loop.SayUnread(line / "unread.log");
+    WriteAll(line / "held.log", "h");
+    WriteAll(line / "unread.log", "u");
+    EXPECT_TRUE(loop.WaitSeen(line / "chmod.log", 1));
+    fs::permissions(line / "chmod.log", fs::perms::owner_read);
+    EXPECT_TRUE(loop.WaitSeen(line / "held.log", 2));
+    EXPECT_TRUE(loop.WaitSeen(line / "unread.log", 3));
+    EXPECT_TRUE(loop.WaitSeen(line / "chmod.log", 2));
 }
 
 }  // namespace

@@ -137,6 +137,33 @@ TEST_F(StoreTest, ShortCopyNeverReplacesAWholeOne) {
     EXPECT_EQ(db1->Dump(false), db2->Dump(false));
 }
 
+// A kept file renamed (a copy made under a hidden name, then renamed), or gone while a copy of it
+// lies elsewhere: the copy found becomes the kept file and the gone path's row goes; a shorter
+// copy never does.
+TEST_F(StoreTest, ACopyTakesThePlaceOfAKeptFileThatIsGone) {
+    TempDir tmp;
+    std::string whole = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    fs::path pile = tmp.path() / "pile";
+    yieldtest::WriteAll(pile / ".run.log.Xa91", whole);
+    yieldtest::WriteAll(pile / "cut.log", whole.substr(0, whole.size() / 2));
+    yieldtest::WriteAll(pile / "stick" / "run.log", whole);
+    IngestInto(*db_, {pile.string()});
+    fs::rename(pile / ".run.log.Xa91", pile / "run.log");
+    auto sources = [this](size_t rows) {
+        auto store = OpenStore(db_->Url(), false);
+        std::vector<long long> ids = store->RunIdsOfChip("0x1A2B3C4D");
+        EXPECT_EQ(ids.size(), 1u);
+        EXPECT_EQ(store->LoadRun(ids.at(0)).verdict, Verdict::Ok);
+        EXPECT_EQ(store->SourcesOf(ids.at(0)).size(), rows);
+        return Kept(*store, ids.at(0));
+    };
+    EXPECT_EQ(IngestInto(*db_, {pile.string()}).replaced, 1);
+    EXPECT_EQ(sources(3), (pile / "run.log").string());
+    fs::remove(pile / "run.log");
+    EXPECT_EQ(IngestInto(*db_, {pile.string()}).replaced, 1);
+    EXPECT_EQ(sources(2), (pile / "stick" / "run.log").string());
+}
+
 TEST_F(StoreTest, EmptyForeignAndMissingFilesAreListedNotFatal) {
     TempDir tmp;
     yieldtest::WriteAll(tmp.path() / "in" / "empty.log", "");
@@ -278,7 +305,8 @@ TEST_F(StoreTest, RepairQueueQuotesTheStoredFailingValues) {
     EXPECT_EQ(m.repairs[0].chipId, "0x1A2B3C4D");
     EXPECT_EQ(m.repairs[0].station, "bench1");
     EXPECT_EQ(m.repairs[0].status, kRepairFailed);
-    EXPECT_EQ(m.repairs[0].failures, "ADC-1 1.49 V, limits 1.5 to 1.7; ADC-4 1.71 V, limits 1.5 to 1.7");
+    EXPECT_EQ(m.repairs[0].failures,
+              "ADC-1 1.49 V, limits 1.5 to 1.7; ADC-4 1.71 V, limits 1.5 to 1.7");
 }
 
 // A report, board answer or export reads one snapshot: an ingest that commits meanwhile shows in

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include "commands.h"
 #include "dbFiles.h"
@@ -76,12 +77,13 @@ int Watch(const std::string& db, const std::vector<std::string>& paths,
     auto store = OpenStore(db, true);
     int stopFd = stop.fd();
     IngestOptions options{nullptr, DatabaseFiles(db), station,
-                          [stopFd] { return Readable(stopFd); }};
+                          [stopFd] { return Readable(stopFd); }, kUnfinishedQuiet};
     auto batch = [&](const std::vector<FoundFile>& files) {
         IngestStats stats = IngestFound(*store, files, options);
         PrintIngestProblems(stats, stderr);
         if (stats.total > 0)
             std::fprintf(stderr, "%s%s\n", kWatchLead, IngestFigures(stats).c_str());
+        return BatchOutcome{std::move(stats.held), std::move(stats.unread)};
     };
     try {
         auto unwatched = [](const std::string& folder, const std::string& why) {

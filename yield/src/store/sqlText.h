@@ -249,6 +249,10 @@ constexpr BulkTable kFailureRows = {
     "COPY failure_lines (run_id, seq, cycle, port, line) FROM STDIN"};
 constexpr char kDemoteKeptCopy[] =
     "UPDATE source_files SET role = 'copy' WHERE run_id = $1 AND role = 'kept'";
+// The file a run's data comes from, and a file's row dropped when that file is gone.
+constexpr char kKeptSourceOfRun[] =
+    "SELECT path FROM source_files WHERE run_id = $1 AND role = 'kept'";
+constexpr char kDeleteSource[] = "DELETE FROM source_files WHERE path = $1";
 constexpr char kUpsertSource[] =
     "INSERT INTO source_files (path, size, mtime, run_id, role, reason, complete, records,"
     " sha256) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET"

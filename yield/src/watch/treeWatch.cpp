@@ -3,19 +3,19 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
-namespace fs = std::filesystem;
+#include "folderList.h"
 
 namespace yield {
 namespace {
 
+// IN_ATTRIB: a file or folder made readable (chmod) makes no other event.
 constexpr uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
-                                   IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+                                   IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
+                                   IN_ONLYDIR;
 constexpr size_t kReadBytes = 64 * 1024;
 constexpr char kNoInotify[] = "cannot watch folders";
 constexpr char kTooManyFolders[] = "more folders than a watch follows";
@@ -41,10 +41,14 @@ void TreeWatch::AddFolder(const std::string& folder) {
         return;
     }
     int wd = inotify_add_watch(fd_, folder.c_str(), kFolderEvents);
-    if (wd >= 0)
-        folders_[wd] = folder;
-    else
+    if (wd < 0) {
         unwatched_.emplace_back(folder, std::strerror(errno));
+        return;
+    }
+    auto [it, fresh] = folders_.try_emplace(wd, folder);
+    if (!fresh) byPath_.erase(it->second);  // the same folder, reached under another name
+    it->second = folder;
+    byPath_[folder] = wd;
 }
 
 std::vector<std::pair<std::string, std::string>> TreeWatch::TakeUnwatched() {
@@ -54,31 +58,31 @@ std::vector<std::pair<std::string, std::string>> TreeWatch::TakeUnwatched() {
 }
 
 // The watch is placed before the folder is listed, so that a file written meanwhile is either
-// listed or seen as an event (perhaps both: reading it twice changes nothing).
+// listed or seen as an event (perhaps both: reading it twice changes nothing). The folders are
+// walked by the ingest's rule (folderList.h); one that cannot be listed is given as a file.
 void TreeWatch::AddTree(const std::string& folder,
                         const std::function<void(const std::string&)>& found) {
     AddFolder(folder);
-    std::vector<std::string> files;
-    std::vector<std::string> subfolders;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeEc;
-        fs::file_type type = it->symlink_status(typeEc).type();
-        if (type == fs::file_type::directory)
-            subfolders.push_back(it->path().string());
-        else if (type != fs::file_type::symlink || !fs::is_directory(it->path(), typeEc))
-            files.push_back(it->path().string());
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(folder, entries)) {
+        found(folder);
+        return;
     }
-    std::sort(files.begin(), files.end());
-    std::sort(subfolders.begin(), subfolders.end());
-    for (const std::string& f : files) found(f);
-    for (const std::string& sub : subfolders) AddTree(sub, found);
+    for (const FolderEntry& e : entries) {
+        if (e.folder)
+            AddTree(e.path, found);
+        else
+            found(e.path);
+    }
 }
+
+bool TreeWatch::Watched(const std::string& folder) const { return byPath_.count(folder) > 0; }
 
 void TreeWatch::Forget(const std::string& folder) {
     for (auto it = folders_.begin(); it != folders_.end();) {
         if (Under(it->second, folder)) {
             inotify_rm_watch(fd_, it->first);
+            byPath_.erase(it->second);
             it = folders_.erase(it);
         } else {
             ++it;
@@ -111,21 +115,31 @@ void TreeWatch::Event(unsigned mask, int wd, const std::string& name, Events& ou
     if (folder == folders_.end()) return;
     if ((mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
         out.lost.push_back(folder->second);
-        if ((mask & IN_IGNORED) != 0) folders_.erase(folder);
+        if ((mask & IN_IGNORED) != 0) {
+            byPath_.erase(folder->second);
+            folders_.erase(folder);
+        }
         return;
     }
+    if (name.empty()) return;  // the folder's own attributes
     std::string path = folder->second + "/" + name;
+    auto written = [&out](const std::string& f) { out.written.push_back(f); };
     if ((mask & IN_ISDIR) != 0) {
-        if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0)
-            AddTree(path, [&out](const std::string& f) { out.written.push_back(f); });
+        // A folder made readable is watched and read now; one moved away is forgotten, and
+        // the files moved with it are found again where they arrive.
+        bool attrib = (mask & IN_ATTRIB) != 0 && !Watched(path);
+        if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0 || attrib)
+            AddTree(path, written);
         else if ((mask & IN_MOVED_FROM) != 0)
             Forget(path);
         return;
     }
-    if ((mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0)
+    if ((mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_ATTRIB)) != 0)
         out.written.push_back(path);
     else if ((mask & (IN_CREATE | IN_MODIFY)) != 0)
         out.growing.push_back(path);
+    else if ((mask & IN_MOVED_FROM) != 0)
+        out.gone.push_back(path);
 }
 
 }  // namespace yield

@@ -26,8 +26,9 @@ public:
     // What poll() waits on.
     int fd() const { return fd_; }
 
-    // Watches `folder` and every folder under it (links to folders are not followed), and gives
-    // `found` each file already in them: files written before the watch was placed.
+    // Watches `folder` and every folder under it (walked as the ingest walks them: links to
+    // folders are not followed), and gives `found` each file already in them: files written
+    // before the watch was placed. A folder that cannot be listed is given as a file.
     void AddTree(const std::string& folder, const std::function<void(const std::string&)>& found);
     // Watches `folder` alone (the folder of a file given by name).
     void AddFolder(const std::string& folder);
@@ -38,8 +39,10 @@ public:
     std::vector<std::pair<std::string, std::string>> TakeUnwatched();
 
     struct Events {
-        std::vector<std::string> written;  // closed after writing, or moved in: read them soon
+        // closed after writing, moved in, or their attributes changed: read them soon
+        std::vector<std::string> written;
         std::vector<std::string> growing;  // created or written to: read once they stop
+        std::vector<std::string> gone;     // files moved away (their new name is `written`)
         std::vector<std::string> lost;     // watched folders that went (removed, unmounted)
         bool overflow = false;             // events were dropped: everything must be looked at
     };
@@ -49,10 +52,12 @@ public:
 
 private:
     void Event(unsigned mask, int wd, const std::string& name, Events& out);
+    bool Watched(const std::string& folder) const;
 
     int fd_ = -1;
     size_t mostFolders_;
     std::map<int, std::string> folders_;  // by watch descriptor
+    std::map<std::string, int> byPath_;   // the same, by folder
     std::vector<std::pair<std::string, std::string>> unwatched_;
 };
 
