@@ -47,6 +47,10 @@ public:
                 [this](const std::string& folder, const std::string&) {
                     std::lock_guard<std::mutex> lock(mutex_);
                     unwatched_.push_back(folder);
+                },
+                [this](const std::string& from, const std::string& to) {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    found_[from + " -> " + to] = to;
                 });
             line.Run();
         });
@@ -191,6 +195,22 @@ TEST(LineWatch, HeldUnreadAndChangedFilesComeAgain) {
     EXPECT_TRUE(loop.WaitSeen(line / "held.log", 2));
     EXPECT_TRUE(loop.WaitSeen(line / "unread.log", 3));
     EXPECT_TRUE(loop.WaitSeen(line / "chmod.log", 2));
+}
+
+// A file or folder renamed within the roots is told as a move before its files come again.
+TEST(LineWatch, RenamesWithinTheRootsAreTold) {
+    TempDir tmp;
+    fs::path line = tmp.path() / "line";
+    WriteAll(line / "a" / "x.log", "x");
+    Loop loop({line.string()});
+    EXPECT_EQ(loop.WaitFor(line / "a" / "x.log"), line.string());
+    fs::rename(line / "a", line / "b");
+    const std::string a = (line / "a").string(), b = (line / "b").string();
+    EXPECT_EQ(loop.WaitFor(a + " -> " + b), b);
+    fs::rename(line / "b" / "x.log", line / "y.log");
+    EXPECT_EQ(loop.WaitFor(b + "/x.log -> " + (line / "y.log").string()),
+              (line / "y.log").string());
+    EXPECT_EQ(loop.WaitFor(line / "y.log"), line.string());
 }
 
 }  // namespace

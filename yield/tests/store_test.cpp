@@ -164,6 +164,31 @@ TEST_F(StoreTest, ACopyTakesThePlaceOfAKeptFileThatIsGone) {
     EXPECT_EQ(sources(2), (pile / "stick" / "run.log").string());
 }
 
+// Rows follow a renamed folder's files and a renamed file; a row at a path a rename replaced goes.
+TEST_F(StoreTest, RowsFollowRenamedFilesAndFolders) {
+    TempDir tmp;
+    fs::path pile = tmp.path() / "pile";
+    std::string whole = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    yieldtest::WriteAll(pile / "a" / "run.log", whole);
+    yieldtest::WriteAll(pile / "a" / "notes.txt", "not a log");
+    yieldtest::WriteAll(pile / "b.log", whole);
+    yieldtest::WriteAll(pile / "ab.log", "not a log either");
+    IngestInto(*db_, {pile.string()});
+    {
+        auto store = OpenStore(db_->Url(), true);
+        IngestMoved(*store, (pile / "a").string(), (pile / "c").string());
+        IngestMoved(*store, (pile / "b.log").string(), (pile / "c" / "notes.txt").string());
+    }
+    auto store = OpenStore(db_->Url(), false);
+    std::vector<std::string> paths;
+    for (const SourceRow& s : store->SourcesOf(store->RunIdsOfChip("0x1A2B3C4D").at(0)))
+        paths.push_back(s.role + " " + s.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"kept " + (pile / "c" / "run.log").string(),
+                                               "copy " + (pile / "c" / "notes.txt").string()}));
+    ASSERT_EQ(store->ProblemFiles().size(), 1u);
+    EXPECT_EQ(store->ProblemFiles()[0].path, (pile / "ab.log").string());
+}
+
 TEST_F(StoreTest, EmptyForeignAndMissingFilesAreListedNotFatal) {
     TempDir tmp;
     yieldtest::WriteAll(tmp.path() / "in" / "empty.log", "");

@@ -90,7 +90,10 @@ int Watch(const std::string& db, const std::vector<std::string>& paths,
             std::fprintf(stderr, "%s%s%s (%s)%s\n", kWatchLead, kCannotFollow,
                          PrintableText(folder).c_str(), why.c_str(), kReadByRescan);
         };
-        LineWatch(paths, stopFd, batch, LineWatchTimes{}, unwatched).Run();
+        auto moved = [&](const std::string& from, const std::string& to) {
+            IngestMoved(*store, from, to);
+        };
+        LineWatch(paths, stopFd, batch, LineWatchTimes{}, unwatched, moved).Run();
     } catch (const std::system_error& e) {
         throw NotFoundError(e.what());  // no inotify to be had
     }

@@ -445,6 +445,27 @@ IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
     return ingest.stats();
 }
 
+void IngestMoved(IngestStore& store, const std::string& from, const std::string& to) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            store.Begin();
+            store.MovePaths(from, to);
+            store.Commit();
+            return;
+        } catch (const StoreRefused&) {
+            store.Rollback();
+            return;  // the files are read under their new names
+        } catch (const StoreRetry&) {
+            store.Rollback();
+            if (attempt == kIngestAttempts) throw;
+            std::this_thread::sleep_for(RetryPause(attempt));
+        } catch (...) {
+            store.Rollback();
+            throw;
+        }
+    }
+}
+
 IngestStats IngestFound(IngestStore& store, const std::vector<FoundFile>& files,
                         const IngestOptions& options) {
     BatchIngest ingest(store, options);

@@ -85,4 +85,9 @@ struct FoundFile {
 IngestStats IngestFound(IngestStore& store, const std::vector<FoundFile>& files,
                         const IngestOptions& options);
 
+// The store's rows of the files at `from` (a file, or every file under a folder) follow them to
+// `to`, where they were renamed, in one batch. A batch the database gives up is tried again as an
+// ingest's is; one it refuses (a path past its limits) changes nothing. Throws StoreError.
+void IngestMoved(IngestStore& store, const std::string& from, const std::string& to);
+
 }  // namespace yield

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "sqlConnection.h"
 #include "sqlRunRow.h"
@@ -113,6 +114,22 @@ public:
         std::string role = same && cmp == 0 && pathRole == kRoleKept ? kRoleKept : kRoleCopy;
         PutSource(file, id, role, run);
         return same && role == pathRole ? PutOutcome::Same : PutOutcome::Copy;
+    }
+
+    void MovePaths(const std::string& from, const std::string& to) override {
+        std::vector<std::string> paths;
+        {
+            Stmt s(conn_->Prepare(sql::kSourcesUnder));
+            s.Bind(from, from + "/", from + "0");
+            while (s.Step()) paths.push_back(s.Text(0));
+        }
+        for (const std::string& path : paths) {
+            std::string moved = to + path.substr(from.size());
+            DeleteSource(moved);
+            Stmt s(conn_->Prepare(sql::kRenameSource));
+            s.Bind(moved, path);
+            s.Run();
+        }
     }
 
     void PutProblem(const SourceFile& file, const std::string& reason, bool unread) override {

@@ -89,6 +89,12 @@ public:
     // so that a copy found elsewhere takes its place. Without it every kept file is taken to be
     // there.
     void SetPathCheck(PathCheck check) { pathCheck_ = std::move(check); }
+    // The rows of the file `from`, or of every file under the folder `from`, follow it to `to`
+    // (renamed): a row that was at the new path (a file the rename replaced) goes.
+    virtual void MovePaths(const std::string& from, const std::string& to) {
+        static_cast<void>(from);
+        static_cast<void>(to);
+    }
 
 protected:
     PathCheck pathCheck_;

@@ -43,12 +43,13 @@ bool Within(const std::string& path, const std::string& folder) {
 }  // namespace
 
 LineWatch::LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
-                     LineWatchTimes times, UnwatchedSink unwatched)
+                     LineWatchTimes times, UnwatchedSink unwatched, MoveSink moved)
     : tree_(times.mostFolders),
       stopFd_(stopFd),
       ingest_(std::move(ingest)),
       times_(times),
-      unwatched_(std::move(unwatched)) {
+      unwatched_(std::move(unwatched)),
+      moved_(std::move(moved)) {
     for (const std::string& p : paths) {
         Root r;
         r.path = Absolute(p);
@@ -168,6 +169,9 @@ void LineWatch::Take(const TreeWatch::Events& events) {
             QueueUnder(fs::path(f).parent_path().string());
     }
     for (const std::string& f : events.growing) Queue(f, times_.settle);
+    for (const auto& [from, to] : events.moved) {
+        if (moved_ && RootOf(from) != nullptr && RootOf(to) != nullptr) moved_(from, to);
+    }
     for (const std::string& f : events.gone) {
         pending_.erase(f);
         unread_.erase(f);

@@ -41,6 +41,9 @@ struct LineWatchTimes {
 // Told of each folder that cannot be watched (once a folder), with why.
 using UnwatchedSink = std::function<void(const std::string& folder, const std::string& why)>;
 
+// Told of each file or folder renamed within the paths, before its files are read anew.
+using MoveSink = std::function<void(const std::string& from, const std::string& to)>;
+
 // The files of a batch to be looked at again.
 struct BatchOutcome {
     std::vector<std::string> held;    // not whole yet and written to lately: again once quiet
@@ -54,7 +57,8 @@ class LineWatch {
 public:
     // `paths` as the command line gives them; `stopFd` becomes readable when the loop must end.
     LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
-              LineWatchTimes times = {}, UnwatchedSink unwatched = nullptr);
+              LineWatchTimes times = {}, UnwatchedSink unwatched = nullptr,
+              MoveSink moved = nullptr);
     // Ingests everything under the paths, then follows them until `stopFd` is readable.
     void Run();
 
@@ -91,6 +95,7 @@ private:
     std::map<std::string, Clock::time_point> pending_;
     Clock::time_point nextPoll_;
     UnwatchedSink unwatched_;
+    MoveSink moved_;
     std::set<std::string> told_;               // folders the sink heard of
     std::optional<Clock::time_point> rescan_;  // while some folder is not watched
     std::set<std::string> unread_;             // files that could not be read

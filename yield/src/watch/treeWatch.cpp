@@ -92,6 +92,7 @@ void TreeWatch::Forget(const std::string& folder) {
 
 TreeWatch::Events TreeWatch::Read() {
     Events out;
+    std::map<uint32_t, std::string> movedFrom;  // by the cookie that pairs the two halves
     alignas(inotify_event) char buf[kReadBytes];
     for (;;) {
         ssize_t n = read(fd_, buf, sizeof buf);
@@ -99,11 +100,27 @@ TreeWatch::Events TreeWatch::Read() {
         if (n <= 0) break;
         for (char* p = buf; p < buf + n;) {
             auto* e = reinterpret_cast<inotify_event*>(p);
-            Event(e->mask, e->wd, e->len > 0 ? std::string(e->name) : std::string(), out);
+            std::string name = e->len > 0 ? std::string(e->name) : std::string();
+            Event(e->mask, e->wd, name, out);
+            PairMove(e->mask, e->cookie, e->wd, name, movedFrom, out);
             p += sizeof(inotify_event) + e->len;
         }
     }
     return out;
+}
+
+// A rename within the watched folders comes as two events with one cookie, the first half
+// before the second.
+void TreeWatch::PairMove(unsigned mask, uint32_t cookie, int wd, const std::string& name,
+                         std::map<uint32_t, std::string>& movedFrom, Events& out) const {
+    auto folder = folders_.find(wd);
+    if (name.empty() || folder == folders_.end()) return;
+    std::string path = folder->second + "/" + name;
+    if ((mask & IN_MOVED_FROM) != 0) movedFrom[cookie] = path;
+    auto from = movedFrom.find(cookie);
+    if ((mask & IN_MOVED_TO) == 0 || from == movedFrom.end()) return;
+    out.moved.emplace_back(from->second, path);
+    movedFrom.erase(from);
 }
 
 void TreeWatch::Event(unsigned mask, int wd, const std::string& name, Events& out) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -44,7 +45,9 @@ public:
         std::vector<std::string> growing;  // created or written to: read once they stop
         std::vector<std::string> gone;     // files moved away (their new name is `written`)
         std::vector<std::string> lost;     // watched folders that went (removed, unmounted)
-        bool overflow = false;             // events were dropped: everything must be looked at
+        // files and folders renamed within the watched folders: from, to
+        std::vector<std::pair<std::string, std::string>> moved;
+        bool overflow = false;  // events were dropped: everything must be looked at
     };
     // The events waiting (none when there are none). A folder that appeared is watched at once
     // and its files are among `written`.
@@ -52,6 +55,8 @@ public:
 
 private:
     void Event(unsigned mask, int wd, const std::string& name, Events& out);
+    void PairMove(unsigned mask, uint32_t cookie, int wd, const std::string& name,
+                  std::map<uint32_t, std::string>& movedFrom, Events& out) const;
     bool Watched(const std::string& folder) const;
 
     int fd_ = -1;
