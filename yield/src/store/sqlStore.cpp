@@ -95,7 +95,7 @@ public:
         if (cmp >= 0) vanished = VanishedKept(id, file.path);
         if (cmp > 0 || vanished) {
             ReplaceRun(id, run, stored->station.empty() ? run.station : stored->station);
-            if (vanished) DeleteSource(*vanished);
+            if (vanished && !vanished->empty()) DeleteSource(*vanished);
             PutSource(file, id, kRoleKept, run);
             return cmp > 0 ? PutOutcome::Replaced : PutOutcome::Moved;
         }
@@ -408,15 +408,16 @@ private:
             AddRow(failureRows, id, seq++, f.cycle, f.port, f.line);
     }
 
-    // The path of run `id`'s kept file when that file is gone and is not `path`; nothing when it
-    // is there, or when the store was not told how to look (SetPathCheck).
+    // The path of run `id`'s kept file when that file is gone and is not `path` ("" when the run
+    // has no kept file: a rename replaced it); nothing when it is there, or when the store was
+    // not told how to look (SetPathCheck).
     std::optional<std::string> VanishedKept(long long id, const std::string& path) {
         if (!pathCheck_) return std::nullopt;
         std::string kept;
         {
             Stmt s(conn_->Prepare(sql::kKeptSourceOfRun));
             s.Bind(id);
-            if (!s.Step()) return std::nullopt;
+            if (!s.Step()) return std::string();
             kept = s.Text(0);
         }
         if (kept == path || pathCheck_(kept)) return std::nullopt;
