@@ -46,8 +46,8 @@ void TreeWatch::AddFolder(const std::string& folder) {
         return;
     }
     auto [it, fresh] = folders_.try_emplace(wd, folder);
-    if (!fresh) byPath_.erase(it->second);  // the same folder, reached under another name
-    it->second = folder;
+    if (!fresh) Unlist(it);  // the same folder, reached under another name
+    folders_[wd] = folder;
     byPath_[folder] = wd;
 }
 
@@ -76,14 +76,20 @@ void TreeWatch::AddTree(const std::string& folder,
     }
 }
 
+// Drops a watch from both maps; a newer watch of the same path stays.
+std::map<int, std::string>::iterator TreeWatch::Unlist(std::map<int, std::string>::iterator it) {
+    auto path = byPath_.find(it->second);
+    if (path != byPath_.end() && path->second == it->first) byPath_.erase(path);
+    return folders_.erase(it);
+}
+
 bool TreeWatch::Watched(const std::string& folder) const { return byPath_.count(folder) > 0; }
 
 void TreeWatch::Forget(const std::string& folder) {
     for (auto it = folders_.begin(); it != folders_.end();) {
         if (Under(it->second, folder)) {
             inotify_rm_watch(fd_, it->first);
-            byPath_.erase(it->second);
-            it = folders_.erase(it);
+            it = Unlist(it);
         } else {
             ++it;
         }
@@ -132,10 +138,7 @@ void TreeWatch::Event(unsigned mask, int wd, const std::string& name, Events& ou
     if (folder == folders_.end()) return;
     if ((mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
         out.lost.push_back(folder->second);
-        if ((mask & IN_IGNORED) != 0) {
-            byPath_.erase(folder->second);
-            folders_.erase(folder);
-        }
+        if ((mask & IN_IGNORED) != 0) Unlist(folder);
         return;
     }
     if (name.empty()) return;  // the folder's own attributes

@@ -58,6 +58,7 @@ private:
     void PairMove(unsigned mask, uint32_t cookie, int wd, const std::string& name,
                   std::map<uint32_t, std::string>& movedFrom, Events& out) const;
     bool Watched(const std::string& folder) const;
+    std::map<int, std::string>::iterator Unlist(std::map<int, std::string>::iterator it);
 
     int fd_ = -1;
     size_t mostFolders_;
