@@ -36,10 +36,10 @@ public:
                     std::lock_guard<std::mutex> lock(mutex_);
                     BatchOutcome outcome;
                     for (const FoundFile& f : files) {
-                        found_[f.path] = f.root;
-                        ++seen_[f.path];
-                        if (held_.erase(f.path) > 0) outcome.held.push_back(f.path);
-                        if (unread_.count(f.path) > 0) outcome.unread.push_back(f.path);
+                        found_[f.path] = found_[f.path + "#" + std::to_string(++seen_[f.path])] =
+                            f.root;
+                        if (says_.erase("held " + f.path) > 0) outcome.held.push_back(f.path);
+                        if (says_.count("unread " + f.path) > 0) outcome.unread.push_back(f.path);
                     }
                     return outcome;
                 },
@@ -90,24 +90,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return found_.count(path.string()) > 0;
     }
-    // The next batch that holds `path` says it is not whole yet; every batch says it unread.
-    void Hold(const fs::path& path) {
+    // What the batches say of `path`: "held" (the next one), "unread" (every one). The n-th
+    // batch that holds a path is found as "PATH#n", a move as "FROM -> TO".
+    void Say(const std::string& what, const fs::path& path) {
         std::lock_guard<std::mutex> lock(mutex_);
-        held_.insert(path.string());
-    }
-    void SayUnread(const fs::path& path) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        unread_.insert(path.string());
-    }
-    // True once `path` came in `times` batches.
-    bool WaitSeen(const fs::path& path, int times) {
-        auto end = std::chrono::steady_clock::now() + kDeadline;
-        for (; std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (seen_[path.string()] >= times) return true;
-        }
-        return false;
+        says_.insert(what + " " + path.string());
     }
 
 private:
@@ -117,7 +104,7 @@ private:
     std::map<std::string, std::string> found_;
     std::vector<std::string> unwatched_;
     std::map<std::string, int> seen_;
-    std::set<std::string> held_, unread_;
+    std::set<std::string> says_;
 };
 
 TEST(LineWatch, FollowsFoldersAndFilesUnderEachRoot) {
@@ -178,39 +165,29 @@ TEST(LineWatch, AMarkerThatComesLateHasItsFolderReadAgain) {
 }
 
 // Files to be looked at again: one held as not whole yet comes back once quiet; one that could
-// not be read is tried again; one whose attributes changed (made readable) is read again.
-TEST(LineWatch, HeldUnreadAndChangedFilesComeAgain) {
+// not be read is tried again; one whose attributes changed (made readable) is read again. A file
+// or folder renamed within the roots is told as a move.
+TEST(LineWatch, HeldUnreadChangedAndRenamedFilesComeAgain) {
     TempDir tmp;
     fs::path line = tmp.path() / "line";
-    WriteAll(line / "chmod.log", "c");
+    WriteAll(line / "a" / "chmod.log", "c");
     LineWatchTimes times = kQuick;
     times.quiet = times.unreadRetry = std::chrono::milliseconds(200);
     Loop loop({line.string()}, times);
-    loop.Hold(line / "held.log");
-    loop.SayUnread(line / "unread.log");
+    loop.Say("held", line / "held.log");
+    loop.Say("unread", line / "unread.log");
     WriteAll(line / "held.log", "h");
     WriteAll(line / "unread.log", "u");
-    EXPECT_TRUE(loop.WaitSeen(line / "chmod.log", 1));
-    fs::permissions(line / "chmod.log", fs::perms::owner_read);
-    EXPECT_TRUE(loop.WaitSeen(line / "held.log", 2));
-    EXPECT_TRUE(loop.WaitSeen(line / "unread.log", 3));
-    EXPECT_TRUE(loop.WaitSeen(line / "chmod.log", 2));
-}
-
-// A file or folder renamed within the roots is told as a move before its files come again.
-TEST(LineWatch, RenamesWithinTheRootsAreTold) {
-    TempDir tmp;
-    fs::path line = tmp.path() / "line";
-    WriteAll(line / "a" / "x.log", "x");
-    Loop loop({line.string()});
-    EXPECT_EQ(loop.WaitFor(line / "a" / "x.log"), line.string());
+    EXPECT_EQ(loop.WaitFor(line / "a" / "chmod.log#1"), line.string());
+    fs::permissions(line / "a" / "chmod.log", fs::perms::owner_read);
+    EXPECT_EQ(loop.WaitFor(line / "held.log#2"), line.string());
+    EXPECT_EQ(loop.WaitFor(line / "unread.log#3"), line.string());
+    EXPECT_EQ(loop.WaitFor(line / "a" / "chmod.log#2"), line.string());
     fs::rename(line / "a", line / "b");
-    const std::string a = (line / "a").string(), b = (line / "b").string();
-    EXPECT_EQ(loop.WaitFor(a + " -> " + b), b);
-    fs::rename(line / "b" / "x.log", line / "y.log");
-    EXPECT_EQ(loop.WaitFor(b + "/x.log -> " + (line / "y.log").string()),
-              (line / "y.log").string());
-    EXPECT_EQ(loop.WaitFor(line / "y.log"), line.string());
+    EXPECT_EQ(loop.WaitFor(line.string() + "/a -> " + line.string() + "/b"), (line / "b").string());
+    fs::rename(line / "b" / "chmod.log", line / "c.log");
+    EXPECT_EQ(loop.WaitFor(line.string() + "/b/chmod.log -> " + line.string() + "/c.log"),
+              (line / "c.log").string());
 }
 
 }  // namespace
