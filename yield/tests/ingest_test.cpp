@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "stationMarker.h"
 #include "testSupport.h"
 #include "traceLogFormat.h"
+#include "treeWatch.h"
 
 namespace fs = std::filesystem;
 using namespace yield;
@@ -172,6 +175,49 @@ TEST(IngestBatches, FoundFilesTakeTheirRootsMarkersAndGoneOnesArePassedOver) {
     EXPECT_EQ(store.runs["a.log"].station, "fixture-A");
     EXPECT_EQ(store.runs["c.log"].station, "fixture-B");
     EXPECT_EQ(store.committed.size(), 2u);
+}
+
+// Under watch a log not whole yet (no verdict line, or empty) that was written to lately is held,
+// not stored as an incomplete run; once quiet it is stored as it is. A whole log goes in at once.
+TEST(IngestBatches, UnfinishedLogsWrittenLatelyAreHeldUntilQuiet) {
+    TempDir tmp;
+    std::string root = ThreeLogs(tmp).string(), half = root + "/half.log", empty = root + "/e";
+    std::string log = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    yieldtest::WriteAll(half, log.substr(0, log.size() / 2));
+    yieldtest::WriteAll(empty, "");
+    IngestOptions options;
+    options.holdUnfinished = std::chrono::seconds(60);
+    const std::vector<FoundFile> files = {{root, root + "/a.log"}, {root, half}, {root, empty}};
+    CueStore store;
+    EXPECT_EQ(IngestFound(store, files, options).held, (std::vector<std::string>{half, empty}));
+    EXPECT_EQ(store.committed.size(), 1u);
+    for (const std::string& f : {half, empty})
+        fs::last_write_time(f, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    EXPECT_TRUE(IngestFound(store, files, options).held.empty());
+    EXPECT_EQ(store.runs["half.log"].verdict, Verdict::Incomplete);
+}
+
+// Links to folders, link loops, broken links and FIFOs: `ingest` and `watch` (which finds files as
+// its folders are watched) list the same files with the same words.
+TEST(IngestWalk, IngestAndWatchListAWildPileAlike) {
+    TempDir tmp;
+    fs::path pile = tmp.path() / "pile";
+    yieldtest::WriteAll(pile / "logs" / "notes.txt", "not a log");
+    fs::create_directory_symlink(pile / "logs", pile / "logs-link");
+    fs::create_symlink(pile / "loop", pile / "loop");
+    fs::create_symlink(pile / "nowhere", pile / "broken");
+    ASSERT_EQ(mkfifo((pile / "fifo").c_str(), 0600), 0);
+    CueStore walked, watched;
+    std::vector<FoundFile> found;
+    TreeWatch(4).AddTree(pile.string(), [&](const std::string& f) {
+        found.push_back({pile.string(), f});
+    });
+    auto listed = Ingest(walked, {pile.string()}, nullptr).problemList;
+    auto followed = IngestFound(watched, found, IngestOptions{}).problemList;
+    std::sort(listed.begin(), listed.end());
+    std::sort(followed.begin(), followed.end());
+    EXPECT_EQ(listed, followed);
+    EXPECT_EQ(listed.size(), 5u);
 }
 
 namespace {

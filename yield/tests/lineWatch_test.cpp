@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "stationMarker.h"
@@ -33,12 +34,23 @@ public:
                 paths, stop_[0],
                 [this](const std::vector<FoundFile>& files) {
                     std::lock_guard<std::mutex> lock(mutex_);
-                    for (const FoundFile& f : files) found_[f.path] = f.root;
+                    BatchOutcome outcome;
+                    for (const FoundFile& f : files) {
+                        found_[f.path] = found_[f.path + "#" + std::to_string(++seen_[f.path])] =
+                            f.root;
+                        if (says_.erase("held " + f.path) > 0) outcome.held.push_back(f.path);
+                        if (says_.count("unread " + f.path) > 0) outcome.unread.push_back(f.path);
+                    }
+                    return outcome;
                 },
                 times,
                 [this](const std::string& folder, const std::string&) {
                     std::lock_guard<std::mutex> lock(mutex_);
                     unwatched_.push_back(folder);
+                },
+                [this](const std::string& from, const std::string& to) {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    found_[from + " -> " + to] = to;
                 });
             line.Run();
         });
@@ -78,6 +90,12 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return found_.count(path.string()) > 0;
     }
+    // What the batches say of `path`: "held" (the next one), "unread" (every one). The n-th
+    // batch that holds a path is found as "PATH#n", a move as "FROM -> TO".
+    void Say(const std::string& what, const fs::path& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        says_.insert(what + " " + path.string());
+    }
 
 private:
     int stop_[2] = {-1, -1};
@@ -85,6 +103,8 @@ private:
     std::mutex mutex_;
     std::map<std::string, std::string> found_;
     std::vector<std::string> unwatched_;
+    std::map<std::string, int> seen_;
+    std::set<std::string> says_;
 };
 
 TEST(LineWatch, FollowsFoldersAndFilesUnderEachRoot) {
@@ -142,6 +162,32 @@ TEST(LineWatch, AMarkerThatComesLateHasItsFolderReadAgain) {
     EXPECT_EQ(loop.WaitFor(stick / "TestQ7[OK]" / "a.log"), line.string());
     loop.Stop();
     EXPECT_FALSE(loop.Has(line / "desk" / "d.log"));
+}
+
+// Files to be looked at again: one held as not whole yet comes back once quiet; one that could
+// not be read is tried again; one whose attributes changed (made readable) is read again. A file
+// or folder renamed within the roots is told as a move.
+TEST(LineWatch, HeldUnreadChangedAndRenamedFilesComeAgain) {
+    TempDir tmp;
+    fs::path line = tmp.path() / "line";
+    WriteAll(line / "a" / "chmod.log", "c");
+    LineWatchTimes times = kQuick;
+    times.quiet = times.unreadRetry = std::chrono::milliseconds(200);
+    Loop loop({line.string()}, times);
+    loop.Say("held", line / "held.log");
+    loop.Say("unread", line / "unread.log");
+    WriteAll(line / "held.log", "h");
+    WriteAll(line / "unread.log", "u");
+    EXPECT_EQ(loop.WaitFor(line / "a" / "chmod.log#1"), line.string());
+    fs::permissions(line / "a" / "chmod.log", fs::perms::owner_read);
+    EXPECT_EQ(loop.WaitFor(line / "held.log#2"), line.string());
+    EXPECT_EQ(loop.WaitFor(line / "unread.log#3"), line.string());
+    EXPECT_EQ(loop.WaitFor(line / "a" / "chmod.log#2"), line.string());
+    fs::rename(line / "a", line / "b");
+    EXPECT_EQ(loop.WaitFor(line.string() + "/a -> " + line.string() + "/b"), (line / "b").string());
+    fs::rename(line / "b" / "chmod.log", line / "c.log");
+    EXPECT_EQ(loop.WaitFor(line.string() + "/b/chmod.log -> " + line.string() + "/c.log"),
+              (line / "c.log").string());
 }
 
 }  // namespace

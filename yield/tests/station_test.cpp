@@ -1,6 +1,7 @@
 // Stations at ingest: marker files and --station, what a marker may hold, and the digest of each
 // file read.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <map>
@@ -109,6 +110,25 @@ TEST(StationMarkers, NearestMarkerUpToTheGivenPathNamesTheStation) {
     EXPECT_NE(r.out.find("0 runs new, 0 replaced, 0 copies, 4 unchanged"), std::string::npos)
         << r.out;
     EXPECT_EQ(Tool("ingest --db " + Q(db) + " --station '' " + Q(pile)).status, 2);
+}
+
+// A marker that is not a regular file (a FIFO, a folder) is listed and never waited on; the logs
+// under it get no station, not even one a marker above it names.
+TEST(StationMarkers, MarkerThatIsNotARegularFileIsListed) {
+    TempDir tmp;
+    fs::path pile = tmp.path() / "pile";
+    WriteAll(pile / kStationMarker, "fixture-top\n");
+    MakeRuns(pile / "fifo", 1, 1);
+    ASSERT_EQ(mkfifo((pile / "fifo" / kStationMarker).c_str(), 0600), 0);
+    MakeRuns(pile / "folder", 2, 1);
+    fs::create_directories(pile / "folder" / kStationMarker);
+    fs::path db = tmp.path() / "y.db";
+    IngestStats stats = Ingest(*OpenStore(db.string(), true), {pile.string()}, nullptr);
+    ASSERT_EQ(stats.problemList.size(), 2u);
+    for (const auto& [marker, why] : stats.problemList)
+        EXPECT_EQ(why, "station marker is not a regular file") << marker;
+    EXPECT_EQ(Stations(db),
+              (std::map<std::string, std::string>{{"0x1A2B0001", ""}, {"0x1A2B0002", ""}}));
 }
 
 TEST(StationMarkers, EachFileReadIsStoredWithItsDigest) {

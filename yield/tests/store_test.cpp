@@ -33,6 +33,17 @@ std::string Kept(RunStore& store, long long id) {
     return "";
 }
 
+using Rows = std::vector<std::string>;
+
+// "ROLE PATH" of each file of the standard log's run, in the store's order.
+Rows StandardRunFiles(TestDb& db) {
+    auto store = OpenStore(db.Url(), false);
+    Rows rows;
+    for (const SourceRow& s : store->SourcesOf(store->RunIdsOfChip("0x1A2B3C4D").at(0)))
+        rows.push_back(s.role + " " + s.path);
+    return rows;
+}
+
 // Each case on a fresh database of the engine this test program is for.
 class StoreTest : public ::testing::Test {
 protected:
@@ -135,6 +146,52 @@ TEST_F(StoreTest, ShortCopyNeverReplacesAWholeOne) {
         EXPECT_EQ(store->SourcesOf(ids[0]).size(), 2u);
     }
     EXPECT_EQ(db1->Dump(false), db2->Dump(false));
+}
+
+// A kept file renamed (a copy made under a hidden name, then renamed), or gone while a copy of it
+// lies elsewhere: the copy found becomes the kept file and the gone path's row goes; a shorter
+// copy never does.
+TEST_F(StoreTest, ACopyTakesThePlaceOfAKeptFileThatIsGone) {
+    TempDir tmp;
+    std::string whole = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    fs::path pile = tmp.path() / "pile";
+    yieldtest::WriteAll(pile / ".run.log.Xa91", whole);
+    yieldtest::WriteAll(pile / "cut.log", whole.substr(0, whole.size() / 2));
+    yieldtest::WriteAll(pile / "stick" / "run.log", whole);
+    IngestInto(*db_, {pile.string()});
+    fs::rename(pile / ".run.log.Xa91", pile / "run.log");
+    EXPECT_EQ(IngestInto(*db_, {pile.string()}).replaced, 1);
+    const std::string cut = "copy " + (pile / "cut.log").string();
+    EXPECT_EQ(StandardRunFiles(*db_), (Rows{"kept " + (pile / "run.log").string(), cut,
+                                            "copy " + (pile / "stick" / "run.log").string()}));
+    fs::remove(pile / "run.log");
+    EXPECT_EQ(IngestInto(*db_, {pile.string()}).replaced, 1);
+    EXPECT_EQ(StandardRunFiles(*db_), (Rows{"kept " + (pile / "stick" / "run.log").string(), cut}));
+}
+
+// Rows follow a renamed folder's files and a renamed file; a row at a path a rename replaced goes.
+// A copy renamed over its run's kept file becomes the kept file when it is read again.
+TEST_F(StoreTest, RowsFollowRenamedFilesAndFolders) {
+    TempDir tmp;
+    fs::path pile = tmp.path() / "pile";
+    std::string whole = yieldtest::ReadAll(yieldtest::GoldenFlashLog("standard"));
+    yieldtest::WriteAll(pile / "a" / "run.log", whole);
+    yieldtest::WriteAll(pile / "a" / "notes.txt", "not a log");
+    yieldtest::WriteAll(pile / "b.log", whole);
+    yieldtest::WriteAll(pile / "ab.log", "not a log either");
+    IngestInto(*db_, {pile.string()});
+    auto move = [this](const fs::path& from, const fs::path& to) {
+        fs::rename(from, to);
+        IngestMoved(*OpenStore(db_->Url(), true), from.string(), to.string());
+    };
+    move(pile / "a", pile / "c");
+    move(pile / "b.log", pile / "c" / "notes.txt");
+    const std::string kept = "kept " + (pile / "c" / "run.log").string();
+    EXPECT_EQ(StandardRunFiles(*db_), (Rows{kept, "copy " + (pile / "c" / "notes.txt").string()}));
+    move(pile / "c" / "notes.txt", pile / "c" / "run.log");
+    IngestInto(*db_, {pile.string()});
+    EXPECT_EQ(StandardRunFiles(*db_), Rows{kept});
+    EXPECT_EQ(OpenStore(db_->Url(), false)->ProblemFiles().at(0).path, (pile / "ab.log").string());
 }
 
 TEST_F(StoreTest, EmptyForeignAndMissingFilesAreListedNotFatal) {
@@ -547,12 +604,13 @@ TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {
     fs::create_directory_symlink(in, in / "self");
     IngestStats s = IngestPaths(tmp.path() / "y.db", {in.string()});
     EXPECT_EQ(s.runsNew, 1);
-    EXPECT_EQ(s.total, 5);
+    EXPECT_EQ(s.total, 6);
     std::map<std::string, std::string> reasons(s.problemList.begin(), s.problemList.end());
     EXPECT_EQ(reasons[(in / "pipe").string()], "not a regular file");
     EXPECT_EQ(reasons[(in / "dangling").string()].rfind("cannot read: ", 0), 0u);
     EXPECT_EQ(reasons[(in / "loop-a").string()].rfind("cannot read: ", 0), 0u);
-    EXPECT_EQ(reasons.size(), 4u);
+    EXPECT_EQ(reasons[(in / "self").string()], "link to a folder, not followed");
+    EXPECT_EQ(reasons.size(), 5u);
 }
 
 // A folder the user cannot open is listed, not passed over in silence (root opens any: the

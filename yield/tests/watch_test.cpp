@@ -109,13 +109,14 @@ TEST(Watch, StoresEveryRunAsTheLineCopiesThemAndStopsOnSigterm) {
     WriteAll(sticks / "made" / "notes.txt", "not a log\n");
     EXPECT_EQ(WaitForRuns(db, 2).runs, 2);
 
-    // Written in two halves, as a copy that pauses: the cut copy may be stored first, the whole
-    // one replaces it.
+    // Written in two halves, as a copy that stalls: the half is not stored as an incomplete run
+    // meanwhile, the whole copy is stored once it arrives.
     std::string third = RunLog(3);
     {
         std::ofstream half(sticks / "early" / "run3.log", std::ios::binary);
         half << third.substr(0, third.size() / 2) << std::flush;
-        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        EXPECT_EQ(Stored(db).runs, 2);
         half << third.substr(third.size() / 2);
     }
     Counts whole = WaitForRuns(db, 3);

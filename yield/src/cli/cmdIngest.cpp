@@ -18,6 +18,9 @@ namespace {
 
 constexpr char kSkipped[] = "skipped";  // a file that holds no run, or cannot be read
 constexpr char kNoted[] = "noted";      // a run stored cut to bounds
+// After the figures, when some logs were not whole yet (watch): they are weighed again later.
+constexpr char kHeldLead[] = "; ";
+constexpr char kHeldTail[] = " held until quiet";
 constexpr char kStationOption[] = "--station";
 constexpr char kStationHelpLead[] =
     "the station (fixture) of every run found; without it, the nearest marker file ";
@@ -90,7 +93,9 @@ std::string IngestFigures(const IngestStats& s) {
                   "%lld files, %lld runs new, %lld replaced, %lld copies, %lld unchanged, "
                   "%lld problems, %.2f s",
                   s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, s.seconds);
-    return line;
+    std::string figures = line;
+    if (!s.held.empty()) figures += kHeldLead + std::to_string(s.held.size()) + kHeldTail;
+    return figures;
 }
 
 void AddStationOption(CLI::App& cmd, std::string& station) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include "commands.h"
 #include "dbFiles.h"
@@ -80,19 +81,23 @@ int Follow(const StopPipe& stop, const std::string& db, const std::vector<std::s
     auto store = OpenStore(db, true);
     int stopFd = stop.fd();
     IngestOptions options{nullptr, DatabaseFiles(db), station,
-                          [stopFd] { return Readable(stopFd); }};
+                          [stopFd] { return Readable(stopFd); }, kUnfinishedQuiet};
     auto batch = [&](const std::vector<FoundFile>& files) {
         IngestStats stats = IngestFound(*store, files, options);
         PrintIngestProblems(stats, stderr);
         if (stats.total > 0)
             std::fprintf(stderr, "%s%s\n", kWatchLead, IngestFigures(stats).c_str());
+        return BatchOutcome{std::move(stats.held), std::move(stats.unread)};
     };
     try {
         auto unwatched = [](const std::string& folder, const std::string& why) {
             std::fprintf(stderr, "%s%s%s (%s)%s\n", kWatchLead, kCannotFollow,
                          PrintableText(folder).c_str(), why.c_str(), kReadByRescan);
         };
-        LineWatch(paths, stopFd, batch, LineWatchTimes{}, unwatched).Run();
+        auto moved = [&](const std::string& from, const std::string& to) {
+            IngestMoved(*store, from, to);
+        };
+        LineWatch(paths, stopFd, batch, LineWatchTimes{}, unwatched, moved).Run();
     } catch (const std::system_error& e) {
         throw NotFoundError(e.what());  // no inotify to be had
     }

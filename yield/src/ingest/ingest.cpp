@@ -15,6 +15,7 @@
 
 #include "dbFiles.h"
 #include "fileDigest.h"
+#include "folderList.h"
 #include "logParser.h"
 #include "runBounds.h"
 #include "stationMarker.h"
@@ -30,33 +31,20 @@ std::string Absolute(const fs::path& p) {
     return (ec ? p : abs).lexically_normal().string();
 }
 
-// Calls `take` with each file under `dir`, any depth, each folder's entries in name order. Only
-// one folder's names are held at a time, so memory does not grow with the files. Links to
-// folders are not followed (a loop cannot trap the walk); links to files are. FIFOs, devices
-// and broken links are taken too, so that reading them lists them as problems.
+// Calls `take` with each file under `dir`, any depth, each folder's entries in name order, by
+// the walker's rule (folderList.h). Only one folder's names are held at a time, so memory does not
+// grow with the files.
 void Walk(const fs::path& dir, const std::function<void(const std::string&)>& take) {
-    std::vector<std::pair<std::string, fs::file_type>> entries;
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec);
-    if (ec) {
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(dir.string(), entries)) {
         take(Absolute(dir));  // a folder that cannot be listed is listed as a problem
         return;
     }
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code typeEc;
-        fs::file_type type = it->symlink_status(typeEc).type();
-        if (type == fs::file_type::symlink) {
-            bool toFolder = it->status(typeEc).type() == fs::file_type::directory;
-            type = toFolder ? fs::file_type::symlink : fs::file_type::regular;
-        }
-        entries.emplace_back(it->path().filename().string(), type);
-    }
-    std::sort(entries.begin(), entries.end());
-    for (const auto& [name, type] : entries) {
-        if (type == fs::file_type::directory)
-            Walk(dir / name, take);
-        else if (type != fs::file_type::symlink)
-            take(Absolute(dir / name));
+    for (const FolderEntry& e : entries) {
+        if (e.folder)
+            Walk(e.path, take);
+        else
+            take(Absolute(e.path));
     }
 }
 
@@ -84,6 +72,10 @@ void ForEachFile(const std::vector<std::string>& paths, const FileSink& take) {
     for (const std::string& m : missing) take(m, m, false);
 }
 
+constexpr char kNotRegular[] = "not a regular file";
+constexpr char kLinkToFolder[] = "link to a folder, not followed";
+constexpr char kTooLarge[] = "too large for a trace log";
+
 // Why a file was not read: `unread` when the failure says nothing lasting about the file (a
 // permission or an I/O error), so that it is tried again at the next ingest.
 struct ReadFailure {
@@ -93,6 +85,14 @@ struct ReadFailure {
 
 ReadFailure CannotRead() {
     return ReadFailure{std::string("cannot read: ") + strerror(errno), true};
+}
+
+// Why an open file is not read as a log: not a regular file, or too large.
+std::string NotALogFile(const std::string& path, const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return kTooLarge;
+    struct stat link {};
+    bool linked = lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    return linked && S_ISDIR(st.st_mode) ? kLinkToFolder : kNotRegular;
 }
 
 // Reads the whole file; an empty string and the reason when it cannot.
@@ -110,7 +110,7 @@ bool ReadFile(const std::string& path, std::string& bytes, SourceFile& file, Rea
         return false;
     }
     if (!S_ISREG(st.st_mode) || st.st_size > kMaxLogBytes) {
-        why.why = !S_ISREG(st.st_mode) ? "not a regular file" : "too large for a trace log";
+        why.why = NotALogFile(path, st);
         close(fd);
         return false;
     }
@@ -169,8 +169,43 @@ std::chrono::milliseconds RetryPause(int attempt) {
     return std::chrono::milliseconds(20 * attempt + static_cast<int>(random() % 100));
 }
 
+// True when the file changed within `hold` of now (either side, so that a clock set apart cannot
+// hold a file for ever).
+bool ChangedLately(const SourceFile& f, std::chrono::seconds hold) {
+    if (hold.count() <= 0) return false;
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    long long nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+    long long span = std::chrono::duration_cast<std::chrono::nanoseconds>(hold).count();
+    return f.mtime > nowNs - span && f.mtime < nowNs + span;
+}
+
+// A log that a copy may still be writing: what a copy in progress looks like, written lately.
+bool Unfinished(const ParseResult& r, const SourceFile& f, std::chrono::seconds hold) {
+    bool partial = r.kind == ParseResult::Kind::Empty ||
+                   (r.kind == ParseResult::Kind::Run && !r.run.Complete());
+    return partial && ChangedLately(f, hold);
+}
+
+void Count(PutOutcome outcome, IngestStats& stats) {
+    switch (outcome) {
+        case PutOutcome::New:
+            ++stats.runsNew;
+            break;
+        case PutOutcome::Replaced:
+        case PutOutcome::Moved:
+            ++stats.replaced;
+            break;
+        case PutOutcome::Copy:
+            ++stats.copies;
+            break;
+        case PutOutcome::Same:
+            ++stats.unchanged;
+            break;
+    }
+}
+
 void IngestFile(IngestStore& store, const std::string& path, const std::string& station,
-                IngestStats& stats) {
+                std::chrono::seconds hold, IngestStats& stats) {
     SourceFile f = Describe(path);
     f.station = station;
     if (store.KnownUnchanged(f)) {
@@ -181,31 +216,30 @@ void IngestFile(IngestStore& store, const std::string& path, const std::string& 
     ReadFailure failure;
     if (!ReadFile(path, bytes, f, failure)) {
         Problem(store, stats, f, failure.why, failure.unread);
+        if (failure.unread) stats.unread.push_back(path);
+        return;
+    }
+    ParseResult r = ParseLog(bytes, fs::path(path).filename().string());
+    if (Unfinished(r, f, hold)) {
+        stats.held.push_back(path);
         return;
     }
     f.sha256 = Sha256Hex(bytes);
-    ParseResult r = ParseLog(bytes, fs::path(path).filename().string());
     if (r.kind != ParseResult::Kind::Run) {
         Problem(store, stats, f, r.reason);
         return;
     }
     r.run.station = station;
     std::vector<std::string> cuts = BoundRun(r.run);
-    switch (store.PutRun(r.run, f)) {
-        case PutOutcome::New:
-            ++stats.runsNew;
-            break;
-        case PutOutcome::Replaced:
-            ++stats.replaced;
-            break;
-        case PutOutcome::Copy:
-            ++stats.copies;
-            break;
-        case PutOutcome::Same:
-            ++stats.unchanged;
-            break;
-    }
+    Count(store.PutRun(r.run, f), stats);
     if (!cuts.empty()) List(stats, path, kStoredCut + Join(cuts));
+}
+
+// Whether a recorded path still names a file: only a path that is certainly gone is not (a
+// folder on the way that cannot be searched says nothing).
+bool StillThere(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 // Restores the figures of a batch that is tried again; the problems found meanwhile are dropped.
@@ -234,9 +268,13 @@ private:
 // without it.
 class BatchIngest {
 public:
-    BatchIngest(IngestStore& store, const std::function<void(const IngestStats&)>& progress,
-                const std::function<bool()>& stop)
-        : store_(store), progress_(progress), stop_(stop) {}
+    BatchIngest(IngestStore& store, const IngestOptions& options)
+        : store_(store),
+          progress_(options.progress),
+          stop_(options.stop),
+          hold_(options.holdUnfinished) {
+        store_.SetPathCheck(StillThere);
+    }
 
     void Add(const std::string& path, bool exists, const std::string& station) {
         batch_.push_back(Entry{path, station, exists});
@@ -316,7 +354,7 @@ private:
             else
                 Problem(store_, stats_, Describe(path), refused->second.why);
         } else if (e.exists) {
-            IngestFile(store_, path, e.station, stats_);
+            IngestFile(store_, path, e.station, hold_, stats_);
         } else {
             List(stats_, path, kNoSuchPath);
             ++stats_.missing;
@@ -352,6 +390,7 @@ private:
     IngestStore& store_;
     const std::function<void(const IngestStats&)>& progress_;
     const std::function<bool()>& stop_;
+    std::chrono::seconds hold_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     IngestStats stats_;
     std::vector<Entry> batch_;
@@ -389,7 +428,7 @@ IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
 IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
                    const IngestOptions& options) {
     const std::string& station = options.station;
-    BatchIngest ingest(store, options.progress, options.stop);
+    BatchIngest ingest(store, options);
     LeftOut own(options.leaveOut);
     StationMarkers markers;
     // A first walk counts the files for the progress line; the second reads them.
@@ -406,15 +445,36 @@ IngestStats Ingest(IngestStore& store, const std::vector<std::string>& paths,
     return ingest.stats();
 }
 
+void IngestMoved(IngestStore& store, const std::string& from, const std::string& to) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            store.Begin();
+            store.MovePaths(from, to);
+            store.Commit();
+            return;
+        } catch (const StoreRefused&) {
+            store.Rollback();
+            return;  // the files are read under their new names
+        } catch (const StoreRetry&) {
+            store.Rollback();
+            if (attempt == kIngestAttempts) throw;
+            std::this_thread::sleep_for(RetryPause(attempt));
+        } catch (...) {
+            store.Rollback();
+            throw;
+        }
+    }
+}
+
 IngestStats IngestFound(IngestStore& store, const std::vector<FoundFile>& files,
                         const IngestOptions& options) {
-    BatchIngest ingest(store, options.progress, options.stop);
+    BatchIngest ingest(store, options);
     LeftOut own(options.leaveOut);
     StationMarkers markers;
     std::vector<const FoundFile*> present;
     for (const FoundFile& f : files) {
-        std::error_code ec;
-        if (fs::exists(f.path, ec) && !own.Has(f.path) &&
+        std::error_code ec;  // a broken link is there, to be listed as Ingest lists it
+        if (fs::exists(fs::symlink_status(f.path, ec)) && !own.Has(f.path) &&
             fs::path(f.path).filename() != kStationMarker)
             present.push_back(&f);
     }

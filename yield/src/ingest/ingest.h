@@ -2,6 +2,7 @@
 // a store. Nothing but a store error (a database that cannot be written) stops it.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -16,12 +17,15 @@ struct IngestStats {
     long long total = 0;  // files found
     long long read = 0;   // files handled so far
     long long runsNew = 0;
-    long long replaced = 0;   // a more complete copy took a known run's place
-    long long copies = 0;     // further copies of known runs
+    long long replaced = 0;  // a more complete copy, or one whose kept file is gone, took its place
+    long long copies = 0;    // further copies of known runs
     long long unchanged = 0;  // recorded before with the same size and time
     long long problems = 0;   // empty, foreign, unreadable or missing; or stored cut to bounds
     long long missing = 0;    // paths given that do not exist (counted in problems too)
     std::vector<std::pair<std::string, std::string>> problemList;  // path, reason
+    // Not whole yet and written to lately, so not stored (IngestOptions::holdUnfinished).
+    std::vector<std::string> held;
+    std::vector<std::string> unread;  // recorded as unread: to be tried again
     double seconds = 0;
 };
 
@@ -55,6 +59,10 @@ struct IngestOptions {
     // Asked before each batch: true ends the ingest there with IngestStopped, every batch
     // before it stored and nothing of the rest.
     std::function<bool()> stop;
+    // A log not whole yet (no verdict line, or empty) whose file changed less than this long
+    // ago (by its modification time) is held: not read into the store, listed in `held`. A copy
+    // that stalls is still being written, not a failed attempt. Zero stores every log at once.
+    std::chrono::seconds holdUnfinished{0};
 };
 
 // Thrown by an ingest whose `stop` said so.
@@ -76,5 +84,10 @@ struct FoundFile {
 // (it was there when it was found); none is listed as missing.
 IngestStats IngestFound(IngestStore& store, const std::vector<FoundFile>& files,
                         const IngestOptions& options);
+
+// The store's rows of the files at `from` (a file, or every file under a folder) follow them to
+// `to`, where they were renamed, in one batch. A batch the database gives up is tried again as an
+// ingest's is; one it refuses (a path past its limits) changes nothing. Throws StoreError.
+void IngestMoved(IngestStore& store, const std::string& from, const std::string& to);
 
 }  // namespace yield

@@ -1,7 +1,11 @@
 #include "stationMarker.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -14,8 +18,9 @@ constexpr char kTooLong[] = "station name is longer than 64 bytes";
 constexpr char kLines[] = "station name holds more than one line";
 constexpr char kNotPrintable[] = "station name holds a byte that is not printable ASCII";
 constexpr char kUnreadable[] = "station marker cannot be read";
+constexpr char kNotRegular[] = "station marker is not a regular file";
 // Read no more of a marker than this: a longer one is refused anyway.
-constexpr std::streamsize kMarkerReadBytes = 1024;
+constexpr size_t kMarkerReadBytes = 1024;
 
 std::string_view Trim(std::string_view s) {
     size_t from = s.find_first_not_of(kBlanks);
@@ -23,13 +28,35 @@ std::string_view Trim(std::string_view s) {
     return s.substr(from, s.find_last_not_of(kBlanks) - from + 1);
 }
 
-bool ReadMarker(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.resize(static_cast<size_t>(kMarkerReadBytes));
-    in.read(text.data(), kMarkerReadBytes);
-    text.resize(static_cast<size_t>(in.gcount()));
-    return !in.bad();
+// The marker's first kMarkerReadBytes; false with the reason when it cannot be read. Opened
+// without blocking and looked at before it is read, so that a FIFO or a device named as a marker
+// cannot hang the walk or feed it for ever.
+bool ReadMarker(const fs::path& path, std::string& text, std::string& why) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        why = kUnreadable;
+        return false;
+    }
+    struct stat st {};
+    bool looked = fstat(fd, &st) == 0;
+    if (!looked || !S_ISREG(st.st_mode)) {
+        why = looked ? kNotRegular : kUnreadable;
+        close(fd);
+        return false;
+    }
+    text.resize(kMarkerReadBytes);
+    size_t got = 0;
+    ssize_t n = 0;
+    while (got < text.size()) {
+        n = read(fd, &text[got], text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fd);
+    text.resize(got);
+    if (n < 0) why = kUnreadable;
+    return n >= 0;
 }
 
 // True when `folder` is `top` or lies under it, by their names alone.
@@ -66,13 +93,10 @@ const StationMarkers::Folder& StationMarkers::Look(const std::string& folder) {
     if (!fresh) return it->second;
     fs::path marker = fs::path(folder) / kStationMarker;
     std::error_code ec;
-    if (!fs::is_regular_file(marker, ec)) return it->second;
+    if (!fs::exists(fs::symlink_status(marker, ec))) return it->second;
     it->second.marked = true;
     std::string text, why;
-    if (!ReadMarker(marker, text))
-        why = kUnreadable;
-    else
-        ParseStation(text, it->second.station, why);
+    if (ReadMarker(marker, text, why)) ParseStation(text, it->second.station, why);
     if (!why.empty()) problems_.emplace_back(marker.string(), why);
     return it->second;
 }

@@ -18,6 +18,8 @@ namespace {
 
 // A problem whose file could not be read: its size and time never make it "unchanged".
 constexpr char kRoleUnread[] = "unread";
+constexpr char kRoleKept[] = "kept";
+constexpr char kRoleCopy[] = "copy";
 // The outcome of the measurements kFailedMeasurementsOfRunSpan reads.
 constexpr char kFailedOutcome[] = "fail";
 
@@ -59,12 +61,19 @@ public:
     }
 
     bool KnownUnchanged(const SourceFile& file) override {
-        Stmt s(conn_->Prepare(sql::kSourceByPath));
-        s.Bind(file.path);
-        // A station given now for a run stored without one: read again, to be given it.
-        return s.Step() && s.Int(0) == file.size && s.Int(1) == file.mtime &&
-               s.TextView(3) != kRoleUnread &&
-               (file.station.empty() || s.Null(2) || !s.TextView(4).empty());
+        std::optional<long long> copyOf;
+        {
+            Stmt s(conn_->Prepare(sql::kSourceByPath));
+            s.Bind(file.path);
+            // A station given now for a run stored without one: read again, to be given it.
+            bool same = s.Step() && s.Int(0) == file.size && s.Int(1) == file.mtime &&
+                        s.TextView(3) != kRoleUnread &&
+                        (file.station.empty() || s.Null(2) || !s.TextView(4).empty());
+            if (!same) return false;
+            if (s.TextView(3) == kRoleCopy) copyOf = s.Int(2);
+        }
+        // A copy of a run whose kept file is gone: read again, to take its place.
+        return !copyOf || !VanishedKept(*copyOf, file.path);
     }
 
     PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
@@ -72,7 +81,7 @@ public:
         if (!stored) {
             if (std::optional<long long> id = InsertRun(run)) {
                 InsertChildren(*id, run);
-                PutSource(file, *id, "kept", run);
+                PutSource(file, *id, kRoleKept, run);
                 return PutOutcome::New;
             }
             // Another ingest stored it since: its row is now there to be held.
@@ -83,10 +92,13 @@ public:
         int cmp = CompareCompleteness(run.Complete(), run.records, run.bytes, stored->complete,
                                       stored->records, stored->bytes);
         if (stored->station.empty() && !run.station.empty()) FillStation(id, run.station);
-        if (cmp > 0) {
+        std::optional<std::string> vanished;
+        if (cmp >= 0) vanished = VanishedKept(id, file.path);
+        if (cmp > 0 || vanished) {
             ReplaceRun(id, run, stored->station.empty() ? run.station : stored->station);
-            PutSource(file, id, "kept", run);
-            return PutOutcome::Replaced;
+            if (vanished && !vanished->empty()) DeleteSource(*vanished);
+            PutSource(file, id, kRoleKept, run);
+            return cmp > 0 ? PutOutcome::Replaced : PutOutcome::Moved;
         }
         // Read with the run held, so no other ingest can be changing this run's files.
         std::optional<long long> pathRun;
@@ -100,9 +112,25 @@ public:
             }
         }
         bool same = pathRun && *pathRun == id;
-        std::string role = same && cmp == 0 && pathRole == "kept" ? "kept" : "copy";
+        std::string role = same && cmp == 0 && pathRole == kRoleKept ? kRoleKept : kRoleCopy;
         PutSource(file, id, role, run);
         return same && role == pathRole ? PutOutcome::Same : PutOutcome::Copy;
+    }
+
+    void MovePaths(const std::string& from, const std::string& to) override {
+        std::vector<std::string> paths;
+        {
+            Stmt s(conn_->Prepare(sql::kSourcesUnder));
+            s.Bind(from, from + "/", from + "0");
+            while (s.Step()) paths.push_back(s.Text(0));
+        }
+        for (const std::string& path : paths) {
+            std::string moved = to + path.substr(from.size());
+            DeleteSource(moved);
+            Stmt s(conn_->Prepare(sql::kRenameSource));
+            s.Bind(moved, path);
+            s.Run();
+        }
     }
 
     void PutProblem(const SourceFile& file, const std::string& reason, bool unread) override {
@@ -414,6 +442,28 @@ private:
         SqlRows& failureRows = conn_->Rows(sql::kFailureRows);
         for (const FailureLine& f : run.failures)
             AddRow(failureRows, id, seq++, f.cycle, f.port, f.line);
+    }
+
+    // The path of run `id`'s kept file when that file is gone and is not `path` ("" when the run
+    // has no kept file: a rename replaced it); nothing when it is there, or when the store was
+    // not told how to look (SetPathCheck).
+    std::optional<std::string> VanishedKept(long long id, const std::string& path) {
+        if (!pathCheck_) return std::nullopt;
+        std::string kept;
+        {
+            Stmt s(conn_->Prepare(sql::kKeptSourceOfRun));
+            s.Bind(id);
+            if (!s.Step()) return std::string();
+            kept = s.Text(0);
+        }
+        if (kept == path || pathCheck_(kept)) return std::nullopt;
+        return kept;
+    }
+
+    void DeleteSource(const std::string& path) {
+        Stmt s(conn_->Prepare(sql::kDeleteSource));
+        s.Bind(path);
+        s.Run();
     }
 
     void PutSource(const SourceFile& file, long long id, const std::string& role,

@@ -253,6 +253,15 @@ constexpr BulkTable kFailureRows = {
     "COPY failure_lines (run_id, seq, cycle, port, line) FROM STDIN"};
 constexpr char kDemoteKeptCopy[] =
     "UPDATE source_files SET role = 'copy' WHERE run_id = $1 AND role = 'kept'";
+// The file a run's data comes from, and a file's row dropped when that file is gone.
+constexpr char kKeptSourceOfRun[] =
+    "SELECT path FROM source_files WHERE run_id = $1 AND role = 'kept'";
+constexpr char kDeleteSource[] = "DELETE FROM source_files WHERE path = $1";
+// The rows of the file $1, or of the files under the folder $1 (paths from $2, $1 "/", up to but
+// not with $3, $1 "0": '0' follows '/').
+constexpr char kSourcesUnder[] =
+    "SELECT path FROM source_files WHERE path = $1 OR (path >= $2 AND path < $3)";
+constexpr char kRenameSource[] = "UPDATE source_files SET path = $1 WHERE path = $2";
 constexpr char kUpsertSource[] =
     "INSERT INTO source_files (path, size, mtime, run_id, role, reason, complete, records,"
     " sha256) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET"

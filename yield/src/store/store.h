@@ -72,7 +72,12 @@ enum class PutOutcome {
     Replaced,  // a more complete copy of a known run: its data now comes from this file
     Copy,      // another copy of a known run, no more complete than the one kept
     Same,      // the file was already recorded with this result: nothing changed
+    Moved,     // a copy as complete as the kept one, whose file is gone: its data now comes from
+               // this file, and the gone file's row is dropped
 };
+
+// Whether a path recorded before still names a file.
+using PathCheck = std::function<bool(const std::string& path)>;
 
 // What an ingest writes. Writes happen between Begin and Commit; Commit makes a batch durable.
 class IngestStore {
@@ -91,6 +96,19 @@ public:
     // dashboard) that data changed once the batch commits, and how many runs it stored. Engines
     // whose readers see a commit by themselves do nothing.
     virtual void AnnounceChange(long long runsStored) { static_cast<void>(runsStored); }
+    // Tells the store how to learn that a run's kept file is gone (renamed, or its folder moved),
+    // so that a copy found elsewhere takes its place. Without it every kept file is taken to be
+    // there.
+    void SetPathCheck(PathCheck check) { pathCheck_ = std::move(check); }
+    // The rows of the file `from`, or of every file under the folder `from`, follow it to `to`
+    // (renamed): a row that was at the new path (a file the rename replaced) goes.
+    virtual void MovePaths(const std::string& from, const std::string& to) {
+        static_cast<void>(from);
+        static_cast<void>(to);
+    }
+
+protected:
+    PathCheck pathCheck_;
 };
 
 // What the reports, board and exports read. Runs come in the order they were first stored, each

@@ -1,12 +1,15 @@
 #include "lineWatch.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
+#include "folderList.h"
 #include "stationMarker.h"
 
 namespace fs = std::filesystem;
@@ -25,6 +28,13 @@ bool Readable(int fd) {
     return poll(&p, 1, 0) > 0;
 }
 
+// Opened as the ingest opens a log: never blocking on a FIFO.
+bool OpensNow(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0) close(fd);
+    return fd >= 0;
+}
+
 bool Within(const std::string& path, const std::string& folder) {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
            path[folder.size()] == '/';
@@ -33,12 +43,13 @@ bool Within(const std::string& path, const std::string& folder) {
 }  // namespace
 
 LineWatch::LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
-                     LineWatchTimes times, UnwatchedSink unwatched)
+                     LineWatchTimes times, UnwatchedSink unwatched, MoveSink moved)
     : tree_(times.mostFolders),
       stopFd_(stopFd),
       ingest_(std::move(ingest)),
       times_(times),
-      unwatched_(std::move(unwatched)) {
+      unwatched_(std::move(unwatched)),
+      moved_(std::move(moved)) {
     for (const std::string& p : paths) {
         Root r;
         r.path = Absolute(p);
@@ -63,6 +74,7 @@ void LineWatch::Run() {
             } else if (Clock::now() >= nextPoll_) {
                 CheckRoots(false);
             }
+            if (!unread_.empty() && Clock::now() >= nextRetry_) RetryUnread();
             std::vector<FoundFile> due = Due();
             if (!due.empty()) Ingest(due);
         }
@@ -72,7 +84,33 @@ void LineWatch::Run() {
 
 void LineWatch::Ingest(const std::vector<FoundFile>& files) {
     if (Stopping()) throw IngestStopped();
-    ingest_(files);
+    BatchOutcome outcome = ingest_(files);
+    for (const std::string& f : outcome.held) Queue(f, times_.quiet);
+    for (const std::string& f : outcome.unread) {
+        if (RootOf(f) == nullptr) continue;
+        if (unread_.empty()) nextRetry_ = Clock::now() + times_.unreadRetry;
+        unread_.insert(f);
+    }
+}
+
+// The unread files that can be opened now are read again (a folder that can be listed now is
+// watched and read); those gone are forgotten.
+void LineWatch::RetryUnread() {
+    nextRetry_ = Clock::now() + times_.unreadRetry;
+    for (auto it = unread_.begin(); it != unread_.end();) {
+        struct stat st {};
+        bool there = lstat(it->c_str(), &st) == 0;
+        if (there && !OpensNow(*it)) {
+            ++it;
+            continue;
+        }
+        if (there && S_ISDIR(st.st_mode))
+            tree_.AddTree(*it, [this](const std::string& f) { Queue(f, times_.gather); });
+        else if (there)
+            Queue(*it, times_.gather);
+        it = unread_.erase(it);
+    }
+    NoteUnwatched();
 }
 
 void LineWatch::CheckRoots(bool all) {
@@ -127,9 +165,17 @@ void LineWatch::Take(const TreeWatch::Events& events) {
     NoteUnwatched();
     for (const std::string& f : events.written) {
         Queue(f, times_.gather);
-        if (fs::path(f).filename() == kStationMarker) QueueUnder(fs::path(f).parent_path());
+        if (fs::path(f).filename() == kStationMarker)
+            QueueUnder(fs::path(f).parent_path().string());
     }
     for (const std::string& f : events.growing) Queue(f, times_.settle);
+    for (const auto& [from, to] : events.moved) {
+        if (moved_ && RootOf(from) != nullptr && RootOf(to) != nullptr) moved_(from, to);
+    }
+    for (const std::string& f : events.gone) {
+        pending_.erase(f);
+        unread_.erase(f);
+    }
     for (const std::string& lost : events.lost) {
         auto isRoot = [&](const Root& r) { return r.present && r.path == lost; };
         if (std::any_of(roots_.begin(), roots_.end(), isRoot)) nextPoll_ = Clock::now();
@@ -142,12 +188,14 @@ void LineWatch::Queue(const std::string& path, Clock::duration wait) {
 
 // Every file under `folder` again: a marker that came after the logs it names (a copy in no
 // particular order) gives them its station.
-void LineWatch::QueueUnder(const fs::path& folder) {
-    std::error_code ec;
-    auto options = fs::directory_options::skip_permission_denied;
-    for (fs::recursive_directory_iterator it(folder, options, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        if (it->is_regular_file(ec)) Queue(it->path().string(), times_.gather);
+void LineWatch::QueueUnder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(folder, entries)) return;
+    for (const FolderEntry& e : entries) {
+        if (e.folder)
+            QueueUnder(e.path);
+        else if (fs::path(e.path).filename() != kStationMarker)
+            Queue(e.path, times_.gather);
     }
 }
 
@@ -177,6 +225,7 @@ std::vector<FoundFile> LineWatch::Due() {
 
 int LineWatch::WaitMs() const {
     Clock::time_point next = rescan_ ? std::min(nextPoll_, *rescan_) : nextPoll_;
+    if (!unread_.empty()) next = std::min(next, nextRetry_);
     for (const auto& [path, at] : pending_) next = std::min(next, at);
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
     return static_cast<int>(std::max<long long>(0, wait.count()) + 1);

@@ -16,6 +16,10 @@
 
 namespace yield {
 
+// How long a log that has no verdict line yet must have been left alone before it is stored as an
+// incomplete run: longer than a copy from a stick or a share stalls.
+constexpr std::chrono::seconds kUnfinishedQuiet{60};
+
 struct LineWatchTimes {
     // A file closed after writing waits this long, so that files copied together are read in
     // one batch.
@@ -27,19 +31,34 @@ struct LineWatchTimes {
     // While a folder cannot be watched, everything is looked at again this often.
     std::chrono::milliseconds rescan{60000};
     size_t mostFolders = kMostWatchedFolders;
+    // A log held as not whole yet (BatchOutcome::held) is weighed again after this long.
+    std::chrono::milliseconds quiet{kUnfinishedQuiet};
+    // How often the files that could not be read are tried again (a chmod makes no event when
+    // the file's folder is not watched, and an I/O error none at all).
+    std::chrono::milliseconds unreadRetry{60000};
 };
 
 // Told of each folder that cannot be watched (once a folder), with why.
 using UnwatchedSink = std::function<void(const std::string& folder, const std::string& why)>;
 
+// Told of each file or folder renamed within the paths, before its files are read anew.
+using MoveSink = std::function<void(const std::string& from, const std::string& to)>;
+
+// The files of a batch to be looked at again.
+struct BatchOutcome {
+    std::vector<std::string> held;    // not whole yet and written to lately: again once quiet
+    std::vector<std::string> unread;  // could not be read: tried again now and then
+};
+
 // Ingests one batch of files; may throw IngestStopped, which ends the loop.
-using BatchSink = std::function<void(const std::vector<FoundFile>& files)>;
+using BatchSink = std::function<BatchOutcome(const std::vector<FoundFile>& files)>;
 
 class LineWatch {
 public:
     // `paths` as the command line gives them; `stopFd` becomes readable when the loop must end.
     LineWatch(const std::vector<std::string>& paths, int stopFd, BatchSink ingest,
-              LineWatchTimes times = {}, UnwatchedSink unwatched = nullptr);
+              LineWatchTimes times = {}, UnwatchedSink unwatched = nullptr,
+              MoveSink moved = nullptr);
     // Ingests everything under the paths, then follows them until `stopFd` is readable.
     void Run();
 
@@ -60,7 +79,8 @@ private:
     void Place(Root& root, std::vector<FoundFile>& found);
     void Take(const TreeWatch::Events& events);
     void Queue(const std::string& path, Clock::duration wait);
-    void QueueUnder(const std::filesystem::path& folder);
+    void QueueUnder(const std::string& folder);
+    void RetryUnread();
     const Root* RootOf(const std::string& path) const;
     std::vector<FoundFile> Due();
     int WaitMs() const;
@@ -75,8 +95,11 @@ private:
     std::map<std::string, Clock::time_point> pending_;
     Clock::time_point nextPoll_;
     UnwatchedSink unwatched_;
+    MoveSink moved_;
     std::set<std::string> told_;               // folders the sink heard of
     std::optional<Clock::time_point> rescan_;  // while some folder is not watched
+    std::set<std::string> unread_;             // files that could not be read
+    Clock::time_point nextRetry_;              // of the unread files
 };
 
 }  // namespace yield

@@ -3,19 +3,19 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
-namespace fs = std::filesystem;
+#include "folderList.h"
 
 namespace yield {
 namespace {
 
+// IN_ATTRIB: a file or folder made readable (chmod) makes no other event.
 constexpr uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
-                                   IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+                                   IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
+                                   IN_ONLYDIR;
 constexpr size_t kReadBytes = 64 * 1024;
 constexpr char kNoInotify[] = "cannot watch folders";
 constexpr char kTooManyFolders[] = "more folders than a watch follows";
@@ -41,10 +41,14 @@ void TreeWatch::AddFolder(const std::string& folder) {
         return;
     }
     int wd = inotify_add_watch(fd_, folder.c_str(), kFolderEvents);
-    if (wd >= 0)
-        folders_[wd] = folder;
-    else
+    if (wd < 0) {
         unwatched_.emplace_back(folder, std::strerror(errno));
+        return;
+    }
+    auto [it, fresh] = folders_.try_emplace(wd, folder);
+    if (!fresh) Unlist(it);  // the same folder, reached under another name
+    folders_[wd] = folder;
+    byPath_[folder] = wd;
 }
 
 std::vector<std::pair<std::string, std::string>> TreeWatch::TakeUnwatched() {
@@ -54,32 +58,38 @@ std::vector<std::pair<std::string, std::string>> TreeWatch::TakeUnwatched() {
 }
 
 // The watch is placed before the folder is listed, so that a file written meanwhile is either
-// listed or seen as an event (perhaps both: reading it twice changes nothing).
+// listed or seen as an event (perhaps both: reading it twice changes nothing). The folders are
+// walked by the ingest's rule (folderList.h); one that cannot be listed is given as a file.
 void TreeWatch::AddTree(const std::string& folder,
                         const std::function<void(const std::string&)>& found) {
     AddFolder(folder);
-    std::vector<std::string> files;
-    std::vector<std::string> subfolders;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeEc;
-        fs::file_type type = it->symlink_status(typeEc).type();
-        if (type == fs::file_type::directory)
-            subfolders.push_back(it->path().string());
-        else if (type != fs::file_type::symlink || !fs::is_directory(it->path(), typeEc))
-            files.push_back(it->path().string());
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(folder, entries)) {
+        found(folder);
+        return;
     }
-    std::sort(files.begin(), files.end());
-    std::sort(subfolders.begin(), subfolders.end());
-    for (const std::string& f : files) found(f);
-    for (const std::string& sub : subfolders) AddTree(sub, found);
+    for (const FolderEntry& e : entries) {
+        if (e.folder)
+            AddTree(e.path, found);
+        else
+            found(e.path);
+    }
 }
+
+// Drops a watch from both maps; a newer watch of the same path stays.
+std::map<int, std::string>::iterator TreeWatch::Unlist(std::map<int, std::string>::iterator it) {
+    auto path = byPath_.find(it->second);
+    if (path != byPath_.end() && path->second == it->first) byPath_.erase(path);
+    return folders_.erase(it);
+}
+
+bool TreeWatch::Watched(const std::string& folder) const { return byPath_.count(folder) > 0; }
 
 void TreeWatch::Forget(const std::string& folder) {
     for (auto it = folders_.begin(); it != folders_.end();) {
         if (Under(it->second, folder)) {
             inotify_rm_watch(fd_, it->first);
-            it = folders_.erase(it);
+            it = Unlist(it);
         } else {
             ++it;
         }
@@ -88,6 +98,7 @@ void TreeWatch::Forget(const std::string& folder) {
 
 TreeWatch::Events TreeWatch::Read() {
     Events out;
+    std::map<uint32_t, std::string> movedFrom;  // by the cookie that pairs the two halves
     alignas(inotify_event) char buf[kReadBytes];
     for (;;) {
         ssize_t n = read(fd_, buf, sizeof buf);
@@ -95,11 +106,27 @@ TreeWatch::Events TreeWatch::Read() {
         if (n <= 0) break;
         for (char* p = buf; p < buf + n;) {
             auto* e = reinterpret_cast<inotify_event*>(p);
-            Event(e->mask, e->wd, e->len > 0 ? std::string(e->name) : std::string(), out);
+            std::string name = e->len > 0 ? std::string(e->name) : std::string();
+            Event(e->mask, e->wd, name, out);
+            PairMove(e->mask, e->cookie, e->wd, name, movedFrom, out);
             p += sizeof(inotify_event) + e->len;
         }
     }
     return out;
+}
+
+// A rename within the watched folders comes as two events with one cookie, the first half
+// before the second.
+void TreeWatch::PairMove(unsigned mask, uint32_t cookie, int wd, const std::string& name,
+                         std::map<uint32_t, std::string>& movedFrom, Events& out) const {
+    auto folder = folders_.find(wd);
+    if (name.empty() || folder == folders_.end()) return;
+    std::string path = folder->second + "/" + name;
+    if ((mask & IN_MOVED_FROM) != 0) movedFrom[cookie] = path;
+    auto from = movedFrom.find(cookie);
+    if ((mask & IN_MOVED_TO) == 0 || from == movedFrom.end()) return;
+    out.moved.emplace_back(from->second, path);
+    movedFrom.erase(from);
 }
 
 void TreeWatch::Event(unsigned mask, int wd, const std::string& name, Events& out) {
@@ -111,21 +138,28 @@ void TreeWatch::Event(unsigned mask, int wd, const std::string& name, Events& ou
     if (folder == folders_.end()) return;
     if ((mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
         out.lost.push_back(folder->second);
-        if ((mask & IN_IGNORED) != 0) folders_.erase(folder);
+        if ((mask & IN_IGNORED) != 0) Unlist(folder);
         return;
     }
+    if (name.empty()) return;  // the folder's own attributes
     std::string path = folder->second + "/" + name;
+    auto written = [&out](const std::string& f) { out.written.push_back(f); };
     if ((mask & IN_ISDIR) != 0) {
-        if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0)
-            AddTree(path, [&out](const std::string& f) { out.written.push_back(f); });
+        // A folder made readable is watched and read now; one moved away is forgotten, and
+        // the files moved with it are found again where they arrive.
+        bool attrib = (mask & IN_ATTRIB) != 0 && !Watched(path);
+        if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0 || attrib)
+            AddTree(path, written);
         else if ((mask & IN_MOVED_FROM) != 0)
             Forget(path);
         return;
     }
-    if ((mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0)
+    if ((mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_ATTRIB)) != 0)
         out.written.push_back(path);
     else if ((mask & (IN_CREATE | IN_MODIFY)) != 0)
         out.growing.push_back(path);
+    else if ((mask & IN_MOVED_FROM) != 0)
+        out.gone.push_back(path);
 }
 
 }  // namespace yield

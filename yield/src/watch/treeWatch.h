@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -26,8 +27,9 @@ public:
     // What poll() waits on.
     int fd() const { return fd_; }
 
-    // Watches `folder` and every folder under it (links to folders are not followed), and gives
-    // `found` each file already in them: files written before the watch was placed.
+    // Watches `folder` and every folder under it (walked as the ingest walks them: links to
+    // folders are not followed), and gives `found` each file already in them: files written
+    // before the watch was placed. A folder that cannot be listed is given as a file.
     void AddTree(const std::string& folder, const std::function<void(const std::string&)>& found);
     // Watches `folder` alone (the folder of a file given by name).
     void AddFolder(const std::string& folder);
@@ -38,10 +40,14 @@ public:
     std::vector<std::pair<std::string, std::string>> TakeUnwatched();
 
     struct Events {
-        std::vector<std::string> written;  // closed after writing, or moved in: read them soon
+        // closed after writing, moved in, or their attributes changed: read them soon
+        std::vector<std::string> written;
         std::vector<std::string> growing;  // created or written to: read once they stop
+        std::vector<std::string> gone;     // files moved away (their new name is `written`)
         std::vector<std::string> lost;     // watched folders that went (removed, unmounted)
-        bool overflow = false;             // events were dropped: everything must be looked at
+        // files and folders renamed within the watched folders: from, to
+        std::vector<std::pair<std::string, std::string>> moved;
+        bool overflow = false;  // events were dropped: everything must be looked at
     };
     // The events waiting (none when there are none). A folder that appeared is watched at once
     // and its files are among `written`.
@@ -49,10 +55,15 @@ public:
 
 private:
     void Event(unsigned mask, int wd, const std::string& name, Events& out);
+    void PairMove(unsigned mask, uint32_t cookie, int wd, const std::string& name,
+                  std::map<uint32_t, std::string>& movedFrom, Events& out) const;
+    bool Watched(const std::string& folder) const;
+    std::map<int, std::string>::iterator Unlist(std::map<int, std::string>::iterator it);
 
     int fd_ = -1;
     size_t mostFolders_;
     std::map<int, std::string> folders_;  // by watch descriptor
+    std::map<std::string, int> byPath_;   // the same, by folder
     std::vector<std::pair<std::string, std::string>> unwatched_;
 };
 
