@@ -52,11 +52,13 @@ constexpr char kProblemsAbout[] =
 constexpr char kWatchAbout[] =
     "Ingest the paths as ingest does, then keep ingesting as the sticks of a line are gathered: "
     "a file that appears or grows under them is stored within about a second (a file still "
-    "being copied once it stops growing), folders made later are followed, and a path that "
-    "does not exist yet or goes (a stick pulled) is looked for every second. One line per "
-    "batch on standard error, with the figures ingest prints. SIGINT or SIGTERM stops it "
-    "between batches, with exit status 0. Several watchers and ingests may write into one "
-    "database at once.";
+    "being copied once it stops growing; a log without its verdict line once it has not "
+    "changed for a minute, since a stalled copy is not yet an aborted run), files renamed or "
+    "made readable are followed, folders made later too, and a path that does not exist yet "
+    "or goes (a stick pulled) is looked for every second. One line per batch on standard "
+    "error, with the figures ingest prints. SIGINT or SIGTERM stops it between batches, or "
+    "gives up a batch waiting on a database server that does not answer, with exit status 0. "
+    "Several watchers and ingests may write into one database at once.";
 
 constexpr char kServeAbout[] =
     "The line's live screen over HTTP: today's first-pass and final yield per station and per "
