@@ -167,7 +167,8 @@ Page BoardPage(ReadStore& store, const std::string& chipId) {
 }
 
 void CheckReportQuery(const std::map<std::string, std::string>& query) {
-    for (const auto& [name, value] : query) {
+    for (const auto& parameter : query) {
+        const std::string& name = parameter.first;
         auto known = [&name](const char* p) { return name == p; };
         if (std::none_of(std::begin(kReportParameters), std::end(kReportParameters), known))
             throw BadRequest(kUnknownParameter + PrintableText(name));
