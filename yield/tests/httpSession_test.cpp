@@ -169,7 +169,7 @@ protected:
         const std::string text = yieldtest::ReadAll(golden), name = golden.filename().string();
         const std::filesystem::path dir = tmp_.path() / ("logs" + std::to_string(first));
         for (int i = first; i < first + count; ++i) {
-            char chip[16];
+            char chip[24];
             std::snprintf(chip, sizeof chip, "0x0BAD%04d", i);
             auto swap = [&chip](std::string s) {
                 for (size_t at; (at = s.find(kGoldenChip)) != std::string::npos;)
