@@ -59,10 +59,11 @@ TEST(PagePool, LanesAreServedInTurnAndQueuesAreBounded) {
 }
 
 TEST(PagePool, StopLeavesAHeldJobBehind) {
-    auto* pool = new PagePool(2, 4, 4);  // left allocated: the held thread still uses it
-    Gate gate;
-    ASSERT_TRUE(pool->Submit("a", gate.Job()));
-    gate.Started();
+    // Both left allocated, and reachable: the held thread still uses them after the test.
+    static auto* pool = new PagePool(2, 4, 4);
+    static auto* gate = new Gate;
+    ASSERT_TRUE(pool->Submit("a", gate->Job()));
+    gate->Started();
     EXPECT_FALSE(pool->Stop(Clock::now() + std::chrono::milliseconds(100)));
-    gate.Release();
+    gate->Release();
 }
