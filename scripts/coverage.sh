@@ -2,8 +2,9 @@
 # Line coverage of the tool's folders (vxPub, vxDioTest, hwtest) from the unit tests and the bench
 # runs together: builds the coverage preset (the tool's libraries and binary built with
 # --coverage), runs the unit tests and the end-to-end suites once, and prints the overall figure
-# and the files below 80 % of their lines. The report stays in build/coverage/coverage.txt and
-# coverage-summary.json.
+# and the files below 80 % of their lines; then the same for the yield tool (yield/src), from its
+# unit tests and the tests that run its binary. The reports stay in build/coverage/coverage.txt and
+# coverage-summary.json, yield-coverage.txt and yield-coverage-summary.json.
 #
 # The tool runs on the bench inside a fake root, where the build tree is out of reach. The bench
 # hands its own GCOV_PREFIX and GCOV_PREFIX_STRIP to the tool and binds the GCOV_PREFIX folder
@@ -28,15 +29,19 @@ depth=$(tr -cd / <<<"$build" | wc -c)
 GCOV_PREFIX="$build" GCOV_PREFIX_STRIP="$depth" \
     ctest --preset coverage -j"$((jobs * 4))" -LE 'bench|factory' --output-on-failure
 
-gcovr --root . --object-directory "$build" "$build" -j"$jobs" \
-    --filter 'vxPub/' --filter 'vxDioTest/' --filter 'hwtest/' \
-    --txt "$build/coverage.txt" --json-summary "$build/coverage-summary.json" --json-summary-pretty
-
-python3 - "$build/coverage-summary.json" "$low_mark" <<'PY'
+# One figure per tool: the board tool's folders, then the yield tool's sources.
+report() {  # NAME TEXT_FILE SUMMARY_FILE FILTER...
+    local name=$1 txt=$2 summary=$3
+    shift 3
+    local filters=()
+    for f in "$@"; do filters+=(--filter "$f"); done
+    gcovr --root . --object-directory "$build" "$build" -j"$jobs" "${filters[@]}" \
+        --txt "$txt" --json-summary "$summary" --json-summary-pretty
+    python3 - "$summary" "$low_mark" "$name" <<'PY'
 import json, sys
 summary = json.load(open(sys.argv[1]))
 low_mark = float(sys.argv[2])
-print(f"line coverage of vxPub, vxDioTest and hwtest: {summary['line_percent']:.1f} % "
+print(f"line coverage of {sys.argv[3]}: {summary['line_percent']:.1f} % "
       f"({summary['line_covered']} of {summary['line_total']} lines)")
 low = [f for f in summary["files"] if f["line_percent"] < low_mark]
 if low:
@@ -47,3 +52,9 @@ if low:
 else:
     print(f"no file below {low_mark:.0f} %")
 PY
+}
+
+report "vxPub, vxDioTest and hwtest" "$build/coverage.txt" "$build/coverage-summary.json" \
+    'vxPub/' 'vxDioTest/' 'hwtest/'
+report "the yield tool (yield/src)" "$build/yield-coverage.txt" \
+    "$build/yield-coverage-summary.json" 'yield/src/'
