@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit and end-to-end tests on the bench, clang-tidy over
-# the tool's folders, the tool and its unit tests built with Clang, the unit tests under
+# both tools' sources, the tool and its unit tests built with Clang, the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for a bounded time, the armhf build
 # with its unit tests and the standard bench scenario under qemu-user, and the line coverage of
 # the unit tests and the bench runs together. The yield tool's tests run on SQLite and on a real
@@ -39,7 +39,7 @@ cmake --preset dev
 cmake --build --preset dev -j"$jobs"
 ctest --preset dev -j"$e2e_jobs"
 
-step "clang-tidy over vxPub, vxDioTest and hwtest"
+step "clang-tidy over vxPub, vxDioTest, hwtest and yield/src"
 timed scripts/tidy.sh build/dev
 
 step "the tool and its unit tests built with Clang"
