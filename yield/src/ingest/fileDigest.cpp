@@ -27,7 +27,7 @@ std::string Sha256Hex(std::string_view bytes) {
         throw std::runtime_error(kDigestFailed);
     }
     std::string hex;
-    hex.reserve(2 * size);
+    hex.reserve(2 * static_cast<size_t>(size));
     for (unsigned int i = 0; i < size; ++i) {
         hex += kHexDigits[digest[i] >> 4];
         hex += kHexDigits[digest[i] & 0xF];

@@ -16,11 +16,11 @@ namespace yield {
 constexpr size_t kMaxNameBytes = 255;
 // The port counters are 8-bit: at most 255 ports a family, seven families.
 constexpr int kMaxPortNumber = 255;
-constexpr size_t kMaxPorts = 7 * 255;
+constexpr size_t kMaxPorts = size_t{7} * kMaxPortNumber;
 constexpr size_t kMaxTallies = 2 * kMaxPorts;  // a tally per port and output state at most
 // Free texts: args, build and version, and each text of a measurement or failure line.
 constexpr size_t kMaxTextBytes = 1024;
-constexpr size_t kMaxResultDocBytes = 64 * 1024;  // a full board's document is half of this
+constexpr size_t kMaxResultDocBytes = size_t{64} * 1024;  // a full board's document is half of this
 // A thousand cycles of a full board stay well within these.
 constexpr size_t kMaxMeasurements = 200000;
 constexpr size_t kMaxFailureLines = 20000;

@@ -134,24 +134,33 @@ void AtNoAnswer(ReaderState& st, const std::string& m) {
     Fail(st, port, m);
 }
 
+// A line that is neither a pair's exchange nor a sender's failure: a port that did not open, the
+// AT device's lines, else an error of the family.
+void OtherSerialLine(ReaderState& st, const std::string& m) {
+    if (PortOpenFailure(st, m)) return;
+    if (StartsWith(m, kPortPathStart)) {
+        AtDeviceLine(st, m);
+        return;
+    }
+    if (AtOutcome(st, m)) return;
+    int a = 0, n = 0;
+    if (ScanAll(m, kAtNoAnswerScan, &a, &n))
+        AtNoAnswer(st, m);
+    else
+        GeneralError(st, m, kDocRs232);
+}
+
 }  // namespace
 
 void ReadSerialLine(ReaderState& st, const std::string& m) {
-    int a = 0, n = 0;
+    int a = 0;
     size_t read = m.find(kPairReadKey);
-    if (ScanStart(m.c_str(), kPairSendScan, &a) && read != std::string::npos) {
+    if (ScanStart(m.c_str(), kPairSendScan, &a) && read != std::string::npos)
         PairRead(st, a, m.substr(read + Length(kPairReadKey)), m);
-    } else if (SenderFailure(m, a)) {
+    else if (SenderFailure(m, a))
         Fail(st, Port(kDocRs232, a), m);
-    } else if (PortOpenFailure(st, m)) {
-    } else if (StartsWith(m, kPortPathStart)) {
-        AtDeviceLine(st, m);
-    } else if (AtOutcome(st, m)) {
-    } else if (ScanAll(m, kAtNoAnswerScan, &a, &n)) {
-        AtNoAnswer(st, m);
-    } else {
-        GeneralError(st, m, kDocRs232);
-    }
+    else
+        OtherSerialLine(st, m);
 }
 
 }  // namespace yield::parse

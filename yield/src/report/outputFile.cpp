@@ -35,7 +35,7 @@ bool IsStream(const std::string& path) {
 
 }  // namespace
 
-OutputFile::OutputFile(std::string path) : path_(Target(path)) {
+OutputFile::OutputFile(const std::string& path) : path_(Target(path)) {
     if (IsStream(path_)) {
         out_.open(path_, std::ios::binary);
         return;

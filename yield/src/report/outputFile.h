@@ -12,7 +12,7 @@ namespace yield {
 
 class OutputFile {
 public:
-    explicit OutputFile(std::string path);
+    explicit OutputFile(const std::string& path);
     ~OutputFile();  // removes the temporary file unless committed
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
