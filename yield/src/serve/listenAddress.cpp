@@ -24,7 +24,7 @@ bool ParsePort(const std::string& text, int& port) {
 // kPortWhenNone when the header names none. False when it is not NAME[:PORT].
 bool SplitHostHeader(const std::string& header, std::string& name, int& port) {
     port = kPortWhenNone;
-    size_t nameEnd = header.size();
+    size_t nameEnd = 0;
     if (!header.empty() && header.front() == '[') {
         nameEnd = header.find(']');
         if (nameEnd == std::string::npos) return false;

@@ -178,7 +178,7 @@ bool Serve(const ServeOptions& o) {
     RunUntilStopped(s->io);
     if (StopThreads(*s)) return true;
     std::fputs(kHeld, stderr);
-    s.release();  // still in use by the held thread
+    (void)s.release();  // still in use by the held thread: left to the process's exit
     return false;
 }
 
