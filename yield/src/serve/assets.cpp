@@ -123,7 +123,7 @@ function show(d) {
         percent(r.final_yield)].forEach((t) => cell(tr, t));
   });
   fill('repairs', data.repairs, (tr, r) => {
-    boardLink(cell(tr, ''), r.processor_id);
+    boardLink(cell(tr, ''), r.chip_id);
     [r.station, r.start_stamp, r.status, r.failures].forEach((t) => cell(tr, t));
   });
   moreRepairs(data);
@@ -132,7 +132,7 @@ function show(d) {
         .forEach((t) => cell(tr, t));
   });
   fill('latest', data.latest, (tr, r) => {
-    boardLink(cell(tr, ''), r.processor_id);
+    boardLink(cell(tr, ''), r.chip_id);
     [r.station, r.host, r.start_stamp].forEach((t) => cell(tr, t));
     cell(tr, r.verdict, r.verdict === 'OK' ? '' : 'fail');
     cell(tr, r.failing);
