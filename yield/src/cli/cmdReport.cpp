@@ -33,6 +33,8 @@ constexpr char kBadEpoch[] = "SOURCE_DATE_EPOCH is not a whole number of seconds
 
 struct ReportOptions {
     ReportRequest request;
+    std::string format;  // --format and --days as given, for the request
+    std::string days;
     std::string output;
 };
 
@@ -120,16 +122,21 @@ int RunReport(const std::string& db, ReportOptions o) {
 
 Handler AddReportOptions(CLI::App& cmd) {
     auto opts = std::make_shared<ReportOptions>();
-    ReportRequest& r = opts->request;
-    r.format = ReportFormats().front().name;
-    AddRunFilterOptions(cmd, r.filter);
-    cmd.add_option(Spelled(Door::kCommandLine, kFormatPart), r.format, ReportFormatNames())
+    const Door door = Door::kCommandLine;
+    AddRunFilterOptions(cmd, opts->request.filter);
+    opts->format = ReportFormats().front().name;
+    cmd.add_option(Spelled(door, kFormatPart), opts->format, ReportFormatNames())
         ->capture_default_str();
-    cmd.add_flag(Spelled(Door::kCommandLine, kTodayPart), r.today, kTodayHelp);
-    cmd.add_option(Spelled(Door::kCommandLine, kDaysPart), r.days, kDaysHelp)->type_name("N");
-    cmd.add_option(Spelled(Door::kCommandLine, kTablePart), r.table, kTableHelp);
+    cmd.add_flag(Spelled(door, kTodayPart), opts->request.today, kTodayHelp);
+    CLI::Option* days = cmd.add_option(Spelled(door, kDaysPart), opts->days, kDaysHelp);
+    days->type_name("N");
+    cmd.add_option(Spelled(door, kTablePart), opts->request.table, kTableHelp);
     cmd.add_option(std::string(kOutputPart) + ",--output", opts->output, kOutputHelp);
-    return [opts](const std::string& db) { return RunReport(db, *opts); };
+    return [opts, days](const std::string& db) {
+        opts->request.format = opts->format;
+        if (days->count() > 0) opts->request.days = opts->days;
+        return RunReport(db, *opts);
+    };
 }
 
 }  // namespace yield

@@ -84,12 +84,12 @@ void CheckFilter(Door door, const RunFilter& f) {
 }
 
 const ReportFormat& CheckedFormat(const ReportRequest& r) {
-    if (r.format.empty()) return kFormats.front();
-    const ReportFormat* format = FindReportFormat(r.format);
+    if (!r.format) return kFormats.front();
+    const ReportFormat* format = FindReportFormat(*r.format);
     if (format == nullptr)
         throw RequestError(
             Wrong(r.door, kFormatPart,
-                  kBadFormat + ReportFormatNames() + kBadFormatEnd + PrintableText(r.format)));
+                  kBadFormat + ReportFormatNames() + kBadFormatEnd + PrintableText(*r.format)));
     return *format;
 }
 
@@ -98,12 +98,13 @@ int CheckedDays(const ReportRequest& r) {
     const Door d = r.door;
     if (r.today && r.todayValue != kTodayValue)
         throw RequestError(Wrong(d, kTodayPart, kBadToday + PrintableText(r.todayValue)));
-    if (r.today && !r.days.empty())
+    if (r.today && r.days)
         throw RequestError(Spelled(d, kDaysPart) + kConflictsWith + Spelled(d, kTodayPart));
     int n = r.today ? 1 : 0;
-    if (!r.days.empty() && !ParseDays(r.days, n))
-        throw RequestError(Wrong(
-            d, kDaysPart, kBadDays + std::to_string(kMostDays) + kNameEnd + PrintableText(r.days)));
+    if (r.days && !ParseDays(*r.days, n))
+        throw RequestError(
+            Wrong(d, kDaysPart,
+                  kBadDays + std::to_string(kMostDays) + kNameEnd + PrintableText(*r.days)));
     if (n != 0 && r.filter.HasDayBound())
         throw RequestError(Spelled(d, kTodayPart) + kAnd + Spelled(d, kDaysPart) + kConflictWith +
                            Spelled(d, kSincePart) + kAnd + Spelled(d, kUntilPart));
@@ -196,7 +197,7 @@ ReportRequest RequestOfQuery(const std::map<std::string, std::string>& query) {
         auto it = query.find(part);
         return it == query.end() ? std::string() : it->second;
     };
-    r.format = value(kFormatPart);
+    if (query.count(kFormatPart) != 0) r.format = value(kFormatPart);
     r.table = value(kTablePart);
     r.filter.since = value(kSincePart);
     r.filter.until = value(kUntilPart);
@@ -204,7 +205,7 @@ ReportRequest RequestOfQuery(const std::map<std::string, std::string>& query) {
     r.filter.station = value(kStationPart);
     r.today = query.count(kTodayPart) != 0;
     r.todayValue = value(kTodayPart);
-    r.days = value(kDaysPart);
+    if (query.count(kDaysPart) != 0) r.days = value(kDaysPart);
     return r;
 }
 

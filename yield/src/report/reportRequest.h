@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -67,15 +68,15 @@ const ReportFormat* FindReportFormat(const std::string& name);
 // The format names for people: "text, csv, json or html".
 std::string ReportFormatNames();
 
-// What a door was asked, as given: empty texts for the parts not given.
+// What a door was asked, as given: empty texts (or none) for the parts not given.
 struct ReportRequest {
     Door door = Door::kCommandLine;
     RunFilter filter;
-    std::string format;
+    std::optional<std::string> format;  // none: the first format
     std::string table;
     bool today = false;
     std::string todayValue = kTodayValue;  // a query's today=VALUE
-    std::string days;
+    std::optional<std::string> days;
     bool toFolder = false;  // the command line's -o names a folder: one file per table
 };
 
