@@ -47,10 +47,20 @@ TEST(ReportRequest, BothDoorsRefuseAlikeInTheirOwnSpelling) {
     const std::pair<void (*)(ReportRequest&), std::string> wrongs[] = {
         {[](ReportRequest& r) { r.days = "0"; }, "days: not a whole number from 1 to 36500: 0"},
         {[](ReportRequest& r) { r.days = ""; }, "days: not a whole number from 1 to 36500: "},
-        {[](ReportRequest& r) { r.today = true, r.days = "2"; }, "days conflicts with #today"},
-        {[](ReportRequest& r) { r.days = "2", r.filter.until = "2026-12-01"; },
+        {[](ReportRequest& r) {
+             r.today = true;
+             r.days = "2";
+         },
+         "days conflicts with #today"},
+        {[](ReportRequest& r) {
+             r.days = "2";
+             r.filter.until = "2026-12-01";
+         },
          "today and #days conflict with #since and #until"},
-        {[](ReportRequest& r) { r.filter.since = "2026-12-08", r.filter.until = "2026-12-01"; },
+        {[](ReportRequest& r) {
+             r.filter.since = "2026-12-08";
+             r.filter.until = "2026-12-01";
+         },
          "since 2026-12-08 is after #until 2026-12-01"},
         {[](ReportRequest& r) { r.filter.since = "2026-02-30"; },
          "since: not a day (YYYY-MM-DD): 2026-02-30"},
@@ -58,7 +68,10 @@ TEST(ReportRequest, BothDoorsRefuseAlikeInTheirOwnSpelling) {
          "format: not a format (text, csv, json or html): pdf"},
         {[](ReportRequest& r) { r.format = ""; }, "format: not a format ("},
         {[](ReportRequest& r) { r.table = "pareto"; }, "table is for #format csv only"},
-        {[](ReportRequest& r) { r.format = "csv", r.table = "nope"; },
+        {[](ReportRequest& r) {
+             r.format = "csv";
+             r.table = "nope";
+         },
          "no table named nope; the tables: repair, summary"},
     };
     for (const auto& [fill, message] : wrongs) {

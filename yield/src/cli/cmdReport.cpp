@@ -54,6 +54,7 @@ bool IsFolder(const std::string& output) {
 std::vector<std::string> CsvPaths(const std::string& folder,
                                   const std::vector<std::string>& names) {
     std::vector<std::string> paths;
+    paths.reserve(names.size());
     for (const std::string& name : names)
         paths.push_back((std::filesystem::path(folder) / (name + kCsvSuffix)).string());
     return paths;

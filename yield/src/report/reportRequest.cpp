@@ -163,6 +163,7 @@ const ReportFormat* FindReportFormat(const std::string& name) {
 
 std::string ReportFormatNames() {
     std::vector<std::string> names;
+    names.reserve(kFormats.size());
     for (const ReportFormat& f : kFormats) names.emplace_back(f.name);
     return Listed(names, kListOr);
 }
