@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "ingest.h"
 #include "openStore.h"
 #include "reportWriters.h"
@@ -22,13 +24,6 @@ std::string Refusal(const ReportRequest& r) {
     return "accepted";
 }
 
-ReportRequest Asking(Door door, void (*fill)(ReportRequest&)) {
-    ReportRequest r;
-    r.door = door;
-    fill(r);
-    return r;
-}
-
 }  // namespace
 
 TEST(ReportRequest, FormatsAreOneTable) {
@@ -44,48 +39,34 @@ TEST(ReportRequest, FormatsAreOneTable) {
 
 // Each wrong request is refused by both doors with one message, naming the part as the door does.
 TEST(ReportRequest, BothDoorsRefuseAlikeInTheirOwnSpelling) {
-    const std::pair<void (*)(ReportRequest&), std::string> wrongs[] = {
-        {[](ReportRequest& r) { r.days = "0"; }, "days: not a whole number from 1 to 36500: 0"},
-        {[](ReportRequest& r) { r.days = ""; }, "days: not a whole number from 1 to 36500: "},
-        {[](ReportRequest& r) {
-             r.today = true;
-             r.days = "2";
-         },
-         "days conflicts with #today"},
-        {[](ReportRequest& r) {
-             r.days = "2";
-             r.filter.until = "2026-12-01";
-         },
+    const std::pair<std::map<std::string, std::string>, std::string> wrongs[] = {
+        {{{"days", "0"}}, "days: not a whole number from 1 to 36500: 0"},
+        {{{"days", ""}}, "days: not a whole number from 1 to 36500: "},
+        {{{"today", "1"}, {"days", "2"}}, "days conflicts with #today"},
+        {{{"days", "2"}, {"until", "2026-12-01"}},
          "today and #days conflict with #since and #until"},
-        {[](ReportRequest& r) {
-             r.filter.since = "2026-12-08";
-             r.filter.until = "2026-12-01";
-         },
+        {{{"since", "2026-12-08"}, {"until", "2026-12-01"}},
          "since 2026-12-08 is after #until 2026-12-01"},
-        {[](ReportRequest& r) { r.filter.since = "2026-02-30"; },
-         "since: not a day (YYYY-MM-DD): 2026-02-30"},
-        {[](ReportRequest& r) { r.format = "pdf"; },
-         "format: not a format (text, csv, json or html): pdf"},
-        {[](ReportRequest& r) { r.format = ""; }, "format: not a format ("},
-        {[](ReportRequest& r) { r.table = "pareto"; }, "table is for #format csv only"},
-        {[](ReportRequest& r) {
-             r.format = "csv";
-             r.table = "nope";
-         },
+        {{{"since", "2026-02-30"}}, "since: not a day (YYYY-MM-DD): 2026-02-30"},
+        {{{"format", "pdf"}}, "format: not a format (text, csv, json or html): pdf"},
+        {{{"format", ""}}, "format: not a format ("},
+        {{{"table", "pareto"}}, "table is for #format csv only"},
+        {{{"format", "csv"}, {"table", "nope"}},
          "no table named nope; the tables: repair, summary"},
     };
-    for (const auto& [fill, message] : wrongs) {
+    for (const auto& [query, message] : wrongs) {
         for (Door door : {Door::kCommandLine, Door::kQuery}) {
+            ReportRequest r = RequestOfQuery(query);
+            r.door = door;
             std::string lead = door == Door::kCommandLine ? "--" : "";
             std::string expected = message;
             for (size_t at; (at = expected.find('#')) != std::string::npos;)
                 expected.replace(at, 1, lead);
             if (expected.rfind("no table", 0) != 0) expected = lead + expected;
-            EXPECT_EQ(Refusal(Asking(door, fill)).rfind(expected, 0), 0u) << expected;
+            EXPECT_EQ(Refusal(r).rfind(expected, 0), 0u) << expected;
         }
     }
-    ReportRequest query = RequestOfQuery({{"today", "yes"}});
-    EXPECT_EQ(Refusal(query), "today: takes 1 only: yes");
+    EXPECT_EQ(Refusal(RequestOfQuery({{"today", "yes"}})), "today: takes 1 only: yes");
     EXPECT_THROW(RequestOfQuery({{"dayz", "7"}}), RequestError);
 }
 
