@@ -9,15 +9,14 @@
 #include "exporters.h"
 #include "openStore.h"
 #include "printJson.h"
+#include "reportRequest.h"
 
 namespace yield {
 namespace {
 
 using nlohmann::json;
 
-constexpr char kNoRun[] = "no run of processor ID ";
 constexpr char kFail[] = "fail";
-constexpr char kHexPrefix[] = "0x";
 
 struct BoardOptions {
     std::string chipId;
@@ -35,8 +34,7 @@ void PrintRun(ReadStore& store, long long id) {
     std::printf("%s  %-10s station %s  host %s  failing %s%s\n",
                 PrintableText(run.timeStamp).c_str(), VerdictWord(run.verdict),
                 run.station.empty() ? "-" : PrintableText(run.station).c_str(),
-                PrintableText(run.host).c_str(),
-                PrintableText(Join(run.FailingPorts())).c_str(),
+                PrintableText(run.host).c_str(), PrintableText(Join(run.FailingPorts())).c_str(),
                 run.headerless ? "  (rotated tail)" : "");
     for (const SourceRow& s : store.SourcesOf(id)) {
         std::printf("    %-4s %s (%lld bytes, %d lines%s)\n", s.role.c_str(),
@@ -115,13 +113,6 @@ void PrintChip(ReadStore& store, const std::string& chipId, const std::vector<lo
     for (long long id : ids) PrintRun(store, id);
 }
 
-// `chipId` without a leading 0x in either case.
-std::string WithoutHexPrefix(const std::string& chipId) {
-    bool prefixed = chipId.size() > 2 && chipId[0] == kHexPrefix[0] &&
-                    (chipId[1] == kHexPrefix[1] || chipId[1] == 'X');
-    return prefixed ? chipId.substr(2) : chipId;
-}
-
 void PrintBoard(ReadStore& store, const BoardOptions& o, const std::string& chipId,
                 const std::vector<long long>& ids) {
     if (o.format == kFormatJson)
@@ -133,14 +124,9 @@ void PrintBoard(ReadStore& store, const BoardOptions& o, const std::string& chip
 // The ID as logged first; else every stored ID that is the same in another case or prefix.
 int RunBoard(const std::string& db, const BoardOptions& o) {
     auto store = OpenReadStore(db);
-    std::vector<long long> ids = store->RunIdsOfChip(o.chipId);
-    if (!ids.empty()) {
-        PrintBoard(*store, o, o.chipId, ids);
-        return kExitOk;
-    }
-    std::vector<std::string> alike = store->ChipIdsLike(WithoutHexPrefix(o.chipId));
-    if (alike.empty()) throw NotFoundError(kNoRun + PrintableText(o.chipId));
-    for (const std::string& id : alike) PrintBoard(*store, o, id, store->RunIdsOfChip(id));
+    std::vector<BoardRuns> found = FindBoard(*store, o.chipId);
+    if (found.empty()) throw NotFoundError(NoRunOf(o.chipId));
+    for (const BoardRuns& board : found) PrintBoard(*store, o, board.chipId, board.runIds);
     return kExitOk;
 }
 

@@ -11,6 +11,7 @@
 #include "openStore.h"
 #include "options.h"
 #include "printJson.h"
+#include "reportRequest.h"
 #include "runNames.h"
 
 namespace yield {
@@ -20,6 +21,7 @@ constexpr char kJunit[] = "junit";
 constexpr char kKeptRole[] = "kept";
 constexpr char kCannotCreate[] = "cannot create ";
 constexpr char kNoRunOfIds[] = "no stored run of the processor IDs given with --id";
+constexpr char kExportLead[] = "export: ";
 
 struct ExportOptions {
     std::string format;
@@ -30,8 +32,9 @@ struct ExportOptions {
 
 constexpr char kIdHelp[] =
     "export only the runs of this processor ID (repeatable); with --since, --until, --host, "
-    "--station "
-    "a run must pass them all";
+    "--station a run must pass them all; an ID is found as board finds it, and each ID without a "
+    "stored run is named on standard error (the others are still exported, and the exit status "
+    "is 1)";
 
 void MakeFolder(const std::string& dir) {
     std::error_code ec;
@@ -61,14 +64,27 @@ bool WriteRun(const std::string& dir, const RunRecord& run, const SourceRow* kep
     return replaces;
 }
 
+// The runs of the processor IDs asked for, found as `board` finds them; each ID without a stored
+// run is named on standard error and counted in `missing`.
+std::set<long long> RunsOfChips(ReadStore& store, const std::vector<std::string>& chipIds,
+                                int& missing) {
+    std::set<long long> runs;
+    for (const std::string& chip : chipIds) {
+        std::vector<BoardRuns> found = FindBoard(store, chip);
+        if (found.empty()) {
+            std::fprintf(stderr, "%s%s\n", kExportLead, NoRunOf(chip).c_str());
+            ++missing;
+        }
+        for (const BoardRuns& board : found) runs.insert(board.runIds.begin(), board.runIds.end());
+    }
+    return runs;
+}
+
 // The filter's runs, in its order, kept to the processor IDs asked for (if any).
-std::vector<long long> RunsToExport(ReadStore& store, const ExportOptions& o) {
+std::vector<long long> RunsToExport(ReadStore& store, const ExportOptions& o, int& missing) {
     std::vector<long long> ids = store.RunIds(o.filter);
     if (o.chipIds.empty()) return ids;
-    std::set<long long> ofChips;
-    for (const std::string& chip : o.chipIds) {
-        for (long long id : store.RunIdsOfChip(chip)) ofChips.insert(id);
-    }
+    std::set<long long> ofChips = RunsOfChips(store, o.chipIds, missing);
     std::vector<long long> kept;
     for (long long id : ids) {
         if (ofChips.count(id) != 0) kept.push_back(id);
@@ -79,8 +95,12 @@ std::vector<long long> RunsToExport(ReadStore& store, const ExportOptions& o) {
 int RunExport(const std::string& db, const ExportOptions& o) {
     RefuseDatabaseAsOutput(db, o.dir);
     auto store = OpenReadStore(db);
-    std::vector<long long> ids = RunsToExport(*store, o);
-    RefuseEmptySelection(o.filter, static_cast<long long>(ids.size()));
+    int missing = 0;
+    std::vector<long long> ids = RunsToExport(*store, o, missing);
+    // Every ID unknown: the filter is not to blame.
+    if (ids.empty() && missing == static_cast<int>(o.chipIds.size()) && missing > 0)
+        throw NotFoundError(kNoRunOfIds);
+    RefuseEmptySelection(Door::kCommandLine, o.filter, static_cast<long long>(ids.size()));
     if (ids.empty() && !o.chipIds.empty()) throw NotFoundError(kNoRunOfIds);
     MakeFolder(o.dir);
     bool junit = o.format == kJunit;
@@ -93,7 +113,7 @@ int RunExport(const std::string& db, const ExportOptions& o) {
     }
     std::printf("export: %lld %s file(s) in %s, %lld replaced\n", written, o.format.c_str(),
                 o.dir.c_str(), replaced);
-    return kExitOk;
+    return missing == 0 ? kExitOk : kExitNotFound;
 }
 
 }  // namespace

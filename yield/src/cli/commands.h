@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdio>
-
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -38,7 +37,8 @@ constexpr char kExitStatusLead[] = "Exit status: ";
 constexpr char kExitDoneHelp[] = "0 done";
 constexpr char kExitNotFoundHelp[] =
     "1 nothing of what was named: board: no run of that processor ID; report, export: --since, "
-    "--until, --host or --station selects no run; ingest: a path given does not exist";
+    "--until, --host or --station selects no run; export: an --id without a stored run; ingest: a "
+    "path given does not exist";
 constexpr char kExitUsageHelp[] = "2 usage error";
 #define YIELD_EXIT_DATABASE                                                                       \
     "3 the database cannot be opened, read or written, a PostgreSQL server refused the login or " \

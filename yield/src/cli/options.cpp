@@ -8,52 +8,36 @@
 #include "dbFiles.h"
 #include "escape.h"
 #include "outputFile.h"
+#include "reportRequest.h"
 #include "store.h"
 
 namespace yield {
 namespace {
 
-constexpr char kNotADay[] = "not a day (YYYY-MM-DD): ";
 constexpr char kStandardOutput[] = "-";
 constexpr char kCannotWrite[] = "cannot write ";
-constexpr char kNothingSelected[] = "no stored run matches";
-constexpr char kSince[] = "--since";
-constexpr char kUntil[] = "--until";
-constexpr char kHost[] = "--host";
-constexpr char kStation[] = "--station";
 constexpr char kStationHelp[] =
     "only runs of this station (or of this host name, for runs "
     "ingested without a station)";
 
-void DescribeBound(std::string& out, const char* option, const std::string& value) {
-    if (!value.empty()) out += std::string(" ") + option + " " + PrintableText(value);
-}
-
 const CLI::Validator kDay(
-    [](std::string& s) -> std::string { return IsDay(s) ? std::string() : kNotADay + s; }, "DATE");
+    [](std::string& s) -> std::string { return IsDay(s) ? std::string() : NotADay(s); }, "DATE");
 
 }  // namespace
 
 void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter) {
-    cmd.add_option(kSince, filter.since, "first day (YYYY-MM-DD, inclusive)")->check(kDay);
-    cmd.add_option(kUntil, filter.until, "last day (YYYY-MM-DD, inclusive)")->check(kDay);
-    cmd.add_option(kHost, filter.host, "only runs of this host name");
-    cmd.add_option(kStation, filter.station, kStationHelp);
+    const Door door = Door::kCommandLine;
+    cmd.add_option(Spelled(door, kSincePart), filter.since, "first day (YYYY-MM-DD, inclusive)")
+        ->check(kDay);
+    cmd.add_option(Spelled(door, kUntilPart), filter.until, "last day (YYYY-MM-DD, inclusive)")
+        ->check(kDay);
+    cmd.add_option(Spelled(door, kHostPart), filter.host, "only runs of this host name");
+    cmd.add_option(Spelled(door, kStationPart), filter.station, kStationHelp);
     // Swapped days would silently select nothing, a report that reads as a day without boards.
     cmd.parse_complete_callback([&filter] {
         if (!filter.since.empty() && !filter.until.empty() && filter.since > filter.until)
-            throw CLI::ValidationError("--since " + filter.since + " is after --until " +
-                                       filter.until);
+            throw CLI::ValidationError(SwappedDays(Door::kCommandLine, filter));
     });
-}
-
-void RefuseEmptySelection(const RunFilter& filter, long long runs) {
-    std::string named;
-    DescribeBound(named, kSince, filter.since);
-    DescribeBound(named, kUntil, filter.until);
-    DescribeBound(named, kHost, filter.host);
-    DescribeBound(named, kStation, filter.station);
-    if (runs == 0 && !named.empty()) throw NotFoundError(kNothingSelected + named);
 }
 
 bool IsStandardOutput(const std::string& output) {

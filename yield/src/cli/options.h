@@ -17,10 +17,6 @@ struct RunFilter;
 // --since and --until (YYYY-MM-DD, inclusive), --host and --station, filling `filter`.
 void AddRunFilterOptions(CLI::App& cmd, RunFilter& filter);
 
-// Throws NotFoundError when `filter` names a day, a host or a station and selects no run (`runs` is
-// 0): a mistyped host or day would otherwise read as a day without boards.
-void RefuseEmptySelection(const RunFilter& filter, long long runs);
-
 // Throws UsageError when `output` is the database's file or one of its journals: writing it would
 // destroy the database.
 void RefuseDatabaseAsOutput(const std::string& db, const std::string& output);

@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "helpText.h"
+#include "reportRequest.h"
 #include "store.h"
 
 namespace yield {
@@ -107,7 +108,8 @@ constexpr char kWatchNotFound[] =
 constexpr char kBoardNotFound[] = "1 no run of that processor ID";
 constexpr char kExportNotFound[] =
     "1 --since, --until, --host or --station selects no run (one line on standard error; "
-    "no file is written)";
+    "no file is written), or an --id has no stored run (named on standard error; the runs of the "
+    "others are written)";
 
 // In the order --help lists them.
 const Subcommand kSubcommands[] = {
@@ -156,7 +158,13 @@ int StatusOfFailure(CLI::App& app, const char* command) {
     } catch (const NotFoundError& e) {
         Complain(command, e.what());
         return kExitNotFound;
+    } catch (const NothingSelected& e) {
+        Complain(command, e.what());
+        return kExitNotFound;
     } catch (const UsageError& e) {
+        Complain(command, e.what());
+        return kExitUsage;
+    } catch (const RequestError& e) {
         Complain(command, e.what());
         return kExitUsage;
     } catch (const OutputError& e) {

@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "reportRequest.h"  // the content types of the text, JSON and HTML answers
+
 namespace yield {
 
 namespace http = boost::beast::http;
@@ -15,11 +17,8 @@ constexpr char kPageCsp[] =
     "default-src 'none'; script-src 'self'; connect-src 'self'; style-src 'self'";
 // The HTML report carries its own style and no script at all.
 constexpr char kReportCsp[] = "default-src 'none'; style-src 'unsafe-inline'";
-constexpr char kHtmlType[] = "text/html; charset=utf-8";
 constexpr char kCssType[] = "text/css; charset=utf-8";
 constexpr char kJsType[] = "text/javascript; charset=utf-8";
-constexpr char kJsonType[] = "application/json";
-constexpr char kTextType[] = "text/plain; charset=utf-8";
 constexpr char kEventType[] = "text/event-stream";
 
 using Answer = http::response<http::string_body>;

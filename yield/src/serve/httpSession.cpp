@@ -51,8 +51,6 @@ constexpr char kBoardLane[] = " board";
 constexpr char kReportLane[] = " report";
 constexpr char kEvents[] = "/events";
 constexpr char kReport[] = "/report";
-constexpr char kFormat[] = "format";
-constexpr char kHtml[] = "html";
 const std::regex kClearPath(R"(/alarms/(\d+)/clear)");
 
 struct StaticFile {
@@ -197,13 +195,12 @@ private:
     }
 
     void AskReport(const std::map<std::string, std::string>& query) {
+        bool html = false;
         try {
-            CheckReportQuery(query);
+            html = std::string(CheckReportQuery(query).format->contentType) == kHtmlType;
         } catch (const BadRequest& e) {
             return Send(http::status::bad_request, std::string(e.what()) + "\n");
         }
-        auto format = query.find(kFormat);
-        const bool html = format != query.end() && format->second == kHtml;
         std::string today = c_.worker.Today(), database = c_.database;
         AwaitPage(
             kReportLane,

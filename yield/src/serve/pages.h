@@ -3,20 +3,17 @@
 #pragma once
 
 #include <map>
-#include <stdexcept>
 #include <string>
 
+#include "reportRequest.h"
 #include "store.h"
 
 namespace yield {
 
-// A request the pages cannot answer: a wrong parameter (400) or nothing selected (404).
-struct BadRequest : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-struct NothingFound : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+// A request the pages cannot answer: a wrong parameter (400) or nothing selected (404), as the
+// report's request refuses it.
+using BadRequest = RequestError;
+using NothingFound = NothingSelected;
 
 struct Page {
     std::string contentType;
@@ -26,9 +23,9 @@ struct Page {
 // Every run of one processor ID, newest first, as an HTML page (every text escaped).
 Page BoardPage(ReadStore& store, const std::string& chipId);
 
-// Throws BadRequest unless `query` names only the report's parameters, each once, with a value
-// it takes: a known format, today=1, days from 1 to kMostDays.
-void CheckReportQuery(const std::map<std::string, std::string>& query);
+// Throws BadRequest unless `query` is a report request (reportRequest.h) with its parts as
+// parameters: each known, with a value it takes; else the request as checked.
+ReportAsked CheckReportQuery(const std::map<std::string, std::string>& query);
 
 // The report as `report` writes it (its query checked by CheckReportQuery). `query`: format (text,
 // csv, json, html; csv takes table), since, until, host, station, today=1, days=N; `today` is the

@@ -1,0 +1,103 @@
+// The one request both doors fill: its checks and their messages as each door spells them, the
+// table of formats, and the board lookup.
+#include "reportRequest.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "ingest.h"
+#include "openStore.h"
+#include "reportWriters.h"
+#include "testSupport.h"
+
+using namespace yield;
+
+namespace {
+
+std::string Refusal(const ReportRequest& r) {
+    try {
+        CheckReportRequest(r);
+    } catch (const RequestError& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+}  // namespace
+
+TEST(ReportRequest, FormatsAreOneTable) {
+    EXPECT_EQ(ReportFormatNames(), "text, csv, json or html");
+    EXPECT_EQ(ReportFormats().front().name, std::string("text"));
+    ASSERT_NE(FindReportFormat("csv"), nullptr);
+    EXPECT_STREQ(FindReportFormat("csv")->contentType, kCsvType);
+    EXPECT_TRUE(FindReportFormat("csv")->ofTables);
+    EXPECT_FALSE(FindReportFormat("html")->ofTables);
+    EXPECT_EQ(FindReportFormat("CSV"), nullptr);
+    EXPECT_EQ(FindReportFormat(""), nullptr);
+}
+
+// Each wrong request is refused by both doors with one message, naming the part as the door does.
+TEST(ReportRequest, BothDoorsRefuseAlikeInTheirOwnSpelling) {
+    const std::pair<std::map<std::string, std::string>, std::string> wrongs[] = {
+        {{{"days", "0"}}, "days: not a whole number from 1 to 36500: 0"},
+        {{{"days", ""}}, "days: not a whole number from 1 to 36500: "},
+        {{{"today", "1"}, {"days", "2"}}, "days conflicts with #today"},
+        {{{"days", "2"}, {"until", "2026-12-01"}},
+         "today and #days conflict with #since and #until"},
+        {{{"since", "2026-12-08"}, {"until", "2026-12-01"}},
+         "since 2026-12-08 is after #until 2026-12-01"},
+        {{{"since", "2026-02-30"}}, "since: not a day (YYYY-MM-DD): 2026-02-30"},
+        {{{"format", "pdf"}}, "format: not a format (text, csv, json or html): pdf"},
+        {{{"format", ""}}, "format: not a format ("},
+        {{{"table", "pareto"}}, "table is for #format csv only"},
+        {{{"format", "csv"}, {"table", "nope"}},
+         "no table named nope; the tables: repair, summary"},
+    };
+    for (const auto& [query, message] : wrongs) {
+        for (Door door : {Door::kCommandLine, Door::kQuery}) {
+            ReportRequest r = RequestOfQuery(query);
+            r.door = door;
+            std::string lead = door == Door::kCommandLine ? "--" : "";
+            std::string expected = message;
+            for (size_t at; (at = expected.find('#')) != std::string::npos;)
+                expected.replace(at, 1, lead);
+            if (expected.rfind("no table", 0) != 0) expected = lead + expected;
+            EXPECT_EQ(Refusal(r).rfind(expected, 0), 0u) << expected;
+        }
+    }
+    EXPECT_EQ(Refusal(RequestOfQuery({{"today", "yes"}})), "today: takes 1 only: yes");
+    EXPECT_THROW(RequestOfQuery({{"dayz", "7"}}), RequestError);
+}
+
+// CSV writes one table per file: the one asked, each in a folder, or in one answer the first.
+TEST(ReportRequest, TablesAndRecentDaysAsEachDoorTakesThem) {
+    ReportRequest r;
+    r.format = "csv";
+    EXPECT_NE(Refusal(r).find("give -o a folder"), std::string::npos);
+    r.toFolder = true;
+    EXPECT_EQ(CheckReportRequest(r).tables, CsvTableNames());
+    r.door = Door::kQuery;
+    EXPECT_EQ(CheckReportRequest(r).tables, std::vector<std::string>{CsvTableNames().front()});
+
+    ReportRequest days = RequestOfQuery({{"days", "3"}, {"host", "bench1"}});
+    RunFilter f = CheckReportRequest(days).FilterFrom("2026-12-08");
+    EXPECT_EQ(f.since + " " + f.until + " " + f.host, "2026-12-06 2026-12-08 bench1");
+    EXPECT_THROW(RefuseEmptySelection(Door::kQuery, f, 0), NothingSelected);
+    EXPECT_NO_THROW(RefuseEmptySelection(Door::kQuery, RunFilter(), 0));
+}
+
+TEST(ReportRequest, ABoardIsFoundAsLoggedElseInAnyCaseAndPrefix) {
+    yieldtest::TempDir tmp;
+    std::string db = (tmp.path() / "y.db").string();
+    auto store = OpenStore(db, true);
+    Ingest(*store, {yieldtest::GoldenFlashLog("standard").string()}, nullptr, {}, "");
+    for (const char* asked : {"0x1A2B3C4D", "1a2b3c4d", "0X1a2B3c4D", "1A2B3C4D"}) {
+        std::vector<BoardRuns> found = FindBoard(*OpenReadStore(db), asked);
+        ASSERT_EQ(found.size(), 1u) << asked;
+        EXPECT_EQ(found[0].chipId, "0x1A2B3C4D");
+        EXPECT_EQ(found[0].runIds.size(), 1u);
+    }
+    EXPECT_TRUE(FindBoard(*OpenReadStore(db), "0x1A2B3C4").empty());
+    EXPECT_EQ(NoRunOf("0x\x1b"), "no run of processor ID 0x\\x1B");
+}
