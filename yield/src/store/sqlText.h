@@ -159,6 +159,11 @@ constexpr char kSqliteSetVersion[] = "PRAGMA user_version = " YIELD_SCHEMA_VERSI
 constexpr char kSqliteWal[] = "PRAGMA journal_mode = WAL";
 constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
 constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
+// Moves whenever another connection commits to the file.
+constexpr char kSqliteDataVersion[] = "PRAGMA data_version";
+// The runs' and files' counts, read beside the data version.
+constexpr char kSqliteChangeCounts[] =
+    "SELECT coalesce(max(id), 0), count(*), (SELECT count(*) FROM source_files) FROM runs";
 // A read of the file itself (opening the database reads nothing yet).
 constexpr char kSqliteProbe[] = "SELECT count(*) FROM sqlite_master";
 constexpr char kSqliteHasIndex[] =
@@ -185,9 +190,14 @@ constexpr char kPgSchemaLock[] = "SELECT pg_advisory_xact_lock(7231001)";
 // Floats sent back exactly; texts as UTF-8 (see pgText.h for bytes that are not).
 constexpr const char* kPgSession[] = {"SET extra_float_digits = 3",
                                       "SET client_min_messages = warning"};
-// Sent inside the batch's transaction, so that the server delivers it only when the batch
-// commits; the channel is changeWatcher.h's kRunsChannel.
-constexpr char kPgAnnounceRuns[] = "SELECT pg_notify('devuze_yield_runs', $1)";
+// The channel on which every batch that wrote tells the readers (changeWatcher.h) that it
+// committed, with the number of runs it stored. Sent inside the batch's transaction, so that the
+// server delivers it only when the batch commits.
+#define YIELD_RUNS_CHANNEL "devuze_yield_runs"
+constexpr char kRunsChannel[] = YIELD_RUNS_CHANNEL;
+constexpr char kPgAnnounceRuns[] = "SELECT pg_notify('" YIELD_RUNS_CHANNEL "', $1)";
+constexpr char kPgListen[] = "LISTEN " YIELD_RUNS_CHANNEL;
+#undef YIELD_RUNS_CHANNEL
 // Reports read from one snapshot, in chunks through cursors.
 constexpr char kPgBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 constexpr char kPgDeclareCursor[] = "DECLARE %s NO SCROLL CURSOR FOR %s";

@@ -1,6 +1,6 @@
 // The line screen's change signal on a PostgreSQL server: each commit of an ingest moves it, a
 // second ingest of the same files does not.
-#include "changeSource.h"
+#include "changeWatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ namespace {
 
 // The version once it moved from `before`, or `before` when it did not within a few seconds: a
 // notification reaches the listening connection just after the commit.
-std::string Moved(yield::ChangeSource& changes, const std::string& before) {
+std::string Moved(yield::ChangeWatcher& changes, const std::string& before) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     std::string now = changes.Version();
     while (now == before && std::chrono::steady_clock::now() < end) {
@@ -31,14 +31,14 @@ std::string Moved(yield::ChangeSource& changes, const std::string& before) {
 
 }  // namespace
 
-TEST(PgChangeSource, MovesWithEachCommitOnly) {
+TEST(PgChangeWatcher, MovesWithEachCommitOnly) {
     auto pg = TestDb::Make("postgresql");
     const std::string url = pg->Url();
     auto ingest = [&url](const std::string& scenario) {
         yield::Ingest(*yield::OpenStore(url, true), {GoldenFlashLog(scenario).string()}, nullptr);
     };
     yield::OpenStore(url, true);
-    auto changes = yield::OpenPollingChangeSource(url);
+    auto changes = yield::OpenChangeWatcher(url);
     std::string empty = changes->Version();
     ingest("standard");
     std::string one = Moved(*changes, empty);
