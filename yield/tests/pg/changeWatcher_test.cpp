@@ -3,6 +3,7 @@
 #include "changeWatcher.h"
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include <chrono>
 #include <thread>
@@ -48,4 +49,24 @@ TEST(PgChangeWatcher, MovesWithEachCommitOnly) {
     EXPECT_EQ(changes->Version(), one);
     ingest("dio-stuck-di5-0");
     EXPECT_NE(Moved(*changes, one), one);
+}
+
+// The server ends the listening connection: the wait that finds it gone fails, and the next one
+// listens again and reports a change, since what was sent meanwhile is lost.
+TEST(PgChangeWatcher, ListensAgainAfterALostConnection) {
+    auto pg = TestDb::Make("postgresql");
+    const std::string url = pg->Url();
+    yield::OpenStore(url, true);
+    auto watcher = yield::OpenChangeWatcher(url);
+    PGconn* admin = PQconnectdb(url.c_str());
+    ASSERT_EQ(PQstatus(admin), CONNECTION_OK) << PQerrorMessage(admin);
+    PQclear(PQexec(admin,
+                   "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE"
+                   " 'LISTEN%' AND datname = current_database() AND pid <> pg_backend_pid()"));
+    PQfinish(admin);
+    EXPECT_THROW(watcher->WaitForChange(10000), yield::StoreError);
+    EXPECT_TRUE(watcher->WaitForChange(0));
+    EXPECT_FALSE(watcher->WaitForChange(300));
+    yield::Ingest(*yield::OpenStore(url, true), {GoldenFlashLog("standard").string()}, nullptr);
+    EXPECT_TRUE(watcher->WaitForChange(10000));
 }
