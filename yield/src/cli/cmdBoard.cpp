@@ -9,6 +9,7 @@
 #include "exporters.h"
 #include "openStore.h"
 #include "printJson.h"
+#include "recordWords.h"
 
 namespace yield {
 namespace {
@@ -16,7 +17,6 @@ namespace {
 using nlohmann::json;
 
 constexpr char kNoRun[] = "no run of processor ID ";
-constexpr char kFail[] = "fail";
 constexpr char kHexPrefix[] = "0x";
 
 struct BoardOptions {
@@ -35,8 +35,7 @@ void PrintRun(ReadStore& store, long long id) {
     std::printf("%s  %-10s station %s  host %s  failing %s%s\n",
                 PrintableText(run.timeStamp).c_str(), VerdictWord(run.verdict),
                 run.station.empty() ? "-" : PrintableText(run.station).c_str(),
-                PrintableText(run.host).c_str(),
-                PrintableText(Join(run.FailingPorts())).c_str(),
+                PrintableText(run.host).c_str(), PrintableText(Join(run.FailingPorts())).c_str(),
                 run.headerless ? "  (rotated tail)" : "");
     for (const SourceRow& s : store.SourcesOf(id)) {
         std::printf("    %-4s %s (%lld bytes, %d lines%s)\n", s.role.c_str(),
@@ -60,7 +59,7 @@ json ValuesOf(const RunRecord& run, const std::string& port) {
     for (const Measurement& m : run.measurements) {
         if (m.port != port) continue;
         all.push_back(MeasurementJson(m));
-        if (m.outcome == kFail) failed.push_back(all.back());
+        if (m.outcome == kOutcomeFail) failed.push_back(all.back());
     }
     return failed.empty() ? all : failed;
 }
