@@ -13,7 +13,6 @@ namespace yield {
 namespace {
 
 constexpr char kDioTag[] = "DIO";  // failure lines of the DIO routine: DO and DI ports
-constexpr char kUnitLevel[] = "level";
 constexpr char kPortClass[] = "ports.";
 constexpr char kMeasurementClass[] = "measurements.cycle";
 constexpr char kRunClass[] = "run";

@@ -41,10 +41,6 @@ struct ReaderState {
 };
 
 // The yield tool's own words for what it files.
-inline constexpr char kUnitBytes[] = "bytes";
-inline constexpr char kUnitCounts[] = "counts";
-inline constexpr char kUnitLevel[] = "level";
-inline constexpr char kUnitVolts[] = "V";
 inline constexpr char kPortSeparator[] = "-";
 
 inline bool StartsWith(std::string_view s, std::string_view p) {

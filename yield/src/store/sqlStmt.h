@@ -1,5 +1,6 @@
-// One statement in use, as the store's logic (sqlStore.cpp, sqlRunRow.cpp) runs it: values bound
-// in order whatever their C++ type, rows stepped, and the statement reset when done.
+// One statement in use, as the store's logic (storeIngest.cpp, storeReading.cpp, the row files)
+// runs it: values bound in order whatever their C++ type, rows stepped, and the statement reset
+// when done.
 #pragma once
 
 #include <optional>

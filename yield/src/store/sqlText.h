@@ -120,7 +120,7 @@ constexpr int Col(Column c) {
     "CREATE INDEX IF NOT EXISTS runs_fixture_summary"                                              \
     " ON runs(id, host, station, chip_id, start_stamp, day, verdict)",                             \
     "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"          \
-    " WHERE unit = 'V'",                                                                           \
+    " WHERE unit = '" YIELD_UNIT_VOLTS "'",                                                        \
     /* The repair queue's failing values, without the runs' other readings. */                    \
     "CREATE INDEX IF NOT EXISTS " YIELD_NEWEST_INDEX " ON measurements(run_id, seq)"               \
     " WHERE outcome = '" YIELD_OUTCOME_FAIL "'"
@@ -257,14 +257,37 @@ constexpr char kFillStation[] = "UPDATE runs SET station = $1 WHERE id = $2 AND 
 // is on no calendar.
 constexpr char kStoredDays[] = "SELECT DISTINCT day FROM runs WHERE day <> ''";
 constexpr char kClearDay[] = "UPDATE runs SET day = '' WHERE day = $1";
-#define YIELD_RUN_BY_KEY                                                                          \
-    "SELECT id, verdict, records, bytes, station FROM runs WHERE host = $1 AND chip_id = $2 AND " \
-    "start_stamp = $3"
+// What the weighing of copies reads of a stored run, in the order of StoredColumn.
+#define YIELD_STORED_COLUMNS(FIRST, X) FIRST(id) X(verdict) X(records) X(bytes) X(station)
+#define YIELD_FIRST_STORED(name) #name
+#define YIELD_NEXT_STORED(name) ", " #name
+#define YIELD_STORED_ENUM(name) name,
+enum class StoredColumn { YIELD_STORED_COLUMNS(YIELD_STORED_ENUM, YIELD_STORED_ENUM) kCount };
+#define YIELD_RUN_BY_KEY            \
+    "SELECT " YIELD_STORED_COLUMNS( \
+        YIELD_FIRST_STORED,         \
+        YIELD_NEXT_STORED) " FROM runs WHERE host = $1 AND chip_id = $2 AND start_stamp = $3"
 constexpr char kRunByKey[] = YIELD_RUN_BY_KEY;
 // PostgreSQL's own: the row stays locked until the batch ends, so that two ingests of copies of
 // one run weigh them one after the other. (SQLite's batches hold the whole database.)
 constexpr char kPgRunByKeyLocked[] = YIELD_RUN_BY_KEY " FOR UPDATE";
 #undef YIELD_RUN_BY_KEY
+#undef YIELD_STORED_COLUMNS
+#undef YIELD_FIRST_STORED
+#undef YIELD_NEXT_STORED
+#undef YIELD_STORED_ENUM
+// The pieces of the statements on a whole run, joined around its column list by sqlRunText.cpp.
+constexpr char kInsertRunHead[] = "INSERT INTO runs (";
+constexpr char kInsertRunValues[] = ") VALUES (";
+constexpr char kInsertRunTail[] =
+    ") ON CONFLICT (host, chip_id, start_stamp) DO NOTHING RETURNING id";
+constexpr char kUpdateRunHead[] = "UPDATE runs SET ";
+constexpr char kUpdateRunAssign[] = " = ";
+constexpr char kUpdateRunTail[] = " WHERE id = ";
+constexpr char kRunByIdHead[] = "SELECT ";
+constexpr char kRunByIdTail[] = " FROM runs WHERE id = $1";
+constexpr char kListSeparator[] = ", ";
+constexpr char kParamMark[] = "$";
 // The statements on a whole run, made from YIELD_RUN_COLUMNS (sqlRunText.cpp): its values
 // $1 ... $n in column order; the update's run ID after them.
 const char* InsertRunText();  // gives the new run's ID, or no row when its key is there already
@@ -377,11 +400,13 @@ constexpr char kNewestRuns[] =
 // The analogue readings (unit V), each distinct value once with its count: all of them from the
 // index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
 constexpr char kVoltReadings[] =
-    "SELECT m.name, m.value, count(*) FROM measurements m WHERE m.unit = 'V'"
+    "SELECT m.name, m.value, count(*) FROM measurements m WHERE m.unit = '" YIELD_UNIT_VOLTS
+    "'"
     " GROUP BY m.name, m.value ORDER BY m.name, m.value";
 constexpr char kVoltReadingsFiltered[] =
     "SELECT m.name, m.value, count(*) FROM measurements m JOIN runs r ON r.id = m.run_id"
-    " WHERE m.unit = 'V' AND" YIELD_RUN_FILTER " GROUP BY m.name, m.value ORDER BY m.name, m.value";
+    " WHERE m.unit = '" YIELD_UNIT_VOLTS "' AND" YIELD_RUN_FILTER
+    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER

@@ -106,8 +106,11 @@ std::optional<SqlIngest::StoredRun> SqlIngest::FindRun(const RunRecord& run) {
     Stmt s(conn_.Prepare(conn_.Dialect().runByKeyLocked));
     s.Bind(run.host, run.chipId, run.timeStamp);
     if (!s.Step()) return std::nullopt;
-    return StoredRun{s.Int(0), VerdictOf(s.TextView(1)) != Verdict::Incomplete,
-                     static_cast<int>(s.Int(2)), s.Int(3), s.Text(4)};
+    using C = sql::StoredColumn;
+    using sql::Col;
+    return StoredRun{
+        s.Int(Col(C::id)), VerdictOf(s.TextView(Col(C::verdict))) != Verdict::Incomplete,
+        static_cast<int>(s.Int(Col(C::records))), s.Int(Col(C::bytes)), s.Text(Col(C::station))};
 }
 
 // The new run's ID, or nothing when a run with its key is there already.
