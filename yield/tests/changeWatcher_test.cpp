@@ -80,3 +80,22 @@ TEST(ChangeWatcher, RefusesADatabaseItCannotOpen) {
 }
 
 }  // namespace
+
+// A reader follows the file the reports read: one put in the database's place is watched from
+// then on, and being put there is itself a change.
+TEST(ChangeWatcher, FollowsASqliteFileReplacedUnderIt) {
+    TempDir tmp;
+    const std::string db = (tmp.path() / "yield.db").string();
+    const std::string other = (tmp.path() / "other.db").string();
+    OpenStore(db, true);
+    auto watcher = OpenChangeWatcher(db);
+    fs::copy_file(db, other);
+    fs::rename(other, db);
+    EXPECT_TRUE(watcher->WaitForChange(kDeliveryMs));
+    EXPECT_FALSE(watcher->WaitForChange(kQuietMs));
+    auto writer = OpenStore(db, true);
+    writer->Begin();
+    writer->PutProblem(SourceFile("/line/empty.log", 0, 1), "empty file", false);
+    writer->Commit();
+    EXPECT_TRUE(watcher->WaitForChange(kDeliveryMs)) << "the new file's commits are seen";
+}

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "changeSource.h"
+#include "changeWatcher.h"
 #include "escape.h"
 #include "ingest.h"
 #include "openStore.h"
@@ -67,7 +67,7 @@ bool VersionOnReadOnlyMount(const std::string& db) {
             mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
             _exit(2);
         try {
-            OpenPollingChangeSource(db)->Version();
+            OpenChangeWatcher(db)->Version();
             _exit(0);
         } catch (...) {
             _exit(1);
@@ -79,7 +79,7 @@ bool VersionOnReadOnlyMount(const std::string& db) {
 
 }  // namespace
 
-TEST_F(ServeStore, ChangeSourceReadsWhatTheReportsCanRead) {
+TEST_F(ServeStore, ChangeWatcherReadsWhatTheReportsCanRead) {
     IngestGolden("standard", "s1");
     // No WAL index can be made there: the file is read as it stands.
     EXPECT_TRUE(VersionOnReadOnlyMount(db_)) << "a reader without write access and no writer";
@@ -87,9 +87,9 @@ TEST_F(ServeStore, ChangeSourceReadsWhatTheReportsCanRead) {
     EXPECT_TRUE(VersionOnReadOnlyMount(db_)) << "a damaged -shm file";
 }
 
-TEST_F(ServeStore, ChangeSourceFollowsAFileReplacedUnderIt) {
+TEST_F(ServeStore, ChangeWatcherFollowsAFileReplacedUnderIt) {
     IngestGolden("standard", "s1");
-    auto changes = OpenPollingChangeSource(db_);
+    auto changes = OpenChangeWatcher(db_);
     std::string before = changes->Version();
     std::string other = (tmp_.path() / "other.db").string();
     std::filesystem::copy_file(db_, other);
@@ -101,8 +101,8 @@ TEST_F(ServeStore, ChangeSourceFollowsAFileReplacedUnderIt) {
     EXPECT_NE(changes->Version(), after) << "the new file's commits are seen";
 }
 
-TEST_F(ServeStore, ChangeSourceMovesWithEachCommitOnly) {
-    auto changes = OpenPollingChangeSource(db_);
+TEST_F(ServeStore, ChangeWatcherMovesWithEachCommitOnly) {
+    auto changes = OpenChangeWatcher(db_);
     std::string empty = changes->Version();
     EXPECT_EQ(changes->Version(), empty);
     IngestGolden("standard", "s1");

@@ -10,13 +10,13 @@
 #include "openStore.h"
 #include "printJson.h"
 #include "reportRequest.h"
+#include "recordWords.h"
 
 namespace yield {
 namespace {
 
 using nlohmann::json;
 
-constexpr char kFail[] = "fail";
 
 struct BoardOptions {
     std::string chipId;
@@ -58,7 +58,7 @@ json ValuesOf(const RunRecord& run, const std::string& port) {
     for (const Measurement& m : run.measurements) {
         if (m.port != port) continue;
         all.push_back(MeasurementJson(m));
-        if (m.outcome == kFail) failed.push_back(all.back());
+        if (m.outcome == kOutcomeFail) failed.push_back(all.back());
     }
     return failed.empty() ? all : failed;
 }

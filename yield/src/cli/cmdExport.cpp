@@ -13,12 +13,12 @@
 #include "printJson.h"
 #include "reportRequest.h"
 #include "runNames.h"
+#include "sourceRoles.h"
 
 namespace yield {
 namespace {
 
 constexpr char kJunit[] = "junit";
-constexpr char kKeptRole[] = "kept";
 constexpr char kCannotCreate[] = "cannot create ";
 constexpr char kNoRunOfIds[] = "no stored run of the processor IDs given with --id";
 constexpr char kExportLead[] = "export: ";
@@ -45,7 +45,7 @@ void MakeFolder(const std::string& dir) {
 // The file the run's data comes from, when the store knows it.
 std::optional<SourceRow> KeptSource(ReadStore& store, long long runId) {
     for (SourceRow& row : store.SourcesOf(runId)) {
-        if (row.role == kKeptRole) return std::move(row);
+        if (row.role == kRoleKept) return std::move(row);
     }
     return std::nullopt;
 }

@@ -8,11 +8,11 @@
 #include "escape.h"
 #include "openStore.h"
 #include "printJson.h"
+#include "sourceRoles.h"
 
 namespace yield {
 namespace {
 
-constexpr char kUnreadRole[] = "unread";
 constexpr char kRetriedAlways[] = "retried at the next ingest";
 constexpr char kRetriedOnChange[] = "retried when its size or time changes";
 constexpr char kCount[] = "%zu problem file(s)\n";
@@ -23,7 +23,7 @@ struct ProblemsOptions {
 };
 
 // A file that could not be read says nothing by its size and time: every ingest tries it again.
-bool RetriedAtNextIngest(const SourceRow& row) { return row.role == kUnreadRole; }
+bool RetriedAtNextIngest(const SourceRow& row) { return row.role == kRoleUnread; }
 
 void PrintText(const std::vector<SourceRow>& rows) {
     std::printf(kCount, rows.size());

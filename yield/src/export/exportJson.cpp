@@ -5,6 +5,7 @@
 
 #include "exporters.h"
 #include "jsonStream.h"
+#include "recordWords.h"
 #include "runNames.h"
 
 namespace yield {
@@ -14,8 +15,8 @@ using nlohmann::json;
 constexpr int kRecordVersion = 2;
 
 std::string Outcome(const std::string& o) {
-    if (o == "pass") return "PASS";
-    if (o == "fail") return "FAIL";
+    if (o == kOutcomePass) return "PASS";
+    if (o == kOutcomeFail) return "FAIL";
     return "UNSET";
 }
 
@@ -53,7 +54,7 @@ void CyclePhases(JsonStream& j, const RunRecord& run) {
             const Measurement& m = run.measurements[order[i]];
             j.Item();
             j.Value(MeasurementJson(m));
-            failed = failed || m.outcome == "fail";
+            failed = failed || m.outcome == kOutcomeFail;
         }
         j.Close();
         j.Member("name", "cycle " + std::to_string(cycle));

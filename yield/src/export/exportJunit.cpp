@@ -6,15 +6,13 @@
 
 #include "escape.h"
 #include "exporters.h"
+#include "recordWords.h"
 #include "runNames.h"
 
 namespace yield {
 namespace {
 
 constexpr char kDioTag[] = "DIO";  // failure lines of the DIO routine: DO and DI ports
-constexpr char kOutcomeFail[] = "fail";
-constexpr char kOutcomeInfo[] = "info";
-constexpr char kUnitLevel[] = "level";
 constexpr char kPortClass[] = "ports.";
 constexpr char kMeasurementClass[] = "measurements.cycle";
 constexpr char kRunClass[] = "run";
@@ -246,8 +244,7 @@ void WriteRunJunitXml(const RunRecord& run, std::ostream& out) {
     WriteTotals(out, totals, time);
     out << ">\n  <testsuite name=\"" << X(suite) << "\"";
     WriteTotals(out, totals, time);
-    out << " timestamp=\"" << X(span.start) << "\" hostname=\"" << X(run.host)
-        << "\">\n";
+    out << " timestamp=\"" << X(span.start) << "\" hostname=\"" << X(run.host) << "\">\n";
     WriteProperties(out, run);
     for (const Case& c : cases) WriteCase(out, c, c.cls == kRunClass ? time : zero);
     out << "  </testsuite>\n</testsuites>\n";

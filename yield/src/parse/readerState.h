@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "logLines.h"
+#include "recordWords.h"
 #include "runRecord.h"
 #include "traceLogFormat.h"
 
@@ -40,13 +41,6 @@ struct ReaderState {
 };
 
 // The yield tool's own words for what it files.
-inline constexpr char kOutcomePass[] = "pass";
-inline constexpr char kOutcomeFail[] = "fail";
-inline constexpr char kOutcomeInfo[] = "info";
-inline constexpr char kUnitBytes[] = "bytes";
-inline constexpr char kUnitCounts[] = "counts";
-inline constexpr char kUnitLevel[] = "level";
-inline constexpr char kUnitVolts[] = "V";
 inline constexpr char kPortSeparator[] = "-";
 
 inline bool StartsWith(std::string_view s, std::string_view p) {

@@ -1,19 +1,20 @@
 #include "runRecord.h"
 
 #include "calendar.h"
+#include "recordWords.h"
 
 namespace yield {
 
 const char* VerdictWord(Verdict v) {
     switch (v) {
         case Verdict::Ok:
-            return "OK";
+            return kVerdictWordOk;
         case Verdict::Err:
-            return "ERR";
+            return kVerdictWordErr;
         case Verdict::Incomplete:
             break;
     }
-    return "INCOMPLETE";
+    return kVerdictWordIncomplete;
 }
 
 std::vector<std::string> RunRecord::FailingPorts() const {

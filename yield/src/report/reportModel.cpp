@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "calendar.h"
+#include "recordWords.h"
 #include "reportSelection.h"
 
 namespace yield {
@@ -14,7 +15,6 @@ namespace {
 // Readings far outside any ADC range are binned at this many hundredths, keeping bins finite.
 constexpr double kHistogramClamp = 1e6;
 
-constexpr char kFailedOutcome[] = "fail";  // a measurement judged failing
 constexpr char kRepairSeparator[] = "; ";
 constexpr char kCutMark[] = "...";
 
@@ -63,7 +63,7 @@ std::string JudgedValue(const Measurement& m) {
 
 std::string PortFailure(const RunRecord& run, const std::string& port) {
     for (const Measurement& m : run.measurements) {
-        if (m.port == port && m.outcome == kFailedOutcome) return port + " " + JudgedValue(m);
+        if (m.port == port && m.outcome == kOutcomeFail) return port + " " + JudgedValue(m);
     }
     for (const FailureLine& f : run.failures) {
         if (f.port == port) return port + " " + Cut(f.line, kRepairLineBytes);

@@ -19,7 +19,7 @@ constexpr char kReadFailed[] = "devuzeV7-yield serve: %s\n";
 DbWorker::DbWorker(const ServeOptions& o, Live& live)
     : o_(o), live_(live), alerts_(CommandWords(o.onAlert)) {
     OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
-    changes_ = OpenPollingChangeSource(o.db);
+    changes_ = OpenChangeWatcher(o.db);
 }
 
 void DbWorker::Start() {

@@ -1,4 +1,4 @@
-// The thread that keeps the screen: it asks the change source every half second, rebuilds the
+// The thread that keeps the screen: it asks the change watcher every half second, rebuilds the
 // screen's JSON once per change and raises the alarms, whose alerts it runs and reaps. Each
 // rebuild opens the store afresh and closes it when done, so that no read snapshot outlives it.
 // The pages asked for are built elsewhere (PagePool), so the refresh never waits behind them.
@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "alertCommand.h"
-#include "changeSource.h"
+#include "changeWatcher.h"
 #include "liveState.h"
 #include "server.h"
 
@@ -20,7 +20,7 @@ namespace yield {
 
 class DbWorker {
 public:
-    // How often the change source is asked.
+    // How often the change watcher is asked.
     static constexpr std::chrono::milliseconds kPollEvery{500};
 
     // Throws StoreError when the database cannot be read.
@@ -40,7 +40,7 @@ private:
 
     const ServeOptions& o_;
     Live& live_;
-    std::unique_ptr<ChangeSource> changes_;
+    std::unique_ptr<ChangeWatcher> changes_;
     AlertQueue alerts_;
     std::string version_;
     std::string lastFailure_;

@@ -7,31 +7,27 @@
 #include "changeWatcher.h"
 #include "pgCall.h"
 #include "pgText.h"
+#include "sqlText.h"
 #include "store.h"
 
 namespace yield {
 namespace {
 
-constexpr char kListen[] = "LISTEN devuze_yield_runs";
 constexpr char kLost[] = "database: lost the connection to the server: ";
+constexpr char kRefused[] = "database: ";
 
 class PgChangeWatcher : public ChangeWatcher {
 public:
-    explicit PgChangeWatcher(const std::string& conninfo) : conn_(PgConnect(conninfo)) {
-        PgResult res;
-        try {
-            res = PgCall(conn_, [](PGconn* c) { return PQsendQuery(c, kListen); });
-        } catch (...) {
-            PQfinish(conn_);
-            throw;
-        }
-        if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) Fail("database: ");
-    }
+    explicit PgChangeWatcher(std::string conninfo) : conninfo_(std::move(conninfo)) { Listen(); }
     ~PgChangeWatcher() override { PQfinish(conn_); }
     PgChangeWatcher(const PgChangeWatcher&) = delete;
     PgChangeWatcher& operator=(const PgChangeWatcher&) = delete;
 
     bool WaitForChange(int timeoutMs) override {
+        if (conn_ == nullptr) {
+            Listen();
+            return true;
+        }
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             if (PQconsumeInput(conn_) == 0) Fail(kLost);
@@ -45,6 +41,19 @@ public:
     }
 
 private:
+    void Listen() {
+        conn_ = PgConnect(conninfo_);
+        PgResult res;
+        try {
+            res = PgCall(conn_, [](PGconn* c) { return PQsendQuery(c, sql::kPgListen); });
+        } catch (...) {
+            PQfinish(conn_);
+            conn_ = nullptr;
+            throw;
+        }
+        if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) Fail(kRefused);
+    }
+
     // Every notification waiting, taken at once: one change reported for all of them.
     bool TakeNotifications() {
         bool any = false;
@@ -62,7 +71,8 @@ private:
         throw StoreError(lead + why);
     }
 
-    PGconn* conn_;
+    std::string conninfo_;
+    PGconn* conn_ = nullptr;
 };
 
 }  // namespace

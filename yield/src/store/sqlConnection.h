@@ -1,6 +1,7 @@
 // The seam between the store and one database engine: statements prepared once and run with
 // values bound by position, rows under a run sent in bulk, and transactions. The store's logic
-// (sqlStore.cpp) is written once against it; each engine's file implements it.
+// (sqlStore.cpp and the files of its jobs) is written once against it; each engine's file
+// implements it.
 #pragma once
 
 #include <memory>

@@ -6,24 +6,13 @@
 namespace yield::sql {
 namespace {
 
-constexpr char kSeparator[] = ", ";
-constexpr char kParam[] = "$";
-constexpr char kInsertHead[] = "INSERT INTO runs (";
-constexpr char kInsertValues[] = ") VALUES (";
-constexpr char kInsertTail[] = ") ON CONFLICT (host, chip_id, start_stamp) DO NOTHING RETURNING id";
-constexpr char kUpdateHead[] = "UPDATE runs SET ";
-constexpr char kUpdateAssign[] = " = ";
-constexpr char kUpdateTail[] = " WHERE id = ";
-constexpr char kSelectHead[] = "SELECT ";
-constexpr char kSelectTail[] = " FROM runs WHERE id = $1";
-
-std::string Param(int i) { return kParam + std::to_string(i + 1); }
+std::string Param(int i) { return kParamMark + std::to_string(i + 1); }
 
 // Each column's part of a statement, joined with ", ".
 template <class Part>
 std::string EachColumn(Part part) {
     std::string out;
-    for (int i = 0; i < kRunColumnCount; ++i) out += (i ? kSeparator : "") + part(i);
+    for (int i = 0; i < kRunColumnCount; ++i) out += (i ? kListSeparator : "") + part(i);
     return out;
 }
 
@@ -35,20 +24,20 @@ std::string Names() {
 
 const char* InsertRunText() {
     static const std::string text =
-        kInsertHead + Names() + kInsertValues + EachColumn(Param) + kInsertTail;
+        kInsertRunHead + Names() + kInsertRunValues + EachColumn(Param) + kInsertRunTail;
     return text.c_str();
 }
 
 const char* UpdateRunText() {
     static const std::string text =
-        kUpdateHead +
-        EachColumn([](int i) { return kRunColumnNames[i] + (kUpdateAssign + Param(i)); }) +
-        kUpdateTail + Param(kRunColumnCount);
+        kUpdateRunHead +
+        EachColumn([](int i) { return kRunColumnNames[i] + (kUpdateRunAssign + Param(i)); }) +
+        kUpdateRunTail + Param(kRunColumnCount);
     return text.c_str();
 }
 
 const char* RunByIdText() {
-    static const std::string text = kSelectHead + Names() + kSelectTail;
+    static const std::string text = kRunByIdHead + Names() + kRunByIdTail;
     return text.c_str();
 }
 

@@ -1,11 +1,13 @@
-// One statement in use, as the store's logic (sqlStore.cpp, sqlRunRow.cpp) runs it: values bound
-// in order whatever their C++ type, rows stepped, and the statement reset when done.
+// One statement in use, as the store's logic (storeIngest.cpp, storeReading.cpp, the row files)
+// runs it: values bound in order whatever their C++ type, rows stepped, and the statement reset
+// when done.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "recordWords.h"
 #include "sqlConnection.h"
 
 namespace yield {
@@ -37,6 +39,7 @@ public:
         (BindOne(q_, v), ...);
         return *this;
     }
+    SqlBinder& Binder() { return q_; }
     bool Step() { return q_.Step(); }
     void Run() {
         while (Step()) {
@@ -69,15 +72,32 @@ private:
     bool more_;
 };
 
-template <class... T>
-void AddRow(SqlRows& rows, const T&... v) {
-    (BindOne(rows, v), ...);
-    rows.EndRow();
-}
+// Binds each value under the column it names, in the order of its table's column list
+// (sql::PortColumn, ...): a value out of that order, or a column left out, throws before the row
+// is sent.
+template <class Column>
+class ColumnBinder {
+public:
+    explicit ColumnBinder(SqlBinder& b) : b_(b) {}
+    template <class T>
+    ColumnBinder& Put(Column column, const T& value) {
+        if (sql::Col(column) != next_++) throw StoreError(kColumnOrder);
+        BindOne(b_, value);
+        return *this;
+    }
+    void Done() const {
+        if (next_ != sql::Col(Column::kCount)) throw StoreError(kColumnOrder);
+    }
+
+private:
+    static constexpr char kColumnOrder[] = "database: a row's columns bound out of their order";
+    SqlBinder& b_;
+    int next_ = 0;
+};
 
 inline Verdict VerdictOf(std::string_view word) {
-    if (word == "OK") return Verdict::Ok;
-    if (word == "ERR") return Verdict::Err;
+    if (word == kVerdictWordOk) return Verdict::Ok;
+    if (word == kVerdictWordErr) return Verdict::Err;
     return Verdict::Incomplete;
 }
 

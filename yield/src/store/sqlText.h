@@ -6,6 +6,9 @@
 
 #include <cstddef>
 
+#include "recordWords.h"
+#include "sourceRoles.h"
+
 namespace yield::sql {
 
 // Schema version 2. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
@@ -48,32 +51,65 @@ constexpr int kFirstSchemaVersion = 1;
 enum class RunColumn { YIELD_RUN_COLUMNS(YIELD_COLUMN_ENUM, , ) };
 constexpr const char* kRunColumnNames[] = {YIELD_RUN_COLUMNS(YIELD_COLUMN_NAME, , )};
 constexpr int kRunColumnCount = sizeof kRunColumnNames / sizeof *kRunColumnNames;
-constexpr int Col(RunColumn c) { return static_cast<int>(c); }
+
+// The tables beside runs, each with its columns listed once in the order every statement on a
+// whole row (insert, copy, select) names, binds and reads them: FIRST(name, type, constraint) for
+// the first column, X(...) for each after it. A row is read by its column's place in the list
+// (the enums below), never by a number typed beside a query.
+#define YIELD_PORT_COLUMNS(FIRST, X, INT, REAL, TEXT, REF)                                         \
+    FIRST(run_id, INT, " NOT NULL" REF) X(family, TEXT, YIELD_NN) X(number, INT, YIELD_NN)         \
+    X(passed, INT, YIELD_NN) X(intermittent, INT, YIELD_NN)
+#define YIELD_TALLY_COLUMNS(FIRST, X, INT, REAL, TEXT, REF)                                        \
+    FIRST(run_id, INT, " NOT NULL" REF) X(family, TEXT, YIELD_NN) X(number, INT, YIELD_NN)         \
+    X(variant, TEXT, YIELD_NN) X(succ, INT, YIELD_NN) X(err, INT, YIELD_NN)
+#define YIELD_MEASUREMENT_COLUMNS(FIRST, X, INT, REAL, TEXT, REF)                                  \
+    FIRST(run_id, INT, " NOT NULL" REF) X(seq, INT, YIELD_NN) X(cycle, INT, YIELD_NN)              \
+    X(port, TEXT, YIELD_NN) X(name, TEXT, YIELD_NN) X(value, REAL, YIELD_NN)                       \
+    X(text, TEXT, YIELD_NN) X(unit, TEXT, YIELD_NN) X(low, REAL, "") X(high, REAL, "")             \
+    X(outcome, TEXT, YIELD_NN) X(line, TEXT, YIELD_NN)
+#define YIELD_FAILURE_COLUMNS(FIRST, X, INT, REAL, TEXT, REF)                                      \
+    FIRST(run_id, INT, " NOT NULL" REF) X(seq, INT, YIELD_NN) X(cycle, INT, YIELD_NN)              \
+    X(port, TEXT, YIELD_NN) X(line, TEXT, YIELD_NN)
+#define YIELD_SOURCE_COLUMNS(FIRST, X, INT, REAL, TEXT, REF)                                       \
+    FIRST(path, TEXT, " PRIMARY KEY") X(size, INT, YIELD_NN) X(mtime, INT, YIELD_NN)               \
+    X(run_id, INT, REF) X(role, TEXT, YIELD_NN) X(reason, TEXT, YIELD_NN)                          \
+    X(complete, INT, YIELD_NN) X(records, INT, YIELD_NN) X(sha256, TEXT, YIELD_NN_EMPTY)
+#define YIELD_FIRST_DEF(name, type, constraint) " " #name " " type constraint
+#define YIELD_NEXT_DEF(name, type, constraint) ", " #name " " type constraint
+#define YIELD_FIRST_NAME(name, type, constraint) #name
+#define YIELD_NEXT_NAME(name, type, constraint) ", " #name
+#define YIELD_NAMES(COLUMNS) COLUMNS(YIELD_FIRST_NAME, YIELD_NEXT_NAME, , , , )
+#define YIELD_ENUM(COLUMNS) COLUMNS(YIELD_COLUMN_ENUM, YIELD_COLUMN_ENUM, , , , ) kCount
+
+// Each table's column places; kCount is the number of columns.
+enum class PortColumn { YIELD_ENUM(YIELD_PORT_COLUMNS) };
+enum class TallyColumn { YIELD_ENUM(YIELD_TALLY_COLUMNS) };
+enum class MeasurementColumn { YIELD_ENUM(YIELD_MEASUREMENT_COLUMNS) };
+enum class FailureColumn { YIELD_ENUM(YIELD_FAILURE_COLUMNS) };
+enum class SourceColumn { YIELD_ENUM(YIELD_SOURCE_COLUMNS) };
+template <class Column>
+constexpr int Col(Column c) {
+    return static_cast<int>(c);
+}
 
 #define YIELD_SCHEMA(ID, INT, REAL, TEXT, KEYED, REF)                                              \
     "CREATE TABLE IF NOT EXISTS runs ("                                                            \
     " id " ID "," YIELD_RUN_COLUMNS(YIELD_COLUMN_DEF, INT, TEXT)                                   \
     " UNIQUE (host, chip_id, start_stamp))",                                                       \
     "CREATE TABLE IF NOT EXISTS run_ports ("                                                       \
-    " run_id " INT " NOT NULL" REF ", family " TEXT " NOT NULL,"                                   \
-    " number " INT " NOT NULL, passed " INT " NOT NULL, intermittent " INT " NOT NULL,"            \
-    " PRIMARY KEY (run_id, family, number))" KEYED,                                                \
+    YIELD_PORT_COLUMNS(YIELD_FIRST_DEF, YIELD_NEXT_DEF, INT, REAL, TEXT, REF)                      \
+    ", PRIMARY KEY (run_id, family, number))" KEYED,                                               \
     "CREATE TABLE IF NOT EXISTS port_tallies ("                                                    \
-    " run_id " INT " NOT NULL" REF ", family " TEXT " NOT NULL,"                                   \
-    " number " INT " NOT NULL, variant " TEXT " NOT NULL, succ " INT " NOT NULL,"                  \
-    " err " INT " NOT NULL, PRIMARY KEY (run_id, family, number, variant))",                       \
+    YIELD_TALLY_COLUMNS(YIELD_FIRST_DEF, YIELD_NEXT_DEF, INT, REAL, TEXT, REF)                     \
+    ", PRIMARY KEY (run_id, family, number, variant))",                                            \
     "CREATE TABLE IF NOT EXISTS measurements ("                                                    \
-    " run_id " INT " NOT NULL" REF ", seq " INT " NOT NULL, cycle " INT " NOT NULL,"               \
-    " port " TEXT " NOT NULL, name " TEXT " NOT NULL, value " REAL " NOT NULL,"                    \
-    " text " TEXT " NOT NULL, unit " TEXT " NOT NULL, low " REAL ", high " REAL ","                \
-    " outcome " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",              \
+    YIELD_MEASUREMENT_COLUMNS(YIELD_FIRST_DEF, YIELD_NEXT_DEF, INT, REAL, TEXT, REF)               \
+    ", PRIMARY KEY (run_id, seq))",                                                                \
     "CREATE TABLE IF NOT EXISTS failure_lines ("                                                   \
-    " run_id " INT " NOT NULL" REF ", seq " INT " NOT NULL, cycle " INT " NOT NULL,"               \
-    " port " TEXT " NOT NULL, line " TEXT " NOT NULL, PRIMARY KEY (run_id, seq))",                 \
+    YIELD_FAILURE_COLUMNS(YIELD_FIRST_DEF, YIELD_NEXT_DEF, INT, REAL, TEXT, REF)                   \
+    ", PRIMARY KEY (run_id, seq))",                                                                \
     "CREATE TABLE IF NOT EXISTS source_files ("                                                    \
-    " path " TEXT " PRIMARY KEY, size " INT " NOT NULL, mtime " INT " NOT NULL,"                   \
-    " run_id " INT REF ", role " TEXT " NOT NULL, reason " TEXT " NOT NULL,"                       \
-    " complete " INT " NOT NULL, records " INT " NOT NULL, sha256 " TEXT YIELD_NN_EMPTY ")",      \
+    YIELD_SOURCE_COLUMNS(YIELD_FIRST_DEF, YIELD_NEXT_DEF, INT, REAL, TEXT, REF) ")",              \
     YIELD_INDEXES
 // The indexes, made anew by an upgrade too.
 #define YIELD_INDEXES                                                                              \
@@ -84,10 +120,10 @@ constexpr int Col(RunColumn c) { return static_cast<int>(c); }
     "CREATE INDEX IF NOT EXISTS runs_fixture_summary"                                              \
     " ON runs(id, host, station, chip_id, start_stamp, day, verdict)",                             \
     "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"          \
-    " WHERE unit = 'V'",                                                                           \
+    " WHERE unit = '" YIELD_UNIT_VOLTS "'",                                                        \
     /* The repair queue's failing values, without the runs' other readings. */                    \
     "CREATE INDEX IF NOT EXISTS " YIELD_NEWEST_INDEX " ON measurements(run_id, seq)"               \
-    " WHERE outcome = 'fail'"
+    " WHERE outcome = '" YIELD_OUTCOME_FAIL "'"
 // The indexes alone: a database of this version made before the newest of them was added gets
 // those it lacks from its next ingest.
 #define YIELD_NEWEST_INDEX "failed_measurements"
@@ -104,8 +140,8 @@ constexpr int Col(RunColumn c) { return static_cast<int>(c); }
 #define YIELD_VIEWS(CREATE)                                                                        \
     CREATE " v_runs AS SELECT r.id," YIELD_FIXTURE ", r.host, r.chip_id, r.start_stamp, r.day,"    \
     " r.started_at, r.ended_at, r.verdict,"                                                        \
-    " CASE WHEN r.verdict = 'INCOMPLETE' THEN 0 ELSE 1 END AS complete, r.verdict_code,"           \
-    " r.cycles_asked, r.cycles_run, r.version, r.build, r.args FROM runs r",                       \
+    " CASE WHEN r.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END AS complete,"         \
+    " r.verdict_code, r.cycles_asked, r.cycles_run, r.version, r.build, r.args FROM runs r",       \
     CREATE " v_ports AS SELECT p.run_id," YIELD_FIXTURE ", r.chip_id, r.day,"                      \
     " p.family || '-' || p.number AS port, p.family, p.number, p.passed, p.intermittent"           \
     " FROM run_ports p JOIN runs r ON r.id = p.run_id",                                            \
@@ -114,9 +150,10 @@ constexpr int Col(RunColumn c) { return static_cast<int>(c); }
     " FROM measurements m JOIN runs r ON r.id = m.run_id",                                         \
     /* Each board's last complete run by stamp, else its last run: the failed and unfinished. */   \
     CREATE " v_repair_queue AS SELECT r.chip_id," YIELD_FIXTURE ", r.start_stamp,"                 \
-    " CASE WHEN r.verdict = 'ERR' THEN 'failed' ELSE 'no complete run' END AS status,"             \
-    " r.id AS run_id FROM runs r WHERE r.verdict <> 'OK' AND r.id = (SELECT b.id FROM runs b"      \
-    " WHERE b.chip_id = r.chip_id ORDER BY CASE WHEN b.verdict = 'INCOMPLETE' THEN 0 ELSE 1 END"   \
+    " CASE WHEN r.verdict = '" YIELD_VERDICT_ERR "' THEN 'failed' ELSE 'no complete run' END"      \
+    " AS status, r.id AS run_id FROM runs r WHERE r.verdict <> '" YIELD_VERDICT_OK "'"             \
+    " AND r.id = (SELECT b.id FROM runs b WHERE b.chip_id = r.chip_id"                             \
+    " ORDER BY CASE WHEN b.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END"             \
     " DESC, b.start_stamp DESC, b.id DESC LIMIT 1)"
 #define YIELD_SQLITE_VIEW "CREATE VIEW IF NOT EXISTS"
 #define YIELD_PG_VIEW "CREATE OR REPLACE VIEW"
@@ -146,11 +183,8 @@ constexpr const char* kPgUpgrade1[] = {YIELD_UPGRADE_1(YIELD_PG_TEXT), YIELD_VIE
 #undef YIELD_SQLITE_VIEW
 #undef YIELD_PG_VIEW
 #undef YIELD_PG_TEXT
-#undef YIELD_NN_EMPTY
 #undef YIELD_COLUMN_DEF
 #undef YIELD_COLUMN_NAME
-#undef YIELD_COLUMN_ENUM
-#undef YIELD_NN
 #undef YIELD_RUN_COLUMNS
 
 // SQLite's own: the schema version lives in the file header, the journal in WAL mode.
@@ -159,6 +193,11 @@ constexpr char kSqliteSetVersion[] = "PRAGMA user_version = " YIELD_SCHEMA_VERSI
 constexpr char kSqliteWal[] = "PRAGMA journal_mode = WAL";
 constexpr char kSqliteSync[] = "PRAGMA synchronous = NORMAL";
 constexpr char kSqliteBusy[] = "PRAGMA busy_timeout = 10000";
+// Moves whenever another connection commits to the file.
+constexpr char kSqliteDataVersion[] = "PRAGMA data_version";
+// The runs' and files' counts, read beside the data version.
+constexpr char kSqliteChangeCounts[] =
+    "SELECT coalesce(max(id), 0), count(*), (SELECT count(*) FROM source_files) FROM runs";
 // A read of the file itself (opening the database reads nothing yet).
 constexpr char kSqliteProbe[] = "SELECT count(*) FROM sqlite_master";
 constexpr char kSqliteHasIndex[] =
@@ -185,9 +224,14 @@ constexpr char kPgSchemaLock[] = "SELECT pg_advisory_xact_lock(7231001)";
 // Floats sent back exactly; texts as UTF-8 (see pgText.h for bytes that are not).
 constexpr const char* kPgSession[] = {"SET extra_float_digits = 3",
                                       "SET client_min_messages = warning"};
-// Sent inside the batch's transaction, so that the server delivers it only when the batch
-// commits; the channel is changeWatcher.h's kRunsChannel.
-constexpr char kPgAnnounceRuns[] = "SELECT pg_notify('devuze_yield_runs', $1)";
+// The channel on which every batch that wrote tells the readers (changeWatcher.h) that it
+// committed, with the number of runs it stored. Sent inside the batch's transaction, so that the
+// server delivers it only when the batch commits.
+#define YIELD_RUNS_CHANNEL "devuze_yield_runs"
+constexpr char kRunsChannel[] = YIELD_RUNS_CHANNEL;
+constexpr char kPgAnnounceRuns[] = "SELECT pg_notify('" YIELD_RUNS_CHANNEL "', $1)";
+constexpr char kPgListen[] = "LISTEN " YIELD_RUNS_CHANNEL;
+#undef YIELD_RUNS_CHANNEL
 // Reports read from one snapshot, in chunks through cursors.
 constexpr char kPgBeginRead[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 constexpr char kPgDeclareCursor[] = "DECLARE %s NO SCROLL CURSOR FOR %s";
@@ -199,23 +243,51 @@ constexpr char kCommit[] = "COMMIT";
 constexpr char kRollback[] = "ROLLBACK";
 
 // Ingest.
-constexpr char kSourceByPath[] =
-    "SELECT s.size, s.mtime, s.run_id, s.role, r.station FROM source_files s"
-    " LEFT JOIN runs r ON r.id = s.run_id WHERE s.path = $1";
+// A file's row, and after its columns (at SourceColumn::kCount) the station of its run.
+#define YIELD_FIRST_OF_S(name, type, constraint) "s." #name
+#define YIELD_NEXT_OF_S(name, type, constraint) ", s." #name
+constexpr char kSourceByPath[] = "SELECT " YIELD_SOURCE_COLUMNS(
+    YIELD_FIRST_OF_S, YIELD_NEXT_OF_S, , ,
+    , ) ", r.station FROM source_files s LEFT JOIN runs r ON r.id = s.run_id WHERE s.path = $1";
+#undef YIELD_FIRST_OF_S
+#undef YIELD_NEXT_OF_S
 // A run stored without a station takes the first one a copy of it brings.
 constexpr char kFillStation[] = "UPDATE runs SET station = $1 WHERE id = $2 AND station = ''";
 // The days stored, and a day taken from runs whose stamp an older ingest took for a date when it
 // is on no calendar.
 constexpr char kStoredDays[] = "SELECT DISTINCT day FROM runs WHERE day <> ''";
 constexpr char kClearDay[] = "UPDATE runs SET day = '' WHERE day = $1";
-#define YIELD_RUN_BY_KEY                                                                          \
-    "SELECT id, verdict, records, bytes, station FROM runs WHERE host = $1 AND chip_id = $2 AND " \
-    "start_stamp = $3"
+// What the weighing of copies reads of a stored run, in the order of StoredColumn.
+#define YIELD_STORED_COLUMNS(FIRST, X) FIRST(id) X(verdict) X(records) X(bytes) X(station)
+#define YIELD_FIRST_STORED(name) #name
+#define YIELD_NEXT_STORED(name) ", " #name
+#define YIELD_STORED_ENUM(name) name,
+enum class StoredColumn { YIELD_STORED_COLUMNS(YIELD_STORED_ENUM, YIELD_STORED_ENUM) kCount };
+#define YIELD_RUN_BY_KEY            \
+    "SELECT " YIELD_STORED_COLUMNS( \
+        YIELD_FIRST_STORED,         \
+        YIELD_NEXT_STORED) " FROM runs WHERE host = $1 AND chip_id = $2 AND start_stamp = $3"
 constexpr char kRunByKey[] = YIELD_RUN_BY_KEY;
 // PostgreSQL's own: the row stays locked until the batch ends, so that two ingests of copies of
 // one run weigh them one after the other. (SQLite's batches hold the whole database.)
 constexpr char kPgRunByKeyLocked[] = YIELD_RUN_BY_KEY " FOR UPDATE";
 #undef YIELD_RUN_BY_KEY
+#undef YIELD_STORED_COLUMNS
+#undef YIELD_FIRST_STORED
+#undef YIELD_NEXT_STORED
+#undef YIELD_STORED_ENUM
+// The pieces of the statements on a whole run, joined around its column list by sqlRunText.cpp.
+constexpr char kInsertRunHead[] = "INSERT INTO runs (";
+constexpr char kInsertRunValues[] = ") VALUES (";
+constexpr char kInsertRunTail[] =
+    ") ON CONFLICT (host, chip_id, start_stamp) DO NOTHING RETURNING id";
+constexpr char kUpdateRunHead[] = "UPDATE runs SET ";
+constexpr char kUpdateRunAssign[] = " = ";
+constexpr char kUpdateRunTail[] = " WHERE id = ";
+constexpr char kRunByIdHead[] = "SELECT ";
+constexpr char kRunByIdTail[] = " FROM runs WHERE id = $1";
+constexpr char kListSeparator[] = ", ";
+constexpr char kParamMark[] = "$";
 // The statements on a whole run, made from YIELD_RUN_COLUMNS (sqlRunText.cpp): its values
 // $1 ... $n in column order; the update's run ID after them.
 const char* InsertRunText();  // gives the new run's ID, or no row when its key is there already
@@ -235,39 +307,40 @@ struct BulkTable {
     const char* insert;
     const char* copy;
 };
-constexpr BulkTable kPortRows = {
-    "INSERT INTO run_ports (run_id, family, number, passed, intermittent)"
-    " VALUES ($1, $2, $3, $4, $5)",
-    "COPY run_ports (run_id, family, number, passed, intermittent) FROM STDIN"};
-constexpr BulkTable kTallyRows = {
-    "INSERT INTO port_tallies (run_id, family, number, variant, succ, err)"
-    " VALUES ($1, $2, $3, $4, $5, $6)",
-    "COPY port_tallies (run_id, family, number, variant, succ, err) FROM STDIN"};
-constexpr BulkTable kMeasurementRows = {
-    "INSERT INTO measurements (run_id, seq, cycle, port, name, value, text, unit, low, high,"
-    " outcome, line) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12)",
-    "COPY measurements (run_id, seq, cycle, port, name, value, text, unit, low, high, outcome,"
-    " line) FROM STDIN"};
-constexpr BulkTable kFailureRows = {
-    "INSERT INTO failure_lines (run_id, seq, cycle, port, line) VALUES ($1, $2, $3, $4, $5)",
-    "COPY failure_lines (run_id, seq, cycle, port, line) FROM STDIN"};
-constexpr char kDemoteKeptCopy[] =
-    "UPDATE source_files SET role = 'copy' WHERE run_id = $1 AND role = 'kept'";
+// Each row's values in its table's column order.
+#define YIELD_BULK(table, COLUMNS, values)                                      \
+    {                                                                           \
+        "INSERT INTO " table " (" YIELD_NAMES(COLUMNS) ") VALUES (" values ")", \
+            "COPY " table " (" YIELD_NAMES(COLUMNS) ") FROM STDIN"              \
+    }
+constexpr BulkTable kPortRows = YIELD_BULK("run_ports", YIELD_PORT_COLUMNS, "$1, $2, $3, $4, $5");
+constexpr BulkTable kTallyRows =
+    YIELD_BULK("port_tallies", YIELD_TALLY_COLUMNS, "$1, $2, $3, $4, $5, $6");
+constexpr BulkTable kMeasurementRows = YIELD_BULK(
+    "measurements", YIELD_MEASUREMENT_COLUMNS, "$1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12");
+constexpr BulkTable kFailureRows =
+    YIELD_BULK("failure_lines", YIELD_FAILURE_COLUMNS, "$1, $2, $3, $4, $5");
+#undef YIELD_BULK
+constexpr char kDemoteKeptCopy[] = "UPDATE source_files SET role = '" YIELD_ROLE_COPY
+                                   "' WHERE run_id = $1 AND role = '" YIELD_ROLE_KEPT "'";
 // The file a run's data comes from, and a file's row dropped when that file is gone.
 constexpr char kKeptSourceOfRun[] =
-    "SELECT path FROM source_files WHERE run_id = $1 AND role = 'kept'";
+    "SELECT path FROM source_files WHERE run_id = $1 AND role = '" YIELD_ROLE_KEPT "'";
 constexpr char kDeleteSource[] = "DELETE FROM source_files WHERE path = $1";
 // The rows of the file $1, or of the files under the folder $1 (paths from $2, $1 "/", up to but
 // not with $3, $1 "0": '0' follows '/').
 constexpr char kSourcesUnder[] =
     "SELECT path FROM source_files WHERE path = $1 OR (path >= $2 AND path < $3)";
 constexpr char kRenameSource[] = "UPDATE source_files SET path = $1 WHERE path = $2";
+// A file's row, its values in the table's column order; the path stays as it is.
+#define YIELD_NO_ASSIGN(name, type, constraint)
+#define YIELD_ASSIGN(name, type, constraint) ", " #name " = excluded." #name
 constexpr char kUpsertSource[] =
-    "INSERT INTO source_files (path, size, mtime, run_id, role, reason, complete, records,"
-    " sha256) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET"
-    " size = excluded.size, mtime = excluded.mtime, run_id = excluded.run_id,"
-    " role = excluded.role, reason = excluded.reason, complete = excluded.complete,"
-    " records = excluded.records, sha256 = excluded.sha256";
+    "INSERT INTO source_files (" YIELD_NAMES(YIELD_SOURCE_COLUMNS)
+    ") VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET"
+    " path = excluded.path" YIELD_SOURCE_COLUMNS(YIELD_NO_ASSIGN, YIELD_ASSIGN, , , , );
+#undef YIELD_NO_ASSIGN
+#undef YIELD_ASSIGN
 
 // Reading. The filter: day from ($1, '' for none), day until ($2), host ($3), station ($4: the
 // station, or the host of a run without one). A run whose stamp gives no day (day '') is in no
@@ -279,8 +352,17 @@ constexpr char kUpsertSource[] =
     " AND (($1 = '' AND $2 = '') OR r.day <> '') AND" YIELD_STATION_IS("$4")
 // The runs of the filter among the run IDs $5 to $6 (kRunIdSpan's, or every ID): read from
 // runs_fixture_summary's range alone, in its order.
+// A run's summary (RunSummary without its ports), in the order of SummaryColumn.
+#define YIELD_SUMMARY_COLUMNS(FIRST, X) \
+    FIRST(id) X(host) X(chip_id) X(start_stamp) X(day) X(verdict) X(station)
+#define YIELD_FIRST_OF_R(name) "r." #name
+#define YIELD_NEXT_OF_R(name) ", r." #name
+#define YIELD_FIRST_SUMMARY(name) #name
+#define YIELD_NEXT_SUMMARY(name) ", " #name
+#define YIELD_SUMMARY_ENUM(name) name,
+enum class SummaryColumn { YIELD_SUMMARY_COLUMNS(YIELD_SUMMARY_ENUM, YIELD_SUMMARY_ENUM) kCount };
 constexpr char kRunsByFilter[] =
-    "SELECT r.id, r.host, r.chip_id, r.start_stamp, r.day, r.verdict, r.station FROM runs r"
+    "SELECT " YIELD_SUMMARY_COLUMNS(YIELD_FIRST_OF_R, YIELD_NEXT_OF_R) " FROM runs r"
     " WHERE" YIELD_RUN_FILTER " AND r.id >= $5 AND r.id <= $6 ORDER BY r.id";
 // At or after every day a stamp gives (YYYY-MM-DD): the upper day of a range without one.
 constexpr char kLastDay[] = "9999-99-99";
@@ -289,34 +371,42 @@ constexpr char kLastDay[] = "9999-99-99";
 constexpr char kRunIdSpan[] = "SELECT min(id), max(id) FROM runs WHERE day >= $1 AND day <= $2";
 // The ports of the runs $1 to $2, to be merged with kRunsByFilter by run; read from the key's
 // index alone.
+#define YIELD_PORTS "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM run_ports WHERE"
 constexpr char kPortsOfRunSpan[] =
-    "SELECT run_id, family, number, passed, intermittent FROM run_ports"
-    " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
+    YIELD_PORTS " run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
 // The failing results of the runs $1 to $2, each in run order, to be merged by run: the failed
 // ports, the failed measurements (through failed_measurements), the failure lines.
 constexpr char kFailedPortsOfRunSpan[] =
-    "SELECT run_id, family, number, intermittent FROM run_ports"
-    " WHERE run_id >= $1 AND run_id <= $2 AND passed = 0 ORDER BY run_id, family, number";
-constexpr char kFailedMeasurementsOfRunSpan[] =
-    "SELECT run_id, port, value, unit, low, high FROM measurements"
-    " WHERE outcome = 'fail' AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+    YIELD_PORTS " run_id >= $1 AND run_id <= $2 AND passed = 0 ORDER BY run_id, family, number";
+#define YIELD_MEASUREMENTS \
+    "SELECT " YIELD_NAMES(YIELD_MEASUREMENT_COLUMNS) " FROM measurements WHERE"
+constexpr char kFailedMeasurementsOfRunSpan[] = YIELD_MEASUREMENTS
+    " outcome = '" YIELD_OUTCOME_FAIL "' AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+#define YIELD_FAILURES "SELECT " YIELD_NAMES(YIELD_FAILURE_COLUMNS) " FROM failure_lines WHERE"
 constexpr char kFailureLinesOfRunSpan[] =
-    "SELECT run_id, cycle, port, line FROM failure_lines"
-    " WHERE run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+    YIELD_FAILURES " run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
 // The newest $1 runs, newest first.
 constexpr char kNewestRunIds[] = "SELECT id FROM runs ORDER BY id DESC LIMIT $1";
 // The same runs' summaries, newest first: their failed ports come from kFailedPortsOfRunSpan.
 constexpr char kNewestRuns[] =
-    "SELECT id, host, chip_id, start_stamp, day, verdict, station FROM runs"
+    "SELECT " YIELD_SUMMARY_COLUMNS(YIELD_FIRST_SUMMARY, YIELD_NEXT_SUMMARY) " FROM runs"
     " ORDER BY id DESC LIMIT $1";
+#undef YIELD_SUMMARY_COLUMNS
+#undef YIELD_FIRST_OF_R
+#undef YIELD_NEXT_OF_R
+#undef YIELD_FIRST_SUMMARY
+#undef YIELD_NEXT_SUMMARY
+#undef YIELD_SUMMARY_ENUM
 // The analogue readings (unit V), each distinct value once with its count: all of them from the
 // index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
 constexpr char kVoltReadings[] =
-    "SELECT m.name, m.value, count(*) FROM measurements m WHERE m.unit = 'V'"
+    "SELECT m.name, m.value, count(*) FROM measurements m WHERE m.unit = '" YIELD_UNIT_VOLTS
+    "'"
     " GROUP BY m.name, m.value ORDER BY m.name, m.value";
 constexpr char kVoltReadingsFiltered[] =
     "SELECT m.name, m.value, count(*) FROM measurements m JOIN runs r ON r.id = m.run_id"
-    " WHERE m.unit = 'V' AND" YIELD_RUN_FILTER " GROUP BY m.name, m.value ORDER BY m.name, m.value";
+    " WHERE m.unit = '" YIELD_UNIT_VOLTS "' AND" YIELD_RUN_FILTER
+    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER
@@ -331,25 +421,44 @@ constexpr char kRunIdsOfChip[] =
 constexpr char kChipIdsLike[] =
     "SELECT DISTINCT chip_id FROM runs WHERE upper(CASE WHEN upper(substr(chip_id, 1, 2)) = '0X'"
     " THEN substr(chip_id, 3) ELSE chip_id END) = upper($1) ORDER BY chip_id";
-constexpr char kPortsOfRun[] =
-    "SELECT family, number, passed, intermittent FROM run_ports WHERE run_id = $1"
-    " ORDER BY family, number";
-constexpr char kTalliesOfRun[] =
-    "SELECT family, number, variant, succ, err FROM port_tallies WHERE run_id = $1"
-    " ORDER BY family, number, variant";
-constexpr char kMeasurementsOfRun[] =
-    "SELECT cycle, port, name, value, text, unit, low, high, outcome, line FROM measurements"
-    " WHERE run_id = $1 ORDER BY seq";
-constexpr char kFailuresOfRun[] =
-    "SELECT cycle, port, line FROM failure_lines WHERE run_id = $1 ORDER BY seq";
-constexpr char kSourcesOfRun[] =
-    "SELECT path, size, role, reason, complete, records, sha256 FROM source_files"
-    " WHERE run_id = $1"
-    " ORDER BY role DESC, path";
-constexpr char kProblemFiles[] =
-    "SELECT path, size, role, reason, complete, records, sha256 FROM source_files"
-    " WHERE run_id IS NULL"
-    " ORDER BY path";
+constexpr char kPortsOfRun[] = YIELD_PORTS " run_id = $1 ORDER BY family, number";
+constexpr char kTalliesOfRun[] = "SELECT " YIELD_NAMES(
+    YIELD_TALLY_COLUMNS) " FROM port_tallies WHERE run_id = $1 ORDER BY family, number, variant";
+constexpr char kMeasurementsOfRun[] = YIELD_MEASUREMENTS " run_id = $1 ORDER BY seq";
+constexpr char kFailuresOfRun[] = YIELD_FAILURES " run_id = $1 ORDER BY seq";
+#undef YIELD_PORTS
+#undef YIELD_MEASUREMENTS
+#undef YIELD_FAILURES
+#define YIELD_SOURCES "SELECT " YIELD_NAMES(YIELD_SOURCE_COLUMNS) " FROM source_files WHERE"
+constexpr char kSourcesOfRun[] = YIELD_SOURCES " run_id = $1 ORDER BY role DESC, path";
+constexpr char kProblemFiles[] = YIELD_SOURCES " run_id IS NULL ORDER BY path";
+#undef YIELD_SOURCES
+
+// The $n a statement takes: one per column of the rows it writes.
+constexpr int ParamCount(const char* text) {
+    int n = 0;
+    for (; *text != '\0'; ++text) n += *text == '$' ? 1 : 0;
+    return n;
+}
+static_assert(ParamCount(kPortRows.insert) == Col(PortColumn::kCount));
+static_assert(ParamCount(kTallyRows.insert) == Col(TallyColumn::kCount));
+static_assert(ParamCount(kMeasurementRows.insert) == Col(MeasurementColumn::kCount));
+static_assert(ParamCount(kFailureRows.insert) == Col(FailureColumn::kCount));
+static_assert(ParamCount(kUpsertSource) == Col(SourceColumn::kCount));
+#undef YIELD_PORT_COLUMNS
+#undef YIELD_TALLY_COLUMNS
+#undef YIELD_MEASUREMENT_COLUMNS
+#undef YIELD_FAILURE_COLUMNS
+#undef YIELD_SOURCE_COLUMNS
+#undef YIELD_FIRST_DEF
+#undef YIELD_NEXT_DEF
+#undef YIELD_FIRST_NAME
+#undef YIELD_NEXT_NAME
+#undef YIELD_NAMES
+#undef YIELD_ENUM
+#undef YIELD_COLUMN_ENUM
+#undef YIELD_NN_EMPTY
+#undef YIELD_NN
 
 // What differs between the engines, beyond the column types.
 struct Dialect {

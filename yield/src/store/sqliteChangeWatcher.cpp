@@ -5,62 +5,89 @@
 
 #include "changeWatcher.h"
 #include "openStore.h"
+#include "sqlText.h"
 #include "sqliteFile.h"
 
 namespace yield {
 namespace {
 
-constexpr char kDataVersion[] = "PRAGMA data_version";
-constexpr char kReadFailed[] = "database: cannot read its data version: ";
+constexpr char kCannotWatch[] = "cannot watch the database: ";
+constexpr char kSeparator = '/';
 // A commit is seen within this time; reading the version costs next to nothing.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
+class SqliteChangeWatcher : public ChangeWatcher {
+public:
+    explicit SqliteChangeWatcher(std::string path) : path_(std::move(path)) {
+        Reopen();
+        seen_ = State();
+    }
+    ~SqliteChangeWatcher() override { sqlite3_close(db_); }
+    SqliteChangeWatcher(const SqliteChangeWatcher&) = delete;
+    SqliteChangeWatcher& operator=(const SqliteChangeWatcher&) = delete;
+
+    bool WaitForChange(int timeoutMs) override {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            std::string now = State();
+            if (now != seen_) {
+                seen_ = std::move(now);
+                return true;
+            }
+            auto left = deadline - std::chrono::steady_clock::now();
+            if (left <= std::chrono::steady_clock::duration::zero()) return false;
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(left, kPollInterval));
+        }
+    }
+
+private:
+    // The file's openings, its data version and the runs' and files' counts.
+    std::string State() {
+        if (db_ == nullptr || SqliteFileMoved(db_)) Reopen();
+        return std::to_string(opened_) + kSeparator + Row(sql::kSqliteDataVersion) + kSeparator +
+               Row(sql::kSqliteChangeCounts);
+    }
+    void Reopen() {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        db_ = OpenSqliteFile(path_, SqliteAccess::Read);
+        ++opened_;
+    }
+    [[noreturn]] void Fail() {
+        std::string why = sqlite3_errmsg(db_);
+        throw StoreError(kCannotWatch + why);
+    }
+    // The first row's columns joined.
+    std::string Row(const char* text) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, text, -1, &st, nullptr) != SQLITE_OK) Fail();
+        std::string out;
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                out += std::to_string(sqlite3_column_int64(st, i)) + kSeparator;
+        }
+        int rc = sqlite3_finalize(st);
+        if (rc != SQLITE_OK) Fail();
+        return out;
+    }
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    long long opened_ = 0;
+    std::string seen_;
+};
+
 }  // namespace
 
-SqliteChangeWatcher::SqliteChangeWatcher(const std::string& path)
-    : db_(OpenSqliteFile(path, SqliteAccess::Read)) {
-    try {
-        seen_ = DataVersion();
-    } catch (...) {
-        sqlite3_close(db_);
-        throw;
-    }
-}
-
-SqliteChangeWatcher::~SqliteChangeWatcher() { sqlite3_close(db_); }
-
-long long SqliteChangeWatcher::DataVersion() {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, kDataVersion, -1, &st, nullptr) != SQLITE_OK ||
-        sqlite3_step(st) != SQLITE_ROW) {
-        std::string why = sqlite3_errmsg(db_);
-        sqlite3_finalize(st);
-        throw StoreError(kReadFailed + why);
-    }
-    long long version = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return version;
-}
-
-bool SqliteChangeWatcher::WaitForChange(int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        long long now = DataVersion();
-        if (now != seen_) {
-            seen_ = now;
-            return true;
-        }
-        auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= std::chrono::steady_clock::duration::zero()) return false;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(left, kPollInterval));
-    }
+std::unique_ptr<ChangeWatcher> OpenSqliteChangeWatcher(const std::string& path) {
+    return std::make_unique<SqliteChangeWatcher>(path);
 }
 
 std::unique_ptr<ChangeWatcher> OpenChangeWatcher(const std::string& db) {
     std::string conninfo;
     if (NamesServer(db, conninfo)) return OpenPgChangeWatcher(conninfo);
-    return std::make_unique<SqliteChangeWatcher>(db);
+    return OpenSqliteChangeWatcher(db);
 }
 
 }  // namespace yield

@@ -12,6 +12,7 @@
 
 #include "runRecord.h"
 #include "runRows.h"
+#include "sourceRoles.h"
 
 namespace yield {
 
@@ -58,8 +59,7 @@ struct SourceFile {
 struct SourceRow {
     std::string path;
     long long size = 0;
-    // "kept" (the copy the run's data comes from), "copy", "problem", or "unread" (a problem
-    // the file could not be read for: tried again at every ingest)
+    // kRoleKept, kRoleCopy, kRoleProblem or kRoleUnread (sourceRoles.h)
     std::string role;
     std::string reason;  // for a problem
     bool complete = false;

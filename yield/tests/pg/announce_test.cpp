@@ -7,8 +7,8 @@
 #include <chrono>
 #include <vector>
 
-#include "changeWatcher.h"
 #include "pgTestSupport.h"
+#include "sqlText.h"
 #include "testDb.h"
 
 using yieldtest::Q;
@@ -27,7 +27,7 @@ std::vector<std::string> Payloads(PGconn* conn, int ms) {
         poll(&p, 1, 100);
         PQconsumeInput(conn);
         while (PGnotify* n = PQnotifies(conn)) {
-            if (std::string(n->relname) == yield::kRunsChannel) got.emplace_back(n->extra);
+            if (std::string(n->relname) == yield::sql::kRunsChannel) got.emplace_back(n->extra);
             PQfreemem(n);
         }
     }
@@ -42,7 +42,7 @@ TEST(Announce, EachBatchThatWroteSaysHowManyRunsItStored) {
               1);  // makes the tables, stores nothing
     PGconn* conn = PQconnectdb(pg->Url().c_str());
     ASSERT_EQ(PQstatus(conn), CONNECTION_OK) << PQerrorMessage(conn);
-    PQclear(PQexec(conn, (std::string("LISTEN ") + yield::kRunsChannel).c_str()));
+    PQclear(PQexec(conn, yield::sql::kPgListen));
 
     ASSERT_EQ(yieldtest::Tool("ingest --db " + Q(pg->Url()) + " " + Q(tmp.path())).status, 0);
     EXPECT_EQ(Payloads(conn, kDeliveryMs), std::vector<std::string>{"3"});

@@ -1,0 +1,48 @@
+// The store's ingest side over one connection: what a run's copies weigh, which copy is kept, and
+// the rows of files. Uniqueness is left to the database: a run is inserted with a conflict clause
+// on its key, and a copy weighed only once its run's row is held.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "sqlConnection.h"
+
+namespace yield {
+
+class SqlIngest {
+public:
+    // `pathCheck` (the store's, empty until set) must outlive this.
+    SqlIngest(SqlConnection& conn, const PathCheck& pathCheck)
+        : conn_(conn), pathCheck_(pathCheck) {}
+
+    // As IngestStore's methods of the same names.
+    void AnnounceChange(long long runsStored);
+    bool KnownUnchanged(const SourceFile& file);
+    PutOutcome PutRun(const RunRecord& run, const SourceFile& file);
+    void MovePaths(const std::string& from, const std::string& to);
+    void PutProblem(const SourceFile& file, const std::string& reason, bool unread);
+
+private:
+    // A stored run as the weighing of copies sees it.
+    struct StoredRun {
+        long long id = 0;
+        bool complete = false;
+        int records = 0;
+        long long bytes = 0;
+        std::string station;
+    };
+    std::optional<StoredRun> FindRun(const RunRecord& run);
+    std::optional<long long> InsertRun(const RunRecord& run);
+    void FillStation(long long id, const std::string& station);
+    void ReplaceRun(long long id, const RunRecord& run, const std::string& station);
+    void InsertChildren(long long id, const RunRecord& run);
+    std::optional<std::string> VanishedKept(long long id, const std::string& path);
+    void DeleteSource(const std::string& path);
+    void PutSource(const SourceFile& file, long long id, const char* role, const RunRecord& run);
+
+    SqlConnection& conn_;
+    const PathCheck& pathCheck_;
+};
+
+}  // namespace yield

@@ -1,0 +1,201 @@
+#include "storeReading.h"
+
+#include <limits>
+
+#include "calendar.h"
+#include "sqlChildRows.h"
+#include "sqlRunRow.h"
+#include "sqlStmt.h"
+
+namespace yield {
+namespace {
+
+constexpr char kNoRun[] = "database: no run ";
+
+// A row of kRunsByFilter or kNewestRuns into `run`, reusing its strings; its ports are not read.
+void ReadSummary(Stmt& s, RunSummary& run) {
+    using C = sql::SummaryColumn;
+    using sql::Col;
+    run.id = s.Int(Col(C::id));
+    run.host.assign(s.TextView(Col(C::host)));
+    run.chipId.assign(s.TextView(Col(C::chip_id)));
+    run.timeStamp.assign(s.TextView(Col(C::start_stamp)));
+    run.day.assign(s.TextView(Col(C::day)));
+    run.hour = StampHour(run.timeStamp);
+    run.verdict = VerdictOf(s.TextView(Col(C::verdict)));
+    run.station.assign(s.TextView(Col(C::station)));
+}
+
+std::vector<long long> Ids(Stmt& s) {
+    std::vector<long long> out;
+    while (s.Step()) out.push_back(s.Int(0));
+    return out;
+}
+
+std::vector<SourceRow> Sources(Stmt& s) {
+    std::vector<SourceRow> out;
+    while (s.Step()) out.push_back(ReadSourceRow(s));
+    return out;
+}
+
+// Run `id`'s rows of the scan `s` (a table's whole column list, in run order), each read with
+// `read` into `out`.
+template <class Row, class Read>
+void TakeRows(RunScan& scan, Stmt& s, long long id, std::vector<Row>& out, Read read) {
+    for (; scan.At(id); scan.Next()) out.push_back(read(s));
+}
+
+PortResult PortOf(Stmt& s) {
+    PortResult p;
+    ReadPortRow(s, p);
+    return p;
+}
+
+}  // namespace
+
+void SqlReading::ForEachRun(const RunFilter& filter, const RunSink& take) {
+    // Two scans in run order merged here: far cheaper than a join that repeats each run's
+    // columns on every port row.
+    auto [first, last] = RunIdSpan(filter);
+    if (first > last) return;
+    Stmt runs(conn_.PrepareScan(sql::kRunsByFilter));
+    runs.Bind(filter.since, filter.until, filter.host, filter.station, first, last);
+    Stmt ports(conn_.PrepareScan(sql::kPortsOfRunSpan));
+    ports.Bind(first, last);
+    RunScan portScan(ports);
+    RunSummary cur;
+    while (runs.Step()) {
+        ReadSummary(runs, cur);
+        size_t n = 0;  // the port list and its strings are reused from run to run
+        for (; portScan.At(cur.id); portScan.Next()) {
+            if (n == cur.ports.size()) cur.ports.emplace_back();
+            ReadPortRow(ports, cur.ports[n++]);
+        }
+        cur.ports.resize(n);
+        take(cur);
+    }
+}
+
+void SqlReading::ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) {
+    bool all = filter.since.empty() && filter.until.empty() && filter.host.empty() &&
+               filter.station.empty();
+    Stmt s(conn_.PrepareScan(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered));
+    if (!all) s.Bind(filter.since, filter.until, filter.host, filter.station);
+    NamedValue v;
+    while (s.Step()) {
+        v.name.assign(s.TextView(0));
+        v.value = s.Real(1);
+        take(v, s.Int(2));
+    }
+}
+
+std::vector<long long> SqlReading::RunIds(const RunFilter& filter) {
+    Stmt s(conn_.PrepareScan(sql::kRunIds));
+    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    return Ids(s);
+}
+
+std::vector<long long> SqlReading::NewestRunIds(long long n) {
+    Stmt s(conn_.Prepare(sql::kNewestRunIds));
+    s.Bind(n);
+    return Ids(s);
+}
+
+std::vector<RunSummary> SqlReading::NewestRuns(long long n) {
+    std::vector<RunSummary> out;
+    {
+        Stmt s(conn_.Prepare(sql::kNewestRuns));
+        s.Bind(n);
+        while (s.Step()) ReadSummary(s, out.emplace_back());
+    }
+    if (out.empty()) return out;
+    Stmt ports(conn_.PrepareScan(sql::kFailedPortsOfRunSpan));
+    ports.Bind(out.back().id, out.front().id);
+    RunScan portScan(ports);
+    for (auto run = out.rbegin(); run != out.rend(); ++run)
+        TakeRows(portScan, ports, run->id, run->ports, PortOf);
+    return out;
+}
+
+long long SqlReading::CountRunsWithoutDay(const RunFilter& filter) {
+    Stmt s(conn_.Prepare(sql::kRunsWithoutDay));
+    s.Bind(filter.host, filter.station);
+    return s.Step() ? s.Int(0) : 0;
+}
+
+std::vector<long long> SqlReading::RunIdsOfChip(const std::string& chipId) {
+    Stmt s(conn_.Prepare(sql::kRunIdsOfChip));
+    s.Bind(chipId);
+    return Ids(s);
+}
+
+std::vector<std::string> SqlReading::ChipIdsLike(const std::string& chipId) {
+    Stmt s(conn_.Prepare(sql::kChipIdsLike));
+    s.Bind(chipId);
+    std::vector<std::string> out;
+    while (s.Step()) out.push_back(s.Text(0));
+    return out;
+}
+
+RunRecord SqlReading::LoadRun(long long id) {
+    RunRecord run;
+    {
+        Stmt s(conn_.Prepare(sql::RunByIdText()));
+        s.Bind(id);
+        if (!s.Step()) throw StoreError(kNoRun + std::to_string(id));
+        ReadRunColumns(s, run);
+    }
+    auto rowsOf = [this, id](const char* text, auto& out, auto read) {
+        Stmt s(conn_.Prepare(text));
+        s.Bind(id);
+        while (s.Step()) out.push_back(read(s));
+    };
+    rowsOf(sql::kPortsOfRun, run.ports, PortOf);
+    rowsOf(sql::kTalliesOfRun, run.tallies, ReadTallyRow);
+    rowsOf(sql::kMeasurementsOfRun, run.measurements, ReadMeasurementRow);
+    rowsOf(sql::kFailuresOfRun, run.failures, ReadFailureRow);
+    return run;
+}
+
+void SqlReading::ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) {
+    if (ids.empty()) return;
+    Stmt ports(conn_.PrepareScan(sql::kFailedPortsOfRunSpan));
+    Stmt values(conn_.PrepareScan(sql::kFailedMeasurementsOfRunSpan));
+    Stmt lines(conn_.PrepareScan(sql::kFailureLinesOfRunSpan));
+    for (Stmt* s : {&ports, &values, &lines}) s->Bind(ids.front(), ids.back());
+    RunScan portScan(ports), valueScan(values), lineScan(lines);
+    RunRecord run;
+    for (long long id : ids) {
+        run.ports.clear();
+        run.measurements.clear();
+        run.failures.clear();
+        TakeRows(portScan, ports, id, run.ports, PortOf);
+        TakeRows(valueScan, values, id, run.measurements, ReadMeasurementRow);
+        TakeRows(lineScan, lines, id, run.failures, ReadFailureRow);
+        take(id, run);
+    }
+}
+
+std::vector<SourceRow> SqlReading::SourcesOf(long long runId) {
+    Stmt s(conn_.Prepare(sql::kSourcesOfRun));
+    s.Bind(runId);
+    return Sources(s);
+}
+
+std::vector<SourceRow> SqlReading::ProblemFiles() {
+    Stmt s(conn_.PrepareScan(sql::kProblemFiles));
+    return Sources(s);
+}
+
+// The first and last ID of the runs the filter's days can hold (every ID without a day bound);
+// first above last when they hold none.
+std::pair<long long, long long> SqlReading::RunIdSpan(const RunFilter& filter) {
+    if (!filter.HasDayBound())
+        return {std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max()};
+    Stmt s(conn_.Prepare(sql::kRunIdSpan));
+    s.Bind(filter.since, filter.until.empty() ? sql::kLastDay : filter.until.c_str());
+    if (!s.Step() || s.Null(0)) return {1, 0};
+    return {s.Int(0), s.Int(1)};
+}
+
+}  // namespace yield
