@@ -1,17 +1,11 @@
 // The day's report (`report --format json`) against the line screen's tables as
-// lineScreen.readTable reads them (rows keyed by column heading): each function lists what
+// lineScreen.readTable reads them (rows keyed by the report's own keys): each function lists what
 // differs, in words, and an empty list when the page agrees with the report.
 'use strict';
 
 const {samePercent} = require('./lineScreen');
 
 const FLAGGED_PORT = 'flagged-port';
-// The screen's column headings.
-const COL = {
-    station: 'Station', runs: 'Runs', boards: 'Boards', firstPass: 'First pass', final: 'Final',
-    id: 'Processor ID', start: 'Start', status: 'Status', failures: 'Failures', kind: 'Kind',
-    port: 'Port', rate: 'Rate',
-};
 const MARKUP_TAG = /<\s*([a-zA-Z][a-zA-Z0-9-]*)/g;
 const HAS_MARKUP = /<\s*[a-zA-Z]/;
 
@@ -45,31 +39,31 @@ const show = (v) => JSON.stringify(v);
 
 // Each of `stations` (report rows) is on the page with the runs the report counts.
 function runsDifferences(stations, rows) {
-    const byStation = new Map(rows.map((r) => [r[COL.station], r]));
-    return stations.filter((s) => byStation.get(s.station)?.[COL.runs] !== String(s.runs))
-        .map((s) => `station ${show(s.station)}: ${byStation.get(s.station)?.[COL.runs] ?? 'no'} ` +
+    const byStation = new Map(rows.map((r) => [r.station, r]));
+    return stations.filter((s) => byStation.get(s.station)?.runs !== String(s.runs))
+        .map((s) => `station ${show(s.station)}: ${byStation.get(s.station)?.runs ?? 'no'} ` +
             `runs on the page, ${s.runs} in the report`);
 }
 
 function stationRowDifferences(s, r) {
     const out = [];
     const name = show(s.station);
-    if (r[COL.runs] !== String(s.runs)) out.push(`${name}: runs ${r[COL.runs]}, report ${s.runs}`);
-    if (r[COL.boards] !== String(s.boards))
-        out.push(`${name}: boards ${r[COL.boards]}, report ${s.boards}`);
-    if (!samePercent(r[COL.firstPass], s.first_pass_yield))
-        out.push(`${name}: first pass ${r[COL.firstPass]}, report ${s.first_pass_yield}`);
-    if (!samePercent(r[COL.final], s.final_yield))
-        out.push(`${name}: final ${r[COL.final]}, report ${s.final_yield}`);
+    if (r.runs !== String(s.runs)) out.push(`${name}: runs ${r.runs}, report ${s.runs}`);
+    if (r.boards !== String(s.boards))
+        out.push(`${name}: boards ${r.boards}, report ${s.boards}`);
+    if (!samePercent(r.first_pass_yield, s.first_pass_yield))
+        out.push(`${name}: first pass ${r.first_pass_yield}, report ${s.first_pass_yield}`);
+    if (!samePercent(r.final_yield, s.final_yield))
+        out.push(`${name}: final ${r.final_yield}, report ${s.final_yield}`);
     return out;
 }
 
 // The page's station table is the report's: the same stations, runs, boards and yields.
 function stationDifferences(report, rows) {
-    const byStation = new Map(rows.map((r) => [r[COL.station], r]));
+    const byStation = new Map(rows.map((r) => [r.station, r]));
     const known = new Set(report.stations.map((s) => s.station));
-    const out = rows.filter((r) => !known.has(r[COL.station]))
-        .map((r) => `station ${show(r[COL.station])} is on the page, not in the report`);
+    const out = rows.filter((r) => !known.has(r.station))
+        .map((r) => `station ${show(r.station)} is on the page, not in the report`);
     for (const s of report.stations) {
         const r = byStation.get(s.station);
         if (r) out.push(...stationRowDifferences(s, r));
@@ -81,7 +75,7 @@ function stationDifferences(report, rows) {
 // The page's repair queue is the report's, board by board and in its order.
 function repairDifferences(report, rows) {
     const queue = report.repair_queue;
-    const byId = new Map(rows.map((r) => [r[COL.id], r]));
+    const byId = new Map(rows.map((r) => [r.chip_id, r]));
     const out = [];
     for (const q of queue) {
         const r = byId.get(q.chip_id);
@@ -89,12 +83,11 @@ function repairDifferences(report, rows) {
             out.push(`${q.chip_id} is not in the page's repair queue`);
             continue;
         }
-        for (const [col, key] of [[COL.station, 'station'], [COL.start, 'start_stamp'],
-            [COL.status, 'status'], [COL.failures, 'failures']]) {
-            if (r[col] !== q[key]) out.push(`${q.chip_id}: ${col} ${show(r[col])}, report ${show(q[key])}`);
+        for (const key of ['station', 'start_stamp', 'status', 'failures']) {
+            if (r[key] !== q[key]) out.push(`${q.chip_id}: ${key} ${show(r[key])}, report ${show(q[key])}`);
         }
     }
-    const pageIds = rows.map((r) => r[COL.id]);
+    const pageIds = rows.map((r) => r.chip_id);
     const reportIds = queue.map((q) => q.chip_id);
     if (show(pageIds) !== show(reportIds))
         out.push(`repair queue order ${show(pageIds)}, report ${show(reportIds)}`);
@@ -111,13 +104,13 @@ function sameCells(what, cells, pairs) {
 
 // The page's alarms are `flagged` (stationAlarms of the report), one each, and nothing else.
 function alarmDifferences(flagged, rows) {
-    const pairs = rows.map((r) => (r[COL.kind] === FLAGGED_PORT ? cellKey(r[COL.station], r[COL.port])
-        : `${r[COL.kind]} ${show(r[COL.station])}`));
+    const pairs = rows.map((r) => (r.kind === FLAGGED_PORT ? cellKey(r.station, r.port)
+        : `${r.kind} ${show(r.station)}`));
     return sameCells('alarms', flagged, pairs);
 }
 
 function flagDifferences(flagged, rows) {
-    return sameCells('flags', flagged, rows.map((r) => cellKey(r[COL.station], r[COL.port])));
+    return sameCells('flags', flagged, rows.map((r) => cellKey(r.station, r.port)));
 }
 
 function alertCallDifferences(cell, call, alarm) {
@@ -130,8 +123,8 @@ function alertCallDifferences(cell, call, alarm) {
         call.env.PORT !== cell.port || call.env.RATE !== rate)
         out.push(`alert for ${name} with environment ${show(call.env)}`);
     // The rate when the alarm was raised, which the page's alarm shows too.
-    if (!alarm || !samePercent(alarm[COL.rate], Number(rate) / 100))
-        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.[COL.rate]}`);
+    if (!alarm || !samePercent(alarm.rate, Number(rate) / 100))
+        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.rate}`);
     return out;
 }
 
@@ -141,8 +134,8 @@ function alertDifferences(flagged, calls, alarms) {
     if (calls.length !== flagged.length)
         return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ${flagged.length}`];
     const byKey = new Map(calls.map((call) => [cellKey(call.args[1], call.args[2]), call]));
-    const alarmOf = (cell) => alarms.find((a) => a[COL.kind] === FLAGGED_PORT &&
-        cellKey(a[COL.station], a[COL.port]) === cellKey(cell.station, cell.port));
+    const alarmOf = (cell) => alarms.find((a) => a.kind === FLAGGED_PORT &&
+        cellKey(a.station, a.port) === cellKey(cell.station, cell.port));
     return flagged.flatMap((cell) => {
         const call = byKey.get(cellKey(cell.station, cell.port));
         return call ? alertCallDifferences(cell, call, alarmOf(cell))
@@ -161,6 +154,6 @@ function markupTags(texts) {
 }
 
 module.exports = {
-    COL, theDay, flaggedCells, stationAlarms, runsDifferences, stationDifferences, repairDifferences,
+    theDay, flaggedCells, stationAlarms, runsDifferences, stationDifferences, repairDifferences,
     alarmDifferences, flagDifferences, alertDifferences, markupStations, markupTags,
 };
