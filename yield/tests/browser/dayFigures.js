@@ -6,6 +6,7 @@
 const {samePercent} = require('./lineScreen');
 
 const FLAGGED_PORT = 'flagged-port';
+const PORT_LIST = /,\s*/;
 const MARKUP_TAG = /<\s*([a-zA-Z][a-zA-Z0-9-]*)/g;
 const HAS_MARKUP = /<\s*[a-zA-Z]/;
 
@@ -21,18 +22,6 @@ function theDay(report) {
 
 function flaggedCells(report) {
     return report.fixture.filter((cell) => cell.flagged);
-}
-
-// The screen's alarms for `flagged` cells: one per station, its flagged ports in the report's
-// order with ", " between them.
-function stationAlarms(flagged) {
-    const byStation = new Map();
-    for (const cell of flagged) {
-        const a = byStation.get(cell.station);
-        if (a) a.port += `, ${cell.port}`;
-        else byStation.set(cell.station, {station: cell.station, port: cell.port});
-    }
-    return [...byStation.values()];
 }
 
 const show = (v) => JSON.stringify(v);
@@ -102,25 +91,42 @@ function sameCells(what, cells, pairs) {
     return show(want) === show(got) ? [] : [`${what} ${got.join(' ')}, report flags ${want.join(' ')}`];
 }
 
-// The page's alarms are `flagged` (stationAlarms of the report), one each, and nothing else.
+// The ports an alarm or an alert names, in its order (one station's ports share one alarm).
+const portsNamed = (ports) => String(ports).split(PORT_LIST);
+
+// The report's flagged ports of `station`, in its order.
+const flaggedPortsOf = (flagged, station) =>
+    flagged.filter((c) => c.station === station).map((c) => c.port);
+
+// The page's alarms are the report's `flagged` cells, each station's ports in one alarm in the
+// report's order, and nothing else.
 function alarmDifferences(flagged, rows) {
-    const pairs = rows.map((r) => (r.kind === FLAGGED_PORT ? cellKey(r.station, r.port)
-        : `${r.kind} ${show(r.station)}`));
-    return sameCells('alarms', flagged, pairs);
+    const flaggedRows = rows.filter((a) => a.kind === FLAGGED_PORT);
+    const stations = flaggedRows.map((r) => r.station);
+    const out = stations.filter((s, i) => stations.indexOf(s) !== i)
+        .map((s) => `station ${show(s)} has more than one port alarm`);
+    for (const r of flaggedRows) {
+        const want = flaggedPortsOf(flagged, r.station);
+        if (want.length > 0 && show(portsNamed(r.port)) !== show(want))
+            out.push(`alarm of ${show(r.station)} names ${show(r.port)}, report flags ${show(want)}`);
+    }
+    const pairs = rows.flatMap((r) => (r.kind === FLAGGED_PORT
+        ? portsNamed(r.port).map((p) => cellKey(r.station, p)) : [`${r.kind} ${show(r.station)}`]));
+    return out.concat(sameCells('alarms', flagged, pairs));
 }
 
 function flagDifferences(flagged, rows) {
     return sameCells('flags', flagged, rows.map((r) => cellKey(r.station, r.port)));
 }
 
-function alertCallDifferences(cell, call, alarm) {
-    const name = cellKey(cell.station, cell.port);
-    const out = [];
+function alertCallDifferences(flagged, call, alarm) {
     const [kind, station, port, rate] = call.args;
-    if (kind !== FLAGGED_PORT || station !== cell.station || port !== cell.port)
+    const name = cellKey(station, port);
+    const out = [];
+    if (kind !== FLAGGED_PORT || show(portsNamed(port)) !== show(flaggedPortsOf(flagged, station)))
         out.push(`alert for ${name} with arguments ${show(call.args)}`);
-    if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== cell.station ||
-        call.env.PORT !== cell.port || call.env.RATE !== rate)
+    if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== station ||
+        call.env.PORT !== port || call.env.RATE !== rate)
         out.push(`alert for ${name} with environment ${show(call.env)}`);
     // The rate when the alarm was raised, which the page's alarm shows too.
     if (!alarm || !samePercent(alarm.rate, Number(rate) / 100))
@@ -128,18 +134,21 @@ function alertCallDifferences(cell, call, alarm) {
     return out;
 }
 
-// The alert command ran once for each of `flagged` (stationAlarms: once per station), as
-// record-alert.sh recorded its calls, with the rate of the page's alarm for it (`alarms`: the page's alarm rows).
+// The alert command ran once for each station with `flagged` cells, naming its flagged ports, as
+// record-alert.sh recorded its calls, with the rate of the page's alarm for it (`alarms`: the
+// page's alarm rows).
 function alertDifferences(flagged, calls, alarms) {
-    if (calls.length !== flagged.length)
-        return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ${flagged.length}`];
-    const byKey = new Map(calls.map((call) => [cellKey(call.args[1], call.args[2]), call]));
-    const alarmOf = (cell) => alarms.find((a) => a.kind === FLAGGED_PORT &&
-        cellKey(a.station, a.port) === cellKey(cell.station, cell.port));
-    return flagged.flatMap((cell) => {
-        const call = byKey.get(cellKey(cell.station, cell.port));
-        return call ? alertCallDifferences(cell, call, alarmOf(cell))
-            : [`no alert for ${cellKey(cell.station, cell.port)}`];
+    const stations = [...new Set(flagged.map((c) => c.station))];
+    if (calls.length !== stations.length) {
+        return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ` +
+            `${stations.length} stations`];
+    }
+    const byStation = new Map(calls.map((call) => [call.args[1], call]));
+    const alarmOf = (station) => alarms.find((a) => a.kind === FLAGGED_PORT && a.station === station);
+    return stations.flatMap((station) => {
+        const call = byStation.get(station);
+        return call ? alertCallDifferences(flagged, call, alarmOf(station))
+            : [`no alert for station ${show(station)}`];
     });
 }
 
@@ -154,6 +163,6 @@ function markupTags(texts) {
 }
 
 module.exports = {
-    theDay, flaggedCells, stationAlarms, runsDifferences, stationDifferences, repairDifferences,
+    theDay, flaggedCells, runsDifferences, stationDifferences, repairDifferences,
     alarmDifferences, flagDifferences, alertDifferences, markupStations, markupTags,
 };
