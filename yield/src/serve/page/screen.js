@@ -10,8 +10,19 @@ const PASSED = 'OK';
 const FAILED_CLASS = 'fail';
 const RETRY_CLOSED_MS = 5000;
 
+const TIE_DIGITS = 60;
+
+// `x` with `digits` decimals as the report writes it (printf): an exact half goes to the even
+// digit, where toFixed would round it up (6.25 is "6.2").
+function fixed(x, digits) {
+  const exact = x.toFixed(Math.min(100, digits + TIE_DIGITS));
+  const kept = exact.slice(0, exact.length - TIE_DIGITS).replace(/\.$/, '');
+  const halfway = /^50*$/.test(exact.slice(exact.length - TIE_DIGITS));
+  return halfway && Number(kept.slice(-1)) % 2 === 0 ? kept : x.toFixed(digits);
+}
+
 // A ratio (0 to 1) as the report shows it: "93.4%".
-const percent = (r) => (r * 100).toFixed(1) + '%';
+const percent = (r) => fixed(r * 100, 1) + '%';
 
 // A cell's text by its column's kind; an absent value is an empty cell.
 const SHOWN = {
@@ -19,7 +30,7 @@ const SHOWN = {
   integer: (v) => String(v),
   ratio: percent,
   flag: (v) => (v ? 'yes' : ''),
-  decimals: (v, column) => Number(v).toFixed(column.decimals || 0),
+  decimals: (v, column) => fixed(Number(v), column.decimals || 0),
 };
 
 function cellText(value, column) {
