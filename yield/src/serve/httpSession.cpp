@@ -38,7 +38,8 @@ constexpr char kWrongHost[] = "this server answers to its loopback address only\
 constexpr char kTooManyClients[] = "too many live screens\n";
 constexpr char kBusy[] = "the server is busy: try again\n";
 constexpr char kNoAlarm[] = "no such alarm\n";
-constexpr char kNeedClearHeader[] = "clearing an alarm takes the header ";
+constexpr char kNeedClearHeader[] = "clearing an alarm takes the ";
+constexpr char kNeedClearHeaderEnd[] = " header\n";
 constexpr char kNotFound[] = "no such page\n";
 constexpr char kWrongMethod[] = "this page does not take that method\n";
 constexpr char kBadRequest[] = "not a request this server reads\n";
@@ -173,7 +174,7 @@ private:
     void ClearAlarm(const Request& req, const std::string& id) {
         if (req.find(routes::kClearHeader) == req.end())
             return Send(http::status::forbidden,
-                        std::string(kNeedClearHeader) + routes::kClearHeader + "\n");
+                        std::string(kNeedClearHeader) + routes::kClearHeader + kNeedClearHeaderEnd);
         if (id.size() > kMaxIdDigits || !c_.live.Clear(std::stoll(id)))
             return Send(http::status::not_found, kNoAlarm);
         Send(http::status::no_content, "");
