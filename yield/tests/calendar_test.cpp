@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
+#include "traceLogFormat.h"
+
 using namespace yield;
 
 TEST(Calendar, DaysCountedBothWays) {
@@ -31,3 +35,20 @@ TEST(Calendar, IsoWeeksAcrossYearEnds) {
         EXPECT_EQ(IsoWeek(bad), "") << bad;
 }
 
+TEST(Calendar, StampDayAndHourReadTheHeaderLayout) {
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = 11;
+    t.tm_mday = 7;
+    t.tm_hour = 14;
+    char stamp[64];
+    ASSERT_GT(std::strftime(stamp, sizeof stamp, tracefmt::kTimeStampFmt, &t), 0u);
+    EXPECT_EQ(StampDay(stamp), "2026-12-07");
+    EXPECT_EQ(StampHour(stamp), 14);
+    EXPECT_EQ(StampHour("2026_12_07_00_00_00"), 0);
+    EXPECT_EQ(StampDay("2026_12_07"), "2026-12-07");
+    EXPECT_EQ(StampDay("2026_02_30_08_00_00"), "");
+    for (const char* none : {"2026_12_07", "2026_12_07_24_00_00", "2026_12_07_x1_00_00",
+                             "2026_12_07-08_00_00", "26_12_07_08_00_00", ""})
+        EXPECT_EQ(StampHour(none), -1) << none;
+}

@@ -343,7 +343,7 @@ TEST(Cli, BoardAsJsonGivesEachRunWithItsFailuresAndFiles) {
     Result out = Tool("board " + db + " 0x1A2B3C4D --format json");
     ASSERT_EQ(out.status, 0);
     nlohmann::json j = nlohmann::json::parse(out.out);
-    EXPECT_EQ(j["processor_id"], "0x1A2B3C4D");
+    EXPECT_EQ(j["chip_id"], "0x1A2B3C4D");
     const nlohmann::json& runs = j["runs"];
     ASSERT_GE(runs.size(), 9u);
     EXPECT_GT(runs[0]["start_stamp"], runs[1]["start_stamp"]);  // newest first

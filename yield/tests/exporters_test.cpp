@@ -120,8 +120,7 @@ TEST(JunitExport, TotalsTimesAndOneFailurePerDefect) {
     }
     EXPECT_EQ(Attribute(xml, "testsuite", "timestamp"), "2026-12-07T12:00:51+01:00");
     EXPECT_EQ(Attribute(xml, "testcase", "time"), "0");
-    EXPECT_NE(xml.find("<property name=\"processor_id\" value=\"0x00C0FFEE\"/>"),
-              std::string::npos);
+    EXPECT_NE(xml.find("<property name=\"chip_id\" value=\"0x00C0FFEE\"/>"), std::string::npos);
     EXPECT_NE(xml.find("<property name=\"station\" value=\"\"/>"), std::string::npos);
     // Two cycles of the same cut cable: one failure, its value named once.
     EXPECT_NE(xml.find("message=\"RS232-1&gt;2.bytes: expected 32 bytes, got 0 bytes\""),

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "calendar.h"
+
 using namespace yield;
 
 namespace {
@@ -13,6 +15,7 @@ RunSummary MakeRun(const std::string& chip, const std::string& host, const std::
     r.host = host;
     r.timeStamp = stamp;
     r.day = stamp.substr(0, 4) + "-" + stamp.substr(5, 2) + "-" + stamp.substr(8, 2);
+    r.hour = StampHour(stamp);
     r.verdict = v;
     r.ports = std::move(ports);
     return r;
@@ -328,8 +331,9 @@ TEST(ReportModel, RepairFailuresNameValuesOrReasons) {
                         Judged("RS232-1", 0, "bytes", 32, 32, "fail")};
     std::string longLine(100, 'x');
     run.failures = {FailureLine{1, "DI-4", longLine}, FailureLine{1, "DI-4", "second"}};
-    EXPECT_EQ(RepairFailures(run), "RS232-1 0 bytes, expected 32; ADC-2 1.71 V, limits 1.5 to 1.7; DI-4 " +
-                                       longLine.substr(0, kRepairLineBytes) + "...; USB-1");
+    EXPECT_EQ(RepairFailures(run),
+              "RS232-1 0 bytes, expected 32; ADC-2 1.71 V, limits 1.5 to 1.7; DI-4 " +
+                  longLine.substr(0, kRepairLineBytes) + "...; USB-1");
     RunRecord setUp;
     setUp.failures = {FailureLine{0, "", "open /dev/ttyS1 failed"}};
     EXPECT_EQ(RepairFailures(setUp), "open /dev/ttyS1 failed");
@@ -535,4 +539,38 @@ TEST(ReportModel, TrendsGroupByIsoWeekPastThirtyOneDays) {
     EXPECT_EQ(weekly.portTrend[1].period, "2026-W05");
     EXPECT_EQ(weekly.portTrend[1].runs, 3);
     EXPECT_EQ(weekly.portTrend[1].failures, 2);
+}
+
+TEST(ReportModel, HoursAndRecentBoardsTakeTheBoardRuleOfTheYields) {
+    ReportBuilder b({});
+    b.KeepRecentBoards(2);
+    for (const RunSummary& r : {
+             MakeRun("A", "s1", "2026_12_07_08_10_00", Verdict::Err),
+             MakeRun("A", "s2", "2026_12_07_09_05_00", Verdict::Ok),  // retest elsewhere, later
+             MakeRun("B", "s1", "2026_12_07_08_50_00", Verdict::Ok),
+             MakeRun("C", "s1", "2026_12_07_09_00_00", Verdict::Incomplete),
+             MakeRun("D", "s2", "2026_12_07_09_30_00", Verdict::Err),
+             // Rows without an ID at the same stamp: the one that came later is the last run.
+             MakeRun("D", "s2", "2026_12_07_09_30_00", Verdict::Ok),
+             MakeRun("E", "s2", "no stamp", Verdict::Ok),
+         })
+        b.AddRun(r);
+    ReportModel m = b.Finish();
+    ASSERT_EQ(m.hours.size(), 3u);  // E's stamp gives no hour
+    EXPECT_EQ(m.hours[0].station, "s1");
+    EXPECT_EQ(m.hours[0].hour, 8);
+    EXPECT_EQ(m.hours[0].boards, 2);
+    EXPECT_EQ(m.hours[0].finalPassed, 2);  // A passed at its retest
+    EXPECT_DOUBLE_EQ(m.hours[0].firstPassYield, 0.5);
+    EXPECT_EQ(m.hours[1].boards, 1);
+    EXPECT_EQ(m.hours[1].finalPassed, 0);  // C has no complete run
+    EXPECT_EQ(m.hours[2].station, "s2");
+    EXPECT_EQ(m.hours[2].firstPassed, 0);
+    EXPECT_EQ(m.hours[2].finalPassed, 1);  // D, by its later row, as the yields count it
+    EXPECT_EQ(m.summary.finalPassed, 4);
+    ASSERT_EQ(m.recent.size(), 2u);
+    EXPECT_EQ(m.recent[0].boards, 2);  // B and C, the latest of s1
+    EXPECT_EQ(m.recent[0].firstPassed, 1);
+    EXPECT_EQ(m.recent[1].station, "s2");
+    EXPECT_DOUBLE_EQ(m.recent[1].firstPassYield, 0.5);  // D failed first, E passed
 }

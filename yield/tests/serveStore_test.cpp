@@ -9,11 +9,12 @@
 #include <nlohmann/json.hpp>
 
 #include "changeSource.h"
-#include "dashboard.h"
 #include "escape.h"
 #include "ingest.h"
 #include "openStore.h"
 #include "pages.h"
+#include "readReport.h"
+#include "screenJson.h"
 #include "testSupport.h"
 
 using namespace yield;
@@ -116,26 +117,26 @@ TEST_F(ServeStore, ChangeSourceMovesWithEachCommitOnly) {
 TEST_F(ServeStore, DashboardOfTheDay) {
     IngestGolden("standard", "s1");
     IngestGolden("dio-stuck-di5-0", "s2");
-    Dashboard d = ReadDashboard(*OpenReadStore(db_), kDay);
+    ReportModel d = ReadReport(*OpenReadStore(db_), DayFilter(kDay), ScreenReading(10));
     ASSERT_EQ(d.latest.size(), 2u);
     EXPECT_EQ(d.latest[0].station, "s2");  // newest stored first
     EXPECT_EQ(d.latest[0].failing, "DI-5");
-    EXPECT_EQ(d.model.summary.runs, 2);
+    EXPECT_EQ(d.summary.runs, 2);
     ASSERT_EQ(d.hours.size(), 1u);  // one board, first tested on s1 at 12
     EXPECT_EQ(d.hours[0].hour, 12);
-    nlohmann::json j = DashboardJson(d);
+    nlohmann::json j = ScreenJson(d);
     EXPECT_EQ(j["day"], kDay);
     EXPECT_EQ(j["latest"].size(), 2u);
     EXPECT_EQ(j["repairs"].size(), 1u);  // its last complete run failed
     EXPECT_EQ(j["repairs_total"], 1);
     // A long queue: its head is listed, all of it counted.
-    d.model.repairs.resize(kScreenRepairs + 7, d.model.repairs.front());
-    j = DashboardJson(d);
+    d.repairs.resize(kScreenRepairs + 7, d.repairs.front());
+    j = ScreenJson(d);
     EXPECT_EQ(j["repairs"].size(), kScreenRepairs);
     EXPECT_EQ(j["repairs_total"], kScreenRepairs + 7);
 
-    Dashboard other = ReadDashboard(*OpenReadStore(db_), "2026-12-08");
-    EXPECT_EQ(other.model.summary.runs, 0);
+    ReportModel other = ReadReport(*OpenReadStore(db_), DayFilter("2026-12-08"), ScreenReading(10));
+    EXPECT_EQ(other.summary.runs, 0);
     EXPECT_TRUE(other.hours.empty());
     EXPECT_EQ(other.latest.size(), 2u);  // the latest runs of any day
 }

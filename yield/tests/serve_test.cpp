@@ -1,4 +1,4 @@
-// The line screen's rules: the hour table, the alarm rule and its book, the alert's arguments and
+// The line screen's rules: the alarm rule and its book, the alert's arguments and
 // the listen address.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "alarmRule.h"
 #include "alertCommand.h"
-#include "hourTable.h"
+#include "calendar.h"
 #include "liveState.h"
 #include "server.h"
 #include "testSupport.h"
@@ -31,6 +31,7 @@ RunSummary MakeRun(const std::string& chip, const std::string& station, const st
     r.station = station;
     r.timeStamp = stamp;
     r.day = "2026-12-07";
+    r.hour = StampHour(stamp);
     r.verdict = v;
     r.ports = std::move(ports);
     return r;
@@ -49,8 +50,9 @@ std::vector<RunSummary> Boards(const std::string& station, int passing, int fail
     return runs;
 }
 
-ReportModel ModelOf(const std::vector<RunSummary>& runs) {
+ReportModel ModelOf(const std::vector<RunSummary>& runs, int window = AlarmRule{}.boards) {
     ReportBuilder b({});
+    b.KeepRecentBoards(window);
     for (const RunSummary& r : runs) b.AddRun(r);
     return b.Finish();
 }
@@ -59,53 +61,20 @@ AlarmCondition Low(const std::string& station) { return {kAlarmLowYield, station
 
 }  // namespace
 
-TEST(ServeHourTable, BoardsCountUnderTheStationAndHourOfTheirFirstRun) {
-    std::vector<RunSummary> runs = {
-        MakeRun("A", "s1", "2026_12_07_08_10_00", Verdict::Err),
-        MakeRun("A", "s2", "2026_12_07_09_05_00", Verdict::Ok),  // retest elsewhere, later
-        MakeRun("B", "s1", "2026_12_07_08_50_00", Verdict::Ok),
-        MakeRun("C", "s1", "2026_12_07_09_00_00", Verdict::Incomplete),
-        MakeRun("D", "s2", "2026_12_07_09_30_00", Verdict::Err),
-        MakeRun("E", "s2", "no stamp", Verdict::Ok),
-    };
-    std::vector<HourRow> rows = HourTable(runs);
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].station, "s1");
-    EXPECT_EQ(rows[0].hour, 8);
-    EXPECT_EQ(rows[0].boards, 2);
-    EXPECT_EQ(rows[0].firstPassed, 1);
-    EXPECT_EQ(rows[0].finalPassed, 2);  // A passed at its retest
-    EXPECT_DOUBLE_EQ(rows[0].firstPassYield, 0.5);
-    EXPECT_EQ(rows[1].hour, 9);
-    EXPECT_EQ(rows[1].boards, 1);
-    EXPECT_EQ(rows[1].finalPassed, 0);  // C has no complete run
-    EXPECT_EQ(rows[2].station, "s2");
-    EXPECT_EQ(rows[2].boards, 1);  // D only: A was first tested on s1
-    EXPECT_DOUBLE_EQ(rows[2].finalYield, 0.0);
-}
-
-TEST(ServeHourTable, HourOfStamp) {
-    EXPECT_EQ(HourOf("2026_12_07_00_00_00"), 0);
-    EXPECT_EQ(HourOf("2026_12_07_23_59_59"), 23);
-    EXPECT_EQ(HourOf("2026_12_07_24_00_00"), -1);
-    EXPECT_EQ(HourOf("2026_12_07_x1_00_00"), -1);
-    EXPECT_EQ(HourOf("2026_12_07"), -1);
-}
-
 TEST(ServeAlarmRule, LowYieldNeedsAFullWindowOfTheLatestBoards) {
     AlarmRule rule;
     rule.boards = 4;
     rule.minYield = 0.80;
     // Three failures then four good boards: the last four are all good.
     std::vector<RunSummary> recovered = Boards("s1", 4, 3);
-    EXPECT_TRUE(AlarmConditions(ModelOf(recovered), FirstTests(recovered), rule).empty());
+    EXPECT_TRUE(AlarmConditions(ModelOf(recovered, rule.boards), rule).empty());
     // Three boards only, all failed: no full window yet.
     std::vector<RunSummary> few = Boards("s1", 0, 3);
-    EXPECT_TRUE(AlarmConditions(ModelOf(few), FirstTests(few), rule).empty());
+    EXPECT_TRUE(AlarmConditions(ModelOf(few, rule.boards), rule).empty());
     // Four good boards then two failures: 2 of the last 4 passed.
     std::vector<RunSummary> falling = Boards("s1", 4, 0, "08");
     for (const RunSummary& r : Boards("s1", 0, 2, "09")) falling.push_back(r);
-    auto now = AlarmConditions(ModelOf(falling), FirstTests(falling), rule);
+    auto now = AlarmConditions(ModelOf(falling, rule.boards), rule);
     ASSERT_EQ(now.size(), 1u);
     EXPECT_EQ(now[0].kind, kAlarmLowYield);
     EXPECT_EQ(now[0].station, "s1");
@@ -118,9 +87,9 @@ TEST(ServeAlarmRule, ThresholdIsStrict) {
     rule.boards = 5;
     rule.minYield = 0.80;
     std::vector<RunSummary> runs = Boards("s1", 4, 1);  // exactly 80 %
-    EXPECT_TRUE(AlarmConditions(ModelOf(runs), FirstTests(runs), rule).empty());
+    EXPECT_TRUE(AlarmConditions(ModelOf(runs, rule.boards), rule).empty());
     rule.minYield = 0.81;
-    EXPECT_EQ(AlarmConditions(ModelOf(runs), FirstTests(runs), rule).size(), 1u);
+    EXPECT_EQ(AlarmConditions(ModelOf(runs, rule.boards), rule).size(), 1u);
 }
 
 TEST(ServeAlarmRule, FlaggedPortsOfAStationAreOneAlarm) {
@@ -136,7 +105,7 @@ TEST(ServeAlarmRule, FlaggedPortsOfAStationAreOneAlarm) {
     }
     AlarmRule rule;
     rule.minYield = 0;  // the flags alone
-    auto now = AlarmConditions(ModelOf(runs), FirstTests(runs), rule);
+    auto now = AlarmConditions(ModelOf(runs, rule.boards), rule);
     ASSERT_EQ(now.size(), 1u);
     EXPECT_EQ(now[0].kind, kAlarmFlaggedPort);
     EXPECT_EQ(now[0].station, "bad");
@@ -264,9 +233,9 @@ TEST(ServeListen, AddressAndPort) {
 
 TEST(ServeLive, EveryChangeOfDataOrAlarmsWakesTheLivePages) {
     Live live;
-    EXPECT_EQ(live.Body(), kNoDashboard);
+    EXPECT_EQ(live.Body(), NoScreenBody());
     uint64_t g0 = live.Generation();
-    live.Publish("{\"day\":\"2026-12-07\"}");
+    live.Publish(nlohmann::json{{"day", "2026-12-07"}});
     uint64_t g1 = live.WaitChange(g0, std::chrono::milliseconds(0));
     EXPECT_NE(g1, g0);
     auto body = nlohmann::json::parse(live.Body());

@@ -106,7 +106,7 @@ void PrintBoardJson(ReadStore& store, const std::string& chipId,
                     const std::vector<long long>& ids) {
     json runs = json::array();
     for (long long id : ids) runs.push_back(RunJson(store, id));
-    PrintJson({{"processor_id", chipId}, {"runs", runs}});
+    PrintJson({{"chip_id", chipId}, {"runs", runs}});
 }
 
 void PrintChip(ReadStore& store, const std::string& chipId, const std::vector<long long>& ids) {

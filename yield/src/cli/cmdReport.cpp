@@ -13,6 +13,7 @@
 #include "openStore.h"
 #include "options.h"
 #include "printJson.h"
+#include "readReport.h"
 #include "reportSelection.h"
 #include "reportWriters.h"
 
@@ -129,21 +130,11 @@ int WriteCsvFolder(const ReportModel& m, const std::string& folder,
     return kExitOk;
 }
 
-// The store reads every run of the filter's days, so that a station or host is compared with the
-// others; the analogue readings and the runs left out for want of a day are the filter's own.
 ReportModel Build(const std::string& db, const RunFilter& filter, const std::string& madeAt) {
-    auto store = OpenReadStore(db);
-    RunFilter days;
-    days.since = filter.since;
-    days.until = filter.until;
-    ReportRows rows = ReportRowsOf(*store, days);
-    ReportRows own = ReportRowsOf(*store, filter);
-    rows.voltReadings = own.voltReadings;
-    rows.runsWithoutDay = own.runsWithoutDay;
-    ReportModel m = BuildReport(filter, rows);
-    m.selection.madeAt = madeAt;
-    m.selection.database = DatabaseForPeople(db);
-    return m;
+    ReadOptions o;
+    o.madeAt = madeAt;
+    o.database = DatabaseForPeople(db);
+    return ReadReport(*OpenReadStore(db), filter, o);
 }
 
 int RunReport(const std::string& db, ReportOptions o) {

@@ -175,7 +175,7 @@ void Property(std::ostream& out, const char* name, const std::string& value) {
 
 void WriteProperties(std::ostream& out, const RunRecord& run) {
     out << "    <properties>\n";
-    Property(out, "processor_id", run.chipId);
+    Property(out, "chip_id", run.chipId);
     Property(out, "host", run.host);
     Property(out, "station", run.station);
     Property(out, "start_stamp", run.timeStamp);

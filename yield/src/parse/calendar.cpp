@@ -2,10 +2,61 @@
 
 #include <cstdio>
 
+#include "traceLogFormat.h"
+
 namespace yield {
 namespace {
 
 constexpr int kIsoThursday = 4;
+constexpr int kHoursInDay = 24;
+constexpr int kYearDigits = 4;  // %Y; every other field of the layout has two
+
+// The numeric fields of a stamp read with the layout, in its order, up to the first one the
+// stamp does not give.
+struct StampFields {
+    long long year = -1, month = -1, day = -1, hour = -1;
+};
+
+long long* FieldOf(StampFields& f, char letter) {
+    switch (letter) {
+        case 'Y':
+            return &f.year;
+        case 'm':
+            return &f.month;
+        case 'd':
+            return &f.day;
+        case 'H':
+            return &f.hour;
+        default:
+            return nullptr;  // read, not kept
+    }
+}
+
+bool ReadNumber(const std::string& text, size_t& at, int digits, long long& value) {
+    value = 0;
+    for (int i = 0; i < digits; ++i, ++at) {
+        if (at >= text.size() || text[at] < '0' || text[at] > '9') return false;
+        value = value * 10 + (text[at] - '0');
+    }
+    return true;
+}
+
+StampFields ReadStamp(const std::string& stamp) {
+    StampFields f;
+    size_t at = 0;
+    for (const char* l = tracefmt::kTimeStampFmt; *l != '\0'; ++l) {
+        if (*l != '%') {
+            if (at >= stamp.size() || stamp[at] != *l) break;
+            ++at;
+            continue;
+        }
+        ++l;
+        long long value = 0;
+        if (!ReadNumber(stamp, at, *l == 'Y' ? kYearDigits : 2, value)) break;
+        if (long long* field = FieldOf(f, *l)) *field = value;
+    }
+    return f;
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's days_from_civil
 // and civil_from_days).
@@ -96,6 +147,19 @@ long long DaySpan(const std::string& first, const std::string& last) {
     long long a = 0, b = 0;
     if (!DayNumber(first, a) || !DayNumber(last, b)) return 0;
     return b - a + 1;
+}
+
+std::string StampDay(const std::string& stamp) {
+    StampFields f = ReadStamp(stamp);
+    if (f.day < 0) return "";
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", f.year, f.month, f.day);
+    return IsDay(text) ? text : "";
+}
+
+int StampHour(const std::string& stamp) {
+    StampFields f = ReadStamp(stamp);
+    return f.hour >= 0 && f.hour < kHoursInDay ? static_cast<int>(f.hour) : -1;
 }
 
 }  // namespace yield

@@ -22,4 +22,10 @@ std::string IsoWeek(const std::string& day);
 // Days from `first` to `last`, both counted; 0 when either is no calendar date.
 long long DaySpan(const std::string& first, const std::string& last);
 
+// The day (YYYY-MM-DD) and the hour (0-23) of a run's time stamp, read with the layout the log
+// header writes it in (tracefmt::kTimeStampFmt); "" and -1 when the stamp gives none. Only the
+// stamp's fields up to the one asked for are read.
+std::string StampDay(const std::string& stamp);
+int StampHour(const std::string& stamp);
+
 }  // namespace yield

@@ -24,13 +24,9 @@ std::vector<std::string> RunRecord::FailingPorts() const {
     return out;
 }
 
-std::string RunRecord::Day() const {
-    // "YYYY_MM_DD_..." -> "YYYY-MM-DD"
-    if (timeStamp.size() < 10 || timeStamp[4] != '_' || timeStamp[7] != '_') return "";
-    std::string day = timeStamp.substr(0, 10);
-    day[4] = day[7] = '-';
-    return IsDay(day) ? day : "";
-}
+std::string RunRecord::Day() const { return StampDay(timeStamp); }
+
+int RunRecord::Hour() const { return StampHour(timeStamp); }
 
 int CompareCompleteness(bool completeA, int recordsA, long long bytesA, bool completeB,
                         int recordsB, long long bytesB) {

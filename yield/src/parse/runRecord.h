@@ -93,6 +93,7 @@ struct RunRecord {
     bool Complete() const { return verdict != Verdict::Incomplete; }
     std::vector<std::string> FailingPorts() const;
     std::string Day() const;  // "YYYY-MM-DD" from the time stamp; "" when it is no calendar day
+    int Hour() const;         // 0-23 from the time stamp; -1 when it gives none
 };
 
 // How much of a run a copy holds; a copy replaces another only when it ranks strictly higher:

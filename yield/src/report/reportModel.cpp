@@ -171,6 +171,14 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
     c.finalPassed += last ? 1 : 0;
     c.retestRuns += b.runs - 1;
     firstTests_.push_back(FirstTest{b.firstDay, b.first.station, first});
+    if (recentWindow_ > 0)
+        recentBoards_.push_back(Recent{b.first.stamp, b.first.id, b.first.station, first});
+    if (b.firstHour >= 0) {
+        BoardCounts& h = boardsByHour_[{b.first.station, b.firstHour}];
+        ++h.boards;
+        h.firstPassed += first ? 1 : 0;
+        h.finalPassed += last ? 1 : 0;
+    }
     const std::string& day = dayNames_.names[b.firstDay];
     if (day.empty()) return;
     DayRow& d = days_[day];
@@ -201,6 +209,7 @@ void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool sel
     if (b.runs++ == 0 || Before(run.timeStamp, id, b.first.stamp, b.first.id)) {
         b.first = RunMark{run.timeStamp, id, run.id, station, run.verdict};
         b.firstDay = dayNames_.Of(run.day);
+        b.firstHour = run.hour;
         b.firstSelected = selected;
     }
     if (run.verdict == Verdict::Incomplete) {
@@ -449,6 +458,39 @@ void ReportBuilder::BuildStations() {
               [](const StationRow& a, const StationRow& b) { return a.station < b.station; });
 }
 
+// Boards per station and hour of their first run, by station name, then hour.
+void ReportBuilder::BuildHours() {
+    std::map<std::pair<std::string, int>, const BoardCounts*> byName;
+    for (const auto& [key, c] : boardsByHour_)
+        byName[{stations_.names[key.first], key.second}] = &c;
+    for (const auto& [key, c] : byName) {
+        m_.hours.push_back(HourRow{key.first, key.second, c->boards, c->firstPassed, c->finalPassed,
+                                   Ratio(c->firstPassed, c->boards),
+                                   Ratio(c->finalPassed, c->boards)});
+    }
+    boardsByHour_.clear();
+}
+
+// Each station's latest boards, newest first, up to the window; by station name.
+void ReportBuilder::BuildRecent() {
+    std::sort(recentBoards_.begin(), recentBoards_.end(), [](const Recent& a, const Recent& b) {
+        return Before(a.stamp, a.id, b.stamp, b.id);
+    });
+    std::map<std::string, RecentBoards> windows;
+    for (auto t = recentBoards_.rbegin(); t != recentBoards_.rend(); ++t) {
+        RecentBoards& w = windows[stations_.names[t->station]];
+        if (w.boards >= recentWindow_) continue;
+        w.station = stations_.names[t->station];
+        ++w.boards;
+        w.firstPassed += t->passed ? 1 : 0;
+    }
+    recentBoards_ = std::vector<Recent>();
+    for (auto& [station, w] : windows) {
+        w.firstPassYield = Ratio(w.firstPassed, w.boards);
+        m_.recent.push_back(std::move(w));
+    }
+}
+
 std::string ReportBuilder::Period(uint32_t day) const {
     const std::string& d = dayNames_.names[day];
     return weekly_ ? IsoWeek(d) : d;
@@ -513,6 +555,8 @@ ReportModel ReportBuilder::Finish() {
               [](const std::string* a, const std::string* b) { return *a < *b; });
     for (const std::string* chip : chips) CloseBoard(*chip, boards_[*chip]);
     BuildRepairs();
+    BuildHours();
+    BuildRecent();
     std::stable_sort(m_.intermittent.begin(), m_.intermittent.end(),
                      [](const IntermittentRow& a, const IntermittentRow& b) {
                          return std::tie(a.chipId, a.timeStamp) < std::tie(b.chipId, b.timeStamp);
@@ -613,8 +657,9 @@ void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs
 
 }  // namespace
 
-ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows) {
+ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards) {
     ReportBuilder b(filter);
+    b.KeepRecentBoards(recentBoards);
     if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
     rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });

@@ -190,6 +190,32 @@ struct PortTrendRow {
     long long failures = 0;
 };
 
+// The boards first tested at one station in one hour of the day (the hour of their first run).
+struct HourRow {
+    std::string station;
+    long long hour = 0;  // 0-23
+    long long boards = 0;
+    long long firstPassed = 0;
+    long long finalPassed = 0;
+    double firstPassYield = 0;
+    double finalYield = 0;
+};
+
+// A station's first-pass yield over its latest boards (by their first run): the alarm's window.
+struct RecentBoards {
+    std::string station;
+    long long boards = 0;  // at most the window's, fewer when the station has fewer
+    long long firstPassed = 0;
+    double firstPassYield = 0;
+};
+
+// One of the latest stored runs, of any day, as the line screen lists it.
+struct LatestRun {
+    long long id = 0;
+    std::string chipId, host, station, timeStamp, verdict;
+    std::string failing;  // its failing ports, ", " between them
+};
+
 // What the report covers and where it comes from; the time and database are the caller's.
 struct Selection {
     std::string since, until, host, station;  // as asked
@@ -233,6 +259,9 @@ struct ReportModel {
     std::vector<StationRow> stations;
     std::vector<StationTrendRow> stationTrend;  // by period, then station
     std::vector<PortTrendRow> portTrend;        // by period, then port in family order
+    std::vector<HourRow> hours;  // by station, then hour; boards whose stamp gives no hour left out
+    std::vector<RecentBoards> recent;  // by station; empty unless the builder was asked to keep it
+    std::vector<LatestRun> latest;     // newest first; read for the line screen only
 };
 
 // Whether `run` passes the filter's host and station (its days are the store's to select).
@@ -247,6 +276,8 @@ public:
     void AddRun(const RunSummary& run);
     void AddReading(const NamedValue& value, long long count = 1);  // `count` equal readings
     void AddRunsLeftOutWithoutDay(long long n) { m_.summary.noDayRuns += n; }
+    // Fill `recent` with each station's latest `boards` boards (0: none).
+    void KeepRecentBoards(int boards) { recentWindow_ = boards; }
     ReportModel Finish();
 
 private:
@@ -262,6 +293,7 @@ private:
     struct Board {
         RunMark first, lastComplete;
         uint32_t firstDay = 0;  // into days_ names
+        int firstHour = -1;
         bool firstSelected = false;
         long long runs = 0, complete = 0;
     };
@@ -290,6 +322,8 @@ private:
     void BuildFixture(const PortNames& n);
     void BuildDays();
     void BuildStations();
+    void BuildHours();
+    void BuildRecent();
     void BuildStationTrend();
     void BuildPortTrend(const PortNames& n);
     std::string Period(uint32_t day) const;
@@ -313,6 +347,16 @@ private:
         bool passed = false;
     };
     std::vector<FirstTest> firstTests_;
+    std::map<std::pair<uint32_t, int>, BoardCounts> boardsByHour_;  // station, hour
+    // Each board of the selection by its first run, for the recent boards' window.
+    struct Recent {
+        std::string stamp;
+        long long id = 0;
+        uint32_t station = 0;
+        bool passed = false;
+    };
+    std::vector<Recent> recentBoards_;
+    int recentWindow_ = 0;
     bool weekly_ = false;
     // Per station, each port's runs and failures, in the order first seen (runs list their ports
     // in the same order, so the next port is almost always the next cell); past kLinearCells cells
@@ -346,12 +390,12 @@ private:
 };
 
 // Builds the model from `rows` (read through `filter`), one row at a time; then reads the runs
-// of the failed boards in the repair queue for their failures.
-ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows);
+// of the failed boards in the repair queue for their failures. `recentBoards`: as KeepRecentBoards.
+ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards = 0);
 
 // A failed run's failing ports, each with the value judged failing and what it was judged against
-// ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"), else its first failure line (cut short), else its name alone; a run
-// failed with no failing port gives its first failure line.
+// ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"), else its first failure line
+// (cut short), else its name alone; a run failed with no failing port gives its first failure line.
 std::string RepairFailures(const RunRecord& run);
 
 // Sort key that puts ports in the result document's family order, then by number.

@@ -268,6 +268,40 @@ const ReportTable<Selection> kSelectionTable{
         {"database", {}, CellKind::kLogText, Read(&Selection::database)},
     }};
 
+const ReportTable<HourRow> kHourTable{
+    "hour",
+    "hours",
+    {"Yield per station and hour (boards by the hour of their first run)", "Yield per hour"},
+    {
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&HourRow::station)},
+        {"hour", {"hour", "hour"}, CellKind::kInteger, Read(&HourRow::hour)},
+        {"boards", {"boards", "boards"}, CellKind::kInteger, Read(&HourRow::boards)},
+        {"first_passed", {}, CellKind::kInteger, Read(&HourRow::firstPassed)},
+        {"first_pass_yield",
+         {"first pass", "first pass yield"},
+         CellKind::kRatio,
+         Read(&HourRow::firstPassYield)},
+        {"final_passed", {}, CellKind::kInteger, Read(&HourRow::finalPassed)},
+        {"final_yield", {"final", "final yield"}, CellKind::kRatio, Read(&HourRow::finalYield)},
+    }};
+
+const ReportTable<LatestRun> kLatestTable{
+    "latest",
+    "latest",
+    {"Latest runs", "Latest runs"},
+    {
+        {"id", {}, CellKind::kInteger, Read(&LatestRun::id)},
+        {"chip_id", {"processor ID", "processor ID"}, CellKind::kLogText, Read(&LatestRun::chipId)},
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&LatestRun::station)},
+        {"host", {"host", "host"}, CellKind::kLogText, Read(&LatestRun::host)},
+        {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&LatestRun::timeStamp)},
+        {"verdict", {"verdict", "verdict"}, CellKind::kWord, Read(&LatestRun::verdict)},
+        {"failing",
+         {"failing ports", "failing ports"},
+         CellKind::kLogText,
+         Read(&LatestRun::failing)},
+    }};
+
 const std::vector<Definition> kDefinitions{
     {"station",
      "a run's station, else its host name; a board belongs to the station of its first run"},

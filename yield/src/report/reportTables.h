@@ -80,6 +80,9 @@ extern const ReportTable<StationRow> kStationTable;
 extern const ReportTable<StationTrendRow> kStationTrendTable;
 extern const ReportTable<PortTrendRow> kPortTrendTable;
 extern const ReportTable<Selection> kSelectionTable;  // for machines: one row
+// The line screen's own: the boards per station and hour, and the latest runs.
+extern const ReportTable<HourRow> kHourTable;
+extern const ReportTable<LatestRun> kLatestTable;
 
 // What a figure of the report means, written where the figures are.
 struct Definition {

@@ -28,9 +28,9 @@ std::vector<AlarmCondition> FlaggedPorts(const ReportModel& m) {
     return out;
 }
 
-std::vector<AlarmCondition> LowYields(const std::vector<FirstTest>& tests, const AlarmRule& rule) {
+std::vector<AlarmCondition> LowYields(const ReportModel& m, const AlarmRule& rule) {
     std::vector<AlarmCondition> out;
-    for (const StationWindow& w : RecentFirstPass(tests, rule.boards)) {
+    for (const RecentBoards& w : m.recent) {
         if (w.boards < rule.boards || w.firstPassYield >= rule.minYield) continue;
         out.push_back({kAlarmLowYield, w.station, "", w.firstPassYield, w.boards});
     }
@@ -39,33 +39,11 @@ std::vector<AlarmCondition> LowYields(const std::vector<FirstTest>& tests, const
 
 }  // namespace
 
-std::string AlarmCondition::Key() const {
-    return kind + kKeySeparator + station;
-}
+std::string AlarmCondition::Key() const { return kind + kKeySeparator + station; }
 
-std::vector<StationWindow> RecentFirstPass(const std::vector<FirstTest>& tests, int n) {
-    std::map<std::string, StationWindow> windows;
-    // Newest first, so each station's window fills with its latest boards.
-    for (auto t = tests.rbegin(); t != tests.rend(); ++t) {
-        StationWindow& w = windows[t->station];
-        if (w.boards >= n) continue;
-        w.station = t->station;
-        ++w.boards;
-        w.firstPassed += t->firstPassed ? 1 : 0;
-    }
-    std::vector<StationWindow> out;
-    for (auto& [station, w] : windows) {
-        w.firstPassYield = static_cast<double>(w.firstPassed) / static_cast<double>(w.boards);
-        out.push_back(w);
-    }
-    return out;
-}
-
-std::vector<AlarmCondition> AlarmConditions(const ReportModel& m,
-                                            const std::vector<FirstTest>& tests,
-                                            const AlarmRule& rule) {
+std::vector<AlarmCondition> AlarmConditions(const ReportModel& m, const AlarmRule& rule) {
     std::vector<AlarmCondition> out = FlaggedPorts(m);
-    std::vector<AlarmCondition> low = LowYields(tests, rule);
+    std::vector<AlarmCondition> low = LowYields(m, rule);
     out.insert(out.end(), low.begin(), low.end());
     return out;
 }

@@ -3,8 +3,8 @@
 // the station, however many of its ports are flagged: a cut cable flags a pair), or a station's
 // first-pass yield over its last N boards falls below the threshold. It stays on the page until
 // someone clears it, showing the condition as it stands; a condition that keeps holding raises
-// nothing more, one that goes away and comes back raises a new alarm. Kept in memory only: the screen never writes the
-// database.
+// nothing more, one that goes away and comes back raises a new alarm. Kept in memory only: the
+// screen never writes the database.
 #pragma once
 
 #include <map>
@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "hourTable.h"
 #include "reportModel.h"
 
 namespace yield {
@@ -28,26 +27,16 @@ struct AlarmRule {
 struct AlarmCondition {
     std::string kind;  // kAlarmFlaggedPort or kAlarmLowYield
     std::string station;
-    std::string port;      // the flagged ports, ", " between them; "" for a low yield
-    double rate = 0;       // the worst flagged port's failure rate, or the window's first-pass yield
-    long long boards = 0;  // that port's runs, or the window's boards
+    std::string port;  // the flagged ports, ", " between them; "" for a low yield
+    double rate = 0;   // the worst flagged port's failure rate, or the window's first-pass yield
+    long long boards = 0;     // that port's runs, or the window's boards
     std::string Key() const;  // the kind and station: what makes an alarm new
 };
 
-// A station's first-pass yield over its last `n` boards (fewer when it has fewer).
-struct StationWindow {
-    std::string station;
-    long long boards = 0;
-    long long firstPassed = 0;
-    double firstPassYield = 0;
-};
-std::vector<StationWindow> RecentFirstPass(const std::vector<FirstTest>& tests, int n);
-
 // The conditions holding now: the flagged cells of `m`, and the stations whose full window of
-// `rule.boards` boards is below `rule.minYield` (a station with fewer boards raises nothing yet).
-std::vector<AlarmCondition> AlarmConditions(const ReportModel& m,
-                                            const std::vector<FirstTest>& tests,
-                                            const AlarmRule& rule);
+// `rule.boards` boards (`m.recent`, built with that window) is below `rule.minYield` (a station
+// with fewer boards raises nothing yet).
+std::vector<AlarmCondition> AlarmConditions(const ReportModel& m, const AlarmRule& rule);
 
 struct Alarm {
     long long id = 0;

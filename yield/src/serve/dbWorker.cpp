@@ -5,7 +5,9 @@
 
 #include "escape.h"
 #include "openStore.h"
+#include "readReport.h"
 #include "reportSelection.h"
+#include "screenJson.h"
 
 namespace yield {
 namespace {
@@ -63,15 +65,16 @@ void DbWorker::Poll() {
         // Said once, not at every poll while it lasts.
         if (e.what() == lastFailure_) return;
         lastFailure_ = e.what();
-        live_.Publish(Dump(UnreadableJson(lastFailure_)));
+        live_.Publish(UnreadableJson(lastFailure_));
         std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
     }
 }
 
 void DbWorker::Refresh() {
-    Dashboard d = ReadDashboard(*OpenReadStore(o_.db), Today());
-    live_.Publish(Dump(DashboardJson(d)));
-    std::vector<AlarmCondition> now = AlarmConditions(d.model, d.tests, o_.rule);
+    ReportModel m =
+        ReadReport(*OpenReadStore(o_.db), DayFilter(Today()), ScreenReading(o_.rule.boards));
+    live_.Publish(ScreenJson(m));
+    std::vector<AlarmCondition> now = AlarmConditions(m, o_.rule);
     for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr)))) alerts_.Raise(a);
 }
 

@@ -13,15 +13,25 @@
 #include <vector>
 
 #include "alarmRule.h"
-#include "dashboard.h"
 
 namespace yield {
 
 // JSON as text; bytes that are not UTF-8 (a log's text can hold any) become U+FFFD.
 std::string Dump(const nlohmann::json& j);
 
-// The screen's JSON before the first read of the database.
-constexpr char kNoDashboard[] = "{\"data\":null,\"alarms\":[]}";
+// The screen's body: {"data": the screen's JSON, "alarms": [...]}; data is null before the first
+// read of the database.
+constexpr char kScreenData[] = "data";
+constexpr char kScreenAlarms[] = "alarms";
+std::string ScreenBody(const nlohmann::json& data, const std::vector<Alarm>& alarms);
+// The body before the first read of the database.
+const std::string& NoScreenBody();
+
+// What the screen shows in place of the figures when the database cannot be read: why, under
+// kUnreadable, which the page shows as a banner over the figures it had.
+constexpr char kUnreadable[] = "unreadable";
+nlohmann::json UnreadableJson(const std::string& why);
+nlohmann::json AlarmsJson(const std::vector<Alarm>& alarms);
 
 // What the HTTP side reads: the screen's JSON and the alarms, and a generation that grows with
 // every change of either.
@@ -54,7 +64,7 @@ public:
         std::lock_guard<std::mutex> lock(m_);
         return {generation_, body_};
     }
-    void Publish(std::string data) {
+    void Publish(nlohmann::json data) {
         std::lock_guard<std::mutex> lock(m_);
         data_ = std::move(data);
         Bump();
@@ -84,18 +94,15 @@ public:
 private:
     void Bump() {
         ++generation_;
-        body_ = std::make_shared<const std::string>(
-            data_.empty()
-                ? kNoDashboard
-                : "{\"data\":" + data_ + ",\"alarms\":" + Dump(AlarmsJson(book_.Shown())) + "}");
+        body_ = std::make_shared<const std::string>(ScreenBody(data_, book_.Shown()));
         cv_.notify_all();
         if (tell_) tell_();
     }
     std::mutex m_;
     std::condition_variable cv_;
     uint64_t generation_ = 0;
-    std::string data_;
-    std::shared_ptr<const std::string> body_ = std::make_shared<const std::string>(kNoDashboard);
+    nlohmann::json data_;  // null until published
+    std::shared_ptr<const std::string> body_ = std::make_shared<const std::string>(NoScreenBody());
     AlarmBook book_;
     bool stopped_ = false;
     std::function<void()> tell_;

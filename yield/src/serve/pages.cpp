@@ -9,6 +9,7 @@
 
 #include "calendar.h"
 #include "escape.h"
+#include "readReport.h"
 #include "reportSelection.h"
 #include "reportWriters.h"
 #include "routes.h"
@@ -120,16 +121,7 @@ RunFilter FilterOf(const std::map<std::string, std::string>& q, const std::strin
 
 // As the command line builds it: every run of the filter's days, so that a station is compared
 // with the others; the readings and the runs without a day are the filter's own.
-ReportModel ModelOf(ReadStore& store, const RunFilter& filter) {
-    RunFilter days;
-    days.since = filter.since;
-    days.until = filter.until;
-    ReportRows rows = ReportRowsOf(store, days);
-    ReportRows own = ReportRowsOf(store, filter);
-    rows.voltReadings = own.voltReadings;
-    rows.runsWithoutDay = own.runsWithoutDay;
-    return BuildReport(filter, rows);
-}
+ReportModel ModelOf(ReadStore& store, const RunFilter& filter) { return ReadReport(store, filter); }
 
 bool NamesSomething(const RunFilter& f) {
     return f.HasDayBound() || !f.host.empty() || !f.station.empty();

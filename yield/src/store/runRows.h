@@ -28,6 +28,7 @@ struct RunSummary {
     std::string chipId;
     std::string timeStamp;
     std::string day;
+    int hour = -1;  // of its time stamp (StampHour); -1 when it gives none
     Verdict verdict = Verdict::Incomplete;
     std::vector<PortResult> ports;
 };

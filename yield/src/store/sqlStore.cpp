@@ -157,6 +157,7 @@ public:
             cur.chipId.assign(runs.TextView(2));
             cur.timeStamp.assign(runs.TextView(3));
             cur.day.assign(runs.TextView(4));
+            cur.hour = StampHour(cur.timeStamp);
             cur.verdict = VerdictOf(runs.TextView(5));
             cur.station.assign(runs.TextView(6));
             size_t n = 0;  // the port list and its strings are reused from run to run
@@ -552,6 +553,7 @@ private:
         run.chipId = s.Text(2);
         run.timeStamp = s.Text(3);
         run.day = s.Text(4);
+        run.hour = StampHour(run.timeStamp);
         run.verdict = VerdictOf(s.TextView(5));
         run.station = s.Text(6);
         return run;
