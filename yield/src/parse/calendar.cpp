@@ -50,7 +50,7 @@ StampFields ReadStamp(const std::string& stamp) {
             ++at;
             continue;
         }
-        ++l;
+        if (*++l == '\0') break;
         long long value = 0;
         if (!ReadNumber(stamp, at, *l == 'Y' ? kYearDigits : 2, value)) break;
         if (long long* field = FieldOf(f, *l)) *field = value;

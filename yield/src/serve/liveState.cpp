@@ -2,10 +2,6 @@
 
 namespace yield {
 
-std::string Dump(const nlohmann::json& j) {
-    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 std::string ScreenBody(const nlohmann::json& data, const std::vector<Alarm>& alarms) {
     // The data first, as the page has always been sent it.
     nlohmann::ordered_json body;

@@ -16,11 +16,9 @@
 
 namespace yield {
 
-// JSON as text; bytes that are not UTF-8 (a log's text can hold any) become U+FFFD.
-std::string Dump(const nlohmann::json& j);
-
-// The screen's body: {"data": the screen's JSON, "alarms": [...]}; data is null before the first
-// read of the database.
+// The screen's body: {"data": the screen's JSON, "alarms": [...]}, as text; data is null before
+// the first read of the database. Bytes that are not UTF-8 (a log's text can hold any) become
+// U+FFFD.
 constexpr char kScreenData[] = "data";
 constexpr char kScreenAlarms[] = "alarms";
 std::string ScreenBody(const nlohmann::json& data, const std::vector<Alarm>& alarms);
