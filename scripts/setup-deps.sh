@@ -38,9 +38,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     "$apt_get" install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# The browser test's puppeteer-core, as its lock file pins it (it drives the Debian Chromium and
-# downloads no browser).
+# The browser test's puppeteer-core and the page's ESLint, as its lock file pins them (puppeteer
+# drives the Debian Chromium and downloads no browser). A folder installed before ESLint joined is
+# installed again.
 browser_test=$(cd "$(dirname "$0")/.." && pwd)/yield/tests/browser
-if [ ! -d "$browser_test/node_modules" ]; then
+if [ ! -d "$browser_test/node_modules/puppeteer-core" ] || [ ! -d "$browser_test/node_modules/eslint" ]; then
     (cd "$browser_test" && npm ci --ignore-scripts --no-audit --no-fund >/dev/null)
 fi

@@ -1,4 +1,4 @@
-// The live screen under load: `serve` over a database, many pages holding /events open as a
+// The live screen under load: `serve` over a database, many pages holding its events open as a
 // browser's EventSource does, and several ingests committing at once. For each commit and each
 // page it measures the time from the commit (its ingest process ending) to the first event at
 // that page whose run count includes it. Prints the pages connected and refused, that latency's
@@ -27,7 +27,6 @@ const SAMPLE_EVERY_MS = 100;
 // Pages opening at once: the server's listen queue is short, and a line's screens open one by
 // one.
 const CONNECTING_AT_ONCE = 8;
-const EVENT_NAME = 'dashboard';
 const SUMMARY_KEY = '"summary":';
 const LOG_SUFFIX = '.log';
 const PERCENTILE = 0.99;
@@ -82,8 +81,10 @@ function parseEvent(block) {
 
 // A page on /events: the run counts it was sent, with when.
 class Page {
-    constructor(port) {
+    // `routes`: the screen's, as screen.readRoutes gives them.
+    constructor(port, routes) {
         this.port = port;
+        this.routes = routes;
         this.events = [];  // {t, runs}
         this.refused = null;
         this.lost = false;
@@ -93,7 +94,7 @@ class Page {
 
     open() {
         return new Promise((resolve) => {
-            this.req = http.get({host: '127.0.0.1', port: this.port, path: '/events', agent: false,
+            this.req = http.get({host: '127.0.0.1', port: this.port, path: this.routes.events, agent: false,
                 headers: {'Accept': 'text/event-stream', 'Cache-Control': 'no-cache'}}, (res) => {
                 if (res.statusCode !== 200) {
                     this.refused = `status ${res.statusCode}`;
@@ -124,7 +125,7 @@ class Page {
             const ev = parseEvent(this.buffer.slice(0, end));
             this.buffer = this.buffer.slice(end + 2);
             from = 0;
-            if (ev.name !== EVENT_NAME) continue;
+            if (ev.name !== this.routes.event) continue;
             const runs = runsOf(ev.data.join('\n'));
             if (runs !== null) this.events.push({t, runs});
         }
@@ -145,7 +146,8 @@ class Page {
 }
 
 async function openPages(port, n) {
-    const pages = Array.from({length: n}, () => new Page(port));
+    const routes = await screen.readRoutes(port);
+    const pages = Array.from({length: n}, () => new Page(port, routes));
     let next = 0;
     async function opener() {
         while (next < pages.length) await pages[next++].open();

@@ -1,4 +1,5 @@
-// The HTML report: self-contained, the tables of reportTables.h and the charts of reportCharts.h.
+// The HTML report: self-contained, the tables of reportTables.h and the charts of reportCharts.h,
+// in the line screen's stylesheet (pageFiles.h).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "escape.h"
+#include "pageFiles.h"
 #include "reportCharts.h"
 #include "reportSelection.h"
 #include "reportTables.h"
@@ -16,13 +18,6 @@ namespace yield {
 namespace {
 
 constexpr char kMarkedRow[] = "flag";  // the class of a highlighted row
-
-constexpr char kStyle[] =
-    "body{font-family:sans-serif;margin:2em;color:#222}"
-    "table{border-collapse:collapse;margin:.5em 0 1.5em}"
-    "td,th{border:1px solid #bbb;padding:.2em .6em;text-align:left}"
-    "th{background:#eee}.flag{background:#fcc;font-weight:bold}"
-    "svg{display:block;margin:.5em 0 1.5em;font-size:11px}";
 
 std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
 
@@ -101,7 +96,7 @@ void WriteReportHtml(const ReportModel& m, std::ostream& out) {
     out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
            "style-src 'unsafe-inline'\"><title>devuzeV7 yield report</title><style>"
-        << kStyle << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n";
+        << kStyleCss << "</style></head><body>\n<h1>devuzeV7 yield report</h1>\n";
     SelectionTable(out, m);
     Title(out, kRepairTable.title.html);
     Table(out, kRepairTable, m.repairs);

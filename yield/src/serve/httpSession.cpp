@@ -20,6 +20,7 @@
 #include "openStore.h"
 #include "pagePool.h"
 #include "pages.h"
+#include "routes.h"
 
 namespace yield {
 
@@ -33,12 +34,12 @@ namespace {
 constexpr size_t kFirstRead = 4096;
 constexpr size_t kLingerRead = 4096;
 constexpr size_t kMaxIdDigits = 18;
-constexpr char kClearHeader[] = "X-Devuze-Clear";
 constexpr char kWrongHost[] = "this server answers to its loopback address only\n";
 constexpr char kTooManyClients[] = "too many live screens\n";
 constexpr char kBusy[] = "the server is busy: try again\n";
 constexpr char kNoAlarm[] = "no such alarm\n";
-constexpr char kNeedClearHeader[] = "clearing an alarm takes the X-Devuze-Clear header\n";
+constexpr char kNeedClearHeader[] = "clearing an alarm takes the ";
+constexpr char kNeedClearHeaderEnd[] = " header\n";
 constexpr char kNotFound[] = "no such page\n";
 constexpr char kWrongMethod[] = "this page does not take that method\n";
 constexpr char kBadRequest[] = "not a request this server reads\n";
@@ -46,22 +47,9 @@ constexpr char kBodyTooLarge[] = "a request body takes at most 1 KiB\n";
 constexpr char kHeaderTooLarge[] = "a request header takes at most 8 KiB\n";
 constexpr char kGetOnly[] = "GET, HEAD";
 constexpr char kPostOnly[] = "POST";
-constexpr char kBoardPrefix[] = "/board/";
 constexpr char kBoardLane[] = " board";
 constexpr char kReportLane[] = " report";
-constexpr char kEvents[] = "/events";
-constexpr char kReport[] = "/report";
-const std::regex kClearPath(R"(/alarms/(\d+)/clear)");
-
-struct StaticFile {
-    const char* path;
-    const char* body;
-    const char* type;
-};
-const StaticFile kStaticFiles[] = {{"/", kDashboardHtml, kHtmlType},
-                                   {"/dashboard.css", kDashboardCss, kCssType},
-                                   {"/dashboard.js", kDashboardJs, kJsType}};
-constexpr char kDashboardJson[] = "/dashboard.json";
+const std::regex kClearPath(std::string(routes::kAlarmsPrefix) + R"((\d+))" + routes::kClearSuffix);
 
 // What a page job ends with, carried back to the I/O thread.
 struct Built {
@@ -152,24 +140,25 @@ private:
     }
 
     void RouteGet(const Target& t) {
-        for (const StaticFile& f : kStaticFiles)
+        for (const StaticFile& f : ScreenFiles())
             if (t.path == f.path) return Send(http::status::ok, f.body, f.type);
-        if (t.path == kDashboardJson) return Send(http::status::ok, c_.live.Body(), kJsonType);
-        if (t.path == kEvents) return OpenLivePage();
-        if (t.path.rfind(kBoardPrefix, 0) == 0 && t.path.size() > sizeof kBoardPrefix - 1) {
-            std::string chipId = t.path.substr(sizeof kBoardPrefix - 1);
+        if (t.path == routes::kScreenJson) return Send(http::status::ok, c_.live.Body(), kJsonType);
+        if (t.path == routes::kEvents) return OpenLivePage();
+        const std::string board = routes::kBoardPrefix;
+        if (t.path.rfind(board, 0) == 0 && t.path.size() > board.size()) {
+            std::string chipId = t.path.substr(board.size());
             return AwaitPage(
                 kBoardLane, [chipId](ReadStore& s) { return BoardPage(s, chipId); }, kPageCsp);
         }
-        if (t.path == kReport) return AskReport(t.query);
+        if (t.path == routes::kReport) return AskReport(t.query);
         Send(http::status::not_found, kNotFound);
     }
 
     void RouteOtherMethod(const std::string& path) {
-        for (const StaticFile& f : kStaticFiles)
+        for (const StaticFile& f : ScreenFiles())
             if (path == f.path) return WrongMethod(kGetOnly);
-        if (path == kDashboardJson || path == kEvents || path == kReport ||
-            path.rfind(kBoardPrefix, 0) == 0)
+        if (path == routes::kScreenJson || path == routes::kEvents || path == routes::kReport ||
+            path.rfind(routes::kBoardPrefix, 0) == 0)
             return WrongMethod(kGetOnly);
         Send(http::status::not_found, kNotFound);
     }
@@ -181,8 +170,9 @@ private:
     }
 
     void ClearAlarm(const Request& req, const std::string& id) {
-        if (req.find(kClearHeader) == req.end())
-            return Send(http::status::forbidden, kNeedClearHeader);
+        if (req.find(routes::kClearHeader) == req.end())
+            return Send(http::status::forbidden,
+                        std::string(kNeedClearHeader) + routes::kClearHeader + kNeedClearHeaderEnd);
         if (id.size() > kMaxIdDigits || !c_.live.Clear(std::stoll(id)))
             return Send(http::status::not_found, kNoAlarm);
         Send(http::status::no_content, "");

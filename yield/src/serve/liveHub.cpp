@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "httpMessage.h"
+#include "routes.h"
 
 namespace yield {
 
@@ -16,12 +17,15 @@ namespace {
 
 constexpr char kEventRetry[] = "retry: 2000\n\n";
 constexpr char kEventAlive[] = ": alive\n\n";
-constexpr char kEventDashboard[] = "event: dashboard\ndata: ";
+constexpr char kEventName[] = "event: ";
+constexpr char kEventData[] = "\ndata: ";
 constexpr char kEventEnd[] = "\n\n";
 constexpr size_t kScratch = 512;
 
 // One event: the screen's whole JSON, so that a page needs no request of its own per change.
-std::string DashboardEvent(const std::string& body) { return kEventDashboard + body + kEventEnd; }
+std::string DashboardEvent(const std::string& body) {
+    return kEventName + std::string(routes::kScreenEvent) + kEventData + body + kEventEnd;
+}
 
 using Text = std::shared_ptr<const std::string>;
 

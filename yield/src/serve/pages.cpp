@@ -11,13 +11,15 @@
 #include "reportRequest.h"
 #include "reportSelection.h"
 #include "reportWriters.h"
+#include "routes.h"
 
 namespace yield {
 namespace {
 
-constexpr char kBoardHead[] =
-    "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
-    "<link rel=\"stylesheet\" href=\"/dashboard.css\"><title>devuzeV7 board</title></head><body>";
+constexpr char kBoardHeadToStyle[] =
+    "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><link rel=\"stylesheet\" "
+    "href=\"";
+constexpr char kBoardHeadFromStyle[] = "\"><title>devuzeV7 board</title></head><body>";
 constexpr char kBoardTableHead[] =
     "<table><tr><th>Start</th><th>Verdict</th><th>Station</th><th>Host</th><th>Failing</th>"
     "<th>Files</th></tr>\n";
@@ -61,8 +63,8 @@ Page BoardPage(ReadStore& store, const std::string& chipId) {
     std::vector<long long> ids = RunsOfBoard(store, chipId);
     if (ids.empty()) throw NothingFound(NoRunOf(chipId));
     std::ostringstream out;
-    out << kBoardHead << "<h1>Processor ID " << H(chipId) << "</h1>\n<p>" << ids.size()
-        << " run(s), newest first</p>\n"
+    out << kBoardHeadToStyle << routes::kStyle << kBoardHeadFromStyle << "<h1>Processor ID "
+        << H(chipId) << "</h1>\n<p>" << ids.size() << " run(s), newest first</p>\n"
         << kBoardTableHead;
     WriteBoardRows(out, store, ids);
     out << kBoardFoot;

@@ -1,17 +1,12 @@
 // The day's report (`report --format json`) against the line screen's tables as
-// lineScreen.readTable reads them (rows keyed by column heading): each function lists what
+// lineScreen.readTable reads them (rows keyed by the report's own keys): each function lists what
 // differs, in words, and an empty list when the page agrees with the report.
 'use strict';
 
 const {samePercent} = require('./lineScreen');
 
 const FLAGGED_PORT = 'flagged-port';
-// The screen's column headings.
-const COL = {
-    station: 'Station', runs: 'Runs', boards: 'Boards', firstPass: 'First pass', final: 'Final',
-    id: 'Processor ID', start: 'Start', status: 'Status', failures: 'Failures', kind: 'Kind',
-    port: 'Port', rate: 'Rate',
-};
+const PORT_LIST = /,\s*/;
 const MARKUP_TAG = /<\s*([a-zA-Z][a-zA-Z0-9-]*)/g;
 const HAS_MARKUP = /<\s*[a-zA-Z]/;
 
@@ -29,47 +24,35 @@ function flaggedCells(report) {
     return report.fixture.filter((cell) => cell.flagged);
 }
 
-// The screen's alarms for `flagged` cells: one per station, its flagged ports in the report's
-// order with ", " between them.
-function stationAlarms(flagged) {
-    const byStation = new Map();
-    for (const cell of flagged) {
-        const a = byStation.get(cell.station);
-        if (a) a.port += `, ${cell.port}`;
-        else byStation.set(cell.station, {station: cell.station, port: cell.port});
-    }
-    return [...byStation.values()];
-}
-
 const show = (v) => JSON.stringify(v);
 
 // Each of `stations` (report rows) is on the page with the runs the report counts.
 function runsDifferences(stations, rows) {
-    const byStation = new Map(rows.map((r) => [r[COL.station], r]));
-    return stations.filter((s) => byStation.get(s.station)?.[COL.runs] !== String(s.runs))
-        .map((s) => `station ${show(s.station)}: ${byStation.get(s.station)?.[COL.runs] ?? 'no'} ` +
+    const byStation = new Map(rows.map((r) => [r.station, r]));
+    return stations.filter((s) => byStation.get(s.station)?.runs !== String(s.runs))
+        .map((s) => `station ${show(s.station)}: ${byStation.get(s.station)?.runs ?? 'no'} ` +
             `runs on the page, ${s.runs} in the report`);
 }
 
 function stationRowDifferences(s, r) {
     const out = [];
     const name = show(s.station);
-    if (r[COL.runs] !== String(s.runs)) out.push(`${name}: runs ${r[COL.runs]}, report ${s.runs}`);
-    if (r[COL.boards] !== String(s.boards))
-        out.push(`${name}: boards ${r[COL.boards]}, report ${s.boards}`);
-    if (!samePercent(r[COL.firstPass], s.first_pass_yield))
-        out.push(`${name}: first pass ${r[COL.firstPass]}, report ${s.first_pass_yield}`);
-    if (!samePercent(r[COL.final], s.final_yield))
-        out.push(`${name}: final ${r[COL.final]}, report ${s.final_yield}`);
+    if (r.runs !== String(s.runs)) out.push(`${name}: runs ${r.runs}, report ${s.runs}`);
+    if (r.boards !== String(s.boards))
+        out.push(`${name}: boards ${r.boards}, report ${s.boards}`);
+    if (!samePercent(r.first_pass_yield, s.first_pass_yield))
+        out.push(`${name}: first pass ${r.first_pass_yield}, report ${s.first_pass_yield}`);
+    if (!samePercent(r.final_yield, s.final_yield))
+        out.push(`${name}: final ${r.final_yield}, report ${s.final_yield}`);
     return out;
 }
 
 // The page's station table is the report's: the same stations, runs, boards and yields.
 function stationDifferences(report, rows) {
-    const byStation = new Map(rows.map((r) => [r[COL.station], r]));
+    const byStation = new Map(rows.map((r) => [r.station, r]));
     const known = new Set(report.stations.map((s) => s.station));
-    const out = rows.filter((r) => !known.has(r[COL.station]))
-        .map((r) => `station ${show(r[COL.station])} is on the page, not in the report`);
+    const out = rows.filter((r) => !known.has(r.station))
+        .map((r) => `station ${show(r.station)} is on the page, not in the report`);
     for (const s of report.stations) {
         const r = byStation.get(s.station);
         if (r) out.push(...stationRowDifferences(s, r));
@@ -81,7 +64,7 @@ function stationDifferences(report, rows) {
 // The page's repair queue is the report's, board by board and in its order.
 function repairDifferences(report, rows) {
     const queue = report.repair_queue;
-    const byId = new Map(rows.map((r) => [r[COL.id], r]));
+    const byId = new Map(rows.map((r) => [r.chip_id, r]));
     const out = [];
     for (const q of queue) {
         const r = byId.get(q.chip_id);
@@ -89,12 +72,11 @@ function repairDifferences(report, rows) {
             out.push(`${q.chip_id} is not in the page's repair queue`);
             continue;
         }
-        for (const [col, key] of [[COL.station, 'station'], [COL.start, 'start_stamp'],
-            [COL.status, 'status'], [COL.failures, 'failures']]) {
-            if (r[col] !== q[key]) out.push(`${q.chip_id}: ${col} ${show(r[col])}, report ${show(q[key])}`);
+        for (const key of ['station', 'start_stamp', 'status', 'failures']) {
+            if (r[key] !== q[key]) out.push(`${q.chip_id}: ${key} ${show(r[key])}, report ${show(q[key])}`);
         }
     }
-    const pageIds = rows.map((r) => r[COL.id]);
+    const pageIds = rows.map((r) => r.chip_id);
     const reportIds = queue.map((q) => q.chip_id);
     if (show(pageIds) !== show(reportIds))
         out.push(`repair queue order ${show(pageIds)}, report ${show(reportIds)}`);
@@ -109,44 +91,64 @@ function sameCells(what, cells, pairs) {
     return show(want) === show(got) ? [] : [`${what} ${got.join(' ')}, report flags ${want.join(' ')}`];
 }
 
-// The page's alarms are `flagged` (stationAlarms of the report), one each, and nothing else.
+// The ports an alarm or an alert names, in its order (one station's ports share one alarm).
+const portsNamed = (ports) => String(ports).split(PORT_LIST);
+
+// The report's flagged ports of `station`, in its order.
+const flaggedPortsOf = (flagged, station) =>
+    flagged.filter((c) => c.station === station).map((c) => c.port);
+
+// The page's alarms are the report's `flagged` cells, each station's ports in one alarm in the
+// report's order, and nothing else.
 function alarmDifferences(flagged, rows) {
-    const pairs = rows.map((r) => (r[COL.kind] === FLAGGED_PORT ? cellKey(r[COL.station], r[COL.port])
-        : `${r[COL.kind]} ${show(r[COL.station])}`));
-    return sameCells('alarms', flagged, pairs);
+    const flaggedRows = rows.filter((a) => a.kind === FLAGGED_PORT);
+    const stations = flaggedRows.map((r) => r.station);
+    const out = stations.filter((s, i) => stations.indexOf(s) !== i)
+        .map((s) => `station ${show(s)} has more than one port alarm`);
+    for (const r of flaggedRows) {
+        const want = flaggedPortsOf(flagged, r.station);
+        if (want.length > 0 && show(portsNamed(r.port)) !== show(want))
+            out.push(`alarm of ${show(r.station)} names ${show(r.port)}, report flags ${show(want)}`);
+    }
+    const pairs = rows.flatMap((r) => (r.kind === FLAGGED_PORT
+        ? portsNamed(r.port).map((p) => cellKey(r.station, p)) : [`${r.kind} ${show(r.station)}`]));
+    return out.concat(sameCells('alarms', flagged, pairs));
 }
 
 function flagDifferences(flagged, rows) {
-    return sameCells('flags', flagged, rows.map((r) => cellKey(r[COL.station], r[COL.port])));
+    return sameCells('flags', flagged, rows.map((r) => cellKey(r.station, r.port)));
 }
 
-function alertCallDifferences(cell, call, alarm) {
-    const name = cellKey(cell.station, cell.port);
-    const out = [];
+function alertCallDifferences(flagged, call, alarm) {
     const [kind, station, port, rate] = call.args;
-    if (kind !== FLAGGED_PORT || station !== cell.station || port !== cell.port)
+    const name = cellKey(station, port);
+    const out = [];
+    if (kind !== FLAGGED_PORT || show(portsNamed(port)) !== show(flaggedPortsOf(flagged, station)))
         out.push(`alert for ${name} with arguments ${show(call.args)}`);
-    if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== cell.station ||
-        call.env.PORT !== cell.port || call.env.RATE !== rate)
+    if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== station ||
+        call.env.PORT !== port || call.env.RATE !== rate)
         out.push(`alert for ${name} with environment ${show(call.env)}`);
     // The rate when the alarm was raised, which the page's alarm shows too.
-    if (!alarm || !samePercent(alarm[COL.rate], Number(rate) / 100))
-        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.[COL.rate]}`);
+    if (!alarm || !samePercent(alarm.rate, Number(rate) / 100))
+        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.rate}`);
     return out;
 }
 
-// The alert command ran once for each of `flagged` (stationAlarms: once per station), as
-// record-alert.sh recorded its calls, with the rate of the page's alarm for it (`alarms`: the page's alarm rows).
+// The alert command ran once for each station with `flagged` cells, naming its flagged ports, as
+// record-alert.sh recorded its calls, with the rate of the page's alarm for it (`alarms`: the
+// page's alarm rows).
 function alertDifferences(flagged, calls, alarms) {
-    if (calls.length !== flagged.length)
-        return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ${flagged.length}`];
-    const byKey = new Map(calls.map((call) => [cellKey(call.args[1], call.args[2]), call]));
-    const alarmOf = (cell) => alarms.find((a) => a[COL.kind] === FLAGGED_PORT &&
-        cellKey(a[COL.station], a[COL.port]) === cellKey(cell.station, cell.port));
-    return flagged.flatMap((cell) => {
-        const call = byKey.get(cellKey(cell.station, cell.port));
-        return call ? alertCallDifferences(cell, call, alarmOf(cell))
-            : [`no alert for ${cellKey(cell.station, cell.port)}`];
+    const stations = [...new Set(flagged.map((c) => c.station))];
+    if (calls.length !== stations.length) {
+        return [`the alert command ran ${calls.length} times: ${show(calls)}; report flags ` +
+            `${stations.length} stations`];
+    }
+    const byStation = new Map(calls.map((call) => [call.args[1], call]));
+    const alarmOf = (station) => alarms.find((a) => a.kind === FLAGGED_PORT && a.station === station);
+    return stations.flatMap((station) => {
+        const call = byStation.get(station);
+        return call ? alertCallDifferences(flagged, call, alarmOf(station))
+            : [`no alert for station ${show(station)}`];
     });
 }
 
@@ -161,6 +163,6 @@ function markupTags(texts) {
 }
 
 module.exports = {
-    COL, theDay, flaggedCells, stationAlarms, runsDifferences, stationDifferences, repairDifferences,
+    theDay, flaggedCells, runsDifferences, stationDifferences, repairDifferences,
     alarmDifferences, flagDifferences, alertDifferences, markupStations, markupTags,
 };

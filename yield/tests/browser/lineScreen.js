@@ -5,6 +5,7 @@
 
 const {spawn} = require('child_process');
 const fs = require('fs');
+const http = require('http');
 const os = require('os');
 const path = require('path');
 
@@ -145,10 +146,31 @@ function notReloaded(page) {
     return page.evaluate(() => window.sameLoad === true);
 }
 
-// Runs in the page: the rows of table `id`, each an object from its column headings to the
-// cells' text (a column without a heading is left out).
+// The routes the server hands the screen: the data attributes of its page's body, by name
+// (data-clear-header: clearHeader), as the page's own script reads them.
+function readRoutes(port) {
+    return new Promise((resolve, reject) => {
+        http.get({host: '127.0.0.1', port, path: '/', agent: false}, (res) => {
+            let html = '';
+            res.setEncoding('utf8');
+            res.on('data', (d) => { html += d; });
+            res.on('end', () => {
+                const body = /<body([^>]*)>/.exec(html);
+                if (res.statusCode !== 200 || !body) return reject(new Error('no screen at /'));
+                const routes = {};
+                for (const [, name, value] of body[1].matchAll(/data-([a-z-]+)="([^"]*)"/g))
+                    routes[name.replace(/-([a-z])/g, (m, c) => c.toUpperCase())] = value;
+                resolve(routes);
+            });
+        }).on('error', reject);
+    });
+}
+
+// Runs in the page: the rows of table `id`, each an object from its columns' keys (the screen's
+// JSON members, which the page gives each heading) to the cells' text (a column without a key is
+// left out).
 function tableRows(id) {
-    const heads = [...document.querySelectorAll(`#${id} thead th`)].map((th) => th.textContent);
+    const heads = [...document.querySelectorAll(`#${id} thead th`)].map((th) => th.dataset.key);
     return [...document.querySelectorAll(`#${id} tbody tr`)].map((tr) => {
         const row = {};
         [...tr.querySelectorAll('td')].forEach((td, i) => {
@@ -162,7 +184,7 @@ function readTable(page, id) {
     return page.evaluate(tableRows, id);
 }
 
-// A share as the page shows it ("66.7 %") against a ratio: equal to the digits shown.
+// A share as the page shows it ("66.7%") against a ratio: equal to the digits shown.
 function samePercent(shown, ratio) {
     const m = /^(-?\d+(?:\.(\d+))?)\s*%$/.exec(String(shown).trim());
     if (!m) return false;
@@ -204,5 +226,6 @@ async function waitUntilSame(read, differences, what, c, ms = LIVE_WITHIN_MS) {
 
 module.exports = {
     LIVE_WITHIN_MS, POLL_MS, Checks, parseArgs, startServe, startChild, stop, launchBrowser,
-    waitFor, waitUntilSame, openScreen, notReloaded, readTable, samePercent, readAlerts, sleep,
+    waitFor, waitUntilSame, openScreen, notReloaded, readTable, readRoutes, samePercent, readAlerts,
+    sleep,
 };

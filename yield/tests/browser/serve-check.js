@@ -96,6 +96,17 @@ async function checkReconnect(page, args, serve, port, c) {
     }
 }
 
+// Shares as the report spells them (C's printf: an exact half to the even digit), against the
+// page's own spelling.
+const REPORT_PERCENTS = [[1 / 16, '6.2%'], [3 / 16, '18.8%'], [0.934, '93.4%'], [1, '100.0%']];
+
+async function checkPercents(page, c) {
+    const shown = await page.evaluate((ratios) => ratios.map((r) => percent(r)),
+        REPORT_PERCENTS.map(([r]) => r));
+    REPORT_PERCENTS.forEach(([r, want], i) =>
+        c.expect(shown[i] === want, `the page shows ${r} as ${shown[i]}, the report as ${want}`));
+}
+
 async function main() {
     const args = screen.parseArgs(process.argv.slice(2), ARGS);
     const [serve, port] = await startServe(args, '127.0.0.1:0');
@@ -105,6 +116,7 @@ async function main() {
     try {
         const page = await screen.openScreen(chromium.browser, port, c);
         await checkLive(page, args, c);
+        await checkPercents(page, c);
         checkAlert(args, c);
         await checkClear(page, c);
         running = null;

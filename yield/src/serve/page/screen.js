@@ -1,0 +1,173 @@
+'use strict';
+// Fills the line screen from the events the server sends, and from the screen's JSON after an
+// alarm is cleared. The paths, the event's name and the clear header are the server's, handed in
+// the body's data attributes; each table's columns come with the data (the alarms' with the page).
+// Data is written with textContent only.
+const ROUTES = document.body.dataset;
+const BOARD_KEY = 'chip_id';
+const VERDICT_KEY = 'verdict';
+const PASSED = 'OK';
+const FAILED_CLASS = 'fail';
+const RETRY_CLOSED_MS = 5000;
+
+const TIE_DIGITS = 60;
+
+// `x` with `digits` decimals as the report writes it (printf): an exact half goes to the even
+// digit, where toFixed would round it up (6.25 is "6.2").
+function fixed(x, digits) {
+  const exact = x.toFixed(Math.min(100, digits + TIE_DIGITS));
+  const kept = exact.slice(0, exact.length - TIE_DIGITS).replace(/\.$/, '');
+  const halfway = /^50*$/.test(exact.slice(exact.length - TIE_DIGITS));
+  return halfway && Number(kept.slice(-1)) % 2 === 0 ? kept : x.toFixed(digits);
+}
+
+// A ratio (0 to 1) as the report shows it: "93.4%".
+const percent = (r) => fixed(r * 100, 1) + '%';
+
+// A cell's text by its column's kind; an absent value is an empty cell.
+const SHOWN = {
+  text: (v) => String(v),
+  integer: (v) => String(v),
+  ratio: percent,
+  flag: (v) => (v ? 'yes' : ''),
+  decimals: (v, column) => fixed(Number(v), column.decimals || 0),
+};
+
+function cellText(value, column) {
+  if (value === null || value === undefined) return '';
+  const show = SHOWN[column.kind] || SHOWN.text;
+  return show(value, column);
+}
+
+function boardLink(td, id) {
+  const a = document.createElement('a');
+  a.href = ROUTES.board + encodeURIComponent(id);
+  a.textContent = id;
+  td.appendChild(a);
+}
+
+function cell(tr, item, column) {
+  const td = document.createElement('td');
+  const value = item[column.key];
+  if (column.key === BOARD_KEY && value) boardLink(td, String(value));
+  else td.textContent = cellText(value, column);
+  if (column.key === VERDICT_KEY && value !== PASSED) td.className = FAILED_CLASS;
+  tr.appendChild(td);
+}
+
+function headings(table, columns) {
+  const row = table.querySelector('thead tr');
+  row.replaceChildren(...columns.map((column) => {
+    const th = document.createElement('th');
+    th.textContent = column.heading;
+    th.dataset.key = column.key;
+    return th;
+  }));
+}
+
+// Rows of `items` under `columns`; `more(tr, item)` may add cells after them.
+function rows(table, columns, items, more) {
+  table.querySelector('tbody').replaceChildren(...items.map((item) => {
+    const tr = document.createElement('tr');
+    columns.forEach((column) => cell(tr, item, column));
+    if (more) more(tr, item);
+    return tr;
+  }));
+}
+
+// A table of the data under the columns the data names for it; the page has a place for each.
+function drawTable(data, name) {
+  const table = document.getElementById(name);
+  if (!table) return;
+  const columns = data.columns[name];
+  headings(table, columns);
+  rows(table, columns, data[name] || []);
+}
+
+// The alarms' columns are the page's own headings.
+function alarmColumns(table) {
+  return [...table.querySelectorAll('thead th[data-key]')].map((th) =>
+    ({key: th.dataset.key, kind: th.dataset.kind}));
+}
+
+function clearButton(tr, alarm) {
+  const td = document.createElement('td');
+  const b = document.createElement('button');
+  b.textContent = 'Clear';
+  b.addEventListener('click', async () => {
+    await fetch(ROUTES.alarms + encodeURIComponent(alarm.id) + ROUTES.clear,
+        {method: 'POST', headers: {[ROUTES.clearHeader]: '1'}});
+    refresh();
+  });
+  td.appendChild(b);
+  tr.appendChild(td);
+}
+
+function drawAlarms(alarms) {
+  const table = document.getElementById('alarms');
+  document.getElementById('alarms-section').hidden = alarms.length === 0;
+  rows(table, alarmColumns(table), alarms, clearButton);
+}
+
+// The screen lists the head of a long queue; the rest are counted and linked.
+function moreRepairs(data) {
+  const more = data.repairs_total - data.repairs.length;
+  const p = document.getElementById('repairs-more');
+  p.hidden = more <= 0;
+  p.querySelector('span').textContent = more + ' more boards wait for repair.';
+  const query = new URLSearchParams({format: 'html', since: data.day, until: data.day});
+  p.querySelector('a').href = ROUTES.report + '?' + query;
+}
+
+function showSummary(s) {
+  document.getElementById('summary').textContent = s.boards + ' boards, ' + s.runs +
+      ' runs; first pass ' + percent(s.first_pass_yield) + ', final ' + percent(s.final_yield);
+}
+
+function show(d) {
+  const data = d.data;
+  if (!data) return;  // the server has not read the database yet: its next event will have it
+  const unreadable = document.getElementById('unreadable');
+  unreadable.hidden = !data.unreadable;
+  if (data.unreadable) {
+    unreadable.textContent = 'The database cannot be read: ' + data.unreadable +
+        '. The figures below may be out of date.';
+    return;
+  }
+  document.getElementById('day').textContent = data.day;
+  showSummary(data.summary);
+  drawAlarms(d.alarms);
+  Object.keys(data.columns || {}).forEach((name) => drawTable(data, name));
+  moreRepairs(data);
+}
+
+// Fetches overlap when changes come fast: only the latest one asked for is shown.
+let asked = 0;
+async function refresh() {
+  const mine = ++asked;
+  try {
+    const response = await fetch(ROUTES.screenJson, {cache: 'no-store'});
+    const d = response.ok ? await response.json() : null;
+    if (d && mine === asked) show(d);
+  } catch {
+    document.getElementById('banner').hidden = false;
+  }
+}
+
+// Each event carries the whole screen. A stream the browser gave up on (the server refused it:
+// too many screens, say) is opened again after a while.
+function listen() {
+  const events = new EventSource(ROUTES.events);
+  const banner = document.getElementById('banner');
+  events.addEventListener('open', () => { banner.hidden = true; });
+  events.addEventListener(ROUTES.event, (e) => {
+    ++asked;  // a fetch still under way would show older figures
+    show(JSON.parse(e.data));
+  });
+  events.addEventListener('error', () => {
+    banner.hidden = false;
+    if (events.readyState === EventSource.CLOSED) setTimeout(listen, RETRY_CLOSED_MS);
+  });
+}
+
+listen();
