@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "logLines.h"
-#include "logParser.h"
+#include "parse/logLines.h"
+#include "parse/logParser.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // devuzeV7-yield-dashboard-time DB DAY [TIMES]
 // Times what the live screen's worker does at each change of the data: a store opened afresh,
-// the day's dashboard read from it (ReadDashboard) and turned into its JSON text. Prints the
+// the day's screen read from it (ReadReport) and turned into its JSON text. Prints the
 // median and the slowest of TIMES (default 20) in milliseconds, after one untimed read that fills
 // the caches as a server that has been running finds them.
 #include <algorithm>
@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "dashboard.h"
-#include "liveState.h"
-#include "openStore.h"
 #include "ratio_table.h"
+#include "report/readReport.h"
+#include "report/screenJson.h"
+#include "serve/liveState.h"
+#include "store/openStore.h"
 
 namespace {
 
@@ -29,8 +30,9 @@ struct Reading {
 
 // One refresh as the worker makes it.
 Reading Refresh(const std::string& db, const std::string& day) {
-    yield::Dashboard d = yield::ReadDashboard(*yield::OpenReadStore(db), day);
-    std::string json = yield::Dump(yield::DashboardJson(d));
+    yield::ReportModel m = yield::ReadReport(*yield::OpenReadStore(db), yield::DayFilter(day),
+                                             yield::ScreenReading(yield::AlarmRule{}.boards));
+    std::string json = yield::ScreenBody(yield::ScreenJson(m), {});
     return {d.model.summary.runs, json.size()};
 }
 

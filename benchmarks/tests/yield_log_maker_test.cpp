@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "logParser.h"
+#include "parse/logParser.h"
 
 namespace fs = std::filesystem;
 

@@ -1,15 +1,15 @@
 // The screen's files as the server hands them out: the page with the server's routes filled in,
 // and the one stylesheet the HTML report carries too.
-#include "assets.h"
+#include "serve/assets.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "escape.h"
 #include "pageFiles.h"
-#include "reportWriters.h"
-#include "routes.h"
+#include "report/escape.h"
+#include "report/reportWriters.h"
+#include "serve/routes.h"
 
 using namespace yield;
 

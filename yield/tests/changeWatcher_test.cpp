@@ -1,11 +1,11 @@
 // What the dashboard waits on: a change seen once an ingest commits, and only then. Built for
 // each engine (YIELD_TEST_ENGINE).
-#include "changeWatcher.h"
+#include "store/changeWatcher.h"
 
 #include <gtest/gtest.h>
 
-#include "ingest.h"
-#include "openStore.h"
+#include "ingest/ingest.h"
+#include "store/openStore.h"
 #include "testDb.h"
 #include "testSupport.h"
 

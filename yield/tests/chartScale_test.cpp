@@ -1,5 +1,5 @@
 // The chart arithmetic: where values land, axis ticks, ISO weeks and the weekly yield chart.
-#include "chartScale.h"
+#include "report/chartScale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What the JUnit and JSON records promise their readers: times with their zone, totals, one
 // failure per defect with what was expected and got, and one type per JSON field.
-#include "exporters.h"
+#include "export/exporters.h"
 
 #include <gtest/gtest.h>
 

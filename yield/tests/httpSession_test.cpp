@@ -13,8 +13,8 @@
 #include <chrono>
 #include <thread>
 
-#include "openStore.h"
-#include "serveLimits.h"
+#include "serve/serveLimits.h"
+#include "store/openStore.h"
 #include "testSupport.h"
 
 using namespace yield;

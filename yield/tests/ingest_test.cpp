@@ -1,6 +1,6 @@
 // How an ingest's batches meet a database that gives one up or refuses a file, against a store
 // that does so on cue.
-#include "ingest.h"
+#include "ingest/ingest.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -11,13 +11,13 @@
 #include <optional>
 #include <thread>
 
-#include "commands.h"
-#include "logParser.h"
-#include "runBounds.h"
-#include "stationMarker.h"
+#include "cli/commands.h"
+#include "ingest/runBounds.h"
+#include "ingest/stationMarker.h"
+#include "parse/logParser.h"
 #include "testSupport.h"
 #include "traceLogFormat.h"
-#include "treeWatch.h"
+#include "watch/treeWatch.h"
 
 namespace fs = std::filesystem;
 using namespace yield;

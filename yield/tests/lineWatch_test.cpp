@@ -1,6 +1,6 @@
 // watch's loop against a folder, without a database: which files reach a batch, under which
 // root, and how it ends.
-#include "lineWatch.h"
+#include "watch/lineWatch.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "stationMarker.h"
+#include "ingest/stationMarker.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;

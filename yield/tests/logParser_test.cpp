@@ -1,4 +1,4 @@
-#include "logParser.h"
+#include "parse/logParser.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "logLines.h"
+#include "parse/logLines.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;

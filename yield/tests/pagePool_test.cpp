@@ -1,6 +1,6 @@
 // The page builders' pool: lanes served in turn, bounded queues, a stop that does not wait for a
 // held job past its grace.
-#include "pagePool.h"
+#include "serve/pagePool.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "pgText.h"
+#include "store/pgText.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "utf8.h"
+#include "store/utf8.h"
 
 using namespace yield;
 

@@ -1,6 +1,6 @@
 // One way from a store to the model: the screen's reading skips the analogue readings and adds
 // the latest runs and each station's window; the others read them and add neither.
-#include "readReport.h"
+#include "report/readReport.h"
 
 #include <gtest/gtest.h>
 

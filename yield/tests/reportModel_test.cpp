@@ -1,8 +1,8 @@
-#include "reportModel.h"
+#include "report/reportModel.h"
 
 #include <gtest/gtest.h>
 
-#include "calendar.h"
+#include "parse/calendar.h"
 
 using namespace yield;
 

@@ -1,14 +1,14 @@
 // The one request both doors fill: its checks and their messages as each door spells them, the
 // table of formats, and the board lookup.
-#include "reportRequest.h"
+#include "report/reportRequest.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "ingest.h"
-#include "openStore.h"
-#include "reportWriters.h"
+#include "ingest/ingest.h"
+#include "report/reportWriters.h"
+#include "store/openStore.h"
 #include "testSupport.h"
 
 using namespace yield;

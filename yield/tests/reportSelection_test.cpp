@@ -1,8 +1,8 @@
-#include "reportSelection.h"
+#include "report/reportSelection.h"
 
 #include <gtest/gtest.h>
 
-#include "reportModel.h"
+#include "report/reportModel.h"
 
 using namespace yield;
 
@@ -44,7 +44,7 @@ TEST(ReportSelection, LinesNameTheFilterTheDaysTheTimeAndTheDatabase) {
     m.selection.trendPeriod = kPeriodDay;
     m.selection.madeAt = "2026-12-07T22:22:47Z";
     m.selection.database = "y.db";
-    auto lines = SelectionLines(m);
+    auto lines = SelectionLines(m.selection);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].second, "days 2026-12-01 to 2026-12-07, station S1");
     EXPECT_EQ(lines[1].second, "2026-12-02 to 2026-12-06");
@@ -53,6 +53,6 @@ TEST(ReportSelection, LinesNameTheFilterTheDaysTheTimeAndTheDatabase) {
 
     ReportModel all;
     all.selection.host = "h";
-    EXPECT_EQ(SelectionLines(all)[0].second, "all runs, host h");
-    EXPECT_EQ(SelectionLines(all)[1].second, "none");
+    EXPECT_EQ(SelectionLines(all.selection)[0].second, "all runs, host h");
+    EXPECT_EQ(SelectionLines(all.selection)[1].second, "none");
 }

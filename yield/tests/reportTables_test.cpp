@@ -1,6 +1,6 @@
 // The report's table definitions: each kind of cell as people, the CSV and the JSON read it, and
 // the rules every table keeps (keys unique, so no JSON member is written twice).
-#include "reportTables.h"
+#include "report/reportTables.h"
 
 #include <gtest/gtest.h>
 

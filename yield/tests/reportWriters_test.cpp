@@ -1,4 +1,4 @@
-#include "reportWriters.h"
+#include "report/reportWriters.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,10 +8,9 @@
 #include <sstream>
 #include <thread>
 
-#include "escape.h"
-#include "exporters.h"
-#include "outputFile.h"
-#include "reportTables.h"
+#include "export/exporters.h"
+#include "report/escape.h"
+#include "report/reportTables.h"
 #include "testSupport.h"
 
 using namespace yield;
@@ -108,46 +107,6 @@ std::string LineAfter(const std::string& text, const std::string& heading) {
 
 }  // namespace
 
-TEST(Escape, CsvCellsAreQuotedAndFormulasDefused) {
-    EXPECT_EQ(CsvCell("plain"), "plain");
-    EXPECT_EQ(CsvCell("=1+1"), "'=1+1");
-    EXPECT_EQ(CsvCell("+1"), "'+1");
-    EXPECT_EQ(CsvCell("-1"), "'-1");
-    EXPECT_EQ(CsvCell("@SUM(A1)"), "'@SUM(A1)");
-    EXPECT_EQ(CsvCell("a,b"), "\"a,b\"");
-    EXPECT_EQ(CsvCell("say \"hi\"\n"), "\"say \"\"hi\"\"\n\"");
-    EXPECT_EQ(CsvCell("=a,b"), "\"'=a,b\"");
-    EXPECT_EQ(CsvCell("bad\xFF\x01"), "bad\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-TEST(Escape, HtmlFileNamesAndTerminalText) {
-    EXPECT_EQ(HtmlEscape("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
-    EXPECT_EQ(SafeFileName("../etc/pass wd"), "_.._etc_pass_wd");
-    EXPECT_EQ(SafeFileName(""), "_");
-    EXPECT_EQ(PrintableText("a\nb\x1b[2J"), "a\\nb\\x1B[2J");
-    // C1 controls and stray bytes (a lone 0x9B is a CSI to a terminal that is not in UTF-8)
-    EXPECT_EQ(PrintableText("\2332J\302\2332J"), "\\x9B2J\\xC2\\x9B2J");  // octal: 0x9B, 0xC2
-    EXPECT_EQ(PrintableText("\xc3\xa9 \xc2\xa0\xe2\x82\xac"), "\xc3\xa9 \xc2\xa0\xe2\x82\xac");
-    // Bidirectional overrides and isolates would show a host name reversed or moved.
-    EXPECT_EQ(PrintableText("a\u202Eb\u2066c\u2069\u200F\u061C\u2028"),
-              "a\\u202Eb\\u2066c\\u2069\\u200F\\u061C\\u2028");
-    EXPECT_EQ(PrintableText("\u2010\u2030\u2065"), "\u2010\u2030\u2065");  // neighbours kept
-    EXPECT_EQ(XmlSafe(std::string("ok\x01\xff", 4)), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-// Sequences of the right shape that are still not UTF-8 an XML parser accepts.
-TEST(Escape, XmlSafeRefusesOverlongSurrogateAndOutOfRangeSequences) {
-    const std::string bad = "\xEF\xBF\xBD";
-    EXPECT_EQ(XmlSafe("\xC0\xAF"), bad + bad);                      // overlong '/'
-    EXPECT_EQ(XmlSafe("\xE0\x80\xAF"), bad + bad + bad);            // overlong, 3 bytes
-    EXPECT_EQ(XmlSafe("\xED\xA0\x80"), bad + bad + bad);            // surrogate U+D800
-    EXPECT_EQ(XmlSafe("\xF4\x90\x80\x80"), bad + bad + bad + bad);  // past U+10FFFF
-    EXPECT_EQ(XmlSafe("\xF5\x80\x80\x80"), bad + bad + bad + bad);
-    EXPECT_EQ(XmlSafe("\xEF\xBF\xBF"), bad);  // U+FFFF
-    EXPECT_EQ(XmlSafe("\xC3\xA9\xED\x9F\xBF\xF4\x8F\xBF\xBF"),
-              "\xC3\xA9\xED\x9F\xBF\xF4\x8F\xBF\xBF");  // é, U+D7FF, U+10FFFF kept
-}
-
 TEST(ReportWriters, HostileHostNamesReachNoPageAsMarkup) {
     ReportModel m = HostileModel();
     std::string html = Render(WriteReportHtml, m);
@@ -212,6 +171,7 @@ TEST(Exporters, JunitAndJsonRecordCarryFailuresSafely) {
 
 // An exported run's file name comes from its key alone, stays a short safe name, and keeps apart
 // runs whose key parts clean or shorten to the same text.
+
 TEST(Exporters, ExportStemIsBoundedAndKeepsKeysApart) {
     RunRecord a;
     a.host = "bench 1";
@@ -242,6 +202,7 @@ TEST(ReportWriters, TextReportPrintsNoTerminalControlFromALog) {
 }
 
 // Computed numbers stay numbers, negative ones too; text from a log keeps its guard.
+
 TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
     ReportBuilder b({});
     RunSummary r;
@@ -264,6 +225,7 @@ TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
 }
 
 // Readings that do not vary: no Cpk in any format ("none" as the README words it) and no spread.
+
 TEST(ReportWriters, ReadingsThatDoNotVaryHaveNoCpkInAnyFormat) {
     ReportBuilder b({});
     b.AddReading(NamedValue{0, "AI1", 1.65, ""}, 3);
@@ -308,6 +270,7 @@ TEST(ReportWriters, EveryFormatSaysHowManyRunsHaveNoDay) {
 }
 
 // The repair queue comes first in every format, its log text escaped as each format escapes it.
+
 TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     ReportModel m = HostileModel();
     ASSERT_EQ(m.repairs.size(), 2u);
@@ -337,6 +300,7 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
 // the fixture table keeps every host that failed.
 // Each CSV table read as a spreadsheet reads a file: its first line the header, every line as many
 // fields as the header, a host name with a comma, a quote and a line break one field.
+
 TEST(ReportWriters, EachCsvTableIsOneHeaderAndRowsAsWideAsIt) {
     const std::string awkward = "a,b\"c\r\nd";
     ReportBuilder b({});
@@ -381,6 +345,7 @@ TEST(ReportWriters, EachCsvTableIsOneHeaderAndRowsAsWideAsIt) {
 
 // Numbers right-aligned under right-aligned headings, text left-aligned under its heading, also
 // where a cell is wider than its heading ("100.0% (10)" under "first pass").
+
 TEST(ReportWriters, TextColumnsLieUnderTheirHeadings) {
     ReportBuilder b({});
     for (int board = 0; board < 10; ++board) {
@@ -444,66 +409,7 @@ TEST(ReportWriters, HeatMapShowsTheWorstHostsAndCountsTheRest) {
 }
 
 // A file written with -o appears whole or not at all, and the one there before stays until then.
-TEST(OutputFileTest, FailureLeavesNoHalfFileAndKeepsTheEarlierOne) {
-    yieldtest::TempDir tmp;
-    std::filesystem::path path = tmp.path() / "report.txt";
-    yieldtest::WriteAll(path, "earlier report\n");
-    auto files = [&tmp] {
-        size_t n = 0;
-        for (const auto& e : std::filesystem::directory_iterator(tmp.path())) n += e.exists();
-        return n;
-    };
-    {
-        OutputFile out(path.string());
-        ASSERT_TRUE(out.ok());
-        out.stream() << "half a rep";
-        EXPECT_EQ(files(), 2u);
-    }  // ended without Commit: a writer that threw
-    EXPECT_EQ(yieldtest::ReadAll(path), "earlier report\n");
-    EXPECT_EQ(files(), 1u);
-    {
-        OutputFile out(path.string());
-        out.stream() << "half a rep";
-        out.stream().setstate(std::ios::badbit);  // a write the disk refused
-        EXPECT_FALSE(out.Commit());
-    }
-    EXPECT_EQ(yieldtest::ReadAll(path), "earlier report\n");
-    EXPECT_EQ(files(), 1u);
-    OutputFile out(path.string());
-    out.stream() << "new report\n";
-    EXPECT_TRUE(out.Commit());
-    EXPECT_EQ(yieldtest::ReadAll(path), "new report\n");
-    EXPECT_EQ(files(), 1u);
-    EXPECT_FALSE(OutputFile((tmp.path() / "no/such/dir/r.txt").string()).Commit());
-}
 
-// A link to a report is followed and stays a link; a device is written in place, not replaced.
-TEST(OutputFileTest, LinksAreFollowedAndDevicesWrittenInPlace) {
-    yieldtest::TempDir tmp;
-    std::filesystem::path target = tmp.path() / "day.html";
-    std::filesystem::path link = tmp.path() / "latest.html";
-    yieldtest::WriteAll(target, "old\n");
-    std::filesystem::create_symlink(target, link);
-    OutputFile out(link.string());
-    out.stream() << "new\n";
-    ASSERT_TRUE(out.Commit());
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(yieldtest::ReadAll(target), "new\n");
-    std::filesystem::path pipe = tmp.path() / "pipe";
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    std::string got;
-    std::thread reader([&] { got = yieldtest::ReadAll(pipe); });
-    {
-        OutputFile sink(pipe.string());
-        sink.stream() << "through\n";
-        EXPECT_TRUE(sink.Commit());
-    }
-    reader.join();
-    EXPECT_EQ(got, "through\n");
-    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
-}
-
-// Each format defines its yields where they are shown and names the selection and the database.
 TEST(ReportWriters, EveryFormatDefinesItsYieldsAndNamesItsSelection) {
     ReportModel m = HostileModel();
     m.selection.madeAt = "2026-12-07T22:22:47Z";

@@ -1,6 +1,6 @@
 // The screen's JSON as a writer of the report model: the report's keys and headings, the columns
 // in the order people see them, and rows with exactly the members the page reads.
-#include "screenJson.h"
+#include "report/screenJson.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The rows beside runs go under, and come from, the columns their statements' texts name: the
 // texts are taken apart here by name, so a writer or reader out of step with its list fails.
-#include "sqlChildRows.h"
+#include "store/sqlChildRows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The texts made from the runs table's one column list: the schema as databases have it (the
 // station last, where an upgrade adds it), and the statements on a whole run in list order.
-#include "sqlText.h"
+#include "store/sqlText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
 // Stations at ingest: marker files and --station, what a marker may hold, and the digest of each
 // file read.
+#include "ingest/stationMarker.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <map>
 
-#include "fileDigest.h"
-#include "ingest.h"
-#include "openStore.h"
-#include "stationMarker.h"
+#include "ingest/fileDigest.h"
+#include "ingest/ingest.h"
+#include "store/openStore.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;

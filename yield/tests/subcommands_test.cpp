@@ -15,9 +15,9 @@
 #define YIELD_TEST_ASAN 0
 #endif
 
-#include "commands.h"
-#include "openStore.h"
-#include "reportSelection.h"
+#include "cli/commands.h"
+#include "report/reportSelection.h"
+#include "store/openStore.h"
 #include "testSupport.h"
 
 namespace fs = std::filesystem;

@@ -4,19 +4,18 @@
 #include <cstdio>
 #include <memory>
 
-#include "commands.h"
-#include "escape.h"
-#include "exporters.h"
-#include "openStore.h"
-#include "printJson.h"
-#include "reportRequest.h"
-#include "recordWords.h"
+#include "cli/commands.h"
+#include "cli/printJson.h"
+#include "export/exporters.h"
+#include "parse/recordWords.h"
+#include "report/escape.h"
+#include "report/reportRequest.h"
+#include "store/openStore.h"
 
 namespace yield {
 namespace {
 
 using nlohmann::json;
-
 
 struct BoardOptions {
     std::string chipId;

@@ -6,14 +6,14 @@
 #include <optional>
 #include <set>
 
-#include "commands.h"
-#include "exporters.h"
-#include "openStore.h"
-#include "options.h"
-#include "printJson.h"
-#include "reportRequest.h"
-#include "runNames.h"
-#include "sourceRoles.h"
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "cli/printJson.h"
+#include "export/exporters.h"
+#include "export/runNames.h"
+#include "report/reportRequest.h"
+#include "store/openStore.h"
+#include "store/sourceRoles.h"
 
 namespace yield {
 namespace {

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "commands.h"
-#include "dbFiles.h"
-#include "escape.h"
-#include "ingest.h"
-#include "openStore.h"
-#include "stationMarker.h"
+#include "cli/commands.h"
+#include "ingest/ingest.h"
+#include "ingest/stationMarker.h"
+#include "report/escape.h"
+#include "store/dbFiles.h"
+#include "store/openStore.h"
 
 namespace yield {
 namespace {

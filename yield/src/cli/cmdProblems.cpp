@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "commands.h"
-#include "escape.h"
-#include "openStore.h"
-#include "printJson.h"
-#include "sourceRoles.h"
+#include "cli/commands.h"
+#include "cli/printJson.h"
+#include "report/escape.h"
+#include "store/openStore.h"
+#include "store/sourceRoles.h"
 
 namespace yield {
 namespace {

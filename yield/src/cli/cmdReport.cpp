@@ -7,14 +7,14 @@
 #include <iostream>
 #include <memory>
 
-#include "commands.h"
-#include "openStore.h"
-#include "options.h"
-#include "printJson.h"
-#include "readReport.h"
-#include "reportRequest.h"
-#include "reportSelection.h"
-#include "reportWriters.h"
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "cli/printJson.h"
+#include "report/readReport.h"
+#include "report/reportRequest.h"
+#include "report/reportSelection.h"
+#include "report/reportWriters.h"
+#include "store/openStore.h"
 
 namespace yield {
 namespace {

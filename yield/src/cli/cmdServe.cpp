@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "calendar.h"
-#include "commands.h"
-#include "server.h"
+#include "cli/commands.h"
+#include "parse/calendar.h"
+#include "serve/server.h"
 
 namespace yield {
 namespace {
@@ -32,14 +32,13 @@ constexpr double kPercent = 100.0;
 
 struct ServeArgs {
     ServeOptions options;
+    std::string listen = kDefaultListen;
     double alarmYieldPercent = 80;
 };
 
 int RunServe(const std::string& db, ServeArgs a) {
     if (!a.options.day.empty() && !IsDay(a.options.day)) throw UsageError(kNotADay + a.options.day);
-    std::string host;
-    int port = 0;
-    if (!SplitListen(a.options.listen, host, port)) throw UsageError(kBadListen + a.options.listen);
+    if (!ParseListen(a.listen, a.options.listen)) throw UsageError(kBadListen + a.listen);
     // A range check lets NaN through, which would never raise the alarm.
     if (!(a.alarmYieldPercent >= 0 && a.alarmYieldPercent <= kPercent))
         throw UsageError(kNotAPercent);
@@ -63,7 +62,7 @@ int RunServe(const std::string& db, ServeArgs a) {
 
 Handler AddServeOptions(CLI::App& cmd) {
     auto args = std::make_shared<ServeArgs>();
-    cmd.add_option("--listen", args->options.listen, kListenHelp)
+    cmd.add_option("--listen", args->listen, kListenHelp)
         ->type_name("ADDR:PORT")
         ->capture_default_str();
     cmd.add_option("--day", args->options.day, kDayHelp);

@@ -11,13 +11,13 @@
 #include <system_error>
 #include <utility>
 
-#include "commands.h"
-#include "dbFiles.h"
-#include "escape.h"
-#include "ingest.h"
-#include "lineWatch.h"
-#include "openStore.h"
-#include "store.h"
+#include "cli/commands.h"
+#include "ingest/ingest.h"
+#include "report/escape.h"
+#include "store/dbFiles.h"
+#include "store/openStore.h"
+#include "store/store.h"
+#include "watch/lineWatch.h"
 
 namespace yield {
 namespace {

@@ -1,4 +1,4 @@
-#include "helpText.h"
+#include "cli/helpText.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
 // devuzeV7-yield's entry point; the subcommands are in the table in subcommands.cpp.
-#include "commands.h"
+#include "cli/commands.h"
 
 int main(int argc, char** argv) { return yield::RunCommandLine(argc, argv); }

@@ -1,15 +1,15 @@
-#include "options.h"
+#include "cli/options.h"
 
 #include <CLI/CLI.hpp>
 #include <cctype>
 
-#include "calendar.h"
-#include "commands.h"
-#include "dbFiles.h"
-#include "escape.h"
-#include "outputFile.h"
-#include "reportRequest.h"
-#include "store.h"
+#include "cli/commands.h"
+#include "parse/calendar.h"
+#include "report/escape.h"
+#include "report/outputFile.h"
+#include "report/reportRequest.h"
+#include "store/dbFiles.h"
+#include "store/store.h"
 
 namespace yield {
 namespace {

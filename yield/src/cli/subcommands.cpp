@@ -7,10 +7,10 @@
 #include <memory>
 #include <new>
 
-#include "commands.h"
-#include "helpText.h"
-#include "reportRequest.h"
-#include "store.h"
+#include "cli/commands.h"
+#include "cli/helpText.h"
+#include "report/reportRequest.h"
+#include "store/store.h"
 
 namespace yield {
 namespace {

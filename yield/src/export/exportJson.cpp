@@ -3,10 +3,10 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "exporters.h"
-#include "jsonStream.h"
-#include "recordWords.h"
-#include "runNames.h"
+#include "export/exporters.h"
+#include "export/runNames.h"
+#include "parse/recordWords.h"
+#include "report/jsonStream.h"
 
 namespace yield {
 namespace {

@@ -4,10 +4,10 @@
 #include <set>
 #include <sstream>
 
-#include "escape.h"
-#include "exporters.h"
-#include "recordWords.h"
-#include "runNames.h"
+#include "export/exporters.h"
+#include "export/runNames.h"
+#include "parse/recordWords.h"
+#include "report/escape.h"
 
 namespace yield {
 namespace {

@@ -7,9 +7,9 @@
 #include <ostream>
 #include <string>
 
-#include "runNames.h"  // how the files and times are named
-#include "runRecord.h"
-#include "store.h"
+#include "export/runNames.h"  // how the files and times are named
+#include "parse/runRecord.h"
+#include "store/store.h"
 
 namespace yield {
 

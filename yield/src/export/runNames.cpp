@@ -1,4 +1,4 @@
-#include "runNames.h"
+#include "export/runNames.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "escape.h"
+#include "report/escape.h"
 
 namespace yield {
 namespace {

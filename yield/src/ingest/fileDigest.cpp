@@ -1,4 +1,4 @@
-#include "fileDigest.h"
+#include "ingest/fileDigest.h"
 
 #include <openssl/evp.h>
 

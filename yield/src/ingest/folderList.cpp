@@ -1,4 +1,4 @@
-#include "folderList.h"
+#include "ingest/folderList.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "ingest.h"
+#include "ingest/ingest.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,12 +13,12 @@
 #include <random>
 #include <thread>
 
-#include "dbFiles.h"
-#include "fileDigest.h"
-#include "folderList.h"
-#include "logParser.h"
-#include "runBounds.h"
-#include "stationMarker.h"
+#include "ingest/fileDigest.h"
+#include "ingest/folderList.h"
+#include "ingest/runBounds.h"
+#include "ingest/stationMarker.h"
+#include "parse/logParser.h"
+#include "store/dbFiles.h"
 
 namespace fs = std::filesystem;
 

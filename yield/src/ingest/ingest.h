@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "store.h"
+#include "store/store.h"
 
 namespace yield {
 

@@ -1,10 +1,10 @@
-#include "runBounds.h"
+#include "ingest/runBounds.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "store/utf8.h"
 #include "traceLogFormat.h"
-#include "utf8.h"
 
 namespace yield {
 namespace {

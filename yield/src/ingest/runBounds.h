@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runRecord.h"
+#include "parse/runRecord.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "stationMarker.h"
+#include "ingest/stationMarker.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -2,7 +2,7 @@
 // judged against the board's window, as hwtest/adcInputs.cpp writes them.
 #include <cstring>
 
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield::parse {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "logParser.h"
-#include "readerState.h"
+#include "parse/logParser.h"
+#include "parse/readerState.h"
 
 namespace yield {
 namespace parse {

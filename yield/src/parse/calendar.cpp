@@ -1,4 +1,4 @@
-#include "calendar.h"
+#include "parse/calendar.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 // document: its read-back is filed under the input it was read on.
 #include <cstring>
 
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield::parse {
 namespace {

@@ -1,6 +1,6 @@
 // The run's header (its key, build, version, test mode, arguments) and the set-up lines (cycles
 // asked, port selection, the families' counts), as hwtest/startup.cpp writes them.
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield::parse {
 namespace {

@@ -2,7 +2,7 @@
 // them. LED-n of the result document is system output kFirstLedOutput + n - 1.
 #include <cstring>
 
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield::parse {
 namespace {

@@ -1,4 +1,4 @@
-#include "logLines.h"
+#include "parse/logLines.h"
 
 #include <algorithm>
 #include <cctype>

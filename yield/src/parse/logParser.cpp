@@ -1,10 +1,10 @@
 // The log parser's frame: goes through the records zone by zone, hands each cycle's lines to
 // the reader of their section (one file per part of the log), and keys the run.
-#include "logParser.h"
+#include "parse/logParser.h"
 
 #include <iterator>
 
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield {
 namespace parse {

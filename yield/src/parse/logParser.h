@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "runRecord.h"
+#include "parse/runRecord.h"
 
 namespace yield {
 

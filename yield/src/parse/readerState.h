@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "logLines.h"
-#include "recordWords.h"
-#include "runRecord.h"
+#include "parse/logLines.h"
+#include "parse/recordWords.h"
+#include "parse/runRecord.h"
 #include "traceLogFormat.h"
 
 namespace yield::parse {

@@ -1,7 +1,7 @@
-#include "runRecord.h"
+#include "parse/runRecord.h"
 
-#include "calendar.h"
-#include "recordWords.h"
+#include "parse/calendar.h"
+#include "parse/recordWords.h"
 
 namespace yield {
 

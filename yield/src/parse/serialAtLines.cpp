@@ -1,7 +1,7 @@
 // The RS232 section's lines: the pairs' loop-back exchanges and the ports that would not open,
 // as hwtest/rs232Loopback.cpp writes them, and the AT probe of the sensor port, as
 // hwtest/thSensor.cpp writes it.
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield::parse {
 namespace {

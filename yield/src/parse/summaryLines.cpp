@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield::parse {
 namespace {

@@ -1,6 +1,6 @@
 // The USB section's lines: the sticks found against the count discovered, and the TF card, as
 // hwtest/usbTfMedia.cpp writes them.
-#include "readerState.h"
+#include "parse/readerState.h"
 
 namespace yield::parse {
 namespace {

@@ -1,4 +1,4 @@
-#include "chartScale.h"
+#include "report/chartScale.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "calendar.h"
-#include "reportModel.h"
+#include "parse/calendar.h"
+#include "report/reportModel.h"
 
 namespace yield {
 

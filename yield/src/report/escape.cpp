@@ -1,11 +1,11 @@
-#include "escape.h"
+#include "report/escape.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 
-#include "utf8.h"
+#include "store/utf8.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "jsonStream.h"
+#include "report/jsonStream.h"
 
 #include <algorithm>
 #include <string>

@@ -1,4 +1,4 @@
-#include "outputFile.h"
+#include "report/outputFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

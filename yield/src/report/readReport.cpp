@@ -1,4 +1,4 @@
-#include "readReport.h"
+#include "report/readReport.h"
 
 namespace yield {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "reportModel.h"
-#include "store.h"
+#include "report/reportModel.h"
+#include "store/store.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "reportCharts.h"
+#include "report/reportCharts.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
-#include "chartScale.h"
-#include "escape.h"
-#include "reportTables.h"
+#include "report/chartScale.h"
+#include "report/escape.h"
+#include "report/reportTables.h"
 
 namespace yield {
 namespace {

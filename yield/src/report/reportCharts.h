@@ -6,7 +6,7 @@
 #include <ostream>
 #include <vector>
 
-#include "reportModel.h"
+#include "report/reportModel.h"
 
 namespace yield {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "escape.h"
-#include "reportTables.h"
-#include "reportWriters.h"
+#include "report/escape.h"
+#include "report/reportTables.h"
+#include "report/reportWriters.h"
 
 namespace yield {
 namespace {

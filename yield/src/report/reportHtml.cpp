@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "escape.h"
 #include "pageFiles.h"
-#include "reportCharts.h"
-#include "reportSelection.h"
-#include "reportTables.h"
-#include "reportWriters.h"
+#include "report/escape.h"
+#include "report/reportCharts.h"
+#include "report/reportSelection.h"
+#include "report/reportTables.h"
+#include "report/reportWriters.h"
 
 namespace yield {
 namespace {
@@ -64,7 +64,7 @@ void Tables(std::ostream& out, const ReportModel& m) {
 // What the report covers, where it comes from and when it was made, as label and value rows.
 void SelectionTable(std::ostream& out, const ReportModel& m) {
     out << "<table id=\"selection\">";
-    for (const auto& [label, value] : SelectionLines(m)) {
+    for (const auto& [label, value] : SelectionLines(m.selection)) {
         out << "<tr><th>" << H(label) << "</th><td>" << H(value) << "</td></tr>\n";
     }
     out << "</table>\n";

@@ -4,9 +4,9 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "jsonStream.h"
-#include "reportTables.h"
-#include "reportWriters.h"
+#include "report/jsonStream.h"
+#include "report/reportTables.h"
+#include "report/reportWriters.h"
 
 namespace yield {
 

@@ -1,13 +1,13 @@
-#include "reportModel.h"
+#include "report/reportModel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <tuple>
 
-#include "calendar.h"
-#include "recordWords.h"
-#include "reportSelection.h"
+#include "parse/calendar.h"
+#include "parse/recordWords.h"
+#include "report/reportSelection.h"
 
 namespace yield {
 namespace {

@@ -18,7 +18,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runRows.h"
+#include "report/reportSelection.h"
+#include "store/runRows.h"
 #include "traceLogFormat.h"
 
 namespace yield {
@@ -214,15 +215,6 @@ struct LatestRun {
     long long id = 0;
     std::string chipId, host, station, timeStamp, verdict;
     std::string failing;  // its failing ports, ", " between them
-};
-
-// What the report covers and where it comes from; the time and database are the caller's.
-struct Selection {
-    std::string since, until, host, station;  // as asked
-    std::string firstDay, lastDay;            // of the selected runs; "" when none has a day
-    std::string trendPeriod;                  // kPeriodDay or kPeriodWeek
-    std::string madeAt;                       // UTC, 2026-12-07T22:22:47Z
-    std::string database;                     // without a password
 };
 
 // Why a board is in the repair queue.

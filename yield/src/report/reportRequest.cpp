@@ -1,15 +1,15 @@
-#include "reportRequest.h"
+#include "report/reportRequest.h"
 
 #include <algorithm>
 #include <cctype>
 #include <iterator>
 #include <tuple>
 
-#include "calendar.h"
-#include "escape.h"
-#include "reportSelection.h"
-#include "reportWriters.h"
-#include "store.h"
+#include "parse/calendar.h"
+#include "report/escape.h"
+#include "report/reportSelection.h"
+#include "report/reportWriters.h"
+#include "store/store.h"
 
 namespace yield {
 namespace {

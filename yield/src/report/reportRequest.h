@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "reportModel.h"
-#include "runRows.h"
+#include "report/reportModel.h"
+#include "store/runRows.h"
 
 namespace yield {
 

@@ -1,12 +1,11 @@
-#include "reportSelection.h"
+#include "report/reportSelection.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "calendar.h"
-#include "reportModel.h"
+#include "parse/calendar.h"
 
 namespace yield {
 namespace {
@@ -124,8 +123,7 @@ std::string DatabaseForPeople(const std::string& db) {
     return db;
 }
 
-std::vector<std::pair<std::string, std::string>> SelectionLines(const ReportModel& m) {
-    const Selection& s = m.selection;
+std::vector<std::pair<std::string, std::string>> SelectionLines(const Selection& s) {
     std::string asked = Days(s.since, s.until);
     if (!s.station.empty()) asked += kStationFilter + s.station;
     if (!s.host.empty()) asked += kHostFilter + s.host;

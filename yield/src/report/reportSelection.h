@@ -9,10 +9,17 @@
 
 namespace yield {
 
-struct ReportModel;
-
 constexpr char kPeriodDay[] = "day";
 constexpr char kPeriodWeek[] = "week";
+
+// What the report covers and where it comes from; the time and database are the caller's.
+struct Selection {
+    std::string since, until, host, station;  // as asked
+    std::string firstDay, lastDay;            // of the selected runs; "" when none has a day
+    std::string trendPeriod;                  // kPeriodDay or kPeriodWeek
+    std::string madeAt;                       // UTC, 2026-12-07T22:22:47Z
+    std::string database;                     // without a password
+};
 
 // A hundred years of days: more reaches before any run and past what a day text can say.
 constexpr int kMostDays = 36500;
@@ -34,6 +41,6 @@ std::string DatabaseForPeople(const std::string& db);
 
 // The report's selection as labelled lines: what was asked, the days present, when the report
 // was made and from which database (the last line), for the text and HTML reports.
-std::vector<std::pair<std::string, std::string>> SelectionLines(const ReportModel& m);
+std::vector<std::pair<std::string, std::string>> SelectionLines(const Selection& s);
 
 }  // namespace yield

@@ -1,8 +1,8 @@
-#include "reportTables.h"
+#include "report/reportTables.h"
 
 #include <cstdio>
 
-#include "escape.h"
+#include "report/escape.h"
 
 namespace yield {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "reportModel.h"
+#include "report/reportModel.h"
 
 namespace yield {
 

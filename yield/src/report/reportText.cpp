@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "escape.h"
-#include "reportSelection.h"
-#include "reportTables.h"
-#include "reportWriters.h"
+#include "report/escape.h"
+#include "report/reportSelection.h"
+#include "report/reportTables.h"
+#include "report/reportWriters.h"
 
 namespace yield {
 namespace {
@@ -103,7 +103,7 @@ void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
 
 void Heading(std::ostream& out, const ReportModel& m) {
     out << kHeading << "\n";
-    for (const auto& [label, value] : SelectionLines(m))
+    for (const auto& [label, value] : SelectionLines(m.selection))
         out << label << kLabelEnd << PrintableText(value) << "\n";
     out << "\n";
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reportModel.h"
+#include "report/reportModel.h"
 
 namespace yield {
 

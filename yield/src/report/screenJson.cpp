@@ -1,11 +1,11 @@
-#include "screenJson.h"
+#include "report/screenJson.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "reportTables.h"
+#include "report/reportTables.h"
 
 namespace yield {
 namespace {

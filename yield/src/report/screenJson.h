@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 
-#include "reportModel.h"
+#include "report/reportModel.h"
 
 namespace yield {
 

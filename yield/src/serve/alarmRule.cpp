@@ -1,4 +1,4 @@
-#include "alarmRule.h"
+#include "serve/alarmRule.h"
 
 #include <algorithm>
 #include <set>

@@ -1,4 +1,4 @@
-#include "alertCommand.h"
+#include "serve/alertCommand.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "escape.h"
+#include "report/escape.h"
 
 namespace yield {
 namespace {

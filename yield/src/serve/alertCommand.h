@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "alarmRule.h"
+#include "serve/alarmRule.h"
 
 namespace yield {
 

@@ -1,12 +1,12 @@
-#include "assets.h"
+#include "serve/assets.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "escape.h"
-#include "httpMessage.h"
 #include "pageFiles.h"
-#include "routes.h"
+#include "report/escape.h"
+#include "serve/httpMessage.h"
+#include "serve/routes.h"
 
 namespace yield {
 namespace {

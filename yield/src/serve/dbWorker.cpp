@@ -1,13 +1,13 @@
-#include "dbWorker.h"
+#include "serve/dbWorker.h"
 
 #include <cstdio>
 #include <ctime>
 
-#include "escape.h"
-#include "openStore.h"
-#include "readReport.h"
-#include "reportSelection.h"
-#include "screenJson.h"
+#include "report/escape.h"
+#include "report/readReport.h"
+#include "report/reportSelection.h"
+#include "report/screenJson.h"
+#include "store/openStore.h"
 
 namespace yield {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <thread>
 
-#include "alertCommand.h"
-#include "changeWatcher.h"
-#include "liveState.h"
-#include "server.h"
+#include "serve/alertCommand.h"
+#include "serve/liveState.h"
+#include "serve/serveOptions.h"
+#include "store/changeWatcher.h"
 
 namespace yield {
 

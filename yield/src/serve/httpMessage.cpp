@@ -1,4 +1,4 @@
-#include "httpMessage.h"
+#include "serve/httpMessage.h"
 
 #include <sstream>
 

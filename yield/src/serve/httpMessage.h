@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "reportRequest.h"  // the content types of the text, JSON and HTML answers
+#include "report/reportRequest.h"  // the content types of the text, JSON and HTML answers
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "httpSession.h"
+#include "serve/httpSession.h"
 
 #include <array>
 #include <atomic>
@@ -11,16 +11,16 @@
 #include <optional>
 #include <regex>
 
-#include "assets.h"
-#include "dbWorker.h"
-#include "escape.h"
-#include "httpMessage.h"
-#include "listenAddress.h"
-#include "liveHub.h"
-#include "openStore.h"
-#include "pagePool.h"
-#include "pages.h"
-#include "routes.h"
+#include "report/escape.h"
+#include "serve/assets.h"
+#include "serve/dbWorker.h"
+#include "serve/httpMessage.h"
+#include "serve/listenAddress.h"
+#include "serve/liveHub.h"
+#include "serve/pagePool.h"
+#include "serve/pages.h"
+#include "serve/routes.h"
+#include "store/openStore.h"
 
 namespace yield {
 

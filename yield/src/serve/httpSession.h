@@ -9,8 +9,8 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <string>
 
-#include "liveState.h"
-#include "serveLimits.h"
+#include "serve/liveState.h"
+#include "serve/serveLimits.h"
 
 namespace yield {
 

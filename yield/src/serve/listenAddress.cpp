@@ -1,4 +1,4 @@
-#include "listenAddress.h"
+#include "serve/listenAddress.h"
 
 #include <algorithm>
 #include <boost/asio/ip/address.hpp>
@@ -73,6 +73,11 @@ bool HostAllowed(const std::string& address, int port, const std::string& hostHe
     int asked = 0;
     if (!SplitHostHeader(hostHeader, name, asked) || asked != port) return false;
     return Lower(name) == kLocalhost || IsLoopbackAddress(name);
+}
+
+bool ParseListen(const std::string& text, ListenAt& at) {
+    at.text = text;
+    return SplitListen(text, at.host, at.port);
 }
 
 }  // namespace yield

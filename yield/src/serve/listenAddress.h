@@ -11,6 +11,15 @@ namespace yield {
 // one.
 bool SplitListen(const std::string& listen, std::string& host, int& port);
 
+// --listen as given and as split, once, where the command line reads it.
+struct ListenAt {
+    std::string text;  // as given, for messages
+    std::string host;
+    int port = 0;
+};
+// False when `text` is not HOST:PORT.
+bool ParseListen(const std::string& text, ListenAt& at);
+
 // Whether `address` (numeric, as the resolver gave it) is a loopback address: 127.0.0.0/8, ::1,
 // or ::ffff:127.x.x.x. False for anything that is not a numeric address.
 bool IsLoopbackAddress(const std::string& address);

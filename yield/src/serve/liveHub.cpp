@@ -1,12 +1,12 @@
-#include "liveHub.h"
+#include "serve/liveHub.h"
 
 #include <array>
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 #include <deque>
 
-#include "httpMessage.h"
-#include "routes.h"
+#include "serve/httpMessage.h"
+#include "serve/routes.h"
 
 namespace yield {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <unordered_set>
 
-#include "liveState.h"
-#include "serveLimits.h"
+#include "serve/liveState.h"
+#include "serve/serveLimits.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "liveState.h"
+#include "serve/liveState.h"
 
 namespace yield {
 

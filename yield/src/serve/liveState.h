@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "alarmRule.h"
+#include "serve/alarmRule.h"
 
 namespace yield {
 

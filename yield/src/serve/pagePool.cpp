@@ -1,4 +1,4 @@
-#include "pagePool.h"
+#include "serve/pagePool.h"
 
 namespace yield {
 

@@ -1,17 +1,17 @@
-#include "pages.h"
+#include "serve/pages.h"
 
 #include <algorithm>
 #include <ctime>
 #include <functional>
 #include <sstream>
 
-#include "escape.h"
-#include "httpMessage.h"
-#include "readReport.h"
-#include "reportRequest.h"
-#include "reportSelection.h"
-#include "reportWriters.h"
-#include "routes.h"
+#include "report/escape.h"
+#include "report/readReport.h"
+#include "report/reportRequest.h"
+#include "report/reportSelection.h"
+#include "report/reportWriters.h"
+#include "serve/httpMessage.h"
+#include "serve/routes.h"
 
 namespace yield {
 namespace {

@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include "reportRequest.h"
-#include "store.h"
+#include "report/reportRequest.h"
+#include "store/store.h"
 
 namespace yield {
 

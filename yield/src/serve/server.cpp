@@ -1,4 +1,4 @@
-#include "server.h"
+#include "serve/server.h"
 
 #include <sys/resource.h>
 
@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "dbWorker.h"
-#include "httpSession.h"
-#include "liveHub.h"
-#include "pagePool.h"
-#include "reportSelection.h"
-#include "serveLimits.h"
-#include "store.h"
+#include "report/reportSelection.h"
+#include "serve/dbWorker.h"
+#include "serve/httpSession.h"
+#include "serve/liveHub.h"
+#include "serve/pagePool.h"
+#include "serve/serveLimits.h"
+#include "store/store.h"
 
 namespace yield {
 
@@ -29,7 +29,6 @@ namespace {
 
 constexpr char kListening[] = "devuzeV7-yield serve: listening on http://%s:%d/\n";
 constexpr char kCannotListen[] = "cannot listen on ";
-constexpr char kBadListen[] = " (give HOST:PORT)";
 constexpr char kHeld[] =
     "devuzeV7-yield serve: the database did not answer within the grace; leaving without it\n";
 constexpr char kHandlerFailed[] = "devuzeV7-yield serve: a connection failed: %s\n";
@@ -83,13 +82,11 @@ void RaiseDescriptorLimit() {
 
 // Binds the first address `host` resolves to; an address in use is not passed over. Never
 // shares the port with another socket (no SO_REUSEPORT).
-void Bind(Server& s, const std::string& listen) {
-    std::string host;
-    int port = 0;
-    if (!SplitListen(listen, host, port)) throw ListenError(kCannotListen + listen + kBadListen);
+void Bind(Server& s, const ListenAt& at) {
+    const std::string& listen = at.text;
     error_code ec;
     tcp::resolver resolver(s.io);
-    auto found = resolver.resolve(host, std::to_string(port),
+    auto found = resolver.resolve(at.host, std::to_string(at.port),
                                   tcp::resolver::passive | tcp::resolver::numeric_service, ec);
     if (ec) throw ListenError(kCannotListen + listen + ": " + ec.message());
     for (const auto& entry : found) {

@@ -7,20 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "alarmRule.h"
-#include "listenAddress.h"
+#include "serve/listenAddress.h"
+#include "serve/serveOptions.h"
 
 namespace yield {
-
-constexpr char kDefaultListen[] = "127.0.0.1:8047";
-
-struct ServeOptions {
-    std::string db;
-    std::string listen = kDefaultListen;
-    std::string day;  // the day the screen counts; "" for the local day, following the clock
-    AlarmRule rule;
-    std::string onAlert;  // the command run per new alarm; "" for none
-};
 
 // The server cannot listen where it was asked.
 struct ListenError : std::runtime_error {

@@ -1,4 +1,4 @@
-#include "dbFiles.h"
+#include "store/dbFiles.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "openStore.h"
+#include "store/openStore.h"
 
 #include <string_view>
 

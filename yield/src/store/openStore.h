@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "store.h"
+#include "store/store.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "pgCall.h"
+#include "store/pgCall.h"
 
 #include <poll.h>
 
@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pgText.h"
-#include "store.h"
+#include "store/pgText.h"
+#include "store/store.h"
 
 namespace yield {
 namespace {

@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <chrono>
 
-#include "changeWatcher.h"
-#include "pgCall.h"
-#include "pgText.h"
-#include "sqlText.h"
-#include "store.h"
+#include "store/changeWatcher.h"
+#include "store/pgCall.h"
+#include "store/pgText.h"
+#include "store/sqlText.h"
+#include "store/store.h"
 
 namespace yield {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "openStore.h"
-#include "pgCall.h"
-#include "pgText.h"
-#include "sqlConnection.h"
+#include "store/openStore.h"
+#include "store/pgCall.h"
+#include "store/pgText.h"
+#include "store/sqlConnection.h"
 
 namespace yield {
 namespace {

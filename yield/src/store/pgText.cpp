@@ -1,9 +1,9 @@
-#include "pgText.h"
+#include "store/pgText.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "utf8.h"
+#include "store/utf8.h"
 
 namespace yield {
 namespace {

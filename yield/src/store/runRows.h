@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runRecord.h"
+#include "parse/runRecord.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "sqlChildRows.h"
+#include "store/sqlChildRows.h"
 
 namespace yield {
 namespace {

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "runRecord.h"
-#include "sqlStmt.h"
-#include "store.h"
+#include "parse/runRecord.h"
+#include "store/sqlStmt.h"
+#include "store/store.h"
 
 namespace yield {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string_view>
 
-#include "sqlText.h"
-#include "store.h"
+#include "store/sqlText.h"
+#include "store/store.h"
 
 namespace yield {
 

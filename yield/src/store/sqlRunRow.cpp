@@ -1,4 +1,4 @@
-#include "sqlRunRow.h"
+#include "store/sqlRunRow.h"
 
 namespace yield {
 namespace {

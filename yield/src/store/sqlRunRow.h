@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "runRecord.h"
-#include "sqlStmt.h"
+#include "parse/runRecord.h"
+#include "store/sqlStmt.h"
 
 namespace yield {
 

@@ -1,7 +1,7 @@
 // The statements on a whole run, made once from the runs table's one column list.
 #include <string>
 
-#include "sqlText.h"
+#include "store/sqlText.h"
 
 namespace yield::sql {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "recordWords.h"
-#include "sqlConnection.h"
+#include "parse/recordWords.h"
+#include "store/sqlConnection.h"
 
 namespace yield {
 

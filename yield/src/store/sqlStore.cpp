@@ -1,10 +1,10 @@
 // The store once for every engine, its jobs each in a file of its own: the schema
 // (storeMigration.cpp), the ingest side (storeIngest.cpp) and the reading side
 // (storeReading.cpp), all over one connection.
-#include "sqlConnection.h"
-#include "storeIngest.h"
-#include "storeMigration.h"
-#include "storeReading.h"
+#include "store/sqlConnection.h"
+#include "store/storeIngest.h"
+#include "store/storeMigration.h"
+#include "store/storeReading.h"
 
 namespace yield {
 namespace {

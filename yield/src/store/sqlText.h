@@ -6,8 +6,8 @@
 
 #include <cstddef>
 
-#include "recordWords.h"
-#include "sourceRoles.h"
+#include "parse/recordWords.h"
+#include "store/sourceRoles.h"
 
 namespace yield::sql {
 

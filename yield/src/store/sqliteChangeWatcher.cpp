@@ -3,10 +3,10 @@
 #include <chrono>
 #include <thread>
 
-#include "changeWatcher.h"
-#include "openStore.h"
-#include "sqlText.h"
-#include "sqliteFile.h"
+#include "store/changeWatcher.h"
+#include "store/openStore.h"
+#include "store/sqlText.h"
+#include "store/sqliteFile.h"
 
 namespace yield {
 namespace {

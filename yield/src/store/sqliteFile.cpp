@@ -1,11 +1,11 @@
-#include "sqliteFile.h"
+#include "store/sqliteFile.h"
 
 #include <sqlite3.h>
 
 #include <cstdio>
 
-#include "sqlText.h"
-#include "store.h"
+#include "store/sqlText.h"
+#include "store/store.h"
 
 namespace yield {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "openStore.h"
-#include "sqlConnection.h"
-#include "sqliteFile.h"
+#include "store/openStore.h"
+#include "store/sqlConnection.h"
+#include "store/sqliteFile.h"
 
 namespace yield {
 namespace {

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "runRecord.h"
-#include "runRows.h"
-#include "sourceRoles.h"
+#include "parse/runRecord.h"
+#include "store/runRows.h"
+#include "store/sourceRoles.h"
 
 namespace yield {
 

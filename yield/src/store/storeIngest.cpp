@@ -1,12 +1,12 @@
-#include "storeIngest.h"
+#include "store/storeIngest.h"
 
 #include <set>
 #include <tuple>
 #include <vector>
 
-#include "sqlChildRows.h"
-#include "sqlRunRow.h"
-#include "sqlStmt.h"
+#include "store/sqlChildRows.h"
+#include "store/sqlRunRow.h"
+#include "store/sqlStmt.h"
 
 namespace yield {
 

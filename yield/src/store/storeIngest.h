@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "sqlConnection.h"
+#include "store/sqlConnection.h"
 
 namespace yield {
 

@@ -1,10 +1,10 @@
-#include "storeMigration.h"
+#include "store/storeMigration.h"
 
 #include <string>
 #include <vector>
 
-#include "calendar.h"
-#include "sqlStmt.h"
+#include "parse/calendar.h"
+#include "store/sqlStmt.h"
 
 namespace yield {
 namespace {

@@ -2,7 +2,7 @@
 // the tables, upgrades older ones and adds the indexes a database of this version lacks.
 #pragma once
 
-#include "sqlConnection.h"
+#include "store/sqlConnection.h"
 
 namespace yield {
 

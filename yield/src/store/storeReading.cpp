@@ -1,11 +1,11 @@
-#include "storeReading.h"
+#include "store/storeReading.h"
 
 #include <limits>
 
-#include "calendar.h"
-#include "sqlChildRows.h"
-#include "sqlRunRow.h"
-#include "sqlStmt.h"
+#include "parse/calendar.h"
+#include "store/sqlChildRows.h"
+#include "store/sqlRunRow.h"
+#include "store/sqlStmt.h"
 
 namespace yield {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "sqlConnection.h"
+#include "store/sqlConnection.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "utf8.h"
+#include "store/utf8.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "lineWatch.h"
+#include "watch/lineWatch.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "folderList.h"
-#include "stationMarker.h"
+#include "ingest/folderList.h"
+#include "ingest/stationMarker.h"
 
 namespace fs = std::filesystem;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "ingest.h"
-#include "treeWatch.h"
+#include "ingest/ingest.h"
+#include "watch/treeWatch.h"
 
 namespace yield {
 

@@ -1,4 +1,4 @@
-#include "treeWatch.h"
+#include "watch/treeWatch.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "folderList.h"
+#include "ingest/folderList.h"
 
 namespace yield {
 namespace {

@@ -18,7 +18,7 @@
 #include "dioLoopback.h"
 #include "hwPaths.h"
 #include "ledBeeper.h"
-#include "logParser.h"
+#include "parse/logParser.h"
 #include "portInfo.h"
 #include "resultDoc.h"
 #include "selectMask.h"

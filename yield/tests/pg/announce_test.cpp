@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "pgTestSupport.h"
-#include "sqlText.h"
+#include "store/sqlText.h"
 #include "testDb.h"
 
 using yieldtest::Q;

@@ -1,6 +1,6 @@
 // The line screen's change signal on a PostgreSQL server: each commit of an ingest moves it, a
 // second ingest of the same files does not.
-#include "changeWatcher.h"
+#include "store/changeWatcher.h"
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -8,8 +8,8 @@
 #include <chrono>
 #include <thread>
 
-#include "ingest.h"
-#include "openStore.h"
+#include "ingest/ingest.h"
+#include "store/openStore.h"
 #include "testDb.h"
 #include "testSupport.h"
 

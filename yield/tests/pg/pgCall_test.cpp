@@ -1,6 +1,6 @@
 // A server that stops answering (its processes stopped): a reading command ends with status 3
 // within the wait it was given, and `watch` ends at SIGTERM with nothing of its batch stored.
-#include "pgCall.h"
+#include "store/pgCall.h"
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -9,8 +9,8 @@
 #include <csignal>
 #include <thread>
 
-#include "openStore.h"
 #include "pgTestSupport.h"
+#include "store/openStore.h"
 
 using yieldtest::Q;
 using yieldtest::TempDir;

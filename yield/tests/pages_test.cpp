@@ -8,13 +8,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "changeWatcher.h"
-#include "escape.h"
-#include "ingest.h"
-#include "openStore.h"
-#include "pages.h"
-#include "readReport.h"
-#include "screenJson.h"
+#include "ingest/ingest.h"
+#include "report/escape.h"
+#include "report/readReport.h"
+#include "report/screenJson.h"
+#include "serve/pages.h"
+#include "store/changeWatcher.h"
+#include "store/openStore.h"
 #include "testSupport.h"
 
 using namespace yield;
