@@ -16,7 +16,7 @@ namespace {
 constexpr uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
                                    IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
                                    IN_ONLYDIR;
-constexpr size_t kReadBytes = 64 * 1024;
+constexpr size_t kReadBytes = size_t{64} * 1024;
 constexpr char kNoInotify[] = "cannot watch folders";
 constexpr char kTooManyFolders[] = "more folders than a watch follows";
 
