@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: unit and end-to-end tests on the bench, clang-tidy over
-# both tools' sources, the tool and its unit tests built with Clang, the unit tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for a bounded time, the armhf build
-# with its unit tests and the standard bench scenario under qemu-user, and the line coverage of
-# the unit tests and the bench runs together. The yield tool's tests run on SQLite and on a real
-# PostgreSQL server that the tests start and stop.
+# Builds everything and runs every test: unit and end-to-end tests on the bench, measured for line
+# coverage as they run (one build, one run), clang-tidy over both tools' sources, the tool and its
+# unit tests built with Clang under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers
+# for a bounded time, and the armhf build with its unit tests and the standard bench scenario
+# under qemu-user. The yield tool's tests run on SQLite and on a real PostgreSQL server that the
+# tests start and stop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -34,32 +34,24 @@ timed() {
 step "dependencies"
 scripts/setup-deps.sh all
 
-step "host build, unit and end-to-end tests"
-cmake --preset dev
-cmake --build --preset dev -j"$jobs"
-ctest --preset dev -j"$e2e_jobs"
+step "host build with line coverage, unit and end-to-end tests, the coverage figures"
+timed scripts/coverage.sh --all-tests
 
 step "clang-tidy over vxPub, vxDioTest, hwtest and yield/src"
-timed scripts/tidy.sh build/dev
+timed scripts/tidy.sh build/coverage
 
-step "the tool and its unit tests built with Clang"
-clang_build() {
-    cmake --preset clang >/dev/null
-    cmake --build --preset clang -j"$jobs"
-    ctest --preset clang -j"$jobs"
+step "the tool and its unit tests built with Clang, under AddressSanitizer and UndefinedBehaviorSanitizer"
+asan_build() {
+    cmake --preset asan
+    cmake --build --preset asan -j"$jobs"
+    ctest --preset asan -j"$jobs"
 }
-timed clang_build
+timed asan_build
 
-step "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake --preset asan
-cmake --build --preset asan -j"$jobs"
-ctest --preset asan -j"$jobs"
-
-step "fuzzing (${FUZZ_SECONDS:-60} s per target)"
-fuzz/run.sh
+export FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+step "fuzzing ($FUZZ_SECONDS s per target)"
+timed fuzz/run.sh
 
 step "armhf build, unit tests under qemu-user, standard scenario with the armhf binary"
-scripts/armhf.sh
-
-step "line coverage of the unit tests and the bench runs"
-timed scripts/coverage.sh
+export DEVUZE_HOST_PRESET=coverage
+timed scripts/armhf.sh
