@@ -47,6 +47,11 @@ constexpr char kOptions[] = "options";
 constexpr char kOptionsEnvironment[] = "PGOPTIONS";
 constexpr char kStatementTimeout[] = "statement_timeout";
 constexpr char kStatementTimeoutOption[] = " -c statement_timeout=";
+constexpr char kLockTimeout[] = "lock_timeout";
+constexpr char kLockTimeoutOption[] = " -c lock_timeout=";
+// A wait for another writer's lock ends well before the statement timeout, as a lock the caller
+// may try again for (two stations storing the same runs at once), not as a server gone quiet.
+constexpr int kLockWaitShare = 3;
 constexpr char kSecondsUnit[] = "s";
 constexpr char kClientEncoding[] = "client_encoding";
 constexpr char kUtf8[] = "UTF8";
@@ -139,8 +144,8 @@ int SettingOf(PGconn* c, const char* keyword) {
     return value;
 }
 
-// The server options the user gave (in `conninfo`, else PGOPTIONS), with the tool's statement
-// timeout added unless they name one.
+// The server options the user gave (in `conninfo`, else PGOPTIONS), with the tool's statement and
+// lock timeouts added unless they name them.
 std::string ServerOptions(const std::string& conninfo) {
     std::string given;
     const char* env = std::getenv(kOptionsEnvironment);
@@ -151,8 +156,15 @@ std::string ServerOptions(const std::string& conninfo) {
         }
         PQconninfoFree(parsed);
     }
-    if (given.find(kStatementTimeout) != std::string::npos) return given;
-    return given + kStatementTimeoutOption + std::to_string(PgWaitSeconds()) + kSecondsUnit;
+    const int wait = PgWaitSeconds();
+    if (given.find(kStatementTimeout) == std::string::npos) {
+        given += kStatementTimeoutOption + std::to_string(wait) + kSecondsUnit;
+    }
+    if (given.find(kLockTimeout) == std::string::npos) {
+        given +=
+            kLockTimeoutOption + std::to_string(std::max(1, wait / kLockWaitShare)) + kSecondsUnit;
+    }
+    return given;
 }
 
 [[noreturn]] void FailConnect(PGconn* c, const std::string& why) {

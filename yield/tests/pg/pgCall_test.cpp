@@ -37,17 +37,24 @@ int EndsWithin(pid_t pid, int seconds) {
 
 }  // namespace
 
-// The statement timeout a connection to the tests' server gets (PG* variables, or a URI on it).
-std::string StatementTimeout(const std::string& conninfo) {
+// A setting a connection to the tests' server gets (PG* variables, or a URI on it).
+std::string Setting(const std::string& conninfo, const char* show) {
     PGconn* c = yield::PgConnect(conninfo);
-    yield::PgResult r =
-        yield::PgCall(c, [](PGconn* x) { return PQsendQuery(x, "SHOW statement_timeout"); });
+    yield::PgResult r = yield::PgCall(c, [show](PGconn* x) { return PQsendQuery(x, show); });
     std::string value = r && PQntuples(r.get()) == 1 ? PQgetvalue(r.get(), 0, 0) : "";
     PQfinish(c);
     return value;
 }
 
+std::string StatementTimeout(const std::string& conninfo) {
+    return Setting(conninfo, "SHOW statement_timeout");
+}
+
 TEST(PgCall, TheStatementTimeoutGivesWayToTheUsers) {
+    // Another writer's lock is given up well before the statement, so the batch is tried again.
+    EXPECT_EQ(Setting("", "SHOW lock_timeout"), "10s");
+    EXPECT_EQ(Setting("postgresql:///postgres?options=-c%20lock_timeout%3D2s", "SHOW lock_timeout"),
+              "2s");
     EXPECT_EQ(StatementTimeout(""), "30s");
     EXPECT_EQ(StatementTimeout("postgresql:///postgres?options=-c%20statement_timeout%3D7s"), "7s");
     EXPECT_EQ(StatementTimeout("postgresql:///postgres?options=-c%20search_path%3Dpublic"), "30s");
