@@ -52,9 +52,11 @@ function readWall() {
         empty: document.getElementById('empty').hidden ? '' : document.getElementById('empty').textContent,
         tiles: [...document.querySelectorAll('.tile')].map((t) => {
             const figure = t.querySelector('.figure');
+            const f = figure.getBoundingClientRect(), box = t.getBoundingClientRect();
+            const cut = [...t.children].some((e) => e.getBoundingClientRect().bottom > box.bottom + 1);
             return {station: t.dataset.station, band: t.dataset.band, cls: t.className,
-                colour: getComputedStyle(t).backgroundColor, text: figure.textContent,
-                height: figure.getBoundingClientRect().height,
+                colour: getComputedStyle(t).backgroundColor, text: figure.textContent, cut,
+                height: f.height,
                 font: parseFloat(getComputedStyle(figure).fontSize)};
         }),
     };
@@ -81,8 +83,8 @@ async function checkWall(wall, c) {
         const t = seen.tiles.find((x) => x.station === station);
         c.expect(t && t.band === band && t.cls.includes(`band-${band}`),
             `wall tile ${station}: ${JSON.stringify(t)}, expected ${band}`);
-        if (t) c.expect(t.height >= WALL_FIGURE_PX && t.font >= WALL_FIGURE_PX,
-            `wall tile ${station}: figure ${t.height} px high, font ${t.font} px`);
+        if (t) c.expect(t.height >= WALL_FIGURE_PX && t.font >= WALL_FIGURE_PX && !t.cut,
+            `wall tile ${station}: figure ${t.height} px high, font ${t.font} px, cut ${t.cut}`);
     }
     const colours = new Set(seen.tiles.filter((t) => t.band !== 'none').map((t) => t.colour));
     c.expect(colours.size === 2, `the good and bad tiles share a colour: ${[...colours]}`);

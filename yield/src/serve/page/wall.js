@@ -17,6 +17,7 @@ const SHOWN_ALARMS = 3;
 const BAND_WORDS = {good: 'on target', warn: 'below target', bad: 'far below target', none: 'no boards yet'};
 const TREND_COLOURS = ['#4fc3f7', '#ffb74d', '#ba68c8', '#81c784', '#f06292', '#fff176', '#90a4ae', '#a1887f'];
 const TREND = {left: 70, right: 940, top: 20, bottom: 330, width: 960};
+const LEGEND_CHAR_PX = 12;  // a legend character's width at the trend's font, generously
 
 let shown = null;  // the last screen received
 let page = 0;      // grows every PAGE_MS; each list shows page modulo its pages
@@ -124,6 +125,12 @@ function drawLine(data) {
     : 'no boards yet';
 }
 
+// `text` cut to `chars` characters, the last an ellipsis when cut.
+function cut(text, chars) {
+  const all = [...text];
+  return all.length <= chars ? text : all.slice(0, Math.max(1, chars - 1)).join('') + '\u2026';
+}
+
 function svg(name, attrs, text) {
   const e = document.createElementNS(SVG_NS, name);
   Object.keys(attrs).forEach((k) => e.setAttribute(k, attrs[k]));
@@ -157,7 +164,8 @@ function drawTrend(data) {
     g.appendChild(svg('polyline', {fill: 'none', stroke: colour, 'stroke-width': 4,
       points: points.map((p) => x(p.hour) + ',' + y(p.first_pass_yield)).join(' ')}));
     points.forEach((p) => g.appendChild(svg('circle', {cx: x(p.hour), cy: y(p.first_pass_yield), r: 6, fill: colour})));
-    g.appendChild(svg('text', {x: TREND.left + i * ((TREND.width - TREND.left) / names.length), y: 372, fill: colour}, name));
+    const room = (TREND.width - TREND.left) / names.length;
+    g.appendChild(svg('text', {x: TREND.left + i * room, y: 372, fill: colour}, cut(name, Math.floor(room / LEGEND_CHAR_PX))));
   });
   byId('trend').replaceChildren(g);
   byId('trend-target').textContent = '(dashed: target ' + data.wall.target_text + ')';
