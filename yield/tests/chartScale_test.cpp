@@ -146,7 +146,9 @@ TEST(ChartScale, ACaptionWidensItsChart) {
     EXPECT_DOUBLE_EQ(FitCaption(500, 4, "short"), 500);
     std::string longCaption(100, 'x');
     EXPECT_GE(FitCaption(200, 4, longCaption), 4 + 100 * kCaptionCharPx);
-    EXPECT_EQ(LabelChars("\xE2\x80\xA6" "ab"), 3u);
+    EXPECT_EQ(LabelChars("\xE2\x80\xA6"
+                         "ab"),
+              3u);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 namespace yield {
 namespace {
 
-RunSummary Run(const std::string& chip, Verdict v, std::vector<PortResult> ports) {
+RunSummary RunOf(const std::string& chip, Verdict v, std::vector<PortResult> ports) {
     RunSummary r;
     r.chipId = chip;
     r.verdict = v;
@@ -20,19 +20,19 @@ TEST(FailureCauses, AWholeDeviceIsOneCauseAndABoardCountsOncePerCause) {
     for (int i = 1; i <= 8; ++i) noDio.push_back({"DI", i, false, false});
     for (int i = 1; i <= 5; ++i) noDio.push_back({"DO", i, false, false});
     noDio.push_back({"RS232", 1, true, false});
-    EXPECT_EQ(RunCauses(Run("a", Verdict::Err, noDio)),
+    EXPECT_EQ(RunCauses(RunOf("a", Verdict::Err, noDio)),
               std::vector<std::string>{"DIO: all 13 ports failed"});
     // One DI port of eight is the port's own cause.
     std::vector<PortResult> oneDi = {{"DI", 5, false, false}, {"DI", 6, true, false}};
-    EXPECT_EQ(RunCauses(Run("b", Verdict::Err, oneDi)), std::vector<std::string>{"DI-5"});
+    EXPECT_EQ(RunCauses(RunOf("b", Verdict::Err, oneDi)), std::vector<std::string>{"DI-5"});
 
     CauseTally t;
-    t.Add(Run("a", Verdict::Err, noDio));
-    t.Add(Run("b", Verdict::Err, oneDi));
-    t.Add(Run("b", Verdict::Err, oneDi));  // a retest with the same cause
-    t.Add(Run("c", Verdict::Err, oneDi));
-    t.Add(Run("d", Verdict::Err, {}));  // a set-up failure
-    t.Add(Run("e", Verdict::Ok, {{"DI", 5, true, false}}));
+    t.Add(RunOf("a", Verdict::Err, noDio));
+    t.Add(RunOf("b", Verdict::Err, oneDi));
+    t.Add(RunOf("b", Verdict::Err, oneDi));  // a retest with the same cause
+    t.Add(RunOf("c", Verdict::Err, oneDi));
+    t.Add(RunOf("d", Verdict::Err, {}));  // a set-up failure
+    t.Add(RunOf("e", Verdict::Ok, {{"DI", 5, true, false}}));
     std::vector<CauseRow> rows = t.Rows();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].cause, "DI-5");

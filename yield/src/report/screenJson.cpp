@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "parse/calendar.h"
@@ -173,31 +174,53 @@ json YieldFigures(long long boards, double firstPass, double final, double targe
     return out;
 }
 
-WallStation& StationNamed(std::vector<WallStation>& list, const std::string& name) {
-    for (WallStation& w : list)
-        if (w.name == name) return w;
-    list.push_back(WallStation{name});
-    return list.back();
-}
+// The wall's stations by name, each once, in the order first named.
+class WallStations {
+public:
+    WallStation& Named(const std::string& name) {
+        auto [at, added] = index_.emplace(name, list_.size());
+        if (added) list_.push_back(WallStation{name});
+        return list_[at->second];
+    }
+    WallStation* Find(const std::string& name) {
+        auto at = index_.find(name);
+        return at == index_.end() ? nullptr : &list_[at->second];
+    }
+    // The list, handed over: no more names after this.
+    std::vector<WallStation> Take() { return std::move(list_); }
+
+private:
+    std::vector<WallStation> list_;
+    std::unordered_map<std::string, size_t> index_;
+};
 
 // The expected stations first (the line's order, else by name), then the others of the day.
-std::vector<WallStation> WallStations(const ReportModel& m, const WallSettings& s,
-                                      const std::vector<StationUpload>& uploads) {
-    std::vector<WallStation> list;
-    for (const std::string& name : s.stations) StationNamed(list, name).expected = true;
+std::vector<WallStation> ListWallStations(const ReportModel& m, const WallSettings& s,
+                                          const std::vector<StationUpload>& uploads) {
+    WallStations named;
+    for (const std::string& name : s.stations) named.Named(name).expected = true;
     if (s.stations.empty()) {
-        for (const StationUpload& u : uploads) StationNamed(list, u.station).expected = true;
-        for (const StationRow& r : m.stations) StationNamed(list, r.station).expected = true;
+        for (const StationUpload& u : uploads) named.Named(u.station).expected = true;
+    }
+    for (const StationRow& r : m.stations) {
+        WallStation& w = named.Named(r.station);
+        w.today = &r;
+        w.expected = w.expected || s.stations.empty();
+    }
+    for (const StationUpload& u : uploads) {
+        if (WallStation* w = named.Find(u.station)) w->lastUpload = u.mtime;
+    }
+    std::vector<WallStation> list = named.Take();
+    auto order = [](const WallStation& a, const WallStation& b) {
+        if (a.expected != b.expected) return a.expected;
+        return !a.expected && a.name < b.name;
+    };
+    if (s.stations.empty()) {
         std::sort(list.begin(), list.end(),
                   [](const WallStation& a, const WallStation& b) { return a.name < b.name; });
+    } else {
+        std::stable_sort(list.begin(), list.end(), order);
     }
-    for (const StationRow& r : m.stations) StationNamed(list, r.station).today = &r;
-    for (const StationUpload& u : uploads) {
-        for (WallStation& w : list)
-            if (w.name == u.station) w.lastUpload = u.mtime;
-    }
-    std::stable_partition(list.begin(), list.end(),
-                          [](const WallStation& w) { return w.expected; });
     return list;
 }
 
@@ -242,7 +265,7 @@ std::string SeenSince(const std::string& today) {
 
 json WallJson(const ReportModel& m, const WallSettings& s,
               const std::vector<StationUpload>& uploads, std::time_t now) {
-    std::vector<WallStation> list = WallStations(m, s, uploads);
+    std::vector<WallStation> list = ListWallStations(m, s, uploads);
     json stations = json::array();
     for (const WallStation& w : list) {
         if (stations.size() == kWallStations) break;

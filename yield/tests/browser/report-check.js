@@ -24,7 +24,8 @@ const SCREENSHOT = 'report.png';
 const DOM_COPY = 'report.dom.html';
 // Every element the report writer makes; the browser adds tbody.
 const ALLOWED_ELEMENTS = ['html', 'head', 'meta', 'title', 'style', 'body', 'h1', 'h2', 'h3', 'p',
-    'table', 'thead', 'tbody', 'tr', 'th', 'td', 'svg', 'rect', 'line', 'text'];
+    'table', 'thead', 'tbody', 'tr', 'th', 'td', 'svg', 'rect', 'line', 'text',
+    'polyline', 'circle', 'defs', 'pattern'];
 const LABEL_CHARS = 20;    // kChartLabelChars
 const LEGEND_ENTRIES = 7;  // no runs, the five failure rate classes, flagged
 const PIXEL_SLACK = 0.5;
