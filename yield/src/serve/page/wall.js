@@ -121,8 +121,7 @@ function drawLine(data) {
   empty.textContent = today ? 'No boards tested today' : 'No boards tested on ' + data.day;
   byId('line-figure').textContent = line.boards > 0 ? line.first_pass : '';
   byId('line-words').textContent = line.boards > 0
-    ? 'first pass, ' + line.boards + ' boards (target ' + data.wall.target_text + ')'
-    : 'no boards yet';
+    ? 'first pass, ' + line.boards + ' boards (target ' + data.wall.target_text + ')' : '';
 }
 
 // `text` cut to `chars` characters, the last an ellipsis when cut.
