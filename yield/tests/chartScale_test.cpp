@@ -112,3 +112,44 @@ TEST(ChartScale, ShortLabelsEndInAnEllipsisAndKeepWholeCharacters) {
 
 }  // namespace
 }  // namespace yield
+
+namespace yield {
+namespace {
+
+// The heat map keeps the ports that failed anywhere, folds them by family past its width and
+// keeps the families with the most failures past that.
+TEST(ChartScale, HeatMapColumnsAreTheFailingPortsFoldedWhenTooMany) {
+    std::vector<std::string> ports = {"DI-1", "DI-2", "DO-1", "RS232-1"};
+    HeatColumns c = ChooseHeatColumns(ports, {0, 3, 0, 1}, 4);
+    EXPECT_EQ(c.names, (std::vector<std::string>{"DI-2", "RS232-1"}));
+    EXPECT_EQ(c.ofPort, (std::vector<int>{-1, 0, -1, 1}));
+    EXPECT_EQ(c.hiddenPorts, 2u);
+    EXPECT_FALSE(c.folded);
+
+    std::vector<std::string> many;
+    std::vector<long long> failures;
+    for (int i = 1; i <= 120; ++i) {
+        many.push_back("DI-" + std::to_string(i));
+        failures.push_back(1);
+    }
+    many.push_back("USB-1");
+    failures.push_back(5);
+    c = ChooseHeatColumns(many, failures, 30);
+    EXPECT_TRUE(c.folded);
+    EXPECT_EQ(c.names, (std::vector<std::string>{"DI", "USB"}));
+    c = ChooseHeatColumns(many, failures, 1);  // still too many: the most failures kept
+    EXPECT_EQ(c.names, std::vector<std::string>{"DI"});
+    EXPECT_EQ(c.leftOut, 1u);
+}
+
+TEST(ChartScale, ACaptionWidensItsChart) {
+    EXPECT_DOUBLE_EQ(FitCaption(500, 4, "short"), 500);
+    std::string longCaption(100, 'x');
+    EXPECT_GE(FitCaption(200, 4, longCaption), 4 + 100 * kCaptionCharPx);
+    EXPECT_EQ(LabelChars("\xE2\x80\xA6"
+                         "ab"),
+              3u);
+}
+
+}  // namespace
+}  // namespace yield

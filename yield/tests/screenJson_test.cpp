@@ -66,3 +66,36 @@ TEST(ScreenJson, RowsKeepTheScreensMembers) {
               Keys({"failures", "others_rate", "port", "rate", "runs", "station"}));
     EXPECT_DOUBLE_EQ(j["flags"][0]["rate"].get<double>(), 1.0);
 }
+
+// The wall: tiles coloured against the line's target, the line's stations first, each with its
+// last logs in local time with the offset, and an empty day without a yield.
+TEST(ScreenJson, WallTilesAreColouredAgainstTheTargetAndNameTheExpectedStations) {
+    EXPECT_STREQ(YieldBand(0.95, 10, 0.95), kBandGood);
+    EXPECT_STREQ(YieldBand(0.9, 10, 0.95), kBandWarn);
+    EXPECT_STREQ(YieldBand(0.89, 10, 0.95), kBandBad);
+    EXPECT_STREQ(YieldBand(0, 0, 0.95), kBandNone);
+
+    ReportModel m = Model();  // s1: 2 boards, 50 % first pass
+    WallSettings s;
+    s.target = 0.5;
+    s.stations = {"quiet-one", "s1"};
+    const long long at = 1796639400;  // 2026-12-07T10:30:00Z
+    json wall = WallJson(m, s, {{"s1", at * 1000000000}, {"elsewhere", 0}}, at);
+    ASSERT_EQ(wall["stations"].size(), 2u);  // a station seen but not the line's is left out
+    EXPECT_EQ(wall["stations"][0]["station"], "quiet-one");
+    EXPECT_EQ(wall["stations"][0]["band"], kBandNone);
+    EXPECT_TRUE(wall["stations"][0]["last_upload"].is_null());
+    EXPECT_EQ(wall["stations"][1]["band"], kBandGood);
+    EXPECT_EQ(wall["stations"][1]["first_pass"], "50.0%");
+    EXPECT_EQ(wall["stations"][1]["last_upload"], LocalIsoTime(at));
+    EXPECT_EQ(wall["now"].get<std::string>().substr(0, 10).size(), 10u);
+    EXPECT_NE(LocalIsoTime(at).find_last_of("+-"), std::string::npos);
+
+    s.stations.clear();  // without a list: the stations seen, by name
+    wall = WallJson(ReportModel{}, s, {{"b", 0}, {"a", 0}}, at);
+    EXPECT_EQ(wall["stations"][0]["station"], "a");
+    EXPECT_EQ(wall["stations"][0]["expected"], true);
+    EXPECT_TRUE(wall["line"]["first_pass"].is_null());  // an empty day has no yield
+    EXPECT_EQ(wall["line"]["band"], kBandNone);
+    EXPECT_EQ(SeenSince("2026-12-08"), "2026-12-02");
+}

@@ -556,6 +556,25 @@ TEST_F(StoreTest, NewestRunsAreTheLastStoredOfAnyDayNewestFirst) {
     EXPECT_EQ(store->NewestRunIds(2), (Ids{5, 4}));
 }
 
+// The wall's last logs per station: the newest file time, a copy's too, of the runs of the days
+// asked; a run without a station counts under its host.
+TEST_F(StoreTest, StationUploadsAreTheNewestFileTimeOfEachStationsRecentRuns) {
+    auto store = OpenStore(db_->Url(), true);
+    store->Begin();
+    store->PutRun(KeyedRun("line", "2026_12_07_10_00_00", "fixture-a"), SourceFile{"/a/1", 1, 70});
+    store->PutRun(KeyedRun("line", "2026_12_07_10_00_00", "fixture-a"), SourceFile{"/a/2", 1, 90});
+    store->PutRun(KeyedRun("line", "2026_12_01_10_00_00", "fixture-a"), SourceFile{"/a/3", 1, 99});
+    store->PutRun(KeyedRun("bench", "2026_12_08_10_00_00", ""), SourceFile{"/b/1", 1, 50});
+    store->PutRun(KeyedRun("gone", "no day", ""), SourceFile{"/c/1", 1, 99});
+    store->Commit();
+    std::vector<StationUpload> uploads = store->StationUploads("2026-12-07");
+    ASSERT_EQ(uploads.size(), 2u);
+    EXPECT_EQ(uploads[0].station, "bench");
+    EXPECT_EQ(uploads[0].mtime, 50);
+    EXPECT_EQ(uploads[1].station, "fixture-a");
+    EXPECT_EQ(uploads[1].mtime, 90);
+}
+
 #ifdef YIELD_PG_HOST
 constexpr char kFailedIndexCount[] =
     "SELECT count(*) FROM pg_indexes WHERE indexname = 'failed_measurements'";

@@ -29,6 +29,11 @@ constexpr char kCannotCreate[] = "cannot create ";
 constexpr char kWrote[] = "report: wrote ";
 constexpr char kTodayHelp[] = "only today's runs (local time)";
 constexpr char kDaysHelp[] = "only the runs of today and the N-1 days before (local time)";
+constexpr char kTargetHelp[] =
+    "the first-pass yield the line aims at, in percent: the HTML charts draw against it "
+    "(default 95)";
+constexpr char kNotATarget[] = "--target-yield takes a percent from 0 to 100";
+constexpr double kPercent = 100.0;
 constexpr char kEpochVariable[] = "SOURCE_DATE_EPOCH";
 constexpr char kBadEpoch[] = "SOURCE_DATE_EPOCH is not a whole number of seconds: ";
 
@@ -37,6 +42,7 @@ struct ReportOptions {
     std::string format;  // --format and --days as given, for the request
     std::string days;
     std::string output;
+    double targetPercent = kDefaultTargetYield * kPercent;
 };
 
 std::string MadeAtStamp() {
@@ -96,8 +102,11 @@ int RunReport(const std::string& db, ReportOptions o) {
     for (const std::string& path :
          folder ? CsvPaths(o.output, asked.tables) : std::vector{o.output})
         RefuseDatabaseAsOutput(db, path);
+    // A range check lets NaN through.
+    if (!(o.targetPercent >= 0 && o.targetPercent <= kPercent)) throw UsageError(kNotATarget);
     ReportModel m = Build(db, filter, madeAt);
     RefuseEmptySelection(Door::kCommandLine, filter, m.summary.runs);
+    m.selection.target = o.targetPercent / kPercent;
     if (folder) return WriteCsvFolder(m, o.output, asked.tables);
     auto write = [&](std::ostream& out) { WriteAsked(m, asked, out); };
     if (IsStandardOutput(o.output)) {
@@ -124,6 +133,9 @@ Handler AddReportOptions(CLI::App& cmd) {
     days->type_name("N");
     cmd.add_option(Spelled(door, kTablePart), opts->request.table, kTableHelp);
     cmd.add_option(std::string(kOutputPart) + ",--output", opts->output, kOutputHelp);
+    cmd.add_option("--target-yield", opts->targetPercent, kTargetHelp)
+        ->check(CLI::Range(0.0, 100.0))
+        ->type_name("PCT");
     return [opts, days](const std::string& db) {
         opts->request.format = opts->format;
         if (days->count() > 0) opts->request.days = opts->days;

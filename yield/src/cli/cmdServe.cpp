@@ -25,25 +25,43 @@ constexpr char kOnAlertHelp[] =
     "command run once per new alarm, without a shell: CMD split on spaces, then the alarm's "
     "kind, station, port and rate as arguments; DEVUZE_ALERT_KIND, _STATION, _PORT, _RATE, "
     "_BOARDS and _ID in its environment";
+constexpr char kTargetHelp[] =
+    "the first-pass yield the line aims at, in percent: the wall's tiles are green at or above "
+    "it, amber up to 5 points below, red under that (default 95)";
+constexpr char kStationsHelp[] =
+    "the line's stations, comma-separated: the wall warns when one brings no logs for "
+    "--quiet-minutes (default: the stations that brought logs in the last 7 days)";
+constexpr char kQuietHelp[] =
+    "an expected station that brings no logs for N minutes is shown as quiet (default 30)";
 constexpr char kBadListen[] = "--listen takes ADDR:PORT, not ";
 constexpr char kNotADay[] = "--day is not a day (YYYY-MM-DD): ";
 constexpr char kNotAPercent[] = "--alarm-yield takes a percent from 0 to 100";
+constexpr char kNotATarget[] = "--target-yield takes a percent from 0 to 100";
+constexpr char kEmptyStation[] = "--stations names an empty station";
+constexpr int kMostQuietMinutes = 7 * 24 * 60;
 constexpr double kPercent = 100.0;
 
 struct ServeArgs {
     ServeOptions options;
     std::string listen = kDefaultListen;
     double alarmYieldPercent = 80;
+    double targetPercent = kDefaultTargetYield * 100;
 };
+
+// A percent as a share, refusing what a range check lets through (NaN, which compares false).
+double Share(double percent, const char* refusal) {
+    if (!(percent >= 0 && percent <= kPercent)) throw UsageError(refusal);
+    return percent / kPercent;
+}
 
 int RunServe(const std::string& db, ServeArgs a) {
     if (!a.options.day.empty() && !IsDay(a.options.day)) throw UsageError(kNotADay + a.options.day);
     if (!ParseListen(a.listen, a.options.listen)) throw UsageError(kBadListen + a.listen);
-    // A range check lets NaN through, which would never raise the alarm.
-    if (!(a.alarmYieldPercent >= 0 && a.alarmYieldPercent <= kPercent))
-        throw UsageError(kNotAPercent);
     a.options.db = db;
-    a.options.rule.minYield = a.alarmYieldPercent / kPercent;
+    a.options.rule.minYield = Share(a.alarmYieldPercent, kNotAPercent);
+    a.options.wall.target = Share(a.targetPercent, kNotATarget);
+    for (const std::string& station : a.options.wall.stations)
+        if (station.empty()) throw UsageError(kEmptyStation);
     bool ended = false;
     try {
         ended = Serve(a.options);
@@ -73,6 +91,15 @@ Handler AddServeOptions(CLI::App& cmd) {
         ->check(CLI::Range(0.0, 100.0))
         ->type_name("P");
     cmd.add_option("--on-alert", args->options.onAlert, kOnAlertHelp)->type_name("CMD");
+    cmd.add_option("--target-yield", args->targetPercent, kTargetHelp)
+        ->check(CLI::Range(0.0, 100.0))
+        ->type_name("PCT");
+    cmd.add_option("--stations", args->options.wall.stations, kStationsHelp)
+        ->delimiter(',')
+        ->type_name("A,B,...");
+    cmd.add_option("--quiet-minutes", args->options.wall.quietMinutes, kQuietHelp)
+        ->check(CLI::Range(1, kMostQuietMinutes))
+        ->type_name("N");
     return [args](const std::string& db) { return RunServe(db, *args); };
 }
 

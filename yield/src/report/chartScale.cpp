@@ -10,11 +10,20 @@ namespace {
 constexpr char kEllipsis[] = "\xE2\x80\xA6";  // U+2026
 constexpr long long kTickSteps[] = {1, 2, 5};
 
+double Share(long long part, long long whole) {
+    return whole > 0 ? static_cast<double>(part) / static_cast<double>(whole) : 0;
+}
+
 void AddDay(DayRow& into, const DayRow& day) {
     into.runs += day.runs;
     into.passed += day.passed;
     into.incomplete += day.incomplete;
-    into.yield = into.runs > 0 ? static_cast<double>(into.passed) / into.runs : 0;
+    into.yield = Share(into.passed, into.runs);
+    into.boards += day.boards;
+    into.firstPassed += day.firstPassed;
+    into.finalPassed += day.finalPassed;
+    into.firstPassYield = Share(into.firstPassed, into.boards);
+    into.finalYield = Share(into.finalPassed, into.boards);
 }
 
 long long SpanDays(const std::vector<DayRow>& days) {
@@ -105,6 +114,51 @@ std::string ShortLabel(const std::string& label, size_t chars) {
         if (++count > chars) return label.substr(0, cut) + kEllipsis;
     }
     return label;
+}
+
+size_t LabelChars(const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text) n += (c & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
+
+double FitCaption(double width, double x, const std::string& caption) {
+    return std::max(width,
+                    x + kCaptionCharPx * static_cast<double>(LabelChars(caption)) + kCaptionMargin);
+}
+
+std::string PortFamily(const std::string& port) {
+    size_t dash = port.rfind('-');
+    return dash == std::string::npos || dash == 0 ? port : port.substr(0, dash);
+}
+
+HeatColumns ChooseHeatColumns(const std::vector<std::string>& ports,
+                              const std::vector<long long>& failures, size_t most) {
+    HeatColumns c;
+    c.ofPort.assign(ports.size(), -1);
+    std::vector<size_t> failing;
+    for (size_t p = 0; p < ports.size(); ++p)
+        if (failures[p] > 0) failing.push_back(p);
+    c.hiddenPorts = ports.size() - failing.size();
+    c.folded = failing.size() > most;
+    std::map<std::string, long long> byName;  // column name -> failures
+    for (size_t p : failing) byName[c.folded ? PortFamily(ports[p]) : ports[p]] += failures[p];
+    // The columns kept: all of them, or the `most` with the most failures.
+    std::vector<std::pair<std::string, long long>> kept(byName.begin(), byName.end());
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    c.leftOut = kept.size() > most ? kept.size() - most : 0;
+    kept.resize(std::min(kept.size(), most));
+    std::map<std::string, int> columnOf;
+    for (size_t p : failing) {  // the ports' own (family) order
+        std::string name = c.folded ? PortFamily(ports[p]) : ports[p];
+        auto isKept = [&name](const auto& k) { return k.first == name; };
+        if (std::none_of(kept.begin(), kept.end(), isKept)) continue;
+        auto [at, added] = columnOf.emplace(name, static_cast<int>(c.names.size()));
+        if (added) c.names.push_back(name);
+        c.ofPort[p] = at->second;
+    }
+    return c;
 }
 
 }  // namespace yield

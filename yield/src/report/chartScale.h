@@ -49,6 +49,30 @@ constexpr double kFailureRateBounds[] = {0.10, 0.25, 0.50};
 constexpr int kFailureRateClasses = 2 + sizeof kFailureRateBounds / sizeof kFailureRateBounds[0];
 int FailureRateClass(long long runs, long long failures);
 
+// How many characters (UTF-8) `text` holds.
+size_t LabelChars(const std::string& text);
+// A chart's width, widened when its caption at `x` would not fit: a caption never overflows its
+// SVG. The width of a character is taken generously for the charts' font.
+constexpr double kCaptionCharPx = 7;
+constexpr double kCaptionMargin = 12;
+double FitCaption(double width, double x, const std::string& caption);
+
+// The heat map's columns: only the ports that failed anywhere; when they are more than `most`,
+// one column per family ("DI" for DI-1..DI-8); when still too many, the `most` with the most
+// failures, the rest counted as left out. So the map's width is bounded whatever the ports.
+struct HeatColumns {
+    std::vector<std::string> names;
+    std::vector<int> ofPort;  // each port's column; -1: not shown
+    bool folded = false;      // columns are families
+    size_t hiddenPorts = 0;   // ports without a failure anywhere
+    size_t leftOut = 0;       // columns with failures beyond `most`
+};
+// `failures`: each port's failures over every station, in `ports` order.
+HeatColumns ChooseHeatColumns(const std::vector<std::string>& ports,
+                              const std::vector<long long>& failures, size_t most);
+// A port's family: its name before the last dash ("RS232" of "RS232-1").
+std::string PortFamily(const std::string& port);
+
 // `label` cut to at most `chars` characters (UTF-8), the last of them an ellipsis when cut.
 std::string ShortLabel(const std::string& label, size_t chars);
 

@@ -15,9 +15,14 @@ namespace {
 
 constexpr char kAxisColour[] = "#444";
 constexpr char kGridColour[] = "#ddd";
-constexpr char kYieldBarColour[] = "#4a8";
+// A yield against the target: at or above it, within kTargetBand below it, further below.
+constexpr char kGoodColour[] = "#4a8";
+constexpr char kWarnColour[] = "#e0a000";
+constexpr char kBadColour[] = "#c54";
 constexpr char kTargetColour[] = "#06c";
 constexpr char kParetoBarColour[] = "#c54";
+constexpr char kCumulativeColour[] = "#06c";
+constexpr char kOutOfSpecColour[] = "#d33";
 constexpr char kHistogramBarColour[] = "#48c";
 constexpr char kLimitColour[] = "#c00";
 constexpr char kWhite[] = "#fff";
@@ -27,23 +32,32 @@ constexpr const char* kRateColours[kFailureRateClasses] = {"#bfe3bf", "#fdd0c8",
                                                            "#e0533f", "#a8200f"};
 constexpr int kRateClassDarkFrom = 3;  // classes from here take white text
 
-constexpr char kYieldCaptionDays[] = "Yield of complete runs per day";
-constexpr char kYieldCaptionWeeks[] = "Yield of complete runs per ISO week: the runs span ";
+constexpr char kYieldCaptionDays[] = "First-pass yield of the boards first tested each day";
+constexpr char kYieldCaptionWeeks[] =
+    "First-pass yield of the boards first tested each ISO week: the days span ";
 constexpr char kDaysWord[] = " days";
-constexpr char kYieldAxis[] = "yield (%)";
-constexpr char kRunsAxis[] = "runs";
+constexpr char kYieldAxis[] = "first pass (%)";
+constexpr char kBoardsAxis[] = "boards";
 constexpr char kDayAxis[] = "day";
 constexpr char kWeekAxis[] = "ISO week";
 constexpr char kTargetWord[] = "target ";
 constexpr char kNoYield[] = "n/a";
 constexpr char kOfWord[] = " of ";
-constexpr char kCompleteRunsWord[] = " complete runs, ";
-constexpr char kIncompleteWord[] = " incomplete";
+constexpr char kFirstPassWord[] = " first pass";
+constexpr char kBoardsWord[] = " boards";
+constexpr char kFinalWord[] = "; final ";
+constexpr char kRunYieldWord[] = "; run yield ";
+constexpr char kCompleteRunsWord[] = " complete runs";
+
+constexpr char kStationCaption[] = "First-pass yield per station against the line's target";
+
+constexpr char kOtherCauses[] = "other causes";
 
 constexpr char kParetoCaption[] =
-    "Failures per port, most first (share of all port failures, cumulative share)";
-constexpr char kParetoAxis[] = "failures";
-constexpr char kNoFailures[] = "No port failed.";
+    "Boards per failure cause, each board once per cause (share, cumulative share: the line)";
+constexpr char kParetoAxis[] = "boards";
+constexpr char kCumulativeAxis[] = "cumulative share";
+constexpr char kNoFailures[] = "No board failed.";
 constexpr char kCumulativeWord[] = ", cum. ";
 
 constexpr char kHeatCaption[] = "Failure rate per fixture and port; each cell: failures/runs";
@@ -60,8 +74,15 @@ constexpr char kNoFixtureRuns[] = "No runs.";
 constexpr char kHeatMapShows[] = "The heat map shows ";
 constexpr char kHeatMapHostsWord[] = " stations (most flags, then most failures, first); ";
 constexpr char kHeatMapLeftOut[] = " left out.";
+constexpr char kHeatPortsShown[] = "The heat map shows the ports that failed anywhere";
+constexpr char kHeatFolded[] = ", one column per family (too many ports for one each)";
+constexpr char kHeatHidden[] = "; ports that never failed: ";
+constexpr char kHeatColumnsLeftOut[] = "; columns with the fewest failures left out: ";
 
-constexpr char kHistogramCaption[] = "Readings per 0.01 V; dashed red: the limits";
+constexpr char kHistogramCaption[] =
+    "Readings per 0.01 V; dashed red: the limits; hatched red: out of spec";
+constexpr char kOutOfSpecWord[] = " (out of spec)";
+constexpr char kHatchPrefix[] = "out-of-spec-";
 constexpr char kReadingsAxis[] = "readings";
 constexpr char kVoltAxis[] = "reading (V)";
 constexpr char kVoltUnit[] = " V";
@@ -146,7 +167,13 @@ void OpenSvg(std::ostream& out, const char* attrs, double w, double h, const std
 
 std::string Count(long long n) { return std::to_string(n); }
 
-// ---- yield per day or week ----
+// A yield's colour against the target.
+const char* BandColour(double yield, double target) {
+    if (yield >= target) return kGoodColour;
+    return yield >= target - kTargetBand ? kWarnColour : kBadColour;
+}
+
+// ---- first-pass yield per day or week ----
 
 struct YieldLayout {
     static constexpr double kLeft = 64, kTop = 34, kPlotH = 160, kBarW = 48, kBarGap = 12;
@@ -154,7 +181,11 @@ struct YieldLayout {
     static constexpr int kPercentStep = 25;
 };
 
-void YieldAxes(std::ostream& out, double plotW, bool weekly, const LinearScale& y) {
+void TargetLine(std::ostream& out, double x1, double y1, double x2, double y2) {
+    Line(out, x1, y1, x2, y2, kTargetColour, "target", kDashes);
+}
+
+void YieldAxes(std::ostream& out, double plotW, bool weekly, const LinearScale& y, double target) {
     using L = YieldLayout;
     double base = L::kTop + L::kPlotH, right = L::kLeft + plotW;
     for (int p = 0; p <= 100; p += L::kPercentStep) {
@@ -167,35 +198,39 @@ void YieldAxes(std::ostream& out, double plotW, bool weekly, const LinearScale& 
         .At("text-anchor", kAnchorMiddle)
         .Rotate(-90, 14, L::kTop + L::kPlotH / 2)
         .With(out, "", kYieldAxis);
-    Label(out, L::kLeft - 6, base + 14, kRunsAxis, kAnchorEnd, kSmallFont);
+    Label(out, L::kLeft - 6, base + 14, kBoardsAxis, kAnchorEnd, kSmallFont);
     Label(out, L::kLeft + plotW / 2, base + L::kBottom - 6, weekly ? kWeekAxis : kDayAxis,
           kAnchorMiddle);
-    double target = y(kYieldTarget);
-    Line(out, L::kLeft, target, right, target, kTargetColour, "target", kDashes);
-    Label(out, right + 4, target + 4, kTargetWord + Percent(kYieldTarget));
+    TargetLine(out, L::kLeft, y(target), right, y(target));
+    Label(out, right + 4, y(target) + 4, kTargetWord + Percent(target));
 }
 
-void YieldBar(std::ostream& out, const DayRow& d, double x, const LinearScale& y) {
+std::string DayTitle(const DayRow& d) {
+    return d.day + ": " + Percent(d.firstPassYield) + kFirstPassWord + kOfWord + Count(d.boards) +
+           kBoardsWord + kFinalWord + Percent(d.finalYield) + kRunYieldWord + Percent(d.yield) +
+           kOfWord + Count(d.runs) + kCompleteRunsWord;
+}
+
+void YieldBar(std::ostream& out, const DayRow& d, double x, const LinearScale& y, double target) {
     using L = YieldLayout;
     double base = L::kTop + L::kPlotH, cx = x + L::kBarW / 2;
-    double top = y(d.yield);
+    double top = y(d.firstPassYield);
     El("rect")
         .At("class", "bar")
-        .At("data-value", Fixed(d.yield, 4))
+        .At("data-value", Fixed(d.firstPassYield, 4))
         .At("x", x + L::kBarGap / 2)
         .At("y", top)
         .At("width", L::kBarW - L::kBarGap)
         .At("height", base - top)
-        .At("fill", kYieldBarColour)
-        .With(out, d.day + ": " + Percent(d.yield) + kOfWord + Count(d.runs) + kCompleteRunsWord +
-                       Count(d.incomplete) + kIncompleteWord);
+        .At("fill", BandColour(d.firstPassYield, target))
+        .With(out, DayTitle(d));
     // Inside a bar tall enough, clear of the target line just above most bars.
     bool inside = base - top >= L::kValueInsideFrom;
     El value = Text(cx, inside ? top + 13 : top - 4);
     value.At("text-anchor", kAnchorMiddle).At("font-size", kSmallFont);
     if (inside) value.At("fill", kWhite);
-    value.With(out, "", d.runs > 0 ? Percent(d.yield) : kNoYield);
-    Label(out, cx, base + 14, Count(d.runs), kAnchorMiddle, kSmallFont);
+    value.With(out, "", d.boards > 0 ? Percent(d.firstPassYield) : kNoYield);
+    Label(out, cx, base + 14, Count(d.boards), kAnchorMiddle, kSmallFont);
     Text(cx + 4, base + 28)
         .At("text-anchor", kAnchorEnd)
         .Rotate(-45, cx + 4, base + 28)
@@ -204,77 +239,197 @@ void YieldBar(std::ostream& out, const DayRow& d, double x, const LinearScale& y
 
 }  // namespace
 
-void WriteYieldChart(std::ostream& out, const std::vector<DayRow>& days) {
+void WriteYieldChart(std::ostream& out, const std::vector<DayRow>& days, double target) {
     using L = YieldLayout;
     ChartPeriods periods = YieldPeriods(days);
     double plotW = L::kBarW * static_cast<double>(std::max<size_t>(periods.rows.size(), 1));
     std::string caption = periods.weekly ? kYieldCaptionWeeks + Count(periods.spanDays) + kDaysWord
                                          : std::string(kYieldCaptionDays);
-    OpenSvg(out, "id=\"chart-days\"", L::kLeft + plotW + L::kRight,
+    OpenSvg(out, "id=\"chart-days\"", FitCaption(L::kLeft + plotW + L::kRight, L::kLeft, caption),
             L::kTop + L::kPlotH + L::kBottom, caption);
     Label(out, L::kLeft, 16, caption);
     LinearScale y(0, 1, L::kTop + L::kPlotH, L::kTop);
-    YieldAxes(out, plotW, periods.weekly, y);
+    YieldAxes(out, plotW, periods.weekly, y, target);
     for (size_t i = 0; i < periods.rows.size(); ++i)
-        YieldBar(out, periods.rows[i], L::kLeft + L::kBarW * static_cast<double>(i), y);
+        YieldBar(out, periods.rows[i], L::kLeft + L::kBarW * static_cast<double>(i), y, target);
     out << "</svg>\n";
 }
 
-// ---- failure Pareto ----
+// ---- first-pass yield per station ----
 
 namespace {
 
-struct ParetoLayout {
-    static constexpr double kLabelW = 120, kTop = 28, kRowH = 20, kPlotW = 400;
-    static constexpr double kRight = 200, kBottom = 40;
+struct RowsLayout {
+    static constexpr double kLabelW = 150, kTop = 44, kRowH = 20, kPlotW = 400;
+    static constexpr double kRight = 230, kBottom = 40;
     static constexpr int kTicks = 5;
 };
 
-void ParetoAxis(std::ostream& out, const std::vector<long long>& ticks, const LinearScale& x,
-                double base) {
-    using L = ParetoLayout;
-    for (long long t : ticks) {
-        Line(out, x(t), L::kTop, x(t), base, kGridColour);
-        Label(out, x(t), base + 14, Count(t), kAnchorMiddle);
-    }
-    Line(out, L::kLabelW, L::kTop, L::kLabelW, base, kAxisColour);
-    Line(out, L::kLabelW, base, L::kLabelW + L::kPlotW, base, kAxisColour);
-    Label(out, L::kLabelW + L::kPlotW / 2, base + 32, kParetoAxis, kAnchorMiddle);
+// The stations with boards, the most boards first, at most kChartStations.
+std::vector<const StationRow*> ChartStations(const std::vector<StationRow>& stations) {
+    std::vector<const StationRow*> rows;
+    for (const StationRow& s : stations)
+        if (s.boards > 0) rows.push_back(&s);
+    std::stable_sort(rows.begin(), rows.end(), [](const StationRow* a, const StationRow* b) {
+        return a->boards > b->boards;
+    });
+    rows.resize(std::min(rows.size(), kChartStations));
+    return rows;
+}
+
+void StationBar(std::ostream& out, const StationRow& s, double y, const LinearScale& x,
+                double target) {
+    using L = RowsLayout;
+    NameLabel(out, Text(L::kLabelW - 6, y + 14).At("text-anchor", kAnchorEnd), s.station,
+              kChartLabelChars);
+    std::string figures = Percent(s.firstPassYield) + kOfWord + Count(s.boards) + kBoardsWord;
+    El("rect")
+        .At("class", "bar")
+        .At("data-value", Fixed(s.firstPassYield, 4))
+        .At("x", L::kLabelW)
+        .At("y", y + 3)
+        .At("width", x(s.firstPassYield) - L::kLabelW)
+        .At("height", L::kRowH - 6)
+        .At("fill", BandColour(s.firstPassYield, target))
+        .With(out, s.station + ": " + figures + kFinalWord + Percent(s.finalYield));
+    Label(out, L::kLabelW + L::kPlotW + 6, y + 14, figures);
 }
 
 }  // namespace
 
-void WriteParetoChart(std::ostream& out, const std::vector<ParetoRow>& rows) {
+void WriteStationChart(std::ostream& out, const std::vector<StationRow>& stations, double target) {
+    using L = RowsLayout;
+    std::vector<const StationRow*> rows = ChartStations(stations);
+    double base = L::kTop + L::kRowH * static_cast<double>(std::max<size_t>(rows.size(), 1));
+    OpenSvg(out, "id=\"chart-stations\"",
+            FitCaption(L::kLabelW + L::kPlotW + L::kRight, 4, kStationCaption), base + L::kBottom,
+            kStationCaption);
+    Label(out, 4, 16, kStationCaption);
+    LinearScale x(0, 1, L::kLabelW, L::kLabelW + L::kPlotW);
+    for (int p = 0; p <= 100; p += YieldLayout::kPercentStep) {
+        Line(out, x(p / 100.0), L::kTop, x(p / 100.0), base, kGridColour);
+        Label(out, x(p / 100.0), base + 14, std::to_string(p) + "%", kAnchorMiddle);
+    }
+    Line(out, L::kLabelW, L::kTop, L::kLabelW, base, kAxisColour);
+    Label(out, L::kLabelW + L::kPlotW / 2, base + 32, kYieldAxis, kAnchorMiddle);
+    if (rows.empty()) Label(out, L::kLabelW + 8, L::kTop + 14, kNoYield);
+    for (size_t i = 0; i < rows.size(); ++i)
+        StationBar(out, *rows[i], L::kTop + L::kRowH * static_cast<double>(i), x, target);
+    TargetLine(out, x(target), L::kTop - 8, x(target), base);
+    Label(out, x(target), L::kTop - 12, kTargetWord + Percent(target), kAnchorMiddle);
+    out << "</svg>\n";
+}
+
+// ---- failure causes' Pareto ----
+
+namespace {
+
+struct ParetoLayout {
+    static constexpr double kLabelW = 190, kTop = 52, kRowH = 20, kPlotW = 400;
+    static constexpr double kRight = 200, kBottom = 40;
+    static constexpr size_t kLabelChars = 28;
+    static constexpr int kTicks = 5;
+};
+
+// The causes shown: the first kParetoCauses, then the rest summed in one row.
+std::vector<CauseRow> ParetoRows(const std::vector<CauseRow>& causes) {
+    if (causes.size() <= kParetoCauses) return causes;
+    std::vector<CauseRow> rows(causes.begin(), causes.begin() + kParetoCauses);
+    CauseRow rest{kOtherCauses + std::string(" (") +
+                  Count(static_cast<long long>(causes.size() - kParetoCauses)) + ")"};
+    for (size_t i = kParetoCauses; i < causes.size(); ++i) {
+        rest.boards += causes[i].boards;
+        rest.share += causes[i].share;
+    }
+    rest.cumulative = causes.back().cumulative;
+    rows.push_back(rest);
+    return rows;
+}
+
+void ParetoAxes(std::ostream& out, const std::vector<long long>& ticks, const LinearScale& x,
+                const LinearScale& share, double base) {
     using L = ParetoLayout;
-    long long most = rows.empty() ? 0 : rows.front().failures;
-    for (const ParetoRow& r : rows) most = std::max(most, r.failures);
+    for (long long t : ticks) {
+        Line(out, x(static_cast<double>(t)), L::kTop, x(static_cast<double>(t)), base, kGridColour);
+        Label(out, x(static_cast<double>(t)), base + 14, Count(t), kAnchorMiddle);
+    }
+    Line(out, L::kLabelW, L::kTop, L::kLabelW, base, kAxisColour);
+    Line(out, L::kLabelW, base, L::kLabelW + L::kPlotW, base, kAxisColour);
+    Label(out, L::kLabelW + L::kPlotW / 2, base + 32, kParetoAxis, kAnchorMiddle);
+    // The cumulative share's axis along the top.
+    Line(out, L::kLabelW, L::kTop, L::kLabelW + L::kPlotW, L::kTop, kCumulativeColour);
+    for (int p = 0; p <= 100; p += YieldLayout::kPercentStep)
+        Label(out, share(p / 100.0), L::kTop - 4, std::to_string(p) + "%", kAnchorMiddle,
+              kSmallFont);
+    Text(L::kLabelW + L::kPlotW / 2, L::kTop - 18)
+        .At("text-anchor", kAnchorMiddle)
+        .At("fill", kCumulativeColour)
+        .With(out, "", kCumulativeAxis);
+}
+
+void CumulativeLine(std::ostream& out, const std::vector<CauseRow>& rows,
+                    const LinearScale& share) {
+    using L = ParetoLayout;
+    std::string points;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        double y = L::kTop + L::kRowH * (static_cast<double>(i) + 0.5);
+        points += (points.empty() ? "" : " ") + Px(share(rows[i].cumulative)) + "," + Px(y);
+    }
+    El("polyline")
+        .At("class", "cumulative")
+        .At("fill", "none")
+        .At("stroke", kCumulativeColour)
+        .At("stroke-width", 2)
+        .At("points", points)
+        .Empty(out);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        double y = L::kTop + L::kRowH * (static_cast<double>(i) + 0.5);
+        El("circle")
+            .At("cx", share(rows[i].cumulative))
+            .At("cy", y)
+            .At("r", 3)
+            .At("fill", kCumulativeColour)
+            .With(out, rows[i].cause + kCumulativeWord + Percent(rows[i].cumulative));
+    }
+}
+
+}  // namespace
+
+void WriteParetoChart(std::ostream& out, const std::vector<CauseRow>& causes) {
+    using L = ParetoLayout;
+    std::vector<CauseRow> rows = ParetoRows(causes);
+    long long most = 0;
+    for (const CauseRow& r : rows) most = std::max(most, r.boards);
     std::vector<long long> ticks = CountTicks(most, L::kTicks);
     double base = L::kTop + L::kRowH * static_cast<double>(std::max<size_t>(rows.size(), 1));
-    OpenSvg(out, "id=\"chart-pareto\"", L::kLabelW + L::kPlotW + L::kRight, base + L::kBottom,
+    OpenSvg(out, "id=\"chart-pareto\"",
+            FitCaption(L::kLabelW + L::kPlotW + L::kRight, 4, kParetoCaption), base + L::kBottom,
             kParetoCaption);
     Label(out, 4, 16, kParetoCaption);
     LinearScale x(0, static_cast<double>(ticks.back()), L::kLabelW, L::kLabelW + L::kPlotW);
-    ParetoAxis(out, ticks, x, base);
+    LinearScale share(0, 1, L::kLabelW, L::kLabelW + L::kPlotW);
+    ParetoAxes(out, ticks, x, share, base);
     if (rows.empty()) Label(out, L::kLabelW + 8, L::kTop + 14, kNoFailures);
     for (size_t i = 0; i < rows.size(); ++i) {
-        const ParetoRow& r = rows[i];
+        const CauseRow& r = rows[i];
         double y = L::kTop + L::kRowH * static_cast<double>(i);
-        NameLabel(out, Text(L::kLabelW - 6, y + 14).At("text-anchor", kAnchorEnd), r.port,
-                  kChartLabelChars);
-        double end = x(static_cast<double>(r.failures));
+        NameLabel(out, Text(L::kLabelW - 6, y + 14).At("text-anchor", kAnchorEnd), r.cause,
+                  L::kLabelChars);
+        double end = x(static_cast<double>(r.boards));
         El("rect")
             .At("class", "bar")
-            .At("data-value", Count(r.failures))
+            .At("data-value", Count(r.boards))
             .At("x", L::kLabelW)
             .At("y", y + 3)
             .At("width", end - L::kLabelW)
             .At("height", L::kRowH - 6)
             .At("fill", kParetoBarColour)
-            .With(out, r.port + ": " + Count(r.failures) + " " + kParetoAxis);
-        Label(out, end + 4, y + 14,
-              Count(r.failures) + " (" + Percent(r.share) + kCumulativeWord +
-                  Percent(r.cumulative) + ")");
+            .With(out, r.cause + ": " + Count(r.boards) + " " + kParetoAxis);
+        Label(out, L::kLabelW + L::kPlotW + 6, y + 14,
+              Count(r.boards) + " (" + Percent(r.share) + kCumulativeWord + Percent(r.cumulative) +
+                  ")");
     }
+    if (!rows.empty()) CumulativeLine(out, rows, share);
     out << "</svg>\n";
 }
 
@@ -352,16 +507,54 @@ void HeatLegend(std::ostream& out, double x) {
     LegendEntry(out, x, y, kWhite, kLegendFlagged, true);
 }
 
-void HeatHeader(std::ostream& out, const ReportModel& m) {
+void HeatHeader(std::ostream& out, const HeatColumns& columns) {
     using L = HeatLayout;
     Label(out, 2, 14, kHeatCaption);
-    Label(out, L::kLeft + L::kCell * static_cast<double>(m.ports.size()) / 2, 32, kPortAxis,
+    Label(out, L::kLeft + L::kCell * static_cast<double>(columns.names.size()) / 2, 32, kPortAxis,
           kAnchorMiddle);
     Label(out, 2, L::kTop - 6, kFixtureAxis);
-    for (size_t p = 0; p < m.ports.size(); ++p) {
+    for (size_t p = 0; p < columns.names.size(); ++p) {
         double x = L::kLeft + static_cast<double>(p) * L::kCell + L::kCell / 2;
-        NameLabel(out, Text(x, L::kTop - 6).Rotate(-60, x, L::kTop - 6), m.ports[p], L::kPortChars);
+        NameLabel(out, Text(x, L::kTop - 6).Rotate(-60, x, L::kTop - 6), columns.names[p],
+                  L::kPortChars);
     }
+}
+
+// Each port's failures over every station.
+std::vector<long long> PortFailures(const ReportModel& m) {
+    std::vector<long long> failures(m.ports.size(), 0);
+    for (size_t i = 0; i < m.fixture.size(); ++i) {
+        const FixtureView::Entry& e = m.fixture.entry(i);
+        if (e.port < failures.size()) failures[e.port] += e.failures;
+    }
+    return failures;
+}
+
+// One row's cells gathered into the columns; a column without runs stays blank.
+std::vector<FixtureCell> RowCells(const ReportModel& m, const HeatRow& row,
+                                  const HeatColumns& columns) {
+    std::vector<FixtureCell> cells(columns.names.size());
+    for (size_t i = row.first; i < row.end; ++i) {
+        const FixtureView::Entry& e = m.fixture.entry(i);
+        int c = e.port < columns.ofPort.size() ? columns.ofPort[e.port] : -1;
+        if (c < 0) continue;
+        FixtureCell& cell = cells[static_cast<size_t>(c)];
+        FixtureCell whole = m.fixture[i];
+        cell.host = whole.host;
+        cell.port = columns.names[static_cast<size_t>(c)];
+        cell.runs += whole.runs;
+        cell.failures += whole.failures;
+        cell.flagged = cell.flagged || whole.flagged;
+    }
+    return cells;
+}
+
+void HeatColumnsNote(std::ostream& out, const HeatColumns& columns) {
+    if (!columns.folded && columns.hiddenPorts == 0 && columns.leftOut == 0) return;
+    out << "<p id=\"heatmap-columns\">" << kHeatPortsShown << (columns.folded ? kHeatFolded : "");
+    if (columns.hiddenPorts > 0) out << kHeatHidden << columns.hiddenPorts;
+    if (columns.leftOut > 0) out << kHeatColumnsLeftOut << columns.leftOut;
+    out << ".</p>\n";
 }
 
 void HeatCell(std::ostream& out, const FixtureCell& c, double x, double y) {
@@ -390,21 +583,24 @@ void WriteHeatMap(std::ostream& out, const ReportModel& m) {
         out << "<p id=\"heatmap-left-out\">" << kHeatMapShows << rows.size() << kOfWord
             << m.hosts.size() << kHeatMapHostsWord << leftOut << kHeatMapLeftOut << "</p>\n";
     }
-    double gridW = L::kCell * static_cast<double>(m.ports.size());
+    HeatColumns columns = ChooseHeatColumns(m.ports, PortFailures(m), kHeatMapColumns);
+    HeatColumnsNote(out, columns);
+    double gridW = L::kCell * static_cast<double>(columns.names.size());
     double legendX = L::kLeft + gridW + L::kLegendGap;
     double gridH = L::kCell * static_cast<double>(std::max<size_t>(rows.size(), 1));
     double legendH = (kFailureRateClasses + 2) * L::kLegendRowH;
-    OpenSvg(out, "id=\"chart-heatmap\"", legendX + L::kLegendW,
+    OpenSvg(out, "id=\"chart-heatmap\"", FitCaption(legendX + L::kLegendW, 2, kHeatCaption),
             L::kTop + std::max(gridH, legendH) + 10, kHeatCaption);
-    HeatHeader(out, m);
+    HeatHeader(out, columns);
     HeatLegend(out, legendX);
     if (rows.empty()) Label(out, L::kLeft, L::kTop + 20, kNoFixtureRuns);
     for (size_t r = 0; r < rows.size(); ++r) {
         double y = L::kTop + static_cast<double>(r) * L::kCell;
         NameLabel(out, Text(0, y + L::kCell / 2 + 4), m.hosts[rows[r].host], kChartLabelChars);
-        for (size_t i = rows[r].first; i < rows[r].end; ++i) {
-            double x = L::kLeft + static_cast<double>(m.fixture.entry(i).port) * L::kCell;
-            HeatCell(out, m.fixture[i], x, y);
+        std::vector<FixtureCell> cells = RowCells(m, rows[r], columns);
+        for (size_t c = 0; c < cells.size(); ++c) {
+            if (cells[c].runs == 0) continue;
+            HeatCell(out, cells[c], L::kLeft + static_cast<double>(c) * L::kCell, y);
         }
     }
     out << "</svg>\n";
@@ -475,6 +671,29 @@ void HistogramAxes(std::ostream& out, const HistogramBins& b, const LinearScale&
     Label(out, (L::kLeft + right) / 2, base + L::kBottom - 6, kVoltAxis, kAnchorMiddle);
 }
 
+bool OutOfSpec(int hundredths) {
+    return hundredths < tracefmt::kAdcLowHundredths || hundredths > tracefmt::kAdcHighHundredths;
+}
+
+// The hatching's id, unique on the page: the input's bytes in hex.
+std::string HatchId(const std::string& input) {
+    std::string id = kHatchPrefix;
+    char hex[3];
+    for (unsigned char c : input) {
+        std::snprintf(hex, sizeof hex, "%02x", c);
+        id += hex;
+    }
+    return id;
+}
+
+void HatchPattern(std::ostream& out, const std::string& id) {
+    out << "<defs><pattern id=\"" << id
+        << "\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+           "patternTransform=\"rotate(45)\"><line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" "
+           "stroke=\""
+        << kWhite << "\" stroke-width=\"2\"/></pattern></defs>\n";
+}
+
 void LimitLine(std::ostream& out, int limit, const LinearScale& x, bool high) {
     using L = HistogramLayout;
     double at = x(limit), base = L::kTop + L::kPlotH;
@@ -509,22 +728,36 @@ void WriteHistogram(std::ostream& out, const AnalogueStats& a) {
     std::string attrs = "class=\"chart-histogram\" data-input=\"" + H(a.input) + "\" data-low=\"" +
                         Volts(tracefmt::kAdcLowHundredths) + "\" data-high=\"" +
                         Volts(tracefmt::kAdcHighHundredths) + "\"";
-    OpenSvg(out, attrs.c_str(), L::kLeft + barW * bins + L::kRight,
+    OpenSvg(out, attrs.c_str(),
+            FitCaption(L::kLeft + barW * bins + L::kRight, L::kLeft, kHistogramCaption),
             L::kTop + L::kPlotH + L::kBottom, a.input + ": " + kHistogramCaption);
     Label(out, L::kLeft, 14, kHistogramCaption);
     HistogramAxes(out, b, x, y, ticks);
+    const std::string hatch = HatchId(a.input);
+    HatchPattern(out, hatch);
     for (const auto& [v, n] : b.counts) {
         PixelSpan s = BarSpan(x, v, 1);
         double top = y(static_cast<double>(n)), cx = (s.from + s.to) / 2;
-        El("rect")
-            .At("class", "bar")
+        const bool outside = OutOfSpec(v);
+        El bar("rect");
+        bar.At("class", outside ? "bar out-of-spec" : "bar")
             .At("data-value", Volts(v))
             .At("x", s.from + 0.5)
             .At("y", top)
             .At("width", s.to - s.from - 1)
             .At("height", L::kTop + L::kPlotH - top)
-            .At("fill", kHistogramBarColour)
-            .With(out, BinTitle(a, b, v, n));
+            .At("fill", outside ? kOutOfSpecColour : kHistogramBarColour);
+        bar.With(out, BinTitle(a, b, v, n) + (outside ? kOutOfSpecWord : ""));
+        if (outside) {
+            El("rect")
+                .At("class", "hatch")
+                .At("x", s.from + 0.5)
+                .At("y", top)
+                .At("width", s.to - s.from - 1)
+                .At("height", L::kTop + L::kPlotH - top)
+                .At("fill", "url(#" + hatch + ")")
+                .Empty(out);
+        }
         Text(cx + 3, top - 3)
             .At("font-size", kCellFont)
             .Rotate(-90, cx + 3, top - 3)

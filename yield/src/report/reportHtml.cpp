@@ -102,11 +102,13 @@ void WriteReportHtml(const ReportModel& m, std::ostream& out) {
     Table(out, kRepairTable, m.repairs);
     Table(out, kSummaryTable, std::vector<YieldSummary>{m.summary});
     Table(out, kDefinitionTable, kDefinitions);
-    out << "<h2>Yield per day</h2>\n";
-    WriteYieldChart(out, m.days);
+    out << "<h2>First-pass yield per day</h2>\n";
+    WriteYieldChart(out, m.days, m.selection.target);
+    out << "<h2>First-pass yield per station</h2>\n";
+    WriteStationChart(out, m.stations, m.selection.target);
     YieldTables(out, m);
-    out << "<h2>Pareto of failing ports</h2>\n";
-    WriteParetoChart(out, m.pareto);
+    out << "<h2>Pareto of failure causes</h2>\n";
+    WriteParetoChart(out, m.causes);
     Tables(out, m);
     Analogue(out, m.analogue);
     out << "</body></html>\n";

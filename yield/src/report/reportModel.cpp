@@ -241,6 +241,7 @@ void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint
     ++row.runs;
     row.passed += run.verdict == Verdict::Ok ? 1 : 0;
     CountPorts(run, day);
+    causes_.Add(run);
 }
 
 void ReportBuilder::CountPorts(const RunSummary& run, uint32_t day) {
@@ -580,6 +581,7 @@ ReportModel ReportBuilder::Finish() {
     boards_ = {};
     PortNames names = NamePorts();
     BuildPareto(names);
+    m_.causes = causes_.Rows();
     BuildFixture(names);
     BuildStationTrend();
     BuildPortTrend(names);

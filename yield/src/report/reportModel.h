@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "report/failureCauses.h"
 #include "report/reportSelection.h"
 #include "store/runRows.h"
 #include "traceLogFormat.h"
@@ -242,6 +243,7 @@ struct ReportModel {
     YieldSummary summary;
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
+    std::vector<CauseRow> causes;    // the Pareto by cause, once per board (failureCauses.h)
     std::vector<std::string> hosts;  // the stations of the fixture view
     std::vector<std::string> ports;  // every port seen, in family order
     FixtureView fixture;             // by station, then port (their numbers index hosts and ports)
@@ -379,6 +381,7 @@ private:
         std::map<int, long long> histogram;
     };
     std::map<std::string, Acc> analogue_;
+    CauseTally causes_;
 };
 
 // Builds the model from `rows` (read through `filter`), one row at a time; then reads the runs

@@ -12,6 +12,11 @@ namespace yield {
 constexpr char kPeriodDay[] = "day";
 constexpr char kPeriodWeek[] = "week";
 
+// The first-pass yield a line aims at unless it sets its own (--target-yield).
+constexpr double kDefaultTargetYield = 0.95;
+// A yield this far below the target or less is amber (warn); further below, red (bad).
+constexpr double kTargetBand = 0.05;
+
 // What the report covers and where it comes from; the time and database are the caller's.
 struct Selection {
     std::string since, until, host, station;  // as asked
@@ -19,6 +24,8 @@ struct Selection {
     std::string trendPeriod;                  // kPeriodDay or kPeriodWeek
     std::string madeAt;                       // UTC, 2026-12-07T22:22:47Z
     std::string database;                     // without a password
+    // The line's first-pass target, 0 to 1: the HTML charts draw against it.
+    double target = kDefaultTargetYield;
 };
 
 // A hundred years of days: more reaches before any run and past what a day text can say.

@@ -1,10 +1,14 @@
 #include "report/screenJson.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "parse/calendar.h"
 #include "report/reportTables.h"
 
 namespace yield {
@@ -141,6 +145,141 @@ json ScreenJson(const ReportModel& m) {
               {kScreenRepairTable.key, ColumnsJson(kScreenRepairTable)},
               {kScreenFlags.key, ColumnsJson(kScreenFlags)},
               {kScreenLatest.key, ColumnsJson(kScreenLatest)}}}};
+}
+
+// ---- the wall screen ----
+
+namespace {
+
+constexpr long long kNanosPerSecond = 1000000000;
+constexpr int kSecondsPerMinute = 60;
+constexpr long kMinutesPerHour = 60;
+constexpr char kIsoLocal[] = "%Y-%m-%dT%H:%M:%S";
+
+// One station as the wall shows it.
+struct WallStation {
+    std::string name;
+    bool expected = false;
+    const StationRow* today = nullptr;  // its boards of the day; none yet when null
+    long long lastUpload = -1;          // nanoseconds since the epoch; -1: none in the days seen
+};
+
+json TextOrNull(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
+
+json YieldFigures(long long boards, double firstPass, double final, double target) {
+    json out = {{"boards", boards}, {"band", YieldBand(firstPass, boards, target)}};
+    out["first_pass_yield"] = boards > 0 ? json(firstPass) : json(nullptr);
+    out["first_pass"] = boards > 0 ? json(Percent(firstPass)) : json(nullptr);
+    out["final"] = boards > 0 ? json(Percent(final)) : json(nullptr);
+    return out;
+}
+
+// The wall's stations by name, each once, in the order first named.
+class WallStations {
+public:
+    WallStation& Named(const std::string& name) {
+        auto [at, added] = index_.emplace(name, list_.size());
+        if (added) list_.push_back(WallStation{name});
+        return list_[at->second];
+    }
+    WallStation* Find(const std::string& name) {
+        auto at = index_.find(name);
+        return at == index_.end() ? nullptr : &list_[at->second];
+    }
+    // The list, handed over: no more names after this.
+    std::vector<WallStation> Take() { return std::move(list_); }
+
+private:
+    std::vector<WallStation> list_;
+    std::unordered_map<std::string, size_t> index_;
+};
+
+// The expected stations first (the line's order, else by name), then the others of the day.
+std::vector<WallStation> ListWallStations(const ReportModel& m, const WallSettings& s,
+                                          const std::vector<StationUpload>& uploads) {
+    WallStations named;
+    for (const std::string& name : s.stations) named.Named(name).expected = true;
+    if (s.stations.empty()) {
+        for (const StationUpload& u : uploads) named.Named(u.station).expected = true;
+    }
+    for (const StationRow& r : m.stations) {
+        WallStation& w = named.Named(r.station);
+        w.today = &r;
+        w.expected = w.expected || s.stations.empty();
+    }
+    for (const StationUpload& u : uploads) {
+        if (WallStation* w = named.Find(u.station)) w->lastUpload = u.mtime;
+    }
+    std::vector<WallStation> list = named.Take();
+    auto order = [](const WallStation& a, const WallStation& b) {
+        if (a.expected != b.expected) return a.expected;
+        return !a.expected && a.name < b.name;
+    };
+    if (s.stations.empty()) {
+        std::sort(list.begin(), list.end(),
+                  [](const WallStation& a, const WallStation& b) { return a.name < b.name; });
+    } else {
+        std::stable_sort(list.begin(), list.end(), order);
+    }
+    return list;
+}
+
+json StationJson(const WallStation& w, double target) {
+    json out = w.today != nullptr ? YieldFigures(w.today->boards, w.today->firstPassYield,
+                                                 w.today->finalYield, target)
+                                  : YieldFigures(0, 0, 0, target);
+    out["station"] = w.name;
+    out["expected"] = w.expected;
+    std::string last;
+    if (w.lastUpload >= 0)
+        last = LocalIsoTime(static_cast<std::time_t>(w.lastUpload / kNanosPerSecond));
+    out["last_upload"] = TextOrNull(last);
+    return out;
+}
+
+}  // namespace
+
+const char* YieldBand(double yield, long long boards, double target) {
+    if (boards <= 0) return kBandNone;
+    if (yield >= target) return kBandGood;
+    return yield >= target - kTargetBand ? kBandWarn : kBandBad;
+}
+
+std::string LocalIsoTime(std::time_t when) {
+    std::tm tm{};
+    if (localtime_r(&when, &tm) == nullptr) return "";
+    char text[64];
+    if (std::strftime(text, sizeof text, kIsoLocal, &tm) == 0) return "";
+    long offset = tm.tm_gmtoff / kSecondsPerMinute;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
+                  std::labs(offset) / kMinutesPerHour, std::labs(offset) % kMinutesPerHour);
+    return std::string(text) + zone;
+}
+
+std::string SeenSince(const std::string& today) {
+    long long number = 0;
+    if (!DayNumber(today, number)) return today;
+    return DayText(number - (kSeenDays - 1));
+}
+
+json WallJson(const ReportModel& m, const WallSettings& s,
+              const std::vector<StationUpload>& uploads, std::time_t now) {
+    std::vector<WallStation> list = ListWallStations(m, s, uploads);
+    json stations = json::array();
+    for (const WallStation& w : list) {
+        if (stations.size() == kWallStations) break;
+        stations.push_back(StationJson(w, s.target));
+    }
+    const YieldSummary& sum = m.summary;
+    return {{"now", LocalIsoTime(now)},
+            {"target", s.target},
+            {"target_text", Percent(s.target)},
+            {"target_band", kTargetBand},
+            {"quiet_minutes", s.quietMinutes},
+            {"line", YieldFigures(sum.boards, sum.firstPassYield, sum.finalYield, s.target)},
+            {"stations", std::move(stations)},
+            {"stations_total", list.size()}};
 }
 
 }  // namespace yield

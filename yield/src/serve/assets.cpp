@@ -29,6 +29,10 @@ const Values kPageRoutes = {{"style", routes::kStyle},
                             {"alarms", routes::kAlarmsPrefix},
                             {"clear", routes::kClearSuffix},
                             {"clear_header", routes::kClearHeader}};
+// The wall's page: its own style and script, the same JSON and events.
+const Values kWallRoutes = {{"style", routes::kWallStyle},        {"script", routes::kWallScript},
+                            {"screen_json", routes::kScreenJson}, {"events", routes::kEvents},
+                            {"event", routes::kScreenEvent},      {"screen", routes::kScreen}};
 
 std::string ValueOf(const Values& values, std::string_view name) {
     auto it = std::find_if(values.begin(), values.end(),
@@ -58,7 +62,10 @@ const std::vector<StaticFile>& ScreenFiles() {
     static const std::vector<StaticFile> files = {
         {routes::kScreen, FilledPage(kScreenHtml, kPageRoutes), kHtmlType},
         {routes::kStyle, std::string(kStyleCss), kCssType},
-        {routes::kScript, std::string(kScreenJs), kJsType}};
+        {routes::kScript, std::string(kScreenJs), kJsType},
+        {routes::kWall, FilledPage(kWallHtml, kWallRoutes), kHtmlType},
+        {routes::kWallStyle, std::string(kWallCss), kCssType},
+        {routes::kWallScript, std::string(kWallJs), kJsType}};
     return files;
 }
 

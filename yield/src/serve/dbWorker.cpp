@@ -71,9 +71,14 @@ void DbWorker::Poll() {
 }
 
 void DbWorker::Refresh() {
-    ReportModel m =
-        ReadReport(*OpenReadStore(o_.db), DayFilter(Today()), ScreenReading(o_.rule.boards));
-    live_.Publish(ScreenJson(m));
+    const std::string today = Today();
+    std::unique_ptr<ReadStore> store = OpenReadStore(o_.db);
+    ReportModel m = ReadReport(*store, DayFilter(today), ScreenReading(o_.rule.boards));
+    std::vector<StationUpload> uploads = store->StationUploads(SeenSince(today));
+    store.reset();  // no snapshot held while the screen is published
+    nlohmann::json data = ScreenJson(m);
+    data[kWall] = WallJson(m, o_.wall, uploads, std::time(nullptr));
+    live_.Publish(std::move(data));
     std::vector<AlarmCondition> now = AlarmConditions(m, o_.rule);
     for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr)))) alerts_.Raise(a);
 }

@@ -7,6 +7,10 @@ namespace yield::routes {
 constexpr char kScreen[] = "/";
 constexpr char kStyle[] = "/dashboard.css";
 constexpr char kScript[] = "/dashboard.js";
+// The wall screen: the line's figures for a screen read from across the room.
+constexpr char kWall[] = "/wall";
+constexpr char kWallStyle[] = "/wall.css";
+constexpr char kWallScript[] = "/wall.js";
 constexpr char kScreenJson[] = "/dashboard.json";
 constexpr char kEvents[] = "/events";
 constexpr char kScreenEvent[] = "dashboard";  // the event of kEvents with the screen's JSON

@@ -1,8 +1,9 @@
-// What `serve` is asked to do: the database, where to listen, the day and the alarm.
+// What `serve` is asked to do: the database, where to listen, the day, the alarm and the wall.
 #pragma once
 
 #include <string>
 
+#include "report/screenJson.h"
 #include "serve/alarmRule.h"
 #include "serve/listenAddress.h"
 
@@ -16,6 +17,7 @@ struct ServeOptions {
     std::string day;  // the day the screen counts; "" for the local day, following the clock
     AlarmRule rule;
     std::string onAlert;  // the command run per new alarm; "" for none
+    WallSettings wall;    // the wall screen's target and expected stations
 };
 
 }  // namespace yield

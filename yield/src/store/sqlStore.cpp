@@ -57,6 +57,9 @@ public:
     }
     std::vector<SourceRow> SourcesOf(long long runId) override { return reading_.SourcesOf(runId); }
     std::vector<SourceRow> ProblemFiles() override { return reading_.ProblemFiles(); }
+    std::vector<StationUpload> StationUploads(const std::string& sinceDay) override {
+        return reading_.StationUploads(sinceDay);
+    }
 
 private:
     std::unique_ptr<SqlConnection> conn_;

@@ -414,6 +414,12 @@ constexpr char kRunsWithoutDay[] =
     "SELECT count(*) FROM runs r WHERE r.day = ''"
     " AND ($1 = '' OR r.host = $1) AND" YIELD_STATION_IS("$2");
 #undef YIELD_STATION_IS
+// Each station's (its runs' station, else their host) newest file time, in nanoseconds since
+// the epoch, over the files of the runs of the days from $1 on: when it last brought logs.
+constexpr char kStationUploads[] =
+    "SELECT CASE WHEN r.station = '' THEN r.host ELSE r.station END AS fixture, max(s.mtime)"
+    " FROM runs r JOIN source_files s ON s.run_id = r.id WHERE r.day >= $1"
+    " GROUP BY fixture ORDER BY fixture";
 constexpr char kRunIdsOfChip[] =
     "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
 // The stored processor IDs equal to $1 (hex digits, no 0x) in any case and with or without 0x.

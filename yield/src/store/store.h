@@ -55,6 +55,12 @@ struct SourceFile {
     std::string station;  // given to the runs found in it; "" for none
 };
 
+// When a station last brought logs: the newest file time of its runs' logs.
+struct StationUpload {
+    std::string station;  // the runs' station, else their host
+    long long mtime = 0;  // nanoseconds since the epoch
+};
+
 // One file a run's log was found in, or a file that held no run.
 struct SourceRow {
     std::string path;
@@ -138,6 +144,9 @@ public:
     virtual void ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) = 0;
     virtual std::vector<SourceRow> SourcesOf(long long runId) = 0;
     virtual std::vector<SourceRow> ProblemFiles() = 0;
+    // Each station's newest log file time over the runs of the days from `sinceDay` on, by
+    // station name.
+    virtual std::vector<StationUpload> StationUploads(const std::string& sinceDay) = 0;
 };
 
 // One database engine: both sides over one connection.

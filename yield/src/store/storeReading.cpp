@@ -117,6 +117,14 @@ std::vector<RunSummary> SqlReading::NewestRuns(long long n) {
     return out;
 }
 
+std::vector<StationUpload> SqlReading::StationUploads(const std::string& sinceDay) {
+    Stmt s(conn_.Prepare(sql::kStationUploads));
+    s.Bind(sinceDay);
+    std::vector<StationUpload> out;
+    while (s.Step()) out.push_back({s.Text(0), s.Int(1)});
+    return out;
+}
+
 long long SqlReading::CountRunsWithoutDay(const RunFilter& filter) {
     Stmt s(conn_.Prepare(sql::kRunsWithoutDay));
     s.Bind(filter.host, filter.station);

@@ -27,6 +27,7 @@ public:
     void ForEachFailing(const std::vector<long long>& ids, const FailingSink& take);
     std::vector<SourceRow> SourcesOf(long long runId);
     std::vector<SourceRow> ProblemFiles();
+    std::vector<StationUpload> StationUploads(const std::string& sinceDay);
 
 private:
     std::pair<long long, long long> RunIdSpan(const RunFilter& filter);

@@ -24,7 +24,8 @@ const SCREENSHOT = 'report.png';
 const DOM_COPY = 'report.dom.html';
 // Every element the report writer makes; the browser adds tbody.
 const ALLOWED_ELEMENTS = ['html', 'head', 'meta', 'title', 'style', 'body', 'h1', 'h2', 'h3', 'p',
-    'table', 'thead', 'tbody', 'tr', 'th', 'td', 'svg', 'rect', 'line', 'text'];
+    'table', 'thead', 'tbody', 'tr', 'th', 'td', 'svg', 'rect', 'line', 'text',
+    'polyline', 'circle', 'defs', 'pattern'];
 const LABEL_CHARS = 20;    // kChartLabelChars
 const LEGEND_ENTRIES = 7;  // no runs, the five failure rate classes, flagged
 const PIXEL_SLACK = 0.5;
@@ -140,12 +141,12 @@ function checkCharts(page, c) {
     const heat = chart(page, 'chart-heatmap');
     c.expect(days && pareto && heat, 'a chart is missing (yield, Pareto or heat map)');
     if (!days || !pareto || !heat) return;
-    expectTexts(days, 'yield chart', ['yield (%)', 'runs', 'target 95.0%', '100%', '0%'], c);
-    // Each bar's yield (n/a without complete runs), the five ticks and the target.
+    expectTexts(days, 'yield chart', ['first pass (%)', 'boards', 'target 95.0%', '100%', '0%'], c);
+    // Each bar's first-pass yield (n/a without boards), the five ticks and the target.
     const written = days.texts.filter((t) => /%$|^n\/a$/.test(t)).length;
     c.expect(days.bars > 0 && written >= days.bars + 6,
         'yield chart: bars without their yield written beside them');
-    expectTexts(pareto, 'Pareto chart', ['failures', 'cum.'], c);
+    expectTexts(pareto, 'Pareto chart', ['boards', 'cum.', 'cumulative share'], c);
     expectTexts(heat, 'heat map', ['failure rate', '0 failures', 'no runs', 'flagged', 'port',
         'fixture'], c);
     c.expect(page.marks >= MARKS_AT_LEAST, `only ${page.marks} bars and cells in the charts`);

@@ -2,7 +2,8 @@
 // boards ingested while it stays open. Checks that the page shows them without a reload, that a
 // host name made of markup stays text, that the alert command ran once for the flagged station and its alarm clears,
 // that the CSP header is sent and the page runs under it, and that a page that lost the server
-// says so and catches up once the server is back.
+// says so and catches up once the server is back. The wall screen at 1920x1080: an empty day said as
+// such, then tiles coloured against the target, figures of 80 px and more, nothing past the screen.
 // Usage: node serve-check.js --tool TOOL --db DB --logs DIR --alert SCRIPT --alerts FILE
 //        --host TEXT
 'use strict';
@@ -16,10 +17,78 @@ const ARGS = ['tool', 'db', 'logs', 'alert', 'alerts', 'host'];
 const DAY = '2026-12-07';
 const FLAGGED = ['flagged-port', 'fixture-bad', 'DI-5'];
 const BOARDS = 9;  // four bad, four good, one with a hostile host name
+const WALL = {width: 1920, height: 1080};
+const WALL_FIGURE_PX = 80;
+const WALL_BANDS = {'fixture-good': 'good', 'fixture-bad': 'bad'};  // 100 % and 0 % against 95 %
 
 function startServe(args, listen) {
     return screen.startServe(args.tool, ['--db', args.db, '--listen', listen, '--day', DAY,
         '--alarm-boards', '4', '--alarm-yield', '0', '--on-alert', `${args.alert} ${args.alerts}`]);
+}
+
+async function openWall(browser, port, c) {
+    const page = await browser.newPage();
+    page.errors = [];
+    page.on('pageerror', (e) => page.errors.push(e.message));
+    await page.setViewport(WALL);
+    await page.goto(`http://127.0.0.1:${port}/wall`, {waitUntil: 'load'});
+    await screen.waitFor(page, () => document.getElementById('day').textContent !== '', null,
+        'the wall\'s first figures', c);
+    return page;
+}
+
+// Runs in the page: what would not fit the screen, the figures' sizes, the tiles' colours.
+function readWall() {
+    const outside = [...document.querySelectorAll('header, .tile, #trend, #queue tr, #empty')]
+        .filter((e) => e.offsetParent !== null || e.localName === 'header')
+        .filter((e) => {
+            const r = e.getBoundingClientRect();
+            return r.bottom > window.innerHeight + 1 || r.right > window.innerWidth + 1;
+        }).map((e) => e.id || e.className);
+    const root = document.documentElement;
+    return {
+        outside,
+        scrolls: root.scrollHeight > root.clientHeight || root.scrollWidth > root.clientWidth,
+        empty: document.getElementById('empty').hidden ? '' : document.getElementById('empty').textContent,
+        tiles: [...document.querySelectorAll('.tile')].map((t) => {
+            const figure = t.querySelector('.figure');
+            const f = figure.getBoundingClientRect(), box = t.getBoundingClientRect();
+            const cut = [...t.children].some((e) => e.getBoundingClientRect().bottom > box.bottom + 1);
+            return {station: t.dataset.station, band: t.dataset.band, cls: t.className,
+                colour: getComputedStyle(t).backgroundColor, text: figure.textContent, cut,
+                height: f.height,
+                font: parseFloat(getComputedStyle(figure).fontSize)};
+        }),
+    };
+}
+
+function checkWallFits(seen, c) {
+    c.expect(!seen.scrolls, 'the wall scrolls at 1920x1080');
+    c.expect(seen.outside.length === 0, `past the wall's screen: ${seen.outside.join(', ')}`);
+}
+
+async function checkWallEmpty(wall, c) {
+    const seen = await wall.evaluate(readWall);
+    checkWallFits(seen, c);
+    c.expect(/^No boards tested/.test(seen.empty), `the empty day reads "${seen.empty}"`);
+}
+
+async function checkWall(wall, c) {
+    await screen.waitFor(wall, (n) => document.querySelectorAll('.tile[data-band="bad"]').length >= n,
+        1, 'the wall\'s tiles', c);
+    const seen = await wall.evaluate(readWall);
+    checkWallFits(seen, c);
+    c.expect(seen.empty === '', `the wall says "${seen.empty}" on a day with boards`);
+    for (const [station, band] of Object.entries(WALL_BANDS)) {
+        const t = seen.tiles.find((x) => x.station === station);
+        c.expect(t && t.band === band && t.cls.includes(`band-${band}`),
+            `wall tile ${station}: ${JSON.stringify(t)}, expected ${band}`);
+        if (t) c.expect(t.height >= WALL_FIGURE_PX && t.font >= WALL_FIGURE_PX && !t.cut,
+            `wall tile ${station}: figure ${t.height} px high, font ${t.font} px, cut ${t.cut}`);
+    }
+    const colours = new Set(seen.tiles.filter((t) => t.band !== 'none').map((t) => t.colour));
+    c.expect(colours.size === 2, `the good and bad tiles share a colour: ${[...colours]}`);
+    c.expect(wall.errors.length === 0, `errors in the wall: ${wall.errors.join('; ')}`);
 }
 
 function ingest(args, folder, station) {
@@ -115,7 +184,11 @@ async function main() {
     let running = serve;
     try {
         const page = await screen.openScreen(chromium.browser, port, c);
+        const wall = await openWall(chromium.browser, port, c);
+        await checkWallEmpty(wall, c);
         await checkLive(page, args, c);
+        await checkWall(wall, c);
+        await wall.close();
         await checkPercents(page, c);
         checkAlert(args, c);
         await checkClear(page, c);
