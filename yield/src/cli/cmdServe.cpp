@@ -1,4 +1,5 @@
-// `serve`: the line's live screen and its alarm (src/serve); reads the database, never writes it.
+// `serve`: the line's live screen and its alarm (src/serve); reads the database, and writes only
+// the repair desk's dispositions, when given the desk's secret.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "parse/calendar.h"
+#include "serve/deskSecret.h"
 #include "serve/server.h"
 
 namespace yield {
@@ -25,6 +27,11 @@ constexpr char kOnAlertHelp[] =
     "command run once per new alarm, without a shell: CMD split on spaces, then the alarm's "
     "kind, station, port and rate as arguments; DEVUZE_ALERT_KIND, _STATION, _PORT, _RATE, "
     "_BOARDS and _ID in its environment";
+constexpr char kDeskSecretHelp[] =
+    "a file whose first line (16 to 256 visible ASCII characters) is the repair desk's secret: "
+    "the board pages then record dispositions sent with it; without it every request is "
+    "read-only";
+constexpr char kDeskSecretVariable[] = "DEVUZE_YIELD_DESK_SECRET_FILE";
 constexpr char kBadListen[] = "--listen takes ADDR:PORT, not ";
 constexpr char kNotADay[] = "--day is not a day (YYYY-MM-DD): ";
 constexpr char kNotAPercent[] = "--alarm-yield takes a percent from 0 to 100";
@@ -33,6 +40,7 @@ constexpr double kPercent = 100.0;
 struct ServeArgs {
     ServeOptions options;
     std::string listen = kDefaultListen;
+    std::string deskSecretFile;
     double alarmYieldPercent = 80;
 };
 
@@ -43,6 +51,11 @@ int RunServe(const std::string& db, ServeArgs a) {
     if (!(a.alarmYieldPercent >= 0 && a.alarmYieldPercent <= kPercent))
         throw UsageError(kNotAPercent);
     a.options.db = db;
+    try {
+        if (!a.deskSecretFile.empty()) a.options.deskSecret = ReadDeskSecret(a.deskSecretFile);
+    } catch (const DeskSecretError& e) {
+        throw UsageError(e.what());
+    }
     a.options.rule.minYield = a.alarmYieldPercent / kPercent;
     bool ended = false;
     try {
@@ -73,6 +86,9 @@ Handler AddServeOptions(CLI::App& cmd) {
         ->check(CLI::Range(0.0, 100.0))
         ->type_name("P");
     cmd.add_option("--on-alert", args->options.onAlert, kOnAlertHelp)->type_name("CMD");
+    cmd.add_option("--desk-secret-file", args->deskSecretFile, kDeskSecretHelp)
+        ->type_name("FILE")
+        ->envname(kDeskSecretVariable);
     return [args](const std::string& db) { return RunServe(db, *args); };
 }
 

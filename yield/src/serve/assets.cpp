@@ -58,7 +58,8 @@ const std::vector<StaticFile>& ScreenFiles() {
     static const std::vector<StaticFile> files = {
         {routes::kScreen, FilledPage(kScreenHtml, kPageRoutes), kHtmlType},
         {routes::kStyle, std::string(kStyleCss), kCssType},
-        {routes::kScript, std::string(kScreenJs), kJsType}};
+        {routes::kScript, std::string(kScreenJs), kJsType},
+        {routes::kDeskScript, std::string(kDeskJs), kJsType}};
     return files;
 }
 

@@ -71,8 +71,9 @@ void DbWorker::Poll() {
 }
 
 void DbWorker::Refresh() {
-    ReportModel m =
-        ReadReport(*OpenReadStore(o_.db), DayFilter(Today()), ScreenReading(o_.rule.boards));
+    ReadOptions reading = ScreenReading(o_.rule.boards);
+    reading.now = std::time(nullptr);
+    ReportModel m = ReadReport(*OpenReadStore(o_.db), DayFilter(Today()), reading);
     live_.Publish(ScreenJson(m));
     std::vector<AlarmCondition> now = AlarmConditions(m, o_.rule);
     for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr)))) alerts_.Raise(a);

@@ -16,6 +16,8 @@ struct ServeOptions {
     std::string day;  // the day the screen counts; "" for the local day, following the clock
     AlarmRule rule;
     std::string onAlert;  // the command run per new alarm; "" for none
+    // The repair desk's secret (deskSecret.h); "" for none: every request stays read-only.
+    std::string deskSecret;
 };
 
 }  // namespace yield
