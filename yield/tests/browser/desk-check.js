@@ -64,8 +64,9 @@ async function main() {
         const board = await openBoard(chromium.browser, port, args.chip);
         const recorded = await dispose(board, args.secret, c);
         c.expect(recorded.startsWith('recorded'), `with the secret the page says: ${recorded}`);
-        await screen.waitFor(page, (chip) => !queued(chip), args.chip,
-            'the scrapped board gone from the queue', c);
+        await screen.waitFor(page, (chip) => ![...document.querySelectorAll('#repairs tbody td')]
+            .some((td) => td.textContent === chip), args.chip,
+        'the scrapped board gone from the queue', c);
         c.expect(await screen.notReloaded(page), 'the line screen was reloaded');
         c.expect(page.errors.length === 0, `errors in the page: ${page.errors.join('; ')}`);
     } finally {
