@@ -18,13 +18,6 @@ TEST(Dispose, RecordedDispositionsShowInTheBoardAndTakeTheBoardOutOfTheQueue) {
     ASSERT_EQ(queued().size(), 1u);
 
     EXPECT_EQ(Tool("dispose" + db + " 0xDEAD --as repaired --by ana").status, 1);
-    EXPECT_EQ(Tool("dispose" + db + " 1a2b3c4d --as fixed --by ana").status, 2);
-    EXPECT_EQ(Tool("dispose" + db + " 1a2b3c4d --as repaired --by ''").status, 2);
-    EXPECT_EQ(
-        Tool("dispose" + db + " 1a2b3c4d --as repaired --by ana --note \"$(printf '\\033[2J')\"")
-            .status,
-        2);
-
     EXPECT_EQ(Tool("dispose" + db + " 1a2b3c4d --as repaired --by ana --note 'DI-5 relay'").status,
               0);
     ASSERT_EQ(queued().size(), 1u);
