@@ -374,8 +374,8 @@ constexpr char kUpgradeHint[] = "older than this tool's 3: an ingest into it upg
 // views, the old summary index.
 void MakeVersion1(TestDb& db) {
     db.Rows(
-        "DROP VIEW v_dispositions; DROP TABLE dispositions;"
-        " DROP VIEW v_repair_queue; DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
+        "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions;"
+        " DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
         " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
         " ALTER TABLE source_files DROP COLUMN sha256;"
         " CREATE INDEX runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)");
