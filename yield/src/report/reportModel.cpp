@@ -660,12 +660,17 @@ void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs
 void ApplyDispositions(std::vector<RepairRow>& repairs, const std::vector<Disposition>& latest) {
     std::unordered_map<std::string, const Disposition*> byChip;
     for (const Disposition& d : latest) byChip[d.chipId] = &d;
-    auto gone = [&byChip](RepairRow& r) {
+    auto covering = [&byChip](const RepairRow& r) -> const Disposition* {
         auto it = byChip.find(r.chipId);
-        if (it == byChip.end() || !DispositionCovers(*it->second, r.runId)) return false;
-        if (it->second->status != kDisposeRepaired) return true;
-        r.status = kRepairAwaitingRetest;
-        return false;
+        return it != byChip.end() && DispositionCovers(*it->second, r.runId) ? it->second : nullptr;
+    };
+    for (RepairRow& r : repairs) {
+        const Disposition* d = covering(r);
+        if (d != nullptr && d->status == kDisposeRepaired) r.status = kRepairAwaitingRetest;
+    }
+    auto gone = [&covering](const RepairRow& r) {
+        const Disposition* d = covering(r);
+        return d != nullptr && d->status != kDisposeRepaired;
     };
     repairs.erase(std::remove_if(repairs.begin(), repairs.end(), gone), repairs.end());
 }
