@@ -4,8 +4,8 @@
 # JSON, one board's answer. The piles: the golden logs, and a factory day's gathered archives
 # (yield/tests/reference/factory-day-pile.tar.xz, ingested as scripts/factory-day.sh ingests it:
 # fixtures A and C by their station markers, B with --station, desk D without). Times that
-# change from run to run (the time an alarm is raised, the wall's clock and the logs' file times)
-# are scrubbed before comparing.
+# change from run to run (the time an alarm is raised, the wall's clock, the logs' file times and
+# the screen's time in queue) are scrubbed before comparing.
 # Usage: scripts/reference-outputs.sh [--build DIR] [--update] [--pg-env FILE]
 #   --build   the host build with devuzeV7-yield (default build/dev)
 #   --update  write the reference files instead of comparing (review the diff before committing)
@@ -101,6 +101,8 @@ rules = [
     # The wall's clock, and the logs' file times (a copy's own) in the server's zone.
     (re.compile(rb'"now":"[^"]*"'), b'"now":"TIME"'),
     (re.compile(rb'"last_upload":"[^"]*"'), b'"last_upload":"TIME"'),
+    # The screen's time in queue, taken at the server's clock.
+    (re.compile(rb'"queue_seconds":[0-9]+'), b'"queue_seconds":SECONDS'),
 ]
 for folder, _, files in os.walk(sys.argv[1]):
     for name in files:

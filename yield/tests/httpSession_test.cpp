@@ -87,7 +87,8 @@ bool Ended(int fd) {
 // SIGTERM at the end.
 class Served {
 public:
-    Served(const std::string& db, const std::string& listen, const char* deadlineMs = nullptr)
+    Served(const std::string& db, const std::string& listen, const char* deadlineMs = nullptr,
+           const std::string& deskSecretFile = "")
         : err_(tmp_.path() / "stderr") {
         int out[2];
         if (pipe(out) != 0) return;
@@ -97,6 +98,10 @@ public:
             dup2(out[1], STDOUT_FILENO);
             int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(err, STDERR_FILENO);
+            if (!deskSecretFile.empty())
+                execl(YIELD_TOOL, YIELD_TOOL, "serve", "--db", db.c_str(), "--listen",
+                      listen.c_str(), "--day", "2026-12-07", "--desk-secret-file",
+                      deskSecretFile.c_str(), static_cast<char*>(nullptr));
             execl(YIELD_TOOL, YIELD_TOOL, "serve", "--db", db.c_str(), "--listen", listen.c_str(),
                   "--day", "2026-12-07", static_cast<char*>(nullptr));
             _exit(127);
@@ -194,7 +199,7 @@ TEST_F(ServeHttp, BodiesOverTheLimitAreRefusedChunkedOrNotAndTheServerGoesOn) {
     for (int i = 0; i < 64; ++i) chunks += "200\r\n" + std::string(512, 'x') + "\r\n";
     for (const std::string& request :
          {post + "Transfer-Encoding: chunked\r\n\r\n" + chunks + "0\r\n\r\n",
-          post + "Content-Length: 4096\r\n\r\n" + std::string(4096, 'x')}) {
+          post + "Content-Length: 8192\r\n\r\n" + std::string(8192, 'x')}) {
         int fd = Connect(s.host(), s.port());
         SendAll(fd, request);
         std::string answer = Receive(fd);
@@ -325,4 +330,48 @@ TEST_F(ServeHttp, ADatabaseThatStopsAnsweringHoldsNeitherPagesNorTheStop) {
     EXPECT_EQ(s.Stop(), 0);
     EXPECT_NE(s.Err().find("did not answer"), std::string::npos);
     sqlite3_close(holder);
+}
+
+namespace {
+
+constexpr char kDeskSecret[] = "desk-secret-0123456789";
+
+// A form POST to /dispositions with `secret` in its header ("" for none); what came back.
+std::string PostDisposition(const Served& s, const std::string& form, const std::string& secret) {
+    int fd = Connect(s.host(), s.port());
+    SendAll(fd, "POST /dispositions HTTP/1.1\r\nHost: " + s.Host() +
+                    (secret.empty() ? "" : "\r\nX-Devuze-Desk-Secret: " + secret) +
+                    "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                    std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
+    std::string answer = Receive(fd);
+    close(fd);
+    return answer;
+}
+
+}  // namespace
+
+TEST_F(ServeHttp, DispositionsAreRecordedOnlyWithTheDeskSecret) {
+    IngestBoards(0, 1);
+    const std::string form = "chip_id=0x0bad0000&status=scrapped&by=ana&note=cracked+case";
+    auto history = [this] { return OpenStore(db_, false)->DispositionsOf("0x0BAD0000").size(); };
+    {
+        Served readOnly(db_, "127.0.0.1:0");
+        EXPECT_EQ(StatusOf(PostDisposition(readOnly, form, kDeskSecret)), "HTTP/1.1 404");
+        EXPECT_EQ(readOnly.Ask("GET /board/0x0BAD0000").find("id=\"desk\""), std::string::npos);
+    }
+    const std::string secretFile = (tmp_.path() / "desk-secret").string();
+    yieldtest::WriteAll(secretFile, std::string(kDeskSecret) + "\n");
+    Served s(db_, "127.0.0.1:0", nullptr, secretFile);
+    EXPECT_EQ(StatusOf(PostDisposition(s, form, "")), "HTTP/1.1 403");
+    EXPECT_EQ(StatusOf(PostDisposition(s, form, std::string(kDeskSecret) + "x")), "HTTP/1.1 403");
+    EXPECT_EQ(
+        StatusOf(PostDisposition(s, "chip_id=0x0BAD0000&status=scrapped&by=a%07", kDeskSecret)),
+        "HTTP/1.1 400");
+    EXPECT_EQ(StatusOf(s.Ask("GET /dispositions")), "HTTP/1.1 405");
+    EXPECT_EQ(history(), 0u);
+    EXPECT_EQ(StatusOf(PostDisposition(s, form, kDeskSecret)), "HTTP/1.1 201");
+    EXPECT_EQ(history(), 1u);
+    std::string page = s.Ask("GET /board/0x0BAD0000");
+    EXPECT_NE(page.find("id=\"desk\""), std::string::npos);
+    EXPECT_NE(page.find("cracked case"), std::string::npos);
 }

@@ -574,3 +574,71 @@ TEST(ReportModel, HoursAndRecentBoardsTakeTheBoardRuleOfTheYields) {
     EXPECT_EQ(m.recent[1].station, "s2");
     EXPECT_DOUBLE_EQ(m.recent[1].firstPassYield, 0.5);  // D failed first, E passed
 }
+
+namespace {
+
+RunSummary WithId(RunSummary r, long long id) {
+    r.id = id;
+    return r;
+}
+
+Disposition DisposedAt(const std::string& chip, long long runId, const char* status) {
+    Disposition d;
+    d.chipId = chip;
+    d.runId = runId;
+    d.status = status;
+    return d;
+}
+
+}  // namespace
+
+// A disposition speaks for the runs stored before it: a later run takes the board out of the
+// queue (passed) or back in as open (failed).
+TEST(ReportModel, DispositionsLeaveTheQueueUntilTheBoardsNextRun) {
+    std::vector<RunSummary> runs = {
+        WithId(MakeRun("A", "h1", "2026_01_01_08_00_00", Verdict::Err), 1),
+        WithId(MakeRun("B", "h1", "2026_01_01_09_00_00", Verdict::Err), 2),
+        WithId(MakeRun("C", "h1", "2026_01_01_10_00_00", Verdict::Err), 3),
+        WithId(MakeRun("D", "h1", "2026_01_01_11_00_00", Verdict::Err), 4),
+        WithId(MakeRun("E", "h1", "2026_01_01_12_00_00", Verdict::Incomplete), 5),
+        WithId(MakeRun("F", "h1", "2026_01_01_13_00_00", Verdict::Err), 6),
+        WithId(MakeRun("C", "h1", "2026_01_02_10_00_00", Verdict::Err), 7),
+        WithId(MakeRun("D", "h1", "2026_01_02_11_00_00", Verdict::Ok), 8),
+    };
+    ReportRows rows;
+    rows.runs = [&](const RunSink& take) {
+        for (const RunSummary& r : runs) take(r);
+    };
+    rows.voltReadings = [](const ReadingSink&) {};
+    rows.runsWithoutDay = [] { return 0LL; };
+    rows.dispositions = [](const DispositionSink& take) {
+        take(DisposedAt("A", 1, kDisposeScrapped));
+        take(DisposedAt("B", 2, kDisposeRepaired));
+        take(DisposedAt("C", 3, kDisposeRepaired));
+        take(DisposedAt("D", 4, kDisposeRepaired));
+        take(DisposedAt("E", 5, kDisposeReturned));
+    };
+    std::vector<std::string> queued;
+    for (const RepairRow& r : BuildReport({}, rows).repairs)
+        queued.push_back(r.chipId + " " + r.status);
+    EXPECT_EQ(queued,
+              (std::vector<std::string>{"C failed", "F failed", "B repaired, awaiting retest"}));
+}
+
+TEST(ReportModel, TimeInQueueRunsFromTheShownRunsStamp) {
+    std::vector<RepairRow> rows(3);
+    rows[0].timeStamp = "2026_01_01_08_00_00";
+    rows[1].timeStamp = "2026_01_09_08_00_00";  // after the report's time: a clock set wrong
+    rows[2].timeStamp = "not a stamp";
+    std::tm clock{};
+    ASSERT_TRUE(StampClock(rows[0].timeStamp, clock));
+    std::time_t now = std::mktime(&clock) + 3 * 3600 + 59;
+    SetQueueTimes(rows, now);
+    EXPECT_TRUE(rows[0].queueKnown);
+    EXPECT_EQ(rows[0].queueSeconds, 3 * 3600 + 59);
+    EXPECT_FALSE(rows[1].queueKnown);
+    EXPECT_FALSE(rows[2].queueKnown);
+    EXPECT_EQ(QueueTimeText(rows[0].queueSeconds), "3 h");
+    EXPECT_EQ(QueueTimeText(59 * 60 + 59), "59 min");
+    EXPECT_EQ(QueueTimeText(2 * 86400 + 1), "2 d");
+}

@@ -282,7 +282,8 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     EXPECT_NE(text.find("RS232-1 \\x1B[2J<b>"), std::string::npos) << text;
     EXPECT_EQ(CsvTableNames().front(), "repair");
     std::string csv = Csv(m, "repair");
-    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,status,failures\r\n", 0), 0u) << csv;
+    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,status,queue_seconds,failures\r\n", 0), 0u)
+        << csv;
     EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,2026_01_01_00_00_00,failed,"), std::string::npos)
         << csv;
     std::string json = Render(WriteReportJson, m);

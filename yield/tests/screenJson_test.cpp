@@ -56,7 +56,7 @@ TEST(ScreenJson, RowsKeepTheScreensMembers) {
     EXPECT_EQ(Members(j["hours"][0]),
               Keys({"boards", "final_yield", "first_pass_yield", "hour", "station"}));
     EXPECT_EQ(Members(j["repairs"][0]),
-              Keys({"chip_id", "failures", "start_stamp", "station", "status"}));
+              Keys({"chip_id", "failures", "queue_seconds", "start_stamp", "station", "status"}));
     EXPECT_EQ(Members(j["latest"][0]),
               Keys({"chip_id", "failing", "host", "id", "start_stamp", "station", "verdict"}));
     EXPECT_EQ(j["latest"][0]["id"], 7);

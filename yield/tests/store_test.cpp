@@ -368,13 +368,14 @@ TEST_F(StoreTest, ReadingSeesOneSnapshotWhileAnIngestCommits) {
 namespace {
 
 constexpr char kStandard[] = "standard";
-constexpr char kUpgradeHint[] = "older than this tool's 2: an ingest into it upgrades it";
+constexpr char kUpgradeHint[] = "older than this tool's 3: an ingest into it upgrades it";
 
 // Takes a database back to schema version 1 as the tool wrote it: no station, no digests, no
 // views, the old summary index.
 void MakeVersion1(TestDb& db) {
     db.Rows(
-        "DROP VIEW v_repair_queue; DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
+        "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions;"
+        " DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
         " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
         " ALTER TABLE source_files DROP COLUMN sha256;"
         " CREATE INDEX runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)");

@@ -140,11 +140,9 @@ TEST(Cli, EverySubcommandSharesTheDatabaseOptionAndItsFailureLines) {
     TempDir tmp;
     std::string missing = " --db " + Q(tmp.path() / "no/such/dir/y.db");
     const std::pair<std::string, std::string> kCommands[] = {
-        {"ingest", " ."},
-        {"report", ""},
-        {"board", " 0x1"},
-        {"export", " --format json -o " + Q(tmp.path() / "out")},
-        {"problems", ""}};
+        {"ingest", " ."},  {"report", ""},
+        {"board", " 0x1"}, {"export", " --format json -o " + Q(tmp.path() / "out")},
+        {"problems", ""},  {"dispose", " 0x1 --as repaired --by ana"}};
     for (const auto& [name, args] : kCommands) {
         Result help = Tool(name + " --help");
         EXPECT_EQ(help.status, 0) << name;

@@ -8,6 +8,7 @@
 #include "cli/printJson.h"
 #include "export/exporters.h"
 #include "parse/recordWords.h"
+#include "report/dispositionRequest.h"
 #include "report/escape.h"
 #include "report/reportRequest.h"
 #include "store/openStore.h"
@@ -99,17 +100,36 @@ json RunJson(ReadStore& store, long long id) {
             {"files", FilesJson(store.SourcesOf(id))}};
 }
 
+json DispositionsJson(const std::vector<Disposition>& history) {
+    json out = json::array();
+    for (const Disposition& d : history) {
+        out.push_back({{"status", d.status},
+                       {"by", d.by},
+                       {"note", d.note},
+                       {"at", d.at},
+                       {"run_id", d.runId}});
+    }
+    return out;
+}
+
 void PrintBoardJson(ReadStore& store, const std::string& chipId,
                     const std::vector<long long>& ids) {
     json runs = json::array();
     for (long long id : ids) runs.push_back(RunJson(store, id));
-    PrintJson({{"chip_id", chipId}, {"runs", runs}});
+    PrintJson({{"chip_id", chipId},
+               {"runs", runs},
+               {"dispositions", DispositionsJson(store.DispositionsOf(chipId))}});
 }
 
 void PrintChip(ReadStore& store, const std::string& chipId, const std::vector<long long>& ids) {
     std::printf("processor ID %s: %zu run(s), newest first\n", PrintableText(chipId).c_str(),
                 ids.size());
     for (long long id : ids) PrintRun(store, id);
+    std::vector<Disposition> history = store.DispositionsOf(chipId);
+    if (history.empty()) return;
+    std::printf("dispositions, oldest first:\n");
+    for (const Disposition& d : history)
+        std::printf("  %s\n", PrintableText(DispositionLine(d)).c_str());
 }
 
 void PrintBoard(ReadStore& store, const BoardOptions& o, const std::string& chipId,

@@ -45,11 +45,11 @@ struct ReportOptions {
     double targetPercent = kDefaultTargetYield * kPercent;
 };
 
-std::string MadeAtStamp() {
+std::time_t MadeAtTime() {
     const char* epoch = std::getenv(kEpochVariable);
     std::time_t when = 0;
     if (!MadeAt(epoch, std::time(nullptr), when)) throw UsageError(kBadEpoch + std::string(epoch));
-    return UtcStamp(when);
+    return when;
 }
 
 bool IsFolder(const std::string& output) {
@@ -86,9 +86,10 @@ int WriteCsvFolder(const ReportModel& m, const std::string& folder,
     return kExitOk;
 }
 
-ReportModel Build(const std::string& db, const RunFilter& filter, const std::string& madeAt) {
+ReportModel Build(const std::string& db, const RunFilter& filter, std::time_t madeAt) {
     ReadOptions o;
-    o.madeAt = madeAt;
+    o.madeAt = UtcStamp(madeAt);
+    o.now = madeAt;
     o.database = DatabaseForPeople(db);
     return ReadReport(*OpenReadStore(db), filter, o);
 }
@@ -97,7 +98,7 @@ int RunReport(const std::string& db, ReportOptions o) {
     o.request.toFolder = IsFolder(o.output);
     ReportAsked asked = CheckReportRequest(o.request);
     RunFilter filter = asked.FilterFrom(LocalDay(std::time(nullptr)));
-    std::string madeAt = MadeAtStamp();
+    std::time_t madeAt = MadeAtTime();
     bool folder = !asked.tables.empty() && o.request.toFolder;
     for (const std::string& path :
          folder ? CsvPaths(o.output, asked.tables) : std::vector{o.output})

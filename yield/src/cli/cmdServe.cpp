@@ -1,4 +1,5 @@
-// `serve`: the line's live screen and its alarm (src/serve); reads the database, never writes it.
+// `serve`: the line's live screen and its alarm (src/serve); reads the database, and writes only
+// the repair desk's dispositions, when given the desk's secret.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "parse/calendar.h"
+#include "serve/deskSecret.h"
 #include "serve/server.h"
 
 namespace yield {
@@ -33,6 +35,11 @@ constexpr char kStationsHelp[] =
     "--quiet-minutes (default: the stations that brought logs in the last 7 days)";
 constexpr char kQuietHelp[] =
     "an expected station that brings no logs for N minutes is shown as quiet (default 30)";
+constexpr char kDeskSecretHelp[] =
+    "a file whose first line (16 to 256 visible ASCII characters) is the repair desk's secret: "
+    "the board pages then record dispositions sent with it; without it every request is "
+    "read-only";
+constexpr char kDeskSecretVariable[] = "DEVUZE_YIELD_DESK_SECRET_FILE";
 constexpr char kBadListen[] = "--listen takes ADDR:PORT, not ";
 constexpr char kNotADay[] = "--day is not a day (YYYY-MM-DD): ";
 constexpr char kNotAPercent[] = "--alarm-yield takes a percent from 0 to 100";
@@ -44,6 +51,7 @@ constexpr double kPercent = 100.0;
 struct ServeArgs {
     ServeOptions options;
     std::string listen = kDefaultListen;
+    std::string deskSecretFile;
     double alarmYieldPercent = 80;
     double targetPercent = kDefaultTargetYield * 100;
 };
@@ -58,6 +66,11 @@ int RunServe(const std::string& db, ServeArgs a) {
     if (!a.options.day.empty() && !IsDay(a.options.day)) throw UsageError(kNotADay + a.options.day);
     if (!ParseListen(a.listen, a.options.listen)) throw UsageError(kBadListen + a.listen);
     a.options.db = db;
+    try {
+        if (!a.deskSecretFile.empty()) a.options.deskSecret = ReadDeskSecret(a.deskSecretFile);
+    } catch (const DeskSecretError& e) {
+        throw UsageError(e.what());
+    }
     a.options.rule.minYield = Share(a.alarmYieldPercent, kNotAPercent);
     a.options.wall.target = Share(a.targetPercent, kNotATarget);
     for (const std::string& station : a.options.wall.stations)
@@ -100,6 +113,9 @@ Handler AddServeOptions(CLI::App& cmd) {
     cmd.add_option("--quiet-minutes", args->options.wall.quietMinutes, kQuietHelp)
         ->check(CLI::Range(1, kMostQuietMinutes))
         ->type_name("N");
+    cmd.add_option("--desk-secret-file", args->deskSecretFile, kDeskSecretHelp)
+        ->type_name("FILE")
+        ->envname(kDeskSecretVariable);
     return [args](const std::string& db) { return RunServe(db, *args); };
 }
 

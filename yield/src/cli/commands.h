@@ -89,6 +89,7 @@ Handler AddReportOptions(CLI::App& cmd);
 Handler AddBoardOptions(CLI::App& cmd);
 Handler AddExportOptions(CLI::App& cmd);
 Handler AddProblemsOptions(CLI::App& cmd);
+Handler AddDisposeOptions(CLI::App& cmd);
 Handler AddWatchOptions(CLI::App& cmd);
 
 // What ingest and watch share: the figures of the summary line, the --station option.

@@ -39,7 +39,8 @@ constexpr char kReportAbout[] =
     "(SOURCE_DATE_EPOCH when set) and its database.";
 constexpr char kBoardAbout[] =
     "Every run of one processor ID, newest first: verdict, failing ports and the files its "
-    "log was found in (kept: the copy the data comes from; copy: the others).";
+    "log was found in (kept: the copy the data comes from; copy: the others); then the repair "
+    "desk's dispositions of it, oldest first.";
 constexpr char kExportAbout[] =
     "One file per stored run: JUnit XML (a suite per run, a test case per port and per "
     "judged measurement, failures with the log lines that explain them) or a JSON test "
@@ -49,6 +50,12 @@ constexpr char kProblemsAbout[] =
     "The files ingests recorded as holding no run (empty, not a trace log, unreadable), with "
     "their size and reason, and whether the next ingest reads each again: a file that could not "
     "be read is tried at every ingest, the others only when their size or time changes.";
+
+constexpr char kDisposeAbout[] =
+    "Record what the repair desk did with a board: repaired, scrapped or returned, who did it "
+    "and a note, at this host's clock. The board's history keeps every disposition (board "
+    "shows it). A scrapped or returned board leaves the repair queue; a repaired one stays in "
+    "it, marked awaiting retest, until its next run takes it out (passed) or back in (failed).";
 
 constexpr char kWatchAbout[] =
     "Ingest the paths as ingest does, then keep ingesting as the sticks of a line are gathered: "
@@ -65,8 +72,9 @@ constexpr char kServeAbout[] =
     "The line's live screen over HTTP: today's first-pass and final yield per station and per "
     "hour, the repair queue, the fixture flags, the latest runs and the alarms, updated within "
     "seconds of any ingest; each board's runs at /board/ID and the report at /report with the "
-    "report's selections. Reads the database and never writes it; alarms are kept in memory. "
-    "Runs until interrupted.";
+    "report's selections. Reads the database and never writes it, but for the repair desk's "
+    "dispositions recorded from the board pages when --desk-secret-file is given; alarms are "
+    "kept in memory. Runs until interrupted.";
 
 constexpr char kIngestExamples[] =
     "  devuzeV7-yield ingest --db yield.db /mnt/archive/2026-12\n"
@@ -92,6 +100,11 @@ constexpr char kExportExamples[] =
 constexpr char kProblemsExamples[] =
     "  devuzeV7-yield problems --db yield.db\n"
     "  devuzeV7-yield problems --db yield.db --format json";
+
+constexpr char kDisposeExamples[] =
+    "  devuzeV7-yield dispose --db yield.db 0x1A2B3C4D --as repaired --by ana\n"
+    "  devuzeV7-yield dispose --db yield.db 1a2b3c4d --as scrapped --by ana --note cracked";
+constexpr char kDisposeNotFound[] = "1 no run of that processor ID";
 
 constexpr char kServeExamples[] =
     "  devuzeV7-yield serve --db yield.db\n"
@@ -119,6 +132,7 @@ const Subcommand kSubcommands[] = {
     {"board", kBoardAbout, AddBoardOptions, kBoardExamples, kBoardNotFound, true, false},
     {"export", kExportAbout, AddExportOptions, kExportExamples, kExportNotFound, true, false},
     {"problems", kProblemsAbout, AddProblemsOptions, kProblemsExamples, nullptr, true, false},
+    {"dispose", kDisposeAbout, AddDisposeOptions, kDisposeExamples, kDisposeNotFound, true, false},
     {"serve", kServeAbout, AddServeOptions, kServeExamples, nullptr, false, false},
 };
 

@@ -14,7 +14,7 @@ constexpr int kYearDigits = 4;  // %Y; every other field of the layout has two
 // The numeric fields of a stamp read with the layout, in its order, up to the first one the
 // stamp does not give.
 struct StampFields {
-    long long year = -1, month = -1, day = -1, hour = -1;
+    long long year = -1, month = -1, day = -1, hour = -1, minute = -1, second = -1;
 };
 
 long long* FieldOf(StampFields& f, char letter) {
@@ -27,6 +27,10 @@ long long* FieldOf(StampFields& f, char letter) {
             return &f.day;
         case 'H':
             return &f.hour;
+        case 'M':
+            return &f.minute;
+        case 'S':
+            return &f.second;
         default:
             return nullptr;  // read, not kept
     }
@@ -155,6 +159,22 @@ std::string StampDay(const std::string& stamp) {
     char text[64];
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", f.year, f.month, f.day);
     return IsDay(text) ? text : "";
+}
+
+bool StampClock(const std::string& stamp, std::tm& clock) {
+    StampFields f = ReadStamp(stamp);
+    if (f.second < 0 || StampDay(stamp).empty() || f.hour >= kHoursInDay || f.minute > 59 ||
+        f.second > 60)
+        return false;
+    clock = std::tm{};
+    clock.tm_year = static_cast<int>(f.year - 1900);
+    clock.tm_mon = static_cast<int>(f.month - 1);
+    clock.tm_mday = static_cast<int>(f.day);
+    clock.tm_hour = static_cast<int>(f.hour);
+    clock.tm_min = static_cast<int>(f.minute);
+    clock.tm_sec = static_cast<int>(f.second);
+    clock.tm_isdst = -1;
+    return true;
 }
 
 int StampHour(const std::string& stamp) {

@@ -2,6 +2,7 @@
 // One place for a run's day, the command line's day check, the report's trends and the charts.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace yield {
@@ -27,5 +28,8 @@ long long DaySpan(const std::string& first, const std::string& last);
 // stamp's fields up to the one asked for are read.
 std::string StampDay(const std::string& stamp);
 int StampHour(const std::string& stamp);
+// The stamp's whole clock reading (its zone left to mktime: tm_isdst -1); false when it gives
+// no calendar date and time of day.
+bool StampClock(const std::string& stamp, std::tm& clock);
 
 }  // namespace yield

@@ -38,6 +38,7 @@ ReportModel ReadReport(ReadStore& store, const RunFilter& filter, const ReadOpti
     if (!o.readings) rows.voltReadings = [](const ReadingSink&) {};
     rows.runsWithoutDay = own.runsWithoutDay;
     ReportModel m = BuildReport(filter, rows, o.recentBoards);
+    SetQueueTimes(m.repairs, o.now);
     m.selection.madeAt = o.madeAt;
     m.selection.database = o.database;
     if (o.latestRuns > 0)

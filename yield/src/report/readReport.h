@@ -2,6 +2,7 @@
 // pages and the line screen each read.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 #include "report/reportModel.h"
@@ -15,6 +16,7 @@ struct ReadOptions {
     bool readings = true;      // false: no analogue readings are read (the screen shows none)
     int recentBoards = 0;      // each station's latest boards kept in `recent` (the alarm's window)
     long long latestRuns = 0;  // the latest stored runs, of any day, read into `latest`
+    std::time_t now = 0;       // the repair queue's times in queue are taken at it; 0: unknown
 };
 
 // What the line screen reads of a day: no readings, its latest runs and the alarm's window.

@@ -659,6 +659,43 @@ void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs
 
 }  // namespace
 
+void ApplyDispositions(std::vector<RepairRow>& repairs, const std::vector<Disposition>& latest) {
+    std::unordered_map<std::string, const Disposition*> byChip;
+    for (const Disposition& d : latest) byChip[d.chipId] = &d;
+    auto covering = [&byChip](const RepairRow& r) -> const Disposition* {
+        auto it = byChip.find(r.chipId);
+        return it != byChip.end() && DispositionCovers(*it->second, r.runId) ? it->second : nullptr;
+    };
+    for (RepairRow& r : repairs) {
+        const Disposition* d = covering(r);
+        if (d != nullptr && d->status == kDisposeRepaired) r.status = kRepairAwaitingRetest;
+    }
+    auto gone = [&covering](const RepairRow& r) {
+        const Disposition* d = covering(r);
+        return d != nullptr && d->status != kDisposeRepaired;
+    };
+    repairs.erase(std::remove_if(repairs.begin(), repairs.end(), gone), repairs.end());
+}
+
+void SetQueueTimes(std::vector<RepairRow>& repairs, std::time_t now) {
+    for (RepairRow& r : repairs) {
+        std::tm clock{};
+        r.queueKnown = false;
+        if (now <= 0 || !StampClock(r.timeStamp, clock)) continue;
+        std::time_t since = std::mktime(&clock);
+        if (since == static_cast<std::time_t>(-1) || since > now) continue;
+        r.queueKnown = true;
+        r.queueSeconds = static_cast<long long>(std::difftime(now, since));
+    }
+}
+
+std::string QueueTimeText(long long seconds) {
+    constexpr long long kMinute = 60, kHour = 3600, kDay = 86400;
+    if (seconds < kHour) return std::to_string(seconds / kMinute) + " min";
+    if (seconds < 2 * kDay) return std::to_string(seconds / kHour) + " h";
+    return std::to_string(seconds / kDay) + " d";
+}
+
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards) {
     ReportBuilder b(filter);
     b.KeepRecentBoards(recentBoards);
@@ -667,6 +704,11 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });
     ReportModel m = b.Finish();
     if (rows.failing) QuoteFailures(rows.failing, m.repairs);
+    if (rows.dispositions) {
+        std::vector<Disposition> latest;
+        rows.dispositions([&latest](const Disposition& d) { latest.push_back(d); });
+        ApplyDispositions(m.repairs, latest);
+    }
     return m;
 }
 

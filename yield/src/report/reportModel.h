@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -221,18 +222,24 @@ struct LatestRun {
 // Why a board is in the repair queue.
 constexpr char kRepairFailed[] = "failed";
 constexpr char kRepairNoCompleteRun[] = "no complete run";
+// A board the desk repaired, waiting for its next run.
+constexpr char kRepairAwaitingRetest[] = YIELD_REPAIR_AWAITING_RETEST;
 // A failure line quoted in the queue is cut to this many bytes.
 constexpr size_t kRepairLineBytes = 60;
 
 // A board to repair: its last complete run failed, or it has only incomplete runs (then its
-// latest run is the one shown).
+// latest run is the one shown); less the boards the desk scrapped or returned since that run.
 struct RepairRow {
     std::string chipId;
     std::string station;  // of the run shown
     std::string timeStamp;
-    std::string status;    // kRepairFailed or kRepairNoCompleteRun
+    std::string status;    // kRepairFailed, kRepairNoCompleteRun or kRepairAwaitingRetest
     std::string failures;  // each failing port with its value or reason, "; " between
     long long runId = 0;   // the run shown; 0 when the rows gave none
+    // Seconds since the run shown started, by the board's clock read in this host's zone;
+    // unknown (false) when its stamp gives no time, or a time after the report's.
+    bool queueKnown = false;
+    long long queueSeconds = 0;
 };
 
 struct ReportModel {
@@ -392,6 +399,15 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
 // ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"), else its first failure line
 // (cut short), else its name alone; a run failed with no failing port gives its first failure line.
 std::string RepairFailures(const RunRecord& run);
+
+// The queue as the desk left it, from each board's latest disposition (by processor ID): a board
+// scrapped or returned leaves it, a repaired one stays as kRepairAwaitingRetest; a disposition
+// recorded before the run shown was stored (DispositionCovers) no longer counts.
+void ApplyDispositions(std::vector<RepairRow>& repairs, const std::vector<Disposition>& latest);
+// Each row's time in queue at `now`.
+void SetQueueTimes(std::vector<RepairRow>& repairs, std::time_t now);
+// A time in queue for people: "40 min", "5 h", "3 d".
+std::string QueueTimeText(long long seconds);
 
 // Sort key that puts ports in the result document's family order, then by number.
 std::pair<int, int> PortOrder(const std::string& port);

@@ -31,6 +31,13 @@ std::function<CellValue(const Row&)> Read(bool Row::*m) {
     return [m](const Row& r) { return CellValue{{}, 0, 0, 0, true, r.*m}; };
 }
 
+CellValue ReadQueueText(const RepairRow& r) {
+    return CellValue{r.queueKnown ? QueueTimeText(r.queueSeconds) : ""};
+}
+CellValue ReadQueueSeconds(const RepairRow& r) {
+    return CellValue{{}, r.queueSeconds, 0, 0, r.queueKnown};
+}
+
 CellValue RatioAndCount(double ratio, long long count) { return CellValue{{}, count, 0, ratio}; }
 
 CellValue ReadCpk(const AnalogueStats& a) { return CellValue{{}, 0, 0, a.cpk, a.hasCpk}; }
@@ -53,6 +60,8 @@ const ReportTable<RepairRow> kRepairTable{
         {"station", {"station", "station"}, CellKind::kLogText, Read(&RepairRow::station)},
         {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&RepairRow::timeStamp)},
         {"status", {"status", "status"}, CellKind::kWord, Read(&RepairRow::status)},
+        {nullptr, {"in queue", "in queue"}, CellKind::kWord, ReadQueueText},
+        {"queue_seconds", {}, CellKind::kInteger, ReadQueueSeconds},
         {"failures",
          {"failing ports", "failing ports"},
          CellKind::kLogText,
@@ -345,7 +354,7 @@ std::string HumanText(CellKind kind, const CellValue& v, int decimals, const cha
         case CellKind::kWord:
             return v.text;
         case CellKind::kInteger:
-            return std::to_string(v.count);
+            return v.present ? std::to_string(v.count) : "";
         case CellKind::kRatio:
             return Percent(v.number);
         case CellKind::kDecimals:
@@ -366,6 +375,7 @@ std::string CsvText(CellKind kind, const CellValue& v) {
         case CellKind::kWord:
             return CsvCell(v.text);
         case CellKind::kInteger:
+            return v.present ? std::to_string(v.count) : "";
         case CellKind::kFraction:
             return std::to_string(v.count);
         case CellKind::kFlag:
@@ -388,6 +398,7 @@ nlohmann::json JsonValue(CellKind kind, const CellValue& v) {
         case CellKind::kWord:
             return v.text;
         case CellKind::kInteger:
+            return v.present ? nlohmann::json(v.count) : nlohmann::json();
         case CellKind::kFraction:
             return v.count;
         case CellKind::kFlag:

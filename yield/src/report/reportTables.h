@@ -31,7 +31,7 @@ struct CellValue {
     long long count = 0;  // kInteger, kFraction, kRatioCount
     long long of = 0;     // kFraction
     double number = 0;    // kRatio, kDecimals, kRatioCount
-    bool present = true;  // kDecimals: false when there is no such number (no Cpk)
+    bool present = true;  // kDecimals, kInteger: false when there is no such number (no Cpk)
     bool flag = false;    // kFlag
 };
 

@@ -32,7 +32,9 @@ const ScreenTable<StationRow> kScreenStations{
 const ScreenTable<HourRow> kScreenHours{
     "hours", kHourTable, {"station", "hour", "boards", "first_pass_yield", "final_yield"}};
 const ScreenTable<RepairRow> kScreenRepairTable{
-    "repairs", kRepairTable, {"chip_id", "station", "start_stamp", "status", "failures"}};
+    "repairs",
+    kRepairTable,
+    {"chip_id", "station", "start_stamp", "status", "queue_seconds", "failures"}};
 const ScreenTable<FixtureCell> kScreenFlags{
     "flags", kFixtureTable, {"station", "port", "runs", "failures", "rate", "others_rate"}};
 const ScreenTable<LatestRun> kScreenLatest{

@@ -65,7 +65,8 @@ const std::vector<StaticFile>& ScreenFiles() {
         {routes::kScript, std::string(kScreenJs), kJsType},
         {routes::kWall, FilledPage(kWallHtml, kWallRoutes), kHtmlType},
         {routes::kWallStyle, std::string(kWallCss), kCssType},
-        {routes::kWallScript, std::string(kWallJs), kJsType}};
+        {routes::kWallScript, std::string(kWallJs), kJsType},
+        {routes::kDeskScript, std::string(kDeskJs), kJsType}};
     return files;
 }
 

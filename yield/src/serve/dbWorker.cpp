@@ -73,11 +73,13 @@ void DbWorker::Poll() {
 void DbWorker::Refresh() {
     const std::string today = Today();
     std::unique_ptr<ReadStore> store = OpenReadStore(o_.db);
-    ReportModel m = ReadReport(*store, DayFilter(today), ScreenReading(o_.rule.boards));
+    ReadOptions reading = ScreenReading(o_.rule.boards);
+    reading.now = std::time(nullptr);
+    ReportModel m = ReadReport(*store, DayFilter(today), reading);
     std::vector<StationUpload> uploads = store->StationUploads(SeenSince(today));
     store.reset();  // no snapshot held while the screen is published
     nlohmann::json data = ScreenJson(m);
-    data[kWall] = WallJson(m, o_.wall, uploads, std::time(nullptr));
+    data[kWall] = WallJson(m, o_.wall, uploads, reading.now);
     live_.Publish(std::move(data));
     std::vector<AlarmCondition> now = AlarmConditions(m, o_.rule);
     for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr)))) alerts_.Raise(a);

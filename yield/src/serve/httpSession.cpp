@@ -6,14 +6,17 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <regex>
 
+#include "report/dispositionRequest.h"
 #include "report/escape.h"
 #include "serve/assets.h"
 #include "serve/dbWorker.h"
+#include "serve/deskSecret.h"
 #include "serve/httpMessage.h"
 #include "serve/listenAddress.h"
 #include "serve/liveHub.h"
@@ -43,7 +46,15 @@ constexpr char kNeedClearHeaderEnd[] = " header\n";
 constexpr char kNotFound[] = "no such page\n";
 constexpr char kWrongMethod[] = "this page does not take that method\n";
 constexpr char kBadRequest[] = "not a request this server reads\n";
-constexpr char kBodyTooLarge[] = "a request body takes at most 1 KiB\n";
+constexpr char kBodyTooLarge[] = "a request body takes at most 4 KiB\n";
+constexpr char kNeedDeskSecret[] = "recording a disposition takes the desk's secret\n";
+constexpr char kBadForm[] = "not a disposition form: chip_id, status, by and note\n";
+constexpr char kDeskLane[] = " desk";
+constexpr char kFormChip[] = "chip_id";
+constexpr char kFormStatus[] = "status";
+constexpr char kFormBy[] = "by";
+constexpr char kFormNote[] = "note";
+constexpr char kFormLead[] = "/?";
 constexpr char kHeaderTooLarge[] = "a request header takes at most 8 KiB\n";
 constexpr char kGetOnly[] = "GET, HEAD";
 constexpr char kPostOnly[] = "POST";
@@ -69,6 +80,39 @@ Built BuildPage(const std::function<Page(ReadStore&)>& job, const std::string& d
     } catch (const std::exception& e) {
         return {http::status::internal_server_error, kTextType, PrintableText(e.what()) + "\n"};
     }
+}
+
+// A disposition recorded through the store's one write for it, on a connection of its own.
+Built BuildDisposition(const DispositionAsked& asked, const std::string& db) {
+    try {
+        Disposition d = RecordDisposition(*OpenStore(db, true), asked, std::time(nullptr));
+        return {http::status::created, kTextType, DispositionLine(d) + "\n"};
+    } catch (const RequestError& e) {
+        return {http::status::bad_request, kTextType, std::string(e.what()) + "\n"};
+    } catch (const NothingSelected& e) {
+        return {http::status::not_found, kTextType, std::string(e.what()) + "\n"};
+    } catch (const std::exception& e) {
+        return {http::status::internal_server_error, kTextType, PrintableText(e.what()) + "\n"};
+    }
+}
+
+// The form's fields; false for a body that is not one (a field missing, unknown or twice).
+bool ReadDispositionForm(const std::string& body, DispositionAsked& asked) {
+    Target form;
+    if (!DecodeTarget(kFormLead + body, form)) return false;
+    for (const auto& [name, value] : form.query) {
+        if (name == kFormChip)
+            asked.chipId = value;
+        else if (name == kFormStatus)
+            asked.status = value;
+        else if (name == kFormBy)
+            asked.by = value;
+        else if (name == kFormNote)
+            asked.note = value;
+        else
+            return false;
+    }
+    return form.query.count(kFormChip) == 1 && form.query.count(kFormStatus) == 1;
 }
 
 // A request that is not HTTP as the parser reads it; not one cut short by its client.
@@ -135,6 +179,10 @@ private:
             if (req.method() != http::verb::post) return WrongMethod(kPostOnly);
             return ClearAlarm(req, clear[1]);
         }
+        if (t.path == routes::kDispositions && !c_.deskSecret.empty()) {
+            if (req.method() != http::verb::post) return WrongMethod(kPostOnly);
+            return Dispose(req);
+        }
         if (req.method() != http::verb::get && !head_) return RouteOtherMethod(t.path);
         RouteGet(t);
     }
@@ -147,8 +195,10 @@ private:
         const std::string board = routes::kBoardPrefix;
         if (t.path.rfind(board, 0) == 0 && t.path.size() > board.size()) {
             std::string chipId = t.path.substr(board.size());
+            const bool desk = !c_.deskSecret.empty();
             return AwaitPage(
-                kBoardLane, [chipId](ReadStore& s) { return BoardPage(s, chipId); }, kPageCsp);
+                kBoardLane, [chipId, desk](ReadStore& s) { return BoardPage(s, chipId, desk); },
+                kPageCsp);
         }
         if (t.path == routes::kReport) return AskReport(t.query);
         Send(http::status::not_found, kNotFound);
@@ -178,6 +228,20 @@ private:
         Send(http::status::no_content, "");
     }
 
+    // Refused, and nothing written, without the secret; the write runs on the page pool.
+    void Dispose(const Request& req) {
+        auto given = req.find(routes::kDeskSecretHeader);
+        if (given == req.end() ||
+            !SameDeskSecret(std::string_view(given->value().data(), given->value().size()),
+                            c_.deskSecret))
+            return Send(http::status::forbidden, kNeedDeskSecret);
+        DispositionAsked asked;
+        if (!ReadDispositionForm(req.body(), asked))
+            return Send(http::status::bad_request, kBadForm);
+        AwaitJob(
+            kDeskLane, [asked, db = c_.db] { return BuildDisposition(asked, db); }, kPageCsp);
+    }
+
     void OpenLivePage() {
         if (head_) return Send(http::status::ok, "", kEventType);
         if (c_.hub.Full()) return Send(http::status::service_unavailable, kTooManyClients);
@@ -203,12 +267,18 @@ private:
     // Builds the page on the pool; answers it, or 503 when the pool is full or the page is not
     // built within pageWait (it is then not built at all when it had not started).
     void AwaitPage(const char* kind, std::function<Page(ReadStore&)> job, const char* csp) {
+        AwaitJob(
+            kind, [job = std::move(job), db = c_.db] { return BuildPage(job, db); }, csp);
+    }
+
+    // As AwaitPage, for any job that ends with an answer.
+    void AwaitJob(const char* kind, std::function<Built()> job, const char* csp) {
         auto abandoned = std::make_shared<std::atomic<bool>>(false);
         std::weak_ptr<Session> weak = shared_from_this();
         const uint64_t page = ++pages_;
-        auto run = [weak, abandoned, page, job = std::move(job), db = c_.db, &io = c_.io] {
+        auto run = [weak, abandoned, page, job = std::move(job), &io = c_.io] {
             if (*abandoned) return;
-            auto built = std::make_shared<Built>(BuildPage(job, db));
+            auto built = std::make_shared<Built>(job());
             asio::post(io, [weak, built, page] {
                 if (auto self = weak.lock()) self->PageBuilt(page, std::move(*built));
             });

@@ -26,11 +26,12 @@ struct ServeContext {
     PagePool& pages;
     LiveHub& hub;
     const ServeLimits& limits;
-    size_t& connections;   // being read or answered, live pages aside
-    std::string db;        // where the pages open their stores
-    std::string database;  // as the report names it
-    std::string address;   // the address bound, numeric
-    int port = 0;          // the port bound
+    size_t& connections;     // being read or answered, live pages aside
+    std::string db;          // where the pages open their stores
+    std::string database;    // as the report names it
+    std::string address;     // the address bound, numeric
+    int port = 0;            // the port bound
+    std::string deskSecret;  // "" for none: no disposition route
 };
 
 // Serves `socket` until it closes, its deadline passes or it turns into a live page.

@@ -23,7 +23,23 @@ constexpr char kBoardHeadFromStyle[] = "\"><title>devuzeV7 board</title></head><
 constexpr char kBoardTableHead[] =
     "<table><tr><th>Start</th><th>Verdict</th><th>Station</th><th>Host</th><th>Failing</th>"
     "<th>Files</th></tr>\n";
-constexpr char kBoardFoot[] = "</table><p><a href=\"/\">Back to the line</a></p></body></html>\n";
+constexpr char kBoardTableEnd[] = "</table>\n";
+constexpr char kBoardFoot[] = "<p><a href=\"/\">Back to the line</a></p></body></html>\n";
+constexpr char kHistoryHead[] =
+    "<h2>Dispositions</h2>\n<table id=\"dispositions\"><tr><th>When (UTC)</th><th>Status</th>"
+    "<th>By</th><th>Note</th><th>Run</th></tr>\n";
+constexpr char kDeskFormHead[] = "<form id=\"desk\" data-action=\"";
+constexpr char kDeskFormHeader[] = "\" data-header=\"";
+constexpr char kDeskFormChip[] = "\" data-chip=\"";
+constexpr char kDeskFormBody[] =
+    "\"><h2>Record a disposition</h2>\n<p><label>Status <select name=\"status\">";
+constexpr char kDeskFormFields[] =
+    "</select></label> <label>By <input name=\"by\" maxlength=\"64\" required></label> "
+    "<label>Note <input name=\"note\" maxlength=\"1000\" size=\"40\"></label> "
+    "<label>Desk secret <input name=\"secret\" type=\"password\" autocomplete=\"off\">"
+    "</label> <button type=\"submit\">Record</button></p>\n<p id=\"desk-result\"></p></form>\n"
+    "<script src=\"";
+constexpr char kDeskFormEnd[] = "\"></script>\n";
 
 std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
 
@@ -44,10 +60,36 @@ void WriteBoardRows(std::ostream& out, ReadStore& store, const std::vector<long 
     }
 }
 
+// The dispositions of every stored ID `board` finds, oldest first.
+void WriteHistory(std::ostream& out, ReadStore& store, const std::vector<BoardRuns>& boards) {
+    std::vector<Disposition> history;
+    for (const BoardRuns& b : boards) {
+        std::vector<Disposition> of = store.DispositionsOf(b.chipId);
+        history.insert(history.end(), of.begin(), of.end());
+    }
+    if (history.empty()) return;
+    std::sort(history.begin(), history.end(),
+              [](const Disposition& a, const Disposition& b) { return a.id < b.id; });
+    out << kHistoryHead;
+    for (const Disposition& d : history) {
+        out << "<tr><td>" << H(d.at) << "</td><td>" << H(d.status) << "</td><td>" << H(d.by)
+            << "</td><td>" << H(d.note) << "</td><td>" << d.runId << "</td></tr>\n";
+    }
+    out << kBoardTableEnd;
+}
+
+// The form for the one stored ID, or the first of several (the form names it).
+void WriteDeskForm(std::ostream& out, const std::string& chipId) {
+    out << kDeskFormHead << H(routes::kDispositions) << kDeskFormHeader
+        << H(routes::kDeskSecretHeader) << kDeskFormChip << H(chipId) << kDeskFormBody;
+    for (const std::string& word : DispositionWords()) out << "<option>" << H(word) << "</option>";
+    out << kDeskFormFields << H(routes::kDeskScript) << kDeskFormEnd;
+}
+
 // The runs of every stored ID `board` finds for `chipId`, newest first.
-std::vector<long long> RunsOfBoard(ReadStore& store, const std::string& chipId) {
+std::vector<long long> RunsOfBoard(const std::vector<BoardRuns>& boards) {
     std::vector<long long> ids;
-    for (const BoardRuns& board : FindBoard(store, chipId))
+    for (const BoardRuns& board : boards)
         ids.insert(ids.end(), board.runIds.begin(), board.runIds.end());
     std::sort(ids.begin(), ids.end(), std::greater<>());
     return ids;
@@ -55,18 +97,26 @@ std::vector<long long> RunsOfBoard(ReadStore& store, const std::string& chipId) 
 
 // As the command line builds it: every run of the filter's days, so that a station is compared
 // with the others; the readings and the runs without a day are the filter's own.
-ReportModel ModelOf(ReadStore& store, const RunFilter& filter) { return ReadReport(store, filter); }
+ReportModel ModelOf(ReadStore& store, const RunFilter& filter, std::time_t now) {
+    ReadOptions o;
+    o.now = now;
+    return ReadReport(store, filter, o);
+}
 
 }  // namespace
 
-Page BoardPage(ReadStore& store, const std::string& chipId) {
-    std::vector<long long> ids = RunsOfBoard(store, chipId);
+Page BoardPage(ReadStore& store, const std::string& chipId, bool desk) {
+    std::vector<BoardRuns> boards = FindBoard(store, chipId);
+    std::vector<long long> ids = RunsOfBoard(boards);
     if (ids.empty()) throw NothingFound(NoRunOf(chipId));
     std::ostringstream out;
     out << kBoardHeadToStyle << routes::kStyle << kBoardHeadFromStyle << "<h1>Processor ID "
         << H(chipId) << "</h1>\n<p>" << ids.size() << " run(s), newest first</p>\n"
         << kBoardTableHead;
     WriteBoardRows(out, store, ids);
+    out << kBoardTableEnd;
+    WriteHistory(out, store, boards);
+    if (desk) WriteDeskForm(out, boards.front().chipId);
     out << kBoardFoot;
     return {kHtmlType, out.str()};
 }
@@ -79,9 +129,10 @@ Page ReportPage(ReadStore& store, const std::map<std::string, std::string>& quer
                 const std::string& today, const std::string& database) {
     ReportAsked asked = CheckReportQuery(query);
     RunFilter filter = asked.FilterFrom(today);
-    ReportModel m = ModelOf(store, filter);
+    std::time_t now = std::time(nullptr);
+    ReportModel m = ModelOf(store, filter, now);
     RefuseEmptySelection(Door::kQuery, filter, m.summary.runs);
-    m.selection.madeAt = UtcStamp(std::time(nullptr));
+    m.selection.madeAt = UtcStamp(now);
     m.selection.database = database;
     std::ostringstream out;
     WriteAsked(m, asked, out);

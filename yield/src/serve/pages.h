@@ -20,8 +20,9 @@ struct Page {
     std::string body;
 };
 
-// Every run of one processor ID, newest first, as an HTML page (every text escaped).
-Page BoardPage(ReadStore& store, const std::string& chipId);
+// Every run of one processor ID, newest first, and the desk's dispositions of it, as an HTML
+// page (every text escaped); with `desk`, the form that records a disposition.
+Page BoardPage(ReadStore& store, const std::string& chipId, bool desk = false);
 
 // Throws BadRequest unless `query` is a report request (reportRequest.h) with its parts as
 // parameters: each known, with a value it takes; else the request as checked.

@@ -21,5 +21,11 @@ constexpr char kReport[] = "/report";
 constexpr char kAlarmsPrefix[] = "/alarms/";
 constexpr char kClearSuffix[] = "/clear";
 constexpr char kClearHeader[] = "X-Devuze-Clear";
+// With a desk secret (serve --desk-secret-file), a disposition is recorded by a POST to
+// kDispositions, its fields form-encoded (chip_id, status, by, note), the secret in
+// kDeskSecretHeader; the board page's script kDeskScript sends it. Without one, neither exists.
+constexpr char kDispositions[] = "/dispositions";
+constexpr char kDeskSecretHeader[] = "X-Devuze-Desk-Secret";
+constexpr char kDeskScript[] = "/desk.js";
 
 }  // namespace yield::routes

@@ -13,7 +13,8 @@ namespace yield {
 // A request's header, its body (chunked ones included, once decoded) and what a connection may
 // hold unread of pipelined requests.
 constexpr size_t kHeaderLimit = size_t{8} * 1024;
-constexpr size_t kBodyLimit = 1024;
+// The body: a disposition's form, its note percent-encoded.
+constexpr size_t kBodyLimit = size_t{4} * 1024;
 constexpr size_t kReadBufferLimit = size_t{16} * 1024;
 // Requests answered on one connection before it is closed.
 constexpr unsigned kKeepAliveRequests = 100;

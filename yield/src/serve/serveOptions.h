@@ -18,6 +18,8 @@ struct ServeOptions {
     AlarmRule rule;
     std::string onAlert;  // the command run per new alarm; "" for none
     WallSettings wall;    // the wall screen's target and expected stations
+    // The repair desk's secret (deskSecret.h); "" for none: every request stays read-only.
+    std::string deskSecret;
 };
 
 }  // namespace yield

@@ -55,7 +55,8 @@ struct Server {
                   o.db,
                   DatabaseForPeople(o.db),
                   std::string(),
-                  0} {}
+                  0,
+                  o.deskSecret} {}
 
     ServeLimits limits;
     // Before the I/O context: a connection still queued in it when it ends counts itself out.

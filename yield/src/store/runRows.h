@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "parse/runRecord.h"
+#include "store/disposition.h"
 
 namespace yield {
 
@@ -65,6 +66,8 @@ struct ReportRows {
     std::function<void(const ReadingSink&)> voltReadings;
     std::function<long long()> runsWithoutDay;
     FailingSource failing;
+    // Each board's latest disposition; null: the queue as the runs alone make it.
+    std::function<void(const DispositionSink&)> dispositions;
 };
 
 }  // namespace yield

@@ -2,6 +2,7 @@
 // (storeMigration.cpp), the ingest side (storeIngest.cpp) and the reading side
 // (storeReading.cpp), all over one connection.
 #include "store/sqlConnection.h"
+#include "store/storeDispositions.h"
 #include "store/storeIngest.h"
 #include "store/storeMigration.h"
 #include "store/storeReading.h"
@@ -12,7 +13,7 @@ namespace {
 class SqlStore : public RunStore {
 public:
     SqlStore(std::unique_ptr<SqlConnection> conn, bool create)
-        : conn_(std::move(conn)), ingest_(*conn_, pathCheck_), reading_(*conn_) {
+        : conn_(std::move(conn)), ingest_(*conn_, pathCheck_), reading_(*conn_), desk_(*conn_) {
         MigrateSchema(*conn_, create);
     }
 
@@ -60,11 +61,21 @@ public:
     std::vector<StationUpload> StationUploads(const std::string& sinceDay) override {
         return reading_.StationUploads(sinceDay);
     }
+    std::optional<Disposition> Dispose(const Disposition& asked) override {
+        return desk_.Dispose(asked);
+    }
+    std::vector<Disposition> DispositionsOf(const std::string& chipId) override {
+        return desk_.DispositionsOf(chipId);
+    }
+    void ForEachLatestDisposition(const DispositionSink& take) override {
+        desk_.ForEachLatestDisposition(take);
+    }
 
 private:
     std::unique_ptr<SqlConnection> conn_;
     SqlIngest ingest_;
     SqlReading reading_;
+    SqlDispositions desk_;
 };
 
 }  // namespace

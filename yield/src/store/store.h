@@ -5,12 +5,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "parse/runRecord.h"
+#include "store/disposition.h"
 #include "store/runRows.h"
 #include "store/sourceRoles.h"
 
@@ -147,10 +149,23 @@ public:
     // Each station's newest log file time over the runs of the days from `sinceDay` on, by
     // station name.
     virtual std::vector<StationUpload> StationUploads(const std::string& sinceDay) = 0;
+    // The dispositions of the processor ID `chipId` (as stored), oldest first.
+    virtual std::vector<Disposition> DispositionsOf(const std::string& chipId) {
+        static_cast<void>(chipId);
+        return {};
+    }
+    // Each board's latest disposition, by processor ID.
+    virtual void ForEachLatestDisposition(const DispositionSink& take) { static_cast<void>(take); }
 };
 
-// One database engine: both sides over one connection.
-class RunStore : public IngestStore, public ReadStore {};
+// One database engine: both sides over one connection, and the repair desk's one write.
+class RunStore : public IngestStore, public ReadStore {
+public:
+    // Records `asked` (its processor ID as stored, status, note, who and when; checked with
+    // CheckDisposition) in a batch of its own, against the board's newest run, and tells the
+    // readers. None, and nothing written, when the board has no stored run.
+    virtual std::optional<Disposition> Dispose(const Disposition& asked) = 0;
+};
 
 // A report's rows read from `store` through `filter` (kept by value); `store` must outlive them.
 ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter);

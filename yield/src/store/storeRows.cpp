@@ -12,6 +12,9 @@ ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter) {
     rows.failing = [&store](const std::vector<long long>& ids, const FailingSink& take) {
         store.ForEachFailing(ids, take);
     };
+    rows.dispositions = [&store](const DispositionSink& take) {
+        store.ForEachLatestDisposition(take);
+    };
     return rows;
 }
 

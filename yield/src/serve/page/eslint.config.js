@@ -8,7 +8,7 @@ const globals = require('globals');
 module.exports = [
   js.configs.recommended,
   {
-    files: ['screen.js', 'wall.js'],
+    files: ['screen.js', 'wall.js', 'desk.js'],
     languageOptions: {
       ecmaVersion: 2022,
       sourceType: 'script',

@@ -33,8 +33,19 @@ const SHOWN = {
   decimals: (v, column) => fixed(Number(v), column.decimals || 0),
 };
 
+// A board's time in the repair queue as the report writes it: "40 min", "5 h", "3 d".
+const QUEUE_KEY = 'queue_seconds';
+const HOUR_S = 3600;
+const DAY_S = 86400;
+function queueText(seconds) {
+  if (seconds < HOUR_S) return Math.floor(seconds / 60) + ' min';
+  if (seconds < 2 * DAY_S) return Math.floor(seconds / HOUR_S) + ' h';
+  return Math.floor(seconds / DAY_S) + ' d';
+}
+
 function cellText(value, column) {
   if (value === null || value === undefined) return '';
+  if (column.key === QUEUE_KEY) return queueText(Number(value));
   const show = SHOWN[column.kind] || SHOWN.text;
   return show(value, column);
 }
