@@ -275,6 +275,12 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     ReportModel m = HostileModel();
     ASSERT_EQ(m.repairs.size(), 2u);
     m.repairs[0].failures = "RS232-1 \x1b[2J<b>";
+    FailureCause cause;
+    cause.ports = {"USB-1", "USB-2"};
+    cause.line = "=cmd";
+    m.repairs[0].causes = {cause};
+    m.repairPorts = {RepairPortRow{"0x1", "st", "2026_01_01_00_00_00", "USB-1", 1, cause},
+                     RepairPortRow{"0x1", "st", "2026_01_01_00_00_00", "USB-2", 1, cause}};
     std::string text = Render(WriteReportText, m);
     EXPECT_NE(text.find("\n\nRepair queue"), std::string::npos) << text;
     EXPECT_LT(text.find("Repair queue"), text.find("Yield"));
@@ -282,14 +288,25 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     EXPECT_NE(text.find("RS232-1 \\x1B[2J<b>"), std::string::npos) << text;
     EXPECT_EQ(CsvTableNames().front(), "repair");
     std::string csv = Csv(m, "repair");
-    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,status,failures\r\n", 0), 0u) << csv;
-    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,2026_01_01_00_00_00,failed,"), std::string::npos)
+    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,start,status,failures\r\n", 0), 0u) << csv;
+    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,2026_01_01_00_00_00,2026-01-01T00:00:00,failed,"),
+              std::string::npos)
         << csv;
+    // One row per failing port, each with its cause, numbered so one cause's ports share it.
+    EXPECT_EQ(Csv(m, "repair_ports"),
+              "chip_id,station,start_stamp,start,port,cause,name,value,text,unit,low,high,"
+              "expected,message\r\n"
+              "0x1,st,2026_01_01_00_00_00,2026-01-01T00:00:00,USB-1,1,,,,,,,,'=cmd\r\n"
+              "0x1,st,2026_01_01_00_00_00,2026-01-01T00:00:00,USB-2,1,,,,,,,,'=cmd\r\n");
     std::string json = Render(WriteReportJson, m);
     EXPECT_EQ(json.find("\"repair_queue\""), json.find('"'));
     nlohmann::json j = nlohmann::json::parse(json);
     EXPECT_EQ(j["repair_queue"][0]["status"], "failed");
-    EXPECT_EQ(j["repair_queue"][0]["failures"], "RS232-1 \x1b[2J<b>");
+    EXPECT_EQ(j["repair_queue"][0]["failures"],
+              nlohmann::json::parse(R"([{"expected": null, "high": null, "low": null,
+                  "message": "=cmd", "name": null, "port": "USB", "ports": ["USB-1", "USB-2"],
+                  "text": null, "unit": null, "value": null}])"));
+    EXPECT_EQ(j["repair_queue"][0]["start"], "2026-01-01T00:00:00");
     std::string html = Render(WriteReportHtml, m);
     EXPECT_LT(html.find("<h2>Repair queue</h2>"), html.find("<th>boards</th>"));
     EXPECT_NE(html.find(HtmlEscape(XmlSafe(m.repairs[0].failures))), std::string::npos);

@@ -9,12 +9,15 @@ namespace {
 
 constexpr int kIsoThursday = 4;
 constexpr int kHoursInDay = 24;
-constexpr int kYearDigits = 4;  // %Y; every other field of the layout has two
+constexpr int kMinutesInHour = 60;
+constexpr int kSecondsInMinute = 60;  // a leap second is not a board's
+constexpr size_t kStampLength = 19;   // "2026_12_07_10_43_33"
+constexpr int kYearDigits = 4;        // %Y; every other field of the layout has two
 
 // The numeric fields of a stamp read with the layout, in its order, up to the first one the
 // stamp does not give.
 struct StampFields {
-    long long year = -1, month = -1, day = -1, hour = -1;
+    long long year = -1, month = -1, day = -1, hour = -1, minute = -1, second = -1;
 };
 
 long long* FieldOf(StampFields& f, char letter) {
@@ -27,6 +30,10 @@ long long* FieldOf(StampFields& f, char letter) {
             return &f.day;
         case 'H':
             return &f.hour;
+        case 'M':
+            return &f.minute;
+        case 'S':
+            return &f.second;
         default:
             return nullptr;  // read, not kept
     }
@@ -155,6 +162,18 @@ std::string StampDay(const std::string& stamp) {
     char text[64];
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", f.year, f.month, f.day);
     return IsDay(text) ? text : "";
+}
+
+std::string StampIso(const std::string& stamp) {
+    StampFields f = ReadStamp(stamp);
+    std::string day = StampDay(stamp);
+    if (day.empty() || f.second < 0 || f.hour >= kHoursInDay || f.minute >= kMinutesInHour ||
+        f.second >= kSecondsInMinute || stamp.size() != kStampLength)
+        return "";
+    char text[64];
+    std::snprintf(text, sizeof text, "%sT%02lld:%02lld:%02lld", day.c_str(), f.hour, f.minute,
+                  f.second);
+    return text;
 }
 
 int StampHour(const std::string& stamp) {

@@ -27,5 +27,8 @@ long long DaySpan(const std::string& first, const std::string& last);
 // stamp's fields up to the one asked for are read.
 std::string StampDay(const std::string& stamp);
 int StampHour(const std::string& stamp);
+// The stamp as an ISO 8601 local time without an offset ("2026-12-07T10:43:33": the board logs
+// no zone); "" when the stamp is not a whole time on the calendar.
+std::string StampIso(const std::string& stamp);
 
 }  // namespace yield

@@ -43,10 +43,11 @@ void ContentRead(ReaderState& st, const std::string& port, const std::string& na
     Judge(x, kLoopBackBytes, kLoopBackBytes, false);
 }
 
-// The measurement of a pair's read: "<b> OK! iread:<n> ..." and "<b> Error! iread:..." judge
-// the partner's read; "<b> iread:..." is the sender reading its own line, judged ("Error!") only
-// when it heard its own pattern. The byte count is judged by the count alone: a partner that got
-// every byte but other content fails on a content measurement of its own.
+// The measurement of a pair's read, filed under the port that read (b): "<b> OK! iread:<n> ..."
+// and "<b> Error! iread:..." judge the partner's read; "<b> iread:..." is the sender reading its
+// own line, judged ("Error!") only when it heard its own pattern. The byte count is judged by the
+// count alone: a partner that got every byte but other content fails on a content measurement of
+// its own.
 void PairRead(ReaderState& st, int a, const std::string& rest, const std::string& m) {
     int b = 0, n = 0, used = 0;
     if (std::sscanf(rest.c_str(), "%9d%n", &b, &used) != 1) return;  // the reader's number
@@ -55,8 +56,9 @@ void PairRead(ReaderState& st, int a, const std::string& rest, const std::string
     bool passed = StartsWith(after, kPairReadOk);
     size_t at = after.find(kReadCountKey);
     if (at == std::string::npos || !ScanStart(after.c_str() + at, kReadCountScan, &n)) return;
-    std::string port = Port(kDocRs232, a);
-    std::string name = port + kPairArrow + std::to_string(b);
+    // The read is the reader's: a burst that came back wrong is heard, and failed, by b.
+    std::string port = Port(kDocRs232, b);
+    std::string name = Port(kDocRs232, a) + kPairArrow + std::to_string(b);
     Measurement& x = AddMeasurement(st, port, name + kPairBytesName, n, kUnitBytes, m);
     if (!judged) return;
     if (a == b) {

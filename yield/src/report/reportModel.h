@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "parse/failureCauses.h"
 #include "report/reportSelection.h"
 #include "store/runRows.h"
 #include "traceLogFormat.h"
@@ -229,9 +230,20 @@ struct RepairRow {
     std::string chipId;
     std::string station;  // of the run shown
     std::string timeStamp;
-    std::string status;    // kRepairFailed or kRepairNoCompleteRun
-    std::string failures;  // each failing port with its value or reason, "; " between
-    long long runId = 0;   // the run shown; 0 when the rows gave none
+    std::string status;                // kRepairFailed or kRepairNoCompleteRun
+    std::string failures;              // each cause with its ports, value or line, "; " between
+    long long runId = 0;               // the run shown; 0 when the rows gave none
+    std::vector<FailureCause> causes;  // what failed the run shown, each cause once
+};
+
+// One failing port of a queued board (or its run's own cause, with no port), with its cause.
+struct RepairPortRow {
+    std::string chipId;
+    std::string station;
+    std::string timeStamp;
+    std::string port;     // "" for a run failed before any port
+    long long cause = 0;  // the cause's number in its run (1 on): ports of one cause share it
+    FailureCause what;
 };
 
 struct ReportModel {
@@ -239,6 +251,7 @@ struct ReportModel {
     Selection selection;
     // Failed boards newest run first, then boards with no complete run newest first.
     std::vector<RepairRow> repairs;
+    std::vector<RepairPortRow> repairPorts;  // the failed boards' ports, in the queue's order
     YieldSummary summary;
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
@@ -385,10 +398,13 @@ private:
 // of the failed boards in the repair queue for their failures. `recentBoards`: as KeepRecentBoards.
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards = 0);
 
-// A failed run's failing ports, each with the value judged failing and what it was judged against
-// ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"), else its first failure line
-// (cut short), else its name alone; a run failed with no failing port gives its first failure line.
-std::string RepairFailures(const RunRecord& run);
+// A failed run's causes as one text: each with its ports and the value judged failing and what
+// it was judged against ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"),
+// else the line that failed them (cut short), "; " between.
+std::string RepairFailures(const std::vector<FailureCause>& causes);
+inline std::string RepairFailures(const RunRecord& run) {
+    return RepairFailures(FailureCauses(run));
+}
 
 // Sort key that puts ports in the result document's family order, then by number.
 std::pair<int, int> PortOrder(const std::string& port);

@@ -46,6 +46,8 @@ public:
             for (size_t i = 0; i < d_.schemaSize; ++i) conn_.Exec(d_.schema[i]);
         } else if (version == sql::kFirstSchemaVersion) {
             for (size_t i = 0; i < d_.upgrade1Size; ++i) conn_.Exec(d_.upgrade1[i]);
+        } else if (version == sql::kSecondSchemaVersion) {
+            for (size_t i = 0; i < d_.upgrade2Size; ++i) conn_.Exec(d_.upgrade2[i]);
         }
         if (version != sql::kSchemaVersion) conn_.Exec(d_.setVersion);
         conn_.Commit();
