@@ -25,25 +25,41 @@ bool DioFamily(const std::string& family) {
 
 // Where a port's explanation is found, first match wins: its own failed value, its own line,
 // its family's failed value (the stick count), its family's or its routine's line, and for an
-// input whose output would not take its level (so it was never read), the output's line.
-struct Finder {
-    const RunRecord& run;
-
+// input whose output would not take its level (so it was never read), the output's line. Each
+// tag's first value and first line are indexed once, so a forged run of many ports and lines
+// costs no more than its rows.
+class Finder {
+public:
+    explicit Finder(const RunRecord& run) : run_(run) {
+        for (size_t i = 0; i < run.measurements.size(); ++i)
+            if (run.measurements[i].outcome == kOutcomeFail)
+                values_.try_emplace(run.measurements[i].port, i);
+        for (size_t i = 0; i < run.failures.size(); ++i) {
+            lines_.try_emplace(run.failures[i].port, i);
+            if (outputLine_ < 0 && run.failures[i].port.rfind(kOutputPort, 0) == 0)
+                outputLine_ = static_cast<long long>(i);
+        }
+    }
     const Measurement* Value(const std::string& tag) const {
-        for (const Measurement& m : run.measurements)
-            if (m.port == tag && m.outcome == kOutcomeFail) return &m;
-        return nullptr;
+        auto it = values_.find(tag);
+        return it == values_.end() ? nullptr : &run_.measurements[it->second];
     }
-    const FailureLine* Line(bool (*match)(const std::string&, const std::string&),
-                            const std::string& tag) const {
-        for (const FailureLine& f : run.failures)
-            if (match(f.port, tag)) return &f;
-        return nullptr;
+    const FailureLine* Line(const std::string& tag) const {
+        auto it = lines_.find(tag);
+        return it == lines_.end() ? nullptr : &run_.failures[it->second];
     }
-};
+    const FailureLine* OutputLine() const {
+        return outputLine_ < 0 ? nullptr : &run_.failures[static_cast<size_t>(outputLine_)];
+    }
+    size_t Index(const Measurement* m) const {
+        return static_cast<size_t>(m - run_.measurements.data());
+    }
 
-bool Same(const std::string& a, const std::string& b) { return a == b; }
-bool IsOutput(const std::string& a, const std::string&) { return a.rfind(kOutputPort, 0) == 0; }
+private:
+    const RunRecord& run_;
+    std::map<std::string, size_t> values_, lines_;
+    long long outputLine_ = -1;
+};
 
 FailureCause Measured(const Measurement& m) {
     FailureCause c;
@@ -70,13 +86,13 @@ FailureCause Lined(const FailureLine& f) {
 std::pair<std::string, FailureCause> CauseOf(const Finder& find, const std::string& port) {
     std::string family = FamilyOf(port);
     if (const Measurement* m = find.Value(port))
-        return {"m" + std::to_string(m - find.run.measurements.data()), Measured(*m)};
-    if (const FailureLine* f = find.Line(Same, port)) return {"l" + f->line, Lined(*f)};
+        return {"m" + std::to_string(find.Index(m)), Measured(*m)};
+    if (const FailureLine* f = find.Line(port)) return {"l" + f->line, Lined(*f)};
     if (const Measurement* m = find.Value(family))
-        return {"m" + std::to_string(m - find.run.measurements.data()), Measured(*m)};
-    const FailureLine* f = find.Line(Same, family);
-    if (f == nullptr && DioFamily(family)) f = find.Line(Same, tracefmt::kSectionDio);
-    if (f == nullptr && DioFamily(family)) f = find.Line(IsOutput, "");
+        return {"m" + std::to_string(find.Index(m)), Measured(*m)};
+    const FailureLine* f = find.Line(family);
+    if (f == nullptr && DioFamily(family)) f = find.Line(tracefmt::kSectionDio);
+    if (f == nullptr && DioFamily(family)) f = find.OutputLine();
     if (f != nullptr) return {"l" + f->line, Lined(*f)};
     FailureCause bare;
     bare.explained = false;
@@ -149,7 +165,7 @@ nlohmann::json CauseJson(const FailureCause& c) {
 }
 
 std::vector<FailureCause> FailureCauses(const RunRecord& run) {
-    Finder find{run};
+    Finder find(run);
     std::vector<FailureCause> out;
     std::map<std::string, size_t> byKey;
     for (const std::string& port : run.FailingPorts()) {

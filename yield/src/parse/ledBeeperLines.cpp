@@ -1,6 +1,5 @@
 // The LED section's lines: the beeper and the two LEDs switched, as hwtest/ledBeeper.cpp writes
 // them. LED-n of the result document is system output kFirstLedOutput + n - 1.
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -12,27 +11,17 @@ using namespace tracefmt;
 
 constexpr char kLevelSeparator[] = "=";
 
+bool Switch(const Measurement& x) { return x.unit == kUnitLevel; }
+
 // The board passes an LED for a cycle when either of its switches read back: a failed switch
 // beside one that passed is reported, not a failure of the LED (whose document entry passed).
 void JudgeLikeTheBoard(ReaderState& st, const std::string& port) {
-    std::vector<Measurement>& ms = st.run.measurements;
-    auto ofCycle = [&](const Measurement& x) {
-        return x.cycle == st.cycle && x.port == port && x.unit == kUnitLevel;
-    };
-    bool switched = false;
-    for (auto x = ms.rbegin(); x != ms.rend() && x->cycle == st.cycle; ++x)
-        switched = switched || (ofCycle(*x) && x->outcome == kOutcomePass);
-    if (!switched) return;
+    const std::vector<Measurement>& ms = st.run.measurements;
     for (auto x = ms.rbegin(); x != ms.rend() && x->cycle == st.cycle; ++x) {
-        if (!ofCycle(*x) || x->outcome != kOutcomeFail) continue;
-        x->outcome = kOutcomeInfo;
-        std::vector<FailureLine>& fs = st.run.failures;
-        fs.erase(std::remove_if(fs.begin(), fs.end(),
-                                [&](const FailureLine& f) {
-                                    return f.cycle == st.cycle && f.port == port &&
-                                           f.line == x->line;
-                                }),
-                 fs.end());
+        if (x->port == port && Switch(*x) && x->outcome == kOutcomePass) {
+            Overrule(st, port, Switch);
+            return;
+        }
     }
 }
 

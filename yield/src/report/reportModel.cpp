@@ -245,7 +245,7 @@ void ReportBuilder::BuildRepairs() {
         }
         if (shown == nullptr) continue;
         m_.repairs.push_back(RepairRow{chip, stations_.names[shown->station], shown->stamp, status,
-                                       "", shown->runId});
+                                       "", shown->runId, {}});
     }
     unfinished_.clear();
     std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);

@@ -233,7 +233,7 @@ struct RepairRow {
     std::string status;                // kRepairFailed or kRepairNoCompleteRun
     std::string failures;              // each cause with its ports, value or line, "; " between
     long long runId = 0;               // the run shown; 0 when the rows gave none
-    std::vector<FailureCause> causes;  // what failed the run shown, each cause once
+    std::vector<FailureCause> causes = {};  // what failed the run shown, each cause once
 };
 
 // One failing port of a queued board (or its run's own cause, with no port), with its cause.

@@ -11,11 +11,13 @@
 
 namespace yield::sql {
 
-// Schema version 2. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// Schema version 3. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
-// runs.station and source_files.sha256 (both '' in rows of version 1) and the views.
-#define YIELD_SCHEMA_VERSION "2"
+// runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
+// gave the views' days, times and flags PostgreSQL types of their own.
+#define YIELD_SCHEMA_VERSION "3"
 constexpr int kSchemaVersion = 3;
+static_assert(YIELD_SCHEMA_VERSION[0] - '0' == kSchemaVersion);
 constexpr int kFirstSchemaVersion = 1;
 constexpr int kSecondSchemaVersion = 2;
 
