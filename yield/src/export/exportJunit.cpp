@@ -159,6 +159,10 @@ Case VerdictCase(const RunRecord& run, bool anyFailed) {
         c.failed = true;
         c.message = kVerdictWithoutPort;
         if (run.hasVerdictCode) c.message += " (code " + std::to_string(run.verdictCode) + ")";
+        if (!run.failures.empty()) {  // the run's own line: a set-up failure says why
+            c.message += ": " + CutText(run.failures.front().line, kMessageLineBytes);
+            c.lines.push_back(run.failures.front().line);
+        }
         c.type = kFailureType;
     }
     return c;
