@@ -221,7 +221,8 @@ TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
               "input,count,mean,stddev,min,max,cpk,outside\r\n"
               "'-AI1,2,1.41,0.0141421,1.4,1.42,-2.12132,2\r\n");
     EXPECT_EQ(Csv(m, "intermittent"),
-              "chip_id,station,start_stamp,port\r\n'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n");
+              "chip_id,station,start_stamp,start,port\r\n'-1+1,h,2026_01_01_00_00_00,2026-01-01T00:"
+              "00:00,RS232-1\r\n");
 }
 
 // Readings that do not vary: no Cpk in any format ("none" as the README words it) and no spread.
@@ -442,7 +443,7 @@ TEST(ReportWriters, EveryFormatDefinesItsYieldsAndNamesItsSelection) {
     nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
     EXPECT_EQ(j["definitions"]["first_pass_yield"], firstPass.text);
     EXPECT_EQ(j["selection"]["made_at"], "2026-12-07T22:22:47Z");
-    EXPECT_EQ(j["version"], 2);
+    EXPECT_EQ(j["version"], 3);
 
     std::vector<std::vector<std::string>> defs = CsvRecords(Csv(m, "definitions"));
     ASSERT_EQ(defs.size(), kDefinitions.size() + 1);

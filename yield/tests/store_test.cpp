@@ -460,7 +460,7 @@ TEST_F(StoreTest, VersionTwoDatabaseGetsTypedViewsFromTheNextIngest) {
         kSqlite ? "SELECT typeof(day), typeof(started_at), typeof(complete) FROM v_runs"
                 : "SELECT pg_typeof(day), pg_typeof(started_at), pg_typeof(complete) FROM v_runs");
     EXPECT_EQ(types.substr(0, types.find('\n')),
-              kSqlite ? "text|text|integer" : "date|timestamp without time zone|boolean");
+              kSqlite ? "text|text|integer|" : "date|timestamp without time zone|boolean|");
 }
 
 TEST_F(StoreTest, ARunKeepsTheFirstStationACopyOfItBrings) {
