@@ -211,7 +211,9 @@ without_database() {  # file DB
 # What a factory's own tools read: the views, one row a line, fields between tabs.
 views() {  # command that runs a query and prints its rows
     "$@" "SELECT chip_id, start_stamp, station FROM v_runs ORDER BY id" >"$views/runs.tsv"
-    "$@" "SELECT station, port, passed FROM v_ports ORDER BY run_id, family, number" \
+    # passed is a boolean on PostgreSQL, 0/1 on SQLite: both print 1/0 here.
+    local passed="CASE WHEN passed THEN 1 ELSE 0 END"
+    "$@" "SELECT station, port, $passed FROM v_ports ORDER BY run_id, family, number" \
         >"$views/ports.tsv"
     "$@" "SELECT chip_id, station, start_stamp, status FROM v_repair_queue ORDER BY chip_id" \
         >"$views/repair.tsv"

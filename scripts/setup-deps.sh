@@ -10,7 +10,7 @@ set -euo pipefail
 
 host_pkgs=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev libinih-dev pkgconf psmisc
            busybox procps coreutils libsqlite3-dev libcli11-dev sqlite3 libpng-dev chromium
-           libpq-dev postgresql libssl-dev python3-jsonschema python3-junitparser
+           libpq-dev postgresql libssl-dev python3-jsonschema python3-junitparser python3-pandas
            libboost-dev)
 all_pkgs=(clang clang-tidy libclang-rt-14-dev qemu-user g++-arm-linux-gnueabihf libbenchmark-dev
           gcovr time)

@@ -51,4 +51,8 @@ TEST(Calendar, StampDayAndHourReadTheHeaderLayout) {
     for (const char* none : {"2026_12_07", "2026_12_07_24_00_00", "2026_12_07_x1_00_00",
                              "2026_12_07-08_00_00", "26_12_07_08_00_00", ""})
         EXPECT_EQ(StampHour(none), -1) << none;
+    EXPECT_EQ(StampIso(stamp), "2026-12-07T14:00:00");
+    for (const char* none : {"2026_02_30_08_00_00", "2026_12_07_08_60_00", "2026_12_07_08_00",
+                             "2026_12_07_08_00_00x", "1970_01_01_00_00_0"})
+        EXPECT_EQ(StampIso(none), "") << none;
 }

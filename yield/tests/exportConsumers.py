@@ -1,6 +1,6 @@
 """Reads exported records as their consumers do (see export-consumers.sh).
 
-Usage: exportConsumers.py SCHEMA JSON_DIR JUNIT_DIR REPORT_JSON
+Usage: exportConsumers.py SCHEMA JSON_DIR JUNIT_DIR REPORT_JSON CSV_DIR
 """
 import json
 import pathlib
@@ -8,10 +8,13 @@ import re
 import sys
 
 import jsonschema
+import pandas
 from junitparser import Error, Failure, JUnitXml
 
 ZONED_TIME = re.compile(r"^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}$")
 TOTALS = ("tests", "failures", "errors", "skipped")
+# The CSV columns that hold a time or a day (a trend's period may be an ISO week: not a time).
+TIME_COLUMNS = {"start", "made_at", "day", "first_day", "last_day", "since", "until"}
 
 
 def fail(message):
@@ -54,8 +57,34 @@ def check_junit_file(path):
     return counted
 
 
+def check_csv_times(folder):
+    """pandas reads every time column of every table as a time, and no time is left out."""
+    checked = 0
+    for path in sorted(pathlib.Path(folder).glob("*.csv")):
+        columns = list(pandas.read_csv(path, nrows=0).columns)
+        if "start_stamp" in columns and "start" not in columns:
+            fail(f"{path.name}: the board's start_stamp without a start a reader takes as a time")
+        times = [c for c in columns if c in TIME_COLUMNS]
+        if not times:
+            continue
+        raw = pandas.read_csv(path, dtype=str, keep_default_na=False)
+        table = pandas.read_csv(path, parse_dates=times)
+        for column in times:
+            if (raw[column] == "").all():
+                continue  # no time in it (a table without rows, or no --since)
+            if not pandas.api.types.is_datetime64_any_dtype(table[column]):
+                fail(f"{path.name}: {column} read as {table[column].dtype}, not as a time")
+            lost = (raw[column] != "") & table[column].isna()
+            if lost.any():
+                fail(f"{path.name}: {column} {raw[column][lost].iloc[0]!r} is no time to pandas")
+            checked += 1
+    if checked == 0:
+        fail("no time column in the CSV tables")
+    return checked
+
+
 def main():
-    schema, json_dir, junit_dir, report_path = sys.argv[1:5]
+    schema, json_dir, junit_dir, report_path, csv_dir = sys.argv[1:6]
     records = check_json(schema, json_dir)
     totals = [check_junit_file(p) for p in sorted(pathlib.Path(junit_dir).glob("*.xml"))]
     report = json.loads(pathlib.Path(report_path).read_text())
@@ -64,7 +93,9 @@ def main():
     got = (len(totals), sum(t["failures"] > 0 for t in totals), sum(t["errors"] > 0 for t in totals))
     if records != want[0] or got != want:
         fail(f"{records} JSON records; JUnit runs, failed, incomplete {got}; the report {want}")
-    print(f"export-consumers: {records} records valid, {len(totals)} JUnit files agree")
+    times = check_csv_times(csv_dir)
+    print(f"export-consumers: {records} records valid, {len(totals)} JUnit files agree, "
+          f"{times} CSV time columns read as times")
 
 
 if __name__ == "__main__":

@@ -139,9 +139,22 @@ TEST(JunitExport, VerdictCaseExplainsWhatNoPortDoes) {
     setUp.measurements.clear();
     setUp.hasVerdictCode = true;
     setUp.verdictCode = -2;
+    setUp.failures = {FailureLine{0, "", "Err Get Port Info!!!"}};
     std::string xml = RunJunitXml(setUp);
     EXPECT_EQ(Attribute(xml, "testsuites", "failures"), "1");
-    EXPECT_NE(xml.find("got ERR with no failed port (code -2)"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("got ERR with no failed port (code -2): Err Get Port Info!!!"),
+              std::string::npos)
+        << xml;
+
+    // A port no value explains carries the line that failed it, never a bare "port failed".
+    RunRecord unread = setUp;
+    unread.ports = {PortResult{"DO", 2, false, false}, PortResult{"DI", 2, false, false}};
+    unread.failures = {FailureLine{1, "DO-2", "Write DO2:-1 Err!"}};
+    xml = RunJunitXml(unread);
+    EXPECT_EQ(xml.find("message=\"port failed\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("name=\"DI-2\" time=\"0\">\n      <failure message=\"Write DO2:-1 Err!\""),
+              std::string::npos)
+        << xml;
 
     RunRecord cut = CutCableRun();
     cut.verdict = Verdict::Incomplete;

@@ -65,7 +65,7 @@ struct BenchRun {
     std::string number, fixture, chip, scenario;
     std::string station;  // as the ingest was told, "" where none was set
     std::string host;     // as logged
-    std::string stamp;  // the result document's DateTime
+    std::string stamp;    // the result document's DateTime
     bool passed = false;
     std::map<std::string, bool> ports;  // "RS232-1" -> passed
 };
@@ -122,6 +122,48 @@ std::vector<BenchRun> ReadRuns(const fs::path& plan, const fs::path& runsDir) {
     return runs;
 }
 
+std::string FamilyOf(const std::string& port) { return port.substr(0, port.rfind('-')); }
+
+// Every failed port of the bench's run is in a cause that says what failed it (a value or a log
+// line), and a run failed before any port says why once.
+void CheckCauses(const std::string& id, const std::map<std::string, bool>& benchPorts,
+                 const json& causes) {
+    std::set<std::string> said;
+    for (const json& c : causes) {
+        bool says = !c["value"].is_null() || (c["message"].is_string() && c["message"] != "");
+        if (!says) Fail(id + ": a cause that says nothing: " + c.dump());
+        for (const json& p : c["ports"])
+            if (!said.insert(p.get<std::string>()).second) Fail(id + ": " + p.dump() + " twice");
+    }
+    bool anyFailed = false;
+    for (const auto& [port, ok] : benchPorts) {
+        anyFailed = anyFailed || !ok;
+        if (!ok && said.count(port) == 0) Fail(id + ": failed port " + port + " without a cause");
+        if (ok && said.count(port) != 0) Fail(id + ": passed port " + port + " given a cause");
+    }
+    if (!anyFailed && causes.empty()) Fail(id + ": failed without a cause");
+}
+
+// The ports of the run's failed measurements are its failed ports: a measurement of a family
+// (the stick count) belongs to a failed port of that family.
+void CheckFailedMeasurements(const std::string& id, const std::map<std::string, bool>& benchPorts,
+                             const json& record) {
+    std::set<std::string> failedFamilies;
+    for (const auto& [port, ok] : benchPorts)
+        if (!ok) failedFamilies.insert(FamilyOf(port));
+    for (const json& phase : record["phases"]) {
+        if (phase["name"] == "ports") continue;
+        for (const json& m : phase["measurements"]) {
+            if (m["outcome"] != "FAIL") continue;
+            std::string port = m["port"].get<std::string>();
+            auto it = benchPorts.find(port);
+            bool ok = it != benchPorts.end() ? !it->second : failedFamilies.count(port) != 0;
+            if (!ok)
+                Fail(id + ": " + m["name"].dump() + " failed under " + port + ", which passed");
+        }
+    }
+}
+
 // Each bench run must be exported once, with its host, verdict and every port's outcome.
 void CheckExport(const std::vector<BenchRun>& runs, const fs::path& dir) {
     std::map<std::pair<std::string, std::string>, json> exported;
@@ -161,6 +203,9 @@ void CheckExport(const std::vector<BenchRun>& runs, const fs::path& dir) {
             for (const auto& [port, ok] : ports) failing += ok ? "" : " " + port;
             Fail(id + ": ports differ from the result document (export fails:" + failing + ")");
         }
+        CheckFailedMeasurements(id, r.ports, j);
+        if (!r.passed) CheckCauses(id, r.ports, j["failures"]);
+        if (r.passed && !j["failures"].empty()) Fail(id + ": passed with failures");
     }
 }
 
@@ -222,7 +267,7 @@ void CheckSummary(const std::vector<BenchRun>& runs, const json& report) {
 }
 
 // The repair queue: the boards whose last run failed, each at its last run's fixture, newest
-// first, with a value or reason when a port failed; no board without a complete run.
+// first, every failing port with a value or a line; no board without a complete run.
 void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
     std::map<std::string, std::map<std::string, const BenchRun*>> boards;  // chip -> stamp -> run
     for (const BenchRun& r : runs) boards[r.chip][r.stamp] = &r;
@@ -241,8 +286,12 @@ void CheckRepairs(const std::vector<BenchRun>& runs, const json& report) {
         std::string chip = r["chip_id"].get<std::string>(), stamp = r["start_stamp"];
         if (r["status"] != "failed") Fail("repair queue: " + chip + " is " + r["status"].dump());
         if (!previous.empty() && stamp > previous) Fail("repair queue: not newest first");
-        if (withPort.count(chip) != 0 && r["failures"] == "")
+        if (withPort.count(chip) != 0 && r["failures"].empty())
             Fail("repair queue: " + chip + " without its failing ports");
+        auto board = boards.find(chip);
+        if (board != boards.end())
+            CheckCauses("repair queue: " + chip, board->second.rbegin()->second->ports,
+                        r["failures"]);
         previous = stamp;
         reported[chip] = r["station"].get<std::string>();
     }

@@ -1,47 +1,70 @@
-// The Pareto's causes: a device whose every port failed is one cause, each board counts once per
-// cause however often it was retested, and a failed run without a failing port has its own cause.
-#include "report/failureCauses.h"
+#include "parse/failureCauses.h"
 
 #include <gtest/gtest.h>
 
-namespace yield {
+using namespace yield;
+
 namespace {
 
-RunSummary RunOf(const std::string& chip, Verdict v, std::vector<PortResult> ports) {
-    RunSummary r;
-    r.chipId = chip;
-    r.verdict = v;
-    r.ports = std::move(ports);
-    return r;
+RunRecord Failing(const std::vector<std::pair<std::string, int>>& ports) {
+    RunRecord run;
+    run.verdict = Verdict::Err;
+    for (const auto& [family, n] : ports) run.ports.push_back(PortResult{family, n, false, false});
+    return run;
 }
 
-TEST(FailureCauses, AWholeDeviceIsOneCauseAndABoardCountsOncePerCause) {
-    std::vector<PortResult> noDio;
-    for (int i = 1; i <= 8; ++i) noDio.push_back({"DI", i, false, false});
-    for (int i = 1; i <= 5; ++i) noDio.push_back({"DO", i, false, false});
-    noDio.push_back({"RS232", 1, true, false});
-    EXPECT_EQ(RunCauses(RunOf("a", Verdict::Err, noDio)),
-              std::vector<std::string>{"DIO: all 13 ports failed"});
-    // One DI port of eight is the port's own cause.
-    std::vector<PortResult> oneDi = {{"DI", 5, false, false}, {"DI", 6, true, false}};
-    EXPECT_EQ(RunCauses(RunOf("b", Verdict::Err, oneDi)), std::vector<std::string>{"DI-5"});
-
-    CauseTally t;
-    t.Add(RunOf("a", Verdict::Err, noDio));
-    t.Add(RunOf("b", Verdict::Err, oneDi));
-    t.Add(RunOf("b", Verdict::Err, oneDi));  // a retest with the same cause
-    t.Add(RunOf("c", Verdict::Err, oneDi));
-    t.Add(RunOf("d", Verdict::Err, {}));  // a set-up failure
-    t.Add(RunOf("e", Verdict::Ok, {{"DI", 5, true, false}}));
-    std::vector<CauseRow> rows = t.Rows();
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].cause, "DI-5");
-    EXPECT_EQ(rows[0].boards, 2);
-    EXPECT_DOUBLE_EQ(rows[0].share, 0.5);
-    EXPECT_EQ(rows[1].boards, 1);
-    EXPECT_DOUBLE_EQ(rows.back().cumulative, 1.0);
-    EXPECT_TRUE(rows[1].cause == kNoPortCause || rows[2].cause == kNoPortCause);
+Measurement Count(double value, double expected) {
+    Measurement m;
+    m.port = "USB";
+    m.name = "USB.count";
+    m.value = value;
+    m.unit = "sticks";
+    m.hasLimits = true;
+    m.low = m.high = expected;
+    m.outcome = "fail";
+    m.line = "USB Dev Cnt:1";
+    return m;
 }
 
 }  // namespace
-}  // namespace yield
+
+// A cause several ports share is said once, with every port it explains.
+TEST(FailureCauses, SharedCauseSaidOnceForItsPorts) {
+    RunRecord usb = Failing({{"USB", 1}, {"USB", 2}});
+    usb.measurements = {Count(1, 2), Count(1, 2)};
+    std::vector<FailureCause> c = FailureCauses(usb);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].Text(60), "USB-1, USB-2: 1 sticks, expected 2");
+    nlohmann::json j = CauseJson(c[0]);
+    EXPECT_EQ(j["port"], "USB");
+    EXPECT_EQ(j["expected"], 2);
+    EXPECT_EQ(j["message"], "USB Dev Cnt:1");
+
+    // No DIO device: the routines' one line for every DO, DI and LED port.
+    RunRecord dio = Failing({{"DO", 1}, {"DO", 2}, {"DI", 1}, {"DI", 2}, {"LED", 1}});
+    dio.failures = {FailureLine{1, "DIO", "Err OpenDio"}, FailureLine{1, "LED", "Err OpenDio"}};
+    c = FailureCauses(dio);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].Text(60), "5 ports DO-1 to LED-1: Err OpenDio");
+    EXPECT_TRUE(CauseJson(c[0])["port"].is_null());  // of several families
+}
+
+// An input its output never drove takes the output's line; a port the log says nothing of is
+// named alone; a run failed before any port gives its own line.
+TEST(FailureCauses, EveryFailedPortAndTheRunItselfSayWhy) {
+    RunRecord run = Failing({{"DO", 2}, {"DI", 2}, {"ADC", 9}});
+    run.failures = {FailureLine{1, "DO-2", "Write DO2:-5 Err!"}};
+    std::vector<FailureCause> c = FailureCauses(run);
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].Text(60), "DO-2, DI-2: Write DO2:-5 Err!");
+    EXPECT_EQ(c[1].Text(60), "ADC-9");
+    EXPECT_TRUE(CauseJson(c[1])["message"].is_null());
+
+    RunRecord setUp;
+    setUp.verdict = Verdict::Err;
+    setUp.failures = {FailureLine{0, "", "Err Get Port Info!!!"}};
+    c = FailureCauses(setUp);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_TRUE(c[0].ports.empty());
+    EXPECT_EQ(c[0].Text(60), "Err Get Port Info!!!");
+}

@@ -191,6 +191,9 @@ TEST(LogParser, SetUpFailureIsAFailedRun) {
     ASSERT_EQ(r.kind, ParseResult::Kind::Run);
     EXPECT_EQ(r.run.verdict, Verdict::Err);
     EXPECT_EQ(r.run.verdictCode, -2);
+    ASSERT_EQ(r.run.failures.size(), 1u);  // the run's own failure: its line says why
+    EXPECT_EQ(r.run.failures[0].port, "");
+    EXPECT_EQ(r.run.failures[0].line, "Err Get Port Info!!!");
 }
 
 namespace {
@@ -468,6 +471,38 @@ TEST(LogParser, FailedComparisonsLieOutsideTheirLimits) {
     EXPECT_EQ(Named(led, "SDO4=0").outcome, "fail");
     EXPECT_FALSE(Named(led, "SDO4=0").hasLimits);  // the line does not say what was read back
     EXPECT_EQ(Named(led, "SDO5=1").outcome, "pass");
+}
+
+// A pair's read is the reader's, and a port's last read in a cycle rules as on the board; an LED
+// passes a cycle, as the board rules, when either switch read back, so a failed switch beside a
+// good one fails no port.
+TEST(LogParser, AFailureBelongsToThePortThatObservedIt) {
+    std::string sent = std::string("Write RS232-4 msgSend:") + kPattern + ",Read RS232-";
+    RunRecord rs = ParseLog(WithSection("RS232", {sent + "3 Error! iread:32 msg: xx"})).run;
+    EXPECT_EQ(Named(rs, "RS232-4>3.bytes").port, "RS232-3");
+    EXPECT_EQ(Named(rs, "RS232-4>3.content").port, "RS232-3");
+    ASSERT_EQ(rs.failures.size(), 1u);
+    EXPECT_EQ(rs.failures[0].port, "RS232-3");
+    // Both hear their own bytes; RS232-1's good read of its partner after that clears it.
+    std::string from1 = std::string("Write RS232-1 msgSend:") + kPattern + ",Read RS232-";
+    std::string from2 = std::string("Write RS232-2 msgSend:") + kPattern + ",Read RS232-";
+    std::string got = std::string(" iread:32 msg: ") + kPattern;
+    RunRecord echo =
+        ParseLog(WithSection("RS232", {from1 + "1 Error!" + got, from1 + "2 OK!" + got,
+                                       from2 + "2 Error!" + got, from2 + "1 OK!" + got}))
+            .run;
+    EXPECT_EQ(Named(echo, "RS232-1>1.bytes").outcome, "info");
+    EXPECT_EQ(Named(echo, "RS232-2>2.bytes").outcome, "fail");
+    ASSERT_EQ(echo.failures.size(), 1u);
+    EXPECT_EQ(echo.failures[0].port, "RS232-2");
+
+    RunRecord led = ParseLog(WithSection("SDO", {"Write SDO4:0 Err!", "Write SDO4:1 OK!",
+                                                 "Write SDO5:0 Err!", "Write SDO5:1 Err!"}))
+                        .run;
+    EXPECT_EQ(Named(led, "SDO4=0").outcome, "info");
+    EXPECT_EQ(Named(led, "SDO5=0").outcome, "fail");
+    ASSERT_EQ(led.failures.size(), 2u);
+    EXPECT_EQ(led.failures[0].port + led.failures[1].port, "LED-3LED-3");
 }
 
 // The golden runs keep their verdicts and failing ports, and none of their failed measurements

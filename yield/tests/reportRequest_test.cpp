@@ -52,7 +52,7 @@ TEST(ReportRequest, BothDoorsRefuseAlikeInTheirOwnSpelling) {
         {{{"format", ""}}, "format: not a format ("},
         {{{"table", "pareto"}}, "table is for #format csv only"},
         {{{"format", "csv"}, {"table", "nope"}},
-         "no table named nope; the tables: repair, summary"},
+         "no table named nope; the tables: repair, repair_ports, summary"},
     };
     for (const auto& [query, message] : wrongs) {
         for (Door door : {Door::kCommandLine, Door::kQuery}) {

@@ -221,7 +221,8 @@ TEST(ReportWriters, CsvWritesNumbersAsNumbers) {
               "input,count,mean,stddev,min,max,cpk,outside\r\n"
               "'-AI1,2,1.41,0.0141421,1.4,1.42,-2.12132,2\r\n");
     EXPECT_EQ(Csv(m, "intermittent"),
-              "chip_id,station,start_stamp,port\r\n'-1+1,h,2026_01_01_00_00_00,RS232-1\r\n");
+              "chip_id,station,start_stamp,start,port\r\n'-1+1,h,2026_01_01_00_00_00,2026-01-01T00:"
+              "00:00,RS232-1\r\n");
 }
 
 // Readings that do not vary: no Cpk in any format ("none" as the README words it) and no spread.
@@ -275,6 +276,12 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     ReportModel m = HostileModel();
     ASSERT_EQ(m.repairs.size(), 2u);
     m.repairs[0].failures = "RS232-1 \x1b[2J<b>";
+    FailureCause cause;
+    cause.ports = {"USB-1", "USB-2"};
+    cause.line = "=cmd";
+    m.repairs[0].causes = {cause};
+    m.repairPorts = {RepairPortRow{"0x1", "st", "2026_01_01_00_00_00", "USB-1", 1, cause},
+                     RepairPortRow{"0x1", "st", "2026_01_01_00_00_00", "USB-2", 1, cause}};
     std::string text = Render(WriteReportText, m);
     EXPECT_NE(text.find("\n\nRepair queue"), std::string::npos) << text;
     EXPECT_LT(text.find("Repair queue"), text.find("Yield"));
@@ -282,15 +289,26 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     EXPECT_NE(text.find("RS232-1 \\x1B[2J<b>"), std::string::npos) << text;
     EXPECT_EQ(CsvTableNames().front(), "repair");
     std::string csv = Csv(m, "repair");
-    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,status,queue_seconds,failures\r\n", 0), 0u)
+    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,start,status,queue_seconds,failures\r\n", 0), 0u)
         << csv;
-    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,2026_01_01_00_00_00,failed,"), std::string::npos)
+    EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,2026_01_01_00_00_00,2026-01-01T00:00:00,failed,"),
+              std::string::npos)
         << csv;
+    // One row per failing port, each with its cause, numbered so one cause's ports share it.
+    EXPECT_EQ(Csv(m, "repair_ports"),
+              "chip_id,station,start_stamp,start,port,cause,name,value,text,unit,low,high,"
+              "expected,message\r\n"
+              "0x1,st,2026_01_01_00_00_00,2026-01-01T00:00:00,USB-1,1,,,,,,,,'=cmd\r\n"
+              "0x1,st,2026_01_01_00_00_00,2026-01-01T00:00:00,USB-2,1,,,,,,,,'=cmd\r\n");
     std::string json = Render(WriteReportJson, m);
     EXPECT_EQ(json.find("\"repair_queue\""), json.find('"'));
     nlohmann::json j = nlohmann::json::parse(json);
     EXPECT_EQ(j["repair_queue"][0]["status"], "failed");
-    EXPECT_EQ(j["repair_queue"][0]["failures"], "RS232-1 \x1b[2J<b>");
+    EXPECT_EQ(j["repair_queue"][0]["failures"],
+              nlohmann::json::parse(R"([{"expected": null, "high": null, "low": null,
+                  "message": "=cmd", "name": null, "port": "USB", "ports": ["USB-1", "USB-2"],
+                  "text": null, "unit": null, "value": null}])"));
+    EXPECT_EQ(j["repair_queue"][0]["start"], "2026-01-01T00:00:00");
     std::string html = Render(WriteReportHtml, m);
     EXPECT_LT(html.find("<h2>Repair queue</h2>"), html.find("<th>boards</th>"));
     EXPECT_NE(html.find(HtmlEscape(XmlSafe(m.repairs[0].failures))), std::string::npos);
@@ -426,7 +444,7 @@ TEST(ReportWriters, EveryFormatDefinesItsYieldsAndNamesItsSelection) {
     nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
     EXPECT_EQ(j["definitions"]["first_pass_yield"], firstPass.text);
     EXPECT_EQ(j["selection"]["made_at"], "2026-12-07T22:22:47Z");
-    EXPECT_EQ(j["version"], 2);
+    EXPECT_EQ(j["version"], 3);
 
     std::vector<std::vector<std::string>> defs = CsvRecords(Csv(m, "definitions"));
     ASSERT_EQ(defs.size(), kDefinitions.size() + 1);

@@ -369,6 +369,7 @@ namespace {
 
 constexpr char kStandard[] = "standard";
 constexpr char kUpgradeHint[] = "older than this tool's 3: an ingest into it upgrades it";
+const bool kSqlite = std::string(YIELD_TEST_ENGINE) == "sqlite";
 
 // Takes a database back to schema version 1 as the tool wrote it: no station, no digests, no
 // views, the old summary index.
@@ -379,9 +380,8 @@ void MakeVersion1(TestDb& db) {
         " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
         " ALTER TABLE source_files DROP COLUMN sha256;"
         " CREATE INDEX runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)");
-    db.Rows(std::string(YIELD_TEST_ENGINE) == "sqlite"
-                ? "PRAGMA user_version = 1"
-                : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (1)");
+    db.Rows(kSqlite ? "PRAGMA user_version = 1"
+                    : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (1)");
 }
 
 RunRecord KeyedRun(const std::string& host, const std::string& stamp, const std::string& station) {
@@ -444,6 +444,24 @@ TEST_F(StoreTest, VersionOneDatabaseIsRefusedByReadersAndUpgradedByTheFirstInges
                   1);
     }
     EXPECT_EQ(db_->Count("SELECT count(*) FROM v_runs"), static_cast<long long>(ids.size()));
+}
+
+// Version 2's views, as the tool made them: integers and text on both engines.
+TEST_F(StoreTest, VersionTwoDatabaseGetsTypedViewsFromTheNextIngest) {
+    std::string standard = (fs::path(YIELD_GOLDEN_DIR) / kStandard).string();
+    IngestInto(*db_, {standard});
+    db_->Rows(kSqlite ? "PRAGMA user_version = 2"
+                      : "DROP VIEW v_runs; CREATE VIEW v_runs AS SELECT id, day, started_at,"
+                        " 1 AS complete FROM runs; DELETE FROM yield_schema;"
+                        " INSERT INTO yield_schema VALUES (2)");
+    EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
+    IngestInto(*db_, {standard});
+    OpenStore(db_->Url(), false);
+    std::string types = db_->Rows(
+        kSqlite ? "SELECT typeof(day), typeof(started_at), typeof(complete) FROM v_runs"
+                : "SELECT pg_typeof(day), pg_typeof(started_at), pg_typeof(complete) FROM v_runs");
+    EXPECT_EQ(types.substr(0, types.find('\n')),
+              kSqlite ? "text|text|integer|" : "date|timestamp without time zone|boolean|");
 }
 
 TEST_F(StoreTest, ARunKeepsTheFirstStationACopyOfItBrings) {

@@ -66,7 +66,7 @@ TEST(Cli, CsvReportIsOneTablePerFile) {
     TempDir tmp;
     std::string db = "--db " + Q(tmp.path() / "y.db");
     ASSERT_EQ(Tool("ingest " + db + " " + Q(YIELD_GOLDEN_DIR)).status, 0);
-    const std::string names = "the tables: repair, summary, retest, pareto, fixture, intermittent";
+    const std::string names = "the tables: repair, repair_ports, summary, retest, pareto, fixture";
     const std::vector<std::string> wrongs = {"--format csv", "--format csv --table no",
                                              "--format csv -o " + Q(tmp.path() / "r.csv")};
     for (const std::string& wrong : wrongs) {
@@ -361,7 +361,11 @@ TEST(Cli, BoardAsJsonGivesEachRunWithItsFailuresAndFiles) {
     EXPECT_EQ((*cut)["station"], "line-3");
     EXPECT_EQ((*cut)["files"][0]["sha256"].get<std::string>().size(), 64u);
     ASSERT_FALSE(port["log"].empty());
-    EXPECT_NE(port["log"][0].get<std::string>().find("RS232-2 Error!"), std::string::npos);
+    EXPECT_NE(port["log"][0].get<std::string>().find("Read RS232-1 Error!"), std::string::npos);
+    const nlohmann::json& cause = (*cut)["failures"][0];  // what failed it, a cause a port
+    EXPECT_EQ(cause["ports"], nlohmann::json::array({"RS232-1"}));
+    EXPECT_EQ(cause["expected"], 32);
+    EXPECT_EQ(cause["value"], 0);
     EXPECT_EQ((*cut)["files"][0]["role"], "kept");
     EXPECT_GE((*cut)["files"].size(), 2u);
 }

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/printJson.h"
 #include "export/exporters.h"
+#include "parse/failureCauses.h"
 #include "parse/recordWords.h"
 #include "report/dispositionRequest.h"
 #include "report/escape.h"
@@ -17,6 +18,9 @@ namespace yield {
 namespace {
 
 using nlohmann::json;
+
+constexpr char kCauseWord[] = "failed:";
+constexpr size_t kCauseLineBytes = 120;  // a log line quoted as a cause is cut to this
 
 struct BoardOptions {
     std::string chipId;
@@ -36,6 +40,10 @@ void PrintRun(ReadStore& store, long long id) {
                 run.station.empty() ? "-" : PrintableText(run.station).c_str(),
                 PrintableText(run.host).c_str(), PrintableText(Join(run.FailingPorts())).c_str(),
                 run.headerless ? "  (rotated tail)" : "");
+    if (run.verdict == Verdict::Err) {
+        for (const FailureCause& c : FailureCauses(run))
+            std::printf("    %s %s\n", kCauseWord, PrintableText(c.Text(kCauseLineBytes)).c_str());
+    }
     for (const SourceRow& s : store.SourcesOf(id)) {
         std::printf("    %-4s %s (%lld bytes, %d lines%s)\n", s.role.c_str(),
                     PrintableText(s.path).c_str(), s.size, s.records,
@@ -74,6 +82,13 @@ json FailingJson(const RunRecord& run) {
     return out;
 }
 
+json FailuresJson(const RunRecord& run) {
+    json out = json::array();
+    if (run.verdict != Verdict::Err) return out;
+    for (const FailureCause& c : FailureCauses(run)) out.push_back(CauseJson(c));
+    return out;
+}
+
 json FilesJson(const std::vector<SourceRow>& sources) {
     json out = json::array();
     for (const SourceRow& s : sources) {
@@ -97,6 +112,7 @@ json RunJson(ReadStore& store, long long id) {
             {"verdict", VerdictWord(run.verdict)},
             {"rotated_tail", run.headerless},
             {"failing", FailingJson(run)},
+            {"failures", FailuresJson(run)},
             {"files", FilesJson(store.SourcesOf(id))}};
 }
 

@@ -5,6 +5,7 @@
 
 #include "export/exporters.h"
 #include "export/runNames.h"
+#include "parse/failureCauses.h"
 #include "parse/recordWords.h"
 #include "report/jsonStream.h"
 
@@ -12,7 +13,7 @@ namespace yield {
 namespace {
 using nlohmann::json;
 
-constexpr int kRecordVersion = 2;
+constexpr int kRecordVersion = 3;  // 3: failures, each cause once
 
 std::string Outcome(const std::string& o) {
     if (o == kOutcomePass) return "PASS";
@@ -103,6 +104,14 @@ json SourceJson(const SourceRow* kept) {
     return {{"path", kept->path}, {"sha256", kept->sha256.empty() ? json() : json(kept->sha256)}};
 }
 
+// What failed the run, each cause once with the ports it explains; empty for a run not failed.
+json FailuresJson(const RunRecord& run) {
+    json out = json::array();
+    if (run.verdict != Verdict::Err) return out;
+    for (const FailureCause& c : FailureCauses(run)) out.push_back(CauseJson(c));
+    return out;
+}
+
 json TextOrNull(const std::string& text) { return text.empty() ? json() : json(text); }
 
 }  // namespace
@@ -127,6 +136,7 @@ void WriteRunJsonRecord(const RunRecord& run, std::ostream& out, const SourceRow
     j.Member("dut",
              {{"device_id", run.chipId}, {"host", run.host}, {"station", TextOrNull(run.station)}});
     j.Member("end", span.end);
+    j.Member("failures", FailuresJson(run));
     j.Member("format", "devuzeV7-test-record");
     j.Member("incomplete_reason", run.Complete() ? json() : json(IncompleteReason(run)));
     j.Member("metadata", {{"args", run.args},

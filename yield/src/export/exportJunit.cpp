@@ -6,6 +6,7 @@
 
 #include "export/exporters.h"
 #include "export/runNames.h"
+#include "parse/failureCauses.h"
 #include "parse/recordWords.h"
 #include "report/escape.h"
 
@@ -19,11 +20,15 @@ constexpr char kRunClass[] = "run";
 constexpr char kVerdictCase[] = "verdict";
 constexpr char kPortFailed[] = "port failed";
 constexpr char kPortIntermittent[] = "port failed in some cycles";
+constexpr char kTallyFailed[] = "failed ";
+constexpr char kTallyOf[] = " of ";
+constexpr char kTallyEnd[] = " checks (summary lines; no log line names the cause)";
 constexpr char kVerdictWithoutPort[] = "expected verdict OK, got ERR with no failed port";
 constexpr char kIncompleteType[] = "incomplete";
 constexpr char kFailureType[] = "failure";
 constexpr char kMoreFailures[] = "; and more";
-constexpr size_t kMessageFailures = 3;  // a failure message names at most this many values
+constexpr size_t kMessageFailures = 3;     // a failure message names at most this many values
+constexpr size_t kMessageLineBytes = 200;  // a log line as a failure's message is cut to this
 
 // Text for an XML attribute or element: valid XML 1.0, markup escaped, and the white space an
 // attribute would fold to a blank (tab, line feed, carriage return) as character references.
@@ -85,9 +90,34 @@ struct Case {
     std::vector<std::string> lines;  // the failure's text, one line each
 };
 
+// A port the log gives no cause for: what its summary lines counted.
+std::string TallyWords(const RunRecord& run, const PortResult& p) {
+    long long checks = 0, failed = 0;
+    for (const PortTally& t : run.tallies) {
+        if (t.family != p.family || t.number != p.number) continue;
+        checks += t.succ + t.err;
+        failed += t.err;
+    }
+    if (checks == 0) return p.intermittent ? kPortIntermittent : kPortFailed;
+    return kTallyFailed + std::to_string(failed) + kTallyOf + std::to_string(checks) + kTallyEnd;
+}
+
+// Each failing port's cause as a message: the line that failed it (or its tallies' word when the
+// log says nothing more).
+std::map<std::string, std::string> CauseMessages(const RunRecord& run) {
+    std::map<std::string, std::string> out;
+    for (const FailureCause& c : FailureCauses(run)) {
+        for (const std::string& port : c.ports)
+            out[port] = c.explained ? CutText(c.line, kMessageLineBytes) : "";
+    }
+    return out;
+}
+
 // A port's case: failed as the run's result says, its message what its failed measurements
-// expected and got (each value once), its text the log lines that explain it.
-Case PortCase(const RunRecord& run, const PortResult& p, const Explanations& explain) {
+// expected and got (each value once), else the line that failed it; its text the log lines
+// that explain it.
+Case PortCase(const RunRecord& run, const PortResult& p, const Explanations& explain,
+              const std::map<std::string, std::string>& causes) {
     Case c(kPortClass + p.family, p.Name(), !p.passed);
     if (p.passed) return c;
     std::vector<std::string> seen;
@@ -96,7 +126,10 @@ Case PortCase(const RunRecord& run, const PortResult& p, const Explanations& exp
         std::string e = MeasurementExpectation(m);
         if (std::find(seen.begin(), seen.end(), e) == seen.end()) seen.push_back(e);
     }
-    if (seen.empty()) seen.push_back(p.intermittent ? kPortIntermittent : kPortFailed);
+    auto cause = causes.find(p.Name());
+    if (seen.empty() && cause != causes.end() && !cause->second.empty())
+        seen.push_back(cause->second);
+    if (seen.empty()) seen.push_back(TallyWords(run, p));
     for (size_t i = 0; i < seen.size() && i < kMessageFailures; ++i)
         c.message += (i == 0 ? "" : "; ") + seen[i];
     if (seen.size() > kMessageFailures) c.message += kMoreFailures;
@@ -126,6 +159,10 @@ Case VerdictCase(const RunRecord& run, bool anyFailed) {
         c.failed = true;
         c.message = kVerdictWithoutPort;
         if (run.hasVerdictCode) c.message += " (code " + std::to_string(run.verdictCode) + ")";
+        if (!run.failures.empty()) {  // the run's own line: a set-up failure says why
+            c.message += ": " + CutText(run.failures.front().line, kMessageLineBytes);
+            c.lines.push_back(run.failures.front().line);
+        }
         c.type = kFailureType;
     }
     return c;
@@ -134,7 +171,8 @@ Case VerdictCase(const RunRecord& run, bool anyFailed) {
 std::vector<Case> Cases(const RunRecord& run) {
     std::vector<Case> cases;
     Explanations explain(run);
-    for (const PortResult& p : run.ports) cases.push_back(PortCase(run, p, explain));
+    std::map<std::string, std::string> causes = CauseMessages(run);
+    for (const PortResult& p : run.ports) cases.push_back(PortCase(run, p, explain, causes));
     for (const Measurement& m : run.measurements) {
         if (Judged(m) && !CarriedByAPort(run, m)) cases.push_back(MeasurementCase(m));
     }

@@ -9,7 +9,10 @@ namespace {
 
 constexpr int kIsoThursday = 4;
 constexpr int kHoursInDay = 24;
-constexpr int kYearDigits = 4;  // %Y; every other field of the layout has two
+constexpr int kMinutesInHour = 60;
+constexpr int kSecondsInMinute = 60;  // a leap second is not a board's
+constexpr size_t kStampLength = 19;   // "2026_12_07_10_43_33"
+constexpr int kYearDigits = 4;        // %Y; every other field of the layout has two
 
 // The numeric fields of a stamp read with the layout, in its order, up to the first one the
 // stamp does not give.
@@ -175,6 +178,18 @@ bool StampClock(const std::string& stamp, std::tm& clock) {
     clock.tm_sec = static_cast<int>(f.second);
     clock.tm_isdst = -1;
     return true;
+}
+
+std::string StampIso(const std::string& stamp) {
+    StampFields f = ReadStamp(stamp);
+    std::string day = StampDay(stamp);
+    if (day.empty() || f.second < 0 || f.hour >= kHoursInDay || f.minute >= kMinutesInHour ||
+        f.second >= kSecondsInMinute || stamp.size() != kStampLength)
+        return "";
+    char text[64];
+    std::snprintf(text, sizeof text, "%sT%02lld:%02lld:%02lld", day.c_str(), f.hour, f.minute,
+                  f.second);
+    return text;
 }
 
 int StampHour(const std::string& stamp) {

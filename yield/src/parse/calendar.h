@@ -32,4 +32,8 @@ int StampHour(const std::string& stamp);
 // no calendar date and time of day.
 bool StampClock(const std::string& stamp, std::tm& clock);
 
+// The stamp as an ISO 8601 local time without an offset ("2026-12-07T10:43:33": the board logs
+// no zone); "" when the stamp is not a whole time on the calendar.
+std::string StampIso(const std::string& stamp);
+
 }  // namespace yield

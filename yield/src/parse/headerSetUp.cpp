@@ -6,12 +6,14 @@ namespace yield::parse {
 namespace {
 using namespace tracefmt;
 
+// The run ends in its set-up; the line is the run's own failure, as it names no port.
 void SetUpFailed(ReaderState& st) {
     st.zone = Zone::End;
     if (st.run.verdict != Verdict::Incomplete) return;
     st.run.verdict = Verdict::Err;
     st.run.hasVerdictCode = true;
     st.run.verdictCode = kSetUpFailureCode;
+    Fail(st, "", kSetUpFailed);
 }
 
 // The first record of a key part: its value when the record is whole, else what it kept.

@@ -77,6 +77,9 @@ Measurement& AddMeasurement(ReaderState& st, const std::string& port, const std:
                             double value, const char* unit, const std::string& line);
 void Judge(Measurement& x, double low, double high, bool passed);
 void Fail(ReaderState& st, const std::string& port, const std::string& line);
+// The board's later check of `port` in this cycle passed and overrules the earlier ones that
+// `of` picks: those failed measurements are reported ("info"), and their lines fail no port.
+void Overrule(ReaderState& st, const std::string& port, bool (*of)(const Measurement&));
 // An error line the section's own formats do not name a port in.
 void GeneralError(ReaderState& st, const std::string& m, const char* family);
 

@@ -15,6 +15,9 @@ constexpr char kPatternKey[] = "msgSend:";
 constexpr char kReceivedKey[] = " msg: ";
 constexpr int kOwnReadBytes = 0;  // a sender must not hear its own pattern
 
+// A measurement of a pair's read (its byte count or its content), not the AT probe's.
+bool PairReadValue(const Measurement& x) { return x.name.find(kPairArrow) != std::string::npos; }
+
 // How many of the pattern's bytes (its zero byte counted) came back in their place.
 int MatchedBytes(const std::string& sent, const std::string& got) {
     int n = 0;
@@ -43,10 +46,11 @@ void ContentRead(ReaderState& st, const std::string& port, const std::string& na
     Judge(x, kLoopBackBytes, kLoopBackBytes, false);
 }
 
-// The measurement of a pair's read: "<b> OK! iread:<n> ..." and "<b> Error! iread:..." judge
-// the partner's read; "<b> iread:..." is the sender reading its own line, judged ("Error!") only
-// when it heard its own pattern. The byte count is judged by the count alone: a partner that got
-// every byte but other content fails on a content measurement of its own.
+// The measurement of a pair's read, filed under the port that read (b): "<b> OK! iread:<n> ..."
+// and "<b> Error! iread:..." judge the partner's read; "<b> iread:..." is the sender reading its
+// own line, judged ("Error!") only when it heard its own pattern. The byte count is judged by the
+// count alone: a partner that got every byte but other content fails on a content measurement of
+// its own.
 void PairRead(ReaderState& st, int a, const std::string& rest, const std::string& m) {
     int b = 0, n = 0, used = 0;
     if (std::sscanf(rest.c_str(), "%9d%n", &b, &used) != 1) return;  // the reader's number
@@ -55,8 +59,9 @@ void PairRead(ReaderState& st, int a, const std::string& rest, const std::string
     bool passed = StartsWith(after, kPairReadOk);
     size_t at = after.find(kReadCountKey);
     if (at == std::string::npos || !ScanStart(after.c_str() + at, kReadCountScan, &n)) return;
-    std::string port = Port(kDocRs232, a);
-    std::string name = port + kPairArrow + std::to_string(b);
+    // The read is the reader's: a burst that came back wrong is heard, and failed, by b.
+    std::string port = Port(kDocRs232, b);
+    std::string name = Port(kDocRs232, a) + kPairArrow + std::to_string(b);
     Measurement& x = AddMeasurement(st, port, name + kPairBytesName, n, kUnitBytes, m);
     if (!judged) return;
     if (a == b) {
@@ -66,6 +71,9 @@ void PairRead(ReaderState& st, int a, const std::string& rest, const std::string
         if (!passed && n == kLoopBackBytes) ContentRead(st, port, name, m);
     }
     if (!passed) Fail(st, port, m);
+    // The board keeps a port's last read: a partner's good read clears what the port's own
+    // echo failed before it in the cycle.
+    if (passed && a != b) Overrule(st, port, PairReadValue);
 }
 
 // A sender whose pattern did not go out, or a port without a partner: that port failed.

@@ -58,6 +58,7 @@ CsvTable Of(const ReportTable<Item>& t, Rows ReportModel::*rows) {
 const std::vector<CsvTable>& Tables() {
     static const std::vector<CsvTable> tables{
         Of(kRepairTable, &ReportModel::repairs),
+        Of(kRepairPortTable, &ReportModel::repairPorts),
         {kSummaryTable.csvName,
          [](const ReportModel& m, std::ostream& out) {
              Write(out, kSummaryTable, std::vector<YieldSummary>{m.summary});

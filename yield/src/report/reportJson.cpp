@@ -14,13 +14,14 @@ namespace {
 using nlohmann::json;
 
 constexpr char kFormat[] = "devuzeV7-yield-report";
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;  // 3: a queued board's failures are objects
 
 // Members of a row beyond its table's columns, in key order.
 template <class Item>
 using Extras = std::vector<std::pair<const char*, void (*)(JsonStream&, const Item&)>>;
 
-// One row as an object: its columns' members and `extras`, merged in key order.
+// One row as an object: its columns' members and `extras`, merged in key order; an extra of a
+// column's key takes the column's place (the structured form of a column people read as text).
 template <class Item>
 void Object(JsonStream& j, const ReportTable<Item>& t, const std::vector<size_t>& order,
             const Item& item, const Extras<Item>& extras) {
@@ -32,6 +33,7 @@ void Object(JsonStream& j, const ReportTable<Item>& t, const std::vector<size_t>
             j.Key(extra->first);
             extra->second(j, item);
         }
+        if (extra != extras.end() && std::strcmp(extra->first, c.key) == 0) continue;
         j.Member(c.key, JsonValue(c.kind, c.read(item)));
     }
     for (; extra != extras.end(); ++extra) {
@@ -67,6 +69,15 @@ const Extras<AnalogueStats> kAnalogueExtras = {
     {"low", [](JsonStream& j, const AnalogueStats&) { j.Value(kAnalogueLow); }},
 };
 
+// A queued board's failures as a list of objects, each cause once.
+void Causes(JsonStream& j, const RepairRow& r) {
+    json causes = json::array();
+    for (const FailureCause& c : r.causes) causes.push_back(CauseJson(c));
+    j.Value(causes);
+}
+
+const Extras<RepairRow> kRepairExtras = {{kRepairFailuresKey, Causes}};
+
 }  // namespace
 
 // Members in key order, as the document held whole used to write them, but for the repair
@@ -74,7 +85,7 @@ const Extras<AnalogueStats> kAnalogueExtras = {
 void WriteReportJson(const ReportModel& m, std::ostream& out) {
     JsonStream j(out);
     j.OpenObject();
-    List(j, kRepairTable, m.repairs);
+    List(j, kRepairTable, m.repairs, kRepairExtras);
     List(j, kAnalogueTable, m.analogue, kAnalogueExtras);
     List(j, kDayTable, m.days);
     json definitions = json::object();

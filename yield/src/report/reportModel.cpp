@@ -16,7 +16,6 @@ namespace {
 constexpr double kHistogramClamp = 1e6;
 
 constexpr char kRepairSeparator[] = "; ";
-constexpr char kCutMark[] = "...";
 
 constexpr const char* kFamilyOrder[] = {"RS485", "RS232", "DO", "DI", "USB", "ADC", "LED"};
 
@@ -35,40 +34,6 @@ void MergeSamePort(std::vector<FixtureView::Entry>& entries, size_t first) {
         }
     }
     entries.resize(out);
-}
-
-// `text` cut to at most `bytes` bytes (then marked), never inside a UTF-8 sequence.
-std::string Cut(const std::string& text, size_t bytes) {
-    if (text.size() <= bytes) return text;
-    size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end) + kCutMark;
-}
-
-// "0 bytes, expected 32" for a value judged against one expected value, "1.71 V, limits 1.50 to
-// 1.70" for one judged against a window, else "1.71 V".
-std::string JudgedValue(const Measurement& m) {
-    std::string unit = m.unit.empty() ? "" : " " + m.unit;
-    char buf[160];
-    if (m.hasLimits && m.low == m.high) {
-        std::snprintf(buf, sizeof buf, "%.6g%s, expected %.6g", m.value, unit.c_str(), m.low);
-    } else if (m.hasLimits) {
-        std::snprintf(buf, sizeof buf, "%.6g%s, limits %.6g to %.6g", m.value, unit.c_str(), m.low,
-                      m.high);
-    } else {
-        std::snprintf(buf, sizeof buf, "%.6g%s", m.value, unit.c_str());
-    }
-    return buf;
-}
-
-std::string PortFailure(const RunRecord& run, const std::string& port) {
-    for (const Measurement& m : run.measurements) {
-        if (m.port == port && m.outcome == kOutcomeFail) return port + " " + JudgedValue(m);
-    }
-    for (const FailureLine& f : run.failures) {
-        if (f.port == port) return port + " " + Cut(f.line, kRepairLineBytes);
-    }
-    return port;
 }
 
 // Ranks of `names` in byte order (equal names, equal ranks), and the names in that order.
@@ -99,13 +64,10 @@ bool RepairBefore(const RepairRow& a, const RepairRow& b) {
 
 }  // namespace
 
-std::string RepairFailures(const RunRecord& run) {
+std::string RepairFailures(const std::vector<FailureCause>& causes) {
     std::string out;
-    for (const std::string& port : run.FailingPorts()) {
-        out += (out.empty() ? "" : kRepairSeparator) + PortFailure(run, port);
-    }
-    if (out.empty() && !run.failures.empty())
-        out = Cut(run.failures.front().line, kRepairLineBytes);
+    for (const FailureCause& c : causes)
+        out += (out.empty() ? "" : kRepairSeparator) + c.Text(kRepairLineBytes);
     return out;
 }
 
@@ -284,7 +246,7 @@ void ReportBuilder::BuildRepairs() {
         }
         if (shown == nullptr) continue;
         m_.repairs.push_back(RepairRow{chip, stations_.names[shown->station], shown->stamp, status,
-                                       "", shown->runId});
+                                       "", shown->runId, {}});
     }
     unfinished_.clear();
     std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);
@@ -652,9 +614,31 @@ void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs
     if (ids.empty()) return;
     std::sort(ids.begin(), ids.end());
     failing(ids, [&byRun](long long id, const RunRecord& run) {
-        std::string text = RepairFailures(run);
-        for (RepairRow* r : byRun[id]) r->failures = text;
+        std::vector<FailureCause> causes = FailureCauses(run);
+        std::string text = RepairFailures(causes);
+        for (RepairRow* r : byRun[id]) {
+            r->failures = text;
+            r->causes = causes;
+        }
     });
+}
+
+// The queue's boards once per failing port, each port with its cause.
+std::vector<RepairPortRow> RepairPorts(const std::vector<RepairRow>& repairs) {
+    std::vector<RepairPortRow> out;
+    for (const RepairRow& r : repairs) {
+        for (size_t i = 0; i < r.causes.size(); ++i) {
+            const FailureCause& c = r.causes[i];
+            RepairPortRow row{r.chipId, r.station, r.timeStamp, "", static_cast<long long>(i + 1),
+                              c};
+            if (c.ports.empty()) out.push_back(row);
+            for (const std::string& port : c.ports) {
+                row.port = port;
+                out.push_back(row);
+            }
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -709,6 +693,7 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
         rows.dispositions([&latest](const Disposition& d) { latest.push_back(d); });
         ApplyDispositions(m.repairs, latest);
     }
+    m.repairPorts = RepairPorts(m.repairs);
     return m;
 }
 

@@ -19,7 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "report/failureCauses.h"
+#include "parse/failureCauses.h"
+#include "report/paretoCauses.h"
 #include "report/reportSelection.h"
 #include "store/runRows.h"
 #include "traceLogFormat.h"
@@ -240,6 +241,17 @@ struct RepairRow {
     // unknown (false) when its stamp gives no time, or a time after the report's.
     bool queueKnown = false;
     long long queueSeconds = 0;
+    std::vector<FailureCause> causes = {};  // what failed the run shown, each cause once
+};
+
+// One failing port of a queued board (or its run's own cause, with no port), with its cause.
+struct RepairPortRow {
+    std::string chipId;
+    std::string station;
+    std::string timeStamp;
+    std::string port;     // "" for a run failed before any port
+    long long cause = 0;  // the cause's number in its run (1 on): ports of one cause share it
+    FailureCause what;
 };
 
 struct ReportModel {
@@ -247,10 +259,11 @@ struct ReportModel {
     Selection selection;
     // Failed boards newest run first, then boards with no complete run newest first.
     std::vector<RepairRow> repairs;
+    std::vector<RepairPortRow> repairPorts;  // the failed boards' ports, in the queue's order
     YieldSummary summary;
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
-    std::vector<CauseRow> causes;    // the Pareto by cause, once per board (failureCauses.h)
+    std::vector<CauseRow> causes;    // the Pareto by cause, once per board (paretoCauses.h)
     std::vector<std::string> hosts;  // the stations of the fixture view
     std::vector<std::string> ports;  // every port seen, in family order
     FixtureView fixture;             // by station, then port (their numbers index hosts and ports)
@@ -395,10 +408,13 @@ private:
 // of the failed boards in the repair queue for their failures. `recentBoards`: as KeepRecentBoards.
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards = 0);
 
-// A failed run's failing ports, each with the value judged failing and what it was judged against
-// ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"), else its first failure line
-// (cut short), else its name alone; a run failed with no failing port gives its first failure line.
-std::string RepairFailures(const RunRecord& run);
+// A failed run's causes as one text: each with its ports and the value judged failing and what
+// it was judged against ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"),
+// else the line that failed them (cut short), "; " between.
+std::string RepairFailures(const std::vector<FailureCause>& causes);
+inline std::string RepairFailures(const RunRecord& run) {
+    return RepairFailures(FailureCauses(run));
+}
 
 // The queue as the desk left it, from each board's latest disposition (by processor ID): a board
 // scrapped or returned leaves it, a repaired one stays as kRepairAwaitingRetest; a disposition

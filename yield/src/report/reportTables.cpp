@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "parse/calendar.h"
 #include "report/escape.h"
 
 namespace yield {
@@ -12,6 +13,7 @@ constexpr char kCsvSet[] = "1";
 constexpr char kCsvUnset[] = "0";
 constexpr char kFixtureMarkText[] = "FIXTURE?";
 constexpr char kFixtureMarkHtml[] = "fixture?";
+constexpr char kStartKey[] = "start";
 
 // How a cell is read from a member of the row, by the member's type.
 template <class Row>
@@ -38,6 +40,17 @@ CellValue ReadQueueSeconds(const RepairRow& r) {
     return CellValue{{}, r.queueSeconds, 0, 0, r.queueKnown};
 }
 
+// A start stamp as an ISO 8601 local time ("" when it is no time), for machines beside it.
+template <class Row>
+std::function<CellValue(const Row&)> IsoOf(std::string Row::*m) {
+    return [m](const Row& r) { return CellValue{StampIso(r.*m)}; };
+}
+
+CellValue Number(bool present, double v) { return CellValue{{}, 0, 0, v, present}; }
+
+const FailureCause& What(const RepairPortRow& r) { return r.what; }
+bool Limited(const RepairPortRow& r) { return r.what.measured && r.what.hasLimits; }
+
 CellValue RatioAndCount(double ratio, long long count) { return CellValue{{}, count, 0, ratio}; }
 
 CellValue ReadCpk(const AnalogueStats& a) { return CellValue{{}, 0, 0, a.cpk, a.hasCpk}; }
@@ -59,13 +72,61 @@ const ReportTable<RepairRow> kRepairTable{
         {"chip_id", {"processor ID", "processor ID"}, CellKind::kLogText, Read(&RepairRow::chipId)},
         {"station", {"station", "station"}, CellKind::kLogText, Read(&RepairRow::station)},
         {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&RepairRow::timeStamp)},
+        {kStartKey, {}, CellKind::kLogText, IsoOf(&RepairRow::timeStamp)},
         {"status", {"status", "status"}, CellKind::kWord, Read(&RepairRow::status)},
         {nullptr, {"in queue", "in queue"}, CellKind::kWord, ReadQueueText},
         {"queue_seconds", {}, CellKind::kInteger, ReadQueueSeconds},
-        {"failures",
+        {kRepairFailuresKey,
          {"failing ports", "failing ports"},
          CellKind::kLogText,
          Read(&RepairRow::failures)},
+    }};
+
+const ReportTable<RepairPortRow> kRepairPortTable{
+    "repair_ports",
+    "repair_ports",
+    {},
+    {
+        {"chip_id", {}, CellKind::kLogText, Read(&RepairPortRow::chipId)},
+        {"station", {}, CellKind::kLogText, Read(&RepairPortRow::station)},
+        {"start_stamp", {}, CellKind::kLogText, Read(&RepairPortRow::timeStamp)},
+        {kStartKey, {}, CellKind::kLogText, IsoOf(&RepairPortRow::timeStamp)},
+        {"port", {}, CellKind::kLogText, Read(&RepairPortRow::port)},
+        {"cause", {}, CellKind::kInteger, Read(&RepairPortRow::cause)},
+        {"name",
+         {},
+         CellKind::kLogText,
+         [](const RepairPortRow& r) { return CellValue{What(r).name}; }},
+        {"value",
+         {},
+         CellKind::kDecimals,
+         [](const RepairPortRow& r) { return Number(What(r).measured, What(r).value); }},
+        {"text",
+         {},
+         CellKind::kLogText,
+         [](const RepairPortRow& r) { return CellValue{What(r).text}; }},
+        {"unit",
+         {},
+         CellKind::kLogText,
+         [](const RepairPortRow& r) { return CellValue{What(r).unit}; }},
+        {"low",
+         {},
+         CellKind::kDecimals,
+         [](const RepairPortRow& r) { return Number(Limited(r), What(r).low); }},
+        {"high",
+         {},
+         CellKind::kDecimals,
+         [](const RepairPortRow& r) { return Number(Limited(r), What(r).high); }},
+        {"expected",
+         {},
+         CellKind::kDecimals,
+         [](const RepairPortRow& r) {
+             return Number(Limited(r) && What(r).low == What(r).high, What(r).low);
+         }},
+        {"message",
+         {},
+         CellKind::kLogText,
+         [](const RepairPortRow& r) { return CellValue{What(r).explained ? What(r).line : ""}; }},
     }};
 
 const ReportTable<YieldSummary> kSummaryTable{
@@ -175,6 +236,7 @@ const ReportTable<IntermittentRow> kIntermittentTable{
          Read(&IntermittentRow::chipId)},
         {"station", {"station", "station"}, CellKind::kLogText, Read(&IntermittentRow::station)},
         {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&IntermittentRow::timeStamp)},
+        {kStartKey, {}, CellKind::kLogText, IsoOf(&IntermittentRow::timeStamp)},
         {"port", {"port", "port"}, CellKind::kLogText, Read(&IntermittentRow::port)},
     }};
 

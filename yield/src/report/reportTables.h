@@ -69,6 +69,10 @@ struct ReportTable {
 };
 
 extern const ReportTable<RepairRow> kRepairTable;
+// The repair queue's failures, one row per failing port (for machines: CSV).
+extern const ReportTable<RepairPortRow> kRepairPortTable;
+// The repair table's column whose structured form the JSON report writes instead.
+inline constexpr char kRepairFailuresKey[] = "failures";
 extern const ReportTable<YieldSummary> kSummaryTable;
 extern const ReportTable<RetestRow> kRetestTable;
 extern const ReportTable<ParetoRow> kParetoTable;

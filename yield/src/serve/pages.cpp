@@ -5,6 +5,7 @@
 #include <functional>
 #include <sstream>
 
+#include "parse/failureCauses.h"
 #include "report/escape.h"
 #include "report/readReport.h"
 #include "report/reportRequest.h"
@@ -40,6 +41,7 @@ constexpr char kDeskFormFields[] =
     "</label> <button type=\"submit\">Record</button></p>\n<p id=\"desk-result\"></p></form>\n"
     "<script src=\"";
 constexpr char kDeskFormEnd[] = "\"></script>\n";
+constexpr size_t kCauseLineBytes = 120;  // a log line quoted as a cause is cut to this
 
 std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
 
@@ -49,14 +51,21 @@ std::string FilesCell(ReadStore& store, long long id) {
     return out;
 }
 
+// What failed a run, each cause on a line of its own: its ports and value, or its line.
+std::string FailingCell(const RunRecord& r) {
+    std::string out;
+    if (r.verdict != Verdict::Err) return out;
+    for (const FailureCause& c : FailureCauses(r))
+        out += (out.empty() ? "" : "<br>") + H(c.Text(kCauseLineBytes));
+    return out;
+}
+
 void WriteBoardRows(std::ostream& out, ReadStore& store, const std::vector<long long>& ids) {
     for (long long id : ids) {
         RunRecord r = store.LoadRun(id);
-        std::string failing;
-        for (const std::string& p : r.FailingPorts()) failing += (failing.empty() ? "" : ", ") + p;
         out << "<tr><td>" << H(r.timeStamp) << "</td><td>" << VerdictWord(r.verdict) << "</td><td>"
-            << H(r.station) << "</td><td>" << H(r.host) << "</td><td>" << H(failing) << "</td><td>"
-            << FilesCell(store, id) << "</td></tr>\n";
+            << H(r.station) << "</td><td>" << H(r.host) << "</td><td>" << FailingCell(r)
+            << "</td><td>" << FilesCell(store, id) << "</td></tr>\n";
     }
 }
 

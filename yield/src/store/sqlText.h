@@ -12,13 +12,16 @@
 
 namespace yield::sql {
 
-// Schema version 2. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// Schema version 3. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
 // runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
-// the repair desk's dispositions.
+// the repair desk's dispositions and gave the views' days, times and flags PostgreSQL types of
+// their own.
 #define YIELD_SCHEMA_VERSION "3"
 constexpr int kSchemaVersion = 3;
+static_assert(YIELD_SCHEMA_VERSION[0] - '0' == kSchemaVersion);
 constexpr int kFirstSchemaVersion = 1;
+constexpr int kSecondSchemaVersion = 2;
 
 // One schema for both engines; the column types are the engines' own. ID: the run key, handed
 // out in insert order. INT: 64 bits. REAL: a double. TEXT: compared byte by byte, so that both
@@ -139,16 +142,20 @@ constexpr int Col(Column c) {
 // same columns and rows on both engines. A run's station is its fixture: the station where the
 // ingest was given one, else the host name.
 #define YIELD_FIXTURE " CASE WHEN r.station = '' THEN r.host ELSE r.station END AS station"
-#define YIELD_VIEWS(CREATE)                                                                        \
-    CREATE " v_runs AS SELECT r.id," YIELD_FIXTURE ", r.host, r.chip_id, r.start_stamp, r.day,"    \
-    " r.started_at, r.ended_at, r.verdict,"                                                        \
-    " CASE WHEN r.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END AS complete,"         \
+// DAY, TIME and FLAG make a stored day, a log time and a 0/1 into the engine's own types (on
+// SQLite they stay text and integers, under the same names).
+#define YIELD_VIEWS(CREATE, DAY, TIME, FLAG)                                                       \
+    CREATE " v_runs AS SELECT r.id," YIELD_FIXTURE ", r.host, r.chip_id, r.start_stamp,"           \
+    " " DAY("r.day") " AS day, " TIME("r.started_at") " AS started_at,"                            \
+    " " TIME("r.ended_at") " AS ended_at, r.verdict, "                                             \
+    FLAG("CASE WHEN r.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END") " AS complete," \
     " r.verdict_code, r.cycles_asked, r.cycles_run, r.version, r.build, r.args FROM runs r",       \
-    CREATE " v_ports AS SELECT p.run_id," YIELD_FIXTURE ", r.chip_id, r.day,"                      \
-    " p.family || '-' || p.number AS port, p.family, p.number, p.passed, p.intermittent"           \
+    CREATE " v_ports AS SELECT p.run_id," YIELD_FIXTURE ", r.chip_id, " DAY("r.day") " AS day,"    \
+    " p.family || '-' || p.number AS port, p.family, p.number, " FLAG("p.passed") " AS passed,"    \
+    " " FLAG("p.intermittent") " AS intermittent"                                                  \
     " FROM run_ports p JOIN runs r ON r.id = p.run_id",                                            \
-    CREATE " v_measurements AS SELECT m.run_id," YIELD_FIXTURE ", r.chip_id, r.day, m.cycle,"      \
-    " m.port, m.name, m.value, m.text, m.unit, m.low, m.high, m.outcome"                           \
+    CREATE " v_measurements AS SELECT m.run_id," YIELD_FIXTURE ", r.chip_id, " DAY("r.day")        \
+    " AS day, m.cycle, m.port, m.name, m.value, m.text, m.unit, m.low, m.high, m.outcome"          \
     " FROM measurements m JOIN runs r ON r.id = m.run_id",                                         \
     /* Each board's last complete run by stamp, else its last run: the failed and unfinished, */  \
     /* less those the desk scrapped or returned since (YIELD_DISPOSED_QUEUE). */                  \
@@ -161,6 +168,22 @@ constexpr int Col(Column c) {
     " ORDER BY CASE WHEN b.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END"             \
     " DESC, b.start_stamp DESC, b.id DESC LIMIT 1)"                                                \
     " AND (d.status IS NULL OR d.status = '" YIELD_DISPOSE_REPAIRED "')"
+#define YIELD_SAME(x) x
+// A stored day is a calendar day or ''; a log time has the shape of one but may name none (a
+// forged "2026-02-31 25:00:00"): NULL then, never an error that would fail the whole view.
+#define YIELD_PG_DAY(x) "NULLIF(" x ", '')::date"
+#define YIELD_PG_TIME(x) "yield_log_time(" x ")"
+#define YIELD_PG_FLAG(x) "(" x ") <> 0"
+#define YIELD_PG_TIME_FUNCTION                                                                     \
+    "CREATE OR REPLACE FUNCTION yield_log_time(t TEXT) RETURNS TIMESTAMP LANGUAGE sql IMMUTABLE"   \
+    " AS 'SELECT CASE WHEN t ~ ''^[0-9]{4}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01])"               \
+    " ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]$'' THEN CASE WHEN substr(t, 1, 4) <> ''0000''"      \
+    " THEN CASE WHEN substr(t, 9, 2)::int <= extract(day from make_date(substr(t, 1, 4)::int,"     \
+    " substr(t, 6, 2)::int, 1) + interval ''1 month'' - interval ''1 day'')"                       \
+    " THEN t::timestamp END END END'"
+// Version 2 to 3: the views' columns take types of their own on PostgreSQL, which replacing a
+// view cannot do.
+#define YIELD_PG_DROP_VIEWS "DROP VIEW IF EXISTS v_runs, v_ports, v_measurements, v_repair_queue"
 #define YIELD_SQLITE_VIEW "CREATE VIEW IF NOT EXISTS"
 #define YIELD_PG_VIEW "CREATE OR REPLACE VIEW"
 // clang-format on
@@ -197,8 +220,8 @@ constexpr int Col(Column c) {
 #define YIELD_DISPOSED_QUEUE                                                                       \
     " LEFT JOIN dispositions d ON d.id = (SELECT max(e.id) FROM dispositions e"                    \
     " WHERE e.chip_id = r.chip_id) AND d.run_id >= r.id"
-#define YIELD_SQLITE_TIME(column) column
-#define YIELD_PG_TIME(column) "CAST(" column " AS TIMESTAMPTZ)"
+#define YIELD_SQLITE_UTC_TIME(column) column
+#define YIELD_PG_UTC_TIME(column) "CAST(" column " AS TIMESTAMPTZ)"
 #define YIELD_DISPOSITION_VIEWS(CREATE, TIME)                                                      \
     CREATE " v_dispositions AS SELECT d.id, d.chip_id, d.run_id, d.status, d.note, d.made_by, "    \
     TIME("d.made_at") " AS made_at FROM dispositions d"
@@ -206,26 +229,30 @@ constexpr int Col(Column c) {
 constexpr const char* kSqliteSchema[] = {
     YIELD_SCHEMA("INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT", " WITHOUT ROWID",
                  " REFERENCES runs(id)"),
-    YIELD_SQLITE_DISPOSITIONS, YIELD_VIEWS(YIELD_SQLITE_VIEW),
-    YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_TIME)};
+    YIELD_SQLITE_DISPOSITIONS, YIELD_VIEWS(YIELD_SQLITE_VIEW, YIELD_SAME, YIELD_SAME, YIELD_SAME),
+    YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_UTC_TIME)};
 // PostgreSQL keeps the schema version in a table of its own.
 constexpr const char* kPgSchema[] = {
     YIELD_SCHEMA("BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY", "BIGINT",
                  "DOUBLE PRECISION", YIELD_PG_TEXT, "", ""),
     "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)", YIELD_PG_DISPOSITIONS,
-    YIELD_VIEWS(YIELD_PG_VIEW), YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_TIME)};
+    YIELD_PG_TIME_FUNCTION, YIELD_VIEWS(YIELD_PG_VIEW, YIELD_PG_DAY, YIELD_PG_TIME, YIELD_PG_FLAG),
+    YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_UTC_TIME)};
 constexpr const char* kIndexes[] = {YIELD_INDEXES};
 constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 // The views of version 1 to 2 come with those of 2 to 3, which an upgrade from 1 runs next.
 constexpr const char* kSqliteUpgrade1[] = {YIELD_UPGRADE_1("TEXT")};
 constexpr const char* kPgUpgrade1[] = {YIELD_UPGRADE_1(YIELD_PG_TEXT)};
-// Version 2 to 3: the dispositions, and the repair queue's view made anew over them.
+// Version 2 to 3: the dispositions, and the views made anew (on PostgreSQL with types of their
+// own, which replacing a view cannot give).
 constexpr const char* kSqliteUpgrade2[] = {
-    YIELD_SQLITE_DISPOSITIONS, "DROP VIEW IF EXISTS v_repair_queue", YIELD_VIEWS(YIELD_SQLITE_VIEW),
-    YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_TIME)};
-constexpr const char* kPgUpgrade2[] = {YIELD_PG_DISPOSITIONS, "DROP VIEW IF EXISTS v_repair_queue",
-                                       YIELD_VIEWS(YIELD_PG_VIEW),
-                                       YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_TIME)};
+    YIELD_SQLITE_DISPOSITIONS, "DROP VIEW IF EXISTS v_repair_queue",
+    YIELD_VIEWS(YIELD_SQLITE_VIEW, YIELD_SAME, YIELD_SAME, YIELD_SAME),
+    YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_UTC_TIME)};
+constexpr const char* kPgUpgrade2[] = {
+    YIELD_PG_DISPOSITIONS, YIELD_PG_DROP_VIEWS, YIELD_PG_TIME_FUNCTION,
+    YIELD_VIEWS(YIELD_PG_VIEW, YIELD_PG_DAY, YIELD_PG_TIME, YIELD_PG_FLAG),
+    YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_UTC_TIME)};
 #undef YIELD_SCHEMA
 #undef YIELD_INDEXES
 #undef YIELD_NEWEST_INDEX
@@ -234,6 +261,12 @@ constexpr const char* kPgUpgrade2[] = {YIELD_PG_DISPOSITIONS, "DROP VIEW IF EXIS
 #undef YIELD_VIEWS
 #undef YIELD_SQLITE_VIEW
 #undef YIELD_PG_VIEW
+#undef YIELD_SAME
+#undef YIELD_PG_DAY
+#undef YIELD_PG_TIME
+#undef YIELD_PG_FLAG
+#undef YIELD_PG_TIME_FUNCTION
+#undef YIELD_PG_DROP_VIEWS
 #undef YIELD_PG_TEXT
 #undef YIELD_DISPOSED_QUEUE
 #undef YIELD_KEPT_MESSAGE

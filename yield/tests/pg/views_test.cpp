@@ -19,7 +19,8 @@ constexpr const char* kViews[] = {
     "SELECT * FROM v_measurements ORDER BY run_id, cycle, port, name, value",
     "SELECT * FROM v_repair_queue ORDER BY chip_id"};
 
-// Numbers as one engine prints them: SQLite writes 2.0 where PostgreSQL writes 2.
+// Numbers as one engine prints them: SQLite writes 2.0 where PostgreSQL writes 2, and 1/0 where
+// PostgreSQL's views have booleans (t/f).
 std::string SameNumbers(const std::string& rows) {
     std::string out, field;
     for (char c : rows) {
@@ -27,6 +28,7 @@ std::string SameNumbers(const std::string& rows) {
             field += c;
             continue;
         }
+        if (field == "t" || field == "f") field = field == "t" ? "1" : "0";
         char* end = nullptr;
         double v = std::strtod(field.c_str(), &end);
         if (!field.empty() && end == field.c_str() + field.size()) {

@@ -1,4 +1,4 @@
-#include "report/failureCauses.h"
+#include "report/paretoCauses.h"
 
 #include <algorithm>
 #include <map>
