@@ -50,6 +50,16 @@ constexpr char kProblemsAbout[] =
     "their size and reason, and whether the next ingest reads each again: a file that could not "
     "be read is tried at every ingest, the others only when their size or time changes.";
 
+constexpr char kAlarmsAbout[] =
+    "The line screen's alarms as the database keeps them, newest first: when each was raised and "
+    "what it counted, when its condition ended, who acknowledged and cleared it and why. --ack "
+    "and --clear take that step on one alarm, as the screen's buttons do.";
+constexpr char kAlarmsExamples[] =
+    "  devuzeV7-yield alarms --db yield.db\n"
+    "  devuzeV7-yield alarms --db yield.db --ack 12 --by ann --note 'cable C re-seated'\n"
+    "  devuzeV7-yield alarms --db yield.db --clear 12 --by ann";
+constexpr char kAlarmsNotFound[] = "1 --ack or --clear names no alarm";
+
 constexpr char kWatchAbout[] =
     "Ingest the paths as ingest does, then keep ingesting as the sticks of a line are gathered: "
     "a file that appears or grows under them is stored within about a second (a file still "
@@ -120,6 +130,7 @@ const Subcommand kSubcommands[] = {
     {"export", kExportAbout, AddExportOptions, kExportExamples, kExportNotFound, true, false},
     {"problems", kProblemsAbout, AddProblemsOptions, kProblemsExamples, nullptr, true, false},
     {"serve", kServeAbout, AddServeOptions, kServeExamples, nullptr, false, false},
+    {"alarms", kAlarmsAbout, AddAlarmsOptions, kAlarmsExamples, kAlarmsNotFound, false, false},
 };
 
 std::string ExitStatuses(const char* notFound, const char* database, bool writesOutput) {

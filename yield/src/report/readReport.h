@@ -17,6 +17,10 @@ struct ReadOptions {
     long long latestRuns = 0;  // the latest stored runs, of any day, read into `latest`
 };
 
+// The alarms a report reads: the newest this many, of them those raised on the selection's days
+// (by their UTC day) at its station.
+constexpr long long kReportAlarmRows = 1000;
+
 // What the line screen reads of a day: no readings, its latest runs and the alarm's window.
 constexpr long long kScreenLatestRuns = 20;
 ReadOptions ScreenReading(int alarmBoards);

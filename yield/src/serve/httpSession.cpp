@@ -20,6 +20,7 @@
 #include "serve/pagePool.h"
 #include "serve/pages.h"
 #include "serve/routes.h"
+#include "report/reportSelection.h"
 #include "store/openStore.h"
 
 namespace yield {
@@ -38,7 +39,10 @@ constexpr char kWrongHost[] = "this server answers to its loopback address only\
 constexpr char kTooManyClients[] = "too many live screens\n";
 constexpr char kBusy[] = "the server is busy: try again\n";
 constexpr char kNoAlarm[] = "no such alarm\n";
-constexpr char kNeedClearHeader[] = "clearing an alarm takes the ";
+constexpr char kStepTakenBefore[] = "that alarm was acknowledged or cleared before\n";
+constexpr char kBadForm[] = "the body is a form: by=NAME&note=TEXT\n";
+constexpr char kFormLead[] = "/?";  // a form body decodes as a query
+constexpr char kNeedClearHeader[] = "acknowledging or clearing an alarm takes the ";
 constexpr char kNeedClearHeaderEnd[] = " header\n";
 constexpr char kNotFound[] = "no such page\n";
 constexpr char kWrongMethod[] = "this page does not take that method\n";
@@ -49,7 +53,9 @@ constexpr char kGetOnly[] = "GET, HEAD";
 constexpr char kPostOnly[] = "POST";
 constexpr char kBoardLane[] = " board";
 constexpr char kReportLane[] = " report";
-const std::regex kClearPath(std::string(routes::kAlarmsPrefix) + R"((\d+))" + routes::kClearSuffix);
+constexpr char kAlarmLane[] = " alarm";
+const std::regex kAlarmStepPath(std::string(routes::kAlarmsPrefix) + R"((\d+)()" +
+                                routes::kAcknowledgeSuffix + "|" + routes::kClearSuffix + ")");
 
 // What a page job ends with, carried back to the I/O thread.
 struct Built {
@@ -69,6 +75,24 @@ Built BuildPage(const std::function<Page(ReadStore&)>& job, const std::string& d
     } catch (const std::exception& e) {
         return {http::status::internal_server_error, kTextType, PrintableText(e.what()) + "\n"};
     }
+}
+
+// Takes the step on the database (the alarms' one write path), as the answer says.
+Built StepAlarm(const std::string& db, long long id, AlarmStep step, AlarmNote note) {
+    try {
+        note.at = UtcStamp(std::time(nullptr));
+        switch (OpenUpgradeStore(db)->TakeAlarmStep(id, step, note)) {
+            case AlarmStepOutcome::Taken:
+                return {http::status::no_content, kTextType, ""};
+            case AlarmStepOutcome::NoSuchAlarm:
+                return {http::status::not_found, kTextType, kNoAlarm};
+            case AlarmStepOutcome::AlreadyTaken:
+                return {http::status::conflict, kTextType, kStepTakenBefore};
+        }
+    } catch (const std::exception& e) {
+        return {http::status::internal_server_error, kTextType, PrintableText(e.what()) + "\n"};
+    }
+    return {http::status::internal_server_error, kTextType, ""};
 }
 
 // A request that is not HTTP as the parser reads it; not one cut short by its client.
@@ -130,10 +154,12 @@ private:
         Target t;
         if (!DecodeTarget(std::string(req.target()), t))
             return Send(http::status::bad_request, kBadRequest);
-        std::smatch clear;
-        if (std::regex_match(t.path, clear, kClearPath)) {
+        std::smatch step;
+        if (std::regex_match(t.path, step, kAlarmStepPath)) {
             if (req.method() != http::verb::post) return WrongMethod(kPostOnly);
-            return ClearAlarm(req, clear[1]);
+            return TakeAlarmStep(req, step[1],
+                                 step[2] == routes::kClearSuffix ? AlarmStep::Clear
+                                                                 : AlarmStep::Acknowledge);
         }
         if (req.method() != http::verb::get && !head_) return RouteOtherMethod(t.path);
         RouteGet(t);
@@ -169,13 +195,24 @@ private:
         Write();
     }
 
-    void ClearAlarm(const Request& req, const std::string& id) {
+    // Written on the pool, off this thread; the screen shows the step once its worker reads
+    // the alarms back.
+    void TakeAlarmStep(const Request& req, const std::string& id, AlarmStep step) {
         if (req.find(routes::kClearHeader) == req.end())
             return Send(http::status::forbidden,
                         std::string(kNeedClearHeader) + routes::kClearHeader + kNeedClearHeaderEnd);
-        if (id.size() > kMaxIdDigits || !c_.live.Clear(std::stoll(id)))
-            return Send(http::status::not_found, kNoAlarm);
-        Send(http::status::no_content, "");
+        Target form;
+        if (!DecodeTarget(kFormLead + req.body(), form))
+            return Send(http::status::bad_request, kBadForm);
+        AlarmNote note{form.query[routes::kAlarmBy], form.query[routes::kAlarmNote], ""};
+        std::string wrong = AlarmNoteProblem(note);
+        if (!wrong.empty()) return Send(http::status::bad_request, wrong + "\n");
+        if (id.size() > kMaxIdDigits) return Send(http::status::not_found, kNoAlarm);
+        long long alarm = std::stoll(id);
+        AwaitJob(
+            kAlarmLane,
+            [db = c_.db, alarm, step, note] { return StepAlarm(db, alarm, step, note); },
+            kPageCsp);
     }
 
     void OpenLivePage() {
@@ -203,12 +240,17 @@ private:
     // Builds the page on the pool; answers it, or 503 when the pool is full or the page is not
     // built within pageWait (it is then not built at all when it had not started).
     void AwaitPage(const char* kind, std::function<Page(ReadStore&)> job, const char* csp) {
+        AwaitJob(
+            kind, [job = std::move(job), db = c_.db] { return BuildPage(job, db); }, csp);
+    }
+
+    void AwaitJob(const char* kind, std::function<Built()> job, const char* csp) {
         auto abandoned = std::make_shared<std::atomic<bool>>(false);
         std::weak_ptr<Session> weak = shared_from_this();
         const uint64_t page = ++pages_;
-        auto run = [weak, abandoned, page, job = std::move(job), db = c_.db, &io = c_.io] {
+        auto run = [weak, abandoned, page, job = std::move(job), &io = c_.io] {
             if (*abandoned) return;
-            auto built = std::make_shared<Built>(BuildPage(job, db));
+            auto built = std::make_shared<Built>(job());
             asio::post(io, [weak, built, page] {
                 if (auto self = weak.lock()) self->PageBuilt(page, std::move(*built));
             });

@@ -11,12 +11,14 @@
 
 namespace yield::sql {
 
-// Schema version 2. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// Schema version 3. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
-// runs.station and source_files.sha256 (both '' in rows of version 1) and the views.
-#define YIELD_SCHEMA_VERSION "2"
-constexpr int kSchemaVersion = 2;
+// runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
+// the alarms.
+#define YIELD_SCHEMA_VERSION "3"
+constexpr int kSchemaVersion = 3;
 constexpr int kFirstSchemaVersion = 1;
+constexpr int kAlarmsSchemaVersion = 3;  // the first with the alarms table
 
 // One schema for both engines; the column types are the engines' own. ID: the run key, handed
 // out in insert order. INT: 64 bits. REAL: a double. TEXT: compared byte by byte, so that both
@@ -160,20 +162,91 @@ constexpr int Col(Column c) {
 // clang-format on
 
 #define YIELD_PG_TEXT "TEXT COLLATE \"C\""
+
+// ---- Alarms (schema version 3) ----------------------------------------------------------------
+// One row per alarm the line screen raised, kept for good: its condition's figures when raised,
+// when the condition ended, and who acknowledged and cleared it, why and when. Each step is
+// written once (an UPDATE only where its time is still ''), so a row's history is never
+// overwritten. Times are ISO 8601 in UTC (YYYY-MM-DDTHH:MM:SSZ); '' for a step not taken.
+// boards: the boards the figure counts (the port's boards at the station, or the station's
+// window); port_failure_rate only for a flagged port, first_pass_yield only for a low yield.
+// clang-format off
+#define YIELD_ALARM_COLUMNS(FIRST, X, INT, REAL, TEXT)                                             \
+    FIRST(id) X(kind, TEXT, YIELD_NN) X(station, TEXT, YIELD_NN) X(ports, TEXT, YIELD_NN)          \
+    X(boards, INT, YIELD_NN) X(port_failure_rate, REAL, "") X(first_pass_yield, REAL, "")          \
+    X(raised_at, TEXT, YIELD_NN) X(ended_at, TEXT, YIELD_NN_EMPTY)                                 \
+    X(acknowledged_at, TEXT, YIELD_NN_EMPTY) X(acknowledged_by, TEXT, YIELD_NN_EMPTY)              \
+    X(acknowledge_note, TEXT, YIELD_NN_EMPTY) X(cleared_at, TEXT, YIELD_NN_EMPTY)                  \
+    X(cleared_by, TEXT, YIELD_NN_EMPTY) X(clear_note, TEXT, YIELD_NN_EMPTY)
+#define YIELD_ALARM_ID_DEF(name)
+#define YIELD_ALARM_DEF(name, type, constraint) ", " #name " " type constraint
+#define YIELD_ALARM_NAME_FIRST(name) #name
+#define YIELD_ALARM_NAME(name, type, constraint) ", " #name
+#define YIELD_ALARM_ENUM_FIRST(name) name,
+#define YIELD_ALARM_ENUM(name, type, constraint) name,
+#define YIELD_ALARM_TABLE(ID, INT, REAL, TEXT)                                                     \
+    "CREATE TABLE IF NOT EXISTS alarms (id" ID                                                     \
+    YIELD_ALARM_COLUMNS(YIELD_ALARM_ID_DEF, YIELD_ALARM_DEF, INT, REAL, TEXT) ")"
+#define YIELD_ALARM_SELECT "SELECT " YIELD_ALARM_COLUMNS(YIELD_ALARM_NAME_FIRST, YIELD_ALARM_NAME, , , ) " FROM alarms"
+// clang-format on
+// An alarm row's column places, in the order every SELECT of a whole row reads them.
+enum class AlarmColumn { YIELD_ALARM_COLUMNS(YIELD_ALARM_ENUM_FIRST, YIELD_ALARM_ENUM, , , ) kCount };
+constexpr char kInsertAlarm[] =
+    "INSERT INTO alarms (kind, station, ports, boards, port_failure_rate, first_pass_yield,"
+    " raised_at) VALUES ($1, $2, $3, $4, $5, $6, $7) RETURNING id";
+constexpr char kEndAlarm[] = "UPDATE alarms SET ended_at = $1 WHERE id = $2 AND ended_at = ''";
+// A step taken at $1 by $2 with the note $3 on the alarm $4: a row when it was taken now.
+constexpr char kAcknowledgeAlarm[] =
+    "UPDATE alarms SET acknowledged_at = $1, acknowledged_by = $2, acknowledge_note = $3"
+    " WHERE id = $4 AND acknowledged_at = '' AND cleared_at = '' RETURNING id";
+constexpr char kClearAlarm[] =
+    "UPDATE alarms SET cleared_at = $1, cleared_by = $2, clear_note = $3"
+    " WHERE id = $4 AND cleared_at = '' RETURNING id";
+constexpr char kAlarmExists[] = "SELECT count(*) FROM alarms WHERE id = $1";
+// The newest $1 alarms, newest first.
+constexpr char kAlarmHistory[] = YIELD_ALARM_SELECT " ORDER BY id DESC LIMIT $1";
+// What the screen's book starts from: the alarms not cleared and those whose condition holds.
+constexpr char kLiveAlarms[] =
+    YIELD_ALARM_SELECT " WHERE cleared_at = '' OR ended_at = '' ORDER BY id";
+// Grows with every step written (rows are never deleted): the screen reloads its book when it
+// moves, whoever wrote.
+constexpr char kAlarmsVersion[] =
+    "SELECT count(*), count(NULLIF(ended_at, '')), count(NULLIF(acknowledged_at, '')),"
+    " count(NULLIF(cleared_at, '')) FROM alarms";
+#define YIELD_SQLITE_ALARMS YIELD_ALARM_TABLE(" INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT")
+#define YIELD_PG_ALARMS                                                                            \
+    YIELD_ALARM_TABLE(" BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY", "BIGINT",            \
+                      "DOUBLE PRECISION", YIELD_PG_TEXT)
+// ---- end of alarms ----------------------------------------------------------------------------
+
 constexpr const char* kSqliteSchema[] = {
     YIELD_SCHEMA("INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT", " WITHOUT ROWID",
                  " REFERENCES runs(id)"),
-    YIELD_VIEWS(YIELD_SQLITE_VIEW)};
+    YIELD_SQLITE_ALARMS, YIELD_VIEWS(YIELD_SQLITE_VIEW)};
 // PostgreSQL keeps the schema version in a table of its own.
 constexpr const char* kPgSchema[] = {
     YIELD_SCHEMA("BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY", "BIGINT",
                  "DOUBLE PRECISION", YIELD_PG_TEXT, "", ""),
-    "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)", YIELD_PG_ALARMS,
     YIELD_VIEWS(YIELD_PG_VIEW)};
 constexpr const char* kIndexes[] = {YIELD_INDEXES};
 constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 constexpr const char* kSqliteUpgrade1[] = {YIELD_UPGRADE_1("TEXT"), YIELD_VIEWS(YIELD_SQLITE_VIEW)};
 constexpr const char* kPgUpgrade1[] = {YIELD_UPGRADE_1(YIELD_PG_TEXT), YIELD_VIEWS(YIELD_PG_VIEW)};
+// Version 2 to 3: the alarms.
+constexpr const char* kSqliteUpgrade2[] = {YIELD_SQLITE_ALARMS};
+constexpr const char* kPgUpgrade2[] = {YIELD_PG_ALARMS};
+#undef YIELD_SQLITE_ALARMS
+#undef YIELD_PG_ALARMS
+#undef YIELD_ALARM_TABLE
+#undef YIELD_ALARM_SELECT
+#undef YIELD_ALARM_COLUMNS
+#undef YIELD_ALARM_ID_DEF
+#undef YIELD_ALARM_DEF
+#undef YIELD_ALARM_NAME_FIRST
+#undef YIELD_ALARM_NAME
+#undef YIELD_ALARM_ENUM_FIRST
+#undef YIELD_ALARM_ENUM
 #undef YIELD_SCHEMA
 #undef YIELD_INDEXES
 #undef YIELD_NEWEST_INDEX
@@ -469,6 +542,8 @@ struct Dialect {
     const char* setVersion;
     const char* const* upgrade1;  // version 1 to this version
     size_t upgrade1Size;
+    const char* const* upgrade2;  // version 2 to 3
+    size_t upgrade2Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
@@ -483,6 +558,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     kSqliteSetVersion,
                                     kSqliteUpgrade1,
                                     sizeof kSqliteUpgrade1 / sizeof *kSqliteUpgrade1,
+                                    kSqliteUpgrade2,
+                                    sizeof kSqliteUpgrade2 / sizeof *kSqliteUpgrade2,
                                     nullptr,
                                     kSqliteBegin,
                                     kRunByKey,
@@ -495,6 +572,8 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kPgSetVersion,
                                 kPgUpgrade1,
                                 sizeof kPgUpgrade1 / sizeof *kPgUpgrade1,
+                                kPgUpgrade2,
+                                sizeof kPgUpgrade2 / sizeof *kPgUpgrade2,
                                 kPgSchemaLock,
                                 kBegin,
                                 kPgRunByKeyLocked,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "parse/runRecord.h"
+#include "store/alarmRows.h"
 #include "store/runRows.h"
 #include "store/sourceRoles.h"
 
@@ -138,10 +139,19 @@ public:
     virtual void ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) = 0;
     virtual std::vector<SourceRow> SourcesOf(long long runId) = 0;
     virtual std::vector<SourceRow> ProblemFiles() = 0;
+    // The newest `n` alarms, newest first.
+    virtual std::vector<AlarmRow> AlarmHistory(long long n) = 0;
 };
 
-// One database engine: both sides over one connection.
-class RunStore : public IngestStore, public ReadStore {};
+// One database engine: every side over one connection.
+class RunStore : public IngestStore, public ReadStore, public AlarmStore {};
+
+// What a store is opened for, and so what it does with the schema it finds.
+enum class SchemaUse {
+    Read,     // the tables of this version must be there
+    Upgrade,  // tables of an older version are upgraded; a database without them is refused
+    Create,   // the tables are made when missing, upgraded when older
+};
 
 // A report's rows read from `store` through `filter` (kept by value); `store` must outlive them.
 ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter);

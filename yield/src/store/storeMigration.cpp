@@ -27,7 +27,8 @@ public:
     // A writer makes the tables or upgrades them, once: the version is read again under the
     // write lock, since another ingest may have done it meanwhile. A writer also makes the
     // indexes added since a database of this version was made.
-    void Run(bool create) {
+    void Run(SchemaUse use) {
+        const bool create = use != SchemaUse::Read;
         long long version = SchemaVersion();
         RefuseNewer(version);
         if (version == sql::kSchemaVersion) {
@@ -35,7 +36,7 @@ public:
             if (create) ClearNonDays();
             return;
         }
-        if (!create) {
+        if (!create || (use == SchemaUse::Upgrade && version == 0)) {
             throw StoreError(version == 0 ? kNoRuns
                                           : SchemaMessage(version, kOlderSchema, kUpgradeHint));
         }
@@ -44,8 +45,11 @@ public:
         RefuseNewer(version);
         if (version == 0) {
             for (size_t i = 0; i < d_.schemaSize; ++i) conn_.Exec(d_.schema[i]);
-        } else if (version == sql::kFirstSchemaVersion) {
-            for (size_t i = 0; i < d_.upgrade1Size; ++i) conn_.Exec(d_.upgrade1[i]);
+        } else {
+            if (version == sql::kFirstSchemaVersion)
+                for (size_t i = 0; i < d_.upgrade1Size; ++i) conn_.Exec(d_.upgrade1[i]);
+            if (version < sql::kAlarmsSchemaVersion)
+                for (size_t i = 0; i < d_.upgrade2Size; ++i) conn_.Exec(d_.upgrade2[i]);
         }
         if (version != sql::kSchemaVersion) conn_.Exec(d_.setVersion);
         conn_.Commit();
@@ -108,6 +112,6 @@ private:
 
 }  // namespace
 
-void MigrateSchema(SqlConnection& conn, bool create) { Migration(conn).Run(create); }
+void MigrateSchema(SqlConnection& conn, SchemaUse use) { Migration(conn).Run(use); }
 
 }  // namespace yield
