@@ -6,7 +6,8 @@ namespace yield {
 namespace {
 
 constexpr char kVersionSeparator = '/';
-constexpr int kVersionCounts = 4;  // the columns of kAlarmsVersion
+constexpr int kVersionCounts = 4;
+constexpr char kNoId[] = "database: a new alarm was given no ID";  // the columns of kAlarmsVersion
 
 std::optional<double> OptionalReal(Stmt& s, sql::AlarmColumn c) {
     if (s.Null(sql::Col(c))) return std::nullopt;
@@ -41,52 +42,77 @@ std::vector<AlarmRow> ReadAlarms(Stmt& s) {
     return out;
 }
 
-}  // namespace
-
-long long SqlAlarms::Raise(const AlarmRow& a) {
-    conn_.Begin();
+// Runs `write` as one batch: committed, or rolled back when it throws.
+template <class Write>
+auto InBatch(SqlConnection& conn, Write write) {
+    conn.Begin();
     try {
-        long long id = 0;
-        {
-            Stmt s(conn_.Prepare(sql::kInsertAlarm));
-            s.Bind(a.kind, a.station, a.ports, a.boards, a.portFailureRate, a.firstPassYield,
-                   a.raisedAt);
-            if (s.Step()) id = s.Int(0);
-        }
-        conn_.Commit();
-        return id;
+        auto result = write();
+        conn.Commit();
+        return result;
     } catch (...) {
-        conn_.Rollback();
+        conn.Rollback();
         throw;
     }
 }
 
+// Ends the read snapshot the connection holds, so that the next read sees what others committed
+// since, and a snapshot kept open does not hold the database back.
+struct FreshRead {
+    explicit FreshRead(SqlConnection& c) : conn(c) { conn.Rollback(); }
+    ~FreshRead() { conn.Rollback(); }
+    FreshRead(const FreshRead&) = delete;
+    FreshRead& operator=(const FreshRead&) = delete;
+    SqlConnection& conn;
+};
+
+}  // namespace
+
+long long SqlAlarms::Raise(const AlarmRow& a) {
+    return InBatch(conn_, [&] {
+        Stmt s(conn_.Prepare(sql::kInsertAlarm));
+        s.Bind(a.kind, a.station, a.ports, a.boards, a.portFailureRate, a.firstPassYield,
+               a.raisedAt);
+        if (!s.Step()) throw StoreError(kNoId);
+        long long id = s.Int(0);
+        s.Run();
+        return id;
+    });
+}
+
 void SqlAlarms::End(long long id, const std::string& at) {
-    Stmt(conn_.Prepare(sql::kEndAlarm)).Bind(at, id).Run();
+    InBatch(conn_, [&] {
+        Stmt(conn_.Prepare(sql::kEndAlarm)).Bind(at, id).Run();
+        return true;
+    });
 }
 
 AlarmStepOutcome SqlAlarms::TakeStep(long long id, AlarmStep step, const AlarmNote& n) {
     const char* text = step == AlarmStep::Clear ? sql::kClearAlarm : sql::kAcknowledgeAlarm;
-    {
-        Stmt s(conn_.Prepare(text));
-        s.Bind(n.at, n.by, n.note, id);
-        if (s.Step()) {
-            s.Run();
-            return AlarmStepOutcome::Taken;
+    return InBatch(conn_, [&] {
+        {
+            Stmt s(conn_.Prepare(text));
+            s.Bind(n.at, n.by, n.note, id);
+            if (s.Step()) {
+                s.Run();
+                return AlarmStepOutcome::Taken;
+            }
         }
-    }
-    Stmt exists(conn_.Prepare(sql::kAlarmExists));
-    exists.Bind(id);
-    return exists.Step() && exists.Int(0) > 0 ? AlarmStepOutcome::AlreadyTaken
-                                              : AlarmStepOutcome::NoSuchAlarm;
+        Stmt exists(conn_.Prepare(sql::kAlarmExists));
+        exists.Bind(id);
+        return exists.Step() && exists.Int(0) > 0 ? AlarmStepOutcome::AlreadyTaken
+                                                  : AlarmStepOutcome::NoSuchAlarm;
+    });
 }
 
 std::vector<AlarmRow> SqlAlarms::Live() {
+    FreshRead fresh(conn_);
     Stmt s(conn_.Prepare(sql::kLiveAlarms));
     return ReadAlarms(s);
 }
 
 std::string SqlAlarms::Version() {
+    FreshRead fresh(conn_);
     Stmt s(conn_.Prepare(sql::kAlarmsVersion));
     std::string out;
     if (!s.Step()) return out;

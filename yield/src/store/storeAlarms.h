@@ -1,4 +1,6 @@
-// The store's alarms over one connection (AlarmStore's and ReadStore::AlarmHistory's work).
+// The store's alarms over one connection (AlarmStore's and ReadStore::AlarmHistory's work). Each
+// write is a batch of its own; Live and Version read afresh, ending any read snapshot the
+// connection held, so that a server keeping the connection sees what others wrote.
 #pragma once
 
 #include <string>
