@@ -42,6 +42,7 @@ public:
     RunRecord LoadRun(long long) override { return {}; }
     std::vector<SourceRow> SourcesOf(long long) override { return {}; }
     std::vector<SourceRow> ProblemFiles() override { return {}; }
+    std::vector<AlarmRow> AlarmHistory(long long) override { return {}; }
 };
 
 }  // namespace

@@ -19,7 +19,8 @@ namespace {
 
 constexpr char kLastHelp[] = "list the newest N alarms (default 50)";
 constexpr char kAckHelp[] = "acknowledge the alarm ID (with --by, and --note)";
-constexpr char kClearHelp[] = "clear the alarm ID: the screen shows it no more (with --by, and --note)";
+constexpr char kClearHelp[] =
+    "clear the alarm ID: the screen shows it no more (with --by, and --note)";
 constexpr char kByHelp[] = "who acknowledges or clears it";
 constexpr char kNoteHelp[] = "why, or what was done";
 constexpr char kNeedsStep[] = "--by and --note go with --ack or --clear";
@@ -106,7 +107,9 @@ Handler AddAlarmsOptions(CLI::App& cmd) {
     auto opts = std::make_shared<AlarmsOptions>();
     cmd.add_option("--format", opts->format, kTextOrJson)
         ->check(CLI::IsMember({kFormatText, kFormatJson}));
-    cmd.add_option("--last", opts->last, kLastHelp)->check(CLI::Range(1LL, 1000000LL))->type_name("N");
+    cmd.add_option("--last", opts->last, kLastHelp)
+        ->check(CLI::Range(1LL, 1000000LL))
+        ->type_name("N");
     auto* ack = cmd.add_option("--ack", opts->ack, kAckHelp)
                     ->check(CLI::Range(1LL, 999999999999999999LL))
                     ->type_name("ID");

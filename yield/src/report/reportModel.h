@@ -257,8 +257,8 @@ struct ReportModel {
     std::vector<RecentBoards> recent;  // by station; empty unless the builder was asked to keep it
     // The boards (not runs) that tested each port, by station then port name; kept with `recent`.
     std::map<std::pair<std::string, std::string>, long long> portBoards;
-    std::vector<LatestRun> latest;     // newest first; read for the line screen only
-    std::vector<AlarmRow> alarms;      // the line screen's alarms raised in the selection, newest first
+    std::vector<LatestRun> latest;  // newest first; read for the line screen only
+    std::vector<AlarmRow> alarms;  // the line screen's alarms raised in the selection, newest first
 };
 
 // Whether `run` passes the filter's host and station (its days are the store's to select).
@@ -373,7 +373,7 @@ private:
     bool SamePort(uint32_t key, const PortResult& p) const;
     uint32_t PortKey(const PortResult& p);
     size_t FindCell(HostCells& host, const PortResult& p);
-    std::map<std::string, HostCells> cells_;             // selected runs, by station
+    std::map<std::string, HostCells> cells_;  // selected runs, by station
     // With a recent window: the boards of each station's ports, by station and port key.
     std::map<std::pair<std::string, uint32_t>, std::set<std::string>> portBoards_;
     std::vector<std::pair<std::string, int>> portKeys_;  // family, number

@@ -10,7 +10,8 @@ constexpr char kPortSeparator[] = ", ";
 constexpr char kNoOneNamed[] = "say who takes the step (by)";
 constexpr char kNameTooLong[] = "who takes the step (by) is named in at most 64 bytes";
 constexpr char kNoteTooLong[] = "a note takes at most 500 bytes";
-constexpr char kControlCharacters[] = "who and the note are one line each, without control characters";
+constexpr char kControlCharacters[] =
+    "who and the note are one line each, without control characters";
 static_assert(kMaxAlarmByBytes == 64 && kMaxAlarmNoteBytes == 500, "the messages above say so");
 
 bool HasControl(const std::string& text) {
@@ -107,8 +108,8 @@ void AlarmBook::Load(const std::vector<AlarmRow>& live) {
     ShowFigures();
 }
 
-std::vector<Alarm> AlarmBook::Update(const std::vector<AlarmCondition>& now,
-                                     const std::string& at, AlarmStore& store) {
+std::vector<Alarm> AlarmBook::Update(const std::vector<AlarmCondition>& now, const std::string& at,
+                                     AlarmStore& store) {
     std::map<std::string, const AlarmCondition*> holding;
     for (const AlarmCondition& c : now) holding.emplace(c.Key(), &c);
     for (auto it = holding_.begin(); it != holding_.end();) {

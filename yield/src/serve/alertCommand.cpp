@@ -65,8 +65,7 @@ std::string RatePercent(double rate) {
 std::vector<std::string> AlertArguments(const std::vector<std::string>& words, const Alarm& a) {
     std::vector<std::string> out = words;
     double figure = a.portFailureRate ? *a.portFailureRate : a.firstPassYield.value_or(0);
-    for (const std::string& s : {a.kind, a.station, a.ports, RatePercent(figure)})
-        out.push_back(s);
+    for (const std::string& s : {a.kind, a.station, a.ports, RatePercent(figure)}) out.push_back(s);
     return out;
 }
 
@@ -103,8 +102,8 @@ void AlertQueue::Raise(const Alarm& a) {
     if (words_.empty()) return;
     if (running_.size() < maxRunning_) return Start(a);
     if (waiting_.size() < maxWaiting_) return waiting_.push_back(a);
-    std::fprintf(stderr, kAlertsOverflow, waiting_.size(), running_.size(),
-                 a.kind.c_str(), PrintableText(a.station).c_str());
+    std::fprintf(stderr, kAlertsOverflow, waiting_.size(), running_.size(), a.kind.c_str(),
+                 PrintableText(a.station).c_str());
 }
 
 void AlertQueue::Start(const Alarm& a) {

@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "report/escape.h"
+#include "report/reportSelection.h"
 #include "serve/assets.h"
 #include "serve/dbWorker.h"
 #include "serve/httpMessage.h"
@@ -20,7 +21,6 @@
 #include "serve/pagePool.h"
 #include "serve/pages.h"
 #include "serve/routes.h"
-#include "report/reportSelection.h"
 #include "store/openStore.h"
 
 namespace yield {
@@ -157,9 +157,9 @@ private:
         std::smatch step;
         if (std::regex_match(t.path, step, kAlarmStepPath)) {
             if (req.method() != http::verb::post) return WrongMethod(kPostOnly);
-            return TakeAlarmStep(req, step[1],
-                                 step[2] == routes::kClearSuffix ? AlarmStep::Clear
-                                                                 : AlarmStep::Acknowledge);
+            return TakeAlarmStep(
+                req, step[1],
+                step[2] == routes::kClearSuffix ? AlarmStep::Clear : AlarmStep::Acknowledge);
         }
         if (req.method() != http::verb::get && !head_) return RouteOtherMethod(t.path);
         RouteGet(t);
@@ -211,8 +211,7 @@ private:
         long long alarm = std::stoll(id);
         AwaitJob(
             kAlarmLane,
-            [db = c_.db, alarm, step, note] { return StepAlarm(db, alarm, step, note); },
-            kPageCsp);
+            [db = c_.db, alarm, step, note] { return StepAlarm(db, alarm, step, note); }, kPageCsp);
     }
 
     void OpenLivePage() {

@@ -14,9 +14,9 @@ constexpr char kAlarmLowYield[] = "low-yield";
 
 struct AlarmRow {
     long long id = 0;
-    std::string kind;     // kAlarmFlaggedPort or kAlarmLowYield
-    std::string station;  // the station (fixture) it is about
-    std::string ports;    // the flagged ports, ", " between them; "" for a low yield
+    std::string kind;      // kAlarmFlaggedPort or kAlarmLowYield
+    std::string station;   // the station (fixture) it is about
+    std::string ports;     // the flagged ports, ", " between them; "" for a low yield
     long long boards = 0;  // the boards the figure counts: the port's, or the station's window
     std::optional<double> portFailureRate;  // the worst flagged port's; a flagged port only
     std::optional<double> firstPassYield;   // the window's; a low yield only

@@ -90,7 +90,8 @@ class SqliteConnection : public SqlConnection {
 public:
     // A reading command writes nothing (see SqliteAccess::Read); only a creating one makes the
     // file.
-    SqliteConnection(const std::string& path, SchemaUse use) : db_(OpenSqliteFile(path, Access(use))) {
+    SqliteConnection(const std::string& path, SchemaUse use)
+        : db_(OpenSqliteFile(path, Access(use))) {
         if (use == SchemaUse::Read) return;
         try {
             Exec(sql::kSqliteWal);
