@@ -1,4 +1,5 @@
-// `serve`: the line's live screen and its alarm (src/serve); reads the database, never writes it.
+// `serve`: the line's live screen and its alarm (src/serve); reads the database, and writes only
+// its alarms.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
@@ -23,8 +24,8 @@ constexpr char kAlarmYieldHelp[] =
     "(default 80)";
 constexpr char kOnAlertHelp[] =
     "command run once per new alarm, without a shell: CMD split on spaces, then the alarm's "
-    "kind, station, port and rate as arguments; DEVUZE_ALERT_KIND, _STATION, _PORT, _RATE, "
-    "_BOARDS and _ID in its environment";
+    "kind, station, ports and figure in percent as arguments; DEVUZE_ALERT_KIND, _STATION, "
+    "_PORT, _BOARDS, _ID and _FAILURE_RATE or _FIRST_PASS_YIELD in its environment";
 constexpr char kBadListen[] = "--listen takes ADDR:PORT, not ";
 constexpr char kNotADay[] = "--day is not a day (YYYY-MM-DD): ";
 constexpr char kNotAPercent[] = "--alarm-yield takes a percent from 0 to 100";
