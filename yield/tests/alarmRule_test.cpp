@@ -168,7 +168,7 @@ TEST(ServeAlarmBook, ASecondFlaggedPortJoinsTheStationsAlarm) {
     ASSERT_EQ(book.Update({one}, "t4", db).size(), 1u);  // back again: a new alarm
     ASSERT_EQ(book.Shown().size(), 2u);
     book.Update({both}, "t5", db);
-    EXPECT_EQ(book.Shown()[0].ports, one.ports);  // the ended one as it was raised
+    EXPECT_EQ(book.Shown()[0].ports, both.ports);  // the ended one as it was left
     EXPECT_EQ(book.Shown()[1].ports, both.ports);
 }
 
