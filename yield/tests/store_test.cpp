@@ -408,9 +408,9 @@ std::vector<long long> SummaryIds(ReadStore& store, const RunFilter& filter) {
 TEST_F(StoreTest, AlarmsUpgradeAVersionTwoDatabaseAndKeepEachStepOnce) {
     IngestInto(*db_, {(fs::path(YIELD_GOLDEN_DIR) / kStandard).string()});
     db_->Rows(std::string("DROP TABLE alarms; ") + (std::string(YIELD_TEST_ENGINE) == "sqlite"
-                                                         ? "PRAGMA user_version = 2"
-                                                         : "DELETE FROM yield_schema;"
-                                                           " INSERT INTO yield_schema VALUES (2)"));
+                                                        ? "PRAGMA user_version = 2"
+                                                        : "DELETE FROM yield_schema;"
+                                                          " INSERT INTO yield_schema VALUES (2)"));
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
     AlarmRow a;
     a.kind = kAlarmFlaggedPort;
@@ -421,8 +421,9 @@ TEST_F(StoreTest, AlarmsUpgradeAVersionTwoDatabaseAndKeepEachStepOnce) {
     a.raisedAt = "2026-12-07T08:00:00Z";
     auto writer = OpenUpgradeStore(db_->Url());
     const long long id = writer->RaiseAlarm(a);
-    EXPECT_EQ(writer->TakeAlarmStep(id, AlarmStep::Acknowledge, {"ann", "re-seated \x01\xfe", "t1"}),
-              AlarmStepOutcome::Taken);
+    EXPECT_EQ(
+        writer->TakeAlarmStep(id, AlarmStep::Acknowledge, {"ann", "re-seated \x01\xfe", "t1"}),
+        AlarmStepOutcome::Taken);
     EXPECT_EQ(writer->TakeAlarmStep(id, AlarmStep::Acknowledge, {"bob", "", "t2"}),
               AlarmStepOutcome::AlreadyTaken);
     EXPECT_EQ(writer->LiveAlarms().size(), 1u);

@@ -92,7 +92,7 @@ public:
     // file.
     SqliteConnection(const std::string& path, SchemaUse use)
         : db_(OpenSqliteFile(path, Access(use))) {
-        if (use == SchemaUse::Read) return;
+        if (use != SchemaUse::Create) return;  // a file an ingest made keeps its journal mode
         try {
             Exec(sql::kSqliteWal);
             Exec(sql::kSqliteSync);
