@@ -1,4 +1,6 @@
 // The alert command: its arguments and how many run at once.
+#include "serve/alertCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 
 #include "parse/calendar.h"
 #include "serve/alarmRule.h"
-#include "serve/alertCommand.h"
 #include "serve/liveState.h"
 #include "serve/server.h"
 #include "testSupport.h"
@@ -18,7 +19,13 @@ using namespace yield;
 using yieldtest::TempDir;
 
 TEST(ServeAlert, LogTextStaysOneArgumentAndTheUsersWordsAreSplit) {
-    Alarm a{7, {kAlarmFlaggedPort, "fix A; rm -rf $(x)", "DI-5", 0.625, 8}, "t"};
+    Alarm a;
+    a.id = 7;
+    a.kind = kAlarmFlaggedPort;
+    a.station = "fix A; rm -rf $(x)";
+    a.ports = "DI-5";
+    a.boards = 8;
+    a.portFailureRate = 0.625;
     std::vector<std::string> words = CommandWords("  /bin/notify  --to lead ");
     EXPECT_EQ(words, (std::vector<std::string>{"/bin/notify", "--to", "lead"}));
     EXPECT_EQ(AlertArguments(words, a),
@@ -27,7 +34,10 @@ TEST(ServeAlert, LogTextStaysOneArgumentAndTheUsersWordsAreSplit) {
     std::vector<std::string> env = AlertEnvironment(a);
     EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_STATION=fix A; rm -rf $(x)"),
               env.end());
-    EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_RATE=62.5"), env.end());
+    EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_FAILURE_RATE=62.5"), env.end());
+    EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_BOARDS=8"), env.end());
+    // A figure of the other kind is not set at all.
+    for (const std::string& kv : env) EXPECT_EQ(kv.find(kAlertFirstPassYield), std::string::npos);
     EXPECT_NE(std::find(env.begin(), env.end(), "DEVUZE_ALERT_ID=7"), env.end());
 }
 
@@ -49,7 +59,12 @@ TEST(ServeAlert, AtMostSoManyRunTheRestWaitInOrderAndAFullQueueSaysSo) {
     testing::internal::CaptureStderr();
     for (const char* station : {"s1", "s2", "s3", "s4", "s5"}) {
         yieldtest::WriteAll(hold(station), "");
-        alerts.Raise({1, {kAlarmLowYield, station, "", 0.5, 10}, "t"});
+        Alarm a;
+        a.id = 1;
+        a.kind = kAlarmLowYield;
+        a.station = station;
+        a.firstPassYield = 0.5;
+        alerts.Raise(a);
     }
     EXPECT_NE(testing::internal::GetCapturedStderr().find("station s5 is not run"),
               std::string::npos);

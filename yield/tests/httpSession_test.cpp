@@ -210,6 +210,40 @@ TEST_F(ServeHttp, BodiesOverTheLimitAreRefusedChunkedOrNotAndTheServerGoesOn) {
     EXPECT_EQ(StatusOf(s.Ask("GET /")), "HTTP/1.1 200");
 }
 
+// Acknowledging and clearing go to the database with who and why; each step is taken once.
+TEST_F(ServeHttp, AlarmStepsAreStoredOnceWithWhoAndWhy) {
+    AlarmRow a;
+    a.kind = kAlarmLowYield;
+    a.station = "s1";
+    a.firstPassYield = 0.5;
+    a.raisedAt = "2026-12-07T08:00:00Z";
+    const long long id = OpenUpgradeStore(db_)->RaiseAlarm(a);
+    Served s(db_, "127.0.0.1:0");
+    const std::string path = "POST /alarms/" + std::to_string(id);
+    auto post = [&s](const std::string& head, const std::string& form, bool header = true) {
+        int fd = Connect(s.host(), s.port());
+        SendAll(fd, head + " HTTP/1.1\r\nHost: " + s.Host() + "\r\n" +
+                        (header ? "X-Devuze-Clear: 1\r\n" : "") +
+                        "Connection: close\r\nContent-Length: " + std::to_string(form.size()) +
+                        "\r\n\r\n" + form);
+        std::string answer = Receive(fd);
+        close(fd);
+        return StatusOf(answer);
+    };
+    EXPECT_EQ(post(path + "/acknowledge", "by=ann&note=x", false), "HTTP/1.1 403");
+    EXPECT_EQ(post(path + "/acknowledge", "note=nobody"), "HTTP/1.1 400");
+    EXPECT_EQ(post("POST /alarms/99999/clear", "by=ann"), "HTTP/1.1 404");
+    EXPECT_EQ(post(path + "/acknowledge", "by=ann&note=cable+re-seated"), "HTTP/1.1 204");
+    EXPECT_EQ(post(path + "/acknowledge", "by=bob"), "HTTP/1.1 409");
+    EXPECT_EQ(post(path + "/clear", "by=bob&note=ok"), "HTTP/1.1 204");
+    EXPECT_EQ(post(path + "/clear", "by=bob"), "HTTP/1.1 409");
+    AlarmRow kept = OpenReadStore(db_)->AlarmHistory(1).at(0);
+    EXPECT_EQ(kept.acknowledgedBy, "ann");
+    EXPECT_EQ(kept.acknowledgeNote, "cable re-seated");
+    EXPECT_EQ(kept.clearedBy, "bob");
+    EXPECT_EQ(kept.clearNote, "ok");
+}
+
 TEST_F(ServeHttp, RangesAreIgnored) {
     Served s(db_, "127.0.0.1:0");
     std::string ranges = "Range: bytes=0-";

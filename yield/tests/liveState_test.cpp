@@ -1,4 +1,6 @@
 // The live state the pages follow: every change wakes them, a stop too.
+#include "serve/liveState.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 #include "parse/calendar.h"
 #include "serve/alarmRule.h"
 #include "serve/alertCommand.h"
-#include "serve/liveState.h"
 #include "serve/server.h"
 #include "testSupport.h"
 
@@ -19,7 +20,14 @@ using yieldtest::TempDir;
 
 namespace {
 
-AlarmCondition Low(const std::string& station) { return {kAlarmLowYield, station, "", 0.5, 10}; }
+Alarm Low(long long id, const std::string& station) {
+    Alarm a;
+    a.id = id;
+    a.kind = kAlarmLowYield;
+    a.station = station;
+    a.firstPassYield = 0.5;
+    return a;
+}
 
 }  // namespace
 
@@ -34,21 +42,27 @@ TEST(ServeLive, EveryChangeOfDataOrAlarmsWakesTheLivePages) {
     EXPECT_EQ(body["data"]["day"], "2026-12-07");
     EXPECT_TRUE(body["alarms"].empty());
 
-    std::vector<Alarm> raised = live.Raise({Low("s\xff")}, "t1");  // not UTF-8: still JSON
-    ASSERT_EQ(raised.size(), 1u);
+    std::vector<Alarm> shown = {Low(3, "s\xff")};  // not UTF-8: still JSON
+    live.PublishAlarms(shown, shown);
     uint64_t g2 = live.Generation();
     EXPECT_NE(g2, g1);
     body = nlohmann::json::parse(live.Body());
     ASSERT_EQ(body["alarms"].size(), 1u);
-    EXPECT_EQ(body["alarms"][0]["id"], raised[0].id);
-    live.Raise({Low("s\xff")}, "t2");  // still holding: nothing new
+    EXPECT_EQ(body["alarms"][0]["id"], 3);
+    // Each figure under its own name; the other kind's and the steps not taken are null.
+    EXPECT_EQ(body["alarms"][0]["first_pass_yield"], 0.5);
+    EXPECT_TRUE(body["alarms"][0]["port_failure_rate"].is_null());
+    EXPECT_TRUE(body["alarms"][0]["cleared_by"].is_null());
+    live.PublishAlarms(shown, shown);  // the same: no change
     EXPECT_EQ(live.Generation(), g2);
 
-    EXPECT_FALSE(live.Clear(raised[0].id + 1));
-    EXPECT_EQ(live.Generation(), g2);
-    EXPECT_TRUE(live.Clear(raised[0].id));
+    shown[0].clearedAt = "t2";
+    shown[0].clearedBy = "ann";
+    live.PublishAlarms({}, shown);
     EXPECT_NE(live.Generation(), g2);
-    EXPECT_TRUE(nlohmann::json::parse(live.Body())["alarms"].empty());
+    body = nlohmann::json::parse(live.Body());
+    EXPECT_TRUE(body["alarms"].empty());
+    EXPECT_EQ(body["alarm_history"][0]["cleared_by"], "ann");
 }
 
 TEST(ServeLive, StoppingWakesAWaitingPage) {

@@ -43,6 +43,7 @@ public:
     std::vector<SourceRow> SourcesOf(long long) override { return {}; }
     std::vector<SourceRow> ProblemFiles() override { return {}; }
     std::vector<StationUpload> StationUploads(const std::string&) override { return {}; }
+    std::vector<AlarmRow> AlarmHistory(long long) override { return {}; }
 };
 
 }  // namespace

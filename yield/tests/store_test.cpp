@@ -375,7 +375,7 @@ const bool kSqlite = std::string(YIELD_TEST_ENGINE) == "sqlite";
 // views, the old summary index.
 void MakeVersion1(TestDb& db) {
     db.Rows(
-        "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions;"
+        "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions; DROP TABLE alarms;"
         " DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
         " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
         " ALTER TABLE source_files DROP COLUMN sha256;"
@@ -402,6 +402,50 @@ std::vector<long long> SummaryIds(ReadStore& store, const RunFilter& filter) {
 }
 
 }  // namespace
+
+// A database of version 2 (before the alarms) is upgraded by the server's alarm writer as by an
+// ingest; an alarm's steps are each stored once, with who and why as they were given.
+TEST_F(StoreTest, AlarmsUpgradeAVersionTwoDatabaseAndKeepEachStepOnce) {
+    IngestInto(*db_, {(fs::path(YIELD_GOLDEN_DIR) / kStandard).string()});
+    db_->Rows(std::string("DROP TABLE alarms; ") + (std::string(YIELD_TEST_ENGINE) == "sqlite"
+                                                        ? "PRAGMA user_version = 2"
+                                                        : "DELETE FROM yield_schema;"
+                                                          " INSERT INTO yield_schema VALUES (2)"));
+    EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
+    AlarmRow a;
+    a.kind = kAlarmFlaggedPort;
+    a.station = "fixture\xff C";
+    a.ports = "RS232-3, RS232-4";
+    a.boards = 12;
+    a.portFailureRate = 0.25;
+    a.raisedAt = "2026-12-07T08:00:00Z";
+    auto writer = OpenUpgradeStore(db_->Url());
+    const long long id = writer->RaiseAlarm(a);
+    EXPECT_EQ(
+        writer->TakeAlarmStep(id, AlarmStep::Acknowledge, {"ann", "re-seated \x01\xfe", "t1"}),
+        AlarmStepOutcome::Taken);
+    EXPECT_EQ(writer->TakeAlarmStep(id, AlarmStep::Acknowledge, {"bob", "", "t2"}),
+              AlarmStepOutcome::AlreadyTaken);
+    EXPECT_EQ(writer->LiveAlarms().size(), 1u);
+    const std::string before = writer->AlarmsVersion();
+    writer->EndAlarm(id, "t3");
+    writer->EndAlarm(id, "t4");  // ended once
+    EXPECT_EQ(writer->TakeAlarmStep(id, AlarmStep::Clear, {"bob", "done", "t5"}),
+              AlarmStepOutcome::Taken);
+    EXPECT_NE(writer->AlarmsVersion(), before);
+    EXPECT_TRUE(writer->LiveAlarms().empty());
+    EXPECT_EQ(writer->TakeAlarmStep(id + 1, AlarmStep::Clear, {"bob", "", "t6"}),
+              AlarmStepOutcome::NoSuchAlarm);
+    std::vector<AlarmRow> kept = OpenStore(db_->Url(), false)->AlarmHistory(10);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].station, a.station);
+    EXPECT_EQ(kept[0].boards, 12);
+    EXPECT_EQ(kept[0].portFailureRate, 0.25);
+    EXPECT_FALSE(kept[0].firstPassYield.has_value());
+    EXPECT_EQ(kept[0].acknowledgedBy + "|" + kept[0].acknowledgeNote + "|" + kept[0].endedAt,
+              "ann|re-seated \x01\xfe|t3");
+    EXPECT_EQ(kept[0].clearedBy + "|" + kept[0].clearNote + "|" + kept[0].clearedAt, "bob|done|t5");
+}
 
 TEST_F(StoreTest, VersionOneDatabaseIsRefusedByReadersAndUpgradedByTheFirstIngest) {
     std::string standard = (fs::path(YIELD_GOLDEN_DIR) / kStandard).string();

@@ -1,5 +1,5 @@
 // `serve`: the line's live screen and its alarm (src/serve); reads the database, and writes only
-// the repair desk's dispositions, when given the desk's secret.
+// its alarms and, when given the desk's secret, the repair desk's dispositions.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +25,8 @@ constexpr char kAlarmYieldHelp[] =
     "(default 80)";
 constexpr char kOnAlertHelp[] =
     "command run once per new alarm, without a shell: CMD split on spaces, then the alarm's "
-    "kind, station, port and rate as arguments; DEVUZE_ALERT_KIND, _STATION, _PORT, _RATE, "
-    "_BOARDS and _ID in its environment";
+    "kind, station, ports and figure in percent as arguments; DEVUZE_ALERT_KIND, _STATION, "
+    "_PORT, _BOARDS, _ID and _FAILURE_RATE or _FIRST_PASS_YIELD in its environment";
 constexpr char kTargetHelp[] =
     "the first-pass yield the line aims at, in percent: the wall's tiles are green at or above "
     "it, amber up to 5 points below, red under that (default 95)";

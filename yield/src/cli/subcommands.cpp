@@ -56,6 +56,15 @@ constexpr char kDisposeAbout[] =
     "and a note, at this host's clock. The board's history keeps every disposition (board "
     "shows it). A scrapped or returned board leaves the repair queue; a repaired one stays in "
     "it, marked awaiting retest, until its next run takes it out (passed) or back in (failed).";
+constexpr char kAlarmsAbout[] =
+    "The line screen's alarms as the database keeps them, newest first: when each was raised and "
+    "what it counted, when its condition ended, who acknowledged and cleared it and why. --ack "
+    "and --clear take that step on one alarm, as the screen's buttons do.";
+constexpr char kAlarmsExamples[] =
+    "  devuzeV7-yield alarms --db yield.db\n"
+    "  devuzeV7-yield alarms --db yield.db --ack 12 --by ann --note 'cable C re-seated'\n"
+    "  devuzeV7-yield alarms --db yield.db --clear 12 --by ann";
+constexpr char kAlarmsNotFound[] = "1 --ack or --clear names no alarm";
 
 constexpr char kWatchAbout[] =
     "Ingest the paths as ingest does, then keep ingesting as the sticks of a line are gathered: "
@@ -134,6 +143,7 @@ const Subcommand kSubcommands[] = {
     {"problems", kProblemsAbout, AddProblemsOptions, kProblemsExamples, nullptr, true, false},
     {"dispose", kDisposeAbout, AddDisposeOptions, kDisposeExamples, kDisposeNotFound, true, false},
     {"serve", kServeAbout, AddServeOptions, kServeExamples, nullptr, false, false},
+    {"alarms", kAlarmsAbout, AddAlarmsOptions, kAlarmsExamples, kAlarmsNotFound, false, false},
 };
 
 std::string ExitStatuses(const char* notFound, const char* database, bool writesOutput) {

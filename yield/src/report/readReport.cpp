@@ -28,6 +28,18 @@ RunFilter DayFilter(const std::string& day) {
     return f;
 }
 
+namespace {
+
+bool AlarmSelected(const RunFilter& filter, const AlarmRow& a) {
+    constexpr size_t kDayLength = 10;  // YYYY-MM-DD of the ISO time
+    std::string day = a.raisedAt.substr(0, kDayLength);
+    return (filter.since.empty() || day >= filter.since) &&
+           (filter.until.empty() || day <= filter.until) &&
+           (filter.station.empty() || a.station == filter.station);
+}
+
+}  // namespace
+
 ReportModel ReadReport(ReadStore& store, const RunFilter& filter, const ReadOptions& o) {
     RunFilter days;
     days.since = filter.since;
@@ -43,6 +55,8 @@ ReportModel ReadReport(ReadStore& store, const RunFilter& filter, const ReadOpti
     m.selection.database = o.database;
     if (o.latestRuns > 0)
         for (const RunSummary& r : store.NewestRuns(o.latestRuns)) m.latest.push_back(LatestOf(r));
+    for (AlarmRow& a : store.AlarmHistory(kReportAlarmRows))
+        if (AlarmSelected(filter, a)) m.alarms.push_back(std::move(a));
     return m;
 }
 

@@ -19,6 +19,10 @@ struct ReadOptions {
     std::time_t now = 0;       // the repair queue's times in queue are taken at it; 0: unknown
 };
 
+// The alarms a report reads: the newest this many, of them those raised on the selection's days
+// (by their UTC day) at its station.
+constexpr long long kReportAlarmRows = 1000;
+
 // What the line screen reads of a day: no readings, its latest runs and the alarm's window.
 constexpr long long kScreenLatestRuns = 20;
 ReadOptions ScreenReading(int alarmBoards);

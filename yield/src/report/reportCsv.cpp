@@ -72,6 +72,7 @@ const std::vector<CsvTable>& Tables() {
         Of(kStationTable, &ReportModel::stations),
         Of(kStationTrendTable, &ReportModel::stationTrend),
         Of(kPortTrendTable, &ReportModel::portTrend),
+        Of(kAlarmTable, &ReportModel::alarms),
         {kDefinitionTable.csvName,
          [](const ReportModel&, std::ostream& out) { Write(out, kDefinitionTable, kDefinitions); }},
         {kSelectionTable.csvName,

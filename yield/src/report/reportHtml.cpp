@@ -59,6 +59,8 @@ void Tables(std::ostream& out, const ReportModel& m) {
     Table(out, kIntermittentTable, m.intermittent);
     Title(out, kRetestTable.title.html);
     Table(out, kRetestTable, m.retests);
+    Title(out, kAlarmTable.title.html);
+    Table(out, kAlarmTable, m.alarms);
 }
 
 // What the report covers, where it comes from and when it was made, as label and value rows.

@@ -86,6 +86,7 @@ void WriteReportJson(const ReportModel& m, std::ostream& out) {
     JsonStream j(out);
     j.OpenObject();
     List(j, kRepairTable, m.repairs, kRepairExtras);
+    List(j, kAlarmTable, m.alarms);
     List(j, kAnalogueTable, m.analogue, kAnalogueExtras);
     List(j, kDayTable, m.days);
     json definitions = json::object();

@@ -216,6 +216,7 @@ void ReportBuilder::CountPorts(const RunSummary& run, uint32_t day) {
     for (const PortResult& p : run.ports) {
         if (next >= cells.size() || !SamePort(cells[next].port, p)) next = FindCell(host, p);
         Cell& cell = cells[next++];
+        if (recentWindow_ > 0) portBoards_[{station, cell.port}].insert(run.chipId);
         if (byPort.size() <= cell.port) byPort.resize(cell.port + 1, {0, 0});
         long long failed = p.passed ? 0 : 1;
         ++cell.runs;
@@ -386,6 +387,7 @@ void ReportBuilder::BuildFixture(const PortNames& n) {
         MergeSamePort(entries, first);
     }
     cells_.clear();
+    KeepPortBoards(n);
     std::vector<std::pair<long long, long long>> totals(ports.size(), {0, 0});
     for (size_t k = 0; k < portKeys_.size(); ++k) {
         totals[column[k]].first += portTotals_[k].first;
@@ -395,6 +397,15 @@ void ReportBuilder::BuildFixture(const PortNames& n) {
     m_.ports = ports;
     m_.fixture =
         FixtureView(std::move(hosts), std::move(ports), std::move(entries), std::move(totals));
+}
+
+void ReportBuilder::KeepPortBoards(const PortNames& n) {
+    std::map<std::pair<std::string, std::string>, std::set<std::string>> byName;
+    for (auto& [key, chips] : portBoards_)
+        byName[{key.first, n.names[n.ofKey[key.second]]}].merge(chips);
+    portBoards_.clear();
+    for (const auto& [key, chips] : byName)
+        m_.portBoards[key] = static_cast<long long>(chips.size());
 }
 
 void ReportBuilder::BuildDays() {

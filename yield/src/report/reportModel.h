@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "parse/failureCauses.h"
 #include "report/paretoCauses.h"
 #include "report/reportSelection.h"
+#include "store/alarmRows.h"
 #include "store/runRows.h"
 #include "traceLogFormat.h"
 
@@ -275,7 +277,10 @@ struct ReportModel {
     std::vector<PortTrendRow> portTrend;        // by period, then port in family order
     std::vector<HourRow> hours;  // by station, then hour; boards whose stamp gives no hour left out
     std::vector<RecentBoards> recent;  // by station; empty unless the builder was asked to keep it
-    std::vector<LatestRun> latest;     // newest first; read for the line screen only
+    // The boards (not runs) that tested each port, by station then port name; kept with `recent`.
+    std::map<std::pair<std::string, std::string>, long long> portBoards;
+    std::vector<LatestRun> latest;  // newest first; read for the line screen only
+    std::vector<AlarmRow> alarms;  // the line screen's alarms raised in the selection, newest first
 };
 
 // Whether `run` passes the filter's host and station (its days are the store's to select).
@@ -334,6 +339,7 @@ private:
     PortNames NamePorts() const;
     void BuildPareto(const PortNames& n);
     void BuildFixture(const PortNames& n);
+    void KeepPortBoards(const PortNames& n);
     void BuildDays();
     void BuildStations();
     void BuildHours();
@@ -389,7 +395,9 @@ private:
     bool SamePort(uint32_t key, const PortResult& p) const;
     uint32_t PortKey(const PortResult& p);
     size_t FindCell(HostCells& host, const PortResult& p);
-    std::map<std::string, HostCells> cells_;             // selected runs, by station
+    std::map<std::string, HostCells> cells_;  // selected runs, by station
+    // With a recent window: the boards of each station's ports, by station and port key.
+    std::map<std::pair<std::string, uint32_t>, std::set<std::string>> portBoards_;
     std::vector<std::pair<std::string, int>> portKeys_;  // family, number
     // Family -> number -> port key.
     std::unordered_map<std::string, std::unordered_map<int, uint32_t>> portNumbers_;

@@ -323,6 +323,49 @@ const ReportTable<PortTrendRow> kPortTrendTable{
     },
     PortTrendFailed};
 
+// ---- The line screen's alarms: each column one figure or one step of the alarm's history.
+CellValue ReadFigure(const std::optional<double> AlarmRow::*m, const AlarmRow& a) {
+    const std::optional<double>& v = a.*m;
+    return CellValue{{}, 0, 0, v.value_or(0), v.has_value()};
+}
+
+const ReportTable<AlarmRow> kAlarmTable{
+    "alarms",
+    "alarms",
+    {"Alarms of the line screen (times UTC)", "Alarms of the line screen (times UTC)"},
+    {
+        {"id", {"alarm", "alarm"}, CellKind::kInteger, Read(&AlarmRow::id)},
+        {"raised_at", {"raised", "raised"}, CellKind::kWord, Read(&AlarmRow::raisedAt)},
+        {"kind", {"kind", "kind"}, CellKind::kWord, Read(&AlarmRow::kind)},
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&AlarmRow::station)},
+        {"ports", {"ports", "ports"}, CellKind::kLogText, Read(&AlarmRow::ports)},
+        {"boards", {"boards", "boards"}, CellKind::kInteger, Read(&AlarmRow::boards)},
+        {"port_failure_rate",
+         {"port failure rate", "port failure rate"},
+         CellKind::kDecimals,
+         [](const AlarmRow& a) { return ReadFigure(&AlarmRow::portFailureRate, a); },
+         3},
+        {"first_pass_yield",
+         {"first-pass yield", "first-pass yield"},
+         CellKind::kDecimals,
+         [](const AlarmRow& a) { return ReadFigure(&AlarmRow::firstPassYield, a); },
+         3},
+        {"ended_at", {"ended", "ended"}, CellKind::kWord, Read(&AlarmRow::endedAt)},
+        {"acknowledged_at",
+         {"acknowledged", "acknowledged"},
+         CellKind::kWord,
+         Read(&AlarmRow::acknowledgedAt)},
+        {"acknowledged_by", {"by", "by"}, CellKind::kLogText, Read(&AlarmRow::acknowledgedBy)},
+        {"acknowledge_note",
+         {"note", "note"},
+         CellKind::kLogText,
+         Read(&AlarmRow::acknowledgeNote)},
+        {"cleared_at", {"cleared", "cleared"}, CellKind::kWord, Read(&AlarmRow::clearedAt)},
+        {"cleared_by", {"by", "by"}, CellKind::kLogText, Read(&AlarmRow::clearedBy)},
+        {"clear_note", {"note", "note"}, CellKind::kLogText, Read(&AlarmRow::clearNote)},
+    }};
+// ---- end of the alarms
+
 const ReportTable<Selection> kSelectionTable{
     "selection",
     "selection",

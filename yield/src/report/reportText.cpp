@@ -133,6 +133,7 @@ void WriteReportText(const ReportModel& m, std::ostream& out) {
     Table(out, kFixtureTable, m.fixture);
     Table(out, kIntermittentTable, m.intermittent);
     Table(out, kAnalogueTable, m.analogue);
+    Table(out, kAlarmTable, m.alarms);
 }
 
 }  // namespace yield

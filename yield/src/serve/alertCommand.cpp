@@ -64,20 +64,22 @@ std::string RatePercent(double rate) {
 
 std::vector<std::string> AlertArguments(const std::vector<std::string>& words, const Alarm& a) {
     std::vector<std::string> out = words;
-    for (const std::string& s :
-         {a.condition.kind, a.condition.station, a.condition.port, RatePercent(a.condition.rate)})
-        out.push_back(s);
+    double figure = a.portFailureRate ? *a.portFailureRate : a.firstPassYield.value_or(0);
+    for (const std::string& s : {a.kind, a.station, a.ports, RatePercent(figure)}) out.push_back(s);
     return out;
 }
 
 std::vector<std::string> AlertEnvironment(const Alarm& a) {
-    const AlarmCondition& c = a.condition;
-    return {std::string(kAlertKind) + "=" + c.kind,
-            std::string(kAlertStation) + "=" + c.station,
-            std::string(kAlertPort) + "=" + c.port,
-            std::string(kAlertRate) + "=" + RatePercent(c.rate),
-            std::string(kAlertBoards) + "=" + std::to_string(c.boards),
-            std::string(kAlertId) + "=" + std::to_string(a.id)};
+    std::vector<std::string> out = {std::string(kAlertKind) + "=" + a.kind,
+                                    std::string(kAlertStation) + "=" + a.station,
+                                    std::string(kAlertPort) + "=" + a.ports,
+                                    std::string(kAlertBoards) + "=" + std::to_string(a.boards),
+                                    std::string(kAlertId) + "=" + std::to_string(a.id)};
+    if (a.portFailureRate)
+        out.push_back(std::string(kAlertFailureRate) + "=" + RatePercent(*a.portFailureRate));
+    if (a.firstPassYield)
+        out.push_back(std::string(kAlertFirstPassYield) + "=" + RatePercent(*a.firstPassYield));
+    return out;
 }
 
 int StartAlert(const std::vector<std::string>& words, const Alarm& a) {
@@ -100,8 +102,8 @@ void AlertQueue::Raise(const Alarm& a) {
     if (words_.empty()) return;
     if (running_.size() < maxRunning_) return Start(a);
     if (waiting_.size() < maxWaiting_) return waiting_.push_back(a);
-    std::fprintf(stderr, kAlertsOverflow, waiting_.size(), running_.size(),
-                 a.condition.kind.c_str(), PrintableText(a.condition.station).c_str());
+    std::fprintf(stderr, kAlertsOverflow, waiting_.size(), running_.size(), a.kind.c_str(),
+                 PrintableText(a.station).c_str());
 }
 
 void AlertQueue::Start(const Alarm& a) {

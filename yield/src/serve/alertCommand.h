@@ -15,13 +15,16 @@ namespace yield {
 constexpr char kAlertKind[] = "DEVUZE_ALERT_KIND";
 constexpr char kAlertStation[] = "DEVUZE_ALERT_STATION";
 constexpr char kAlertPort[] = "DEVUZE_ALERT_PORT";
-constexpr char kAlertRate[] = "DEVUZE_ALERT_RATE";
-constexpr char kAlertBoards[] = "DEVUZE_ALERT_BOARDS";
+// A flagged port's failure rate, or a low yield's first-pass yield: each set for its kind only.
+constexpr char kAlertFailureRate[] = "DEVUZE_ALERT_FAILURE_RATE";
+constexpr char kAlertFirstPassYield[] = "DEVUZE_ALERT_FIRST_PASS_YIELD";
+constexpr char kAlertBoards[] = "DEVUZE_ALERT_BOARDS";  // the boards that figure counts
 constexpr char kAlertId[] = "DEVUZE_ALERT_ID";
 
 // The words of `command`, split on spaces; empty words dropped.
 std::vector<std::string> CommandWords(const std::string& command);
-// `words`, then the alarm's kind, station, port and rate as arguments of their own.
+// `words`, then the alarm's kind, station, ports and its figure (the failure rate of a flagged
+// port, the first-pass yield of a low yield, as RatePercent) as arguments of their own.
 std::vector<std::string> AlertArguments(const std::vector<std::string>& words, const Alarm& a);
 // NAME=VALUE for each detail of the alarm.
 std::vector<std::string> AlertEnvironment(const Alarm& a);

@@ -27,6 +27,7 @@ const Values kPageRoutes = {{"style", routes::kStyle},
                             {"board", routes::kBoardPrefix},
                             {"report", routes::kReport},
                             {"alarms", routes::kAlarmsPrefix},
+                            {"acknowledge", routes::kAcknowledgeSuffix},
                             {"clear", routes::kClearSuffix},
                             {"clear_header", routes::kClearHeader}};
 // The wall's page: its own style and script, the same JSON and events.

@@ -13,12 +13,19 @@ namespace yield {
 namespace {
 
 constexpr char kReadFailed[] = "devuzeV7-yield serve: %s\n";
+constexpr char kAlarmsFailed[] = "devuzeV7-yield serve: alarms not kept: %s\n";
 
 }  // namespace
 
 DbWorker::DbWorker(const ServeOptions& o, Live& live)
     : o_(o), live_(live), alerts_(CommandWords(o.onAlert)) {
-    OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
+    // The alarms' writer upgrades an older schema before the screen reads it; where it cannot
+    // write (a read-only file), the screen is shown without keeping alarms.
+    try {
+        alarmStore_ = OpenUpgradeStore(o.db);
+    } catch (const StoreError&) {
+        OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
+    }
     changes_ = OpenChangeWatcher(o.db);
 }
 
@@ -55,6 +62,8 @@ void DbWorker::Loop() {
 
 void DbWorker::Poll() {
     alerts_.Reap();
+    SyncAlarms();
+    if (!conditionsApplied_) ApplyConditions();
     try {
         std::string version = changes_->Version() + Today();
         if (version == version_) return;
@@ -81,8 +90,51 @@ void DbWorker::Refresh() {
     nlohmann::json data = ScreenJson(m);
     data[kWall] = WallJson(m, o_.wall, uploads, reading.now);
     live_.Publish(std::move(data));
-    std::vector<AlarmCondition> now = AlarmConditions(m, o_.rule);
-    for (const Alarm& a : live_.Raise(now, UtcStamp(std::time(nullptr)))) alerts_.Raise(a);
+    conditions_ = AlarmConditions(m, o_.rule);
+    ApplyConditions();
+}
+
+void DbWorker::SyncAlarms() {
+    try {
+        if (!alarmStore_) alarmStore_ = OpenUpgradeStore(o_.db);
+        std::string version = alarmStore_->AlarmsVersion();
+        if (bookRead_ && version == alarmsVersion_) return;
+        book_.Load(alarmStore_->LiveAlarms());
+        alarmsVersion_ = version;
+        bookRead_ = true;
+        PublishAlarms();
+        lastAlarmFailure_.clear();
+    } catch (const std::exception& e) {
+        DropAlarmStore(e);
+    }
+}
+
+// Raises only from a book read from the database: raising before would raise again what a run
+// before this one raised.
+void DbWorker::ApplyConditions() {
+    conditionsApplied_ = false;
+    if (!bookRead_ || !alarmStore_) return;
+    try {
+        for (const Alarm& a : book_.Update(conditions_, UtcStamp(std::time(nullptr)), *alarmStore_))
+            alerts_.Raise(a);
+        conditionsApplied_ = true;
+        PublishAlarms();
+    } catch (const std::exception& e) {
+        DropAlarmStore(e);
+    }
+}
+
+void DbWorker::PublishAlarms() {
+    live_.PublishAlarms(book_.Shown(), alarmStore_->AlarmHistory(kScreenAlarmHistoryRows));
+}
+
+// Opened again at the next poll, and the book read again from what was stored.
+void DbWorker::DropAlarmStore(const std::exception& e) {
+    alarmStore_.reset();
+    bookRead_ = false;
+    if (e.what() == lastAlarmFailure_) return;
+    lastAlarmFailure_ = e.what();
+    std::fprintf(stderr, kAlarmsFailed, PrintableText(lastAlarmFailure_).c_str());
 }
 
 }  // namespace yield

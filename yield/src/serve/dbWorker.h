@@ -1,5 +1,7 @@
 // The thread that keeps the screen: it asks the change watcher every half second, rebuilds the
-// screen's JSON once per change and raises the alarms, whose alerts it runs and reaps. Each
+// screen's JSON once per change and raises the alarms, whose alerts it runs and reaps. The alarms
+// are written through a store it keeps open; it reads their book back whenever someone (a page,
+// the command line) acknowledged or cleared one, and raises nothing before it has read it. Each
 // rebuild opens the store afresh and closes it when done, so that no read snapshot outlives it.
 // The pages asked for are built elsewhere (PagePool), so the refresh never waits behind them.
 #pragma once
@@ -15,6 +17,7 @@
 #include "serve/liveState.h"
 #include "serve/serveOptions.h"
 #include "store/changeWatcher.h"
+#include "store/store.h"
 
 namespace yield {
 
@@ -37,11 +40,22 @@ private:
     void Loop();
     void Poll();
     void Refresh();
+    void SyncAlarms();
+    void ApplyConditions();
+    void PublishAlarms();
+    void DropAlarmStore(const std::exception& e);
 
     const ServeOptions& o_;
     Live& live_;
     std::unique_ptr<ChangeWatcher> changes_;
     AlertQueue alerts_;
+    AlarmBook book_;
+    std::unique_ptr<RunStore> alarmStore_;  // null until opened, and after it failed
+    std::string alarmsVersion_;             // AlarmsVersion when the book was last read
+    bool bookRead_ = false;
+    std::vector<AlarmCondition> conditions_;  // the conditions of the last refresh
+    bool conditionsApplied_ = true;
+    std::string lastAlarmFailure_;
     std::string version_;
     std::string lastFailure_;
     std::mutex m_;

@@ -14,6 +14,7 @@
 
 #include "report/dispositionRequest.h"
 #include "report/escape.h"
+#include "report/reportSelection.h"
 #include "serve/assets.h"
 #include "serve/dbWorker.h"
 #include "serve/deskSecret.h"
@@ -41,7 +42,10 @@ constexpr char kWrongHost[] = "this server answers to its loopback address only\
 constexpr char kTooManyClients[] = "too many live screens\n";
 constexpr char kBusy[] = "the server is busy: try again\n";
 constexpr char kNoAlarm[] = "no such alarm\n";
-constexpr char kNeedClearHeader[] = "clearing an alarm takes the ";
+constexpr char kStepTakenBefore[] = "that alarm was acknowledged or cleared before\n";
+constexpr char kBadForm[] = "the body is a form: by=NAME&note=TEXT\n";
+constexpr char kFormLead[] = "/?";  // a form body decodes as a query
+constexpr char kNeedClearHeader[] = "acknowledging or clearing an alarm takes the ";
 constexpr char kNeedClearHeaderEnd[] = " header\n";
 constexpr char kNotFound[] = "no such page\n";
 constexpr char kWrongMethod[] = "this page does not take that method\n";
@@ -60,7 +64,9 @@ constexpr char kGetOnly[] = "GET, HEAD";
 constexpr char kPostOnly[] = "POST";
 constexpr char kBoardLane[] = " board";
 constexpr char kReportLane[] = " report";
-const std::regex kClearPath(std::string(routes::kAlarmsPrefix) + R"((\d+))" + routes::kClearSuffix);
+constexpr char kAlarmLane[] = " alarm";
+const std::regex kAlarmStepPath(std::string(routes::kAlarmsPrefix) + R"((\d+)()" +
+                                routes::kAcknowledgeSuffix + "|" + routes::kClearSuffix + ")");
 
 // What a page job ends with, carried back to the I/O thread.
 struct Built {
@@ -113,6 +119,24 @@ bool ReadDispositionForm(const std::string& body, DispositionAsked& asked) {
             return false;
     }
     return form.query.count(kFormChip) == 1 && form.query.count(kFormStatus) == 1;
+}
+
+// Takes the step on the database (the alarms' one write path), as the answer says.
+Built StepAlarm(const std::string& db, long long id, AlarmStep step, AlarmNote note) {
+    try {
+        note.at = UtcStamp(std::time(nullptr));
+        switch (OpenUpgradeStore(db)->TakeAlarmStep(id, step, note)) {
+            case AlarmStepOutcome::Taken:
+                return {http::status::no_content, kTextType, ""};
+            case AlarmStepOutcome::NoSuchAlarm:
+                return {http::status::not_found, kTextType, kNoAlarm};
+            case AlarmStepOutcome::AlreadyTaken:
+                return {http::status::conflict, kTextType, kStepTakenBefore};
+        }
+    } catch (const std::exception& e) {
+        return {http::status::internal_server_error, kTextType, PrintableText(e.what()) + "\n"};
+    }
+    return {http::status::internal_server_error, kTextType, ""};
 }
 
 // A request that is not HTTP as the parser reads it; not one cut short by its client.
@@ -174,10 +198,12 @@ private:
         Target t;
         if (!DecodeTarget(std::string(req.target()), t))
             return Send(http::status::bad_request, kBadRequest);
-        std::smatch clear;
-        if (std::regex_match(t.path, clear, kClearPath)) {
+        std::smatch step;
+        if (std::regex_match(t.path, step, kAlarmStepPath)) {
             if (req.method() != http::verb::post) return WrongMethod(kPostOnly);
-            return ClearAlarm(req, clear[1]);
+            return TakeAlarmStep(
+                req, step[1],
+                step[2] == routes::kClearSuffix ? AlarmStep::Clear : AlarmStep::Acknowledge);
         }
         if (t.path == routes::kDispositions && !c_.deskSecret.empty()) {
             if (req.method() != http::verb::post) return WrongMethod(kPostOnly);
@@ -219,13 +245,23 @@ private:
         Write();
     }
 
-    void ClearAlarm(const Request& req, const std::string& id) {
+    // Written on the pool, off this thread; the screen shows the step once its worker reads
+    // the alarms back.
+    void TakeAlarmStep(const Request& req, const std::string& id, AlarmStep step) {
         if (req.find(routes::kClearHeader) == req.end())
             return Send(http::status::forbidden,
                         std::string(kNeedClearHeader) + routes::kClearHeader + kNeedClearHeaderEnd);
-        if (id.size() > kMaxIdDigits || !c_.live.Clear(std::stoll(id)))
-            return Send(http::status::not_found, kNoAlarm);
-        Send(http::status::no_content, "");
+        Target form;
+        if (!DecodeTarget(kFormLead + req.body(), form))
+            return Send(http::status::bad_request, kBadForm);
+        AlarmNote note{form.query[routes::kAlarmBy], form.query[routes::kAlarmNote], ""};
+        std::string wrong = AlarmNoteProblem(note);
+        if (!wrong.empty()) return Send(http::status::bad_request, wrong + "\n");
+        if (id.size() > kMaxIdDigits) return Send(http::status::not_found, kNoAlarm);
+        long long alarm = std::stoll(id);
+        AwaitJob(
+            kAlarmLane,
+            [db = c_.db, alarm, step, note] { return StepAlarm(db, alarm, step, note); }, kPageCsp);
     }
 
     // Refused, and nothing written, without the secret; the write runs on the page pool.

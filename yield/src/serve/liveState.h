@@ -16,12 +16,16 @@
 
 namespace yield {
 
-// The screen's body: {"data": the screen's JSON, "alarms": [...]}, as text; data is null before
-// the first read of the database. Bytes that are not UTF-8 (a log's text can hold any) become
-// U+FFFD.
+// The screen's body: {"data": the screen's JSON, "alarms": [the alarms shown], "alarm_history":
+// [the newest alarms, cleared or not, newest first]}, as text; data is null before the first
+// read of the database (and the alarms empty). Bytes that are not UTF-8 (a log's text can hold
+// any) become U+FFFD.
 constexpr char kScreenData[] = "data";
 constexpr char kScreenAlarms[] = "alarms";
-std::string ScreenBody(const nlohmann::json& data, const std::vector<Alarm>& alarms);
+constexpr char kScreenAlarmHistory[] = "alarm_history";
+constexpr long long kScreenAlarmHistoryRows = 20;
+std::string ScreenBody(const nlohmann::json& data, const nlohmann::json& alarms,
+                       const nlohmann::json& history);
 // The body before the first read of the database.
 const std::string& NoScreenBody();
 
@@ -29,7 +33,9 @@ const std::string& NoScreenBody();
 // kUnreadable, which the page shows as a banner over the figures it had.
 constexpr char kUnreadable[] = "unreadable";
 nlohmann::json UnreadableJson(const std::string& why);
-nlohmann::json AlarmsJson(const std::vector<Alarm>& alarms);
+// Each alarm with the database's column names as members; a figure of the other kind and a step
+// not taken are null.
+nlohmann::json AlarmsJson(const std::vector<AlarmRow>& alarms);
 
 // What the HTTP side reads: the screen's JSON and the alarms, and a generation that grows with
 // every change of either.
@@ -67,17 +73,15 @@ public:
         data_ = std::move(data);
         Bump();
     }
-    std::vector<Alarm> Raise(const std::vector<AlarmCondition>& now, const std::string& at) {
+    // The alarms shown and the newest of every alarm; a change only when they differ from
+    // those published before.
+    void PublishAlarms(const std::vector<Alarm>& shown, const std::vector<AlarmRow>& history) {
+        nlohmann::json alarms = AlarmsJson(shown), newest = AlarmsJson(history);
         std::lock_guard<std::mutex> lock(m_);
-        std::vector<Alarm> raised = book_.Update(now, at);
-        if (!raised.empty()) Bump();
-        return raised;
-    }
-    bool Clear(long long id) {
-        std::lock_guard<std::mutex> lock(m_);
-        bool cleared = book_.Clear(id);
-        if (cleared) Bump();
-        return cleared;
+        if (alarms == alarms_ && newest == history_) return;
+        alarms_ = std::move(alarms);
+        history_ = std::move(newest);
+        Bump();
     }
     void Stop() {
         std::lock_guard<std::mutex> lock(m_);
@@ -92,7 +96,7 @@ public:
 private:
     void Bump() {
         ++generation_;
-        body_ = std::make_shared<const std::string>(ScreenBody(data_, book_.Shown()));
+        body_ = std::make_shared<const std::string>(ScreenBody(data_, alarms_, history_));
         cv_.notify_all();
         if (tell_) tell_();
     }
@@ -101,7 +105,8 @@ private:
     uint64_t generation_ = 0;
     nlohmann::json data_;  // null until published
     std::shared_ptr<const std::string> body_ = std::make_shared<const std::string>(NoScreenBody());
-    AlarmBook book_;
+    nlohmann::json alarms_ = nlohmann::json::array();
+    nlohmann::json history_ = nlohmann::json::array();
     bool stopped_ = false;
     std::function<void()> tell_;
 };

@@ -16,9 +16,11 @@ constexpr char kEvents[] = "/events";
 constexpr char kScreenEvent[] = "dashboard";  // the event of kEvents with the screen's JSON
 constexpr char kBoardPrefix[] = "/board/";    // followed by a processor ID
 constexpr char kReport[] = "/report";
-// An alarm is cleared by a POST to kAlarmsPrefix + its ID + kClearSuffix with kClearHeader set
-// (a page from another site cannot send that header without the server's consent).
+// An alarm is acknowledged or cleared by a POST to kAlarmsPrefix + its ID + kAcknowledgeSuffix or
+// kClearSuffix with kClearHeader set (a page from another site cannot send that header without
+// the server's consent), its body a form: kAlarmBy=who&kAlarmNote=why.
 constexpr char kAlarmsPrefix[] = "/alarms/";
+constexpr char kAcknowledgeSuffix[] = "/acknowledge";
 constexpr char kClearSuffix[] = "/clear";
 constexpr char kClearHeader[] = "X-Devuze-Clear";
 // With a desk secret (serve --desk-secret-file), a disposition is recorded by a POST to
@@ -27,5 +29,7 @@ constexpr char kClearHeader[] = "X-Devuze-Clear";
 constexpr char kDispositions[] = "/dispositions";
 constexpr char kDeskSecretHeader[] = "X-Devuze-Desk-Secret";
 constexpr char kDeskScript[] = "/desk.js";
+constexpr char kAlarmBy[] = "by";
+constexpr char kAlarmNote[] = "note";
 
 }  // namespace yield::routes

@@ -23,10 +23,22 @@ bool NamesServer(const std::string& db, std::string& conninfo) {
     return false;
 }
 
-std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create) {
+namespace {
+
+std::unique_ptr<RunStore> Open(const std::string& db, SchemaUse use) {
     std::string conninfo;
-    if (NamesServer(db, conninfo)) return OpenPgStore(conninfo, create);
-    return OpenSqliteStore(db, create);
+    if (NamesServer(db, conninfo)) return OpenPgStore(conninfo, use);
+    return OpenSqliteStore(db, use);
+}
+
+}  // namespace
+
+std::unique_ptr<RunStore> OpenStore(const std::string& db, bool create) {
+    return Open(db, create ? SchemaUse::Create : SchemaUse::Read);
+}
+
+std::unique_ptr<RunStore> OpenUpgradeStore(const std::string& db) {
+    return Open(db, SchemaUse::Upgrade);
 }
 
 std::unique_ptr<ReadStore> OpenReadStore(const std::string& db) { return OpenStore(db, false); }

@@ -334,8 +334,8 @@ void PgRows::EndRow() {
 
 }  // namespace
 
-std::unique_ptr<RunStore> OpenPgStore(const std::string& conninfo, bool create) {
-    return OpenSqlStore(std::make_unique<PgConnection>(conninfo), create);
+std::unique_ptr<RunStore> OpenPgStore(const std::string& conninfo, SchemaUse use) {
+    return OpenSqlStore(std::make_unique<PgConnection>(conninfo), use);
 }
 
 }  // namespace yield

@@ -58,8 +58,7 @@ public:
     virtual void Rollback() noexcept = 0;
 };
 
-// The store over a connection. Creates the tables when `create` is true; otherwise a database
-// without them is an error.
-std::unique_ptr<RunStore> OpenSqlStore(std::unique_ptr<SqlConnection> conn, bool create);
+// The store over a connection, readying the schema for `use`.
+std::unique_ptr<RunStore> OpenSqlStore(std::unique_ptr<SqlConnection> conn, SchemaUse use);
 
 }  // namespace yield

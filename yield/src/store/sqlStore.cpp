@@ -3,6 +3,7 @@
 // (storeReading.cpp), all over one connection.
 #include "store/sqlConnection.h"
 #include "store/storeDispositions.h"
+#include "store/storeAlarms.h"
 #include "store/storeIngest.h"
 #include "store/storeMigration.h"
 #include "store/storeReading.h"
@@ -12,9 +13,13 @@ namespace {
 
 class SqlStore : public RunStore {
 public:
-    SqlStore(std::unique_ptr<SqlConnection> conn, bool create)
-        : conn_(std::move(conn)), ingest_(*conn_, pathCheck_), reading_(*conn_), desk_(*conn_) {
-        MigrateSchema(*conn_, create);
+    SqlStore(std::unique_ptr<SqlConnection> conn, SchemaUse use)
+        : conn_(std::move(conn)),
+          ingest_(*conn_, pathCheck_),
+          reading_(*conn_),
+          desk_(*conn_),
+          alarms_(*conn_) {
+        MigrateSchema(*conn_, use);
     }
 
     void Begin() override { conn_->Begin(); }
@@ -70,18 +75,28 @@ public:
     void ForEachLatestDisposition(const DispositionSink& take) override {
         desk_.ForEachLatestDisposition(take);
     }
+    std::vector<AlarmRow> AlarmHistory(long long n) override { return alarms_.History(n); }
+
+    long long RaiseAlarm(const AlarmRow& a) override { return alarms_.Raise(a); }
+    void EndAlarm(long long id, const std::string& at) override { alarms_.End(id, at); }
+    AlarmStepOutcome TakeAlarmStep(long long id, AlarmStep step, const AlarmNote& n) override {
+        return alarms_.TakeStep(id, step, n);
+    }
+    std::vector<AlarmRow> LiveAlarms() override { return alarms_.Live(); }
+    std::string AlarmsVersion() override { return alarms_.Version(); }
 
 private:
     std::unique_ptr<SqlConnection> conn_;
     SqlIngest ingest_;
     SqlReading reading_;
     SqlDispositions desk_;
+    SqlAlarms alarms_;
 };
 
 }  // namespace
 
-std::unique_ptr<RunStore> OpenSqlStore(std::unique_ptr<SqlConnection> conn, bool create) {
-    return std::make_unique<SqlStore>(std::move(conn), create);
+std::unique_ptr<RunStore> OpenSqlStore(std::unique_ptr<SqlConnection> conn, SchemaUse use) {
+    return std::make_unique<SqlStore>(std::move(conn), use);
 }
 
 }  // namespace yield

@@ -81,12 +81,18 @@ private:
     int at_ = 0;
 };
 
+SqliteAccess Access(SchemaUse use) {
+    if (use == SchemaUse::Create) return SqliteAccess::Create;
+    return use == SchemaUse::Upgrade ? SqliteAccess::Write : SqliteAccess::Read;
+}
+
 class SqliteConnection : public SqlConnection {
 public:
-    // A reading command (`create` false) writes nothing (see SqliteAccess::Read).
-    SqliteConnection(const std::string& path, bool create)
-        : db_(OpenSqliteFile(path, create ? SqliteAccess::Create : SqliteAccess::Read)) {
-        if (!create) return;
+    // A reading command writes nothing (see SqliteAccess::Read); only a creating one makes the
+    // file.
+    SqliteConnection(const std::string& path, SchemaUse use)
+        : db_(OpenSqliteFile(path, Access(use))) {
+        if (use != SchemaUse::Create) return;  // a file an ingest made keeps its journal mode
         try {
             Exec(sql::kSqliteWal);
             Exec(sql::kSqliteSync);
@@ -174,8 +180,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RunStore> OpenSqliteStore(const std::string& path, bool create) {
-    return OpenSqlStore(std::make_unique<SqliteConnection>(path, create), create);
+std::unique_ptr<RunStore> OpenSqliteStore(const std::string& path, SchemaUse use) {
+    return OpenSqlStore(std::make_unique<SqliteConnection>(path, use), use);
 }
 
 }  // namespace yield

@@ -13,6 +13,7 @@
 
 #include "parse/runRecord.h"
 #include "store/disposition.h"
+#include "store/alarmRows.h"
 #include "store/runRows.h"
 #include "store/sourceRoles.h"
 
@@ -156,15 +157,24 @@ public:
     }
     // Each board's latest disposition, by processor ID.
     virtual void ForEachLatestDisposition(const DispositionSink& take) { static_cast<void>(take); }
+    // The newest `n` alarms, newest first.
+    virtual std::vector<AlarmRow> AlarmHistory(long long n) = 0;
 };
 
-// One database engine: both sides over one connection, and the repair desk's one write.
-class RunStore : public IngestStore, public ReadStore {
+// One database engine: every side over one connection, and the repair desk's one write.
+class RunStore : public IngestStore, public ReadStore, public AlarmStore {
 public:
     // Records `asked` (its processor ID as stored, status, note, who and when; checked with
     // CheckDisposition) in a batch of its own, against the board's newest run, and tells the
     // readers. None, and nothing written, when the board has no stored run.
     virtual std::optional<Disposition> Dispose(const Disposition& asked) = 0;
+};
+
+// What a store is opened for, and so what it does with the schema it finds.
+enum class SchemaUse {
+    Read,     // the tables of this version must be there
+    Upgrade,  // tables of an older version are upgraded; a database without them is refused
+    Create,   // the tables are made when missing, upgraded when older
 };
 
 // A report's rows read from `store` through `filter` (kept by value); `store` must outlive them.

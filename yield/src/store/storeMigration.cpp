@@ -27,7 +27,8 @@ public:
     // A writer makes the tables or upgrades them, once: the version is read again under the
     // write lock, since another ingest may have done it meanwhile. A writer also makes the
     // indexes added since a database of this version was made.
-    void Run(bool create) {
+    void Run(SchemaUse use) {
+        const bool create = use != SchemaUse::Read;
         long long version = SchemaVersion();
         RefuseNewer(version);
         if (version == sql::kSchemaVersion) {
@@ -35,7 +36,7 @@ public:
             if (create) ClearNonDays();
             return;
         }
-        if (!create) {
+        if (!create || (use == SchemaUse::Upgrade && version == 0)) {
             throw StoreError(version == 0 ? kNoRuns
                                           : SchemaMessage(version, kOlderSchema, kUpgradeHint));
         }
@@ -110,6 +111,6 @@ private:
 
 }  // namespace
 
-void MigrateSchema(SqlConnection& conn, bool create) { Migration(conn).Run(create); }
+void MigrateSchema(SqlConnection& conn, SchemaUse use) { Migration(conn).Run(use); }
 
 }  // namespace yield

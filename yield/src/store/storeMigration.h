@@ -6,8 +6,8 @@
 
 namespace yield {
 
-// Readies the database `conn` holds for the store: the tables made or upgraded when `create` is
-// true, else refused (StoreError) when they are missing or of another version.
-void MigrateSchema(SqlConnection& conn, bool create);
+// Readies the database `conn` holds for the store (SchemaUse, sqlConnection.h): tables missing or
+// of another version refused (StoreError) for reading; upgraded, or also made, for writing.
+void MigrateSchema(SqlConnection& conn, SchemaUse use);
 
 }  // namespace yield

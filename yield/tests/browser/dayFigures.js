@@ -107,11 +107,11 @@ function alarmDifferences(flagged, rows) {
         .map((s) => `station ${show(s)} has more than one port alarm`);
     for (const r of flaggedRows) {
         const want = flaggedPortsOf(flagged, r.station);
-        if (want.length > 0 && show(portsNamed(r.port)) !== show(want))
-            out.push(`alarm of ${show(r.station)} names ${show(r.port)}, report flags ${show(want)}`);
+        if (want.length > 0 && show(portsNamed(r.ports)) !== show(want))
+            out.push(`alarm of ${show(r.station)} names ${show(r.ports)}, report flags ${show(want)}`);
     }
     const pairs = rows.flatMap((r) => (r.kind === FLAGGED_PORT
-        ? portsNamed(r.port).map((p) => cellKey(r.station, p)) : [`${r.kind} ${show(r.station)}`]));
+        ? portsNamed(r.ports).map((p) => cellKey(r.station, p)) : [`${r.kind} ${show(r.station)}`]));
     return out.concat(sameCells('alarms', flagged, pairs));
 }
 
@@ -126,11 +126,11 @@ function alertCallDifferences(flagged, call, alarm) {
     if (kind !== FLAGGED_PORT || show(portsNamed(port)) !== show(flaggedPortsOf(flagged, station)))
         out.push(`alert for ${name} with arguments ${show(call.args)}`);
     if (call.env.KIND !== FLAGGED_PORT || call.env.STATION !== station ||
-        call.env.PORT !== port || call.env.RATE !== rate)
+        call.env.PORT !== port || call.env.FAILURE_RATE !== rate)
         out.push(`alert for ${name} with environment ${show(call.env)}`);
     // The rate when the alarm was raised, which the page's alarm shows too.
-    if (!alarm || !samePercent(alarm.rate, Number(rate) / 100))
-        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.rate}`);
+    if (!alarm || !samePercent(alarm.port_failure_rate, Number(rate) / 100))
+        out.push(`alert for ${name}: rate ${rate}, the page's alarm ${alarm?.port_failure_rate}`);
     return out;
 }
 

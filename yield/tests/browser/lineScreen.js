@@ -20,7 +20,7 @@ const POLL_MS = 100;
 const CSP = "default-src 'none'; script-src 'self'; connect-src 'self'; style-src 'self'";
 const LISTENING = /listening on http:\/\/127\.0\.0\.1:(\d+)\//;
 // The variables record-alert.sh writes after the alert's arguments, in its order.
-const ALERT_VARIABLES = ['KIND', 'STATION', 'PORT', 'RATE', 'BOARDS', 'ID'];
+const ALERT_VARIABLES = ['KIND', 'STATION', 'PORT', 'FAILURE_RATE', 'FIRST_PASS_YIELD', 'BOARDS', 'ID'];
 
 // The processes started here, stopped when this script ends early (a timeout's SIGTERM).
 const children = new Set();

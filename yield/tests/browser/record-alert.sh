@@ -8,8 +8,9 @@ out=$1
 shift
 line=$(
     printf '%s\t' "$@"
-    printf 'KIND=%s\tSTATION=%s\tPORT=%s\tRATE=%s\tBOARDS=%s\tID=%s' "$DEVUZE_ALERT_KIND" \
-        "$DEVUZE_ALERT_STATION" "$DEVUZE_ALERT_PORT" "$DEVUZE_ALERT_RATE" "$DEVUZE_ALERT_BOARDS" \
+    printf 'KIND=%s\tSTATION=%s\tPORT=%s\tFAILURE_RATE=%s\tFIRST_PASS_YIELD=%s\tBOARDS=%s\tID=%s' \
+        "$DEVUZE_ALERT_KIND" "$DEVUZE_ALERT_STATION" "$DEVUZE_ALERT_PORT" \
+        "$DEVUZE_ALERT_FAILURE_RATE" "$DEVUZE_ALERT_FIRST_PASS_YIELD" "$DEVUZE_ALERT_BOARDS" \
         "$DEVUZE_ALERT_ID"
 )
 printf '%s\n' "$line" >>"$out"

@@ -139,11 +139,19 @@ function checkAlert(args, c) {
         `the alert's arguments: ${JSON.stringify(call)}`);
 }
 
-// The Clear button takes the alarm off the page, and it stays off while its condition holds.
+// Clear without a name is refused and said; with one, the alarm leaves the page, stays off while
+// its condition holds, and the history says who cleared it.
 async function checkClear(page, c) {
-    await page.click('#alarms tbody button');
+    const clear = '#alarms tbody button:last-child';
+    await page.click(clear);
+    await screen.waitFor(page, () => !document.getElementById('alarm-refused').hidden, null,
+        'a clear without a name refused', c);
+    await page.type('#alarm-by', 'line lead');
+    await page.click(clear);
     await screen.waitFor(page, () => document.querySelectorAll('#alarms tbody tr').length === 0 &&
         document.getElementById('alarms-section').hidden, null, 'the alarm cleared', c);
+    await screen.waitFor(page, () => document.querySelector('#alarm-history tbody')
+        .textContent.includes('line lead'), null, 'who cleared it in the history', c);
 }
 
 // The server goes away: the page says so; it comes back with more runs: the page shows them.

@@ -31,6 +31,7 @@ const SHOWN = {
   ratio: percent,
   flag: (v) => (v ? 'yes' : ''),
   decimals: (v, column) => fixed(Number(v), column.decimals || 0),
+  time: (v) => new Date(v).toLocaleString(),  // the server's UTC, in the screen's local time
 };
 
 // A board's time in the repair queue as the report writes it: "40 min", "5 h", "3 d".
@@ -101,23 +102,45 @@ function alarmColumns(table) {
     ({key: th.dataset.key, kind: th.dataset.kind}));
 }
 
-function clearButton(tr, alarm) {
-  const td = document.createElement('td');
-  const b = document.createElement('button');
-  b.textContent = 'Clear';
-  b.addEventListener('click', async () => {
-    await fetch(ROUTES.alarms + encodeURIComponent(alarm.id) + ROUTES.clear,
-        {method: 'POST', headers: {[ROUTES.clearHeader]: '1'}});
-    refresh();
+// Acknowledges or clears an alarm as the name and note above the table say; what the server
+// refuses (no name, a step taken before) is said under the table.
+async function takeStep(alarm, suffix) {
+  const form = new URLSearchParams({
+    by: document.getElementById('alarm-by').value,
+    note: document.getElementById('alarm-note').value,
   });
-  td.appendChild(b);
+  const answer = await fetch(ROUTES.alarms + encodeURIComponent(alarm.id) + suffix,
+      {method: 'POST', headers: {[ROUTES.clearHeader]: '1'}, body: form});
+  const refused = document.getElementById('alarm-refused');
+  refused.hidden = answer.ok;
+  refused.textContent = answer.ok ? '' : await answer.text();
+  refresh();
+}
+
+function stepButtons(tr, alarm) {
+  const td = document.createElement('td');
+  const steps = [['Acknowledge', ROUTES.acknowledge], ['Clear', ROUTES.clear]];
+  steps.forEach(([label, suffix]) => {
+    if (label === 'Acknowledge' && alarm.acknowledged_at) return;
+    const b = document.createElement('button');
+    b.textContent = label;
+    b.addEventListener('click', () => takeStep(alarm, suffix));
+    td.appendChild(b);
+  });
   tr.appendChild(td);
 }
 
 function drawAlarms(alarms) {
   const table = document.getElementById('alarms');
   document.getElementById('alarms-section').hidden = alarms.length === 0;
-  rows(table, alarmColumns(table), alarms, clearButton);
+  rows(table, alarmColumns(table), alarms, stepButtons);
+}
+
+// Every alarm of late, cleared or not: who acknowledged and cleared it, and why.
+function drawAlarmHistory(history) {
+  const table = document.getElementById('alarm-history');
+  document.getElementById('alarm-history-section').hidden = history.length === 0;
+  rows(table, alarmColumns(table), history);
 }
 
 // The screen lists the head of a long queue; the rest are counted and linked.
@@ -148,6 +171,7 @@ function show(d) {
   document.getElementById('day').textContent = data.day;
   showSummary(data.summary);
   drawAlarms(d.alarms);
+  drawAlarmHistory(d.alarm_history || []);
   Object.keys(data.columns || {}).forEach((name) => drawTable(data, name));
   moreRepairs(data);
 }
