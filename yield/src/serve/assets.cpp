@@ -29,7 +29,9 @@ const Values kPageRoutes = {{"style", routes::kStyle},
                             {"alarms", routes::kAlarmsPrefix},
                             {"acknowledge", routes::kAcknowledgeSuffix},
                             {"clear", routes::kClearSuffix},
-                            {"clear_header", routes::kClearHeader}};
+                            {"clear_header", routes::kClearHeader},
+                            {"desk_header", routes::kDeskSecretHeader},
+                            {"desk_key", routes::kDeskSecretKey}};
 // The wall's page: its own style and script, the same JSON and events.
 const Values kWallRoutes = {{"style", routes::kWallStyle},        {"script", routes::kWallScript},
                             {"screen_json", routes::kScreenJson}, {"events", routes::kEvents},

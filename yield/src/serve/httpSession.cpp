@@ -43,7 +43,7 @@ constexpr char kTooManyClients[] = "too many live screens\n";
 constexpr char kBusy[] = "the server is busy: try again\n";
 constexpr char kNoAlarm[] = "no such alarm\n";
 constexpr char kStepTakenBefore[] = "that alarm was acknowledged or cleared before\n";
-constexpr char kBadForm[] = "the body is a form: by=NAME&note=TEXT\n";
+constexpr char kBadAlarmForm[] = "the body is a form: by=NAME&note=TEXT\n";
 constexpr char kFormLead[] = "/?";  // a form body decodes as a query
 constexpr char kNeedClearHeader[] = "acknowledging or clearing an alarm takes the ";
 constexpr char kNeedClearHeaderEnd[] = " header\n";
@@ -52,13 +52,12 @@ constexpr char kWrongMethod[] = "this page does not take that method\n";
 constexpr char kBadRequest[] = "not a request this server reads\n";
 constexpr char kBodyTooLarge[] = "a request body takes at most 4 KiB\n";
 constexpr char kNeedDeskSecret[] = "recording a disposition takes the desk's secret\n";
-constexpr char kBadForm[] = "not a disposition form: chip_id, status, by and note\n";
+constexpr char kBadDispositionForm[] = "not a disposition form: chip_id, status, by and note\n";
 constexpr char kDeskLane[] = " desk";
 constexpr char kFormChip[] = "chip_id";
 constexpr char kFormStatus[] = "status";
 constexpr char kFormBy[] = "by";
 constexpr char kFormNote[] = "note";
-constexpr char kFormLead[] = "/?";
 constexpr char kHeaderTooLarge[] = "a request header takes at most 8 KiB\n";
 constexpr char kGetOnly[] = "GET, HEAD";
 constexpr char kPostOnly[] = "POST";
@@ -251,9 +250,12 @@ private:
         if (req.find(routes::kClearHeader) == req.end())
             return Send(http::status::forbidden,
                         std::string(kNeedClearHeader) + routes::kClearHeader + kNeedClearHeaderEnd);
+        // With a desk secret, only the desk acknowledges or clears.
+        if (!c_.deskSecret.empty() && !HasDeskSecret(req))
+            return Send(http::status::forbidden, kNeedDeskSecret);
         Target form;
         if (!DecodeTarget(kFormLead + req.body(), form))
-            return Send(http::status::bad_request, kBadForm);
+            return Send(http::status::bad_request, kBadAlarmForm);
         AlarmNote note{form.query[routes::kAlarmBy], form.query[routes::kAlarmNote], ""};
         std::string wrong = AlarmNoteProblem(note);
         if (!wrong.empty()) return Send(http::status::bad_request, wrong + "\n");
@@ -264,16 +266,19 @@ private:
             [db = c_.db, alarm, step, note] { return StepAlarm(db, alarm, step, note); }, kPageCsp);
     }
 
+    bool HasDeskSecret(const Request& req) const {
+        auto given = req.find(routes::kDeskSecretHeader);
+        return given != req.end() &&
+               SameDeskSecret(std::string_view(given->value().data(), given->value().size()),
+                              c_.deskSecret);
+    }
+
     // Refused, and nothing written, without the secret; the write runs on the page pool.
     void Dispose(const Request& req) {
-        auto given = req.find(routes::kDeskSecretHeader);
-        if (given == req.end() ||
-            !SameDeskSecret(std::string_view(given->value().data(), given->value().size()),
-                            c_.deskSecret))
-            return Send(http::status::forbidden, kNeedDeskSecret);
+        if (!HasDeskSecret(req)) return Send(http::status::forbidden, kNeedDeskSecret);
         DispositionAsked asked;
         if (!ReadDispositionForm(req.body(), asked))
-            return Send(http::status::bad_request, kBadForm);
+            return Send(http::status::bad_request, kBadDispositionForm);
         AwaitJob(
             kDeskLane, [asked, db = c_.db] { return BuildDisposition(asked, db); }, kPageCsp);
     }

@@ -31,6 +31,7 @@ constexpr char kHistoryHead[] =
     "<th>By</th><th>Note</th><th>Run</th></tr>\n";
 constexpr char kDeskFormHead[] = "<form id=\"desk\" data-action=\"";
 constexpr char kDeskFormHeader[] = "\" data-header=\"";
+constexpr char kDeskFormKey[] = "\" data-key=\"";
 constexpr char kDeskFormChip[] = "\" data-chip=\"";
 constexpr char kDeskFormBody[] =
     "\"><h2>Record a disposition</h2>\n<p><label>Status <select name=\"status\">";
@@ -90,7 +91,8 @@ void WriteHistory(std::ostream& out, ReadStore& store, const std::vector<BoardRu
 // The form for the one stored ID, or the first of several (the form names it).
 void WriteDeskForm(std::ostream& out, const std::string& chipId) {
     out << kDeskFormHead << H(routes::kDispositions) << kDeskFormHeader
-        << H(routes::kDeskSecretHeader) << kDeskFormChip << H(chipId) << kDeskFormBody;
+        << H(routes::kDeskSecretHeader) << kDeskFormKey << H(routes::kDeskSecretKey)
+        << kDeskFormChip << H(chipId) << kDeskFormBody;
     for (const std::string& word : DispositionWords()) out << "<option>" << H(word) << "</option>";
     out << kDeskFormFields << H(routes::kDeskScript) << kDeskFormEnd;
 }

@@ -29,6 +29,9 @@ constexpr char kClearHeader[] = "X-Devuze-Clear";
 constexpr char kDispositions[] = "/dispositions";
 constexpr char kDeskSecretHeader[] = "X-Devuze-Desk-Secret";
 constexpr char kDeskScript[] = "/desk.js";
+// Where a browser keeps the desk's secret once given, for the board pages and the screen's alarm
+// steps (which take it too when the server has one).
+constexpr char kDeskSecretKey[] = "devuze-desk-secret";
 constexpr char kAlarmBy[] = "by";
 constexpr char kAlarmNote[] = "note";
 

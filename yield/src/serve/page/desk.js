@@ -8,7 +8,7 @@
   if (!form) return;
   const result = document.getElementById('desk-result');
   const secretField = form.elements.namedItem('secret');
-  const storageKey = 'devuze-desk-secret';
+  const storageKey = form.dataset.key;
 
   function storedSecret() {
     try {

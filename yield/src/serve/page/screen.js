@@ -102,15 +102,28 @@ function alarmColumns(table) {
     ({key: th.dataset.key, kind: th.dataset.kind}));
 }
 
+// The desk's secret this browser keeps (a board page asked for it), or ''.
+function deskSecret() {
+  try {
+    return window.localStorage.getItem(ROUTES.deskKey) || '';
+  } catch {
+    return '';
+  }
+}
+
 // Acknowledges or clears an alarm as the name and note above the table say; what the server
-// refuses (no name, a step taken before) is said under the table.
+// refuses (no name, a step taken before, no desk secret where the server has one) is said under
+// the table.
 async function takeStep(alarm, suffix) {
   const form = new URLSearchParams({
     by: document.getElementById('alarm-by').value,
     note: document.getElementById('alarm-note').value,
   });
+  const headers = {[ROUTES.clearHeader]: '1'};
+  const secret = deskSecret();
+  if (secret) headers[ROUTES.deskHeader] = secret;
   const answer = await fetch(ROUTES.alarms + encodeURIComponent(alarm.id) + suffix,
-      {method: 'POST', headers: {[ROUTES.clearHeader]: '1'}, body: form});
+      {method: 'POST', headers, body: form});
   const refused = document.getElementById('alarm-refused');
   refused.hidden = answer.ok;
   refused.textContent = answer.ok ? '' : await answer.text();
