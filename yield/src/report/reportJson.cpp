@@ -76,6 +76,7 @@ void WriteReportJson(const ReportModel& m, std::ostream& out) {
     j.OpenObject();
     List(j, kRepairTable, m.repairs);
     List(j, kAnalogueTable, m.analogue, kAnalogueExtras);
+    List(j, kClockTable, m.clockUnset);
     List(j, kDayTable, m.days);
     json definitions = json::object();
     for (const Definition& d : kDefinitions) definitions[d.term] = d.text;

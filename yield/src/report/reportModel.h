@@ -234,6 +234,15 @@ struct RepairRow {
     long long runId = 0;   // the run shown; 0 when the rows gave none
 };
 
+// A run of a board whose clock was unset: counted on the day its file arrived.
+struct ClockRow {
+    std::string chipId;
+    std::string station;
+    std::string timeStamp;  // as the board stamped it
+    std::string arrivalDay;
+    std::string verdict;
+};
+
 struct ReportModel {
     RunFilter filter;
     Selection selection;
@@ -254,6 +263,7 @@ struct ReportModel {
     std::vector<HourRow> hours;  // by station, then hour; boards whose stamp gives no hour left out
     std::vector<RecentBoards> recent;  // by station; empty unless the builder was asked to keep it
     std::vector<LatestRun> latest;     // newest first; read for the line screen only
+    std::vector<ClockRow> clockUnset;  // the selected runs of unset clocks, in store order
 };
 
 // Whether `run` passes the filter's host and station (its days are the store's to select).
@@ -300,6 +310,7 @@ private:
         long long boards = 0, firstPassed = 0, finalPassed = 0, retestRuns = 0;
     };
     void AddToBoard(const RunSummary& run, uint32_t station, bool selected);
+    void AddUnsetClock(const RunSummary& run);
     void AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day);
     void CountPorts(const RunSummary& run, uint32_t day);
     void CloseBoard(const std::string& chipId, const Board& b);

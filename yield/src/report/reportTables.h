@@ -79,7 +79,8 @@ extern const ReportTable<DayRow> kDayTable;
 extern const ReportTable<StationRow> kStationTable;
 extern const ReportTable<StationTrendRow> kStationTrendTable;
 extern const ReportTable<PortTrendRow> kPortTrendTable;
-extern const ReportTable<Selection> kSelectionTable;  // for machines: one row
+extern const ReportTable<Selection> kSelectionTable;
+extern const ReportTable<ClockRow> kClockTable;  // for machines: one row
 // The line screen's own: the boards per station and hour, and the latest runs.
 extern const ReportTable<HourRow> kHourTable;
 extern const ReportTable<LatestRun> kLatestTable;

@@ -80,9 +80,9 @@ Page ReportPage(ReadStore& store, const std::map<std::string, std::string>& quer
     ReportAsked asked = CheckReportQuery(query);
     RunFilter filter = asked.FilterFrom(today);
     ReportModel m = ModelOf(store, filter);
-    RefuseEmptySelection(Door::kQuery, filter, m.summary.runs);
+    RefuseEmptySelection(Door::kQuery, filter, m.summary.runs, store);
     m.selection.madeAt = UtcStamp(std::time(nullptr));
-    m.selection.database = database;
+    m.selection.database = DatabaseForPeople(database, store.ServerName());
     std::ostringstream out;
     WriteAsked(m, asked, out);
     return {asked.format->contentType, out.str()};

@@ -29,6 +29,8 @@ struct RunSummary {
     std::string timeStamp;
     std::string day;
     int hour = -1;  // of its time stamp (StampHour); -1 when it gives none
+    // Its board's clock was unset (parse/runClock.h): `day` is the day its file arrived.
+    bool clockUnset = false;
     Verdict verdict = Verdict::Incomplete;
     std::vector<PortResult> ports;
 };

@@ -57,6 +57,8 @@ public:
     }
     std::vector<SourceRow> SourcesOf(long long runId) override { return reading_.SourcesOf(runId); }
     std::vector<SourceRow> ProblemFiles() override { return reading_.ProblemFiles(); }
+    StoredChoices Choices() override { return reading_.Choices(); }
+    std::string ServerName() override { return conn_->ServerName(); }
 
 private:
     std::unique_ptr<SqlConnection> conn_;
