@@ -80,11 +80,12 @@ int WriteCsvFolder(const ReportModel& m, const std::string& folder,
     return kExitOk;
 }
 
-ReportModel Build(const std::string& db, const RunFilter& filter, const std::string& madeAt) {
+ReportModel Build(ReadStore& store, const std::string& db, const RunFilter& filter,
+                  const std::string& madeAt) {
     ReadOptions o;
     o.madeAt = madeAt;
-    o.database = DatabaseForPeople(db);
-    return ReadReport(*OpenReadStore(db), filter, o);
+    o.database = DatabaseForPeople(db, store.ServerName());
+    return ReadReport(store, filter, o);
 }
 
 int RunReport(const std::string& db, ReportOptions o) {
@@ -96,8 +97,9 @@ int RunReport(const std::string& db, ReportOptions o) {
     for (const std::string& path :
          folder ? CsvPaths(o.output, asked.tables) : std::vector{o.output})
         RefuseDatabaseAsOutput(db, path);
-    ReportModel m = Build(db, filter, madeAt);
-    RefuseEmptySelection(Door::kCommandLine, filter, m.summary.runs);
+    auto store = OpenReadStore(db);
+    ReportModel m = Build(*store, db, filter, madeAt);
+    RefuseEmptySelection(Door::kCommandLine, filter, m.summary.runs, *store);
     if (folder) return WriteCsvFolder(m, o.output, asked.tables);
     auto write = [&](std::ostream& out) { WriteAsked(m, asked, out); };
     if (IsStandardOutput(o.output)) {

@@ -13,13 +13,34 @@ namespace yield {
 namespace {
 
 constexpr char kReadFailed[] = "devuzeV7-yield serve: %s\n";
+constexpr char kWaiting[] = "waiting for the database: ";
+constexpr char kWaitingTail[] = " (tried again every half second)";
+constexpr char kFound[] = "devuzeV7-yield serve: the database can be read now\n";
 
 }  // namespace
 
 DbWorker::DbWorker(const ServeOptions& o, Live& live)
     : o_(o), live_(live), alerts_(CommandWords(o.onAlert)) {
-    OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
-    changes_ = OpenChangeWatcher(o.db);
+    // A line set up in any order: the page is served before the first ingest made the database
+    // (or before the server has it), saying it waits; the first poll that can read it fills it.
+    try {
+        OpenDatabase();
+    } catch (const StoreError& e) {
+        Report(kWaiting + std::string(e.what()) + kWaitingTail);
+    }
+}
+
+void DbWorker::OpenDatabase() {
+    OpenReadStore(o_.db);
+    changes_ = OpenChangeWatcher(o_.db);
+}
+
+// Said once, not at every poll while it lasts.
+void DbWorker::Report(const std::string& failure) {
+    if (failure == lastFailure_) return;
+    lastFailure_ = failure;
+    live_.Publish(UnreadableJson(lastFailure_));
+    std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
 }
 
 void DbWorker::Start() {
@@ -55,6 +76,14 @@ void DbWorker::Loop() {
 
 void DbWorker::Poll() {
     alerts_.Reap();
+    if (!changes_) {
+        try {
+            OpenDatabase();
+        } catch (const StoreError&) {
+            return;  // still waiting, as said
+        }
+        std::fputs(kFound, stderr);
+    }
     try {
         std::string version = changes_->Version() + Today();
         if (version == version_) return;
@@ -62,11 +91,7 @@ void DbWorker::Poll() {
         version_ = version;
         lastFailure_.clear();
     } catch (const std::exception& e) {
-        // Said once, not at every poll while it lasts.
-        if (e.what() == lastFailure_) return;
-        lastFailure_ = e.what();
-        live_.Publish(UnreadableJson(lastFailure_));
-        std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
+        Report(e.what());
     }
 }
 
