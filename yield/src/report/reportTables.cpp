@@ -264,9 +264,9 @@ const ReportTable<Selection> kSelectionTable{
         {"first_day", {}, CellKind::kLogText, Read(&Selection::firstDay)},
         {"last_day", {}, CellKind::kLogText, Read(&Selection::lastDay)},
         {"trend_period", {}, CellKind::kWord, Read(&Selection::trendPeriod)},
+        {"clock_unset_runs", {}, CellKind::kInteger, Read(&Selection::clockUnsetRuns)},
         {"made_at", {}, CellKind::kWord, Read(&Selection::madeAt)},
         {"database", {}, CellKind::kLogText, Read(&Selection::database)},
-        {"clock_unset_runs", {}, CellKind::kInteger, Read(&Selection::clockUnsetRuns)},
     }};
 
 const ReportTable<ClockRow> kClockTable{
