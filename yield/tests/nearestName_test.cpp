@@ -25,7 +25,7 @@ TEST(NearestName, TheMessageNamesWhatWasTyped) {
     EXPECT_EQ(UnknownName("subcommand", "reprot", kCommands),
               "unknown subcommand 'reprot'; did you mean 'report'?");
     EXPECT_EQ(UnknownName("subcommand", "xyzzy", kCommands), "unknown subcommand 'xyzzy'");
-    EXPECT_EQ(UnknownName("option", "--x\x1b[2J", {"--db"}), "unknown option '--x\\x1b[2J'");
+    EXPECT_EQ(UnknownName("option", "--x\x1b[2J", {"--db"}), "unknown option '--x\\x1B[2J'");
 }
 
 }  // namespace

@@ -182,7 +182,10 @@ constexpr const char* kPgUpgrade1[] = {YIELD_UPGRADE_1(YIELD_PG_TEXT), YIELD_VIE
 // day is then the day its file arrived, not the stamp's. Version 2 to 3: the column, then the
 // runs stamped outside the plausible times ($1: the earliest stamp, $2: the latest) are weighed
 // again with their kept file's time.
-constexpr char kUpgradeClockColumn[] =
+// The column as each engine's schema writes it (INT: INTEGER, BIGINT).
+constexpr char kSqliteUpgradeClockColumn[] =
+    "ALTER TABLE runs ADD COLUMN clock_unset INTEGER NOT NULL DEFAULT 0";
+constexpr char kPgUpgradeClockColumn[] =
     "ALTER TABLE runs ADD COLUMN clock_unset BIGINT NOT NULL DEFAULT 0";
 constexpr char kClockCandidates[] =
     "SELECT r.id, r.start_stamp, coalesce(max(s.mtime), 0) FROM runs r"

@@ -78,7 +78,8 @@ private:
 
     // The runs stored before unset clocks were flagged, weighed as an ingest weighs them now.
     void UpgradeClocks() {
-        conn_.Exec(sql::kUpgradeClockColumn);
+        bool sqlite = d_.hasSchema == nullptr;  // SQLite keeps its version in the file header
+        conn_.Exec(sqlite ? sql::kSqliteUpgradeClockColumn : sql::kPgUpgradeClockColumn);
         std::time_t now = std::time(nullptr);
         std::vector<std::pair<long long, std::string>> unset;
         {
