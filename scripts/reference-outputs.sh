@@ -97,6 +97,7 @@ rules = [
     (re.compile(re.escape(sys.argv[2].encode()) + rb"/"), b"WORK/"),
     (re.compile(re.escape(sys.argv[3].encode())), b"DB"),
     (re.compile(rb'"raised_at":"[^"]*"'), b'"raised_at":"TIME"'),
+    (re.compile(rb',"DB \(server [^)"]*\)"'), b",DB"),
     (re.compile(rb' \(server [^)"]*\)'), b""),
 ]
 for folder, _, files in os.walk(sys.argv[1]):

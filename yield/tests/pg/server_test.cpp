@@ -47,10 +47,10 @@ TEST(PgServer, RefusedLoginMissingServerWrongEncodingNewerSchema) {
 
     ASSERT_EQ(Tool("ingest --db " + Q(db->Url()) + golden).status, 0);
     std::string newer = "psql -q -d " + db->Url().substr(std::string("postgresql:///").size()) +
-                        " -c 'UPDATE yield_schema SET version = 3'";
+                        " -c 'UPDATE yield_schema SET version = 4'";
     ASSERT_EQ(std::system(newer.c_str()), 0);
     ExpectOneLineAndStatus3(Tool("ingest --db " + Q(db->Url()) + golden),
-                            "database schema version 3 is newer than this tool's 2");
+                            "database schema version 4 is newer than this tool's 3");
 }
 
 // A forged 6,000-byte host name is shortened before it reaches the server's index; a file whose
