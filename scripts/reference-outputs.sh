@@ -103,6 +103,8 @@ rules = [
     (re.compile(rb'"last_upload":"[^"]*"'), b'"last_upload":"TIME"'),
     # The screen's time in queue, taken at the server's clock.
     (re.compile(rb'"queue_seconds":[0-9]+'), b'"queue_seconds":SECONDS'),
+    (re.compile(rb',"DB \(server [^)"]*\)"'), b",DB"),
+    (re.compile(rb' \(server [^)"]*\)'), b""),
 ]
 for folder, _, files in os.walk(sys.argv[1]):
     for name in files:

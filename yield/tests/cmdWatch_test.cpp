@@ -134,6 +134,10 @@ TEST(Watch, StoresEveryRunAsTheLineCopiesThemAndStopsOnSigterm) {
     std::string out = ReadAll(tmp.path() / "watch.out");
     EXPECT_NE(out.find("watch: 1 files, 1 runs new"), std::string::npos) << out;
     EXPECT_NE(out.find("notes.txt: not a trace log"), std::string::npos) << out;
+    // The path not there at the start was named as waited for, once.
+    std::string waiting = "watch: waiting for " + later.string() + " (it does not exist yet";
+    EXPECT_EQ(out.rfind(waiting, 0), 0u) << out;
+    EXPECT_EQ(out.find(waiting, 1), std::string::npos) << out;
     // The marker at the top of the watched folder names the station of the logs under it.
     Result board = Tool("board --db " + Q(db) + " 0x1A2B0002");
     EXPECT_NE(board.out.find("station fixture-W"), std::string::npos) << board.out;

@@ -70,21 +70,38 @@ TEST(ReportRequest, BothDoorsRefuseAlikeInTheirOwnSpelling) {
     EXPECT_THROW(RequestOfQuery({{"dayz", "7"}}), RequestError);
 }
 
-// CSV writes one table per file: the one asked, each in a folder, or in one answer the first.
+// CSV writes one table per file: the one asked, or each in a folder; an answer over HTTP is one
+// file, so it must name its table as the command line must. An empty selection names what there
+// is.
 TEST(ReportRequest, TablesAndRecentDaysAsEachDoorTakesThem) {
     ReportRequest r;
     r.format = "csv";
     EXPECT_NE(Refusal(r).find("give -o a folder"), std::string::npos);
     r.toFolder = true;
     EXPECT_EQ(CheckReportRequest(r).tables, CsvTableNames());
-    r.door = Door::kQuery;
-    EXPECT_EQ(CheckReportRequest(r).tables, std::vector<std::string>{CsvTableNames().front()});
+    ReportRequest query = RequestOfQuery({{"format", "csv"}});
+    EXPECT_EQ(Refusal(query).rfind("format csv writes one table per file: name one with table; "
+                                   "the tables: repair, summary",
+                                   0),
+              0u)
+        << Refusal(query);
 
-    ReportRequest days = RequestOfQuery({{"days", "3"}, {"host", "bench1"}});
+    yieldtest::TempDir tmp;
+    std::string db = (tmp.path() / "y.db").string();
+    Ingest(*OpenStore(db, true), {yieldtest::GoldenFlashLog("standard").string()}, nullptr, {}, "");
+    auto store = OpenReadStore(db);
+    ReportRequest days = RequestOfQuery({{"days", "3"}, {"host", "bench2"}});
     RunFilter f = CheckReportRequest(days).FilterFrom("2026-12-08");
-    EXPECT_EQ(f.since + " " + f.until + " " + f.host, "2026-12-06 2026-12-08 bench1");
-    EXPECT_THROW(RefuseEmptySelection(Door::kQuery, f, 0), NothingSelected);
-    EXPECT_NO_THROW(RefuseEmptySelection(Door::kQuery, RunFilter(), 0));
+    EXPECT_EQ(f.since + " " + f.until + " " + f.host, "2026-12-06 2026-12-08 bench2");
+    try {
+        RefuseEmptySelection(Door::kQuery, f, 0, *store);
+        ADD_FAILURE() << "an empty selection was taken";
+    } catch (const NothingSelected& e) {
+        EXPECT_STREQ(e.what(),
+                     "no stored run matches since 2026-12-06 until 2026-12-08 host bench2; the "
+                     "hosts stored: bench1; the days stored: 2026-12-07 to 2026-12-07");
+    }
+    EXPECT_NO_THROW(RefuseEmptySelection(Door::kQuery, RunFilter(), 0, *store));
 }
 
 TEST(ReportRequest, ABoardIsFoundAsLoggedElseInAnyCaseAndPrefix) {

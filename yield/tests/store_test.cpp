@@ -378,6 +378,7 @@ void MakeVersion1(TestDb& db) {
         "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions; DROP TABLE alarms;"
         " DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
         " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
+        " ALTER TABLE runs DROP COLUMN clock_unset;"
         " ALTER TABLE source_files DROP COLUMN sha256;"
         " CREATE INDEX runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)");
     db.Rows(kSqlite ? "PRAGMA user_version = 1"
@@ -506,6 +507,42 @@ TEST_F(StoreTest, VersionTwoDatabaseGetsTypedViewsFromTheNextIngest) {
                 : "SELECT pg_typeof(day), pg_typeof(started_at), pg_typeof(complete) FROM v_runs");
     EXPECT_EQ(types.substr(0, types.find('\n')),
               kSqlite ? "text|text|integer|" : "date|timestamp without time zone|boolean|");
+}
+
+// A database of version 2 held runs of unset clocks under their stamp's day (1970): the next
+// writer flags them and counts them on the day their kept file arrived.
+TEST_F(StoreTest, VersionTwoDatabaseHasItsUnsetClocksFlaggedByTheNextWriter) {
+    std::tm copied{};
+    copied.tm_year = 2026 - 1900;
+    copied.tm_mon = 11;
+    copied.tm_mday = 7;
+    copied.tm_hour = 15;
+    copied.tm_isdst = -1;
+    const long long mtime = static_cast<long long>(std::mktime(&copied)) * 1000000000LL;
+    {
+        auto store = OpenStore(db_->Url(), true);
+        store->Begin();
+        store->PutRun(KeyedRun("bench1", "1970_01_01_00_00_51", ""),
+                      SourceFile{"/a.log", 1, mtime});
+        store->PutRun(KeyedRun("bench1", "2026_12_07_12_00_51", ""),
+                      SourceFile{"/b.log", 1, mtime});
+        store->Commit();
+    }
+    db_->Rows("ALTER TABLE runs DROP COLUMN clock_unset");
+    db_->Rows(std::string(YIELD_TEST_ENGINE) == "sqlite"
+                  ? "PRAGMA user_version = 2"
+                  : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (2)");
+    EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
+    OpenStore(db_->Url(), true);
+    EXPECT_EQ(db_->Rows("SELECT start_stamp, day, clock_unset FROM runs ORDER BY id"),
+              "1970_01_01_00_00_51|2026-12-07|1|\n2026_12_07_12_00_51|2026-12-07|0|\n");
+    std::vector<RunSummary> runs;
+    const RunFilter day{"2026-12-07", "2026-12-07", "", ""};
+    OpenStore(db_->Url(), false)->ForEachRun(day, [&](const RunSummary& r) { runs.push_back(r); });
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_TRUE(runs[0].clockUnset);
+    EXPECT_EQ(runs[0].hour, -1);  // the stamp's hour says nothing either
+    EXPECT_FALSE(runs[1].clockUnset);
 }
 
 TEST_F(StoreTest, ARunKeepsTheFirstStationACopyOfItBrings) {

@@ -237,11 +237,17 @@ TEST(Cli, WhatNamesNothingEndsWithStatusOne) {
                          Q(tmp.path() / "gone"));
     EXPECT_EQ(ingest.status, yield::kExitNotFound);
     EXPECT_NE(ingest.out.find("1 runs new"), std::string::npos) << ingest.out;  // the rest stored
-    for (const char* filter : {"--host nope", "--since 2030-01-01", "--until 2000-01-01"}) {
+    // What there is, named beside what was asked.
+    const std::pair<const char*, const char*> kEmpty[] = {
+        {"--host nope", "; the hosts stored: bench1"},
+        {"--station fixture-a", "; the stations stored: bench1"},
+        {"--since 2030-01-01", "; the days stored: 2026-12-07 to 2026-12-07"},
+        {"--until 2000-01-01", "; the days stored: 2026-12-07 to 2026-12-07"}};
+    for (const auto& [filter, there] : kEmpty) {
         Result report = Tool("report " + db + " " + filter);
         EXPECT_EQ(report.status, yield::kExitNotFound) << filter;
-        EXPECT_EQ(report.out,
-                  std::string("devuzeV7-yield report: no stored run matches ") + filter + "\n");
+        EXPECT_EQ(report.out, std::string("devuzeV7-yield report: no stored run matches ") +
+                                  filter + there + "\n");
     }
     fs::path out = tmp.path() / "out";
     EXPECT_EQ(Tool("export " + db + " --format json --host nope -o " + Q(out)).status,
@@ -448,4 +454,63 @@ TEST(Cli, ReportNamesItsSelectionTimeAndDatabase) {
         << text.out;
     EXPECT_NE(text.out.find("\nDatabase: " + dbPath + "\n"), std::string::npos);
     EXPECT_NE(text.out.find("first_pass_yield: "), std::string::npos);
+}
+
+// A slip of a subcommand or an option is named with the valid one it most likely meant, and a
+// help example keeps a quoted argument on one line.
+TEST(Cli, MistypedNamesAreNamedWithTheNearestValidOne) {
+    Result sub = Tool("reprot");
+    EXPECT_EQ(sub.status, yield::kExitUsage);
+    EXPECT_EQ(sub.out,
+              "devuzeV7-yield: unknown subcommand 'reprot'; did you mean 'report'? "
+              "(see --help)\n");
+    Result option = Tool("report --sinse 2026-12-01");
+    EXPECT_EQ(option.status, yield::kExitUsage);
+    EXPECT_EQ(option.out,
+              "devuzeV7-yield report: unknown option '--sinse'; did you mean "
+              "'--since'? (see --help)\n");
+    EXPECT_EQ(Tool("frobnicate").out,
+              "devuzeV7-yield: unknown subcommand 'frobnicate' (see --help)\n");
+    for (int columns : {40, 60, 80, 100}) {
+        std::string help = Tool("serve --help", "COLUMNS=" + std::to_string(columns) + " ").out;
+        EXPECT_NE(help.find("'/usr/local/bin/page line-lead'"), std::string::npos) << help;
+    }
+}
+
+// A board whose clock was never set: its run is flagged at ingest, listed by the report and
+// counted on the day its file arrived, so the trends stay per day.
+TEST(Cli, AnUnsetClockIsFlaggedAndCountedOnItsArrivalDay) {
+    TempDir tmp;
+    fs::path standard = yieldtest::GoldenFlashLog("standard");
+    std::string log = yieldtest::ReadAll(standard);
+    const std::string stamp = "2026_12_07_12_00_51";
+    for (size_t at = log.find(stamp); at != std::string::npos; at = log.find(stamp, at))
+        log.replace(at, stamp.size(), "1970_01_01_00_00_51");
+    fs::path unset = tmp.path() / "deVuzeV7_bench1[0x0BAD]_1970_01_01_00_00_51[OK].log";
+    std::string text = log;
+    for (size_t at = text.find("0x1A2B3C4D"); at != std::string::npos;
+         at = text.find("0x1A2B3C4D", at))
+        text.replace(at, 10, "0x0BAD");
+    { std::ofstream(unset) << text; }
+    ASSERT_EQ(yieldtest::Shell("touch -d '2026-12-07 15:00' " + Q(unset)).status, 0);
+
+    std::string db = "--db " + Q(tmp.path() / "y.db");
+    Result ingest = Tool("ingest " + db + " " + Q(standard) + " " + Q(unset));
+    ASSERT_EQ(ingest.status, 0) << ingest.out;
+    EXPECT_NE(ingest.out.find("2 runs new"), std::string::npos) << ingest.out;
+    EXPECT_NE(ingest.out.find(", 1 runs with an unset clock"), std::string::npos) << ingest.out;
+
+    nlohmann::json j = nlohmann::json::parse(Tool("report " + db + " --format json").out);
+    EXPECT_EQ(j["selection"]["clock_unset_runs"], 1);
+    EXPECT_EQ(j["selection"]["trend_period"], "day");
+    EXPECT_EQ(j["selection"]["first_day"], "2026-12-07");
+    ASSERT_EQ(j["clock_unset"].size(), 1u);
+    EXPECT_EQ(j["clock_unset"][0]["chip_id"], "0x0BAD");
+    EXPECT_EQ(j["clock_unset"][0]["start_stamp"], "1970_01_01_00_00_51");
+    EXPECT_EQ(j["clock_unset"][0]["arrival_day"], "2026-12-07");
+    nlohmann::json day = nlohmann::json::parse(
+        Tool("report " + db + " --since 2026-12-07 --until 2026-12-07 --format json").out);
+    EXPECT_EQ(day["summary"]["boards"], 2);
+    std::string people = Tool("report " + db).out;
+    EXPECT_NE(people.find("Unset clocks"), std::string::npos) << people;
 }

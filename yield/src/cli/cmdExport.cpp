@@ -100,7 +100,7 @@ int RunExport(const std::string& db, const ExportOptions& o) {
     // Every ID unknown: the filter is not to blame.
     if (ids.empty() && missing == static_cast<int>(o.chipIds.size()) && missing > 0)
         throw NotFoundError(kNoRunOfIds);
-    RefuseEmptySelection(Door::kCommandLine, o.filter, static_cast<long long>(ids.size()));
+    RefuseEmptySelection(Door::kCommandLine, o.filter, static_cast<long long>(ids.size()), *store);
     if (ids.empty() && !o.chipIds.empty()) throw NotFoundError(kNoRunOfIds);
     MakeFolder(o.dir);
     bool junit = o.format == kJunit;

@@ -26,6 +26,9 @@ constexpr char kStationHelpLead[] =
     "the station (fixture) of every run found; without it, the nearest marker file ";
 constexpr char kStationHelpTail[] = " above each log, up to the path given, names it";
 constexpr char kStationName[] = "NAME";
+constexpr char kClockUnsetLead[] = ", ";
+constexpr char kClockUnsetTail[] =
+    " runs with an unset clock (counted on the day their file arrived)";
 
 void PrintProgress(const IngestStats& s) {
     static auto last = std::chrono::steady_clock::time_point();
@@ -94,6 +97,8 @@ std::string IngestFigures(const IngestStats& s) {
                   "%lld problems, %.2f s",
                   s.total, s.runsNew, s.replaced, s.copies, s.unchanged, s.problems, s.seconds);
     std::string figures = line;
+    if (s.clockUnset > 0)
+        figures += kClockUnsetLead + std::to_string(s.clockUnset) + kClockUnsetTail;
     if (!s.held.empty()) figures += kHeldLead + std::to_string(s.held.size()) + kHeldTail;
     return figures;
 }

@@ -86,12 +86,13 @@ int WriteCsvFolder(const ReportModel& m, const std::string& folder,
     return kExitOk;
 }
 
-ReportModel Build(const std::string& db, const RunFilter& filter, std::time_t madeAt) {
+ReportModel Build(ReadStore& store, const std::string& db, const RunFilter& filter,
+                  std::time_t madeAt) {
     ReadOptions o;
     o.madeAt = UtcStamp(madeAt);
     o.now = madeAt;
-    o.database = DatabaseForPeople(db);
-    return ReadReport(*OpenReadStore(db), filter, o);
+    o.database = DatabaseForPeople(db, store.ServerName());
+    return ReadReport(store, filter, o);
 }
 
 int RunReport(const std::string& db, ReportOptions o) {
@@ -105,8 +106,9 @@ int RunReport(const std::string& db, ReportOptions o) {
         RefuseDatabaseAsOutput(db, path);
     // A range check lets NaN through.
     if (!(o.targetPercent >= 0 && o.targetPercent <= kPercent)) throw UsageError(kNotATarget);
-    ReportModel m = Build(db, filter, madeAt);
-    RefuseEmptySelection(Door::kCommandLine, filter, m.summary.runs);
+    auto store = OpenReadStore(db);
+    ReportModel m = Build(*store, db, filter, madeAt);
+    RefuseEmptySelection(Door::kCommandLine, filter, m.summary.runs, *store);
     m.selection.target = o.targetPercent / kPercent;
     if (folder) return WriteCsvFolder(m, o.output, asked.tables);
     auto write = [&](std::ostream& out) { WriteAsked(m, asked, out); };

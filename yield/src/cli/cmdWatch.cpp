@@ -1,6 +1,7 @@
 // `watch`: what ingest does, kept up as files arrive, until SIGINT or SIGTERM.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -26,6 +27,8 @@ constexpr char kWatchLead[] = "watch: ";
 constexpr char kPathsHelp[] =
     "folders and files to read and then follow; one that does not exist yet is looked for "
     "every second";
+constexpr char kWaitingFor[] = "waiting for ";
+constexpr char kWaitingWhy[] = " (it does not exist yet; looked for every second)";
 constexpr char kNoPipe[] = "cannot make the stop pipe";
 constexpr char kCannotFollow[] = "cannot follow ";
 constexpr char kReadByRescan[] = "; what is written there is read by a rescan every minute";
@@ -76,9 +79,20 @@ bool Readable(int fd) {
     return poll(&p, 1, 0) > 0;
 }
 
+// One line for each path that is not there yet, so that a watch that stores nothing says why.
+void SayWhatItWaitsFor(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        struct stat st {};
+        if (stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) continue;
+        std::fprintf(stderr, "%s%s%s%s\n", kWatchLead, kWaitingFor, PrintableText(path).c_str(),
+                     kWaitingWhy);
+    }
+}
+
 int Follow(const StopPipe& stop, const std::string& db, const std::vector<std::string>& paths,
            const std::string& station) {
     auto store = OpenStore(db, true);
+    SayWhatItWaitsFor(paths);
     int stopFd = stop.fd();
     IngestOptions options{nullptr, DatabaseFiles(db), station,
                           [stopFd] { return Readable(stopFd); }, kUnfinishedQuiet};

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 namespace yield {
 namespace {
@@ -47,15 +48,34 @@ void AppendWord(std::string& out, std::size_t& col, std::string word, const std:
     col += word.size();
 }
 
+// The words of `text` split at spaces, but for spaces inside quotes: a quoted argument of an
+// example is one word, never broken across lines.
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    char quote = 0;
+    for (char c : text) {
+        if (quote == 0 && c == ' ') {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+            continue;
+        }
+        bool opens = quote == 0 && (word.empty() || word.back() == '=');
+        if ((c == '\'' || c == '"') && (opens || c == quote)) quote = opens ? c : 0;
+        word += c;
+    }
+    if (!word.empty()) words.push_back(word);
+    return words;
+}
+
 std::string WrapLine(const std::string& line, std::size_t width) {
     std::size_t indent = line.find_first_not_of(' ');
     if (indent == std::string::npos) return std::string();
     std::string pad(indent, ' ');
     std::string out = pad;
     std::size_t col = indent;
-    std::istringstream words(line.substr(indent));
-    std::string word;
-    while (words >> word) AppendWord(out, col, word, pad, width);
+    for (const std::string& word : Words(line.substr(indent)))
+        AppendWord(out, col, word, pad, width);
     return out;
 }
 

@@ -1,6 +1,7 @@
 // The table of subcommands, and what all of them share: the --db option, the exit-status footer
 // and the one mapping from a failure to its exit status.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/helpText.h"
+#include "cli/nearestName.h"
 #include "report/reportRequest.h"
 #include "store/store.h"
 
@@ -22,6 +24,11 @@ constexpr char kVersionFlag[] = "--version";
 constexpr char kExamplesLead[] = "Examples:\n";
 constexpr char kExitStatusSeparator[] = "; ";
 constexpr char kCannotWriteOutput[] = "cannot write standard output: ";
+constexpr char kSubcommandWord[] = "subcommand";
+constexpr char kOptionWord[] = "option";
+constexpr char kLongLead[] = "--";
+constexpr char kShortLead[] = "-";
+constexpr char kHelpHint[] = " (see --help)";
 
 constexpr char kIngestAbout[] =
     "Read archived trace logs (files or folders, any depth) into the database. The same run "
@@ -72,7 +79,8 @@ constexpr char kWatchAbout[] =
     "being copied once it stops growing; a log without its verdict line once it has not "
     "changed for a minute, since a stalled copy is not yet an aborted run), files renamed or "
     "made readable are followed, folders made later too, and a path that does not exist yet "
-    "or goes (a stick pulled) is looked for every second. One line per batch on standard "
+    "or goes (a stick pulled) is looked for every second (a line at start names each path waited "
+    "for). One line per batch on standard "
     "error, with the figures ingest prints. SIGINT or SIGTERM stops it between batches, or "
     "gives up a batch waiting on a database server that does not answer, with exit status 0. "
     "Several watchers and ingests may write into one database at once.";
@@ -81,9 +89,10 @@ constexpr char kServeAbout[] =
     "The line's live screen over HTTP: today's first-pass and final yield per station and per "
     "hour, the repair queue, the fixture flags, the latest runs and the alarms, updated within "
     "seconds of any ingest; each board's runs at /board/ID and the report at /report with the "
-    "report's selections. Reads the database and never writes it, but for the repair desk's "
-    "dispositions recorded from the board pages when --desk-secret-file is given; alarms are "
-    "kept in memory. Runs until interrupted.";
+    "report's selections. Reads the database and never writes it, but for its alarms and the "
+    "repair desk's dispositions recorded from the board pages when --desk-secret-file is given. "
+    "A database that cannot be read yet (not made by its first ingest, a server not up) is "
+    "waited for: said once, the page says so until it can be read. Runs until interrupted.";
 
 constexpr char kIngestExamples[] =
     "  devuzeV7-yield ingest --db yield.db /mnt/archive/2026-12\n"
@@ -169,11 +178,64 @@ void Complain(const char* command, const char* message) {
         std::fprintf(stderr, "%s %s: %s\n", kProgram, command, message);
 }
 
+bool IsOptionWord(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+
+std::vector<std::string> SubcommandNames() {
+    std::vector<std::string> names;
+    for (const Subcommand& s : kSubcommands) names.emplace_back(s.name);
+    return names;
+}
+
+// The options of `app`, as typed: --name and -n.
+std::vector<std::string> OptionNames(const CLI::App& app) {
+    std::vector<std::string> names;
+    for (const CLI::Option* opt : app.get_options()) {
+        for (const std::string& l : opt->get_lnames()) names.push_back(kLongLead + l);
+        for (const std::string& s : opt->get_snames()) names.push_back(kShortLead + s);
+    }
+    return names;
+}
+
+// The first word a program's arguments give as a subcommand, when it names none.
+std::string UnknownSubcommand(int argc, char** argv) {
+    if (argc < 2 || IsOptionWord(argv[1])) return std::string();
+    std::vector<std::string> names = SubcommandNames();
+    if (std::find(names.begin(), names.end(), argv[1]) != names.end()) return std::string();
+    return UnknownName(kSubcommandWord, argv[1], names);
+}
+
+// The subcommand the arguments named, or `app` itself.
+const CLI::App& Parsed(const CLI::App& app) {
+    const CLI::App* where = &app;
+    for (const CLI::App* sub : app.get_subcommands()) where = sub;
+    return *where;
+}
+
+// The first option of the arguments left over that the command it was given to does not
+// take, named with the nearest it does; "" when none is an option.
+std::string UnknownOption(const CLI::App& app) {
+    const CLI::App* where = &Parsed(app);
+    for (const CLI::App* in : {where, &app}) {
+        for (const std::string& word : in->remaining()) {
+            if (!IsOptionWord(word)) continue;
+            std::string typed = word.substr(0, word.find('='));
+            return UnknownName(kOptionWord, typed, OptionNames(*where)) + kHelpHint;
+        }
+    }
+    return std::string();
+}
+
 // Called in a catch block: the exit status of the failure being handled, with its line on
 // standard error. `command` is the subcommand that failed, or null while parsing.
 int StatusOfFailure(CLI::App& app, const char* command) {
     try {
         throw;
+    } catch (const CLI::ExtrasError& e) {
+        std::string unknown = UnknownOption(app);
+        if (unknown.empty()) return app.exit(e) == 0 ? kExitOk : kExitUsage;
+        const CLI::App& where = Parsed(app);
+        Complain(&where == &app ? command : where.get_name().c_str(), unknown.c_str());
+        return kExitUsage;
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? kExitOk : kExitUsage;
     } catch (const StoreError& e) {
@@ -233,6 +295,11 @@ int RunCommandLine(int argc, char** argv) {
     UseWrappingHelp(app, HelpWidth());
     int status = kExitOk;
     for (const Subcommand& s : kSubcommands) Add(app, s, status);
+    std::string unknown = UnknownSubcommand(argc, argv);
+    if (!unknown.empty()) {
+        Complain(nullptr, (unknown + kHelpHint).c_str());
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (...) {

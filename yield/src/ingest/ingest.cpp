@@ -18,6 +18,7 @@
 #include "ingest/runBounds.h"
 #include "ingest/stationMarker.h"
 #include "parse/logParser.h"
+#include "parse/runClock.h"
 #include "store/dbFiles.h"
 
 namespace fs = std::filesystem;
@@ -230,6 +231,8 @@ void IngestFile(IngestStore& store, const std::string& path, const std::string& 
         return;
     }
     r.run.station = station;
+    MarkUnsetClock(r.run, f.mtime, std::time(nullptr));
+    if (r.run.clockUnset) ++stats.clockUnset;
     std::vector<std::string> cuts = BoundRun(r.run);
     Count(store.PutRun(r.run, f), stats);
     if (!cuts.empty()) List(stats, path, kStoredCut + Join(cuts));

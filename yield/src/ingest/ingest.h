@@ -19,9 +19,10 @@ struct IngestStats {
     long long runsNew = 0;
     long long replaced = 0;  // a more complete copy, or one whose kept file is gone, took its place
     long long copies = 0;    // further copies of known runs
-    long long unchanged = 0;  // recorded before with the same size and time
-    long long problems = 0;   // empty, foreign, unreadable or missing; or stored cut to bounds
-    long long missing = 0;    // paths given that do not exist (counted in problems too)
+    long long unchanged = 0;   // recorded before with the same size and time
+    long long problems = 0;    // empty, foreign, unreadable or missing; or stored cut to bounds
+    long long missing = 0;     // paths given that do not exist (counted in problems too)
+    long long clockUnset = 0;  // runs read whose board's clock was unset (runClock.h)
     std::vector<std::pair<std::string, std::string>> problemList;  // path, reason
     // Not whole yet and written to lately, so not stored (IngestOptions::holdUnfinished).
     std::vector<std::string> held;

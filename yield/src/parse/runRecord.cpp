@@ -29,6 +29,8 @@ std::string RunRecord::Day() const { return StampDay(timeStamp); }
 
 int RunRecord::Hour() const { return StampHour(timeStamp); }
 
+std::string RunRecord::CountedDay() const { return clockUnset ? arrivalDay : Day(); }
+
 int CompareCompleteness(bool completeA, int recordsA, long long bytesA, bool completeB,
                         int recordsB, long long bytesB) {
     if (completeA != completeB) return completeA ? 1 : -1;

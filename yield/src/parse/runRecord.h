@@ -87,6 +87,11 @@ struct RunRecord {
     int verdictCode = 0;      // iTestSta; -2 for a set-up failure
     bool headerless = false;  // a rotated tail: identity taken from the archive name
 
+    // Set by the ingest for a board whose clock was never set (parse/runClock.h): the stamp
+    // says nothing of when the run was, so it is counted on the local day its file arrived.
+    bool clockUnset = false;
+    std::string arrivalDay;
+
     int records = 0;      // log lines that carried their sequence number
     long long bytes = 0;  // size of the file it came from, each line end counted as one byte
 
@@ -94,6 +99,8 @@ struct RunRecord {
     std::vector<std::string> FailingPorts() const;
     std::string Day() const;  // "YYYY-MM-DD" from the time stamp; "" when it is no calendar day
     int Hour() const;         // 0-23 from the time stamp; -1 when it gives none
+    // The day the run is counted on: its arrival day when its clock was unset, else Day().
+    std::string CountedDay() const;
 };
 
 // How much of a run a copy holds; a copy replaces another only when it ranks strictly higher:

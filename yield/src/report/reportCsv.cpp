@@ -69,6 +69,7 @@ const std::vector<CsvTable>& Tables() {
         Of(kIntermittentTable, &ReportModel::intermittent),
         Of(kAnalogueTable, &ReportModel::analogue),
         Of(kDayTable, &ReportModel::days),
+        Of(kClockTable, &ReportModel::clockUnset),
         Of(kStationTable, &ReportModel::stations),
         Of(kStationTrendTable, &ReportModel::stationTrend),
         Of(kPortTrendTable, &ReportModel::portTrend),

@@ -75,6 +75,10 @@ void SelectionTable(std::ostream& out, const ReportModel& m) {
 // The yields per day, per station and over time.
 void YieldTables(std::ostream& out, const ReportModel& m) {
     Table(out, kDayTable, m.days);
+    if (!m.clockUnset.empty()) {
+        Title(out, kClockTable.title.html);
+        Table(out, kClockTable, m.clockUnset);
+    }
     Title(out, kStationTable.title.html);
     Table(out, kStationTable, m.stations);
     Title(out, kStationTrendTable.title.html);

@@ -88,6 +88,7 @@ void WriteReportJson(const ReportModel& m, std::ostream& out) {
     List(j, kRepairTable, m.repairs, kRepairExtras);
     List(j, kAlarmTable, m.alarms);
     List(j, kAnalogueTable, m.analogue, kAnalogueExtras);
+    List(j, kClockTable, m.clockUnset);
     List(j, kDayTable, m.days);
     json definitions = json::object();
     for (const Definition& d : kDefinitions) definitions[d.term] = d.text;

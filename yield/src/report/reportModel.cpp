@@ -154,6 +154,7 @@ void ReportBuilder::AddRun(const RunSummary& run) {
     bool selected = Selected(m_.filter, run);
     uint32_t station = stations_.Of(FixtureOf(run));
     AddToBoard(run, station, selected);
+    if (selected && run.clockUnset) AddUnsetClock(run);
     if (selected) {
         AddSelectedRun(run, station, dayNames_.Of(run.day));
     } else if (run.verdict != Verdict::Incomplete) {
@@ -163,6 +164,12 @@ void ReportBuilder::AddRun(const RunSummary& run) {
             total.second += p.passed ? 0 : 1;
         }
     }
+}
+
+void ReportBuilder::AddUnsetClock(const RunSummary& run) {
+    m_.clockUnset.push_back(
+        ClockRow{run.chipId, FixtureOf(run), run.timeStamp, run.day, VerdictWord(run.verdict)});
+    m_.selection.clockUnsetRuns = static_cast<long long>(m_.clockUnset.size());
 }
 
 void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool selected) {

@@ -256,6 +256,15 @@ struct RepairPortRow {
     FailureCause what;
 };
 
+// A run of a board whose clock was unset: counted on the day its file arrived.
+struct ClockRow {
+    std::string chipId;
+    std::string station;
+    std::string timeStamp;  // as the board stamped it
+    std::string arrivalDay;
+    std::string verdict;
+};
+
 struct ReportModel {
     RunFilter filter;
     Selection selection;
@@ -281,6 +290,7 @@ struct ReportModel {
     std::map<std::pair<std::string, std::string>, long long> portBoards;
     std::vector<LatestRun> latest;  // newest first; read for the line screen only
     std::vector<AlarmRow> alarms;  // the line screen's alarms raised in the selection, newest first
+    std::vector<ClockRow> clockUnset;  // the selected runs of unset clocks, in store order
 };
 
 // Whether `run` passes the filter's host and station (its days are the store's to select).
@@ -327,6 +337,7 @@ private:
         long long boards = 0, firstPassed = 0, finalPassed = 0, retestRuns = 0;
     };
     void AddToBoard(const RunSummary& run, uint32_t station, bool selected);
+    void AddUnsetClock(const RunSummary& run);
     void AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day);
     void CountPorts(const RunSummary& run, uint32_t day);
     void CloseBoard(const std::string& chipId, const Board& b);

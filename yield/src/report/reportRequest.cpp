@@ -37,6 +37,14 @@ constexpr char kNoRun[] = "no run of processor ID ";
 constexpr char kListComma[] = ", ";
 constexpr char kListOr[] = " or ";
 constexpr char kHexPrefix[] = "0x";
+constexpr size_t kMostListed = 20;
+constexpr char kAndMore[] = " and ";
+constexpr char kMore[] = " more";
+constexpr char kNone[] = "none";
+constexpr char kStationsStored[] = "; the stations stored: ";
+constexpr char kHostsStored[] = "; the hosts stored: ";
+constexpr char kDaysStored[] = "; the days stored: ";
+constexpr char kDaysTo[] = " to ";
 
 void WriteText(const ReportModel& m, const std::string&, std::ostream& out) {
     WriteReportText(m, out);
@@ -129,10 +137,11 @@ std::vector<std::string> CheckedTables(const ReportRequest& r, const ReportForma
             throw RequestError(kNoTable + PrintableText(r.table) + TableList());
         return {r.table};
     }
-    if (d == Door::kQuery) return {names.front()};
+    // An answer over HTTP is one file: a table must be named, as on the command line.
     if (!r.toFolder)
         throw RequestError(Spelled(d, kFormatPart) + " " + format.name + kOneTablePerFile +
-                           Spelled(d, kTablePart) + kOrFolder + TableList());
+                           Spelled(d, kTablePart) + (d == Door::kCommandLine ? kOrFolder : "") +
+                           TableList());
     return names;
 }
 
@@ -145,6 +154,28 @@ std::string WithoutHexPrefix(const std::string& chipId) {
     bool prefixed = chipId.size() > 2 && chipId[0] == kHexPrefix[0] &&
                     std::tolower(static_cast<unsigned char>(chipId[1])) == kHexPrefix[1];
     return prefixed ? chipId.substr(2) : chipId;
+}
+
+// Names for a message: the first kMostListed, then how many more.
+std::string ShortList(const std::vector<std::string>& names) {
+    std::vector<std::string> shown;
+    for (size_t i = 0; i < names.size() && i < kMostListed; ++i)
+        shown.push_back(PrintableText(names[i]));
+    std::string list = Listed(shown, kListComma);
+    if (names.size() > kMostListed)
+        list += kAndMore + std::to_string(names.size() - kMostListed) + kMore;
+    return list.empty() ? kNone : list;
+}
+
+// What the store holds of each part the filter names.
+std::string WhatThereIs(const RunFilter& f, const StoredChoices& c) {
+    std::string out;
+    if (!f.station.empty()) out += kStationsStored + ShortList(c.stations);
+    if (!f.host.empty()) out += kHostsStored + ShortList(c.hosts);
+    if (f.HasDayBound())
+        out += kDaysStored +
+               (c.firstDay.empty() ? std::string(kNone) : c.firstDay + kDaysTo + c.lastDay);
+    return out;
 }
 
 }  // namespace
@@ -217,13 +248,14 @@ std::string SwappedDays(Door door, const RunFilter& filter) {
            Spelled(door, kUntilPart) + " " + PrintableText(filter.until);
 }
 
-void RefuseEmptySelection(Door door, const RunFilter& filter, long long runs) {
+void RefuseEmptySelection(Door door, const RunFilter& filter, long long runs, ReadStore& store) {
     std::string named;
     DescribeBound(named, door, kSincePart, filter.since);
     DescribeBound(named, door, kUntilPart, filter.until);
     DescribeBound(named, door, kHostPart, filter.host);
     DescribeBound(named, door, kStationPart, filter.station);
-    if (runs == 0 && !named.empty()) throw NothingSelected(kNothingSelected + named);
+    if (runs != 0 || named.empty()) return;
+    throw NothingSelected(kNothingSelected + named + WhatThereIs(filter, store.Choices()));
 }
 
 void WriteAsked(const ReportModel& m, const ReportAsked& asked, std::ostream& out) {

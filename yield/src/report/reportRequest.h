@@ -106,8 +106,9 @@ std::string NotADay(const std::string& value);
 std::string SwappedDays(Door door, const RunFilter& filter);
 
 // Throws NothingSelected when `filter` names a day, a host or a station and selects no run (`runs`
-// is 0): a mistyped host or day would otherwise read as a day without boards.
-void RefuseEmptySelection(Door door, const RunFilter& filter, long long runs);
+// is 0): a mistyped host or day would otherwise read as a day without boards. The message lists
+// what `store` holds of each part named (its stations, hosts, the span of its days).
+void RefuseEmptySelection(Door door, const RunFilter& filter, long long runs, ReadStore& store);
 
 // Writes `m` as `asked` says: its format, and its first table for a format of tables.
 void WriteAsked(const ReportModel& m, const ReportAsked& asked, std::ostream& out);

@@ -14,6 +14,9 @@ constexpr char kSelection[] = "Selection";
 constexpr char kDaysPresent[] = "Days present";
 constexpr char kTrends[] = "Trends";
 constexpr char kMadeAt[] = "Made at";
+constexpr char kClockUnset[] = "Unset clocks";
+constexpr char kClockUnsetRuns[] =
+    " runs stamped far from when their file arrived, counted on that day (listed below)";
 constexpr char kDatabase[] = "Database";
 constexpr char kAllRuns[] = "all runs";
 constexpr char kDaysFrom[] = "days from ";
@@ -26,6 +29,8 @@ constexpr char kTrendsPerDay[] = "per day";
 constexpr char kTrendsPerWeek[] = "per ISO week (the days present span more than 31 days)";
 constexpr char kUriSchemes[][16] = {"postgresql://", "postgres://"};
 constexpr char kPasswordParameter[] = "password=";
+constexpr char kServerOpen[] = " (";
+constexpr char kServerClose[] = ")";
 // 9999-12-31T23:59:59Z: the last time a four-digit year writes.
 constexpr long long kLastEpoch = 253402300799;
 
@@ -114,13 +119,14 @@ bool MadeAt(const char* epoch, std::time_t now, std::time_t& when) {
     return true;
 }
 
-std::string DatabaseForPeople(const std::string& db) {
+std::string DatabaseForPeople(const std::string& db, const std::string& server) {
+    std::string shown = db;
     for (const char* scheme : kUriSchemes) {
         std::string s(scheme);
         if (db.compare(0, s.size(), s) == 0)
-            return WithoutPasswordParameter(WithoutUserPassword(db, s.size()));
+            shown = WithoutPasswordParameter(WithoutUserPassword(db, s.size()));
     }
-    return db;
+    return server.empty() ? shown : shown + kServerOpen + server + kServerClose;
 }
 
 std::vector<std::pair<std::string, std::string>> SelectionLines(const Selection& s) {
@@ -128,11 +134,15 @@ std::vector<std::pair<std::string, std::string>> SelectionLines(const Selection&
     if (!s.station.empty()) asked += kStationFilter + s.station;
     if (!s.host.empty()) asked += kHostFilter + s.host;
     std::string present = s.firstDay.empty() ? kNoDays : s.firstDay + kDaysTo + s.lastDay;
-    return {{kSelection, asked},
-            {kDaysPresent, present},
-            {kTrends, s.trendPeriod == kPeriodWeek ? kTrendsPerWeek : kTrendsPerDay},
-            {kMadeAt, s.madeAt},
-            {kDatabase, s.database}};
+    std::vector<std::pair<std::string, std::string>> lines = {
+        {kSelection, asked},
+        {kDaysPresent, present},
+        {kTrends, s.trendPeriod == kPeriodWeek ? kTrendsPerWeek : kTrendsPerDay}};
+    if (s.clockUnsetRuns > 0)
+        lines.emplace_back(kClockUnset, std::to_string(s.clockUnsetRuns) + kClockUnsetRuns);
+    lines.emplace_back(kMadeAt, s.madeAt);
+    lines.emplace_back(kDatabase, s.database);
+    return lines;
 }
 
 }  // namespace yield

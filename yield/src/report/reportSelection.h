@@ -26,6 +26,7 @@ struct Selection {
     std::string database;                     // without a password
     // The line's first-pass target, 0 to 1: the HTML charts draw against it.
     double target = kDefaultTargetYield;
+    long long clockUnsetRuns = 0;  // runs of unset clocks, counted on the day their file arrived
 };
 
 // A hundred years of days: more reaches before any run and past what a day text can say.
@@ -43,8 +44,9 @@ std::string UtcStamp(std::time_t when);
 // set but is no whole number of seconds.
 bool MadeAt(const char* epoch, std::time_t now, std::time_t& when);
 // A --db as a report may show it: a PostgreSQL URI without its password (in the user part or as
-// a parameter); anything else as given.
-std::string DatabaseForPeople(const std::string& db);
+// a parameter), followed by the server and database it reached (`server`, the store's
+// ServerName, in brackets) when given; anything else as given.
+std::string DatabaseForPeople(const std::string& db, const std::string& server = {});
 
 // The report's selection as labelled lines: what was asked, the days present, when the report
 // was made and from which database (the last line), for the text and HTML reports.

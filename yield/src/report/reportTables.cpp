@@ -378,8 +378,22 @@ const ReportTable<Selection> kSelectionTable{
         {"first_day", {}, CellKind::kLogText, Read(&Selection::firstDay)},
         {"last_day", {}, CellKind::kLogText, Read(&Selection::lastDay)},
         {"trend_period", {}, CellKind::kWord, Read(&Selection::trendPeriod)},
+        {"clock_unset_runs", {}, CellKind::kInteger, Read(&Selection::clockUnsetRuns)},
         {"made_at", {}, CellKind::kWord, Read(&Selection::madeAt)},
         {"database", {}, CellKind::kLogText, Read(&Selection::database)},
+    }};
+
+const ReportTable<ClockRow> kClockTable{
+    "clock_unset",
+    "clock_unset",
+    {"Runs with an unset clock (counted on the day their file arrived)",
+     "Runs with an unset clock"},
+    {
+        {"chip_id", {"processor ID", "processor ID"}, CellKind::kLogText, Read(&ClockRow::chipId)},
+        {"station", {"station", "station"}, CellKind::kLogText, Read(&ClockRow::station)},
+        {"start_stamp", {"stamped", "stamped"}, CellKind::kLogText, Read(&ClockRow::timeStamp)},
+        {"arrival_day", {"arrived", "arrived"}, CellKind::kWord, Read(&ClockRow::arrivalDay)},
+        {"verdict", {"verdict", "verdict"}, CellKind::kWord, Read(&ClockRow::verdict)},
     }};
 
 const ReportTable<HourRow> kHourTable{

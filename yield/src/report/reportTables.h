@@ -85,6 +85,7 @@ extern const ReportTable<StationTrendRow> kStationTrendTable;
 extern const ReportTable<PortTrendRow> kPortTrendTable;
 extern const ReportTable<Selection> kSelectionTable;  // for machines: one row
 extern const ReportTable<AlarmRow> kAlarmTable;
+extern const ReportTable<ClockRow> kClockTable;
 // The line screen's own: the boards per station and hour, and the latest runs.
 extern const ReportTable<HourRow> kHourTable;
 extern const ReportTable<LatestRun> kLatestTable;

@@ -124,6 +124,7 @@ void WriteReportText(const ReportModel& m, std::ostream& out) {
     out << kNoDayRuns << m.summary.noDayRuns
         << (m.filter.HasDayBound() ? kNoDayLeftOut : kNoDayCounted) << "\n\n";
     Definitions(out);
+    if (!m.clockUnset.empty()) Table(out, kClockTable, m.clockUnset);
     Table(out, kStationTable, m.stations);
     Table(out, kDayTable, m.days);
     Table(out, kStationTrendTable, m.stationTrend);

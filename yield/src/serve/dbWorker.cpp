@@ -14,19 +14,41 @@ namespace {
 
 constexpr char kReadFailed[] = "devuzeV7-yield serve: %s\n";
 constexpr char kAlarmsFailed[] = "devuzeV7-yield serve: alarms not kept: %s\n";
+constexpr char kWaiting[] = "waiting for the database: ";
+constexpr char kWaitingTail[] = " (tried again every half second)";
+constexpr char kFound[] = "devuzeV7-yield serve: the database can be read now\n";
 
 }  // namespace
 
 DbWorker::DbWorker(const ServeOptions& o, Live& live)
     : o_(o), live_(live), alerts_(CommandWords(o.onAlert)) {
-    // The alarms' writer upgrades an older schema before the screen reads it; where it cannot
-    // write (a read-only file), the screen is shown without keeping alarms.
+    // A line set up in any order: the page is served before the first ingest made the database
+    // (or before the server has it), saying it waits; the first poll that can read it fills it.
     try {
-        alarmStore_ = OpenUpgradeStore(o.db);
-    } catch (const StoreError&) {
-        OpenReadStore(o.db);  // a database that cannot be read ends the command before it serves
+        OpenDatabase();
+    } catch (const StoreError& e) {
+        Report(kWaiting + std::string(e.what()) + kWaitingTail);
     }
-    changes_ = OpenChangeWatcher(o.db);
+}
+
+// The alarms' writer upgrades an older schema before the screen reads it; where it cannot write
+// (a read-only file), the screen is shown without keeping alarms.
+void DbWorker::OpenDatabase() {
+    try {
+        alarmStore_ = OpenUpgradeStore(o_.db);
+    } catch (const StoreError&) {
+        alarmStore_.reset();
+    }
+    OpenReadStore(o_.db);
+    changes_ = OpenChangeWatcher(o_.db);
+}
+
+// Said once, not at every poll while it lasts.
+void DbWorker::Report(const std::string& failure) {
+    if (failure == lastFailure_) return;
+    lastFailure_ = failure;
+    live_.Publish(UnreadableJson(lastFailure_));
+    std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
 }
 
 void DbWorker::Start() {
@@ -62,6 +84,14 @@ void DbWorker::Loop() {
 
 void DbWorker::Poll() {
     alerts_.Reap();
+    if (!changes_) {
+        try {
+            OpenDatabase();
+        } catch (const StoreError&) {
+            return;  // still waiting, as said
+        }
+        std::fputs(kFound, stderr);
+    }
     SyncAlarms();
     if (!conditionsApplied_) ApplyConditions();
     try {
@@ -71,11 +101,7 @@ void DbWorker::Poll() {
         version_ = version;
         lastFailure_.clear();
     } catch (const std::exception& e) {
-        // Said once, not at every poll while it lasts.
-        if (e.what() == lastFailure_) return;
-        lastFailure_ = e.what();
-        live_.Publish(UnreadableJson(lastFailure_));
-        std::fprintf(stderr, kReadFailed, PrintableText(lastFailure_).c_str());
+        Report(e.what());
     }
 }
 

@@ -26,7 +26,8 @@ public:
     // How often the change watcher is asked.
     static constexpr std::chrono::milliseconds kPollEvery{500};
 
-    // Throws StoreError when the database cannot be read.
+    // A database that cannot be read yet is said once and looked for at every poll; the screen
+    // says it waits meanwhile.
     DbWorker(const ServeOptions& o, Live& live);
     void Start();
     // Asks the thread to end and waits for it until `deadline`. True when it ended (and was
@@ -37,6 +38,8 @@ public:
     std::string Today() const;
 
 private:
+    void OpenDatabase();  // throws StoreError
+    void Report(const std::string& failure);
     void Loop();
     void Poll();
     void Refresh();

@@ -142,9 +142,9 @@ Page ReportPage(ReadStore& store, const std::map<std::string, std::string>& quer
     RunFilter filter = asked.FilterFrom(today);
     std::time_t now = std::time(nullptr);
     ReportModel m = ModelOf(store, filter, now);
-    RefuseEmptySelection(Door::kQuery, filter, m.summary.runs);
+    RefuseEmptySelection(Door::kQuery, filter, m.summary.runs, store);
     m.selection.madeAt = UtcStamp(now);
-    m.selection.database = database;
+    m.selection.database = DatabaseForPeople(database, store.ServerName());
     std::ostringstream out;
     WriteAsked(m, asked, out);
     return {asked.format->contentType, out.str()};

@@ -20,6 +20,11 @@
 namespace yield {
 namespace {
 
+// How ServerName names the server reached.
+constexpr char kServerLead[] = "server ";
+constexpr char kPortLead[] = " port ";
+constexpr char kDatabaseLead[] = ", database ";
+
 // A batch a second attempt can complete: serialization failure, deadlock detected, a lock not
 // had within the server's lock_timeout.
 bool Retryable(std::string_view sqlState) {
@@ -213,6 +218,11 @@ public:
     }
 
     PGconn* raw() { return conn_; }
+    std::string ServerName() const override {
+        auto text = [](const char* s) { return std::string(s == nullptr ? "" : s); };
+        return kServerLead + text(PQhost(conn_)) + kPortLead + text(PQport(conn_)) + kDatabaseLead +
+               text(PQdb(conn_));
+    }
 
     StoreError Lost() const {
         std::string why = notice_.empty() ? "" : OneLine(notice_) + "; ";

@@ -32,6 +32,8 @@ struct RunSummary {
     int hour = -1;  // of its time stamp (StampHour); -1 when it gives none
     Verdict verdict = Verdict::Incomplete;
     std::vector<PortResult> ports;
+    // Its board's clock was unset (parse/runClock.h): `day` is the day its file arrived.
+    bool clockUnset = false;
 };
 
 // The fixture a run is counted under: its station where known, else its host name.

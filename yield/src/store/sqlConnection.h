@@ -56,6 +56,8 @@ public:
     virtual void Begin() = 0;
     virtual void Commit() = 0;
     virtual void Rollback() noexcept = 0;
+    // The server and database reached, for people; "" for a file.
+    virtual std::string ServerName() const { return std::string(); }
 };
 
 // The store over a connection, readying the schema for `use`.

@@ -47,7 +47,7 @@ private:
 void BindRunColumns(Stmt& s, const RunRecord& run, const std::string& station) {
     RunBinder b(s);
     b.Put(C::host, run.host).Put(C::chip_id, run.chipId).Put(C::start_stamp, run.timeStamp);
-    b.Put(C::day, run.Day()).Put(C::started_at, run.startedAt).Put(C::ended_at, run.endedAt);
+    b.Put(C::day, run.CountedDay()).Put(C::started_at, run.startedAt).Put(C::ended_at, run.endedAt);
     b.Put(C::args, run.args).Put(C::build, run.build).Put(C::version, run.version);
     b.Put(C::test_mode, run.testMode).Put(C::port_select, run.portSelect);
     b.Put(C::cycles_asked, run.cyclesAsked).Put(C::cycles_run, run.cyclesRun);
@@ -56,7 +56,8 @@ void BindRunColumns(Stmt& s, const RunRecord& run, const std::string& station) {
     b.Put(C::verdict_code,
           run.hasVerdictCode ? std::optional<long long>(run.verdictCode) : std::nullopt);
     b.Put(C::headerless, run.headerless).Put(C::records, run.records).Put(C::bytes, run.bytes);
-    b.Put(C::result_doc, run.resultDoc).Put(C::station, station).Done();
+    b.Put(C::result_doc, run.resultDoc).Put(C::station, station);
+    b.Put(C::clock_unset, run.clockUnset ? 1LL : 0LL).Done();
 }
 
 void ReadRunColumns(Stmt& s, RunRecord& run) {
@@ -86,6 +87,8 @@ void ReadRunColumns(Stmt& s, RunRecord& run) {
     run.bytes = s.Int(Col(C::bytes));
     run.resultDoc = text(C::result_doc);
     run.station = text(C::station);
+    run.clockUnset = s.Int(Col(C::clock_unset)) != 0;
+    if (run.clockUnset) run.arrivalDay = text(C::day);
 }
 
 }  // namespace yield

@@ -84,6 +84,8 @@ public:
     }
     std::vector<AlarmRow> LiveAlarms() override { return alarms_.Live(); }
     std::string AlarmsVersion() override { return alarms_.Version(); }
+    StoredChoices Choices() override { return reading_.Choices(); }
+    std::string ServerName() override { return conn_->ServerName(); }
 
 private:
     std::unique_ptr<SqlConnection> conn_;

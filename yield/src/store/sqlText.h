@@ -15,8 +15,8 @@ namespace yield::sql {
 // Schema version 3. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
 // runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
-// the repair desk's dispositions and the alarms, and gave the views' days, times and flags
-// PostgreSQL types of their own.
+// the repair desk's dispositions, the alarms and runs.clock_unset, and gave the views' days,
+// times and flags PostgreSQL types of their own.
 #define YIELD_SCHEMA_VERSION "3"
 constexpr int kSchemaVersion = 3;
 static_assert(YIELD_SCHEMA_VERSION[0] - '0' == kSchemaVersion);
@@ -35,6 +35,7 @@ constexpr int kSecondSchemaVersion = 2;
 // schema, the statements (sqlRunText.cpp) and the store's binding and reading (RunColumn) agree.
 #define YIELD_NN " NOT NULL"
 #define YIELD_NN_EMPTY " NOT NULL DEFAULT ''"
+#define YIELD_NN_ZERO " NOT NULL DEFAULT 0"
 #define YIELD_RUN_COLUMNS(X, INT, TEXT)                                                            \
     X(host, TEXT, YIELD_NN) X(chip_id, TEXT, YIELD_NN) X(start_stamp, TEXT, YIELD_NN)              \
     X(day, TEXT, YIELD_NN) X(started_at, TEXT, YIELD_NN) X(ended_at, TEXT, YIELD_NN)               \
@@ -46,7 +47,7 @@ constexpr int kSecondSchemaVersion = 2;
     X(cnt_led, INT, YIELD_NN)                                                                      \
     X(verdict, TEXT, YIELD_NN) X(verdict_code, INT, "") X(headerless, INT, YIELD_NN)               \
     X(records, INT, YIELD_NN) X(bytes, INT, YIELD_NN) X(result_doc, TEXT, YIELD_NN)               \
-    X(station, TEXT, YIELD_NN_EMPTY)
+    X(station, TEXT, YIELD_NN_EMPTY) X(clock_unset, INT, YIELD_NN_ZERO)
 #define YIELD_COLUMN_DEF(name, type, constraint) " " #name " " type constraint ","
 #define YIELD_COLUMN_NAME(name, type, constraint) #name,
 #define YIELD_COLUMN_ENUM(name, type, constraint) name,
@@ -324,6 +325,25 @@ constexpr const char* kPgUpgrade2[] = {
 #undef YIELD_ALARM_NAME
 #undef YIELD_ALARM_ENUM_FIRST
 #undef YIELD_ALARM_ENUM
+
+// ---- Unset clocks (schema version 3) ----
+// runs.clock_unset: 1 for a run of a board whose clock was never set (parse/runClock.h); its
+// day is then the day its file arrived, not the stamp's. Version 2 to 3: the column, then the
+// runs stamped outside the plausible times ($1: the earliest stamp, $2: the latest) are weighed
+// again with their kept file's time.
+// The column as each engine's schema writes it (INT: INTEGER, BIGINT).
+constexpr char kSqliteUpgradeClockColumn[] =
+    "ALTER TABLE runs ADD COLUMN clock_unset INTEGER NOT NULL DEFAULT 0";
+constexpr char kPgUpgradeClockColumn[] =
+    "ALTER TABLE runs ADD COLUMN clock_unset BIGINT NOT NULL DEFAULT 0";
+constexpr char kClockCandidates[] =
+    "SELECT r.id, r.start_stamp, coalesce(max(s.mtime), 0) FROM runs r"
+    " LEFT JOIN source_files s ON s.run_id = r.id AND s.role = '" YIELD_ROLE_KEPT "'"
+    " WHERE r.day <> '' AND (r.start_stamp < $1 OR r.start_stamp > $2)"
+    " GROUP BY r.id, r.start_stamp ORDER BY r.id";
+constexpr char kMarkClockUnset[] = "UPDATE runs SET clock_unset = 1, day = $1 WHERE id = $2";
+constexpr int kClockSchemaVersion = 3;
+// ---- end of unset clocks ----
 #undef YIELD_SCHEMA
 #undef YIELD_INDEXES
 #undef YIELD_NEWEST_INDEX
@@ -591,6 +611,12 @@ constexpr char kRunIdsOfChip[] =
 constexpr char kChipIdsLike[] =
     "SELECT DISTINCT chip_id FROM runs WHERE upper(CASE WHEN upper(substr(chip_id, 1, 2)) = '0X'"
     " THEN substr(chip_id, 3) ELSE chip_id END) = upper($1) ORDER BY chip_id";
+// What there is to select: stations (or hosts of runs without one), hosts, the days' span.
+constexpr char kStoredStations[] =
+    "SELECT DISTINCT CASE WHEN station = '' THEN host ELSE station END AS s FROM runs ORDER BY s";
+constexpr char kStoredHosts[] = "SELECT DISTINCT host FROM runs ORDER BY host";
+constexpr char kStoredDaySpan[] =
+    "SELECT coalesce(min(day), ''), coalesce(max(day), '') FROM runs WHERE day <> ''";
 constexpr char kPortsOfRun[] = YIELD_PORTS " run_id = $1 ORDER BY family, number";
 constexpr char kTalliesOfRun[] = "SELECT " YIELD_NAMES(
     YIELD_TALLY_COLUMNS) " FROM port_tallies WHERE run_id = $1 ORDER BY family, number, variant";
@@ -648,6 +674,7 @@ static_assert(ParamCount(kUpsertSource) == Col(SourceColumn::kCount));
 #undef YIELD_ENUM
 #undef YIELD_COLUMN_ENUM
 #undef YIELD_NN_EMPTY
+#undef YIELD_NN_ZERO
 #undef YIELD_NN
 
 // What differs between the engines, beyond the column types.

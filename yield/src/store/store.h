@@ -120,6 +120,13 @@ protected:
     PathCheck pathCheck_;
 };
 
+// The stations (or hosts of runs without one), the hosts and the span of days stored.
+struct StoredChoices {
+    std::vector<std::string> stations;
+    std::vector<std::string> hosts;
+    std::string firstDay, lastDay;  // "" when no run has a day
+};
+
 // What the reports, board and exports read. Runs come in the order they were first stored, each
 // with its ports.
 class ReadStore {
@@ -159,6 +166,11 @@ public:
     virtual void ForEachLatestDisposition(const DispositionSink& take) { static_cast<void>(take); }
     // The newest `n` alarms, newest first.
     virtual std::vector<AlarmRow> AlarmHistory(long long n) = 0;
+    // What there is to select, for a selection that found nothing.
+    virtual StoredChoices Choices() { return {}; }
+    // The server and database a connection reached, for people (never a password); "" for a
+    // database that is a file.
+    virtual std::string ServerName() { return std::string(); }
 };
 
 // One database engine: every side over one connection, and the repair desk's one write.

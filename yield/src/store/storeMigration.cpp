@@ -1,9 +1,11 @@
 #include "store/storeMigration.h"
 
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "parse/calendar.h"
+#include "parse/runClock.h"
 #include "store/sqlStmt.h"
 
 namespace yield {
@@ -50,6 +52,7 @@ public:
                 for (size_t i = 0; i < d_.upgrade1Size; ++i) conn_.Exec(d_.upgrade1[i]);
             for (size_t i = 0; i < d_.upgrade2Size; ++i) conn_.Exec(d_.upgrade2[i]);
         }
+        if (version != 0 && version < sql::kClockSchemaVersion) UpgradeClocks();
         if (version != sql::kSchemaVersion) conn_.Exec(d_.setVersion);
         conn_.Commit();
     }
@@ -74,6 +77,26 @@ private:
         if (d_.schemaLock == nullptr) return;
         Stmt lock(conn_.Prepare(d_.schemaLock));
         lock.Run();
+    }
+
+    // The runs stored before unset clocks were flagged, weighed as an ingest weighs them now.
+    void UpgradeClocks() {
+        bool sqlite = d_.hasSchema == nullptr;  // SQLite keeps its version in the file header
+        conn_.Exec(sqlite ? sql::kSqliteUpgradeClockColumn : sql::kPgUpgradeClockColumn);
+        std::time_t now = std::time(nullptr);
+        std::vector<std::pair<long long, std::string>> unset;
+        {
+            Stmt s(conn_.Prepare(sql::kClockCandidates));
+            s.Bind(std::string(kEarliestStamp)).Bind(StampOf(now + kClockSlackSeconds));
+            while (s.Step()) {
+                RunRecord run;
+                run.timeStamp = s.Text(1);
+                MarkUnsetClock(run, s.Int(2), now);
+                if (run.clockUnset) unset.emplace_back(s.Int(0), run.arrivalDay);
+            }
+        }
+        for (const auto& [id, day] : unset)
+            Stmt(conn_.Prepare(sql::kMarkClockUnset)).Bind(day).Bind(id).Run();
     }
 
     // Asked before making any: PostgreSQL locks a table against writes for CREATE INDEX even

@@ -21,7 +21,10 @@ void ReadSummary(Stmt& s, RunSummary& run) {
     run.chipId.assign(s.TextView(Col(C::chip_id)));
     run.timeStamp.assign(s.TextView(Col(C::start_stamp)));
     run.day.assign(s.TextView(Col(C::day)));
-    run.hour = StampHour(run.timeStamp);
+    // A run of an unset clock is stored under its arrival day, which its stamp does not give:
+    // its stamp's hour says nothing either.
+    run.clockUnset = !run.day.empty() && run.day != StampDay(run.timeStamp);
+    run.hour = run.clockUnset ? -1 : StampHour(run.timeStamp);
     run.verdict = VerdictOf(s.TextView(Col(C::verdict)));
     run.station.assign(s.TextView(Col(C::station)));
 }
@@ -135,6 +138,22 @@ std::vector<long long> SqlReading::RunIdsOfChip(const std::string& chipId) {
     Stmt s(conn_.Prepare(sql::kRunIdsOfChip));
     s.Bind(chipId);
     return Ids(s);
+}
+
+StoredChoices SqlReading::Choices() {
+    StoredChoices c;
+    auto names = [this](const char* text, std::vector<std::string>& out) {
+        Stmt s(conn_.Prepare(text));
+        while (s.Step()) out.push_back(s.Text(0));
+    };
+    names(sql::kStoredStations, c.stations);
+    names(sql::kStoredHosts, c.hosts);
+    Stmt s(conn_.Prepare(sql::kStoredDaySpan));
+    if (s.Step()) {
+        c.firstDay = s.Text(0);
+        c.lastDay = s.Text(1);
+    }
+    return c;
 }
 
 std::vector<std::string> SqlReading::ChipIdsLike(const std::string& chipId) {

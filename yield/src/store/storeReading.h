@@ -23,6 +23,7 @@ public:
     long long CountRunsWithoutDay(const RunFilter& filter);
     std::vector<long long> RunIdsOfChip(const std::string& chipId);
     std::vector<std::string> ChipIdsLike(const std::string& chipId);
+    StoredChoices Choices();
     RunRecord LoadRun(long long id);
     void ForEachFailing(const std::vector<long long>& ids, const FailingSink& take);
     std::vector<SourceRow> SourcesOf(long long runId);

@@ -101,9 +101,21 @@ inline long long StoredRuns(const std::string& url) {
 
 // A report as both engines give it: with `db`, which each report names, as DB. Reports to compare
 // are made with kFixedReportTime before the command, so that they state the same time.
+// `text` with the database `db` named "DB", and without the server a report says it reached
+// (" (server HOST port PORT, database NAME)", which differs between the engines).
 inline std::string WithoutDatabase(std::string text, const std::string& db) {
     for (size_t at = text.find(db); at != std::string::npos; at = text.find(db, at + 2))
         text.replace(at, db.size(), "DB");
+    const std::string server = " (server ";
+    for (size_t at = text.find(server); at != std::string::npos; at = text.find(server, at)) {
+        size_t end = text.find(')', at);
+        if (end == std::string::npos) break;
+        text.erase(at, end + 1 - at);
+    }
+    // A CSV cell quoted for the server's comma is plain without it.
+    const std::string quoted = ",\"DB\"\r\n";
+    for (size_t at = text.find(quoted); at != std::string::npos; at = text.find(quoted, at))
+        text.replace(at, quoted.size(), ",DB\r\n");
     return text;
 }
 constexpr char kFixedReportTime[] = "SOURCE_DATE_EPOCH=1765000000 ";
