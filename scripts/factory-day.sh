@@ -195,8 +195,8 @@ after=$(sqlite3 "$db" .dump | sha256sum)
 "$yield" export --db "$db" --format json -o "$out/export"
 echo "report: $out/report.html"
 
-# A report with the database it names (DB, as given to --db) replaced by DATABASE: the reports
-# of both engines name their own.
+# A report with the database it names (DB, as given to --db) replaced by DATABASE, and the server
+# a PostgreSQL report reached left out: the reports of both engines name their own.
 without_database() {  # file DB
     DB=$2 awk '{
         rest = $0; line = ""
@@ -205,7 +205,7 @@ without_database() {  # file DB
             rest = substr(rest, i + length(ENVIRON["DB"]))
         }
         print line rest
-    }' "$1"
+    }' "$1" | sed -E 's/ \(server [^)]*\)//'
 }
 
 # What a factory's own tools read: the views, one row a line, fields between tabs.

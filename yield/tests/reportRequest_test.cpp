@@ -81,7 +81,7 @@ TEST(ReportRequest, TablesAndRecentDaysAsEachDoorTakesThem) {
     EXPECT_EQ(CheckReportRequest(r).tables, CsvTableNames());
     ReportRequest query = RequestOfQuery({{"format", "csv"}});
     EXPECT_EQ(Refusal(query).rfind("format csv writes one table per file: name one with table; "
-                                   "the tables: repair, summary",
+                                   "the tables: repair, repair_ports, summary",
                                    0),
               0u)
         << Refusal(query);

@@ -69,10 +69,7 @@ TEST_F(DispositionStoreTest, HistoryIsOnlyEverAddedToAndNamesTheBoardsNewestRun)
 }
 
 TEST_F(DispositionStoreTest, VersionTwoDatabaseIsUpgradedByTheNextWriter) {
-    db_->Rows("DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions");
-    db_->Rows(std::string(YIELD_TEST_ENGINE) == "sqlite"
-                  ? "PRAGMA user_version = 2"
-                  : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (2)");
+    yieldtest::BackToVersionTwo(*db_);
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
     auto store = OpenStore(db_->Url(), true);
     EXPECT_TRUE(store->Dispose(Asked(kDisposeReturned, "2026-12-07T10:00:00Z")));

@@ -408,10 +408,7 @@ std::vector<long long> SummaryIds(ReadStore& store, const RunFilter& filter) {
 // ingest; an alarm's steps are each stored once, with who and why as they were given.
 TEST_F(StoreTest, AlarmsUpgradeAVersionTwoDatabaseAndKeepEachStepOnce) {
     IngestInto(*db_, {(fs::path(YIELD_GOLDEN_DIR) / kStandard).string()});
-    db_->Rows(std::string("DROP TABLE alarms; ") + (std::string(YIELD_TEST_ENGINE) == "sqlite"
-                                                        ? "PRAGMA user_version = 2"
-                                                        : "DELETE FROM yield_schema;"
-                                                          " INSERT INTO yield_schema VALUES (2)"));
+    yieldtest::BackToVersionTwo(*db_);
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
     AlarmRow a;
     a.kind = kAlarmFlaggedPort;
@@ -495,10 +492,8 @@ TEST_F(StoreTest, VersionOneDatabaseIsRefusedByReadersAndUpgradedByTheFirstInges
 TEST_F(StoreTest, VersionTwoDatabaseGetsTypedViewsFromTheNextIngest) {
     std::string standard = (fs::path(YIELD_GOLDEN_DIR) / kStandard).string();
     IngestInto(*db_, {standard});
-    db_->Rows(kSqlite ? "PRAGMA user_version = 2"
-                      : "DROP VIEW v_runs; CREATE VIEW v_runs AS SELECT id, day, started_at,"
-                        " 1 AS complete FROM runs; DELETE FROM yield_schema;"
-                        " INSERT INTO yield_schema VALUES (2)");
+    yieldtest::BackToVersionTwo(*db_);
+    db_->Rows("CREATE VIEW v_runs AS SELECT id, day, started_at, 1 AS complete FROM runs");
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
     IngestInto(*db_, {standard});
     OpenStore(db_->Url(), false);

@@ -392,6 +392,7 @@ const ReportTable<ClockRow> kClockTable{
         {"chip_id", {"processor ID", "processor ID"}, CellKind::kLogText, Read(&ClockRow::chipId)},
         {"station", {"station", "station"}, CellKind::kLogText, Read(&ClockRow::station)},
         {"start_stamp", {"stamped", "stamped"}, CellKind::kLogText, Read(&ClockRow::timeStamp)},
+        {kStartKey, {}, CellKind::kLogText, IsoOf(&ClockRow::timeStamp)},
         {"arrival_day", {"arrived", "arrived"}, CellKind::kWord, Read(&ClockRow::arrivalDay)},
         {"verdict", {"verdict", "verdict"}, CellKind::kWord, Read(&ClockRow::verdict)},
     }};
