@@ -408,4 +408,19 @@ TEST_F(ServeHttp, DispositionsAreRecordedOnlyWithTheDeskSecret) {
     std::string page = s.Ask("GET /board/0x0BAD0000");
     EXPECT_NE(page.find("id=\"desk\""), std::string::npos);
     EXPECT_NE(page.find("cracked case"), std::string::npos);
+
+    // With a desk secret, only the desk acknowledges or clears an alarm.
+    auto clear = [&s](const std::string& secret) {
+        const std::string by = "by=ana";
+        int fd = Connect(s.host(), s.port());
+        SendAll(fd, "POST /alarms/7/clear HTTP/1.1\r\nHost: " + s.Host() + "\r\nX-Devuze-Clear: 1" +
+                        (secret.empty() ? "" : "\r\nX-Devuze-Desk-Secret: " + secret) +
+                        "\r\nContent-Length: " + std::to_string(by.size()) +
+                        "\r\nConnection: close\r\n\r\n" + by);
+        std::string answer = Receive(fd);
+        close(fd);
+        return StatusOf(answer);
+    };
+    EXPECT_EQ(clear(""), "HTTP/1.1 403");
+    EXPECT_EQ(clear(kDeskSecret), "HTTP/1.1 404");  // past the secret: there is no alarm 7
 }
