@@ -62,6 +62,20 @@ function stationDifferences(report, rows) {
 }
 
 // The page's repair queue is the report's, board by board and in its order.
+// The page shows a board's failures as text, a cause a part ("; " between); the report gives them
+// as objects. The same causes in the same order, each part naming its cause's first and last port.
+function causesDifference(text, causes) {
+    const parts = text === '' ? [] : text.split('; ');
+    if (parts.length !== causes.length) return `${parts.length} causes, report ${causes.length}`;
+    for (let i = 0; i < causes.length; ++i) {
+        const ports = causes[i].ports;
+        const ends = ports.length ? [ports[0], ports[ports.length - 1]] : [];
+        if (!ends.every((p) => parts[i].includes(p)))
+            return `cause ${show(parts[i])}, report ports ${show(ports)}`;
+    }
+    return '';
+}
+
 function repairDifferences(report, rows) {
     const queue = report.repair_queue;
     const byId = new Map(rows.map((r) => [r.chip_id, r]));
@@ -72,9 +86,11 @@ function repairDifferences(report, rows) {
             out.push(`${q.chip_id} is not in the page's repair queue`);
             continue;
         }
-        for (const key of ['station', 'start_stamp', 'status', 'failures']) {
+        for (const key of ['station', 'start_stamp', 'status']) {
             if (r[key] !== q[key]) out.push(`${q.chip_id}: ${key} ${show(r[key])}, report ${show(q[key])}`);
         }
+        const causes = causesDifference(r.failures, q.failures);
+        if (causes) out.push(`${q.chip_id}: failures ${causes}`);
     }
     const pageIds = rows.map((r) => r.chip_id);
     const reportIds = queue.map((q) => q.chip_id);
