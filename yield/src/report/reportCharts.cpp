@@ -262,7 +262,6 @@ namespace {
 struct RowsLayout {
     static constexpr double kLabelW = 150, kTop = 44, kRowH = 20, kPlotW = 400;
     static constexpr double kRight = 230, kBottom = 40;
-    static constexpr int kTicks = 5;
 };
 
 // The stations with boards, the most boards first, at most kChartStations.
