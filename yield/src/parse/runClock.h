@@ -12,7 +12,7 @@ namespace yield {
 // No board of the line ran before this day: an earlier stamp is a clock that was never set.
 constexpr char kEarliestStamp[] = "2021_01_01_00_00_00";
 // How far a stamp may lie after its file's arrival (time zones, a clock a little fast).
-constexpr long long kClockSlackSeconds = 2 * 24 * 60 * 60;
+constexpr long long kClockSlackSeconds = 2LL * 24 * 60 * 60;
 
 // When a run's file arrived: its modification time (nanoseconds) when that is a plausible time
 // (not before kEarliestStamp nor past `now` and the slack), else `now` (the ingest's time).
