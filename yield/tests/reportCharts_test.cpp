@@ -1,5 +1,5 @@
 // The charts a line reads: a heat map of bounded width however many ports failed, the day chart's
-// first-pass bars against the line's target, out-of-spec histogram bars marked.
+// first-pass bars against the line's target, out-of-limits histogram bars marked.
 #include "report/reportCharts.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ TEST(ReportCharts, DayChartDrawsFirstPassAgainstTheLinesTarget) {
     EXPECT_NE(out.str().find("target 90.0%"), std::string::npos);
 }
 
-TEST(ReportCharts, OutOfSpecHistogramBarsAreMarked) {
+TEST(ReportCharts, OutOfLimitsHistogramBarsAreMarked) {
     AnalogueStats a;
     a.input = "AI1";
     a.count = 3;
@@ -56,9 +56,9 @@ TEST(ReportCharts, OutOfSpecHistogramBarsAreMarked) {
     std::ostringstream out;
     WriteHistogram(out, a);
     const std::string svg = out.str();
-    size_t outside = svg.find("class=\"bar out-of-spec\" data-value=\"1.75\"");
+    size_t outside = svg.find("class=\"bar out-of-limits\" data-value=\"1.75\"");
     EXPECT_NE(outside, std::string::npos);
-    EXPECT_EQ(svg.find("class=\"bar out-of-spec\" data-value=\"1.60\""), std::string::npos);
+    EXPECT_EQ(svg.find("class=\"bar out-of-limits\" data-value=\"1.60\""), std::string::npos);
     EXPECT_NE(svg.find("class=\"hatch\""), std::string::npos);
 }
 

@@ -22,7 +22,7 @@ constexpr char kBadColour[] = "#c54";
 constexpr char kTargetColour[] = "#06c";
 constexpr char kParetoBarColour[] = "#c54";
 constexpr char kCumulativeColour[] = "#06c";
-constexpr char kOutOfSpecColour[] = "#d33";
+constexpr char kOutOfLimitsColour[] = "#d33";
 constexpr char kHistogramBarColour[] = "#48c";
 constexpr char kLimitColour[] = "#c00";
 constexpr char kWhite[] = "#fff";
@@ -80,9 +80,9 @@ constexpr char kHeatHidden[] = "; ports that never failed: ";
 constexpr char kHeatColumnsLeftOut[] = "; columns with the fewest failures left out: ";
 
 constexpr char kHistogramCaption[] =
-    "Readings per 0.01 V; dashed red: the limits; hatched red: out of spec";
-constexpr char kOutOfSpecWord[] = " (out of spec)";
-constexpr char kHatchPrefix[] = "out-of-spec-";
+    "Readings per 0.01 V; dashed red: the limits; hatched red: out of limits";
+constexpr char kOutOfLimitsWord[] = " (out of limits)";
+constexpr char kHatchPrefix[] = "out-of-limits-";
 constexpr char kReadingsAxis[] = "readings";
 constexpr char kVoltAxis[] = "reading (V)";
 constexpr char kVoltUnit[] = " V";
@@ -670,7 +670,7 @@ void HistogramAxes(std::ostream& out, const HistogramBins& b, const LinearScale&
     Label(out, (L::kLeft + right) / 2, base + L::kBottom - 6, kVoltAxis, kAnchorMiddle);
 }
 
-bool OutOfSpec(int hundredths) {
+bool OutOfLimits(int hundredths) {
     return hundredths < tracefmt::kAdcLowHundredths || hundredths > tracefmt::kAdcHighHundredths;
 }
 
@@ -737,16 +737,16 @@ void WriteHistogram(std::ostream& out, const AnalogueStats& a) {
     for (const auto& [v, n] : b.counts) {
         PixelSpan s = BarSpan(x, v, 1);
         double top = y(static_cast<double>(n)), cx = (s.from + s.to) / 2;
-        const bool outside = OutOfSpec(v);
+        const bool outside = OutOfLimits(v);
         El bar("rect");
-        bar.At("class", outside ? "bar out-of-spec" : "bar")
+        bar.At("class", outside ? "bar out-of-limits" : "bar")
             .At("data-value", Volts(v))
             .At("x", s.from + 0.5)
             .At("y", top)
             .At("width", s.to - s.from - 1)
             .At("height", L::kTop + L::kPlotH - top)
-            .At("fill", outside ? kOutOfSpecColour : kHistogramBarColour);
-        bar.With(out, BinTitle(a, b, v, n) + (outside ? kOutOfSpecWord : ""));
+            .At("fill", outside ? kOutOfLimitsColour : kHistogramBarColour);
+        bar.With(out, BinTitle(a, b, v, n) + (outside ? kOutOfLimitsWord : ""));
         if (outside) {
             El("rect")
                 .At("class", "hatch")

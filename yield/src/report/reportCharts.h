@@ -30,7 +30,7 @@ void WriteStationChart(std::ostream& out, const std::vector<StationRow>& station
 // Boards per failure cause, most first, with the cumulative share as a line.
 void WriteParetoChart(std::ostream& out, const std::vector<CauseRow>& causes);
 void WriteHeatMap(std::ostream& out, const ReportModel& m);
-// Readings per bin, the bins beyond the limits marked out of spec (colour, hatching, title).
+// Readings per bin, the bins beyond the limits marked out of limits (colour, hatching, title).
 void WriteHistogram(std::ostream& out, const AnalogueStats& a);
 
 }  // namespace yield
