@@ -100,6 +100,7 @@ void PrintIngestProblems(const IngestStats& stats, std::FILE* to);
 void AddStationOption(CLI::App& cmd, std::string& station);
 Handler AddServeOptions(CLI::App& cmd);
 Handler AddAlarmsOptions(CLI::App& cmd);
+Handler AddCheckOptions(CLI::App& cmd);
 
 // Parses the command line, runs the subcommand it names and returns the exit status.
 int RunCommandLine(int argc, char** argv);

@@ -67,6 +67,13 @@ constexpr char kAlarmsAbout[] =
     "The line screen's alarms as the database keeps them, newest first: when each was raised and "
     "what it counted, when its condition ended, who acknowledged and cleared it and why. --ack "
     "and --clear take that step on one alarm, as the screen's buttons do.";
+constexpr char kCheckAbout[] =
+    "Recompute from the stored rows the tallies the reports read (each day's ports of every host "
+    "and station, the analogue readings' values) and compare them with those kept at ingest: "
+    "prints the rows that differ, each way. An ingest keeps them; an older database gets them "
+    "at its next ingest.";
+constexpr char kCheckExamples[] = "  devuzeV7-yield check --db yield.db";
+constexpr char kCheckNotFound[] = "1 the tallies differ from the rows (each difference listed)";
 constexpr char kAlarmsExamples[] =
     "  devuzeV7-yield alarms --db yield.db\n"
     "  devuzeV7-yield alarms --db yield.db --ack 12 --by ann --note 'cable C re-seated'\n"
@@ -153,6 +160,7 @@ const Subcommand kSubcommands[] = {
     {"dispose", kDisposeAbout, AddDisposeOptions, kDisposeExamples, kDisposeNotFound, true, false},
     {"serve", kServeAbout, AddServeOptions, kServeExamples, nullptr, false, false},
     {"alarms", kAlarmsAbout, AddAlarmsOptions, kAlarmsExamples, kAlarmsNotFound, false, false},
+    {"check", kCheckAbout, AddCheckOptions, kCheckExamples, kCheckNotFound, false, false},
 };
 
 std::string ExitStatuses(const char* notFound, const char* database, bool writesOutput) {

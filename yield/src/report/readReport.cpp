@@ -44,7 +44,9 @@ ReportModel ReadReport(ReadStore& store, const RunFilter& filter, const ReadOpti
     RunFilter days;
     days.since = filter.since;
     days.until = filter.until;
-    ReportRows rows = ReportRowsOf(store, days);
+    // The line screen's day is read whole: its alarms count each port's boards.
+    bool tallies = o.recentBoards == 0;
+    ReportRows rows = ReportRowsOf(store, days, tallies);
     ReportRows own = ReportRowsOf(store, filter);
     rows.voltReadings = own.voltReadings;
     if (!o.readings) rows.voltReadings = [](const ReadingSink&) {};

@@ -157,7 +157,7 @@ void ReportBuilder::AddRun(const RunSummary& run) {
     if (selected && run.clockUnset) AddUnsetClock(run);
     if (selected) {
         AddSelectedRun(run, station, dayNames_.Of(run.day));
-    } else if (run.verdict != Verdict::Incomplete) {
+    } else if (run.verdict != Verdict::Incomplete && !tallied_) {
         for (const PortResult& p : run.ports) {
             auto& total = portTotals_[PortKey(p)];
             ++total.first;
@@ -209,8 +209,43 @@ void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint
     ++m_.summary.completeRuns;
     ++row.runs;
     row.passed += run.verdict == Verdict::Ok ? 1 : 0;
-    CountPorts(run, day);
+    if (tallied_) {
+        cells_[FixtureOf(run)];  // a station with runs is in the fixture view, ports or not
+        ListIntermittent(run);
+    } else {
+        CountPorts(run, day);
+    }
     causes_.Add(run);
+}
+
+void ReportBuilder::AddPortTally(const PortTallyRow& t) {
+    PortResult port{t.family, t.number, false, false};
+    uint32_t key = PortKey(port);
+    portTotals_[key].first += t.runs;
+    portTotals_[key].second += t.failures;
+    bool selected = (m_.filter.host.empty() || t.host == m_.filter.host) &&
+                    (m_.filter.station.empty() ||
+                     (t.station.empty() ? t.host : t.station) == m_.filter.station);
+    if (!selected) return;
+    HostCells& host = cells_[t.station.empty() ? t.host : t.station];
+    Cell& cell = host.cells[FindCell(host, port)];
+    cell.runs += t.runs;
+    cell.failures += t.failures;
+    uint32_t day = dayNames_.Of(t.day);
+    if (portsByDay_.size() <= day) portsByDay_.resize(day + 1);
+    auto& byPort = portsByDay_[day];
+    if (byPort.size() <= key) byPort.resize(key + 1, {0, 0});
+    byPort[key].first += t.runs;
+    byPort[key].second += t.failures;
+    portFailures_[key] += t.failures;
+}
+
+void ReportBuilder::ListIntermittent(const RunSummary& run) {
+    for (const PortResult& p : run.ports) {
+        if (p.intermittent)
+            m_.intermittent.push_back(
+                IntermittentRow{FixtureOf(run), run.chipId, run.timeStamp, p.Name()});
+    }
 }
 
 void ReportBuilder::CountPorts(const RunSummary& run, uint32_t day) {
@@ -233,11 +268,8 @@ void ReportBuilder::CountPorts(const RunSummary& run, uint32_t day) {
         byPort[cell.port].second += failed;
         portTotals_[cell.port].second += failed;
         portFailures_[cell.port] += failed;
-        if (p.intermittent) {
-            m_.intermittent.push_back(
-                IntermittentRow{station, run.chipId, run.timeStamp, p.Name()});
-        }
     }
+    ListIntermittent(run);
 }
 
 // Boards whose last complete run failed, and boards with no complete run, of the selection.
@@ -702,6 +734,10 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
     ReportBuilder b(filter);
     b.KeepRecentBoards(recentBoards);
     if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
+    if (rows.portTallies) {
+        b.CountPortsFromTallies();
+        rows.portTallies([&b](const PortTallyRow& t) { b.AddPortTally(t); });
+    }
     rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });
     ReportModel m = b.Finish();

@@ -305,6 +305,10 @@ public:
     void AddRun(const RunSummary& run);
     void AddReading(const NamedValue& value, long long count = 1);  // `count` equal readings
     void AddRunsLeftOutWithoutDay(long long n) { m_.summary.noDayRuns += n; }
+    // The ports' runs and failures come from tallies (AddPortTally), before any run: the runs
+    // then bring only the ports their failures and intermittent list need.
+    void CountPortsFromTallies() { tallied_ = true; }
+    void AddPortTally(const PortTallyRow& t);
     // Fill `recent` with each station's latest `boards` boards (0: none).
     void KeepRecentBoards(int boards) { recentWindow_ = boards; }
     ReportModel Finish();
@@ -340,6 +344,7 @@ private:
     void AddUnsetClock(const RunSummary& run);
     void AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day);
     void CountPorts(const RunSummary& run, uint32_t day);
+    void ListIntermittent(const RunSummary& run);
     void CloseBoard(const std::string& chipId, const Board& b);
     void BuildRepairs();
     struct PortNames {
@@ -389,6 +394,7 @@ private:
     std::vector<Recent> recentBoards_;
     int recentWindow_ = 0;
     bool weekly_ = false;
+    bool tallied_ = false;
     // Per station, each port's runs and failures, in the order first seen (runs list their ports
     // in the same order, so the next port is almost always the next cell); past kLinearCells cells
     // a station's cells are found through an index, so a run listing many ports in a new order

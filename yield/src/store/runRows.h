@@ -58,6 +58,14 @@ using FailingSink = std::function<void(long long runId, const RunRecord& failing
 // without any is given empty.
 using FailingSource = std::function<void(const std::vector<long long>& ids, const FailingSink&)>;
 
+// One port's tally over the complete runs of one day, host and station.
+struct PortTallyRow {
+    std::string day, host, station, family;
+    int number = 0;
+    long long runs = 0, failures = 0;
+};
+using PortTallySink = std::function<void(const PortTallyRow&)>;
+
 // The rows of one report, each source fed once and streamed: runs one at a time (in any order),
 // the analogue readings as distinct values with their counts, and the runs whose stamp gives no
 // day (asked only of a filter with a day bound, which leaves them out). `failing` is asked once,
@@ -70,6 +78,9 @@ struct ReportRows {
     FailingSource failing;
     // Each board's latest disposition; null: the queue as the runs alone make it.
     std::function<void(const DispositionSink&)> dispositions;
+    // The ports' tallies of the runs' days; set, the runs bring only the ports their failures
+    // and intermittent list need (ReadStore::ForEachRunFailingPorts). Null: every run's ports.
+    std::function<void(const PortTallySink&)> portTallies;
 };
 
 }  // namespace yield

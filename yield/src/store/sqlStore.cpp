@@ -4,6 +4,7 @@
 #include "store/sqlConnection.h"
 #include "store/storeDispositions.h"
 #include "store/storeAlarms.h"
+#include "store/storeCheck.h"
 #include "store/storeIngest.h"
 #include "store/storeMigration.h"
 #include "store/storeReading.h"
@@ -22,9 +23,18 @@ public:
         MigrateSchema(*conn_, use);
     }
 
-    void Begin() override { conn_->Begin(); }
-    void Commit() override { conn_->Commit(); }
-    void Rollback() override { conn_->Rollback(); }
+    void Begin() override {
+        ingest_.StartBatch();
+        conn_->Begin();
+    }
+    void Commit() override {
+        ingest_.Settle();
+        conn_->Commit();
+    }
+    void Rollback() override {
+        ingest_.StartBatch();
+        conn_->Rollback();
+    }
     void AnnounceChange(long long runsStored) override { ingest_.AnnounceChange(runsStored); }
     bool KnownUnchanged(const SourceFile& file) override { return ingest_.KnownUnchanged(file); }
     PutOutcome PutRun(const RunRecord& run, const SourceFile& file) override {
@@ -43,6 +53,14 @@ public:
     void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) override {
         reading_.ForEachVoltReading(filter, take);
     }
+    void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take) override {
+        reading_.ForEachRunFailingPorts(filter, take);
+    }
+    bool KeepsTallies() override { return true; }
+    void ForEachPortTally(const RunFilter& filter, const PortTallySink& take) override {
+        reading_.ForEachPortTally(filter, take);
+    }
+    TallyCheckResult CheckTallies() override { return yield::CheckTallies(*conn_); }
     std::vector<long long> RunIds(const RunFilter& filter) override {
         return reading_.RunIds(filter);
     }

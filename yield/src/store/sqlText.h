@@ -12,13 +12,14 @@
 
 namespace yield::sql {
 
-// Schema version 3. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// Schema version 4. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
 // runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
 // the repair desk's dispositions, the alarms and runs.clock_unset, and gave the views' days,
-// times and flags PostgreSQL types of their own.
-#define YIELD_SCHEMA_VERSION "3"
-constexpr int kSchemaVersion = 3;
+// times and flags PostgreSQL types of their own; version 4 the tallies the answers read instead
+// of every row (day_ports, day_volts).
+#define YIELD_SCHEMA_VERSION "4"
+constexpr int kSchemaVersion = 4;
 static_assert(YIELD_SCHEMA_VERSION[0] - '0' == kSchemaVersion);
 constexpr int kFirstSchemaVersion = 1;
 constexpr int kSecondSchemaVersion = 2;
@@ -122,17 +123,18 @@ constexpr int Col(Column c) {
     "CREATE INDEX IF NOT EXISTS runs_by_day ON runs(day)",                                         \
     "CREATE INDEX IF NOT EXISTS runs_by_chip ON runs(chip_id, start_stamp)",                       \
     "CREATE INDEX IF NOT EXISTS sources_by_run ON source_files(run_id)",                           \
-    /* The report reads runs and analogue readings from these alone, not from the wide rows. */    \
+    /* The report reads runs from this alone, not from the wide rows. */                          \
     "CREATE INDEX IF NOT EXISTS runs_fixture_summary"                                              \
     " ON runs(id, host, station, chip_id, start_stamp, day, verdict)",                             \
-    "CREATE INDEX IF NOT EXISTS volt_readings ON measurements(name, value, run_id, unit)"          \
-    " WHERE unit = '" YIELD_UNIT_VOLTS "'",                                                        \
     /* The repair queue's failing values, without the runs' other readings. */                    \
-    "CREATE INDEX IF NOT EXISTS " YIELD_NEWEST_INDEX " ON measurements(run_id, seq)"               \
-    " WHERE outcome = '" YIELD_OUTCOME_FAIL "'"
+    "CREATE INDEX IF NOT EXISTS failed_measurements ON measurements(run_id, seq)"                  \
+    " WHERE outcome = '" YIELD_OUTCOME_FAIL "'",                                                   \
+    /* The intermittent ports of the runs that passed, which the report lists. */                 \
+    "CREATE INDEX IF NOT EXISTS " YIELD_NEWEST_INDEX " ON run_ports(run_id, family, number)"       \
+    " WHERE intermittent = 1"
 // The indexes alone: a database of this version made before the newest of them was added gets
 // those it lacks from its next ingest.
-#define YIELD_NEWEST_INDEX "failed_measurements"
+#define YIELD_NEWEST_INDEX "intermittent_ports"
 // Version 1 to 2, in one transaction; the views and indexes follow.
 #define YIELD_UPGRADE_1(TEXT)                                                                      \
     "ALTER TABLE runs ADD COLUMN station " TEXT YIELD_NN_EMPTY,                                    \
@@ -285,10 +287,90 @@ constexpr char kAlarmsVersion[] =
                       "DOUBLE PRECISION", YIELD_PG_TEXT)
 // ---- end of alarms ----------------------------------------------------------------------------
 
+// ---- Tallies kept at ingest (schema version 4) ----
+// What the reports read instead of every port and reading: per day, host and station (the run's
+// own columns, so that a report's filter selects them as it selects runs), each port of the
+// complete runs with how many of those runs failed it, and each analogue reading's value with how
+// many readings have it. Kept by every ingest in the batch that writes the rows (storeIngest.cpp),
+// made from the rows by the upgrade, compared with them by `check` (storeCheck.cpp). A key whose
+// count fell back to 0 (a replaced copy, a station that came late) stays as 0 and counts nothing.
+// clang-format off
+#define YIELD_TALLY_TABLES(INT, REAL, TEXT, KEYED)                                                 \
+    "CREATE TABLE IF NOT EXISTS day_ports (day " TEXT " NOT NULL, host " TEXT " NOT NULL,"         \
+    " station " TEXT " NOT NULL, family " TEXT " NOT NULL, number " INT " NOT NULL,"               \
+    " runs " INT " NOT NULL, failures " INT " NOT NULL,"                                           \
+    " PRIMARY KEY (day, host, station, family, number))" KEYED,                                    \
+    "CREATE TABLE IF NOT EXISTS day_volts (day " TEXT " NOT NULL, host " TEXT " NOT NULL,"         \
+    " station " TEXT " NOT NULL, name " TEXT " NOT NULL, value " REAL " NOT NULL,"                 \
+    " readings " INT " NOT NULL, PRIMARY KEY (day, host, station, name, value))" KEYED
+#define YIELD_PORT_KEY "day, host, station, family, number"
+#define YIELD_VOLT_KEY "day, host, station, name, value"
+// The tallies as the rows give them, of the runs FROM names as r, each count times SIGN.
+#define YIELD_PORT_TALLIES(SIGN, FROM)                                                             \
+    "SELECT r.day, r.host, r.station, p.family, p.number, " SIGN "count(*), "                      \
+    SIGN "sum(1 - p.passed) FROM " FROM " JOIN run_ports p ON p.run_id = r.id"                     \
+    " WHERE r.verdict <> '" YIELD_VERDICT_INCOMPLETE "'"                                           \
+    " GROUP BY r.day, r.host, r.station, p.family, p.number"
+#define YIELD_VOLT_TALLIES(SIGN, FROM)                                                             \
+    "SELECT r.day, r.host, r.station, m.name, m.value, " SIGN "count(*) FROM " FROM               \
+    " JOIN measurements m ON m.run_id = r.id WHERE m.unit = '" YIELD_UNIT_VOLTS "'"                \
+    " GROUP BY r.day, r.host, r.station, m.name, m.value"
+#define YIELD_STORED_PORT_TALLIES                                                                  \
+    "SELECT " YIELD_PORT_KEY ", runs, failures FROM day_ports WHERE runs <> 0"
+#define YIELD_STORED_VOLT_TALLIES "SELECT " YIELD_VOLT_KEY ", readings FROM day_volts WHERE readings <> 0"
+#define YIELD_ALL_RUNS "runs r"
+#define YIELD_SETTLED_RUNS "settle_runs t JOIN runs r ON r.id = t.run_id"
+// clang-format on
+// The runs of a batch whose rows are added to the tallies ($1 = 1) or taken from them ($1 = -1).
+constexpr char kMakeSettleRuns[] =
+    "CREATE TEMP TABLE IF NOT EXISTS settle_runs (run_id BIGINT PRIMARY KEY)";
+constexpr char kClearSettleRuns[] = "DELETE FROM settle_runs";
+constexpr const char* kSettleTallies[] = {
+    "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) " YIELD_PORT_TALLIES(
+        "$1 * ", YIELD_SETTLED_RUNS) " ON CONFLICT (" YIELD_PORT_KEY ") DO UPDATE SET"
+                                     " runs = day_ports.runs + excluded.runs,"
+                                     " failures = day_ports.failures + excluded.failures",
+    "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) " YIELD_VOLT_TALLIES(
+        "$1 * ", YIELD_SETTLED_RUNS) " ON CONFLICT (" YIELD_VOLT_KEY ") DO UPDATE SET"
+                                     " readings = day_volts.readings + excluded.readings"};
+// Every tally made anew from the rows: by the upgrade, and where a change of stored days moved
+// runs between keys.
+constexpr const char* kRebuildTallies[] = {
+    "DELETE FROM day_ports", "DELETE FROM day_volts",
+    "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) " YIELD_PORT_TALLIES(
+        "", YIELD_ALL_RUNS),
+    "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) " YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS)};
+// What `check` compares: each table's stored tallies against those the rows give, each way.
+struct TallyCheck {
+    const char* table;
+    const char* columns;       // the columns the rows below give, for people
+    const char* storedNotGiven;  // rows stored that the rows do not give
+    const char* givenNotStored;  // rows the rows give that are not stored
+};
+#define YIELD_EXCEPT(a, b) a " EXCEPT " b " ORDER BY 1, 2, 3, 4, 5"
+constexpr TallyCheck kTallyChecks[] = {
+    {"day_ports", YIELD_PORT_KEY ", runs, failures",
+     YIELD_EXCEPT(YIELD_STORED_PORT_TALLIES, YIELD_PORT_TALLIES("", YIELD_ALL_RUNS)),
+     YIELD_EXCEPT(YIELD_PORT_TALLIES("", YIELD_ALL_RUNS), YIELD_STORED_PORT_TALLIES)},
+    {"day_volts", YIELD_VOLT_KEY ", readings",
+     YIELD_EXCEPT(YIELD_STORED_VOLT_TALLIES, YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS)),
+     YIELD_EXCEPT(YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS), YIELD_STORED_VOLT_TALLIES)}};
+constexpr char kCountRuns[] = "SELECT count(*) FROM runs";
+#undef YIELD_EXCEPT
+#undef YIELD_ALL_RUNS
+#undef YIELD_SETTLED_RUNS
+#undef YIELD_PORT_TALLIES
+#undef YIELD_VOLT_TALLIES
+#undef YIELD_STORED_PORT_TALLIES
+#undef YIELD_STORED_VOLT_TALLIES
+#define YIELD_SQLITE_TALLIES YIELD_TALLY_TABLES("INTEGER", "REAL", "TEXT", " WITHOUT ROWID")
+#define YIELD_PG_TALLIES YIELD_TALLY_TABLES("BIGINT", "DOUBLE PRECISION", YIELD_PG_TEXT, "")
+// ---- end of tallies ----
+
 constexpr const char* kSqliteSchema[] = {
     YIELD_SCHEMA("INTEGER PRIMARY KEY", "INTEGER", "REAL", "TEXT", " WITHOUT ROWID",
                  " REFERENCES runs(id)"),
-    YIELD_SQLITE_DISPOSITIONS, YIELD_SQLITE_ALARMS,
+    YIELD_SQLITE_DISPOSITIONS, YIELD_SQLITE_ALARMS, YIELD_SQLITE_TALLIES,
     YIELD_VIEWS(YIELD_SQLITE_VIEW, YIELD_SAME, YIELD_SAME, YIELD_SAME),
     YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_UTC_TIME)};
 // PostgreSQL keeps the schema version in a table of its own.
@@ -296,9 +378,16 @@ constexpr const char* kPgSchema[] = {
     YIELD_SCHEMA("BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY", "BIGINT",
                  "DOUBLE PRECISION", YIELD_PG_TEXT, "", ""),
     "CREATE TABLE IF NOT EXISTS yield_schema (version INTEGER NOT NULL)", YIELD_PG_DISPOSITIONS,
-    YIELD_PG_ALARMS, YIELD_PG_TIME_FUNCTION,
+    YIELD_PG_ALARMS, YIELD_PG_TALLIES, YIELD_PG_TIME_FUNCTION,
     YIELD_VIEWS(YIELD_PG_VIEW, YIELD_PG_DAY, YIELD_PG_TIME, YIELD_PG_FLAG),
     YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_UTC_TIME)};
+// Version 3 to 4: the tallies' tables, filled from the rows (kRebuildTallies) in the same batch.
+// The analogue readings' index goes: the reports read their tallies.
+#define YIELD_UPGRADE_3 "DROP INDEX IF EXISTS volt_readings", YIELD_INDEXES
+constexpr const char* kSqliteUpgrade3[] = {YIELD_SQLITE_TALLIES, YIELD_UPGRADE_3};
+constexpr const char* kPgUpgrade3[] = {YIELD_PG_TALLIES, YIELD_UPGRADE_3};
+#undef YIELD_UPGRADE_3
+constexpr int kTallySchemaVersion = 4;
 constexpr const char* kIndexes[] = {YIELD_INDEXES};
 constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 // The views of version 1 to 2 come with those of 2 to 3, which an upgrade from 1 runs next.
@@ -497,6 +586,9 @@ struct BulkTable {
         "INSERT INTO " table " (" YIELD_NAMES(COLUMNS) ") VALUES (" values ")", \
             "COPY " table " (" YIELD_NAMES(COLUMNS) ") FROM STDIN"              \
     }
+// The runs whose rows a batch adds to the tallies (kSettleTallies).
+constexpr BulkTable kSettleRunRows = {"INSERT INTO settle_runs (run_id) VALUES ($1)",
+                                      "COPY settle_runs (run_id) FROM STDIN"};
 constexpr BulkTable kPortRows = YIELD_BULK("run_ports", YIELD_PORT_COLUMNS, "$1, $2, $3, $4, $5");
 constexpr BulkTable kTallyRows =
     YIELD_BULK("port_tallies", YIELD_TALLY_COLUMNS, "$1, $2, $3, $4, $5, $6");
@@ -566,6 +658,14 @@ constexpr char kFailedPortsOfRunSpan[] =
     "SELECT " YIELD_NAMES(YIELD_MEASUREMENT_COLUMNS) " FROM measurements WHERE"
 constexpr char kFailedMeasurementsOfRunSpan[] = YIELD_MEASUREMENTS
     " outcome = '" YIELD_OUTCOME_FAIL "' AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+// The ports of the failed runs among $1 to $2, and the intermittent ports of the runs, each in
+// run order: what a report reads of the runs' ports beside the tallies.
+constexpr char kPortsOfFailedRunSpan[] =
+    "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM runs r CROSS JOIN run_ports p"
+    " WHERE p.run_id = r.id AND r.id >= $1 AND r.id <= $2 AND r.verdict = '" YIELD_VERDICT_ERR "'"
+    " ORDER BY p.run_id, p.family, p.number";
+constexpr char kIntermittentPortsOfRunSpan[] =
+    YIELD_PORTS " intermittent = 1 AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
 #define YIELD_FAILURES "SELECT " YIELD_NAMES(YIELD_FAILURE_COLUMNS) " FROM failure_lines WHERE"
 constexpr char kFailureLinesOfRunSpan[] =
     YIELD_FAILURES " run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
@@ -581,16 +681,16 @@ constexpr char kNewestRuns[] =
 #undef YIELD_FIRST_SUMMARY
 #undef YIELD_NEXT_SUMMARY
 #undef YIELD_SUMMARY_ENUM
-// The analogue readings (unit V), each distinct value once with its count: all of them from the
-// index volt_readings alone (in its order, no sort), or those of the runs the filter selects.
+// The analogue readings (unit V) of the runs the filter selects, each distinct value once with
+// its count, from their tallies.
 constexpr char kVoltReadings[] =
-    "SELECT m.name, m.value, count(*) FROM measurements m WHERE m.unit = '" YIELD_UNIT_VOLTS
-    "'"
-    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
-constexpr char kVoltReadingsFiltered[] =
-    "SELECT m.name, m.value, count(*) FROM measurements m JOIN runs r ON r.id = m.run_id"
-    " WHERE m.unit = '" YIELD_UNIT_VOLTS "' AND" YIELD_RUN_FILTER
-    " GROUP BY m.name, m.value ORDER BY m.name, m.value";
+    "SELECT r.name, r.value, sum(r.readings) FROM day_volts r WHERE" YIELD_RUN_FILTER
+    " GROUP BY r.name, r.value HAVING sum(r.readings) <> 0 ORDER BY r.name, r.value";
+// The port tallies of the runs the filter selects, in PortTallyColumn's order.
+enum class PortTallyColumn { day, host, station, family, number, runs, failures };
+constexpr char kPortTallies[] =
+    "SELECT r.day, r.host, r.station, r.family, r.number, r.runs, r.failures FROM day_ports r"
+    " WHERE r.runs <> 0 AND" YIELD_RUN_FILTER;
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER
@@ -688,6 +788,8 @@ struct Dialect {
     size_t upgrade1Size;
     const char* const* upgrade2;  // version 2 to 3
     size_t upgrade2Size;
+    const char* const* upgrade3;  // version 3 to 4
+    size_t upgrade3Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
@@ -704,6 +806,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     sizeof kSqliteUpgrade1 / sizeof *kSqliteUpgrade1,
                                     kSqliteUpgrade2,
                                     sizeof kSqliteUpgrade2 / sizeof *kSqliteUpgrade2,
+                                    kSqliteUpgrade3,
+                                    sizeof kSqliteUpgrade3 / sizeof *kSqliteUpgrade3,
                                     nullptr,
                                     kSqliteBegin,
                                     kRunByKey,
@@ -718,6 +822,8 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgUpgrade1 / sizeof *kPgUpgrade1,
                                 kPgUpgrade2,
                                 sizeof kPgUpgrade2 / sizeof *kPgUpgrade2,
+                                kPgUpgrade3,
+                                sizeof kPgUpgrade3 / sizeof *kPgUpgrade3,
                                 kPgSchemaLock,
                                 kBegin,
                                 kPgRunByKeyLocked,

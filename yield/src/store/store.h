@@ -120,6 +120,18 @@ protected:
     PathCheck pathCheck_;
 };
 
+// The tallies the answers read (kept at ingest) against what the stored rows give: every row
+// that differs, on either side, is a difference.
+constexpr char kStoredNotGiven[] = "stored, not what the rows give";
+constexpr char kGivenNotStored[] = "the rows give, not stored";
+constexpr long long kShownDifferences = 20;
+struct TallyCheckResult {
+    long long runs = 0;
+    long long differences = 0;
+    std::vector<std::string> shown;   // the first kShownDifferences, "table side: values"
+    std::vector<std::string> tables;  // what was compared, "table (columns)"
+};
+
 // The stations (or hosts of runs without one), the hosts and the span of days stored.
 struct StoredChoices {
     std::vector<std::string> stations;
@@ -133,6 +145,20 @@ class ReadStore {
 public:
     virtual ~ReadStore() = default;
     virtual void ForEachRun(const RunFilter& filter, const RunSink& take) = 0;
+    // The same runs, each with only the ports a report reads of it beside the tallies: every
+    // port of a failed run, the intermittent ports of the others.
+    virtual void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take) {
+        ForEachRun(filter, take);
+    }
+    // Whether the store keeps the port tallies; without them a report counts the runs' ports.
+    virtual bool KeepsTallies() { return false; }
+    // The port tallies of the filter's days, hosts and stations, in no set order.
+    virtual void ForEachPortTally(const RunFilter& filter, const PortTallySink& take) {
+        static_cast<void>(filter);
+        static_cast<void>(take);
+    }
+    // The kept tallies compared with the rows.
+    virtual TallyCheckResult CheckTallies() { return {}; }
     // The analogue readings (measurements in V) by name and value: each distinct value once, with
     // how many readings have it (the NamedValue's run ID and outcome are not set).
     virtual void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) = 0;
@@ -190,6 +216,8 @@ enum class SchemaUse {
 };
 
 // A report's rows read from `store` through `filter` (kept by value); `store` must outlive them.
-ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter);
+// `tallies`: the ports from the store's tallies where it keeps them (what a report over many
+// runs reads), else from every run.
+ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter, bool tallies = false);
 
 }  // namespace yield

@@ -42,6 +42,7 @@ PutOutcome SqlIngest::PutRun(const RunRecord& run, const SourceFile& file) {
     if (!stored) {
         if (std::optional<long long> id = InsertRun(run)) {
             InsertChildren(*id, run);
+            unsettled_.insert(*id);
             PutSource(file, *id, kRoleKept, run);
             return PutOutcome::New;
         }
@@ -122,6 +123,7 @@ std::optional<long long> SqlIngest::InsertRun(const RunRecord& run) {
 }
 
 void SqlIngest::FillStation(long long id, const std::string& station) {
+    Unsettle(id);
     Stmt s(conn_.Prepare(sql::kFillStation));
     s.Bind(station, id);
     s.Run();
@@ -129,6 +131,7 @@ void SqlIngest::FillStation(long long id, const std::string& station) {
 
 // The run's station stays the one stored first.
 void SqlIngest::ReplaceRun(long long id, const RunRecord& run, const std::string& station) {
+    Unsettle(id);
     conn_.Flush();  // rows of this run still waiting must be gone with the rest
     for (const char* text : sql::kDeleteRunChildren) {
         Stmt d(conn_.Prepare(text));
@@ -194,6 +197,34 @@ void SqlIngest::PutSource(const SourceFile& file, long long id, const char* role
     Stmt s(conn_.Prepare(sql::kUpsertSource));
     BindSourceRow(s, file, SourceFacts{id, role, "", run.Complete(), run.records});
     s.Run();
+}
+
+// Run `id`'s rows leave the tallies until the batch settles, as they are about to change.
+void SqlIngest::Unsettle(long long id) {
+    if (!unsettled_.insert(id).second) return;
+    conn_.Flush();
+    conn_.Exec(sql::kMakeSettleRuns);
+    Stmt(conn_.Prepare(sql::kSettleRunRows.insert)).Bind(id).Run();
+    SettleTallies(-1);
+}
+
+void SqlIngest::Settle() {
+    if (unsettled_.empty()) return;
+    conn_.Exec(sql::kMakeSettleRuns);  // a temporary table, gone with a batch rolled back
+    SqlRows& rows = conn_.Rows(sql::kSettleRunRows);
+    for (long long id : unsettled_) {
+        rows.BindInt(id);
+        rows.EndRow();
+    }
+    conn_.Flush();
+    SettleTallies(1);
+    unsettled_.clear();
+}
+
+// The rows of the runs in settle_runs added to the tallies times `sign`; settle_runs emptied.
+void SqlIngest::SettleTallies(long long sign) {
+    for (const char* text : sql::kSettleTallies) Stmt(conn_.Prepare(text)).Bind(sign).Run();
+    conn_.Exec(sql::kClearSettleRuns);
 }
 
 }  // namespace yield

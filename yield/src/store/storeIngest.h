@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 
 #include "store/sqlConnection.h"
@@ -22,6 +23,9 @@ public:
     PutOutcome PutRun(const RunRecord& run, const SourceFile& file);
     void MovePaths(const std::string& from, const std::string& to);
     void PutProblem(const SourceFile& file, const std::string& reason, bool unread);
+    // The batch's tallies (sqlText.h): every run it wrote added, before its commit.
+    void StartBatch() { unsettled_.clear(); }
+    void Settle();
 
 private:
     // A stored run as the weighing of copies sees it.
@@ -40,9 +44,13 @@ private:
     std::optional<std::string> VanishedKept(long long id, const std::string& path);
     void DeleteSource(const std::string& path);
     void PutSource(const SourceFile& file, long long id, const char* role, const RunRecord& run);
+    void Unsettle(long long id);
+    void SettleTallies(long long sign);
 
     SqlConnection& conn_;
     const PathCheck& pathCheck_;
+    // Runs of this batch whose rows are not in the tallies: added at Settle.
+    std::set<long long> unsettled_;
 };
 
 }  // namespace yield

@@ -50,9 +50,14 @@ public:
         } else {
             if (version == sql::kFirstSchemaVersion)
                 for (size_t i = 0; i < d_.upgrade1Size; ++i) conn_.Exec(d_.upgrade1[i]);
-            for (size_t i = 0; i < d_.upgrade2Size; ++i) conn_.Exec(d_.upgrade2[i]);
+            if (version < sql::kClockSchemaVersion)
+                for (size_t i = 0; i < d_.upgrade2Size; ++i) conn_.Exec(d_.upgrade2[i]);
         }
         if (version != 0 && version < sql::kClockSchemaVersion) UpgradeClocks();
+        if (version != 0 && version < sql::kTallySchemaVersion) {
+            for (size_t i = 0; i < d_.upgrade3Size; ++i) conn_.Exec(d_.upgrade3[i]);
+            RebuildTallies();
+        }
         if (version != sql::kSchemaVersion) conn_.Exec(d_.setVersion);
         conn_.Commit();
     }
@@ -125,7 +130,12 @@ private:
         if (wrong.empty()) return;
         conn_.Begin();
         for (const std::string& day : wrong) Stmt(conn_.Prepare(sql::kClearDay)).Bind(day).Run();
+        RebuildTallies();  // the runs' days moved under the tallies' keys
         conn_.Commit();
+    }
+
+    void RebuildTallies() {
+        for (const char* text : sql::kRebuildTallies) conn_.Exec(text);
     }
 
     SqlConnection& conn_;

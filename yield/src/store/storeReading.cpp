@@ -79,11 +79,49 @@ void SqlReading::ForEachRun(const RunFilter& filter, const RunSink& take) {
     }
 }
 
+void SqlReading::ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take) {
+    auto [first, last] = RunIdSpan(filter);
+    if (first > last) return;
+    Stmt runs(conn_.PrepareScan(sql::kRunsByFilter));
+    runs.Bind(filter.since, filter.until, filter.host, filter.station, first, last);
+    Stmt failed(conn_.PrepareScan(sql::kPortsOfFailedRunSpan));
+    Stmt intermittent(conn_.PrepareScan(sql::kIntermittentPortsOfRunSpan));
+    failed.Bind(first, last);
+    intermittent.Bind(first, last);
+    RunScan failedScan(failed), intermittentScan(intermittent);
+    RunSummary cur;
+    while (runs.Step()) {
+        ReadSummary(runs, cur);
+        cur.ports.clear();
+        if (cur.verdict == Verdict::Err)
+            TakeRows(failedScan, failed, cur.id, cur.ports, PortOf);
+        else
+            TakeRows(intermittentScan, intermittent, cur.id, cur.ports, PortOf);
+        take(cur);
+    }
+}
+
+void SqlReading::ForEachPortTally(const RunFilter& filter, const PortTallySink& take) {
+    using C = sql::PortTallyColumn;
+    using sql::Col;
+    Stmt s(conn_.PrepareScan(sql::kPortTallies));
+    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    PortTallyRow row;
+    while (s.Step()) {
+        row.day.assign(s.TextView(Col(C::day)));
+        row.host.assign(s.TextView(Col(C::host)));
+        row.station.assign(s.TextView(Col(C::station)));
+        row.family.assign(s.TextView(Col(C::family)));
+        row.number = static_cast<int>(s.Int(Col(C::number)));
+        row.runs = s.Int(Col(C::runs));
+        row.failures = s.Int(Col(C::failures));
+        take(row);
+    }
+}
+
 void SqlReading::ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) {
-    bool all = filter.since.empty() && filter.until.empty() && filter.host.empty() &&
-               filter.station.empty();
-    Stmt s(conn_.PrepareScan(all ? sql::kVoltReadings : sql::kVoltReadingsFiltered));
-    if (!all) s.Bind(filter.since, filter.until, filter.host, filter.station);
+    Stmt s(conn_.PrepareScan(sql::kVoltReadings));
+    s.Bind(filter.since, filter.until, filter.host, filter.station);
     NamedValue v;
     while (s.Step()) {
         v.name.assign(s.TextView(0));

@@ -17,6 +17,8 @@ public:
     // As ReadStore's methods of the same names.
     void ForEachRun(const RunFilter& filter, const RunSink& take);
     void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take);
+    void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take);
+    void ForEachPortTally(const RunFilter& filter, const PortTallySink& take);
     std::vector<long long> RunIds(const RunFilter& filter);
     std::vector<long long> NewestRunIds(long long n);
     std::vector<RunSummary> NewestRuns(long long n);

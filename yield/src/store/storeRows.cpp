@@ -2,9 +2,17 @@
 
 namespace yield {
 
-ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter) {
+ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter, bool tallies) {
     ReportRows rows;
     rows.runs = [&store, filter](const RunSink& take) { store.ForEachRun(filter, take); };
+    if (tallies && store.KeepsTallies()) {
+        rows.runs = [&store, filter](const RunSink& take) {
+            store.ForEachRunFailingPorts(filter, take);
+        };
+        rows.portTallies = [&store, filter](const PortTallySink& take) {
+            store.ForEachPortTally(filter, take);
+        };
+    }
     rows.voltReadings = [&store, filter](const ReadingSink& take) {
         store.ForEachVoltReading(filter, take);
     };
