@@ -189,6 +189,7 @@ before=$(sqlite3 "$db" .dump | sha256sum)
 ingest_day "$db" >/dev/null
 after=$(sqlite3 "$db" .dump | sha256sum)
 [ "$before" = "$after" ] || { echo "factory-day.sh: a second ingest changed the database" >&2; exit 1; }
+"$yield" check --db "$db" || { echo "factory-day.sh: the tallies differ from the rows" >&2; exit 1; }
 "$yield" report --db "$db" --format html -o "$out/report.html"
 "$yield" report --db "$db" --format json -o "$out/report.json"
 "$yield" report --db "$db" --format text
@@ -246,6 +247,8 @@ if [ -n "$pg_env" ]; then
     again=$(ingest_day postgresql:///factory_day | grep '^ingest:')
     [ "$(grep -c ' 0 runs new, 0 replaced, 0 copies,' <<<"$again")" = "$(grep -c . <<<"$again")" ] ||
         { echo "factory-day.sh: a second ingest into PostgreSQL stored something" >&2; exit 1; }
+    "$yield" check --db postgresql:///factory_day ||
+        { echo "factory-day.sh: the tallies differ from the rows on PostgreSQL" >&2; exit 1; }
     same_on_pg postgresql:///factory_day
     pg_rows() { psql -X -q -A -t -F $'\t' -d factory_day -c "$1"; }
     views=$out/pg/views

@@ -120,6 +120,7 @@ made=$work/made
 run_set() {  # NAME INGEST DB BOARD
     local out=$made/$1
     "$2" "$3"
+    "$yield" check --db "$3" >"$work/check.txt" || { cat "$work/check.txt" >&2; exit 1; }
     outputs "$3" "$out" "$4"
     scrub "$out" "$3"
 }

@@ -13,6 +13,7 @@
 #include "parse/logParser.h"
 #include "report/reportModel.h"
 #include "store/openStore.h"
+#include "store/sqlText.h"
 #include "testDb.h"
 #include "testSupport.h"
 
@@ -368,7 +369,8 @@ TEST_F(StoreTest, ReadingSeesOneSnapshotWhileAnIngestCommits) {
 namespace {
 
 constexpr char kStandard[] = "standard";
-constexpr char kUpgradeHint[] = "older than this tool's 3: an ingest into it upgrades it";
+const std::string kUpgradeHint =
+    "older than this tool's " + std::to_string(sql::kSchemaVersion) + ": an ingest into it upgrades it";
 const bool kSqlite = std::string(YIELD_TEST_ENGINE) == "sqlite";
 
 // Takes a database back to schema version 1 as the tool wrote it: no station, no digests, no
@@ -380,6 +382,7 @@ void MakeVersion1(TestDb& db) {
         " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
         " ALTER TABLE runs DROP COLUMN clock_unset;"
         " ALTER TABLE source_files DROP COLUMN sha256;"
+        " DROP TABLE day_ports; DROP TABLE day_volts;"
         " CREATE INDEX runs_summary ON runs(id, host, chip_id, start_stamp, day, verdict)");
     db.Rows(kSqlite ? "PRAGMA user_version = 1"
                     : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (1)");
@@ -671,11 +674,11 @@ TEST_F(StoreTest, StationUploadsAreTheNewestFileTimeOfEachStationsRecentRuns) {
 }
 
 #ifdef YIELD_PG_HOST
-constexpr char kFailedIndexCount[] =
-    "SELECT count(*) FROM pg_indexes WHERE indexname = 'failed_measurements'";
+constexpr char kFailedIndexCount[] = "SELECT count(*) FROM pg_indexes WHERE indexname IN"
+                                     " ('failed_measurements', 'intermittent_ports')";
 #else
-constexpr char kFailedIndexCount[] =
-    "SELECT count(*) FROM sqlite_master WHERE name = 'failed_measurements'";
+constexpr char kFailedIndexCount[] = "SELECT count(*) FROM sqlite_master WHERE name IN"
+                                     " ('failed_measurements', 'intermittent_ports')";
 #endif
 
 // The failing results of many runs are read in one go, each run's its own and as the whole run
@@ -683,7 +686,7 @@ constexpr char kFailedIndexCount[] =
 // are read through gets it from the next ingest, not from a reader.
 TEST_F(StoreTest, FailingResultsOfManyRunsAtOnceAreEachRunsOwn) {
     IngestInto(*db_, {YIELD_GOLDEN_DIR});
-    db_->Rows("DROP INDEX failed_measurements");
+    db_->Rows("DROP INDEX failed_measurements; DROP INDEX intermittent_ports");
     auto store = OpenStore(db_->Url(), false);
     EXPECT_EQ(db_->Count(kFailedIndexCount), 0);
     std::vector<long long> ids = store->RunIds({});
@@ -707,7 +710,7 @@ TEST_F(StoreTest, FailingResultsOfManyRunsAtOnceAreEachRunsOwn) {
     EXPECT_TRUE(quoted({}).empty());
 
     OpenStore(db_->Url(), true);
-    EXPECT_EQ(db_->Count(kFailedIndexCount), 1);
+    EXPECT_EQ(db_->Count(kFailedIndexCount), 2);
     EXPECT_EQ(quoted(ids), whole);
 }
 
@@ -892,6 +895,7 @@ TEST_F(PileTest, EveryRunOnceWithItsKeyWhateverCopiesOfItArePiledUp) {
             EXPECT_TRUE(s.role != "kept" || s.path.find("/sdc") == std::string::npos) << s.path;
     }
     EXPECT_EQ(stored, expected);
+    EXPECT_EQ(store->CheckTallies().differences, 0);
     EXPECT_EQ(db_->Count("SELECT COUNT(*) FROM runs"), static_cast<long long>(expected.size()));
     EXPECT_EQ(stats.runsNew, static_cast<long long>(expected.size()));
     EXPECT_EQ(stats.replaced, 0);
@@ -902,4 +906,62 @@ TEST_F(PileTest, EveryRunOnceWithItsKeyWhateverCopiesOfItArePiledUp) {
         EXPECT_NE(path.find("hostname-forged-verdict/media/sdc"), std::string::npos) << path;
         EXPECT_EQ(why, kCutShort);
     }
+}
+
+namespace {
+
+// The report's text over every run: what the tallies must leave as the rows give it.
+std::string ReportOf(ReadStore& store) {
+    ReportModel m = BuildReport({}, ReportRowsOf(store, {}, true));
+    ReportModel rows = BuildReport({}, ReportRowsOf(store, {}));
+    EXPECT_EQ(m.fixture.size(), rows.fixture.size());
+    std::string out;
+    for (size_t i = 0; i < m.fixture.size(); ++i) {
+        FixtureCell a = m.fixture[i], b = rows.fixture[i];
+        EXPECT_EQ(std::tie(a.host, a.port, a.runs, a.failures),
+                  std::tie(b.host, b.port, b.runs, b.failures));
+        out += a.host + " " + a.port + " " + std::to_string(a.runs) + "/" +
+               std::to_string(a.failures) + "\n";
+    }
+    for (const AnalogueStats& a : m.analogue)
+        out += a.input + " " + std::to_string(a.count) + " " + std::to_string(a.mean) + "\n";
+    return out;
+}
+
+}  // namespace
+
+// A cut copy replaced by the whole one, a station that comes with a later copy, a copy of a run
+// read again after its file changed: the tallies move with the rows, and an upgrade makes them.
+TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrade) {
+    TempDir tmp;
+    std::string whole = ReadAll(yieldtest::GoldenFlashLog("standard"));
+    std::string failed = ReadAll(yieldtest::GoldenFlashLog("dio-stuck-di5-0"));
+    WriteAll(tmp.path() / "crlf" / "a.log", WithCrLf(whole));
+    WriteAll(tmp.path() / "cut" / "a.log", whole.substr(0, whole.size() * 2 / 3));
+    WriteAll(tmp.path() / "whole" / "a.log", whole);
+    WriteAll(tmp.path() / "failed" / "b.log", failed);
+    auto store = OpenStore(db_->Url(), true);
+    Ingest(*store, {(tmp.path() / "cut").string(), (tmp.path() / "failed").string()}, nullptr);
+    std::string cutReport = ReportOf(*store);
+    Ingest(*store, {(tmp.path() / "whole").string()}, nullptr, {}, "fixture-A");
+    Ingest(*store, {(tmp.path() / "failed").string()}, nullptr, {}, "fixture-B");
+    Ingest(*store, {(tmp.path() / "crlf").string()}, nullptr, {}, "fixture-C");
+    EXPECT_EQ(store->CheckTallies().differences, 0);
+    std::string report = ReportOf(*store);
+    EXPECT_NE(report, cutReport);
+    EXPECT_NE(report.find("fixture-B"), std::string::npos) << report;
+
+    db_->Rows("UPDATE day_ports SET failures = failures + 1 WHERE family = 'DO'");
+    TallyCheckResult wrong = OpenStore(db_->Url(), false)->CheckTallies();  // a new snapshot
+    EXPECT_GT(wrong.differences, 0);
+    ASSERT_FALSE(wrong.shown.empty());
+    EXPECT_NE(wrong.shown[0].find("day_ports"), std::string::npos) << wrong.shown[0];
+    EXPECT_EQ(wrong.differences, static_cast<long long>(wrong.shown.size()));
+
+    store.reset();
+    yieldtest::BackToVersionThree(*db_);
+    EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
+    store = OpenStore(db_->Url(), true);
+    EXPECT_EQ(store->CheckTallies().differences, 0);
+    EXPECT_EQ(ReportOf(*store), report);
 }

@@ -170,8 +170,16 @@ std::unique_ptr<TestDb> TestDb::Make(const std::string& engine) {
     throw std::invalid_argument("no engine " + engine);
 }
 
+void BackToVersionThree(TestDb& db) {
+    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    db.Rows("DROP TABLE day_ports; DROP TABLE day_volts");
+    db.Rows(sqlite ? "PRAGMA user_version = 3"
+                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (3)");
+}
+
 void BackToVersionTwo(TestDb& db) {
     const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    BackToVersionThree(db);
     db.Rows("DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP VIEW v_measurements;"
             " DROP VIEW v_ports; DROP VIEW v_runs; DROP TABLE dispositions; DROP TABLE alarms;"
             " ALTER TABLE runs DROP COLUMN clock_unset");

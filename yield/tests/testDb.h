@@ -23,6 +23,8 @@ public:
     virtual std::string Rows(const std::string& statements) = 0;
 };
 
+// Takes a database this tool made back to what version 3 made: no tallies, version 3.
+void BackToVersionThree(TestDb& db);
 // Takes a database this tool made back to what version 2 made: no dispositions, alarms or
 // clock_unset, no views (the upgrade makes them anew), version 2.
 void BackToVersionTwo(TestDb& db);
