@@ -51,7 +51,7 @@ ReportModel ReadReport(ReadStore& store, const RunFilter& filter, const ReadOpti
     rows.voltReadings = own.voltReadings;
     if (!o.readings) rows.voltReadings = [](const ReadingSink&) {};
     rows.runsWithoutDay = own.runsWithoutDay;
-    ReportModel m = BuildReport(filter, rows, o.recentBoards);
+    ReportModel m = BuildReport(filter, rows, o.recentBoards, o.quotedRepairs);
     SetQueueTimes(m.repairs, o.now);
     m.selection.madeAt = o.madeAt;
     m.selection.database = o.database;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <tuple>
+#include <unordered_set>
 
 #include "parse/calendar.h"
 #include "parse/recordWords.h"
@@ -652,11 +653,15 @@ FixtureCell FixtureView::operator[](size_t i) const {
 namespace {
 
 // Each failed board's failures from its run's failing results, all read in one go.
-void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs) {
+// The failing values of the first `rows` boards of the queue that failed (`failedRuns`: the runs
+// shown of the boards that failed, whatever the desk did with them since).
+void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs,
+                   const std::unordered_set<long long>& failedRuns, size_t rows) {
     std::unordered_map<long long, std::vector<RepairRow*>> byRun;
     std::vector<long long> ids;
-    for (RepairRow& r : repairs) {
-        if (r.status != kRepairFailed || r.runId == 0) continue;
+    for (size_t i = 0; i < repairs.size() && i < rows; ++i) {
+        RepairRow& r = repairs[i];
+        if (failedRuns.count(r.runId) == 0 || r.runId == 0) continue;
         auto& rows = byRun[r.runId];
         if (rows.empty()) ids.push_back(r.runId);
         rows.push_back(&r);
@@ -730,7 +735,8 @@ std::string QueueTimeText(long long seconds) {
     return std::to_string(seconds / kDay) + " d";
 }
 
-ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards) {
+ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards,
+                        size_t quotedRepairs) {
     ReportBuilder b(filter);
     b.KeepRecentBoards(recentBoards);
     if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
@@ -741,12 +747,15 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
     rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });
     ReportModel m = b.Finish();
-    if (rows.failing) QuoteFailures(rows.failing, m.repairs);
+    std::unordered_set<long long> failedRuns;
+    for (const RepairRow& r : m.repairs)
+        if (r.status == kRepairFailed) failedRuns.insert(r.runId);
     if (rows.dispositions) {
         std::vector<Disposition> latest;
         rows.dispositions([&latest](const Disposition& d) { latest.push_back(d); });
         ApplyDispositions(m.repairs, latest);
     }
+    if (rows.failing) QuoteFailures(rows.failing, m.repairs, failedRuns, quotedRepairs);
     m.repairPorts = RepairPorts(m.repairs);
     return m;
 }

@@ -430,8 +430,12 @@ private:
 };
 
 // Builds the model from `rows` (read through `filter`), one row at a time; then reads the runs
-// of the failed boards in the repair queue for their failures. `recentBoards`: as KeepRecentBoards.
-ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards = 0);
+// of the failed boards in the repair queue for their failures, of the first `quotedRepairs` rows
+// of the queue (an output that lists only its head reads no more). `recentBoards`: as
+// KeepRecentBoards.
+constexpr size_t kQuoteEveryRepair = static_cast<size_t>(-1);
+ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards = 0,
+                        size_t quotedRepairs = kQuoteEveryRepair);
 
 // A failed run's causes as one text: each with its ports and the value judged failing and what
 // it was judged against ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"),
