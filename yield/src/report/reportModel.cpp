@@ -653,13 +653,13 @@ FixtureCell FixtureView::operator[](size_t i) const {
 namespace {
 
 // Each failed board's failures from its run's failing results, all read in one go.
-// The failing values of the first `rows` boards of the queue that failed (`failedRuns`: the runs
+// The failing values of the first `quoted` boards of the queue that failed (`failedRuns`: the runs
 // shown of the boards that failed, whatever the desk did with them since).
 void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs,
-                   const std::unordered_set<long long>& failedRuns, size_t rows) {
+                   const std::unordered_set<long long>& failedRuns, size_t quoted) {
     std::unordered_map<long long, std::vector<RepairRow*>> byRun;
     std::vector<long long> ids;
-    for (size_t i = 0; i < repairs.size() && i < rows; ++i) {
+    for (size_t i = 0; i < repairs.size() && i < quoted; ++i) {
         RepairRow& r = repairs[i];
         if (failedRuns.count(r.runId) == 0 || r.runId == 0) continue;
         auto& rows = byRun[r.runId];
