@@ -108,6 +108,7 @@ bool WriteLog(const Request& r, long long i, const benchutil::MadeIdentity& id,
     fs::path file = folder / ArchiveName(id, made.timeStamp, ok);
     std::ofstream out(file, std::ios::binary);
     out << made.text;
+    out.close();  // a full disk may only say so here
     if (!out) std::fprintf(stderr, "cannot write %s\n", file.c_str());
     return static_cast<bool>(out);
 }
@@ -144,6 +145,7 @@ int Forged(char** argv) {
     if (golden.empty()) return 2;
     std::ofstream out(argv[4], std::ios::binary);
     out << benchutil::ForgedPortsLog(golden.front().text, std::atoll(argv[2]));
+    out.close();
     return out ? 0 : 1;
 }
 
@@ -155,9 +157,7 @@ int Usage(const char* self) {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == kForgedOption) return Forged(argv);
     Request r;
     int at = 1;
@@ -185,4 +185,15 @@ int main(int argc, char** argv) {
     if (status == 0)
         std::printf("%lld logs from %zu golden logs in %s\n", r.count, golden.size(), argv[at + 1]);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {  // a folder that cannot be read or made
+        std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+        return 1;
+    }
 }
