@@ -18,7 +18,6 @@ constexpr size_t kTimeLen = tracefmt::kRecordTimeLength;  // "YYYY-MM-DD HH:MM:S
 // the live screen's day as the evening shift sees it.
 constexpr long long kFirstStart = 1767571200;  // 2026-01-05 00:00:00 UTC
 constexpr int kRunSpacing = 37;                // seconds between made runs
-constexpr int kHosts = 24;
 constexpr char kHostFmt[] = "fixture-%02lld";
 constexpr char kChipIdFmt[] = "0x%08llX";
 constexpr long long kFirstChipId = 0x10000000LL;
