@@ -56,7 +56,7 @@ struct LineRun {
     int failingLog = 0;  // when it fails: which of the failing golden logs it is made from
 };
 
-// The stations' host names, "fixture-01" on, and the one that drifts (0-based).
+// The station that drifts, 0-based: fixture-03 (hosts are "fixture-01" on), or the last of fewer.
 long long DriftStation(long long stations);
 
 class LineMix {
