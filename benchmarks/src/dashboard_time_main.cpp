@@ -1,12 +1,14 @@
 // devuzeV7-yield-dashboard-time DB DAY [TIMES]
 // Times what the live screen's worker does at each change of the data: a store opened afresh,
-// the day's screen read from it (ReadReport) and turned into its JSON text. Prints the
+// the day's screen and its stations' uploads read from it (ReadReport, StationUploads) and turned
+// into its JSON text, the wall included. Prints the
 // median and the slowest of TIMES (default 20) in milliseconds, after one untimed read that fills
 // the caches as a server that has been running finds them.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -30,10 +32,16 @@ struct Reading {
 
 // One refresh as the worker makes it.
 Reading Refresh(const std::string& db, const std::string& day) {
-    yield::ReportModel m = yield::ReadReport(*yield::OpenReadStore(db), yield::DayFilter(day),
-                                             yield::ScreenReading(yield::AlarmRule{}.boards));
-    std::string json = yield::ScreenBody(yield::ScreenJson(m), {});
-    return {d.model.summary.runs, json.size()};
+    std::unique_ptr<yield::ReadStore> store = yield::OpenReadStore(db);
+    yield::ReadOptions reading = yield::ScreenReading(yield::AlarmRule{}.boards);
+    reading.now = std::time(nullptr);
+    yield::ReportModel m = yield::ReadReport(*store, yield::DayFilter(day), reading);
+    std::vector<yield::StationUpload> uploads = store->StationUploads(yield::SeenSince(day));
+    store.reset();
+    nlohmann::json data = yield::ScreenJson(m);
+    data[yield::kWall] = yield::WallJson(m, yield::WallSettings{}, uploads, reading.now);
+    std::string json = yield::ScreenBody(data, nlohmann::json::array(), nlohmann::json::array());
+    return {m.summary.runs, json.size()};
 }
 
 double TimedMs(const std::string& db, const std::string& day) {

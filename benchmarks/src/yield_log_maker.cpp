@@ -16,9 +16,40 @@ namespace {
 constexpr size_t kTimeLen = tracefmt::kRecordTimeLength;  // "YYYY-MM-DD HH:MM:SS"
 // 100,000 runs end at 19:46 on 2026-02-16, a day of 1,924 runs with room for more before midnight:
 // the live screen's day as the evening shift sees it.
-constexpr long long kFirstStart = 1767571200;             // 2026-01-05 00:00:00 UTC
-constexpr int kRunSpacing = 37;                           // seconds between made runs
-constexpr int kHosts = 24;
+constexpr long long kFirstStart = 1767571200;  // 2026-01-05 00:00:00 UTC
+constexpr int kRunSpacing = 37;                // seconds between made runs
+constexpr char kHostFmt[] = "fixture-%02lld";
+constexpr char kChipIdFmt[] = "0x%08llX";
+constexpr long long kFirstChipId = 0x10000000LL;
+constexpr int kTallySeeds = 1000;
+
+// The line's mix. Chances are in parts per million.
+constexpr long long kDaySeconds = 86400;
+constexpr long long kShiftStart = 6 * 3600;     // the first shift starts at 06:00
+constexpr long long kShiftSeconds = 16 * 3600;  // the second ends at 22:00
+constexpr long long kLineRunsPerDay = 2740;     // 1,000,000 runs in 365 days
+constexpr long long kMillion = 1000000;
+constexpr long long kFailChance = 60000;     // a board's first run fails (besides the drift)
+constexpr long long kFaultShare = 3;         // one such failure in three is the board's own fault
+constexpr long long kSecondRetestShare = 2;  // one faulty board in two is retested twice
+constexpr long long kDriftAtYear = 120000;   // the drifting port's failure chance after a year
+constexpr long long kDriftDays = 365;
+constexpr long long kRetestDelayMin = 3;  // slots (about 21 s each) before a retest
+constexpr long long kRetestDelaySpread = 38;
+constexpr long long kDriftStation = 2;  // fixture-03, when there are that many
+
+// What is drawn for a board, each from its own stream.
+enum Draw : unsigned long long {
+    kDrawFail = 1,
+    kDrawStation,
+    kDrawDrift,
+    kDrawLog,
+    kDrawFault,
+    kDrawSecond,
+    kDrawRetestStation,
+    kDrawRetestDelay = kDrawRetestStation + 4,
+};
+
 constexpr char kDocStart[] = " ok:";
 constexpr char kDocEnd[] = " !!!";
 constexpr char kForgedDocHead[] = R"({"logDate":[{"name":"DO","info":[)";
@@ -104,6 +135,34 @@ bool SetTally(std::string& message, int seed, int index, std::pair<int, int>& co
     return true;
 }
 
+std::string HostName(long long station) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, kHostFmt, station + 1);
+    return buf;
+}
+
+std::string ChipId(long long board) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, kChipIdFmt, kFirstChipId + board);
+    return buf;
+}
+
+// A well-mixed 64-bit value for (board, draw): splitmix64's finaliser.
+unsigned long long Hash(long long board, unsigned long long draw) {
+    unsigned long long z = static_cast<unsigned long long>(board) * 0x9E3779B97F4A7C15ULL + draw;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+long long Pick(long long board, unsigned long long draw, long long n) {
+    return static_cast<long long>(Hash(board, draw) % static_cast<unsigned long long>(n));
+}
+
+bool Chance(long long board, unsigned long long draw, long long ppm) {
+    return Pick(board, draw, kMillion) < ppm;
+}
+
 }  // namespace
 
 MadeLog MakeLog(std::string_view golden, const MadeIdentity& id) {
@@ -154,15 +213,86 @@ MadeLog MakeLog(std::string_view golden, const MadeIdentity& id) {
 
 MadeIdentity NthIdentity(long long i, long long hosts) {
     MadeIdentity id;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "fixture-%02lld", i % std::max(hosts, 1LL) + 1);
-    id.host = buf;
-    long long board = i - (i % 10 == 9 ? 1 : 0);
-    std::snprintf(buf, sizeof buf, "0x%08llX", 0x10000000LL + board);
-    id.chipId = buf;
+    id.host = HostName(i % std::max(hosts, 1LL));
+    id.chipId = ChipId(i - (i % 10 == 9 ? 1 : 0));
     id.startEpoch = kFirstStart + i * kRunSpacing;
-    id.tallySeed = static_cast<int>(i % 1000);
+    id.tallySeed = static_cast<int>(i % kTallySeeds);
     return id;
+}
+
+long long DriftStation(long long stations) {
+    return std::min(kDriftStation, std::max(stations, 1LL) - 1);
+}
+
+LineMix::LineMix(const LineMixShape& shape) : shape_(shape) {
+    shape_.stations = std::max(shape_.stations, 1LL);
+    shape_.failingLogs = std::max(shape_.failingLogs, 1);
+    shape_.driftLog = std::clamp(shape_.driftLog, 0, shape_.failingLogs - 1);
+}
+
+LineRun LineMix::Next() {
+    LineRun run;
+    if (!retests_.empty() && retests_.top().due <= slot_) {
+        Retest r = retests_.top();
+        retests_.pop();
+        run = r.run;
+        if (r.more > 0) ScheduleRetest(run, r.more - 1, false);
+    } else {
+        run = FirstRun();
+    }
+    Place(run);
+    ++slot_;
+    return run;
+}
+
+LineRun LineMix::FirstRun() {
+    LineRun run;
+    run.board = boards_++;
+    long long b = run.board;
+    long long day = slot_ / kLineRunsPerDay;
+    run.station = Pick(b, kDrawStation, shape_.stations);
+    run.id.host = HostName(run.station);
+    long long drift = kDriftAtYear * std::min(day, kDriftDays) / kDriftDays;
+    if (run.station == DriftStation(shape_.stations) && Chance(b, kDrawDrift, drift)) {
+        run.pass = false;
+        run.drift = true;
+        run.failingLog = shape_.driftLog;
+        ScheduleRetest(run, 0, true);  // on another station, the board passes
+    } else if (Chance(b, kDrawFail, kFailChance)) {
+        run.pass = false;
+        run.failingLog = static_cast<int>(Pick(b, kDrawLog, shape_.failingLogs));
+        bool fault = Pick(b, kDrawFault, kFaultShare) == 0;
+        int more = fault && Pick(b, kDrawSecond, kSecondRetestShare) == 0 ? 1 : 0;
+        ScheduleRetest(run, more, !fault);
+    }
+    return run;
+}
+
+// The retest after `after`, on another station; `more` failing retests follow a failing one.
+void LineMix::ScheduleRetest(const LineRun& after, int more, bool pass) {
+    Retest r;
+    r.run = after;
+    r.run.attempt = after.attempt + 1;
+    r.run.pass = pass;
+    r.run.drift = false;
+    r.more = more;
+    long long b = after.board;
+    if (shape_.stations > 1) {
+        long long other = Pick(b, kDrawRetestStation + r.run.attempt, shape_.stations - 1);
+        r.run.station = (after.station + 1 + other) % shape_.stations;
+    }
+    r.run.id.host = HostName(r.run.station);
+    r.due = slot_ + kRetestDelayMin + Pick(b, kDrawRetestDelay + r.run.attempt, kRetestDelaySpread);
+    retests_.push(r);
+}
+
+// The run's chip ID, start (its slot's place in the day's shifts) and tallies.
+void LineMix::Place(LineRun& run) const {
+    long long day = slot_ / kLineRunsPerDay;
+    long long within = (slot_ % kLineRunsPerDay) * kShiftSeconds / kLineRunsPerDay;
+    run.id.chipId = ChipId(run.board);
+    run.id.startEpoch = kFirstStart + day * kDaySeconds + kShiftStart + within;
+    run.id.tallySeed = static_cast<int>(slot_ % kTallySeeds);
 }
 
 std::string ForgedPortsLog(std::string_view golden, long long ports) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <unordered_map>
 
 #include "parse/logParser.h"
 
@@ -93,3 +95,56 @@ TEST(YieldLogMakerIdentity, HundredThousandRunsEndWithRoomForTheLiveLoadThatDay)
 }
 
 }  // namespace
+
+// A year of a line's mix: its figures in their bands, read as the tool reads them (boards by
+// processor ID, stations by host name, hours from the start).
+TEST(YieldLogMakerLineMix, AYearHasTheLinesFigures) {
+    constexpr long long kRuns = 1000000, kQuarter = kRuns / 4;
+    benchutil::LineMix mix({6, 5, 3});
+    struct Board {
+        bool firstPass = false, lastPass = false;
+        std::string lastHost;
+    };
+    std::unordered_map<std::string, Board> boards;
+    long long retests = 0, badHours = 0, sameStation = 0, lastStart = 0;
+    // First runs and drift-log failures, of the drifting station and of another, by quarter.
+    long long firsts[2][4] = {}, driftFails[2][4] = {};
+    const std::string drifting = "fixture-03", steady = "fixture-05";
+    for (long long i = 0; i < kRuns; ++i) {
+        benchutil::LineRun run = mix.Next();
+        std::string start = UtcTime(run.id.startEpoch);
+        badHours += start.substr(11) < "06:00:00" || start.substr(11) >= "22:00:00";
+        EXPECT_GE(run.id.startEpoch, lastStart);
+        lastStart = run.id.startEpoch;
+        auto [it, first] = boards.try_emplace(run.id.chipId);
+        Board& b = it->second;
+        if (first) {
+            b.firstPass = run.pass;
+            int s = run.id.host == drifting ? 0 : run.id.host == steady ? 1 : -1;
+            if (s >= 0) {
+                ++firsts[s][i / kQuarter];
+                driftFails[s][i / kQuarter] += !run.pass && run.failingLog == 3;
+            }
+        } else {
+            ++retests;
+            sameStation += run.id.host == b.lastHost;
+        }
+        b.lastPass = run.pass;
+        b.lastHost = run.id.host;
+    }
+    long long firstPass = 0, finalPass = 0, n = static_cast<long long>(boards.size());
+    for (const auto& [id, b] : boards) {
+        firstPass += b.firstPass;
+        finalPass += b.lastPass;
+    }
+    EXPECT_NEAR(100.0 * firstPass / n, 93.0, 1.0);
+    EXPECT_NEAR(100.0 * finalPass / n, 98.0, 0.5);
+    EXPECT_NEAR(100.0 * retests / n, 8.0, 2.0);  // retests per hundred boards
+    EXPECT_EQ(sameStation, 0);
+    EXPECT_EQ(badHours, 0);
+    EXPECT_EQ(UtcTime(lastStart).substr(0, 7), "2027-01");  // a year from 2026-01-05
+    auto rate = [&](int s, int q) { return 100.0 * driftFails[s][q] / firsts[s][q]; };
+    EXPECT_LT(rate(0, 0), 4.0);
+    EXPECT_GT(rate(0, 3), 9.0);
+    EXPECT_LT(rate(1, 3), 4.0);
+}
