@@ -61,7 +61,8 @@ std::string AlignedLine(const Layout& layout, const Row& r) {
 }
 
 void WriteAligned(std::ostream& out, const std::string& title, const Row& head,
-                  const std::vector<bool>& right, const std::vector<Row>& rows) {
+                  const std::vector<bool>& right, const std::vector<Row>& rows,
+                  const std::string& rest) {
     out << title << "\n";
     if (rows.empty()) {
         out << kNoRows;
@@ -72,6 +73,7 @@ void WriteAligned(std::ostream& out, const std::string& title, const Row& head,
     for (const Row& r : rows) Widen(layout, r);
     out << AlignedLine(layout, head);
     for (const Row& r : rows) out << AlignedLine(layout, r);
+    if (!rest.empty()) out << kDefinitionIndent << rest << "\n";
     out << "\n";
 }
 
@@ -95,10 +97,10 @@ void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
         head.push_back(c.heading.text);
         right.push_back(IsNumber(c.kind));
     }
+    HeadRows shown = PeopleRows(t, items);
     std::vector<Row> rows;
-    for (const Item& item : items)
-        if (t.ShownToPeople(item)) rows.push_back(Cells(t, item));
-    WriteAligned(out, t.title.text, head, right, rows);
+    for (size_t i : shown.rows) rows.push_back(Cells<Item>(t, items[i]));
+    WriteAligned(out, t.title.text, head, right, rows, RestLine(shown, t.head.noun));
 }
 
 void Heading(std::ostream& out, const ReportModel& m) {
