@@ -90,7 +90,7 @@ struct ReportTable {
 struct HeadRows {
     std::vector<size_t> rows;
     size_t rest = 0;
-    bool earlier = false;  // the rows left out are earlier periods
+    bool earlier = false;  // the rows left out are those of earlier periods
 };
 
 // "... and 76,617 more boards (all of them: the JSON or CSV report)"; "" when none are left out.
@@ -179,21 +179,25 @@ std::vector<size_t> Top(const HeadRule<Row>& rule, const Items& items,
     return rows;
 }
 
-// The rows of the latest whole periods that fit in `most`, at least the latest period's first.
+// The rows of the latest whole periods that fit in `most`; when the latest period alone does not
+// fit, its first `most` rows (`whole` false).
 template <class Row, class Items>
 std::vector<size_t> Latest(const HeadRule<Row>& rule, const Items& items,
-                           const std::vector<size_t>& shown, size_t most) {
+                           const std::vector<size_t>& shown, size_t most, bool& whole) {
     size_t from = shown.size();
+    whole = true;
     while (from > 0) {
         const std::string& period = rule.period(items[shown[from - 1]]);
         size_t start = from - 1;
         while (start > 0 && rule.period(items[shown[start - 1]]) == period) --start;
-        if (shown.size() - start > most) {
-            auto first = shown.begin() + static_cast<std::ptrdiff_t>(start);
-            if (from == shown.size()) return {first, first + static_cast<std::ptrdiff_t>(most)};
-            break;
+        if (shown.size() - start <= most) {
+            from = start;
+            continue;
         }
-        from = start;
+        if (from < shown.size()) break;
+        whole = false;
+        auto first = shown.begin() + static_cast<std::ptrdiff_t>(start);
+        return {first, first + static_cast<std::ptrdiff_t>(most)};
     }
     return {shown.begin() + static_cast<std::ptrdiff_t>(from), shown.end()};
 }
@@ -209,8 +213,7 @@ HeadRows PeopleRows(const ReportTable<Row>& t, const Items& items, size_t most =
     if (t.head.noun == nullptr || h.rows.size() <= most) return h;
     size_t all = h.rows.size();
     if (t.head.period != nullptr) {
-        h.rows = head::Latest(t.head, items, h.rows, most);
-        h.earlier = true;
+        h.rows = head::Latest(t.head, items, h.rows, most, h.earlier);
     } else if (t.head.ahead != nullptr) {
         h.rows = head::Top(t.head, items, h.rows, most);
     } else {
