@@ -20,6 +20,7 @@ constexpr char kNoDayLeftOut[] = " (left out by the day bounds)";
 constexpr char kNoDayCounted[] = " (counted above, in no day's row)";
 constexpr char kLabelEnd[] = ": ";
 constexpr char kDefinitionIndent[] = "  ";
+constexpr char kRestIndent[] = "  ";  // the line that counts the rows a head leaves out
 
 // A column as wide as its widest cell, heading included; numbers (and their headings) to the
 // right of it, text to the left, so every cell lies under its heading.
@@ -73,7 +74,7 @@ void WriteAligned(std::ostream& out, const std::string& title, const Row& head,
     for (const Row& r : rows) Widen(layout, r);
     out << AlignedLine(layout, head);
     for (const Row& r : rows) out << AlignedLine(layout, r);
-    if (!rest.empty()) out << kDefinitionIndent << rest << "\n";
+    if (!rest.empty()) out << kRestIndent << rest << "\n";
     out << "\n";
 }
 
