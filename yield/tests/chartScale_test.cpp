@@ -153,13 +153,13 @@ TEST(ChartScale, ACaptionWidensItsChart) {
 
 TEST(ChartScale, YieldChartSumsMonthsPastHalfAYearAndKeepsTheLatestBars) {
     std::vector<DayRow> days;
-    for (long long n = 0; n < 4 * 365; ++n) days.push_back(DayRow{DayText(20000 + n), 10, 9});
+    for (long long n = 0; n < 4LL * 365; ++n) days.push_back(DayRow{DayText(20000 + n), 10, 9});
     ChartPeriods years = YieldPeriods(days);
     EXPECT_TRUE(years.monthly);
     EXPECT_FALSE(years.weekly);
     ASSERT_EQ(years.rows.size(), kChartPeriods);
     EXPECT_EQ(years.earlier, 49u - kChartPeriods);  // 2024-10 to 2028-10: 49 months
-    EXPECT_EQ(years.rows.back().day, DayText(20000 + 4 * 365 - 1).substr(0, 7));
+    EXPECT_EQ(years.rows.back().day, DayText(20000 + 4LL * 365 - 1).substr(0, 7));
     days.resize(kDaysBeforeMonths);
     ChartPeriods half = YieldPeriods(days);
     EXPECT_TRUE(half.weekly);

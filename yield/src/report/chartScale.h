@@ -38,7 +38,7 @@ std::vector<long long> CountTicks(long long max, int most);
 // one row per ISO week (its day "2026-W49"); past kDaysBeforeMonths days, one per month
 // ("2026-12"); each with its runs summed. At most the latest kChartPeriods, so that a year or
 // ten stay readable from across the line; the earlier ones are counted.
-constexpr long long kDaysBeforeMonths = 26 * 7;
+constexpr long long kDaysBeforeMonths = 26LL * 7;  // half a year of weeks
 constexpr size_t kChartPeriods = 36;
 struct ChartPeriods {
     std::vector<DayRow> rows;

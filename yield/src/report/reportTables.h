@@ -173,8 +173,8 @@ std::vector<size_t> Top(const HeadRule<Row>& rule, const Items& items,
         heap.push_back(std::move(k));
         std::push_heap(heap.begin(), heap.end(), before);
     }
-    std::vector<size_t> rows;
-    for (const Kept& k : heap) rows.push_back(k.second);
+    std::vector<size_t> rows(heap.size());
+    std::transform(heap.begin(), heap.end(), rows.begin(), [](const Kept& k) { return k.second; });
     std::sort(rows.begin(), rows.end());
     return rows;
 }
