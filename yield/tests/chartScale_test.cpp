@@ -151,5 +151,20 @@ TEST(ChartScale, ACaptionWidensItsChart) {
               3u);
 }
 
+TEST(ChartScale, YieldChartSumsMonthsPastHalfAYearAndKeepsTheLatestBars) {
+    std::vector<DayRow> days;
+    for (long long n = 0; n < 4LL * 365; ++n) days.push_back(DayRow{DayText(20000 + n), 10, 9});
+    ChartPeriods years = YieldPeriods(days);
+    EXPECT_TRUE(years.monthly);
+    EXPECT_FALSE(years.weekly);
+    ASSERT_EQ(years.rows.size(), kChartPeriods);
+    EXPECT_EQ(years.earlier, 49u - kChartPeriods);  // 2024-10 to 2028-10: 49 months
+    EXPECT_EQ(years.rows.back().day, DayText(20000 + 4LL * 365 - 1).substr(0, 7));
+    days.resize(kDaysBeforeMonths);
+    ChartPeriods half = YieldPeriods(days);
+    EXPECT_TRUE(half.weekly);
+    EXPECT_EQ(half.earlier, 0u);
+}
+
 }  // namespace
 }  // namespace yield

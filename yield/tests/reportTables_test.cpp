@@ -95,3 +95,49 @@ TEST(ReportTables, FixtureRowsPeopleSeeAndTheOnesMarked) {
     EXPECT_TRUE(kFixtureTable.Marked(flagged));
     EXPECT_TRUE(kRetestTable.ShownToPeople(RetestRow{}));
 }
+
+// People see the head of a long list, at the boundary exactly: kHeadRows rows, then one more.
+TEST(ReportTables, HeadOfALongListAndTheRestCounted) {
+    std::vector<RetestRow> retests(kHeadRows);
+    HeadRows all = PeopleRows(kRetestTable, retests);
+    EXPECT_EQ(all.rows.size(), kHeadRows);
+    EXPECT_EQ(RestLine(all, kRetestTable.head.noun), "");
+    retests.emplace_back();
+    HeadRows head = PeopleRows(kRetestTable, retests);
+    ASSERT_EQ(head.rows.size(), kHeadRows);
+    EXPECT_EQ(head.rows.back(), kHeadRows - 1);
+    EXPECT_EQ(RestLine(head, kRetestTable.head.noun),
+              "... and 1 more retested boards (all of them: the JSON or CSV report)");
+    EXPECT_EQ(Thousands(76617), "76,617");
+    EXPECT_EQ(Thousands(1000000), "1,000,000");
+    EXPECT_EQ(Thousands(999), "999");
+}
+
+TEST(ReportTables, HeadKeepsTheFlaggedCellsAndTheLatestPeriods) {
+    std::vector<FixtureCell> cells(kHeadRows + 5);
+    for (size_t i = 0; i < cells.size(); ++i) cells[i].failures = 1;
+    cells.back().flagged = true;
+    HeadRows fixture = PeopleRows(kFixtureTable, cells);
+    ASSERT_EQ(fixture.rows.size(), kHeadRows);
+    EXPECT_EQ(fixture.rows.back(), cells.size() - 1);  // kept, in the table's order
+    EXPECT_EQ(fixture.rows[kHeadRows - 2], kHeadRows - 2);
+
+    auto in = [](const char* period) {
+        StationTrendRow r;
+        r.period = period;
+        return r;
+    };
+    std::vector<StationTrendRow> trend;
+    for (const char* period : {"2026-W01", "2026-W02", "2026-W03"})
+        for (size_t s = 0; s < kHeadRows / 2; ++s) trend.push_back(in(period));
+    trend.push_back(in("2026-W03"));
+    HeadRows latest = PeopleRows(kStationTrendTable, trend);
+    EXPECT_TRUE(latest.earlier);
+    ASSERT_EQ(latest.rows.size(), kHeadRows / 2 + 1);  // W02 does not fit beside W03 whole
+    EXPECT_EQ(latest.rows.front(), 2 * (kHeadRows / 2));
+    trend.assign(kHeadRows + 1, in("2026-W03"));
+    HeadRows cut = PeopleRows(kStationTrendTable, trend);
+    EXPECT_FALSE(cut.earlier);
+    EXPECT_EQ(cut.rows.size(), kHeadRows);
+    EXPECT_EQ(cut.rest, 1u);
+}

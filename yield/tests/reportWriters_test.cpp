@@ -289,7 +289,8 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     EXPECT_NE(text.find("RS232-1 \\x1B[2J<b>"), std::string::npos) << text;
     EXPECT_EQ(CsvTableNames().front(), "repair");
     std::string csv = Csv(m, "repair");
-    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,start,status,queue_seconds,failures\r\n", 0), 0u)
+    EXPECT_EQ(csv.rfind("chip_id,station,start_stamp,start,status,queue_seconds,failures\r\n", 0),
+              0u)
         << csv;
     EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,2026_01_01_00_00_00,2026-01-01T00:00:00,failed,"),
               std::string::npos)
@@ -458,4 +459,23 @@ TEST(ReportWriters, EveryFormatDefinesItsYieldsAndNamesItsSelection) {
     ASSERT_NE(figure, std::string::npos);
     EXPECT_LT(figure, html.find(firstPass.text));
     EXPECT_LT(html.find("<td>postgresql://yield@db/factory</td>"), figure);
+}
+
+// A queue one board past the head: people see the first kHeadRows and a count, machines every one.
+TEST(ReportWriters, PeopleSeeTheHeadOfTheQueueMachinesEveryBoard) {
+    ReportModel m;
+    for (size_t i = 0; i <= kHeadRows; ++i)
+        m.repairs.push_back(
+            RepairRow{"0xB" + std::to_string(1000 + i), "s1", "", kRepairFailed, "DI-5"});
+    const std::string shown = "0xB" + std::to_string(1000 + kHeadRows - 1);
+    const std::string last = "0xB" + std::to_string(1000 + kHeadRows);
+    const std::string rest = "... and 1 more boards (all of them: the JSON or CSV report)";
+    for (const std::string& text : {Render(WriteReportText, m), Render(WriteReportHtml, m)}) {
+        EXPECT_NE(text.find(shown), std::string::npos);
+        EXPECT_EQ(text.find(last), std::string::npos);
+        EXPECT_NE(text.find(rest), std::string::npos);
+    }
+    EXPECT_EQ(CsvRecords(Csv(m, "repair")).size(), kHeadRows + 2);  // and its header
+    nlohmann::json j = nlohmann::json::parse(Render(WriteReportJson, m));
+    EXPECT_EQ(j["repair_queue"].size(), kHeadRows + 1);
 }

@@ -99,3 +99,20 @@ TEST(ScreenJson, WallTilesAreColouredAgainstTheTargetAndNameTheExpectedStations)
     EXPECT_EQ(wall["line"]["band"], kBandNone);
     EXPECT_EQ(SeenSince("2026-12-08"), "2026-12-02");
 }
+
+// The screen lists the first kScreenRows stations, the hours of those only, and counts them all.
+TEST(ScreenJson, LongListsSendTheirHeadAndTheirCount) {
+    ReportModel m = Model();
+    for (size_t i = 0; i < kScreenRows; ++i) {
+        std::string name = "t" + std::to_string(100 + i);
+        m.stations.push_back(StationRow{name, 1, 1});
+        m.hours.push_back(HourRow{name, 9, 1});
+    }
+    json j = ScreenJson(m);
+    EXPECT_EQ(j["stations"].size(), kScreenRows);
+    EXPECT_EQ(j["stations_total"], kScreenRows + 1);
+    EXPECT_EQ(j["hours"].size(), kScreenRows);
+    EXPECT_EQ(j["hours"].back()["station"], "t198");
+    EXPECT_EQ(j["flags_total"], 1);
+    EXPECT_EQ(j["repairs_total"], 1);
+}

@@ -9,6 +9,7 @@ namespace {
 
 constexpr char kEllipsis[] = "\xE2\x80\xA6";  // U+2026
 constexpr long long kTickSteps[] = {1, 2, 5};
+constexpr size_t kMonthChars = 7;  // "2026-12" of "2026-12-08"
 
 double Share(long long part, long long whole) {
     return whole > 0 ? static_cast<double>(part) / static_cast<double>(whole) : 0;
@@ -36,6 +37,11 @@ long long SpanDays(const std::vector<DayRow>& days) {
         any = true;
     }
     return any ? last - first + 1 : 0;
+}
+
+// "2026-12" of a calendar date; "" for a day that is none.
+std::string MonthOf(const std::string& day) {
+    return IsDay(day) ? day.substr(0, kMonthChars) : std::string();
 }
 
 }  // namespace
@@ -78,18 +84,23 @@ std::vector<long long> CountTicks(long long max, int most) {
 ChartPeriods YieldPeriods(const std::vector<DayRow>& days) {
     ChartPeriods p;
     p.spanDays = SpanDays(days);
-    p.weekly = p.spanDays > kDaysBeforeWeeks;
-    if (!p.weekly) {
+    p.monthly = p.spanDays > kDaysBeforeMonths;
+    p.weekly = !p.monthly && p.spanDays > kDaysBeforeWeeks;
+    if (!p.weekly && !p.monthly) {
         p.rows = days;
-        return p;
+    } else {
+        std::map<std::string, size_t> rowOf;
+        for (const DayRow& d : days) {
+            std::string period = p.monthly ? MonthOf(d.day) : IsoWeek(d.day);
+            std::string key = period.empty() ? d.day : period;  // a day that is no date: alone
+            auto [at, added] = rowOf.emplace(key, p.rows.size());
+            if (added) p.rows.push_back(DayRow{key, 0, 0, 0, 0});
+            AddDay(p.rows[at->second], d);
+        }
     }
-    std::map<std::string, size_t> rowOf;
-    for (const DayRow& d : days) {
-        std::string week = IsoWeek(d.day);
-        std::string key = week.empty() ? d.day : week;  // a day that is no date stays alone
-        auto [at, added] = rowOf.emplace(key, p.rows.size());
-        if (added) p.rows.push_back(DayRow{key, 0, 0, 0, 0});
-        AddDay(p.rows[at->second], d);
+    if (p.rows.size() > kChartPeriods) {
+        p.earlier = p.rows.size() - kChartPeriods;
+        p.rows.erase(p.rows.begin(), p.rows.begin() + static_cast<std::ptrdiff_t>(p.earlier));
     }
     return p;
 }

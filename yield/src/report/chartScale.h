@@ -34,12 +34,18 @@ PixelSpan BarSpan(const LinearScale& x, double value, double binWidth);
 // power of ten, at most `most` steps.
 std::vector<long long> CountTicks(long long max, int most);
 
-// The yield chart's bars: the days as they are, or, when they span more than kDaysBeforeWeeks
-// days, one row per ISO week (its day "2026-W49") with the week's runs summed.
+// The yield chart's bars: the days as they are; when they span more than kDaysBeforeWeeks days,
+// one row per ISO week (its day "2026-W49"); past kDaysBeforeMonths days, one per month
+// ("2026-12"); each with its runs summed. At most the latest kChartPeriods, so that a year or
+// ten stay readable from across the line; the earlier ones are counted.
+constexpr long long kDaysBeforeMonths = 26LL * 7;  // half a year of weeks
+constexpr size_t kChartPeriods = 36;
 struct ChartPeriods {
     std::vector<DayRow> rows;
     bool weekly = false;
+    bool monthly = false;
     long long spanDays = 0;  // from the first to the last calendar day, both counted
+    size_t earlier = 0;      // periods before the rows, left out
 };
 ChartPeriods YieldPeriods(const std::vector<DayRow>& days);
 

@@ -35,11 +35,20 @@ constexpr int kRateClassDarkFrom = 3;  // classes from here take white text
 constexpr char kYieldCaptionDays[] = "First-pass yield of the boards first tested each day";
 constexpr char kYieldCaptionWeeks[] =
     "First-pass yield of the boards first tested each ISO week: the days span ";
+constexpr char kYieldCaptionMonths[] =
+    "First-pass yield of the boards first tested each month: the days span ";
 constexpr char kDaysWord[] = " days";
+constexpr char kLatestWord[] = "; the latest ";
+constexpr char kShownWord[] = " shown, ";
+constexpr char kEarlierWord[] = " earlier left out (every day: the JSON or CSV report)";
+constexpr char kDayPeriods[] = "days";
+constexpr char kWeekPeriods[] = "weeks";
+constexpr char kMonthPeriods[] = "months";
 constexpr char kYieldAxis[] = "first pass (%)";
 constexpr char kBoardsAxis[] = "boards";
 constexpr char kDayAxis[] = "day";
 constexpr char kWeekAxis[] = "ISO week";
+constexpr char kMonthAxis[] = "month";
 constexpr char kTargetWord[] = "target ";
 constexpr char kNoYield[] = "n/a";
 constexpr char kOfWord[] = " of ";
@@ -185,7 +194,25 @@ void TargetLine(std::ostream& out, double x1, double y1, double x2, double y2) {
     Line(out, x1, y1, x2, y2, kTargetColour, "target", kDashes);
 }
 
-void YieldAxes(std::ostream& out, double plotW, bool weekly, const LinearScale& y, double target) {
+const char* PeriodAxis(const ChartPeriods& p) {
+    return p.monthly ? kMonthAxis : p.weekly ? kWeekAxis : kDayAxis;
+}
+
+std::string YieldCaption(const ChartPeriods& p) {
+    std::string caption = kYieldCaptionDays;
+    if (p.weekly || p.monthly)
+        caption =
+            (p.monthly ? kYieldCaptionMonths : kYieldCaptionWeeks) + Count(p.spanDays) + kDaysWord;
+    if (p.earlier > 0) {
+        const char* periods = p.monthly ? kMonthPeriods : p.weekly ? kWeekPeriods : kDayPeriods;
+        caption += kLatestWord + Count(static_cast<long long>(p.rows.size())) + " " + periods +
+                   kShownWord + Count(static_cast<long long>(p.earlier)) + kEarlierWord;
+    }
+    return caption;
+}
+
+void YieldAxes(std::ostream& out, double plotW, const char* axis, const LinearScale& y,
+               double target) {
     using L = YieldLayout;
     double base = L::kTop + L::kPlotH, right = L::kLeft + plotW;
     for (int p = 0; p <= 100; p += L::kPercentStep) {
@@ -199,8 +226,7 @@ void YieldAxes(std::ostream& out, double plotW, bool weekly, const LinearScale& 
         .Rotate(-90, 14, L::kTop + L::kPlotH / 2)
         .With(out, "", kYieldAxis);
     Label(out, L::kLeft - 6, base + 14, kBoardsAxis, kAnchorEnd, kSmallFont);
-    Label(out, L::kLeft + plotW / 2, base + L::kBottom - 6, weekly ? kWeekAxis : kDayAxis,
-          kAnchorMiddle);
+    Label(out, L::kLeft + plotW / 2, base + L::kBottom - 6, axis, kAnchorMiddle);
     TargetLine(out, L::kLeft, y(target), right, y(target));
     Label(out, right + 4, y(target) + 4, kTargetWord + Percent(target));
 }
@@ -243,13 +269,12 @@ void WriteYieldChart(std::ostream& out, const std::vector<DayRow>& days, double 
     using L = YieldLayout;
     ChartPeriods periods = YieldPeriods(days);
     double plotW = L::kBarW * static_cast<double>(std::max<size_t>(periods.rows.size(), 1));
-    std::string caption = periods.weekly ? kYieldCaptionWeeks + Count(periods.spanDays) + kDaysWord
-                                         : std::string(kYieldCaptionDays);
+    std::string caption = YieldCaption(periods);
     OpenSvg(out, "id=\"chart-days\"", FitCaption(L::kLeft + plotW + L::kRight, L::kLeft, caption),
             L::kTop + L::kPlotH + L::kBottom, caption);
     Label(out, L::kLeft, 16, caption);
     LinearScale y(0, 1, L::kTop + L::kPlotH, L::kTop);
-    YieldAxes(out, plotW, periods.weekly, y, target);
+    YieldAxes(out, plotW, PeriodAxis(periods), y, target);
     for (size_t i = 0; i < periods.rows.size(); ++i)
         YieldBar(out, periods.rows[i], L::kLeft + L::kBarW * static_cast<double>(i), y, target);
     out << "</svg>\n";

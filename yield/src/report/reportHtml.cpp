@@ -18,6 +18,7 @@ namespace yield {
 namespace {
 
 constexpr char kMarkedRow[] = "flag";  // the class of a highlighted row
+constexpr char kRestClass[] = "more";  // the line that counts the rows a head leaves out
 
 std::string H(const std::string& s) { return HtmlEscape(XmlSafe(s)); }
 
@@ -39,14 +40,17 @@ void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
         if (c.heading.html != nullptr) head.push_back(c.heading.html);
     out << "<table>";
     Row(out, head, true);
-    for (const Item& item : items) {
-        if (!t.ShownToPeople(item)) continue;
+    HeadRows shown = PeopleRows(t, items);
+    for (size_t i : shown.rows) {
+        const Item& item = items[i];
         std::vector<std::string> cells;
         for (const Column<Item>& c : t.columns)
             if (c.heading.html != nullptr) cells.push_back(HumanCell(c, item, Human::kHtml));
         Row(out, cells, false, t.Marked(item) ? kMarkedRow : nullptr);
     }
     out << "</table>\n";
+    std::string rest = RestLine(shown, t.head.noun);
+    if (!rest.empty()) out << "<p class=\"" << kRestClass << "\">" << H(rest) << "</p>\n";
 }
 
 void Tables(std::ostream& out, const ReportModel& m) {
@@ -90,9 +94,9 @@ void YieldTables(std::ostream& out, const ReportModel& m) {
 void Analogue(std::ostream& out, const std::vector<AnalogueStats>& analogue) {
     Title(out, kAnalogueTable.title.html);
     Table(out, kAnalogueTable, analogue);
-    for (const AnalogueStats& a : analogue) {
-        out << "<h3>" << H(a.input) << "</h3>\n";
-        WriteHistogram(out, a);
+    for (size_t i : PeopleRows(kAnalogueTable, analogue).rows) {
+        out << "<h3>" << H(analogue[i].input) << "</h3>\n";
+        WriteHistogram(out, analogue[i]);
     }
 }
 

@@ -62,6 +62,24 @@ bool PortTrendFailed(const PortTrendRow& r) { return r.failures > 0; }
 bool CellFailedOrFlagged(const FixtureCell& c) { return c.failures > 0 || c.flagged; }
 bool CellFlagged(const FixtureCell& c) { return c.flagged; }
 
+// What people see first of a long list.
+bool CellAhead(const FixtureCell& a, const FixtureCell& b) {
+    if (a.flagged != b.flagged) return a.flagged;
+    return a.failures > b.failures;
+}
+bool MoreBoards(const StationRow& a, const StationRow& b) { return a.boards > b.boards; }
+const std::string& DayOf(const DayRow& d) { return d.day; }
+const std::string& StationPeriod(const StationTrendRow& r) { return r.period; }
+const std::string& PortPeriod(const PortTrendRow& r) { return r.period; }
+
+// The words of the line that counts the rows a head leaves out.
+constexpr char kRestLead[] = "... and ";
+constexpr char kRestMore[] = " more ";
+constexpr char kRestEarlier[] = " earlier ";
+constexpr char kRestWhere[] = " (all of them: the JSON or CSV report)";
+constexpr char kThousandsMark = ',';
+constexpr size_t kThousandsDigits = 3;
+
 }  // namespace
 
 const ReportTable<RepairRow> kRepairTable{
@@ -80,7 +98,10 @@ const ReportTable<RepairRow> kRepairTable{
          {"failing ports", "failing ports"},
          CellKind::kLogText,
          Read(&RepairRow::failures)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"boards"}};
 
 const ReportTable<RepairPortRow> kRepairPortTable{
     "repair_ports",
@@ -183,7 +204,10 @@ const ReportTable<RetestRow> kRetestTable{
         {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&RetestRow::runs)},
         {"first_verdict", {"first", "first"}, CellKind::kWord, Read(&RetestRow::firstVerdict)},
         {"final_verdict", {"final", "final"}, CellKind::kWord, Read(&RetestRow::finalVerdict)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"retested boards"}};
 
 const ReportTable<ParetoRow> kParetoTable{
     "pareto",
@@ -197,7 +221,10 @@ const ReportTable<ParetoRow> kParetoTable{
          {"cumulative", "cumulative"},
          CellKind::kRatio,
          Read(&ParetoRow::cumulative)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"ports"}};
 
 const ReportTable<FixtureCell> kFixtureTable{
     "fixture",
@@ -223,7 +250,8 @@ const ReportTable<FixtureCell> kFixtureTable{
          {kFixtureMarkText, kFixtureMarkHtml}},
     },
     CellFailedOrFlagged,
-    CellFlagged};
+    CellFlagged,
+    {"station ports", CellAhead}};
 
 const ReportTable<IntermittentRow> kIntermittentTable{
     "intermittent",
@@ -238,7 +266,10 @@ const ReportTable<IntermittentRow> kIntermittentTable{
         {"start_stamp", {"start", "start"}, CellKind::kLogText, Read(&IntermittentRow::timeStamp)},
         {kStartKey, {}, CellKind::kLogText, IsoOf(&IntermittentRow::timeStamp)},
         {"port", {"port", "port"}, CellKind::kLogText, Read(&IntermittentRow::port)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"intermittent ports"}};
 
 const ReportTable<AnalogueStats> kAnalogueTable{
     "analogue",
@@ -253,7 +284,10 @@ const ReportTable<AnalogueStats> kAnalogueTable{
         {"max", {"max", "max"}, CellKind::kDecimals, Read(&AnalogueStats::max), 2},
         {"cpk", {"Cpk", "Cpk"}, CellKind::kDecimals, ReadCpk, 2},
         {"outside", {"outside", "outside"}, CellKind::kInteger, Read(&AnalogueStats::outside)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"inputs"}};
 
 const ReportTable<DayRow> kDayTable{
     "day",
@@ -273,7 +307,10 @@ const ReportTable<DayRow> kDayTable{
          Read(&DayRow::firstPassYield)},
         {"final_passed", {}, CellKind::kInteger, Read(&DayRow::finalPassed)},
         {"final_yield", {"final", "final yield"}, CellKind::kRatio, Read(&DayRow::finalYield)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"days", nullptr, DayOf}};
 
 const ReportTable<StationRow> kStationTable{
     "station",
@@ -294,7 +331,10 @@ const ReportTable<StationRow> kStationTable{
          {"retest runs", "retest runs"},
          CellKind::kInteger,
          Read(&StationRow::retestRuns)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"stations", MoreBoards}};
 
 const ReportTable<StationTrendRow> kStationTrendTable{
     "station_trend",
@@ -309,7 +349,10 @@ const ReportTable<StationTrendRow> kStationTrendTable{
          {"first pass", "first pass yield"},
          CellKind::kRatio,
          Read(&StationTrendRow::firstPassYield)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"rows", nullptr, StationPeriod}};
 
 const ReportTable<PortTrendRow> kPortTrendTable{
     "port_trend",
@@ -321,7 +364,9 @@ const ReportTable<PortTrendRow> kPortTrendTable{
         {"runs", {"runs", "runs"}, CellKind::kInteger, Read(&PortTrendRow::runs)},
         {"failures", {"failures", "failures"}, CellKind::kInteger, Read(&PortTrendRow::failures)},
     },
-    PortTrendFailed};
+    PortTrendFailed,
+    nullptr,
+    {"rows", nullptr, PortPeriod}};
 
 // ---- The line screen's alarms: each column one figure or one step of the alarm's history.
 CellValue ReadFigure(const std::optional<double> AlarmRow::*m, const AlarmRow& a) {
@@ -363,7 +408,10 @@ const ReportTable<AlarmRow> kAlarmTable{
         {"cleared_at", {"cleared", "cleared"}, CellKind::kWord, Read(&AlarmRow::clearedAt)},
         {"cleared_by", {"by", "by"}, CellKind::kLogText, Read(&AlarmRow::clearedBy)},
         {"clear_note", {"note", "note"}, CellKind::kLogText, Read(&AlarmRow::clearNote)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"alarms"}};
 // ---- end of the alarms
 
 const ReportTable<Selection> kSelectionTable{
@@ -395,7 +443,10 @@ const ReportTable<ClockRow> kClockTable{
         {kStartKey, {}, CellKind::kLogText, IsoOf(&ClockRow::timeStamp)},
         {"arrival_day", {"arrived", "arrived"}, CellKind::kWord, Read(&ClockRow::arrivalDay)},
         {"verdict", {"verdict", "verdict"}, CellKind::kWord, Read(&ClockRow::verdict)},
-    }};
+    },
+    nullptr,
+    nullptr,
+    {"runs"}};
 
 const ReportTable<HourRow> kHourTable{
     "hour",
@@ -467,6 +518,22 @@ std::string Fixed(double v, int decimals) {
 }
 
 std::string Percent(double v) { return Fixed(v * 100, 1) + "%"; }
+
+std::string Thousands(long long n) {
+    unsigned long long size = static_cast<unsigned long long>(n);
+    std::string digits = std::to_string(n < 0 ? 0 - size : size), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % kThousandsDigits == 0) out += kThousandsMark;
+        out += digits[i];
+    }
+    return (n < 0 ? "-" : "") + out;
+}
+
+std::string RestLine(const HeadRows& head, const char* noun) {
+    if (head.rest == 0 || noun == nullptr) return "";
+    return kRestLead + Thousands(static_cast<long long>(head.rest)) +
+           (head.earlier ? kRestEarlier : kRestMore) + noun + kRestWhere;
+}
 
 std::string HumanText(CellKind kind, const CellValue& v, int decimals, const char* mark) {
     switch (kind) {

@@ -20,6 +20,7 @@ constexpr char kNoDayLeftOut[] = " (left out by the day bounds)";
 constexpr char kNoDayCounted[] = " (counted above, in no day's row)";
 constexpr char kLabelEnd[] = ": ";
 constexpr char kDefinitionIndent[] = "  ";
+constexpr char kRestIndent[] = "  ";  // the line that counts the rows a head leaves out
 
 // A column as wide as its widest cell, heading included; numbers (and their headings) to the
 // right of it, text to the left, so every cell lies under its heading.
@@ -61,7 +62,8 @@ std::string AlignedLine(const Layout& layout, const Row& r) {
 }
 
 void WriteAligned(std::ostream& out, const std::string& title, const Row& head,
-                  const std::vector<bool>& right, const std::vector<Row>& rows) {
+                  const std::vector<bool>& right, const std::vector<Row>& rows,
+                  const std::string& rest) {
     out << title << "\n";
     if (rows.empty()) {
         out << kNoRows;
@@ -72,6 +74,7 @@ void WriteAligned(std::ostream& out, const std::string& title, const Row& head,
     for (const Row& r : rows) Widen(layout, r);
     out << AlignedLine(layout, head);
     for (const Row& r : rows) out << AlignedLine(layout, r);
+    if (!rest.empty()) out << kRestIndent << rest << "\n";
     out << "\n";
 }
 
@@ -95,10 +98,10 @@ void Table(std::ostream& out, const ReportTable<Item>& t, const Items& items) {
         head.push_back(c.heading.text);
         right.push_back(IsNumber(c.kind));
     }
+    HeadRows shown = PeopleRows(t, items);
     std::vector<Row> rows;
-    for (const Item& item : items)
-        if (t.ShownToPeople(item)) rows.push_back(Cells(t, item));
-    WriteAligned(out, t.title.text, head, right, rows);
+    for (size_t i : shown.rows) rows.push_back(Cells<Item>(t, items[i]));
+    WriteAligned(out, t.title.text, head, right, rows, RestLine(shown, t.head.noun));
 }
 
 void Heading(std::ostream& out, const ReportModel& m) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,7 +44,6 @@ const ScreenTable<LatestRun> kScreenLatest{
     {"id", "chip_id", "station", "host", "start_stamp", "verdict", "failing"},
     {"id"}};
 
-constexpr char kRepairsTotal[] = "repairs_total";
 constexpr char kDay[] = "day";
 constexpr char kColumns[] = "columns";
 
@@ -127,26 +127,40 @@ json AllRows(const ScreenTable<Row>& s, const Rows& rows) {
     return RowsJson(s, rows, [](const Row&) { return true; });
 }
 
+// The first `most` rows `keep` takes under the table's key, and how many it takes in all.
+template <class Row, class Rows, class Keep>
+void Head(json& out, const ScreenTable<Row>& s, const Rows& rows, Keep keep,
+          size_t most = static_cast<size_t>(-1)) {
+    out[s.key] = RowsJson(s, rows, keep, most);
+    size_t total = 0;
+    for (const Row& r : rows) total += keep(r) ? 1 : 0;
+    out[std::string(s.key) + kTotalSuffix] = total;
+}
+
 }  // namespace
 
 json ScreenJson(const ReportModel& m) {
-    json flags = RowsJson(kScreenFlags, m.fixture, [](const FixtureCell& c) { return c.flagged; });
-    json repairs = RowsJson(
-        kScreenRepairTable, m.repairs, [](const RepairRow&) { return true; }, kScreenRepairs);
-    return {{kDay, m.filter.since},
-            {kScreenSummary.key, RowJson(MemberColumns(kScreenSummary), m.summary)},
-            {kScreenStations.key, AllRows(kScreenStations, m.stations)},
-            {kScreenHours.key, AllRows(kScreenHours, m.hours)},
-            {kScreenRepairTable.key, std::move(repairs)},
-            {kRepairsTotal, m.repairs.size()},
-            {kScreenFlags.key, std::move(flags)},
-            {kScreenLatest.key, AllRows(kScreenLatest, m.latest)},
-            {kColumns,
-             {{kScreenStations.key, ColumnsJson(kScreenStations)},
-              {kScreenHours.key, ColumnsJson(kScreenHours)},
-              {kScreenRepairTable.key, ColumnsJson(kScreenRepairTable)},
-              {kScreenFlags.key, ColumnsJson(kScreenFlags)},
-              {kScreenLatest.key, ColumnsJson(kScreenLatest)}}}};
+    std::set<std::string> listed;
+    for (size_t i = 0; i < m.stations.size() && i < kScreenRows; ++i)
+        listed.insert(m.stations[i].station);
+    auto flagged = [](const FixtureCell& c) { return c.flagged; };
+    auto listedHour = [&listed](const HourRow& h) { return listed.count(h.station) > 0; };
+    json out = {{kDay, m.filter.since},
+                {kScreenSummary.key, RowJson(MemberColumns(kScreenSummary), m.summary)},
+                {kScreenLatest.key, AllRows(kScreenLatest, m.latest)},
+                {kColumns,
+                 {{kScreenStations.key, ColumnsJson(kScreenStations)},
+                  {kScreenHours.key, ColumnsJson(kScreenHours)},
+                  {kScreenRepairTable.key, ColumnsJson(kScreenRepairTable)},
+                  {kScreenFlags.key, ColumnsJson(kScreenFlags)},
+                  {kScreenLatest.key, ColumnsJson(kScreenLatest)}}}};
+    Head(
+        out, kScreenStations, m.stations, [](const StationRow&) { return true; }, kScreenRows);
+    out[kScreenHours.key] = RowsJson(kScreenHours, m.hours, listedHour);
+    Head(
+        out, kScreenRepairTable, m.repairs, [](const RepairRow&) { return true; }, kScreenRepairs);
+    Head(out, kScreenFlags, m.fixture, flagged, kScreenRows);
+    return out;
 }
 
 // ---- the wall screen ----

@@ -19,6 +19,11 @@ namespace yield {
 // rest are counted and left to the report, so that every change does not send every page a
 // day's worth of failures.
 constexpr size_t kScreenRepairs = 100;
+// The same for the day's other lists: the stations (the first in the table's order, and the
+// hours of those only) and the fixture flags. A list's whole count is its key with kTotalSuffix
+// ("stations_total", "repairs_total", "flags_total").
+constexpr size_t kScreenRows = 100;
+constexpr char kTotalSuffix[] = "_total";
 
 // The kinds of a column as the page reads them.
 constexpr char kKindText[] = "text";

@@ -156,12 +156,18 @@ function drawAlarmHistory(history) {
   rows(table, alarmColumns(table), history);
 }
 
-// The screen lists the head of a long queue; the rest are counted and linked.
-function moreRepairs(data) {
-  const more = data.repairs_total - data.repairs.length;
-  const p = document.getElementById('repairs-more');
+// The screen lists the head of each long list; the rest are counted and linked to the day's report.
+const MORE_WORDS = {
+  repairs: ' more boards wait for repair.',
+  stations: ' more stations tested this day.',
+  flags: ' more fixture flags.',
+};
+function moreRows(data, name) {
+  const more = (data[name + '_total'] || 0) - (data[name] || []).length;
+  const p = document.getElementById(name + '-more');
+  if (!p) return;
   p.hidden = more <= 0;
-  p.querySelector('span').textContent = more + ' more boards wait for repair.';
+  p.querySelector('span').textContent = more + MORE_WORDS[name];
   const query = new URLSearchParams({format: 'html', since: data.day, until: data.day});
   p.querySelector('a').href = ROUTES.report + '?' + query;
 }
@@ -186,7 +192,7 @@ function show(d) {
   drawAlarms(d.alarms);
   drawAlarmHistory(d.alarm_history || []);
   Object.keys(data.columns || {}).forEach((name) => drawTable(data, name));
-  moreRepairs(data);
+  Object.keys(MORE_WORDS).forEach((name) => moreRows(data, name));
 }
 
 // Fetches overlap when changes come fast: only the latest one asked for is shown.
