@@ -87,8 +87,9 @@ int WriteCsvFolder(const ReportModel& m, const std::string& folder,
 }
 
 ReportModel Build(ReadStore& store, const std::string& db, const RunFilter& filter,
-                  std::time_t madeAt) {
+                  std::time_t madeAt, const ReportFormat& format) {
     ReadOptions o;
+    o.quotedRepairs = QuotedRepairs(format);
     o.madeAt = UtcStamp(madeAt);
     o.now = madeAt;
     o.database = DatabaseForPeople(db, store.ServerName());
@@ -107,7 +108,7 @@ int RunReport(const std::string& db, ReportOptions o) {
     // A range check lets NaN through.
     if (!(o.targetPercent >= 0 && o.targetPercent <= kPercent)) throw UsageError(kNotATarget);
     auto store = OpenReadStore(db);
-    ReportModel m = Build(*store, db, filter, madeAt);
+    ReportModel m = Build(*store, db, filter, madeAt, *asked.format);
     RefuseEmptySelection(Door::kCommandLine, filter, m.summary.runs, *store);
     m.selection.target = o.targetPercent / kPercent;
     if (folder) return WriteCsvFolder(m, o.output, asked.tables);

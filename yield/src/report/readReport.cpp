@@ -1,5 +1,7 @@
 #include "report/readReport.h"
 
+#include "report/reportTables.h"
+
 namespace yield {
 namespace {
 
@@ -13,6 +15,10 @@ LatestRun LatestOf(const RunSummary& r) {
 }
 
 }  // namespace
+
+size_t QuotedRepairs(const ReportFormat& format) {
+    return format.headOnly ? kHeadRows : kQuoteEveryRepair;
+}
 
 ReadOptions ScreenReading(int alarmBoards) {
     ReadOptions o;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "report/reportModel.h"
+#include "report/reportRequest.h"
 #include "store/store.h"
 
 namespace yield {
@@ -20,6 +21,9 @@ struct ReadOptions {
     // The repair queue's rows whose failing values are read (the head an output lists).
     size_t quotedRepairs = kQuoteEveryRepair;
 };
+
+// What `format` shows of the repair queue: the rows whose failing values are read.
+size_t QuotedRepairs(const ReportFormat& format);
 
 // The alarms a report reads: the newest this many, of them those raised on the selection's days
 // (by their UTC day) at its station.

@@ -59,10 +59,10 @@ void WriteHtml(const ReportModel& m, const std::string&, std::ostream& out) {
     WriteReportHtml(m, out);
 }
 
-const std::vector<ReportFormat> kFormats = {{"text", kTextType, false, WriteText},
-                                            {"csv", kCsvType, true, WriteCsv},
-                                            {"json", kJsonType, false, WriteJson},
-                                            {"html", kHtmlType, false, WriteHtml}};
+const std::vector<ReportFormat> kFormats = {{"text", kTextType, false, WriteText, true},
+                                            {"csv", kCsvType, true, WriteCsv, false},
+                                            {"json", kJsonType, false, WriteJson, false},
+                                            {"html", kHtmlType, false, WriteHtml, true}};
 
 // The parts a query may name.
 const char* const kQueryParts[] = {kFormatPart, kTablePart,   kSincePart, kUntilPart,

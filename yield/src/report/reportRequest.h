@@ -60,6 +60,7 @@ struct ReportFormat {
     const char* contentType;
     bool ofTables;
     void (*write)(const ReportModel& m, const std::string& table, std::ostream& out);
+    bool headOnly;  // lists the head of each long list (kHeadRows), for people
 };
 // The formats in the order a list of them gives them; the first is the default.
 const std::vector<ReportFormat>& ReportFormats();

@@ -108,9 +108,11 @@ std::vector<long long> RunsOfBoard(const std::vector<BoardRuns>& boards) {
 
 // As the command line builds it: every run of the filter's days, so that a station is compared
 // with the others; the readings and the runs without a day are the filter's own.
-ReportModel ModelOf(ReadStore& store, const RunFilter& filter, std::time_t now) {
+ReportModel ModelOf(ReadStore& store, const RunFilter& filter, std::time_t now,
+                    const ReportFormat& format) {
     ReadOptions o;
     o.now = now;
+    o.quotedRepairs = QuotedRepairs(format);
     return ReadReport(store, filter, o);
 }
 
@@ -141,7 +143,7 @@ Page ReportPage(ReadStore& store, const std::map<std::string, std::string>& quer
     ReportAsked asked = CheckReportQuery(query);
     RunFilter filter = asked.FilterFrom(today);
     std::time_t now = std::time(nullptr);
-    ReportModel m = ModelOf(store, filter, now);
+    ReportModel m = ModelOf(store, filter, now, *asked.format);
     RefuseEmptySelection(Door::kQuery, filter, m.summary.runs, store);
     m.selection.madeAt = UtcStamp(now);
     m.selection.database = DatabaseForPeople(database, store.ServerName());
