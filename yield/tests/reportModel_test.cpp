@@ -618,11 +618,25 @@ TEST(ReportModel, DispositionsLeaveTheQueueUntilTheBoardsNextRun) {
         take(DisposedAt("D", 4, kDisposeRepaired));
         take(DisposedAt("E", 5, kDisposeReturned));
     };
+    std::vector<std::vector<long long>> asked;
+    rows.failing = [&asked](const std::vector<long long>& ids, const FailingSink& take) {
+        asked.push_back(ids);
+        RunRecord failing;
+        failing.ports.push_back(PortResult{"RS232", 1, false, false});
+        failing.failures.push_back(FailureLine{1, "RS232-1", "no echo"});
+        for (long long id : ids) take(id, failing);
+    };
     std::vector<std::string> queued;
     for (const RepairRow& r : BuildReport({}, rows).repairs)
-        queued.push_back(r.chipId + " " + r.status);
-    EXPECT_EQ(queued,
-              (std::vector<std::string>{"C failed", "F failed", "B repaired, awaiting retest"}));
+        queued.push_back(r.chipId + " " + r.status + " " + (r.failures.empty() ? "-" : "quoted"));
+    EXPECT_EQ(queued, (std::vector<std::string>{"C failed quoted", "F failed quoted",
+                                                "B repaired, awaiting retest quoted"}));
+    // An output that lists the head of the queue reads the failing values of the head alone.
+    asked.clear();
+    std::vector<RepairRow> head = BuildReport({}, rows, 0, 2).repairs;
+    EXPECT_EQ(asked, (std::vector<std::vector<long long>>{{6, 7}}));
+    ASSERT_EQ(head.size(), 3u);
+    EXPECT_TRUE(head[2].failures.empty());
 }
 
 TEST(ReportModel, TimeInQueueRunsFromTheShownRunsStamp) {
