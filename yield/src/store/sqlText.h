@@ -305,41 +305,48 @@ constexpr char kAlarmsVersion[] =
     " readings " INT " NOT NULL, PRIMARY KEY (day, host, station, name, value))" KEYED
 #define YIELD_PORT_KEY "day, host, station, family, number"
 #define YIELD_VOLT_KEY "day, host, station, name, value"
-// The tallies as the rows give them, of the runs FROM names as r, each count times SIGN.
-#define YIELD_PORT_TALLIES(SIGN, FROM)                                                             \
+// The tallies as the rows give them, of the runs RUNS names as r (with the condition ON), each
+// count times SIGN. CROSS JOIN keeps SQLite's order of the tables as written: a batch's runs
+// first, then their rows through the key, never a scan of every row.
+#define YIELD_PORT_TALLIES(SIGN, RUNS, ON)                                                         \
     "SELECT r.day, r.host, r.station, p.family, p.number, " SIGN "count(*), "                      \
-    SIGN "sum(1 - p.passed) FROM " FROM " JOIN run_ports p ON p.run_id = r.id"                     \
-    " WHERE r.verdict <> '" YIELD_VERDICT_INCOMPLETE "'"                                           \
+    SIGN "sum(1 - p.passed) FROM " RUNS " CROSS JOIN run_ports p WHERE p.run_id = r.id" ON         \
+    " AND r.verdict <> '" YIELD_VERDICT_INCOMPLETE "'"                                             \
     " GROUP BY r.day, r.host, r.station, p.family, p.number"
-#define YIELD_VOLT_TALLIES(SIGN, FROM)                                                             \
-    "SELECT r.day, r.host, r.station, m.name, m.value, " SIGN "count(*) FROM " FROM               \
-    " JOIN measurements m ON m.run_id = r.id WHERE m.unit = '" YIELD_UNIT_VOLTS "'"                \
+#define YIELD_VOLT_TALLIES(SIGN, RUNS, ON)                                                         \
+    "SELECT r.day, r.host, r.station, m.name, m.value, " SIGN "count(*) FROM " RUNS               \
+    " CROSS JOIN measurements m WHERE m.run_id = r.id" ON " AND m.unit = '" YIELD_UNIT_VOLTS "'"   \
     " GROUP BY r.day, r.host, r.station, m.name, m.value"
 #define YIELD_STORED_PORT_TALLIES                                                                  \
     "SELECT " YIELD_PORT_KEY ", runs, failures FROM day_ports WHERE runs <> 0"
 #define YIELD_STORED_VOLT_TALLIES "SELECT " YIELD_VOLT_KEY ", readings FROM day_volts WHERE readings <> 0"
 #define YIELD_ALL_RUNS "runs r"
-#define YIELD_SETTLED_RUNS "settle_runs t JOIN runs r ON r.id = t.run_id"
+#define YIELD_EVERY_RUN ""
+#define YIELD_SETTLED_RUNS "settle_runs t CROSS JOIN runs r"
+#define YIELD_SETTLED_RUN " AND r.id = t.run_id"
 // clang-format on
 // The runs of a batch whose rows are added to the tallies ($1 = 1) or taken from them ($1 = -1).
 constexpr char kMakeSettleRuns[] =
     "CREATE TEMP TABLE IF NOT EXISTS settle_runs (run_id BIGINT PRIMARY KEY)";
 constexpr char kClearSettleRuns[] = "DELETE FROM settle_runs";
+// PostgreSQL's own: a temporary table has no statistics until asked, and without them the
+// planner reads every port to find a batch's.
+constexpr char kPgSettleStats[] = "ANALYZE settle_runs";
 constexpr const char* kSettleTallies[] = {
     "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) " YIELD_PORT_TALLIES(
-        "$1 * ", YIELD_SETTLED_RUNS) " ON CONFLICT (" YIELD_PORT_KEY ") DO UPDATE SET"
+        "$1 * ", YIELD_SETTLED_RUNS, YIELD_SETTLED_RUN) " ON CONFLICT (" YIELD_PORT_KEY ") DO UPDATE SET"
                                      " runs = day_ports.runs + excluded.runs,"
                                      " failures = day_ports.failures + excluded.failures",
     "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) " YIELD_VOLT_TALLIES(
-        "$1 * ", YIELD_SETTLED_RUNS) " ON CONFLICT (" YIELD_VOLT_KEY ") DO UPDATE SET"
+        "$1 * ", YIELD_SETTLED_RUNS, YIELD_SETTLED_RUN) " ON CONFLICT (" YIELD_VOLT_KEY ") DO UPDATE SET"
                                      " readings = day_volts.readings + excluded.readings"};
 // Every tally made anew from the rows: by the upgrade, and where a change of stored days moved
 // runs between keys.
 constexpr const char* kRebuildTallies[] = {
     "DELETE FROM day_ports", "DELETE FROM day_volts",
     "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) " YIELD_PORT_TALLIES(
-        "", YIELD_ALL_RUNS),
-    "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) " YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS)};
+        "", YIELD_ALL_RUNS, YIELD_EVERY_RUN),
+    "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) " YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)};
 // What `check` compares: each table's stored tallies against those the rows give, each way.
 struct TallyCheck {
     const char* table;
@@ -350,15 +357,17 @@ struct TallyCheck {
 #define YIELD_EXCEPT(a, b) a " EXCEPT " b " ORDER BY 1, 2, 3, 4, 5"
 constexpr TallyCheck kTallyChecks[] = {
     {"day_ports", YIELD_PORT_KEY ", runs, failures",
-     YIELD_EXCEPT(YIELD_STORED_PORT_TALLIES, YIELD_PORT_TALLIES("", YIELD_ALL_RUNS)),
-     YIELD_EXCEPT(YIELD_PORT_TALLIES("", YIELD_ALL_RUNS), YIELD_STORED_PORT_TALLIES)},
+     YIELD_EXCEPT(YIELD_STORED_PORT_TALLIES, YIELD_PORT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)),
+     YIELD_EXCEPT(YIELD_PORT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN), YIELD_STORED_PORT_TALLIES)},
     {"day_volts", YIELD_VOLT_KEY ", readings",
-     YIELD_EXCEPT(YIELD_STORED_VOLT_TALLIES, YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS)),
-     YIELD_EXCEPT(YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS), YIELD_STORED_VOLT_TALLIES)}};
+     YIELD_EXCEPT(YIELD_STORED_VOLT_TALLIES, YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)),
+     YIELD_EXCEPT(YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN), YIELD_STORED_VOLT_TALLIES)}};
 constexpr char kCountRuns[] = "SELECT count(*) FROM runs";
 #undef YIELD_EXCEPT
 #undef YIELD_ALL_RUNS
+#undef YIELD_EVERY_RUN
 #undef YIELD_SETTLED_RUNS
+#undef YIELD_SETTLED_RUN
 #undef YIELD_PORT_TALLIES
 #undef YIELD_VOLT_TALLIES
 #undef YIELD_STORED_PORT_TALLIES
@@ -795,6 +804,7 @@ struct Dialect {
     const char* runByKeyLocked;
     const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
     const char* hasIndex;      // counts the indexes named $1
+    const char* settleStats;   // makes the batch's run list known to the planner, or nullptr
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -812,7 +822,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     kSqliteBegin,
                                     kRunByKey,
                                     nullptr,
-                                    kSqliteHasIndex};
+                                    kSqliteHasIndex,
+                                    nullptr};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
                                 kPgHasSchema,
@@ -828,6 +839,7 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kBegin,
                                 kPgRunByKeyLocked,
                                 kPgAnnounceRuns,
-                                kPgHasIndex};
+                                kPgHasIndex,
+                                kPgSettleStats};
 
 }  // namespace yield::sql
