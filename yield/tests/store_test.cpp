@@ -369,15 +369,16 @@ TEST_F(StoreTest, ReadingSeesOneSnapshotWhileAnIngestCommits) {
 namespace {
 
 constexpr char kStandard[] = "standard";
-const std::string kUpgradeHint =
-    "older than this tool's " + std::to_string(sql::kSchemaVersion) + ": an ingest into it upgrades it";
+const std::string kUpgradeHint = "older than this tool's " + std::to_string(sql::kSchemaVersion) +
+                                 ": an ingest into it upgrades it";
 const bool kSqlite = std::string(YIELD_TEST_ENGINE) == "sqlite";
 
 // Takes a database back to schema version 1 as the tool wrote it: no station, no digests, no
 // views, the old summary index.
 void MakeVersion1(TestDb& db) {
     db.Rows(
-        "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions; DROP TABLE alarms;"
+        "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions; DROP TABLE "
+        "alarms;"
         " DROP VIEW v_measurements; DROP VIEW v_ports; DROP VIEW v_runs;"
         " DROP INDEX runs_fixture_summary; ALTER TABLE runs DROP COLUMN station;"
         " ALTER TABLE runs DROP COLUMN clock_unset;"
@@ -674,11 +675,13 @@ TEST_F(StoreTest, StationUploadsAreTheNewestFileTimeOfEachStationsRecentRuns) {
 }
 
 #ifdef YIELD_PG_HOST
-constexpr char kFailedIndexCount[] = "SELECT count(*) FROM pg_indexes WHERE indexname IN"
-                                     " ('failed_measurements', 'intermittent_ports')";
+constexpr char kFailedIndexCount[] =
+    "SELECT count(*) FROM pg_indexes WHERE indexname IN"
+    " ('failed_measurements', 'intermittent_ports')";
 #else
-constexpr char kFailedIndexCount[] = "SELECT count(*) FROM sqlite_master WHERE name IN"
-                                     " ('failed_measurements', 'intermittent_ports')";
+constexpr char kFailedIndexCount[] =
+    "SELECT count(*) FROM sqlite_master WHERE name IN"
+    " ('failed_measurements', 'intermittent_ports')";
 #endif
 
 // The failing results of many runs are read in one go, each run's its own and as the whole run
@@ -715,6 +718,19 @@ TEST_F(StoreTest, FailingResultsOfManyRunsAtOnceAreEachRunsOwn) {
 }
 
 #ifndef YIELD_PG_HOST  // what does not depend on the engine, and SQLite's own
+
+// A batch's tallies read its own runs' rows through their key: a plan that scans a table of rows
+// reads every stored port at every batch, and an ingest grows with the square of the runs.
+TEST_F(StoreTest, BatchTalliesReadOnlyTheBatchsRows) {
+    IngestInto(*db_, {YIELD_GOLDEN_DIR});
+    for (const char* text : sql::kSettleTallies) {
+        std::string plan =
+            db_->Rows(std::string(sql::kMakeSettleRuns) + "; EXPLAIN QUERY PLAN " + text);
+        EXPECT_NE(plan.find("SCAN t"), std::string::npos) << plan;
+        for (const char* scan : {"SCAN r", "SCAN p", "SCAN m"})
+            EXPECT_EQ(plan.find(scan), std::string::npos) << plan;
+    }
+}
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {
     TempDir tmp;

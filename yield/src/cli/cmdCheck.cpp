@@ -11,7 +11,8 @@ namespace yield {
 namespace {
 
 constexpr char kAgrees[] = "check: the tallies agree with the rows of %lld runs (%s)\n";
-constexpr char kDiffers[] = "check: %lld rows differ between the tallies and the rows of %lld runs\n";
+constexpr char kDiffers[] =
+    "check: %lld rows differ between the tallies and the rows of %lld runs\n";
 constexpr char kDifference[] = "  %s\n";
 constexpr char kMore[] = "  ... and %lld more\n";
 constexpr char kTableSeparator[] = "; ";

@@ -286,8 +286,8 @@ void ReportBuilder::BuildRepairs() {
             status = kRepairNoCompleteRun;
         }
         if (shown == nullptr) continue;
-        m_.repairs.push_back(RepairRow{chip, stations_.names[shown->station], shown->stamp, status,
-                                       "", shown->runId, {}});
+        m_.repairs.push_back(RepairRow{
+            chip, stations_.names[shown->station], shown->stamp, status, "", shown->runId, {}});
     }
     unfinished_.clear();
     std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);

@@ -2,9 +2,9 @@
 // (storeMigration.cpp), the ingest side (storeIngest.cpp) and the reading side
 // (storeReading.cpp), all over one connection.
 #include "store/sqlConnection.h"
-#include "store/storeDispositions.h"
 #include "store/storeAlarms.h"
 #include "store/storeCheck.h"
+#include "store/storeDispositions.h"
 #include "store/storeIngest.h"
 #include "store/storeMigration.h"
 #include "store/storeReading.h"

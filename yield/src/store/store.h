@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "parse/runRecord.h"
-#include "store/disposition.h"
 #include "store/alarmRows.h"
+#include "store/disposition.h"
 #include "store/runRows.h"
 #include "store/sourceRoles.h"
 

@@ -29,8 +29,7 @@ void Differences(SqlConnection& conn, const sql::TallyCheck& check, const char* 
     int columns = ColumnCount(check.columns);
     while (s.Step()) {
         if (out.differences++ < kShownDifferences) {
-            out.shown.push_back(std::string(check.table) + " " + side + ": " +
-                                RowText(s, columns));
+            out.shown.push_back(std::string(check.table) + " " + side + ": " + RowText(s, columns));
         }
     }
 }
