@@ -143,7 +143,14 @@ function stepButtons(tr, alarm) {
   tr.appendChild(td);
 }
 
+// The alarms as last drawn: rows drawn again at every update took their buttons from under a
+// click that was on its way.
+let drawnAlarms = null;
+
 function drawAlarms(alarms) {
+  const text = JSON.stringify(alarms);
+  if (text === drawnAlarms) return;
+  drawnAlarms = text;
   const table = document.getElementById('alarms');
   document.getElementById('alarms-section').hidden = alarms.length === 0;
   rows(table, alarmColumns(table), alarms, stepButtons);
