@@ -329,9 +329,12 @@ constexpr char kAlarmsVersion[] =
 constexpr char kMakeSettleRuns[] =
     "CREATE TEMP TABLE IF NOT EXISTS settle_runs (run_id BIGINT PRIMARY KEY)";
 constexpr char kClearSettleRuns[] = "DELETE FROM settle_runs";
-// PostgreSQL's own: a temporary table has no statistics until asked, and without them the
-// planner reads every port to find a batch's.
-constexpr char kPgSettleStats[] = "ANALYZE settle_runs";
+// PostgreSQL's own, for the rest of the batch: the planner, guessing a batch's share of the rows
+// from statistics that lag behind an ingest, reads every stored port and measurement to find the
+// batch's; the batch's runs are then looked up by their keys instead.
+constexpr char kPgSettlePlan[] =
+    "SELECT set_config('enable_hashjoin', 'off', true), set_config('enable_mergejoin', 'off', true),"
+    " set_config('enable_seqscan', 'off', true)";
 constexpr const char* kSettleTallies[] = {
     "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) " YIELD_PORT_TALLIES(
         "$1 * ", YIELD_SETTLED_RUNS,
@@ -822,7 +825,7 @@ struct Dialect {
     const char* runByKeyLocked;
     const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
     const char* hasIndex;      // counts the indexes named $1
-    const char* settleStats;   // makes the batch's run list known to the planner, or nullptr
+    const char* settlePlan;    // has the batch's runs looked up by key, or nullptr
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -858,6 +861,6 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kPgRunByKeyLocked,
                                 kPgAnnounceRuns,
                                 kPgHasIndex,
-                                kPgSettleStats};
+                                kPgSettlePlan};
 
 }  // namespace yield::sql

@@ -223,7 +223,7 @@ void SqlIngest::Settle() {
 
 // The rows of the runs in settle_runs added to the tallies times `sign`; settle_runs emptied.
 void SqlIngest::SettleTallies(long long sign) {
-    if (conn_.Dialect().settleStats != nullptr) conn_.Exec(conn_.Dialect().settleStats);
+    if (const char* plan = conn_.Dialect().settlePlan) Stmt(conn_.Prepare(plan)).Run();
     for (const char* text : sql::kSettleTallies) Stmt(conn_.Prepare(text)).Bind(sign).Run();
     conn_.Exec(sql::kClearSettleRuns);
 }
