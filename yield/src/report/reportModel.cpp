@@ -99,9 +99,13 @@ bool FixtureFlag(long long runs, long long failures, long long othersRuns,
     return rate - others >= kFlagMinGap && rate >= kFlagMinRatio * others;
 }
 
+bool Selected(const RunFilter& filter, const std::string& host, const std::string& station) {
+    return (filter.host.empty() || host == filter.host) &&
+           (filter.station.empty() || FixtureOf(host, station) == filter.station);
+}
+
 bool Selected(const RunFilter& filter, const RunSummary& run) {
-    return (filter.host.empty() || run.host == filter.host) &&
-           (filter.station.empty() || FixtureOf(run) == filter.station);
+    return Selected(filter, run.host, run.station);
 }
 
 ReportBuilder::ReportBuilder(RunFilter filter) { m_.filter = std::move(filter); }
@@ -224,11 +228,8 @@ void ReportBuilder::AddPortTally(const PortTallyRow& t) {
     uint32_t key = PortKey(port);
     portTotals_[key].first += t.runs;
     portTotals_[key].second += t.failures;
-    bool selected = (m_.filter.host.empty() || t.host == m_.filter.host) &&
-                    (m_.filter.station.empty() ||
-                     (t.station.empty() ? t.host : t.station) == m_.filter.station);
-    if (!selected) return;
-    HostCells& host = cells_[t.station.empty() ? t.host : t.station];
+    if (!Selected(m_.filter, t.host, t.station)) return;
+    HostCells& host = cells_[FixtureOf(t.host, t.station)];
     Cell& cell = host.cells[FindCell(host, port)];
     cell.runs += t.runs;
     cell.failures += t.failures;

@@ -295,6 +295,7 @@ struct ReportModel {
 
 // Whether `run` passes the filter's host and station (its days are the store's to select).
 bool Selected(const RunFilter& filter, const RunSummary& run);
+bool Selected(const RunFilter& filter, const std::string& host, const std::string& station);
 
 // Fed runs in any order (every run of the selection's days) and the selection's analogue
 // readings; Finish computes the figures. A board's first and last runs are taken by start time

@@ -37,8 +37,11 @@ struct RunSummary {
 };
 
 // The fixture a run is counted under: its station where known, else its host name.
+inline const std::string& FixtureOf(const std::string& host, const std::string& station) {
+    return station.empty() ? host : station;
+}
 inline const std::string& FixtureOf(const RunSummary& run) {
-    return run.station.empty() ? run.host : run.station;
+    return FixtureOf(run.host, run.station);
 }
 
 struct NamedValue {
