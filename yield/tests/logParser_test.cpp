@@ -269,6 +269,16 @@ TEST(LogParser, IntermittentPortAndNumbersPastEveryLimit) {
     EXPECT_EQ(Failed(w.run, "ADC-1").size(), 0u);
 }
 
+TEST(LogParser, DocumentSectionWithoutAFamilyNamesNoPort) {
+    std::string log = MiniLog("h");
+    std::string doc = R"({"logDate":[{"name":"","info":[{"port":0}]},{"name":"AI","info":[{"port":1}]}]})";
+    log.replace(log.find("iTestSta:0"), 10, "write /tmp/r.json ok:" + doc + " !!!");
+    ParseResult r = ParseLog(log);
+    ASSERT_EQ(r.kind, ParseResult::Kind::Run);
+    ASSERT_EQ(r.run.ports.size(), 1u);
+    EXPECT_EQ(r.run.ports[0].Name(), "AI-1");
+}
+
 namespace {
 
 std::string WithCrLf(const std::string& log) {

@@ -68,14 +68,17 @@ bool VerdictLine(ReaderState& st, const std::string& m) {
     return true;
 }
 
-// One document section's entries as ports, numbered from 1.
+// One document section's entries as ports, numbered from 1; a section without a family name
+// names no port.
 void SectionPorts(const nlohmann::json& sec, RunRecord& run) {
     if (!sec.is_object() || !sec.contains(kDocFamily) || !sec[kDocFamily].is_string()) return;
     if (!sec.contains(kDocEntries) || !sec[kDocEntries].is_array()) return;
+    std::string family = sec[kDocFamily].get<std::string>();
+    if (family.empty()) return;
     int number = 0;
     for (const auto& entry : sec[kDocEntries]) {
         PortResult p;
-        p.family = sec[kDocFamily].get<std::string>();
+        p.family = family;
         p.number = ++number;
         p.passed =
             entry.is_object() && entry.contains(kDocPassed) && entry[kDocPassed] == kDocPassedValue;
