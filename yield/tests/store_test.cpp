@@ -948,6 +948,22 @@ std::string ReportOf(ReadStore& store) {
 
 // A cut copy replaced by the whole one, a station that comes with a later copy, a copy of a run
 // read again after its file changed: the tallies move with the rows, and an upgrade makes them.
+// The batch's new runs are summed as they are written: one replaced, or given its station, by a
+// later file of the same batch is counted once, as its rows stand at the commit.
+TEST_F(StoreTest, ANewRunChangedInItsOwnBatchIsTalliedAsItsRowsStand) {
+    TempDir tmp;
+    std::string whole = ReadAll(yieldtest::GoldenFlashLog("standard"));
+    WriteAll(tmp.path() / "a-cut" / "a.log", whole.substr(0, whole.size() * 2 / 3));
+    WriteAll(tmp.path() / "b-whole" / "a.log", whole);
+    WriteAll(tmp.path() / "c-failed" / "b.log",
+             ReadAll(yieldtest::GoldenFlashLog("dio-stuck-di5-0")));
+    auto store = OpenStore(db_->Url(), true);
+    Ingest(*store, {tmp.path().string()}, nullptr);
+    EXPECT_EQ(store->CheckTallies().differences, 0);
+    EXPECT_EQ(db_->Rows("SELECT sum(runs) FROM day_ports WHERE family = 'DO' AND number = 1"),
+              "2|\n");
+}
+
 TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrade) {
     TempDir tmp;
     std::string whole = ReadAll(yieldtest::GoldenFlashLog("standard"));

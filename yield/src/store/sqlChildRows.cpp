@@ -61,10 +61,15 @@ void AddFailureRow(SqlRows& rows, long long runId, int seq, const FailureLine& f
     rows.EndRow();
 }
 
-void BindSourceRow(Stmt& s, const SourceFile& file, const SourceFacts& facts) {
+void BindSourceRow(Stmt& s, const SourceFile& file, const SourceFacts& facts, bool newRun) {
     ColumnBinder<S> b(s.Binder());
     b.Put(S::path, file.path).Put(S::size, file.size).Put(S::mtime, file.mtime);
-    b.Put(S::run_id, facts.runId).Put(S::role, facts.role).Put(S::reason, facts.reason);
+    if (newRun) {
+        b.Skip(S::run_id);
+    } else {
+        b.Put(S::run_id, facts.runId);
+    }
+    b.Put(S::role, facts.role).Put(S::reason, facts.reason);
     b.Put(S::complete, facts.complete).Put(S::records, facts.records);
     b.Put(S::sha256, file.sha256).Done();
 }

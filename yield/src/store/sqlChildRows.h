@@ -26,8 +26,9 @@ struct SourceFacts {
     bool complete = false;
     int records = 0;
 };
-// Binds a file's row, $1 ... $n of kUpsertSource.
-void BindSourceRow(Stmt& s, const SourceFile& file, const SourceFacts& facts);
+// Binds a file's row, $1 ... $n of kUpsertSource; after the run's values of
+// InsertRunWithSourceText, without its run ID (`newRun`).
+void BindSourceRow(Stmt& s, const SourceFile& file, const SourceFacts& facts, bool newRun = false);
 
 // A row of a statement that selects its table's whole column list (first, in the list's order).
 // ReadPortRow reuses the strings `p` holds.

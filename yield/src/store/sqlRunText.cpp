@@ -41,4 +41,18 @@ const char* RunByIdText() {
     return text.c_str();
 }
 
+const char* InsertRunWithSourceText() {
+    static const std::string text = [] {
+        std::string values;
+        int param = kRunColumnCount;
+        for (int i = 0; i < Col(SourceColumn::kCount); ++i) {
+            values += i ? kListSeparator : "";
+            values += i == Col(SourceColumn::run_id) ? kNewRunSourceRun : Param(param++);
+        }
+        return kNewRunWith + std::string(InsertRunText()) + kNewRunSource + kSourceNames +
+               kNewRunSourceValues + values + kNewRunSourceFrom + kSourceConflictTail + kNewRunTail;
+    }();
+    return text.c_str();
+}
+
 }  // namespace yield::sql

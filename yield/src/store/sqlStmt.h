@@ -85,6 +85,11 @@ public:
         BindOne(b_, value);
         return *this;
     }
+    // A column the statement fills itself.
+    ColumnBinder& Skip(Column column) {
+        if (sql::Col(column) != next_++) throw StoreError(kColumnOrder);
+        return *this;
+    }
     void Done() const {
         if (next_ != sql::Col(Column::kCount)) throw StoreError(kColumnOrder);
     }

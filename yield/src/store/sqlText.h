@@ -325,28 +325,59 @@ constexpr char kAlarmsVersion[] =
 #define YIELD_SETTLED_RUNS "settle_runs t CROSS JOIN runs r"
 #define YIELD_SETTLED_RUN " AND r.id = t.run_id"
 // clang-format on
+// Rows sent in bulk: one INSERT per row where that is cheap (SQLite, in the process), COPY where
+// each statement is a round trip (PostgreSQL).
+struct BulkTable {
+    const char* insert;
+    const char* copy;
+};
 // The runs of a batch whose rows are added to the tallies ($1 = 1) or taken from them ($1 = -1).
 constexpr char kMakeSettleRuns[] =
     "CREATE TEMP TABLE IF NOT EXISTS settle_runs (run_id BIGINT PRIMARY KEY)";
 constexpr char kClearSettleRuns[] = "DELETE FROM settle_runs";
 // PostgreSQL's own, for the rest of the batch: the planner, guessing a batch's share of the rows
 // from statistics that lag behind an ingest, reads every stored port and measurement to find the
-// batch's; the batch's runs are then looked up by their keys instead.
+// batch's; the joins are then taken in their written order (the batch's runs first) and the
+// batch's rows looked up by their keys instead.
 constexpr char kPgSettlePlan[] =
-    "SELECT set_config('enable_hashjoin', 'off', true), set_config('enable_mergejoin', 'off', true),"
-    " set_config('enable_seqscan', 'off', true)";
+    "SELECT set_config('enable_hashjoin', 'off', true), set_config('enable_mergejoin', 'off', "
+    "true),"
+    " set_config('enable_seqscan', 'off', true), set_config('join_collapse_limit', '1', true)";
+#define YIELD_ADD_PORTS                                      \
+    " ON CONFLICT (" YIELD_PORT_KEY                          \
+    ") DO UPDATE SET runs = day_ports.runs + excluded.runs," \
+    " failures = day_ports.failures + excluded.failures"
+#define YIELD_ADD_VOLTS             \
+    " ON CONFLICT (" YIELD_VOLT_KEY \
+    ") DO UPDATE SET"               \
+    " readings = day_volts.readings + excluded.readings"
 constexpr const char* kSettleTallies[] = {
     "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) " YIELD_PORT_TALLIES(
-        "$1 * ", YIELD_SETTLED_RUNS,
-        YIELD_SETTLED_RUN) " ON CONFLICT (" YIELD_PORT_KEY
-                           ") DO UPDATE SET"
-                           " runs = day_ports.runs + excluded.runs,"
-                           " failures = day_ports.failures + excluded.failures",
+        "$1 * ", YIELD_SETTLED_RUNS, YIELD_SETTLED_RUN) YIELD_ADD_PORTS,
     "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) " YIELD_VOLT_TALLIES(
-        "$1 * ", YIELD_SETTLED_RUNS,
-        YIELD_SETTLED_RUN) " ON CONFLICT (" YIELD_VOLT_KEY
-                           ") DO UPDATE SET"
-                           " readings = day_volts.readings + excluded.readings"};
+        "$1 * ", YIELD_SETTLED_RUNS, YIELD_SETTLED_RUN) YIELD_ADD_VOLTS};
+// The tallies of a batch's new runs, summed by the ingest from the rows it writes (no engine
+// reads them back), then added at once. Summed again here: the engine's equality of keys decides.
+constexpr const char* kMakeNewTallies[] = {
+    "CREATE TEMP TABLE IF NOT EXISTS new_ports (day TEXT, host TEXT, station TEXT, family TEXT,"
+    " number BIGINT, runs BIGINT, failures BIGINT)",
+    "CREATE TEMP TABLE IF NOT EXISTS new_volts (day TEXT, host TEXT, station TEXT, name TEXT,"
+    " value DOUBLE PRECISION, readings BIGINT)"};
+constexpr BulkTable kNewPortRows = {"INSERT INTO new_ports (" YIELD_PORT_KEY
+                                    ", runs, failures) VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                                    "COPY new_ports (" YIELD_PORT_KEY
+                                    ", runs, failures) FROM STDIN"};
+constexpr BulkTable kNewVoltRows = {"INSERT INTO new_volts (" YIELD_VOLT_KEY
+                                    ", readings) VALUES ($1, $2, $3, $4, $5, $6)",
+                                    "COPY new_volts (" YIELD_VOLT_KEY ", readings) FROM STDIN"};
+constexpr const char* kAddNewTallies[] = {
+    "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) SELECT " YIELD_PORT_KEY
+    ", sum(runs), sum(failures) FROM new_ports WHERE true GROUP BY " YIELD_PORT_KEY YIELD_ADD_PORTS,
+    "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) SELECT " YIELD_VOLT_KEY
+    ", sum(readings) FROM new_volts WHERE true GROUP BY " YIELD_VOLT_KEY YIELD_ADD_VOLTS,
+    "DELETE FROM new_ports", "DELETE FROM new_volts"};
+#undef YIELD_ADD_PORTS
+#undef YIELD_ADD_VOLTS
 // Every tally made anew from the rows: by the upgrade, and where a change of stored days moved
 // runs between keys.
 constexpr const char* kRebuildTallies[] = {
@@ -596,6 +627,9 @@ constexpr char kParamMark[] = "$";
 const char* InsertRunText();  // gives the new run's ID, or no row when its key is there already
 const char* UpdateRunText();
 const char* RunByIdText();
+// InsertRunText that writes the new run's file row too: $1 ... $n the run's values, then the
+// file's in its column order without its run ID.
+const char* InsertRunWithSourceText();
 
 constexpr const char* kDeleteRunChildren[] = {
     "DELETE FROM run_ports WHERE run_id = $1",
@@ -603,13 +637,8 @@ constexpr const char* kDeleteRunChildren[] = {
     "DELETE FROM measurements WHERE run_id = $1",
     "DELETE FROM failure_lines WHERE run_id = $1",
 };
-// The rows under a run, sent in bulk: one INSERT per row where that is cheap (SQLite, in the
-// process), COPY where each statement is a round trip (PostgreSQL). A run's rows are written only
-// by the batch that holds the run, and its ports and tallies come without repeats.
-struct BulkTable {
-    const char* insert;
-    const char* copy;
-};
+// The rows under a run, sent in bulk (BulkTable). A run's rows are written only by the batch
+// that holds the run, and its ports and tallies come without repeats.
 // Each row's values in its table's column order.
 #define YIELD_BULK(table, COLUMNS, values)                                      \
     {                                                                           \
@@ -641,12 +670,25 @@ constexpr char kRenameSource[] = "UPDATE source_files SET path = $1 WHERE path =
 // A file's row, its values in the table's column order; the path stays as it is.
 #define YIELD_NO_ASSIGN(name, type, constraint)
 #define YIELD_ASSIGN(name, type, constraint) ", " #name " = excluded." #name
-constexpr char kUpsertSource[] =
-    "INSERT INTO source_files (" YIELD_NAMES(YIELD_SOURCE_COLUMNS)
-    ") VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET"
-    " path = excluded.path" YIELD_SOURCE_COLUMNS(YIELD_NO_ASSIGN, YIELD_ASSIGN, , , , );
+#define YIELD_SOURCE_CONFLICT           \
+    " ON CONFLICT (path) DO UPDATE SET" \
+    " path = excluded.path" YIELD_SOURCE_COLUMNS(YIELD_NO_ASSIGN, YIELD_ASSIGN, , , , )
+constexpr char kUpsertSource[] = "INSERT INTO source_files (" YIELD_NAMES(
+    YIELD_SOURCE_COLUMNS) ") VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)" YIELD_SOURCE_CONFLICT;
+// The same upsert's pieces, for a statement that writes the file's row with its new run's.
+constexpr char kSourceNames[] = YIELD_NAMES(YIELD_SOURCE_COLUMNS);
+constexpr char kSourceConflictTail[] = YIELD_SOURCE_CONFLICT;
+#undef YIELD_SOURCE_CONFLICT
 #undef YIELD_NO_ASSIGN
 #undef YIELD_ASSIGN
+// A new run and its file's row in one statement, where each statement is a round trip and the
+// engine writes from a WITH (sqlRunText.cpp): the run's values, then the file's without its run.
+constexpr char kNewRunWith[] = "WITH r AS (";
+constexpr char kNewRunSource[] = "), f AS (INSERT INTO source_files (";
+constexpr char kNewRunSourceValues[] = ") SELECT ";
+constexpr char kNewRunSourceRun[] = "r.id";
+constexpr char kNewRunSourceFrom[] = " FROM r";
+constexpr char kNewRunTail[] = ") SELECT id FROM r";
 
 // Reading. The filter: day from ($1, '' for none), day until ($2), host ($3), station ($4: the
 // station, or the host of a run without one). A run whose stamp gives no day (day '') is in no
@@ -826,6 +868,7 @@ struct Dialect {
     const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
     const char* hasIndex;      // counts the indexes named $1
     const char* settlePlan;    // has the batch's runs looked up by key, or nullptr
+    bool newRunWithSource;     // a new run and its file's row in one statement
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -844,7 +887,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     kRunByKey,
                                     nullptr,
                                     kSqliteHasIndex,
-                                    nullptr};
+                                    nullptr,
+                                    false};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
                                 kPgHasSchema,
@@ -861,6 +905,7 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kPgRunByKeyLocked,
                                 kPgAnnounceRuns,
                                 kPgHasIndex,
-                                kPgSettlePlan};
+                                kPgSettlePlan,
+                                true};
 
 }  // namespace yield::sql

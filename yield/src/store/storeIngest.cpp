@@ -10,6 +10,14 @@
 
 namespace yield {
 
+namespace {
+
+SourceFacts KeptFacts(const RunRecord& run) {
+    return SourceFacts{std::nullopt, kRoleKept, "", run.Complete(), run.records};
+}
+
+}  // namespace
+
 void SqlIngest::AnnounceChange(long long runsStored) {
     const char* announce = conn_.Dialect().announceRuns;
     if (announce == nullptr) return;
@@ -40,10 +48,9 @@ bool SqlIngest::KnownUnchanged(const SourceFile& file) {
 PutOutcome SqlIngest::PutRun(const RunRecord& run, const SourceFile& file) {
     std::optional<StoredRun> stored = FindRun(run);
     if (!stored) {
-        if (std::optional<long long> id = InsertRun(run)) {
+        if (std::optional<long long> id = InsertRun(run, file)) {
             InsertChildren(*id, run);
-            unsettled_.insert(*id);
-            PutSource(file, *id, kRoleKept, run);
+            newTallies_.Add(run);
             return PutOutcome::New;
         }
         // Another ingest stored it since: its row is now there to be held.
@@ -114,12 +121,19 @@ std::optional<SqlIngest::StoredRun> SqlIngest::FindRun(const RunRecord& run) {
         static_cast<int>(s.Int(Col(C::records))), s.Int(Col(C::bytes)), s.Text(Col(C::station))};
 }
 
-// The new run's ID, or nothing when a run with its key is there already.
-std::optional<long long> SqlIngest::InsertRun(const RunRecord& run) {
-    Stmt s(conn_.Prepare(sql::InsertRunText()));
-    BindRunColumns(s, run, run.station);
-    if (!s.Step()) return std::nullopt;
-    return s.Int(0);
+// The new run's ID, its file's row stored with it; nothing when a run with its key is there
+// already.
+std::optional<long long> SqlIngest::InsertRun(const RunRecord& run, const SourceFile& file) {
+    bool withSource = conn_.Dialect().newRunWithSource;
+    std::optional<long long> id;
+    {
+        Stmt s(conn_.Prepare(withSource ? sql::InsertRunWithSourceText() : sql::InsertRunText()));
+        BindRunColumns(s, run, run.station);
+        if (withSource) BindSourceRow(s, file, KeptFacts(run), true);
+        if (s.Step()) id = s.Int(0);
+    }
+    if (id && !withSource) PutSource(file, *id, kRoleKept, run);
+    return id;
 }
 
 void SqlIngest::FillStation(long long id, const std::string& station) {
@@ -195,7 +209,10 @@ void SqlIngest::DeleteSource(const std::string& path) {
 void SqlIngest::PutSource(const SourceFile& file, long long id, const char* role,
                           const RunRecord& run) {
     Stmt s(conn_.Prepare(sql::kUpsertSource));
-    BindSourceRow(s, file, SourceFacts{id, role, "", run.Complete(), run.records});
+    SourceFacts facts = KeptFacts(run);
+    facts.runId = id;
+    facts.role = role;
+    BindSourceRow(s, file, facts);
     s.Run();
 }
 
@@ -208,7 +225,14 @@ void SqlIngest::Unsettle(long long id) {
     SettleTallies(-1);
 }
 
+void SqlIngest::StartBatch() {
+    unsettled_.clear();
+    newTallies_.Clear();
+}
+
 void SqlIngest::Settle() {
+    conn_.Flush();
+    newTallies_.Write(conn_);
     if (unsettled_.empty()) return;
     conn_.Exec(sql::kMakeSettleRuns);  // a temporary table, gone with a batch rolled back
     SqlRows& rows = conn_.Rows(sql::kSettleRunRows);

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "store/newTallies.h"
 #include "store/sqlConnection.h"
 
 namespace yield {
@@ -24,7 +25,7 @@ public:
     void MovePaths(const std::string& from, const std::string& to);
     void PutProblem(const SourceFile& file, const std::string& reason, bool unread);
     // The batch's tallies (sqlText.h): every run it wrote added, before its commit.
-    void StartBatch() { unsettled_.clear(); }
+    void StartBatch();
     void Settle();
 
 private:
@@ -37,7 +38,7 @@ private:
         std::string station;
     };
     std::optional<StoredRun> FindRun(const RunRecord& run);
-    std::optional<long long> InsertRun(const RunRecord& run);
+    std::optional<long long> InsertRun(const RunRecord& run, const SourceFile& file);
     void FillStation(long long id, const std::string& station);
     void ReplaceRun(long long id, const RunRecord& run, const std::string& station);
     void InsertChildren(long long id, const RunRecord& run);
@@ -49,8 +50,11 @@ private:
 
     SqlConnection& conn_;
     const PathCheck& pathCheck_;
-    // Runs of this batch whose rows are not in the tallies: added at Settle.
+    // Runs of this batch whose rows are not in the tallies: added at Settle. The new runs' rows
+    // are summed as they are written and added at Settle too; a new run that changes again in
+    // the batch is taken out as any stored run, its rows as they were written.
     std::set<long long> unsettled_;
+    NewTallies newTallies_;
 };
 
 }  // namespace yield
