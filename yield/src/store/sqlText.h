@@ -306,8 +306,8 @@ constexpr char kAlarmsVersion[] =
 #define YIELD_PORT_KEY "day, host, station, family, number"
 #define YIELD_VOLT_KEY "day, host, station, name, value"
 // The tallies as the rows give them, of the runs RUNS names as r (with the condition ON), each
-// count times SIGN. CROSS JOIN keeps SQLite's order of the tables as written: a batch's runs
-// first, then their rows through the key, never a scan of every row.
+// count times SIGN. CROSS JOIN keeps SQLite's order of the tables as written: the runs first,
+// then their rows through the key.
 #define YIELD_PORT_TALLIES(SIGN, RUNS, ON)                                                         \
     "SELECT r.day, r.host, r.station, p.family, p.number, " SIGN "count(*), "                      \
     SIGN "sum(1 - p.passed) FROM " RUNS " CROSS JOIN run_ports p WHERE p.run_id = r.id" ON         \
@@ -322,8 +322,7 @@ constexpr char kAlarmsVersion[] =
 #define YIELD_STORED_VOLT_TALLIES "SELECT " YIELD_VOLT_KEY ", readings FROM day_volts WHERE readings <> 0"
 #define YIELD_ALL_RUNS "runs r"
 #define YIELD_EVERY_RUN ""
-#define YIELD_SETTLED_RUNS "settle_runs t CROSS JOIN runs r"
-#define YIELD_SETTLED_RUN " AND r.id = t.run_id"
+#define YIELD_ONE_RUN " AND r.id = $2"
 // clang-format on
 // Rows sent in bulk: one INSERT per row where that is cheap (SQLite, in the process), COPY where
 // each statement is a round trip (PostgreSQL).
@@ -331,18 +330,8 @@ struct BulkTable {
     const char* insert;
     const char* copy;
 };
-// The runs of a batch whose rows are added to the tallies ($1 = 1) or taken from them ($1 = -1).
-constexpr char kMakeSettleRuns[] =
-    "CREATE TEMP TABLE IF NOT EXISTS settle_runs (run_id BIGINT PRIMARY KEY)";
-constexpr char kClearSettleRuns[] = "DELETE FROM settle_runs";
-// PostgreSQL's own, for the rest of the batch: the planner, guessing a batch's share of the rows
-// from statistics that lag behind an ingest, reads every stored port and measurement to find the
-// batch's; the joins are then taken in their written order (the batch's runs first) and the
-// batch's rows looked up by their keys instead.
-constexpr char kPgSettlePlan[] =
-    "SELECT set_config('enable_hashjoin', 'off', true), set_config('enable_mergejoin', 'off', "
-    "true),"
-    " set_config('enable_seqscan', 'off', true), set_config('join_collapse_limit', '1', true)";
+// The rows of the stored run $2 added to the tallies ($1 = 1) or taken from them ($1 = -1): each
+// run by its key, so no engine's plan can turn to reading every row.
 #define YIELD_ADD_PORTS                                      \
     " ON CONFLICT (" YIELD_PORT_KEY                          \
     ") DO UPDATE SET runs = day_ports.runs + excluded.runs," \
@@ -352,10 +341,10 @@ constexpr char kPgSettlePlan[] =
     ") DO UPDATE SET"               \
     " readings = day_volts.readings + excluded.readings"
 constexpr const char* kSettleTallies[] = {
-    "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) " YIELD_PORT_TALLIES(
-        "$1 * ", YIELD_SETTLED_RUNS, YIELD_SETTLED_RUN) YIELD_ADD_PORTS,
-    "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) " YIELD_VOLT_TALLIES(
-        "$1 * ", YIELD_SETTLED_RUNS, YIELD_SETTLED_RUN) YIELD_ADD_VOLTS};
+    "INSERT INTO day_ports (" YIELD_PORT_KEY
+    ", runs, failures) " YIELD_PORT_TALLIES("$1 * ", YIELD_ALL_RUNS, YIELD_ONE_RUN) YIELD_ADD_PORTS,
+    "INSERT INTO day_volts (" YIELD_VOLT_KEY
+    ", readings) " YIELD_VOLT_TALLIES("$1 * ", YIELD_ALL_RUNS, YIELD_ONE_RUN) YIELD_ADD_VOLTS};
 // The tallies of a batch's new runs, summed by the ingest from the rows it writes (no engine
 // reads them back), then added at once. Summed again here: the engine's equality of keys decides.
 constexpr const char* kMakeNewTallies[] = {
@@ -408,9 +397,8 @@ constexpr TallyCheck kTallyChecks[] = {
 constexpr char kCountRuns[] = "SELECT count(*) FROM runs";
 #undef YIELD_EXCEPT
 #undef YIELD_ALL_RUNS
+#undef YIELD_ONE_RUN
 #undef YIELD_EVERY_RUN
-#undef YIELD_SETTLED_RUNS
-#undef YIELD_SETTLED_RUN
 #undef YIELD_PORT_TALLIES
 #undef YIELD_VOLT_TALLIES
 #undef YIELD_STORED_PORT_TALLIES
@@ -645,9 +633,6 @@ constexpr const char* kDeleteRunChildren[] = {
         "INSERT INTO " table " (" YIELD_NAMES(COLUMNS) ") VALUES (" values ")", \
             "COPY " table " (" YIELD_NAMES(COLUMNS) ") FROM STDIN"              \
     }
-// The runs whose rows a batch adds to the tallies (kSettleTallies).
-constexpr BulkTable kSettleRunRows = {"INSERT INTO settle_runs (run_id) VALUES ($1)",
-                                      "COPY settle_runs (run_id) FROM STDIN"};
 constexpr BulkTable kPortRows = YIELD_BULK("run_ports", YIELD_PORT_COLUMNS, "$1, $2, $3, $4, $5");
 constexpr BulkTable kTallyRows =
     YIELD_BULK("port_tallies", YIELD_TALLY_COLUMNS, "$1, $2, $3, $4, $5, $6");
@@ -867,7 +852,6 @@ struct Dialect {
     const char* runByKeyLocked;
     const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
     const char* hasIndex;      // counts the indexes named $1
-    const char* settlePlan;    // has the batch's runs looked up by key, or nullptr
     bool newRunWithSource;     // a new run and its file's row in one statement
 };
 
@@ -887,7 +871,6 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     kRunByKey,
                                     nullptr,
                                     kSqliteHasIndex,
-                                    nullptr,
                                     false};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
@@ -905,7 +888,6 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kPgRunByKeyLocked,
                                 kPgAnnounceRuns,
                                 kPgHasIndex,
-                                kPgSettlePlan,
                                 true};
 
 }  // namespace yield::sql

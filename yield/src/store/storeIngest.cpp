@@ -220,9 +220,7 @@ void SqlIngest::PutSource(const SourceFile& file, long long id, const char* role
 void SqlIngest::Unsettle(long long id) {
     if (!unsettled_.insert(id).second) return;
     conn_.Flush();
-    conn_.Exec(sql::kMakeSettleRuns);
-    Stmt(conn_.Prepare(sql::kSettleRunRows.insert)).Bind(id).Run();
-    SettleTallies(-1);
+    SettleTallies(-1, id);
 }
 
 void SqlIngest::StartBatch() {
@@ -233,23 +231,13 @@ void SqlIngest::StartBatch() {
 void SqlIngest::Settle() {
     conn_.Flush();
     newTallies_.Write(conn_);
-    if (unsettled_.empty()) return;
-    conn_.Exec(sql::kMakeSettleRuns);  // a temporary table, gone with a batch rolled back
-    SqlRows& rows = conn_.Rows(sql::kSettleRunRows);
-    for (long long id : unsettled_) {
-        rows.BindInt(id);
-        rows.EndRow();
-    }
-    conn_.Flush();
-    SettleTallies(1);
+    for (long long id : unsettled_) SettleTallies(1, id);
     unsettled_.clear();
 }
 
-// The rows of the runs in settle_runs added to the tallies times `sign`; settle_runs emptied.
-void SqlIngest::SettleTallies(long long sign) {
-    if (const char* plan = conn_.Dialect().settlePlan) Stmt(conn_.Prepare(plan)).Run();
-    for (const char* text : sql::kSettleTallies) Stmt(conn_.Prepare(text)).Bind(sign).Run();
-    conn_.Exec(sql::kClearSettleRuns);
+// The rows of run `id` added to the tallies times `sign`.
+void SqlIngest::SettleTallies(long long sign, long long id) {
+    for (const char* text : sql::kSettleTallies) Stmt(conn_.Prepare(text)).Bind(sign, id).Run();
 }
 
 }  // namespace yield

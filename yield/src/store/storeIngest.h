@@ -46,7 +46,7 @@ private:
     void DeleteSource(const std::string& path);
     void PutSource(const SourceFile& file, long long id, const char* role, const RunRecord& run);
     void Unsettle(long long id);
-    void SettleTallies(long long sign);
+    void SettleTallies(long long sign, long long id);
 
     SqlConnection& conn_;
     const PathCheck& pathCheck_;
