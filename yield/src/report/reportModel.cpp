@@ -256,11 +256,16 @@ void ReportBuilder::CountPorts(const RunSummary& run, uint32_t day) {
     std::vector<Cell>& cells = host.cells;
     if (portsByDay_.size() <= day) portsByDay_.resize(day + 1);
     auto& byPort = portsByDay_[day];
+    auto* boards = recentWindow_ > 0 ? &portBoards_[station] : nullptr;
+    uint32_t chip = boards != nullptr ? chips_.Of(run.chipId) : 0;
     size_t next = 0;
     for (const PortResult& p : run.ports) {
         if (next >= cells.size() || !SamePort(cells[next].port, p)) next = FindCell(host, p);
         Cell& cell = cells[next++];
-        if (recentWindow_ > 0) portBoards_[{station, cell.port}].insert(run.chipId);
+        if (boards != nullptr) {
+            if (boards->size() <= cell.port) boards->resize(cell.port + 1);
+            (*boards)[cell.port].push_back(chip);
+        }
         if (byPort.size() <= cell.port) byPort.resize(cell.port + 1, {0, 0});
         long long failed = p.passed ? 0 : 1;
         ++cell.runs;
@@ -441,12 +446,21 @@ void ReportBuilder::BuildFixture(const PortNames& n) {
 }
 
 void ReportBuilder::KeepPortBoards(const PortNames& n) {
-    std::map<std::pair<std::string, std::string>, std::set<std::string>> byName;
-    for (auto& [key, chips] : portBoards_)
-        byName[{key.first, n.names[n.ofKey[key.second]]}].merge(chips);
+    std::map<std::pair<std::string, std::string>, std::vector<uint32_t>> byName;
+    for (const auto& [station, ports] : portBoards_) {
+        for (uint32_t key = 0; key < ports.size(); ++key) {
+            if (ports[key].empty()) continue;
+            std::vector<uint32_t>& chips = byName[{station, n.names[n.ofKey[key]]}];
+            chips.insert(chips.end(), ports[key].begin(), ports[key].end());
+        }
+    }
     portBoards_.clear();
-    for (const auto& [key, chips] : byName)
-        m_.portBoards[key] = static_cast<long long>(chips.size());
+    chips_ = Names();
+    for (auto& [key, chips] : byName) {
+        std::sort(chips.begin(), chips.end());
+        auto distinct = std::unique(chips.begin(), chips.end()) - chips.begin();
+        m_.portBoards[key] = static_cast<long long>(distinct);
+    }
 }
 
 void ReportBuilder::BuildDays() {

@@ -415,7 +415,10 @@ private:
     size_t FindCell(HostCells& host, const PortResult& p);
     std::map<std::string, HostCells> cells_;  // selected runs, by station
     // With a recent window: the boards of each station's ports, by station and port key.
-    std::map<std::pair<std::string, uint32_t>, std::set<std::string>> portBoards_;
+    // The boards that tested each port, kept with `recent`: by station, then port key, the
+    // boards (into chips_) of each run, repeats and all.
+    std::map<std::string, std::vector<std::vector<uint32_t>>> portBoards_;
+    Names chips_;
     std::vector<std::pair<std::string, int>> portKeys_;  // family, number
     // Family -> number -> port key.
     std::unordered_map<std::string, std::unordered_map<int, uint32_t>> portNumbers_;
