@@ -387,6 +387,7 @@ void ReportBuilder::BuildPareto(const PortNames& n) {
         return n.order[a] < n.order[b];
     });
     double running = 0;
+    m_.pareto.reserve(rows.size());
     for (uint32_t i : rows) {
         ParetoRow r{n.names[i], failures[i], Ratio(failures[i], total), 0};
         running += r.share;
@@ -413,6 +414,9 @@ void ReportBuilder::BuildFixture(const PortNames& n) {
 
     std::vector<std::string> hosts;
     std::vector<FixtureView::Entry> entries;
+    size_t cells = 0;
+    for (const auto& [name, host] : cells_) cells += host.cells.size();
+    entries.reserve(cells);
     for (auto& [name, host] : cells_) {
         auto h = static_cast<uint32_t>(hosts.size());
         hosts.push_back(name);
