@@ -50,8 +50,7 @@ std::vector<uint32_t> Ranks(const std::vector<std::string>& names,
     return ranks;
 }
 
-bool Before(const std::string& stamp, long long id, const std::string& otherStamp,
-            long long otherId) {
+bool Before(std::string_view stamp, long long id, std::string_view otherStamp, long long otherId) {
     return std::tie(stamp, id) < std::tie(otherStamp, otherId);
 }
 
@@ -139,7 +138,8 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
     c.retestRuns += b.runs - 1;
     firstTests_.push_back(FirstTest{b.firstDay, b.first.station, first});
     if (recentWindow_ > 0)
-        recentBoards_.push_back(Recent{b.first.stamp, b.first.id, b.first.station, first});
+        recentBoards_.push_back(
+            Recent{std::string(Stamp(b.first)), b.first.id, b.first.station, first});
     if (hours_ && b.firstHour >= 0) {
         BoardCounts& h = boardsByHour_[{b.first.station, b.firstHour}];
         ++h.boards;
@@ -179,9 +179,18 @@ void ReportBuilder::AddUnsetClock(const RunSummary& run) {
 
 void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool selected) {
     long long id = run.id != 0 ? run.id : ++nextId_;
+    size_t stampAt = std::string::npos;  // the run's stamp is kept once, when a mark takes it
+    auto mark = [&]() {
+        if (stampAt == std::string::npos) {
+            stampAt = stampText_.size();
+            stampText_ += run.timeStamp;
+        }
+        auto size = static_cast<uint32_t>(run.timeStamp.size());
+        return RunMark{stampAt, size, station, id, run.id, run.verdict};
+    };
     Board& b = boards_[run.chipId];
-    if (b.runs++ == 0 || Before(run.timeStamp, id, b.first.stamp, b.first.id)) {
-        b.first = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+    if (b.runs++ == 0 || Before(run.timeStamp, id, Stamp(b.first), b.first.id)) {
+        b.first = mark();
         b.firstDay = dayNames_.Of(run.day);
         b.firstHour = run.hour;
         b.firstSelected = selected;
@@ -189,13 +198,13 @@ void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool sel
     if (run.verdict == Verdict::Incomplete) {
         if (b.complete > 0) return;
         auto [it, fresh] = unfinished_.try_emplace(run.chipId);
-        if (fresh || Before(it->second.stamp, it->second.id, run.timeStamp, id))
-            it->second = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+        if (fresh || Before(Stamp(it->second), it->second.id, run.timeStamp, id))
+            it->second = mark();
         return;
     }
     if (b.complete++ == 0) unfinished_.erase(run.chipId);
-    if (b.complete == 1 || Before(b.lastComplete.stamp, b.lastComplete.id, run.timeStamp, id))
-        b.lastComplete = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+    if (b.complete == 1 || Before(Stamp(b.lastComplete), b.lastComplete.id, run.timeStamp, id))
+        b.lastComplete = mark();
 }
 
 void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day) {
@@ -287,8 +296,13 @@ void ReportBuilder::BuildRepairs() {
             status = kRepairNoCompleteRun;
         }
         if (shown == nullptr) continue;
-        m_.repairs.push_back(RepairRow{
-            chip, stations_.names[shown->station], shown->stamp, status, "", shown->runId, {}});
+        m_.repairs.push_back(RepairRow{chip,
+                                       stations_.names[shown->station],
+                                       std::string(Stamp(*shown)),
+                                       status,
+                                       "",
+                                       shown->runId,
+                                       {}});
     }
     unfinished_.clear();
     std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);
@@ -604,6 +618,7 @@ ReportModel ReportBuilder::Finish() {
     chips = {};
     BuildRepairs();
     boards_ = {};
+    stampText_ = {};
     BuildHours();
     BuildRecent();
     std::stable_sort(m_.intermittent.begin(), m_.intermittent.end(),

@@ -18,6 +18,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -319,14 +320,19 @@ public:
     ReportModel Finish();
 
 private:
-    // A run as a board remembers it, ordered by (start stamp, id).
+    // A run as a board remembers it, ordered by (start stamp, id); its stamp is held in
+    // stampText_, so that a board costs no text but its processor ID.
     struct RunMark {
-        std::string stamp;
-        long long id = 0;
-        long long runId = 0;   // as the rows gave it
+        size_t stampAt = 0;
+        uint32_t stampSize = 0;
         uint32_t station = 0;  // into stations_
+        long long id = 0;
+        long long runId = 0;  // as the rows gave it
         Verdict verdict = Verdict::Incomplete;
     };
+    std::string_view Stamp(const RunMark& mark) const {
+        return std::string_view(stampText_).substr(mark.stampAt, mark.stampSize);
+    }
     // A board's first run of any verdict and its last complete run.
     struct Board {
         RunMark first, lastComplete;
@@ -372,7 +378,8 @@ private:
     ReportModel m_;
     std::unordered_map<std::string, Board> boards_;        // by processor ID
     std::unordered_map<std::string, RunMark> unfinished_;  // latest run of boards with no complete
-    long long nextId_ = 0;                 // stands in for runs that come without an id
+    std::string stampText_;  // the stamps of the runs the boards remember, one after another
+    long long nextId_ = 0;   // stands in for runs that come without an id
     std::vector<long long> portFailures_;  // by port key, selected runs
     // By port key, the runs and failures of every station, for the fixture flag's comparison.
     std::vector<std::pair<long long, long long>> portTotals_;
