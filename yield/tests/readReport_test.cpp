@@ -55,6 +55,7 @@ TEST(ReadReport, TheScreenReadsNoReadingsButItsLatestRunsAndWindows) {
     EXPECT_EQ(report.selection.database, "test.db");
     EXPECT_TRUE(report.latest.empty());
     EXPECT_TRUE(report.recent.empty());
+    EXPECT_TRUE(report.hours.empty());  // no report shows them: one entry per station and hour
 
     ReportModel screen = ReadReport(store, DayFilter("2026-12-07"), ScreenReading(1));
     EXPECT_TRUE(screen.analogue.empty());

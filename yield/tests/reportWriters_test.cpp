@@ -280,8 +280,6 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
     cause.ports = {"USB-1", "USB-2"};
     cause.line = "=cmd";
     m.repairs[0].causes = {cause};
-    m.repairPorts = {RepairPortRow{"0x1", "st", "2026_01_01_00_00_00", "USB-1", 1, cause},
-                     RepairPortRow{"0x1", "st", "2026_01_01_00_00_00", "USB-2", 1, cause}};
     std::string text = Render(WriteReportText, m);
     EXPECT_NE(text.find("\n\nRepair queue"), std::string::npos) << text;
     EXPECT_LT(text.find("Repair queue"), text.find("Yield"));
@@ -296,6 +294,8 @@ TEST(ReportWriters, RepairQueueComesFirstInEveryFormat) {
               std::string::npos)
         << csv;
     // One row per failing port, each with its cause, numbered so one cause's ports share it.
+    m.repairs[0].chipId = "0x1";
+    m.repairs[0].station = "st";
     EXPECT_EQ(Csv(m, "repair_ports"),
               "chip_id,station,start_stamp,start,port,cause,name,value,text,unit,low,high,"
               "expected,message\r\n"

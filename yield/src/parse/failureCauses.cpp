@@ -166,14 +166,22 @@ nlohmann::json CauseJson(const FailureCause& c) {
 
 std::vector<FailureCause> FailureCauses(const RunRecord& run) {
     Finder find(run);
-    std::vector<FailureCause> out;
-    std::map<std::string, size_t> byKey;
-    for (const std::string& port : run.FailingPorts()) {
-        auto [key, cause] = CauseOf(find, port);
-        auto [it, fresh] = byKey.try_emplace(key, out.size());
-        if (fresh) out.push_back(std::move(cause));
-        out[it->second].ports.push_back(port);
+    // Each port's cause by number first, the causes then made once each into a list of their
+    // exact size: a forged run of many causes holds no list grown to twice its size.
+    std::vector<std::string> ports = run.FailingPorts();
+    std::vector<size_t> causeOf(ports.size()), firstPort;
+    {
+        std::map<std::string, size_t> byKey;
+        for (size_t i = 0; i < ports.size(); ++i) {
+            auto [it, fresh] = byKey.try_emplace(CauseOf(find, ports[i]).first, firstPort.size());
+            if (fresh) firstPort.push_back(i);
+            causeOf[i] = it->second;
+        }
     }
+    std::vector<FailureCause> out;
+    out.reserve(firstPort.size());
+    for (size_t i : firstPort) out.push_back(CauseOf(find, ports[i]).second);
+    for (size_t i = 0; i < ports.size(); ++i) out[causeOf[i]].ports.push_back(std::move(ports[i]));
     if (out.empty() && !run.failures.empty()) out.push_back(Lined(run.failures.front()));
     return out;
 }

@@ -48,6 +48,13 @@ void CauseTally::Add(const RunSummary& run) {
 
 std::vector<CauseRow> CauseTally::Rows() const {
     std::vector<CauseRow> rows;
+    size_t causes = 0;
+    const std::string* last = nullptr;
+    for (const auto& [cause, board] : seen_) {
+        causes += last == nullptr || *last != cause ? 1 : 0;
+        last = &cause;
+    }
+    rows.reserve(causes);
     for (const auto& [cause, board] : seen_) {
         if (rows.empty() || rows.back().cause != cause) rows.push_back(CauseRow{cause});
         ++rows.back().boards;

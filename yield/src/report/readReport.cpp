@@ -25,6 +25,7 @@ ReadOptions ScreenReading(int alarmBoards) {
     o.readings = false;
     o.recentBoards = alarmBoards;
     o.latestRuns = kScreenLatestRuns;
+    o.hours = true;
     return o;
 }
 
@@ -57,7 +58,7 @@ ReportModel ReadReport(ReadStore& store, const RunFilter& filter, const ReadOpti
     rows.voltReadings = own.voltReadings;
     if (!o.readings) rows.voltReadings = [](const ReadingSink&) {};
     rows.runsWithoutDay = own.runsWithoutDay;
-    ReportModel m = BuildReport(filter, rows, o.recentBoards, o.quotedRepairs);
+    ReportModel m = BuildReport(filter, rows, o.recentBoards, o.quotedRepairs, o.hours);
     SetQueueTimes(m.repairs, o.now);
     m.selection.madeAt = o.madeAt;
     m.selection.database = o.database;

@@ -17,6 +17,7 @@ struct ReadOptions {
     bool readings = true;      // false: no analogue readings are read (the screen shows none)
     int recentBoards = 0;      // each station's latest boards kept in `recent` (the alarm's window)
     long long latestRuns = 0;  // the latest stored runs, of any day, read into `latest`
+    bool hours = false;        // count the boards per station and hour (the screen shows them)
     std::time_t now = 0;       // the repair queue's times in queue are taken at it; 0: unknown
     // The repair queue's rows whose failing values are read (the head an output lists).
     size_t quotedRepairs = kQuoteEveryRepair;

@@ -58,7 +58,13 @@ CsvTable Of(const ReportTable<Item>& t, Rows ReportModel::*rows) {
 const std::vector<CsvTable>& Tables() {
     static const std::vector<CsvTable> tables{
         Of(kRepairTable, &ReportModel::repairs),
-        Of(kRepairPortTable, &ReportModel::repairPorts),
+        {kRepairPortTable.csvName,
+         [](const ReportModel& m, std::ostream& out) {
+             Line(out, Head(kRepairPortTable));
+             ForEachRepairPort(m.repairs, [&out](const RepairPortRow& r) {
+                 Line(out, Cells(kRepairPortTable, r));
+             });
+         }},
         {kSummaryTable.csvName,
          [](const ReportModel& m, std::ostream& out) {
              Write(out, kSummaryTable, std::vector<YieldSummary>{m.summary});

@@ -50,8 +50,7 @@ std::vector<uint32_t> Ranks(const std::vector<std::string>& names,
     return ranks;
 }
 
-bool Before(const std::string& stamp, long long id, const std::string& otherStamp,
-            long long otherId) {
+bool Before(std::string_view stamp, long long id, std::string_view otherStamp, long long otherId) {
     return std::tie(stamp, id) < std::tie(otherStamp, otherId);
 }
 
@@ -139,8 +138,9 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
     c.retestRuns += b.runs - 1;
     firstTests_.push_back(FirstTest{b.firstDay, b.first.station, first});
     if (recentWindow_ > 0)
-        recentBoards_.push_back(Recent{b.first.stamp, b.first.id, b.first.station, first});
-    if (b.firstHour >= 0) {
+        recentBoards_.push_back(
+            Recent{std::string(Stamp(b.first)), b.first.id, b.first.station, first});
+    if (hours_ && b.firstHour >= 0) {
         BoardCounts& h = boardsByHour_[{b.first.station, b.firstHour}];
         ++h.boards;
         h.firstPassed += first ? 1 : 0;
@@ -179,9 +179,18 @@ void ReportBuilder::AddUnsetClock(const RunSummary& run) {
 
 void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool selected) {
     long long id = run.id != 0 ? run.id : ++nextId_;
+    size_t stampAt = std::string::npos;  // the run's stamp is kept once, when a mark takes it
+    auto mark = [&]() {
+        if (stampAt == std::string::npos) {
+            stampAt = stampText_.size();
+            stampText_ += run.timeStamp;
+        }
+        auto size = static_cast<uint32_t>(run.timeStamp.size());
+        return RunMark{stampAt, size, station, id, run.id, run.verdict};
+    };
     Board& b = boards_[run.chipId];
-    if (b.runs++ == 0 || Before(run.timeStamp, id, b.first.stamp, b.first.id)) {
-        b.first = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+    if (b.runs++ == 0 || Before(run.timeStamp, id, Stamp(b.first), b.first.id)) {
+        b.first = mark();
         b.firstDay = dayNames_.Of(run.day);
         b.firstHour = run.hour;
         b.firstSelected = selected;
@@ -189,13 +198,13 @@ void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool sel
     if (run.verdict == Verdict::Incomplete) {
         if (b.complete > 0) return;
         auto [it, fresh] = unfinished_.try_emplace(run.chipId);
-        if (fresh || Before(it->second.stamp, it->second.id, run.timeStamp, id))
-            it->second = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+        if (fresh || Before(Stamp(it->second), it->second.id, run.timeStamp, id))
+            it->second = mark();
         return;
     }
     if (b.complete++ == 0) unfinished_.erase(run.chipId);
-    if (b.complete == 1 || Before(b.lastComplete.stamp, b.lastComplete.id, run.timeStamp, id))
-        b.lastComplete = RunMark{run.timeStamp, id, run.id, station, run.verdict};
+    if (b.complete == 1 || Before(Stamp(b.lastComplete), b.lastComplete.id, run.timeStamp, id))
+        b.lastComplete = mark();
 }
 
 void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day) {
@@ -292,8 +301,13 @@ void ReportBuilder::BuildRepairs() {
             status = kRepairNoCompleteRun;
         }
         if (shown == nullptr) continue;
-        m_.repairs.push_back(RepairRow{
-            chip, stations_.names[shown->station], shown->stamp, status, "", shown->runId, {}});
+        m_.repairs.push_back(RepairRow{chip,
+                                       stations_.names[shown->station],
+                                       std::string(Stamp(*shown)),
+                                       status,
+                                       "",
+                                       shown->runId,
+                                       {}});
     }
     unfinished_.clear();
     std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);
@@ -392,6 +406,7 @@ void ReportBuilder::BuildPareto(const PortNames& n) {
         return n.order[a] < n.order[b];
     });
     double running = 0;
+    m_.pareto.reserve(rows.size());
     for (uint32_t i : rows) {
         ParetoRow r{n.names[i], failures[i], Ratio(failures[i], total), 0};
         running += r.share;
@@ -418,6 +433,9 @@ void ReportBuilder::BuildFixture(const PortNames& n) {
 
     std::vector<std::string> hosts;
     std::vector<FixtureView::Entry> entries;
+    size_t cells = 0;
+    for (const auto& [name, host] : cells_) cells += host.cells.size();
+    entries.reserve(cells);
     for (auto& [name, host] : cells_) {
         auto h = static_cast<uint32_t>(hosts.size());
         hosts.push_back(name);
@@ -556,24 +574,52 @@ void ReportBuilder::BuildStationTrend() {
     }
 }
 
-// Each port's runs and failures per period, by period and port in family order.
+// Each port's runs and failures per period, by period and port in family order. Sorted by
+// number, as the station trend, so that many ports over many days hold no text but the rows'.
 void ReportBuilder::BuildPortTrend(const PortNames& n) {
-    using PortKeyInPeriod = std::tuple<std::string, std::pair<int, int>, std::string>;
-    std::map<PortKeyInPeriod, std::pair<long long, long long>> ports;
+    std::vector<std::string> periods(dayNames_.names.size()), periodNames;
+    for (size_t d = 0; d < periods.size(); ++d) periods[d] = Period(static_cast<uint32_t>(d));
+    std::vector<uint32_t> periodRank = Ranks(periods, periodNames);
+    periods = {};
+    std::vector<uint32_t> byOrder(n.names.size()), nameRank(n.names.size());
+    for (size_t i = 0; i < byOrder.size(); ++i) byOrder[i] = static_cast<uint32_t>(i);
+    std::sort(byOrder.begin(), byOrder.end(), [&n](uint32_t a, uint32_t b) {
+        return std::tie(n.order[a], a) < std::tie(n.order[b], b);  // names are in byte order
+    });
+    for (size_t i = 0; i < byOrder.size(); ++i) nameRank[byOrder[i]] = static_cast<uint32_t>(i);
+    struct Tally {
+        uint32_t period, port;  // ranks
+        long long runs, failures;
+    };
+    std::vector<Tally> tallies;
     for (size_t day = 0; day < portsByDay_.size(); ++day) {
         if (dayNames_.names[day].empty()) continue;
-        std::string period = Period(static_cast<uint32_t>(day));
         for (size_t k = 0; k < portsByDay_[day].size(); ++k) {
             const auto& [runs, failures] = portsByDay_[day][k];
-            if (runs == 0) continue;
-            uint32_t name = n.ofKey[k];
-            auto& to = ports[{period, n.order[name], n.names[name]}];
-            to.first += runs;
-            to.second += failures;
+            if (runs != 0)
+                tallies.push_back(Tally{periodRank[day], nameRank[n.ofKey[k]], runs, failures});
         }
     }
-    for (const auto& [key, c] : ports)
-        m_.portTrend.push_back(PortTrendRow{std::get<0>(key), std::get<2>(key), c.first, c.second});
+    portsByDay_ = {};
+    std::sort(tallies.begin(), tallies.end(), [](const Tally& a, const Tally& b) {
+        return std::tie(a.period, a.port) < std::tie(b.period, b.port);
+    });
+    size_t rows = 0;
+    for (size_t i = 0; i < tallies.size(); ++i) {
+        bool same = rows > 0 && tallies[rows - 1].period == tallies[i].period &&
+                    tallies[rows - 1].port == tallies[i].port;
+        if (!same) {
+            tallies[rows++] = tallies[i];
+            continue;
+        }
+        tallies[rows - 1].runs += tallies[i].runs;
+        tallies[rows - 1].failures += tallies[i].failures;
+    }
+    tallies.resize(rows);
+    m_.portTrend.reserve(rows);
+    for (const Tally& t : tallies)
+        m_.portTrend.push_back(
+            PortTrendRow{periodNames[t.period], n.names[byOrder[t.port]], t.runs, t.failures});
 }
 
 ReportModel ReportBuilder::Finish() {
@@ -583,7 +629,10 @@ ReportModel ReportBuilder::Finish() {
     std::sort(chips.begin(), chips.end(),
               [](const std::string* a, const std::string* b) { return *a < *b; });
     for (const std::string* chip : chips) CloseBoard(*chip, boards_[*chip]);
+    chips = {};
     BuildRepairs();
+    boards_ = {};
+    stampText_ = {};
     BuildHours();
     BuildRecent();
     std::stable_sort(m_.intermittent.begin(), m_.intermittent.end(),
@@ -606,7 +655,6 @@ ReportModel ReportBuilder::Finish() {
     }
     sel.trendPeriod = weekly_ ? kPeriodWeek : kPeriodDay;
 
-    boards_ = {};
     PortNames names = NamePorts();
     BuildPareto(names);
     m_.causes = causes_.Rows();
@@ -686,32 +734,36 @@ void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs
     failing(ids, [&byRun](long long id, const RunRecord& run) {
         std::vector<FailureCause> causes = FailureCauses(run);
         std::string text = RepairFailures(causes);
-        for (RepairRow* r : byRun[id]) {
+        std::vector<RepairRow*>& rows = byRun[id];
+        for (RepairRow* r : rows) {
             r->failures = text;
-            r->causes = causes;
+            // The last row takes them: a run of many causes is not held twice.
+            if (r == rows.back())
+                r->causes = std::move(causes);
+            else
+                r->causes = causes;
         }
     });
 }
 
-// The queue's boards once per failing port, each port with its cause.
-std::vector<RepairPortRow> RepairPorts(const std::vector<RepairRow>& repairs) {
-    std::vector<RepairPortRow> out;
+}  // namespace
+
+void ForEachRepairPort(const std::vector<RepairRow>& repairs,
+                       const std::function<void(const RepairPortRow&)>& take) {
     for (const RepairRow& r : repairs) {
         for (size_t i = 0; i < r.causes.size(); ++i) {
+            // One row per cause, its port set in place: a cause of many ports is copied once.
             const FailureCause& c = r.causes[i];
             RepairPortRow row{r.chipId, r.station, r.timeStamp, "", static_cast<long long>(i + 1),
                               c};
-            if (c.ports.empty()) out.push_back(row);
+            if (c.ports.empty()) take(row);
             for (const std::string& port : c.ports) {
                 row.port = port;
-                out.push_back(row);
+                take(row);
             }
         }
     }
-    return out;
 }
-
-}  // namespace
 
 void ApplyDispositions(std::vector<RepairRow>& repairs, const std::vector<Disposition>& latest) {
     std::unordered_map<std::string, const Disposition*> byChip;
@@ -751,9 +803,10 @@ std::string QueueTimeText(long long seconds) {
 }
 
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards,
-                        size_t quotedRepairs) {
+                        size_t quotedRepairs, bool hours) {
     ReportBuilder b(filter);
     b.KeepRecentBoards(recentBoards);
+    b.CountHours(hours);
     if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
     if (rows.portTallies) {
         b.CountPortsFromTallies();
@@ -771,7 +824,6 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
         ApplyDispositions(m.repairs, latest);
     }
     if (rows.failing) QuoteFailures(rows.failing, m.repairs, failedRuns, quotedRepairs);
-    m.repairPorts = RepairPorts(m.repairs);
     return m;
 }
 

@@ -14,9 +14,11 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -269,8 +271,7 @@ struct ReportModel {
     RunFilter filter;
     Selection selection;
     // Failed boards newest run first, then boards with no complete run newest first.
-    std::vector<RepairRow> repairs;
-    std::vector<RepairPortRow> repairPorts;  // the failed boards' ports, in the queue's order
+    std::vector<RepairRow> repairs;  // their ports one by one: ForEachRepairPort
     YieldSummary summary;
     std::vector<RetestRow> retests;
     std::vector<ParetoRow> pareto;
@@ -284,7 +285,9 @@ struct ReportModel {
     std::vector<StationRow> stations;
     std::vector<StationTrendRow> stationTrend;  // by period, then station
     std::vector<PortTrendRow> portTrend;        // by period, then port in family order
-    std::vector<HourRow> hours;  // by station, then hour; boards whose stamp gives no hour left out
+    // By station, then hour; boards whose stamp gives no hour left out. Empty unless the builder
+    // was asked to count them (the line screen shows them, no report does).
+    std::vector<HourRow> hours;
     std::vector<RecentBoards> recent;  // by station; empty unless the builder was asked to keep it
     // The boards (not runs) that tested each port, by station then port name; kept with `recent`.
     std::map<std::pair<std::string, std::string>, long long> portBoards;
@@ -312,17 +315,24 @@ public:
     void AddPortTally(const PortTallyRow& t);
     // Fill `recent` with each station's latest `boards` boards (0: none).
     void KeepRecentBoards(int boards) { recentWindow_ = boards; }
+    // Fill `hours` (false: not counted).
+    void CountHours(bool count) { hours_ = count; }
     ReportModel Finish();
 
 private:
-    // A run as a board remembers it, ordered by (start stamp, id).
+    // A run as a board remembers it, ordered by (start stamp, id); its stamp is held in
+    // stampText_, so that a board costs no text but its processor ID.
     struct RunMark {
-        std::string stamp;
-        long long id = 0;
-        long long runId = 0;   // as the rows gave it
+        size_t stampAt = 0;
+        uint32_t stampSize = 0;
         uint32_t station = 0;  // into stations_
+        long long id = 0;
+        long long runId = 0;  // as the rows gave it
         Verdict verdict = Verdict::Incomplete;
     };
+    std::string_view Stamp(const RunMark& mark) const {
+        return std::string_view(stampText_).substr(mark.stampAt, mark.stampSize);
+    }
     // A board's first run of any verdict and its last complete run.
     struct Board {
         RunMark first, lastComplete;
@@ -368,7 +378,8 @@ private:
     ReportModel m_;
     std::unordered_map<std::string, Board> boards_;        // by processor ID
     std::unordered_map<std::string, RunMark> unfinished_;  // latest run of boards with no complete
-    long long nextId_ = 0;                 // stands in for runs that come without an id
+    std::string stampText_;  // the stamps of the runs the boards remember, one after another
+    long long nextId_ = 0;   // stands in for runs that come without an id
     std::vector<long long> portFailures_;  // by port key, selected runs
     // By port key, the runs and failures of every station, for the fixture flag's comparison.
     std::vector<std::pair<long long, long long>> portTotals_;
@@ -394,6 +405,7 @@ private:
     };
     std::vector<Recent> recentBoards_;
     int recentWindow_ = 0;
+    bool hours_ = true;
     bool weekly_ = false;
     bool tallied_ = false;
     // Per station, each port's runs and failures, in the order first seen (runs list their ports
@@ -436,10 +448,10 @@ private:
 // Builds the model from `rows` (read through `filter`), one row at a time; then reads the runs
 // of the failed boards in the repair queue for their failures, of the first `quotedRepairs` rows
 // of the queue (an output that lists only its head reads no more). `recentBoards`: as
-// KeepRecentBoards.
+// KeepRecentBoards; `hours`: as CountHours.
 constexpr size_t kQuoteEveryRepair = static_cast<size_t>(-1);
 ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int recentBoards = 0,
-                        size_t quotedRepairs = kQuoteEveryRepair);
+                        size_t quotedRepairs = kQuoteEveryRepair, bool hours = true);
 
 // A failed run's causes as one text: each with its ports and the value judged failing and what
 // it was judged against ("ADC-2 1.71 V, limits 1.5 to 1.7", "RS232-1 0 bytes, expected 32"),
@@ -457,6 +469,11 @@ void ApplyDispositions(std::vector<RepairRow>& repairs, const std::vector<Dispos
 void SetQueueTimes(std::vector<RepairRow>& repairs, std::time_t now);
 // A time in queue for people: "40 min", "5 h", "3 d".
 std::string QueueTimeText(long long seconds);
+
+// The queue's boards once per failing port (or once per cause without a port), each with its
+// cause, in the queue's order; made one at a time from `repairs`, never held.
+void ForEachRepairPort(const std::vector<RepairRow>& repairs,
+                       const std::function<void(const RepairPortRow&)>& take);
 
 // Sort key that puts ports in the result document's family order, then by number.
 std::pair<int, int> PortOrder(const std::string& port);

@@ -711,6 +711,12 @@ constexpr char kPortsOfRunSpan[] =
 // ports, the failed measurements (through failed_measurements), the failure lines.
 constexpr char kFailedPortsOfRunSpan[] =
     YIELD_PORTS " run_id >= $1 AND run_id <= $2 AND passed = 0 ORDER BY run_id, family, number";
+// The same ports of the runs that did not pass: through each such run's key, not through every
+// port row of the span (a repair queue's runs are a few among many).
+constexpr char kFailedPortsOfUnpassedRunSpan[] =
+    "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM runs r CROSS JOIN run_ports p"
+    " WHERE p.run_id = r.id AND r.id >= $1 AND r.id <= $2 AND r.verdict <> '" YIELD_VERDICT_OK "'"
+    " AND p.passed = 0 ORDER BY p.run_id, p.family, p.number";
 #define YIELD_MEASUREMENTS \
     "SELECT " YIELD_NAMES(YIELD_MEASUREMENT_COLUMNS) " FROM measurements WHERE"
 constexpr char kFailedMeasurementsOfRunSpan[] = YIELD_MEASUREMENTS

@@ -224,7 +224,7 @@ RunRecord SqlReading::LoadRun(long long id) {
 
 void SqlReading::ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) {
     if (ids.empty()) return;
-    Stmt ports(conn_.PrepareScan(sql::kFailedPortsOfRunSpan));
+    Stmt ports(conn_.PrepareScan(sql::kFailedPortsOfUnpassedRunSpan));
     Stmt values(conn_.PrepareScan(sql::kFailedMeasurementsOfRunSpan));
     Stmt lines(conn_.PrepareScan(sql::kFailureLinesOfRunSpan));
     for (Stmt* s : {&ports, &values, &lines}) s->Bind(ids.front(), ids.back());
