@@ -735,14 +735,10 @@ void QuoteFailures(const FailingSource& failing, std::vector<RepairRow>& repairs
         std::vector<FailureCause> causes = FailureCauses(run);
         std::string text = RepairFailures(causes);
         std::vector<RepairRow*>& rows = byRun[id];
-        for (RepairRow* r : rows) {
-            r->failures = text;
-            // The last row takes them: a run of many causes is not held twice.
-            if (r == rows.back())
-                r->causes = std::move(causes);
-            else
-                r->causes = causes;
-        }
+        for (RepairRow* r : rows) r->failures = text;
+        // The last row takes them: a run of many causes is not held twice.
+        for (size_t i = 0; i + 1 < rows.size(); ++i) rows[i]->causes = causes;
+        rows.back()->causes = std::move(causes);
     });
 }
 
