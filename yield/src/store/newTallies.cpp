@@ -7,6 +7,12 @@
 
 namespace yield {
 
+void NewTallies::BindPlace(SqlRows& rows, const Place& place) {
+    rows.BindText(std::get<0>(place));
+    rows.BindText(std::get<1>(place));
+    rows.BindText(std::get<2>(place));
+}
+
 bool NewTallies::Value::operator<(const Value& o) const {
     if (std::isnan(v) || std::isnan(o.v)) return !std::isnan(v);  // NaN last, all NaNs one
     return v < o.v;
@@ -34,9 +40,7 @@ void NewTallies::Write(SqlConnection& conn) {
     SqlRows& ports = conn.Rows(sql::kNewPortRows);
     for (const auto& [key, c] : ports_) {
         const auto& [place, family, number] = key;
-        ports.BindText(std::get<0>(place));
-        ports.BindText(std::get<1>(place));
-        ports.BindText(std::get<2>(place));
+        BindPlace(ports, place);
         ports.BindText(family);
         ports.BindInt(number);
         ports.BindInt(c.runs);
@@ -46,9 +50,7 @@ void NewTallies::Write(SqlConnection& conn) {
     SqlRows& volts = conn.Rows(sql::kNewVoltRows);
     for (const auto& [key, readings] : volts_) {
         const auto& [place, name, value] = key;
-        volts.BindText(std::get<0>(place));
-        volts.BindText(std::get<1>(place));
-        volts.BindText(std::get<2>(place));
+        BindPlace(volts, place);
         volts.BindText(name);
         volts.BindReal(value.v);
         volts.BindInt(readings);

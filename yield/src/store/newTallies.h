@@ -31,6 +31,8 @@ private:
         double v;
         bool operator<(const Value& o) const;
     };
+    static void BindPlace(SqlRows& rows, const Place& place);
+
     std::map<std::tuple<Place, std::string, int>, PortCount> ports_;
     std::map<std::tuple<Place, std::string, Value>, long long> volts_;
 };

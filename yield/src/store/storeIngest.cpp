@@ -12,8 +12,8 @@ namespace yield {
 
 namespace {
 
-SourceFacts KeptFacts(const RunRecord& run) {
-    return SourceFacts{std::nullopt, kRoleKept, "", run.Complete(), run.records};
+SourceFacts FactsOf(const RunRecord& run, std::optional<long long> id, const char* role) {
+    return SourceFacts{id, role, "", run.Complete(), run.records};
 }
 
 }  // namespace
@@ -129,7 +129,7 @@ std::optional<long long> SqlIngest::InsertRun(const RunRecord& run, const Source
     {
         Stmt s(conn_.Prepare(withSource ? sql::InsertRunWithSourceText() : sql::InsertRunText()));
         BindRunColumns(s, run, run.station);
-        if (withSource) BindSourceRow(s, file, KeptFacts(run), true);
+        if (withSource) BindSourceRow(s, file, FactsOf(run, std::nullopt, kRoleKept), true);
         if (s.Step()) id = s.Int(0);
     }
     if (id && !withSource) PutSource(file, *id, kRoleKept, run);
@@ -209,10 +209,7 @@ void SqlIngest::DeleteSource(const std::string& path) {
 void SqlIngest::PutSource(const SourceFile& file, long long id, const char* role,
                           const RunRecord& run) {
     Stmt s(conn_.Prepare(sql::kUpsertSource));
-    SourceFacts facts = KeptFacts(run);
-    facts.runId = id;
-    facts.role = role;
-    BindSourceRow(s, file, facts);
+    BindSourceRow(s, file, FactsOf(run, id, role));
     s.Run();
 }
 
