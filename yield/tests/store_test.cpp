@@ -11,6 +11,7 @@
 
 #include "ingest/ingest.h"
 #include "parse/logParser.h"
+#include "report/readReport.h"
 #include "report/reportModel.h"
 #include "store/openStore.h"
 #include "store/sqlText.h"
@@ -672,6 +673,35 @@ TEST_F(StoreTest, StationUploadsAreTheNewestFileTimeOfEachStationsRecentRuns) {
     EXPECT_EQ(uploads[0].mtime, 50);
     EXPECT_EQ(uploads[1].station, "fixture-a");
     EXPECT_EQ(uploads[1].mtime, 90);
+}
+
+// The screen reads the day's tallies, not every port of every run: a flagged port's boards are
+// counted from the rows, each board once however often it was tested, its incomplete runs and
+// other days' runs left out.
+TEST_F(StoreTest, TheScreenCountsTheBoardsOfAFlaggedPortNotItsRuns) {
+    auto store = OpenStore(db_->Url(), true);
+    store->Begin();
+    int file = 0;
+    auto put = [&](const std::string& chip, const std::string& station, const std::string& stamp,
+                   Verdict v, bool di5Passed) {
+        RunRecord run = KeyedRun(station, stamp, station);
+        run.chipId = chip;
+        run.verdict = v;
+        run.ports = {PortResult{"DI", 5, di5Passed, false}, PortResult{"DI", 6, true, false}};
+        store->PutRun(run, SourceFile{"/f/" + std::to_string(++file), 1, 1});
+    };
+    for (int i = 0; i < 4; ++i) {
+        std::string n = std::to_string(i);
+        put("bad" + n, "bad", "2026_12_07_08_0" + n + "_00", Verdict::Err, false);
+        put("good" + n, "good", "2026_12_07_08_1" + n + "_00", Verdict::Ok, true);
+    }
+    put("bad0", "bad", "2026_12_07_09_00_00", Verdict::Err, false);         // a retest
+    put("bad9", "bad", "2026_12_07_09_10_00", Verdict::Incomplete, false);  // not complete
+    put("bad8", "bad", "2026_12_06_09_10_00", Verdict::Err, false);         // the day before
+    store->Commit();
+    ReportModel m = ReadReport(*store, DayFilter("2026-12-07"), ScreenReading(10));
+    std::map<std::pair<std::string, std::string>, long long> expected{{{"bad", "DI-5"}, 4}};
+    EXPECT_EQ(m.portBoards, expected);  // DI-6 is not flagged, "good" flags nothing
 }
 
 #ifdef YIELD_PG_HOST

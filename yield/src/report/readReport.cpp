@@ -45,20 +45,29 @@ bool AlarmSelected(const RunFilter& filter, const AlarmRow& a) {
            (filter.station.empty() || a.station == filter.station);
 }
 
+// The tallies give a port's runs, not its boards: the screen's alarms name the boards of each
+// flagged port, which are few, so only theirs are counted from the rows.
+void CountFlaggedPortBoards(ReadStore& store, const RunFilter& filter, ReportModel& m) {
+    for (const FixtureCell& cell : m.fixture) {
+        if (cell.flagged)
+            m.portBoards[{cell.host, cell.port}] =
+                store.BoardsTestingPort(filter, cell.host, cell.port);
+    }
+}
+
 }  // namespace
 
 ReportModel ReadReport(ReadStore& store, const RunFilter& filter, const ReadOptions& o) {
     RunFilter days;
     days.since = filter.since;
     days.until = filter.until;
-    // The line screen's day is read whole: its alarms count each port's boards.
-    bool tallies = o.recentBoards == 0;
-    ReportRows rows = ReportRowsOf(store, days, tallies);
+    ReportRows rows = ReportRowsOf(store, days, true);
     ReportRows own = ReportRowsOf(store, filter);
     rows.voltReadings = own.voltReadings;
     if (!o.readings) rows.voltReadings = [](const ReadingSink&) {};
     rows.runsWithoutDay = own.runsWithoutDay;
     ReportModel m = BuildReport(filter, rows, o.recentBoards, o.quotedRepairs, o.hours);
+    if (o.recentBoards > 0 && store.KeepsTallies()) CountFlaggedPortBoards(store, filter, m);
     SetQueueTimes(m.repairs, o.now);
     m.selection.madeAt = o.madeAt;
     m.selection.database = o.database;

@@ -289,7 +289,8 @@ struct ReportModel {
     // was asked to count them (the line screen shows them, no report does).
     std::vector<HourRow> hours;
     std::vector<RecentBoards> recent;  // by station; empty unless the builder was asked to keep it
-    // The boards (not runs) that tested each port, by station then port name; kept with `recent`.
+    // The boards (not runs) that tested each port, by station then port name; kept with `recent`
+    // (read from a store's tallies: the flagged ports' only, which the alarms name).
     std::map<std::pair<std::string, std::string>, long long> portBoards;
     std::vector<LatestRun> latest;  // newest first; read for the line screen only
     std::vector<AlarmRow> alarms;  // the line screen's alarms raised in the selection, newest first

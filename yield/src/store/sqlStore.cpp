@@ -60,6 +60,10 @@ public:
     void ForEachPortTally(const RunFilter& filter, const PortTallySink& take) override {
         reading_.ForEachPortTally(filter, take);
     }
+    long long BoardsTestingPort(const RunFilter& filter, const std::string& station,
+                                const std::string& port) override {
+        return reading_.BoardsTestingPort(filter, station, port);
+    }
     TallyCheckResult CheckTallies() override { return yield::CheckTallies(*conn_); }
     std::vector<long long> RunIds(const RunFilter& filter) override {
         return reading_.RunIds(filter);

@@ -754,6 +754,15 @@ enum class PortTallyColumn { day, host, station, family, number, runs, failures 
 constexpr char kPortTallies[] =
     "SELECT r.day, r.host, r.station, r.family, r.number, r.runs, r.failures FROM day_ports r"
     " WHERE r.runs <> 0 AND" YIELD_RUN_FILTER;
+// The boards whose complete runs of the filter among the run IDs $5 to $6 at the station $7 (its
+// host, for a run without one) tested the port named $8 (family-number): the runs from
+// runs_fixture_summary, each one's ports looked up by its key.
+constexpr char kBoardsTestingPort[] =
+    "SELECT count(DISTINCT r.chip_id) FROM runs r WHERE" YIELD_RUN_FILTER
+    " AND r.id >= $5 AND r.id <= $6 AND r.verdict <> '" YIELD_VERDICT_INCOMPLETE "'"
+    " AND CASE WHEN r.station = '' THEN r.host ELSE r.station END = $7"
+    " AND EXISTS (SELECT 1 FROM run_ports p WHERE p.run_id = r.id"
+    " AND p.family || '-' || p.number = $8)";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER

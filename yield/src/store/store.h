@@ -157,6 +157,16 @@ public:
         static_cast<void>(filter);
         static_cast<void>(take);
     }
+    // The boards (processor IDs) whose complete runs of the filter at `station` (a run's station,
+    // or its host without one) tested the port named `port`; asked of a store that keeps tallies,
+    // whose runs come without their passed ports.
+    virtual long long BoardsTestingPort(const RunFilter& filter, const std::string& station,
+                                        const std::string& port) {
+        static_cast<void>(filter);
+        static_cast<void>(station);
+        static_cast<void>(port);
+        return 0;
+    }
     // The kept tallies compared with the rows.
     virtual TallyCheckResult CheckTallies() { return {}; }
     // The analogue readings (measurements in V) by name and value: each distinct value once, with

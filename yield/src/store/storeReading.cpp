@@ -119,6 +119,15 @@ void SqlReading::ForEachPortTally(const RunFilter& filter, const PortTallySink& 
     }
 }
 
+long long SqlReading::BoardsTestingPort(const RunFilter& filter, const std::string& station,
+                                        const std::string& port) {
+    auto [first, last] = RunIdSpan(filter);
+    if (first > last) return 0;
+    Stmt s(conn_.Prepare(sql::kBoardsTestingPort));
+    s.Bind(filter.since, filter.until, filter.host, filter.station, first, last, station, port);
+    return s.Step() ? s.Int(0) : 0;
+}
+
 void SqlReading::ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) {
     Stmt s(conn_.PrepareScan(sql::kVoltReadings));
     s.Bind(filter.since, filter.until, filter.host, filter.station);

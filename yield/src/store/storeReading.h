@@ -19,6 +19,8 @@ public:
     void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take);
     void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take);
     void ForEachPortTally(const RunFilter& filter, const PortTallySink& take);
+    long long BoardsTestingPort(const RunFilter& filter, const std::string& station,
+                                const std::string& port);
     std::vector<long long> RunIds(const RunFilter& filter);
     std::vector<long long> NewestRunIds(long long n);
     std::vector<RunSummary> NewestRuns(long long n);
