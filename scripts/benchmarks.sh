@@ -269,7 +269,8 @@ forged_figures() {
         WHERE i < $forged_ports) INSERT OR IGNORE INTO run_ports
         SELECT (SELECT max(id) FROM runs), 'DO', i, i % 3 > 0, 0 FROM n"
     # As an older database: its tallies are made from its rows by the next ingest.
-    sqlite3 "$dir/forged.db" "DROP TABLE day_ports; DROP TABLE day_volts; PRAGMA user_version = 3"
+    sqlite3 "$dir/forged.db" "DROP TABLE day_ports; DROP TABLE day_volts; DROP TABLE boards;
+        PRAGMA user_version = 3"
     "$build/yield/devuzeV7-yield" ingest --db "$dir/forged.db" "$dir/forged.log" >/dev/null
     echo "forged-report $(time_mem_report text "$dir/forged.db" "$dir/forged.txt")"
 }

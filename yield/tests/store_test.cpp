@@ -1017,10 +1017,58 @@ TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrad
     EXPECT_NE(wrong.shown[0].find("day_ports"), std::string::npos) << wrong.shown[0];
     EXPECT_EQ(wrong.differences, static_cast<long long>(wrong.shown.size()));
 
+    db_->Rows("UPDATE day_ports SET failures = failures - 1 WHERE family = 'DO';"
+              " UPDATE boards SET runs = runs + 1");
+    wrong = OpenStore(db_->Url(), false)->CheckTallies();
+    ASSERT_EQ(wrong.shown.size(), 2u);  // the row stored, and the row the runs give
+    EXPECT_EQ(wrong.shown[0].find("boards "), 0u) << wrong.shown[0];
+
     store.reset();
     yieldtest::BackToVersionThree(*db_);
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
     store = OpenStore(db_->Url(), true);
     EXPECT_EQ(store->CheckTallies().differences, 0);
     EXPECT_EQ(ReportOf(*store), report);
+    std::string boards = db_->Rows("SELECT * FROM boards ORDER BY chip_id");
+    store.reset();
+    yieldtest::BackToVersionFour(*db_);
+    EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
+    EXPECT_EQ(OpenStore(db_->Url(), true)->CheckTallies().differences, 0);
+    EXPECT_EQ(db_->Rows("SELECT * FROM boards ORDER BY chip_id"), boards);
+}
+
+// A board's row: its first run by start stamp (then by ID, for two hosts' runs of one stamp),
+// an aborted one included, and the run the desk is shown: its last complete run, or its latest
+// while none is complete; kept as runs come in other batches and a station comes late.
+TEST_F(StoreTest, ABoardsRowIsItsFirstRunAndTheRunTheDeskIsShown) {
+    auto store = OpenStore(db_->Url(), true);
+    int file = 0;
+    auto put = [&](const std::string& host, const std::string& stamp, Verdict v,
+                   const std::string& station = "") {
+        RunRecord run = KeyedRun(host, stamp, station);
+        run.chipId = "0xB0";
+        run.verdict = v;
+        store->Begin();
+        store->PutRun(run, SourceFile{"/f/" + std::to_string(++file), 1, 1});
+        store->Commit();
+    };
+    auto row = [&] {
+        return db_->Rows(
+            "SELECT runs, complete, first_id, first_stamp, first_day, first_host, first_station,"
+            " first_verdict, shown_id, shown_stamp, shown_host, shown_verdict FROM boards");
+    };
+    put("b", "2026_12_07_10_00_00", Verdict::Incomplete);
+    EXPECT_EQ(row(), "1|0|1|2026_12_07_10_00_00|2026-12-07|b||INCOMPLETE|1|2026_12_07_10_00_00|b|"
+                     "INCOMPLETE|\n");
+    put("a", "2026_12_07_10_00_00", Verdict::Err);       // the same stamp, a later ID
+    put("a", "2026_12_07_11_00_00", Verdict::Incomplete);  // aborted after a complete run
+    EXPECT_EQ(row(), "3|1|1|2026_12_07_10_00_00|2026-12-07|b||INCOMPLETE|2|2026_12_07_10_00_00|a|"
+                     "ERR|\n");
+    put("b", "2026_12_07_10_00_00", Verdict::Incomplete, "fixture-2");  // its station, late
+    EXPECT_EQ(row(), "3|1|1|2026_12_07_10_00_00|2026-12-07|b|fixture-2|INCOMPLETE|2|"
+                     "2026_12_07_10_00_00|a|ERR|\n");
+    put("a", "2026_12_06_09_00_00", Verdict::Ok, "fixture-1");  // an earlier day, stored last
+    EXPECT_EQ(row(), "4|2|4|2026_12_06_09_00_00|2026-12-06|a|fixture-1|OK|2|2026_12_07_10_00_00|a|"
+                     "ERR|\n");
+    EXPECT_EQ(store->CheckTallies().differences, 0);
 }

@@ -170,8 +170,16 @@ std::unique_ptr<TestDb> TestDb::Make(const std::string& engine) {
     throw std::invalid_argument("no engine " + engine);
 }
 
+void BackToVersionFour(TestDb& db) {
+    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    db.Rows("DROP TABLE boards");
+    db.Rows(sqlite ? "PRAGMA user_version = 4"
+                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (4)");
+}
+
 void BackToVersionThree(TestDb& db) {
     const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    BackToVersionFour(db);
     db.Rows("DROP TABLE day_ports; DROP TABLE day_volts");
     db.Rows(sqlite ? "PRAGMA user_version = 3"
                    : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (3)");

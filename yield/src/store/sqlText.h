@@ -17,9 +17,9 @@ namespace yield::sql {
 // runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
 // the repair desk's dispositions, the alarms and runs.clock_unset, and gave the views' days,
 // times and flags PostgreSQL types of their own; version 4 the tallies the answers read instead
-// of every row (day_ports, day_volts).
-#define YIELD_SCHEMA_VERSION "4"
-constexpr int kSchemaVersion = 4;
+// of every row (day_ports, day_volts); version 5 one row per board (boards).
+#define YIELD_SCHEMA_VERSION "5"
+constexpr int kSchemaVersion = 5;
 static_assert(YIELD_SCHEMA_VERSION[0] - '0' == kSchemaVersion);
 constexpr int kFirstSchemaVersion = 1;
 constexpr int kSecondSchemaVersion = 2;
@@ -375,6 +375,56 @@ constexpr const char* kRebuildTallies[] = {
     ", runs, failures) " YIELD_PORT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN),
     "INSERT INTO day_volts (" YIELD_VOLT_KEY
     ", readings) " YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)};
+// ---- Boards kept at ingest (schema version 5) ----
+// One row per processor ID: its runs and complete runs, its first run (by start stamp, then ID)
+// and the run a repair desk is shown (its last complete run, else its latest), each with the
+// columns a report selects and counts it by. Kept by every ingest for the boards whose runs its
+// batch wrote or changed, made from the rows by the upgrade, compared with them by `check`.
+// clang-format off
+#define YIELD_BOARD_COLUMNS                                                                        \
+    "chip_id, runs, complete, first_id, first_stamp, first_day, first_host, first_station,"        \
+    " first_verdict, shown_id, shown_stamp, shown_host, shown_station, shown_verdict"
+#define YIELD_BOARD_TABLE(INT, TEXT, KEYED)                                                        \
+    "CREATE TABLE IF NOT EXISTS boards (chip_id " TEXT " NOT NULL PRIMARY KEY,"                    \
+    " runs " INT " NOT NULL, complete " INT " NOT NULL, first_id " INT " NOT NULL,"                \
+    " first_stamp " TEXT " NOT NULL, first_day " TEXT " NOT NULL, first_host " TEXT " NOT NULL,"   \
+    " first_station " TEXT " NOT NULL, first_verdict " TEXT " NOT NULL,"                           \
+    " shown_id " INT " NOT NULL, shown_stamp " TEXT " NOT NULL, shown_host " TEXT " NOT NULL,"     \
+    " shown_station " TEXT " NOT NULL, shown_verdict " TEXT " NOT NULL)" KEYED,                    \
+    "CREATE INDEX IF NOT EXISTS boards_by_first_day ON boards(first_day)"
+#define YIELD_COMPLETE_RUN "CASE WHEN r.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END"
+#define YIELD_SHOWN(column, as) " first_value(r." #column ") OVER shown AS shown_" #as
+// The boards the rows give, of the processor IDs of the runs WHERE selects as r.
+#define YIELD_GIVEN_BOARDS(WHERE)                                                                  \
+    "SELECT " YIELD_BOARD_COLUMNS " FROM (SELECT r.chip_id, count(*) OVER board AS runs,"          \
+    " sum(" YIELD_COMPLETE_RUN ") OVER board AS complete, r.id AS first_id,"                       \
+    " r.start_stamp AS first_stamp, r.day AS first_day, r.host AS first_host,"                     \
+    " r.station AS first_station, r.verdict AS first_verdict," YIELD_SHOWN(id, id) ","             \
+    YIELD_SHOWN(start_stamp, stamp) "," YIELD_SHOWN(host, host) ","                                \
+    YIELD_SHOWN(station, station) "," YIELD_SHOWN(verdict, verdict) ", row_number() OVER (PARTITION BY r.chip_id"                             \
+    " ORDER BY r.start_stamp, r.id) AS up FROM runs r" WHERE " WINDOW board AS"                    \
+    " (PARTITION BY r.chip_id), shown AS (PARTITION BY r.chip_id ORDER BY " YIELD_COMPLETE_RUN     \
+    " DESC, r.start_stamp DESC, r.id DESC)) b WHERE b.up = 1"
+#define YIELD_BATCH_BOARDS " WHERE r.chip_id IN (SELECT chip_id FROM board_chips)"
+// clang-format on
+#define YIELD_SQLITE_BOARDS YIELD_BOARD_TABLE("INTEGER", "TEXT", " WITHOUT ROWID")
+#define YIELD_PG_BOARDS YIELD_BOARD_TABLE("BIGINT", YIELD_PG_TEXT, "")
+// The processor IDs whose runs a batch wrote or changed: their rows are made again from the runs
+// at the batch's end.
+constexpr char kSqliteMakeBoardChips[] = "CREATE TEMP TABLE IF NOT EXISTS board_chips (chip_id TEXT)";
+constexpr char kPgMakeBoardChips[] =
+    "CREATE TEMP TABLE IF NOT EXISTS board_chips (chip_id " YIELD_PG_TEXT ")";
+// The planner's figures for the batch's IDs, so that it looks their runs up by key.
+constexpr char kPgAnalyzeBoardChips[] = "ANALYZE board_chips";
+constexpr const char* kSettleBoards[] = {
+    "DELETE FROM boards WHERE chip_id IN (SELECT chip_id FROM board_chips)",
+    "INSERT INTO boards (" YIELD_BOARD_COLUMNS ") " YIELD_GIVEN_BOARDS(YIELD_BATCH_BOARDS),
+    "DELETE FROM board_chips"};
+constexpr BulkTable kBoardChipRows = {"INSERT INTO board_chips (chip_id) VALUES ($1)",
+                                      "COPY board_chips (chip_id) FROM STDIN"};
+constexpr const char* kRebuildBoards[] = {
+    "DELETE FROM boards", "INSERT INTO boards (" YIELD_BOARD_COLUMNS ") " YIELD_GIVEN_BOARDS("")};
+// ---- end of boards ----
 // What `check` compares: each table's stored tallies against those the rows give, each way.
 struct TallyCheck {
     const char* table;
@@ -393,9 +443,16 @@ constexpr TallyCheck kTallyChecks[] = {
      YIELD_EXCEPT(YIELD_STORED_VOLT_TALLIES,
                   YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)),
      YIELD_EXCEPT(YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN),
-                  YIELD_STORED_VOLT_TALLIES)}};
+                  YIELD_STORED_VOLT_TALLIES)},
+    {"boards", YIELD_BOARD_COLUMNS,
+     YIELD_EXCEPT("SELECT " YIELD_BOARD_COLUMNS " FROM boards", YIELD_GIVEN_BOARDS("")),
+     YIELD_EXCEPT(YIELD_GIVEN_BOARDS(""), "SELECT " YIELD_BOARD_COLUMNS " FROM boards")}};
 constexpr char kCountRuns[] = "SELECT count(*) FROM runs";
 #undef YIELD_EXCEPT
+#undef YIELD_GIVEN_BOARDS
+#undef YIELD_BATCH_BOARDS
+#undef YIELD_SHOWN
+#undef YIELD_COMPLETE_RUN
 #undef YIELD_ALL_RUNS
 #undef YIELD_ONE_RUN
 #undef YIELD_EVERY_RUN
@@ -413,6 +470,7 @@ constexpr const char* kSqliteSchema[] = {
     YIELD_SQLITE_DISPOSITIONS,
     YIELD_SQLITE_ALARMS,
     YIELD_SQLITE_TALLIES,
+    YIELD_SQLITE_BOARDS,
     YIELD_VIEWS(YIELD_SQLITE_VIEW, YIELD_SAME, YIELD_SAME, YIELD_SAME),
     YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_UTC_TIME)};
 // PostgreSQL keeps the schema version in a table of its own.
@@ -423,6 +481,7 @@ constexpr const char* kPgSchema[] = {
     YIELD_PG_DISPOSITIONS,
     YIELD_PG_ALARMS,
     YIELD_PG_TALLIES,
+    YIELD_PG_BOARDS,
     YIELD_PG_TIME_FUNCTION,
     YIELD_VIEWS(YIELD_PG_VIEW, YIELD_PG_DAY, YIELD_PG_TIME, YIELD_PG_FLAG),
     YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_UTC_TIME)};
@@ -433,6 +492,10 @@ constexpr const char* kSqliteUpgrade3[] = {YIELD_SQLITE_TALLIES, YIELD_UPGRADE_3
 constexpr const char* kPgUpgrade3[] = {YIELD_PG_TALLIES, YIELD_UPGRADE_3};
 #undef YIELD_UPGRADE_3
 constexpr int kTallySchemaVersion = 4;
+// Version 4 to 5: the boards' table, filled from the rows (kRebuildBoards) in the same batch.
+constexpr const char* kSqliteUpgrade4[] = {YIELD_SQLITE_BOARDS};
+constexpr const char* kPgUpgrade4[] = {YIELD_PG_BOARDS};
+constexpr int kBoardSchemaVersion = 5;
 constexpr const char* kIndexes[] = {YIELD_INDEXES};
 constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 // The views of version 1 to 2 come with those of 2 to 3, which an upgrade from 1 runs next.
@@ -862,12 +925,16 @@ struct Dialect {
     size_t upgrade2Size;
     const char* const* upgrade3;  // version 3 to 4
     size_t upgrade3Size;
+    const char* const* upgrade4;  // version 4 to 5
+    size_t upgrade4Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
     const char* announceRuns;  // tells readers an ingest committed, with $1 runs; or nullptr
     const char* hasIndex;      // counts the indexes named $1
     bool newRunWithSource;     // a new run and its file's row in one statement
+    const char* makeBoardChips;
+    const char* analyzeBoardChips;  // or nullptr
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -881,12 +948,16 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     sizeof kSqliteUpgrade2 / sizeof *kSqliteUpgrade2,
                                     kSqliteUpgrade3,
                                     sizeof kSqliteUpgrade3 / sizeof *kSqliteUpgrade3,
+                                    kSqliteUpgrade4,
+                                    sizeof kSqliteUpgrade4 / sizeof *kSqliteUpgrade4,
                                     nullptr,
                                     kSqliteBegin,
                                     kRunByKey,
                                     nullptr,
                                     kSqliteHasIndex,
-                                    false};
+                                    false,
+                                    kSqliteMakeBoardChips,
+                                    nullptr};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
                                 kPgHasSchema,
@@ -898,11 +969,15 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgUpgrade2 / sizeof *kPgUpgrade2,
                                 kPgUpgrade3,
                                 sizeof kPgUpgrade3 / sizeof *kPgUpgrade3,
+                                kPgUpgrade4,
+                                sizeof kPgUpgrade4 / sizeof *kPgUpgrade4,
                                 kPgSchemaLock,
                                 kBegin,
                                 kPgRunByKeyLocked,
                                 kPgAnnounceRuns,
                                 kPgHasIndex,
-                                true};
+                                true,
+                                kPgMakeBoardChips,
+                                kPgAnalyzeBoardChips};
 
 }  // namespace yield::sql

@@ -51,6 +51,7 @@ PutOutcome SqlIngest::PutRun(const RunRecord& run, const SourceFile& file) {
         if (std::optional<long long> id = InsertRun(run, file)) {
             InsertChildren(*id, run);
             newTallies_.Add(run);
+            boardChips_.insert(run.chipId);
             return PutOutcome::New;
         }
         // Another ingest stored it since: its row is now there to be held.
@@ -60,10 +61,14 @@ PutOutcome SqlIngest::PutRun(const RunRecord& run, const SourceFile& file) {
     long long id = stored->id;
     int cmp = CompareCompleteness(run.Complete(), run.records, run.bytes, stored->complete,
                                   stored->records, stored->bytes);
-    if (stored->station.empty() && !run.station.empty()) FillStation(id, run.station);
+    if (stored->station.empty() && !run.station.empty()) {
+        FillStation(id, run.station);
+        boardChips_.insert(run.chipId);
+    }
     std::optional<std::string> vanished;
     if (cmp >= 0) vanished = VanishedKept(id, file.path);
     if (cmp > 0 || vanished) {
+        boardChips_.insert(run.chipId);
         ReplaceRun(id, run, stored->station.empty() ? run.station : stored->station);
         if (vanished && !vanished->empty()) DeleteSource(*vanished);
         PutSource(file, id, kRoleKept, run);
@@ -223,6 +228,7 @@ void SqlIngest::Unsettle(long long id) {
 void SqlIngest::StartBatch() {
     unsettled_.clear();
     newTallies_.Clear();
+    boardChips_.clear();
 }
 
 void SqlIngest::Settle() {
@@ -230,6 +236,23 @@ void SqlIngest::Settle() {
     newTallies_.Write(conn_);
     for (long long id : unsettled_) SettleTallies(1, id);
     unsettled_.clear();
+    SettleBoards();
+}
+
+// The rows of the boards whose runs the batch wrote or changed, made again from their runs.
+void SqlIngest::SettleBoards() {
+    if (boardChips_.empty()) return;
+    const sql::Dialect& d = conn_.Dialect();
+    conn_.Exec(d.makeBoardChips);
+    SqlRows& rows = conn_.Rows(sql::kBoardChipRows);
+    for (const std::string& chip : boardChips_) {
+        rows.BindText(chip);
+        rows.EndRow();
+    }
+    conn_.Flush();
+    if (d.analyzeBoardChips != nullptr) conn_.Exec(d.analyzeBoardChips);
+    for (const char* text : sql::kSettleBoards) conn_.Exec(text);
+    boardChips_.clear();
 }
 
 // The rows of run `id` added to the tallies times `sign`.

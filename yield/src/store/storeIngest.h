@@ -47,6 +47,7 @@ private:
     void PutSource(const SourceFile& file, long long id, const char* role, const RunRecord& run);
     void Unsettle(long long id);
     void SettleTallies(long long sign, long long id);
+    void SettleBoards();
 
     SqlConnection& conn_;
     const PathCheck& pathCheck_;
@@ -55,6 +56,7 @@ private:
     // the batch is taken out as any stored run, its rows as they were written.
     std::set<long long> unsettled_;
     NewTallies newTallies_;
+    std::set<std::string> boardChips_;  // processor IDs of the runs the batch wrote or changed
 };
 
 }  // namespace yield

@@ -58,6 +58,10 @@ public:
             for (size_t i = 0; i < d_.upgrade3Size; ++i) conn_.Exec(d_.upgrade3[i]);
             RebuildTallies();
         }
+        if (version != 0 && version < sql::kBoardSchemaVersion) {
+            for (size_t i = 0; i < d_.upgrade4Size; ++i) conn_.Exec(d_.upgrade4[i]);
+            RebuildBoards();
+        }
         if (version != sql::kSchemaVersion) conn_.Exec(d_.setVersion);
         conn_.Commit();
     }
@@ -131,11 +135,16 @@ private:
         conn_.Begin();
         for (const std::string& day : wrong) Stmt(conn_.Prepare(sql::kClearDay)).Bind(day).Run();
         RebuildTallies();  // the runs' days moved under the tallies' keys
+        RebuildBoards();
         conn_.Commit();
     }
 
     void RebuildTallies() {
         for (const char* text : sql::kRebuildTallies) conn_.Exec(text);
+    }
+
+    void RebuildBoards() {
+        for (const char* text : sql::kRebuildBoards) conn_.Exec(text);
     }
 
     SqlConnection& conn_;
