@@ -6,6 +6,7 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -13,6 +14,7 @@
 #include "parse/logParser.h"
 #include "report/readReport.h"
 #include "report/reportModel.h"
+#include "report/reportWriters.h"
 #include "store/openStore.h"
 #include "store/sqlText.h"
 #include "testDb.h"
@@ -953,8 +955,18 @@ TEST_F(PileTest, EveryRunOnceWithItsKeyWhateverCopiesOfItArePiledUp) {
 
 namespace {
 
+// The JSON report of `filter` from the tallies, checked to be the one every run gives.
+std::string JsonReportOf(ReadStore& store, const RunFilter& filter) {
+    std::ostringstream tallied, rows;
+    WriteReportJson(BuildReport(filter, ReportRowsOf(store, filter, true)), tallied);
+    WriteReportJson(BuildReport(filter, ReportRowsOf(store, filter)), rows);
+    EXPECT_EQ(tallied.str(), rows.str());
+    return tallied.str();
+}
+
 // The report's text over every run: what the tallies must leave as the rows give it.
 std::string ReportOf(ReadStore& store) {
+    JsonReportOf(store, {});
     ReportModel m = BuildReport({}, ReportRowsOf(store, {}, true));
     ReportModel rows = BuildReport({}, ReportRowsOf(store, {}));
     EXPECT_EQ(m.fixture.size(), rows.fixture.size());
@@ -1035,6 +1047,46 @@ TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrad
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
     EXPECT_EQ(OpenStore(db_->Url(), true)->CheckTallies().differences, 0);
     EXPECT_EQ(db_->Rows("SELECT * FROM boards ORDER BY chip_id"), boards);
+}
+
+// A board is counted on the day of its first run, with its first and final results over all its
+// runs: a report of a later day counts only its retest runs, and a report of the first day knows
+// the board was repaired since. The tallies and the runs give the same report.
+TEST_F(StoreTest, ABoardBelongsToTheDayOfItsFirstRunWhateverDaysAReportSelects) {
+    auto store = OpenStore(db_->Url(), true);
+    int file = 0;
+    auto put = [&](const std::string& chip, const std::string& stamp, Verdict v,
+                   const std::string& station, bool di5Passed = true) {
+        RunRecord run = KeyedRun(station, stamp, station);
+        run.chipId = chip;
+        run.verdict = v;
+        run.ports = {PortResult{"DI", 5, di5Passed, false}};
+        store->Begin();
+        store->PutRun(run, SourceFile{"/f/" + std::to_string(++file), 1, 1});
+        store->Commit();
+    };
+    put("0xA", "2026_12_07_08_00_00", Verdict::Err, "s1", false);
+    put("0xA", "2026_12_08_09_00_00", Verdict::Ok, "s2");
+    put("0xB", "2026_12_08_10_00_00", Verdict::Incomplete, "s1");
+    put("0xB", "2026_12_09_10_00_00", Verdict::Ok, "s1");
+    put("0xC", "2026_12_07_11_00_00", Verdict::Ok, "s2");
+    auto summary = [&](const std::string& since, const std::string& until) {
+        RunFilter f;
+        f.since = since;
+        f.until = until;
+        JsonReportOf(*store, f);
+        ReportModel m = BuildReport(f, ReportRowsOf(*store, f, true));
+        const YieldSummary& s = m.summary;
+        return std::vector<long long>{s.runs,        s.boards,         s.firstPassed,
+                                      s.finalPassed, s.retestedBoards, s.retestRuns,
+                                      static_cast<long long>(m.repairs.size())};
+    };
+    // runs, boards, first passed, final passed, retested boards, retest runs, queued
+    EXPECT_EQ(summary("2026-12-07", "2026-12-07"), (std::vector<long long>{2, 2, 1, 2, 1, 1, 0}));
+    EXPECT_EQ(summary("2026-12-08", "2026-12-08"), (std::vector<long long>{2, 1, 0, 1, 1, 1, 0}));
+    EXPECT_EQ(summary("2026-12-09", ""), (std::vector<long long>{1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(summary("", ""), (std::vector<long long>{5, 3, 1, 3, 2, 2, 0}));
+    EXPECT_EQ(store->CheckTallies().differences, 0);
 }
 
 // A board's row: its first run by start stamp (then by ID, for two hosts' runs of one stamp),

@@ -107,6 +107,12 @@ bool Selected(const RunFilter& filter, const RunSummary& run) {
     return Selected(filter, run.host, run.station);
 }
 
+bool InDays(const RunFilter& filter, const std::string& day) {
+    if (!filter.HasDayBound()) return true;
+    return !day.empty() && (filter.since.empty() || day >= filter.since) &&
+           (filter.until.empty() || day <= filter.until);
+}
+
 ReportBuilder::ReportBuilder(RunFilter filter) { m_.filter = std::move(filter); }
 
 uint32_t ReportBuilder::Names::Of(const std::string& name) {
@@ -115,11 +121,56 @@ uint32_t ReportBuilder::Names::Of(const std::string& name) {
     return it->second;
 }
 
+// A board of the selection, made from its runs: its repair shows its last complete run, else
+// its latest.
 void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
     if (!b.firstSelected) return;
+    const RunMark& shown = b.complete > 0 ? b.lastComplete : unfinished_[chipId];
+    BoardFacts f;
+    f.chipId = &chipId;
+    f.runs = b.runs;
+    f.complete = b.complete;
+    f.firstId = b.first.id;
+    f.firstStamp = Stamp(b.first);
+    f.firstStation = b.first.station;
+    f.firstDay = b.firstDay;
+    f.firstHour = b.firstHour;
+    f.firstVerdict = b.first.verdict;
+    f.shownStation = &stations_.names[shown.station];
+    f.shownStamp = Stamp(shown);
+    f.shownRunId = shown.runId;
+    f.shownVerdict = shown.verdict;
+    CountBoard(f);
+}
+
+// A board of the selection as the store keeps it.
+void ReportBuilder::AddBoard(const BoardRow& b) {
+    if (!Selected(m_.filter, b.first.host, b.first.station) || !InDays(m_.filter, b.first.day))
+        return;
+    bool clockUnset = !b.first.day.empty() && b.first.day != StampDay(b.first.timeStamp);
+    BoardFacts f;
+    f.chipId = &b.chipId;
+    f.runs = b.runs;
+    f.complete = b.complete;
+    f.firstId = b.first.id;
+    f.firstStamp = b.first.timeStamp;
+    f.firstStation = stations_.Of(FixtureOf(b.first.host, b.first.station));
+    f.firstDay = dayNames_.Of(b.first.day);
+    f.firstHour = clockUnset ? -1 : StampHour(b.first.timeStamp);
+    f.firstVerdict = b.first.verdict;
+    f.shownStation = &FixtureOf(b.shown.host, b.shown.station);
+    f.shownStamp = b.shown.timeStamp;
+    f.shownRunId = b.shown.id;
+    f.shownVerdict = b.shown.verdict;
+    CountBoard(f);
+}
+
+// A board of the selection counted, and queued for repair when its last complete run failed or
+// it has none.
+void ReportBuilder::CountBoard(const BoardFacts& b) {
     YieldSummary& s = m_.summary;
-    bool first = b.first.verdict == Verdict::Ok;
-    Verdict lastVerdict = b.complete > 0 ? b.lastComplete.verdict : Verdict::Incomplete;
+    bool first = b.firstVerdict == Verdict::Ok;
+    Verdict lastVerdict = b.complete > 0 ? b.shownVerdict : Verdict::Incomplete;
     bool last = lastVerdict == Verdict::Ok;
     ++s.boards;
     s.firstPassed += first ? 1 : 0;
@@ -129,19 +180,27 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
         s.retestRuns += b.runs - 1;
         if (!first && last) ++s.recovered;
         m_.retests.push_back(
-            RetestRow{chipId, b.runs, VerdictWord(b.first.verdict), VerdictWord(lastVerdict)});
+            RetestRow{*b.chipId, b.runs, VerdictWord(b.firstVerdict), VerdictWord(lastVerdict)});
     }
-    BoardCounts& c = boardsByStation_[b.first.station];
+    if (b.complete == 0 || lastVerdict == Verdict::Err) {
+        m_.repairs.push_back(RepairRow{*b.chipId,
+                                       *b.shownStation,
+                                       std::string(b.shownStamp),
+                                       b.complete > 0 ? kRepairFailed : kRepairNoCompleteRun,
+                                       "",
+                                       b.shownRunId,
+                                       {}});
+    }
+    BoardCounts& c = boardsByStation_[b.firstStation];
     ++c.boards;
     c.firstPassed += first ? 1 : 0;
     c.finalPassed += last ? 1 : 0;
     c.retestRuns += b.runs - 1;
-    firstTests_.push_back(FirstTest{b.firstDay, b.first.station, first});
+    firstTests_.push_back(FirstTest{b.firstDay, b.firstStation, first});
     if (recentWindow_ > 0)
-        recentBoards_.push_back(
-            Recent{std::string(Stamp(b.first)), b.first.id, b.first.station, first});
+        recentBoards_.push_back(Recent{std::string(b.firstStamp), b.firstId, b.firstStation, first});
     if (hours_ && b.firstHour >= 0) {
-        BoardCounts& h = boardsByHour_[{b.first.station, b.firstHour}];
+        BoardCounts& h = boardsByHour_[{b.firstStation, b.firstHour}];
         ++h.boards;
         h.firstPassed += first ? 1 : 0;
         h.finalPassed += last ? 1 : 0;
@@ -156,13 +215,22 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
 }
 
 void ReportBuilder::AddRun(const RunSummary& run) {
-    bool selected = Selected(m_.filter, run);
+    bool inDays = InDays(m_.filter, run.day);
+    bool selected = inDays && Selected(m_.filter, run);
     uint32_t station = stations_.Of(FixtureOf(run));
-    AddToBoard(run, station, selected);
+    if (!tallied_) AddToBoard(run, station, selected);
+    if (!inDays) return;  // another day's run: only its board's history
     if (selected && run.clockUnset) AddUnsetClock(run);
+    if (tallied_) {
+        if (selected && run.verdict != Verdict::Incomplete) {
+            ListIntermittent(run);
+            causes_.Add(run);
+        }
+        return;
+    }
     if (selected) {
         AddSelectedRun(run, station, dayNames_.Of(run.day));
-    } else if (run.verdict != Verdict::Incomplete && !tallied_) {
+    } else if (run.verdict != Verdict::Incomplete) {
         for (const PortResult& p : run.ports) {
             auto& total = portTotals_[PortKey(p)];
             ++total.first;
@@ -223,12 +291,7 @@ void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint
     ++m_.summary.completeRuns;
     ++row.runs;
     row.passed += run.verdict == Verdict::Ok ? 1 : 0;
-    if (tallied_) {
-        cells_[FixtureOf(run)];  // a station with runs is in the fixture view, ports or not
-        ListIntermittent(run);
-    } else {
-        CountPorts(run, day);
-    }
+    CountPorts(run, day);
     causes_.Add(run);
 }
 
@@ -249,6 +312,30 @@ void ReportBuilder::AddPortTally(const PortTallyRow& t) {
     byPort[key].first += t.runs;
     byPort[key].second += t.failures;
     portFailures_[key] += t.failures;
+}
+
+void ReportBuilder::AddRunTally(const RunTallyRow& t) {
+    if (t.runs == 0 || !InDays(m_.filter, t.day) || !Selected(m_.filter, t.host, t.station))
+        return;
+    const std::string& fixture = FixtureOf(t.host, t.station);
+    uint32_t station = stations_.Of(fixture);
+    YieldSummary& s = m_.summary;
+    s.runs += t.runs;
+    if (stationRuns_.size() <= station) stationRuns_.resize(station + 1, 0);
+    stationRuns_[station] += t.runs;
+    DayRow noDay;
+    DayRow& row = t.day.empty() ? noDay : days_[t.day];
+    row.day = t.day;
+    s.noDayRuns += t.day.empty() ? t.runs : 0;
+    if (t.verdict == Verdict::Incomplete) {
+        s.incompleteRuns += t.runs;
+        row.incomplete += t.runs;
+        return;
+    }
+    s.completeRuns += t.runs;
+    row.runs += t.runs;
+    row.passed += t.verdict == Verdict::Ok ? t.runs : 0;
+    cells_[fixture];  // a station with runs is in the fixture view, ports or not
 }
 
 void ReportBuilder::ListIntermittent(const RunSummary& run) {
@@ -286,31 +373,6 @@ void ReportBuilder::CountPorts(const RunSummary& run, uint32_t day) {
         portFailures_[cell.port] += failed;
     }
     ListIntermittent(run);
-}
-
-// Boards whose last complete run failed, and boards with no complete run, of the selection.
-void ReportBuilder::BuildRepairs() {
-    for (const auto& [chip, b] : boards_) {
-        if (!b.firstSelected) continue;
-        const RunMark* shown = nullptr;
-        const char* status = kRepairFailed;
-        if (b.complete > 0 && b.lastComplete.verdict == Verdict::Err) {
-            shown = &b.lastComplete;
-        } else if (b.complete == 0) {
-            shown = &unfinished_[chip];
-            status = kRepairNoCompleteRun;
-        }
-        if (shown == nullptr) continue;
-        m_.repairs.push_back(RepairRow{chip,
-                                       stations_.names[shown->station],
-                                       std::string(Stamp(*shown)),
-                                       status,
-                                       "",
-                                       shown->runId,
-                                       {}});
-    }
-    unfinished_.clear();
-    std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);
 }
 
 bool ReportBuilder::SamePort(uint32_t key, const PortResult& p) const {
@@ -630,8 +692,11 @@ ReportModel ReportBuilder::Finish() {
               [](const std::string* a, const std::string* b) { return *a < *b; });
     for (const std::string* chip : chips) CloseBoard(*chip, boards_[*chip]);
     chips = {};
-    BuildRepairs();
     boards_ = {};
+    unfinished_.clear();
+    std::sort(m_.repairs.begin(), m_.repairs.end(), RepairBefore);
+    std::sort(m_.retests.begin(), m_.retests.end(),
+              [](const RetestRow& a, const RetestRow& b) { return a.chipId < b.chipId; });
     stampText_ = {};
     BuildHours();
     BuildRecent();
@@ -805,8 +870,10 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
     b.CountHours(hours);
     if (filter.HasDayBound()) b.AddRunsLeftOutWithoutDay(rows.runsWithoutDay());
     if (rows.portTallies) {
-        b.CountPortsFromTallies();
+        b.CountFromTallies();
         rows.portTallies([&b](const PortTallyRow& t) { b.AddPortTally(t); });
+        rows.runTallies([&b](const RunTallyRow& t) { b.AddRunTally(t); });
+        rows.boards([&b](const BoardRow& row) { b.AddBoard(row); });
     }
     rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });

@@ -297,23 +297,29 @@ struct ReportModel {
     std::vector<ClockRow> clockUnset;  // the selected runs of unset clocks, in store order
 };
 
-// Whether `run` passes the filter's host and station (its days are the store's to select).
+// Whether `run` passes the filter's host and station.
 bool Selected(const RunFilter& filter, const RunSummary& run);
 bool Selected(const RunFilter& filter, const std::string& host, const std::string& station);
+// Whether a run (or a board's first run) of `day` is of the filter's days.
+bool InDays(const RunFilter& filter, const std::string& day);
 
-// Fed runs in any order (every run of the selection's days) and the selection's analogue
-// readings; Finish computes the figures. A board's first and last runs are taken by start time
-// (then by the order the store keeps).
+// Fed runs in any order (every stored run: a board's first and last runs are of any day) and the
+// selection's analogue readings, or the store's tallies of the selection's days and then the runs
+// of those days; Finish computes the figures. A board's first and last runs are taken by start
+// time (then by the order the store keeps).
 class ReportBuilder {
 public:
     explicit ReportBuilder(RunFilter filter);
     void AddRun(const RunSummary& run);
     void AddReading(const NamedValue& value, long long count = 1);  // `count` equal readings
     void AddRunsLeftOutWithoutDay(long long n) { m_.summary.noDayRuns += n; }
-    // The ports' runs and failures come from tallies (AddPortTally), before any run: the runs
-    // then bring only the ports their failures and intermittent list need.
-    void CountPortsFromTallies() { tallied_ = true; }
+    // The ports' runs and failures, the runs and the boards come from tallies (AddPortTally,
+    // AddRunTally, AddBoard), before any run: the runs then bring only the ports their failures
+    // and intermittent list need.
+    void CountFromTallies() { tallied_ = true; }
     void AddPortTally(const PortTallyRow& t);
+    void AddRunTally(const RunTallyRow& t);
+    void AddBoard(const BoardRow& b);
     // Fill `recent` with each station's latest `boards` boards (0: none).
     void KeepRecentBoards(int boards) { recentWindow_ = boards; }
     // Fill `hours` (false: not counted).
@@ -352,13 +358,27 @@ private:
     struct BoardCounts {
         long long boards = 0, firstPassed = 0, finalPassed = 0, retestRuns = 0;
     };
+    // A board as CountBoard takes it, from the runs or from its row.
+    struct BoardFacts {
+        const std::string* chipId = nullptr;
+        long long runs = 0, complete = 0;
+        long long firstId = 0;  // orders boards of one first stamp
+        std::string_view firstStamp;
+        uint32_t firstStation = 0, firstDay = 0;
+        int firstHour = -1;
+        Verdict firstVerdict = Verdict::Incomplete;
+        const std::string* shownStation = nullptr;
+        std::string_view shownStamp;
+        long long shownRunId = 0;
+        Verdict shownVerdict = Verdict::Incomplete;
+    };
     void AddToBoard(const RunSummary& run, uint32_t station, bool selected);
     void AddUnsetClock(const RunSummary& run);
     void AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day);
     void CountPorts(const RunSummary& run, uint32_t day);
     void ListIntermittent(const RunSummary& run);
     void CloseBoard(const std::string& chipId, const Board& b);
-    void BuildRepairs();
+    void CountBoard(const BoardFacts& b);
     struct PortNames {
         std::vector<std::string> names;          // each once, in byte order
         std::vector<std::pair<int, int>> order;  // PortOrder of each name

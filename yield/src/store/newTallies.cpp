@@ -20,6 +20,7 @@ bool NewTallies::Value::operator<(const Value& o) const {
 
 void NewTallies::Add(const RunRecord& run) {
     Place place{run.CountedDay(), run.host, run.station};
+    runs_[{place, VerdictWord(run.verdict)}] += 1;
     if (run.verdict != Verdict::Incomplete) {
         std::set<std::pair<std::string_view, int>> seen;  // a port named twice keeps its first row
         for (const PortResult& p : run.ports) {
@@ -56,6 +57,13 @@ void NewTallies::Write(SqlConnection& conn) {
         volts.BindInt(readings);
         volts.EndRow();
     }
+    SqlRows& runs = conn.Rows(sql::kNewRunRows);
+    for (const auto& [key, count] : runs_) {
+        BindPlace(runs, key.first);
+        runs.BindText(key.second);
+        runs.BindInt(count);
+        runs.EndRow();
+    }
     conn.Flush();
     for (const char* text : sql::kAddNewTallies) conn.Exec(text);
     Clear();
@@ -64,6 +72,7 @@ void NewTallies::Write(SqlConnection& conn) {
 void NewTallies::Clear() {
     ports_.clear();
     volts_.clear();
+    runs_.clear();
 }
 
 }  // namespace yield

@@ -18,7 +18,7 @@ public:
     // Adds what was summed to the stored tallies, in the connection's transaction; empties this.
     void Write(SqlConnection& conn);
     void Clear();
-    bool Empty() const { return ports_.empty() && volts_.empty(); }
+    bool Empty() const { return runs_.empty(); }  // every run is counted
 
 private:
     using Place = std::tuple<std::string, std::string, std::string>;  // day, host, station
@@ -35,6 +35,7 @@ private:
 
     std::map<std::tuple<Place, std::string, int>, PortCount> ports_;
     std::map<std::tuple<Place, std::string, Value>, long long> volts_;
+    std::map<std::pair<Place, const char*>, long long> runs_;  // by verdict word
 };
 
 }  // namespace yield

@@ -69,6 +69,29 @@ struct PortTallyRow {
 };
 using PortTallySink = std::function<void(const PortTallyRow&)>;
 
+// The runs of one day, host, station and verdict.
+struct RunTallyRow {
+    std::string day, host, station;
+    Verdict verdict = Verdict::Incomplete;
+    long long runs = 0;
+};
+using RunTallySink = std::function<void(const RunTallyRow&)>;
+
+// One run of a board as the board's row keeps it.
+struct BoardRun {
+    long long id = 0;
+    std::string timeStamp, day, host, station;  // `day`: of the first run only
+    Verdict verdict = Verdict::Incomplete;
+};
+// A board (processor ID) over all its runs, of any day: its first run (by start stamp, then ID)
+// and the run its repair shows (its last complete run, else its latest).
+struct BoardRow {
+    std::string chipId;
+    long long runs = 0, complete = 0;
+    BoardRun first, shown;
+};
+using BoardSink = std::function<void(const BoardRow&)>;
+
 // The rows of one report, each source fed once and streamed: runs one at a time (in any order),
 // the analogue readings as distinct values with their counts, and the runs whose stamp gives no
 // day (asked only of a filter with a day bound, which leaves them out). `failing` is asked once,
@@ -81,9 +104,13 @@ struct ReportRows {
     FailingSource failing;
     // Each board's latest disposition; null: the queue as the runs alone make it.
     std::function<void(const DispositionSink&)> dispositions;
-    // The ports' tallies of the runs' days; set, the runs bring only the ports their failures
-    // and intermittent list need (ReadStore::ForEachRunFailingPorts). Null: every run's ports.
+    // The tallies of the runs' days: set (all three), the boards whose first run is of those days
+    // and the runs and ports of those days are counted from them, and the runs bring only the
+    // ports their failures and intermittent list need (ReadStore::ForEachRunFailingPorts). Null:
+    // every run of every day, with its ports, and the boards made from them.
     std::function<void(const PortTallySink&)> portTallies;
+    std::function<void(const RunTallySink&)> runTallies;
+    std::function<void(const BoardSink&)> boards;
 };
 
 }  // namespace yield

@@ -64,6 +64,12 @@ public:
                                 const std::string& port) override {
         return reading_.BoardsTestingPort(filter, station, port);
     }
+    void ForEachRunTally(const RunFilter& filter, const RunTallySink& take) override {
+        reading_.ForEachRunTally(filter, take);
+    }
+    void ForEachBoard(const RunFilter& filter, const BoardSink& take) override {
+        reading_.ForEachBoard(filter, take);
+    }
     TallyCheckResult CheckTallies() override { return yield::CheckTallies(*conn_); }
     std::vector<long long> RunIds(const RunFilter& filter) override {
         return reading_.RunIds(filter);

@@ -304,6 +304,7 @@ constexpr char kAlarmsVersion[] =
     " station " TEXT " NOT NULL, name " TEXT " NOT NULL, value " REAL " NOT NULL,"                 \
     " readings " INT " NOT NULL, PRIMARY KEY (day, host, station, name, value))" KEYED
 #define YIELD_PORT_KEY "day, host, station, family, number"
+#define YIELD_RUN_KEY "day, host, station, verdict"
 #define YIELD_VOLT_KEY "day, host, station, name, value"
 // The tallies as the rows give them, of the runs RUNS names as r (with the condition ON), each
 // count times SIGN. CROSS JOIN keeps SQLite's order of the tables as written: the runs first,
@@ -317,6 +318,10 @@ constexpr char kAlarmsVersion[] =
     "SELECT r.day, r.host, r.station, m.name, m.value, " SIGN "count(*) FROM " RUNS               \
     " CROSS JOIN measurements m WHERE m.run_id = r.id" ON " AND m.unit = '" YIELD_UNIT_VOLTS "'"   \
     " GROUP BY r.day, r.host, r.station, m.name, m.value"
+#define YIELD_RUN_TALLIES(SIGN, RUNS, ON)                                                          \
+    "SELECT r.day, r.host, r.station, r.verdict, " SIGN "count(*) FROM " RUNS " WHERE true" ON     \
+    " GROUP BY r.day, r.host, r.station, r.verdict"
+#define YIELD_STORED_RUN_TALLIES "SELECT " YIELD_RUN_KEY ", runs FROM day_runs WHERE runs <> 0"
 #define YIELD_STORED_PORT_TALLIES                                                                  \
     "SELECT " YIELD_PORT_KEY ", runs, failures FROM day_ports WHERE runs <> 0"
 #define YIELD_STORED_VOLT_TALLIES "SELECT " YIELD_VOLT_KEY ", readings FROM day_volts WHERE readings <> 0"
@@ -336,6 +341,7 @@ struct BulkTable {
     " ON CONFLICT (" YIELD_PORT_KEY                          \
     ") DO UPDATE SET runs = day_ports.runs + excluded.runs," \
     " failures = day_ports.failures + excluded.failures"
+#define YIELD_ADD_RUNS " ON CONFLICT (" YIELD_RUN_KEY ") DO UPDATE SET runs = day_runs.runs + excluded.runs"
 #define YIELD_ADD_VOLTS             \
     " ON CONFLICT (" YIELD_VOLT_KEY \
     ") DO UPDATE SET"               \
@@ -344,14 +350,18 @@ constexpr const char* kSettleTallies[] = {
     "INSERT INTO day_ports (" YIELD_PORT_KEY
     ", runs, failures) " YIELD_PORT_TALLIES("$1 * ", YIELD_ALL_RUNS, YIELD_ONE_RUN) YIELD_ADD_PORTS,
     "INSERT INTO day_volts (" YIELD_VOLT_KEY
-    ", readings) " YIELD_VOLT_TALLIES("$1 * ", YIELD_ALL_RUNS, YIELD_ONE_RUN) YIELD_ADD_VOLTS};
+    ", readings) " YIELD_VOLT_TALLIES("$1 * ", YIELD_ALL_RUNS, YIELD_ONE_RUN) YIELD_ADD_VOLTS,
+    "INSERT INTO day_runs (" YIELD_RUN_KEY
+    ", runs) " YIELD_RUN_TALLIES("$1 * ", YIELD_ALL_RUNS, YIELD_ONE_RUN) YIELD_ADD_RUNS};
 // The tallies of a batch's new runs, summed by the ingest from the rows it writes (no engine
 // reads them back), then added at once. Summed again here: the engine's equality of keys decides.
 constexpr const char* kMakeNewTallies[] = {
     "CREATE TEMP TABLE IF NOT EXISTS new_ports (day TEXT, host TEXT, station TEXT, family TEXT,"
     " number BIGINT, runs BIGINT, failures BIGINT)",
     "CREATE TEMP TABLE IF NOT EXISTS new_volts (day TEXT, host TEXT, station TEXT, name TEXT,"
-    " value DOUBLE PRECISION, readings BIGINT)"};
+    " value DOUBLE PRECISION, readings BIGINT)",
+    "CREATE TEMP TABLE IF NOT EXISTS new_runs (day TEXT, host TEXT, station TEXT, verdict TEXT,"
+    " runs BIGINT)"};
 constexpr BulkTable kNewPortRows = {"INSERT INTO new_ports (" YIELD_PORT_KEY
                                     ", runs, failures) VALUES ($1, $2, $3, $4, $5, $6, $7)",
                                     "COPY new_ports (" YIELD_PORT_KEY
@@ -359,14 +369,20 @@ constexpr BulkTable kNewPortRows = {"INSERT INTO new_ports (" YIELD_PORT_KEY
 constexpr BulkTable kNewVoltRows = {"INSERT INTO new_volts (" YIELD_VOLT_KEY
                                     ", readings) VALUES ($1, $2, $3, $4, $5, $6)",
                                     "COPY new_volts (" YIELD_VOLT_KEY ", readings) FROM STDIN"};
+constexpr BulkTable kNewRunRows = {
+    "INSERT INTO new_runs (" YIELD_RUN_KEY ", runs) VALUES ($1, $2, $3, $4, $5)",
+    "COPY new_runs (" YIELD_RUN_KEY ", runs) FROM STDIN"};
 constexpr const char* kAddNewTallies[] = {
     "INSERT INTO day_ports (" YIELD_PORT_KEY ", runs, failures) SELECT " YIELD_PORT_KEY
     ", sum(runs), sum(failures) FROM new_ports WHERE true GROUP BY " YIELD_PORT_KEY YIELD_ADD_PORTS,
     "INSERT INTO day_volts (" YIELD_VOLT_KEY ", readings) SELECT " YIELD_VOLT_KEY
     ", sum(readings) FROM new_volts WHERE true GROUP BY " YIELD_VOLT_KEY YIELD_ADD_VOLTS,
-    "DELETE FROM new_ports", "DELETE FROM new_volts"};
+    "INSERT INTO day_runs (" YIELD_RUN_KEY ", runs) SELECT " YIELD_RUN_KEY
+    ", sum(runs) FROM new_runs WHERE true GROUP BY " YIELD_RUN_KEY YIELD_ADD_RUNS,
+    "DELETE FROM new_ports", "DELETE FROM new_volts", "DELETE FROM new_runs"};
 #undef YIELD_ADD_PORTS
 #undef YIELD_ADD_VOLTS
+#undef YIELD_ADD_RUNS
 // Every tally made anew from the rows: by the upgrade, and where a change of stored days moved
 // runs between keys.
 constexpr const char* kRebuildTallies[] = {
@@ -375,8 +391,9 @@ constexpr const char* kRebuildTallies[] = {
     ", runs, failures) " YIELD_PORT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN),
     "INSERT INTO day_volts (" YIELD_VOLT_KEY
     ", readings) " YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)};
-// ---- Boards kept at ingest (schema version 5) ----
-// One row per processor ID: its runs and complete runs, its first run (by start stamp, then ID)
+// ---- Boards and runs kept at ingest (schema version 5) ----
+// The runs per day, host, station and verdict (day_runs, a tally as above). One row per
+// processor ID (boards): its runs and complete runs, its first run (by start stamp, then ID)
 // and the run a repair desk is shown (its last complete run, else its latest), each with the
 // columns a report selects and counts it by. Kept by every ingest for the boards whose runs its
 // batch wrote or changed, made from the rows by the upgrade, compared with them by `check`.
@@ -391,7 +408,10 @@ constexpr const char* kRebuildTallies[] = {
     " first_station " TEXT " NOT NULL, first_verdict " TEXT " NOT NULL,"                           \
     " shown_id " INT " NOT NULL, shown_stamp " TEXT " NOT NULL, shown_host " TEXT " NOT NULL,"     \
     " shown_station " TEXT " NOT NULL, shown_verdict " TEXT " NOT NULL)" KEYED,                    \
-    "CREATE INDEX IF NOT EXISTS boards_by_first_day ON boards(first_day)"
+    "CREATE INDEX IF NOT EXISTS boards_by_first_day ON boards(first_day)",                         \
+    "CREATE TABLE IF NOT EXISTS day_runs (day " TEXT " NOT NULL, host " TEXT " NOT NULL,"          \
+    " station " TEXT " NOT NULL, verdict " TEXT " NOT NULL, runs " INT " NOT NULL,"                \
+    " PRIMARY KEY (day, host, station, verdict))" KEYED
 #define YIELD_COMPLETE_RUN "CASE WHEN r.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END"
 #define YIELD_SHOWN(column, as) " first_value(r." #column ") OVER shown AS shown_" #as
 // The boards the rows give, of the processor IDs of the runs WHERE selects as r.
@@ -423,7 +443,10 @@ constexpr const char* kSettleBoards[] = {
 constexpr BulkTable kBoardChipRows = {"INSERT INTO board_chips (chip_id) VALUES ($1)",
                                       "COPY board_chips (chip_id) FROM STDIN"};
 constexpr const char* kRebuildBoards[] = {
-    "DELETE FROM boards", "INSERT INTO boards (" YIELD_BOARD_COLUMNS ") " YIELD_GIVEN_BOARDS("")};
+    "DELETE FROM boards", "INSERT INTO boards (" YIELD_BOARD_COLUMNS ") " YIELD_GIVEN_BOARDS(""),
+    "DELETE FROM day_runs",
+    "INSERT INTO day_runs (" YIELD_RUN_KEY ", runs) " YIELD_RUN_TALLIES("", YIELD_ALL_RUNS,
+                                                                         YIELD_EVERY_RUN)};
 // ---- end of boards ----
 // What `check` compares: each table's stored tallies against those the rows give, each way.
 struct TallyCheck {
@@ -444,6 +467,9 @@ constexpr TallyCheck kTallyChecks[] = {
                   YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)),
      YIELD_EXCEPT(YIELD_VOLT_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN),
                   YIELD_STORED_VOLT_TALLIES)},
+    {"day_runs", YIELD_RUN_KEY ", runs",
+     YIELD_EXCEPT(YIELD_STORED_RUN_TALLIES, YIELD_RUN_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN)),
+     YIELD_EXCEPT(YIELD_RUN_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN), YIELD_STORED_RUN_TALLIES)},
     {"boards", YIELD_BOARD_COLUMNS,
      YIELD_EXCEPT("SELECT " YIELD_BOARD_COLUMNS " FROM boards", YIELD_GIVEN_BOARDS("")),
      YIELD_EXCEPT(YIELD_GIVEN_BOARDS(""), "SELECT " YIELD_BOARD_COLUMNS " FROM boards")}};
@@ -459,6 +485,9 @@ constexpr char kCountRuns[] = "SELECT count(*) FROM runs";
 #undef YIELD_PORT_TALLIES
 #undef YIELD_VOLT_TALLIES
 #undef YIELD_STORED_PORT_TALLIES
+#undef YIELD_RUN_TALLIES
+#undef YIELD_STORED_RUN_TALLIES
+#undef YIELD_RUN_KEY
 #undef YIELD_STORED_VOLT_TALLIES
 #define YIELD_SQLITE_TALLIES YIELD_TALLY_TABLES("INTEGER", "REAL", "TEXT", " WITHOUT ROWID")
 #define YIELD_PG_TALLIES YIELD_TALLY_TABLES("BIGINT", "DOUBLE PRECISION", YIELD_PG_TEXT, "")
@@ -814,6 +843,11 @@ constexpr char kVoltReadings[] =
     " GROUP BY r.name, r.value HAVING sum(r.readings) <> 0 ORDER BY r.name, r.value";
 // The port tallies of the runs the filter selects, in PortTallyColumn's order.
 enum class PortTallyColumn { day, host, station, family, number, runs, failures };
+// A board's row as kBoardsByFilter reads it (YIELD_BOARD_COLUMNS).
+enum class BoardColumn {
+    chip_id, runs, complete, first_id, first_stamp, first_day, first_host, first_station,
+    first_verdict, shown_id, shown_stamp, shown_host, shown_station, shown_verdict
+};
 constexpr char kPortTallies[] =
     "SELECT r.day, r.host, r.station, r.family, r.number, r.runs, r.failures FROM day_ports r"
     " WHERE r.runs <> 0 AND" YIELD_RUN_FILTER;
@@ -826,6 +860,13 @@ constexpr char kBoardsTestingPort[] =
     " AND CASE WHEN r.station = '' THEN r.host ELSE r.station END = $7"
     " AND EXISTS (SELECT 1 FROM run_ports p WHERE p.run_id = r.id"
     " AND p.family || '-' || p.number = $8)";
+constexpr char kRunTallies[] =
+    "SELECT r.day, r.host, r.station, r.verdict, r.runs FROM day_runs r"
+    " WHERE r.runs <> 0 AND" YIELD_RUN_FILTER;
+// The boards whose first run the filter selects; the filter's columns are those of that run.
+constexpr char kBoardsByFilter[] =
+    "SELECT " YIELD_BOARD_COLUMNS " FROM (SELECT " YIELD_BOARD_COLUMNS ", first_day AS day,"
+    " first_host AS host, first_station AS station FROM boards) r WHERE" YIELD_RUN_FILTER;
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER

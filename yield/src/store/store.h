@@ -167,6 +167,17 @@ public:
         static_cast<void>(port);
         return 0;
     }
+    // The runs per day, host, station and verdict of the filter, in no set order.
+    virtual void ForEachRunTally(const RunFilter& filter, const RunTallySink& take) {
+        static_cast<void>(filter);
+        static_cast<void>(take);
+    }
+    // The boards whose first run the filter selects (by that run's day, host and station), in no
+    // set order.
+    virtual void ForEachBoard(const RunFilter& filter, const BoardSink& take) {
+        static_cast<void>(filter);
+        static_cast<void>(take);
+    }
     // The kept tallies compared with the rows.
     virtual TallyCheckResult CheckTallies() { return {}; }
     // The analogue readings (measurements in V) by name and value: each distinct value once, with
@@ -226,8 +237,8 @@ enum class SchemaUse {
 };
 
 // A report's rows read from `store` through `filter` (kept by value); `store` must outlive them.
-// `tallies`: the ports from the store's tallies where it keeps them (what a report over many
-// runs reads), else from every run.
+// `tallies`: the ports, runs and boards from the store's tallies where it keeps them (what a
+// report over many runs reads), else every stored run (the builder selects).
 ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter, bool tallies = false);
 
 }  // namespace yield

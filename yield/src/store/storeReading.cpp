@@ -119,6 +119,45 @@ void SqlReading::ForEachPortTally(const RunFilter& filter, const PortTallySink& 
     }
 }
 
+void SqlReading::ForEachRunTally(const RunFilter& filter, const RunTallySink& take) {
+    Stmt s(conn_.PrepareScan(sql::kRunTallies));
+    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    RunTallyRow row;
+    while (s.Step()) {
+        row.day.assign(s.TextView(0));
+        row.host.assign(s.TextView(1));
+        row.station.assign(s.TextView(2));
+        row.verdict = VerdictOf(s.TextView(3));
+        row.runs = s.Int(4);
+        take(row);
+    }
+}
+
+void SqlReading::ForEachBoard(const RunFilter& filter, const BoardSink& take) {
+    using C = sql::BoardColumn;
+    using sql::Col;
+    Stmt s(conn_.PrepareScan(sql::kBoardsByFilter));
+    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    BoardRow b;
+    while (s.Step()) {
+        b.chipId.assign(s.TextView(Col(C::chip_id)));
+        b.runs = s.Int(Col(C::runs));
+        b.complete = s.Int(Col(C::complete));
+        b.first.id = s.Int(Col(C::first_id));
+        b.first.timeStamp.assign(s.TextView(Col(C::first_stamp)));
+        b.first.day.assign(s.TextView(Col(C::first_day)));
+        b.first.host.assign(s.TextView(Col(C::first_host)));
+        b.first.station.assign(s.TextView(Col(C::first_station)));
+        b.first.verdict = VerdictOf(s.TextView(Col(C::first_verdict)));
+        b.shown.id = s.Int(Col(C::shown_id));
+        b.shown.timeStamp.assign(s.TextView(Col(C::shown_stamp)));
+        b.shown.host.assign(s.TextView(Col(C::shown_host)));
+        b.shown.station.assign(s.TextView(Col(C::shown_station)));
+        b.shown.verdict = VerdictOf(s.TextView(Col(C::shown_verdict)));
+        take(b);
+    }
+}
+
 long long SqlReading::BoardsTestingPort(const RunFilter& filter, const std::string& station,
                                         const std::string& port) {
     auto [first, last] = RunIdSpan(filter);

@@ -19,6 +19,8 @@ public:
     void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take);
     void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take);
     void ForEachPortTally(const RunFilter& filter, const PortTallySink& take);
+    void ForEachRunTally(const RunFilter& filter, const RunTallySink& take);
+    void ForEachBoard(const RunFilter& filter, const BoardSink& take);
     long long BoardsTestingPort(const RunFilter& filter, const std::string& station,
                                 const std::string& port);
     std::vector<long long> RunIds(const RunFilter& filter);

@@ -4,7 +4,8 @@ namespace yield {
 
 ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter, bool tallies) {
     ReportRows rows;
-    rows.runs = [&store, filter](const RunSink& take) { store.ForEachRun(filter, take); };
+    // A board counts its runs of every day, host and station: the builder selects.
+    rows.runs = [&store](const RunSink& take) { store.ForEachRun(RunFilter(), take); };
     if (tallies && store.KeepsTallies()) {
         rows.runs = [&store, filter](const RunSink& take) {
             store.ForEachRunFailingPorts(filter, take);
@@ -12,6 +13,10 @@ ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter, bool tallies)
         rows.portTallies = [&store, filter](const PortTallySink& take) {
             store.ForEachPortTally(filter, take);
         };
+        rows.runTallies = [&store, filter](const RunTallySink& take) {
+            store.ForEachRunTally(filter, take);
+        };
+        rows.boards = [&store, filter](const BoardSink& take) { store.ForEachBoard(filter, take); };
     }
     rows.voltReadings = [&store, filter](const ReadingSink& take) {
         store.ForEachVoltReading(filter, take);
