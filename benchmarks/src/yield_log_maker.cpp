@@ -17,6 +17,9 @@ constexpr size_t kTimeLen = tracefmt::kRecordTimeLength;  // "YYYY-MM-DD HH:MM:S
 // 100,000 runs end at 19:46 on 2026-02-16, a day of 1,924 runs with room for more before midnight:
 // the live screen's day as the evening shift sees it.
 constexpr long long kFirstStart = 1767571200;  // 2026-01-05 00:00:00 UTC
+// A line's year ends before today: runs stamped after the time they are read are taken for
+// boards whose clock was never set.
+constexpr long long kLineFirstStart = 1736121600;  // 2025-01-06 00:00:00 UTC
 constexpr int kRunSpacing = 37;                // seconds between made runs
 constexpr char kHostFmt[] = "fixture-%02lld";
 constexpr char kChipIdFmt[] = "0x%08llX";
@@ -291,7 +294,7 @@ void LineMix::Place(LineRun& run) const {
     long long day = slot_ / kLineRunsPerDay;
     long long within = (slot_ % kLineRunsPerDay) * kShiftSeconds / kLineRunsPerDay;
     run.id.chipId = ChipId(run.board);
-    run.id.startEpoch = kFirstStart + day * kDaySeconds + kShiftStart + within;
+    run.id.startEpoch = kLineFirstStart + day * kDaySeconds + kShiftStart + within;
     run.id.tallySeed = static_cast<int>(slot_ % kTallySeeds);
 }
 

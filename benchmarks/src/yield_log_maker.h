@@ -37,7 +37,7 @@ MadeIdentity NthIdentity(long long i, long long hosts = 24);
 // fail). About 93 % of boards pass their first run and 98 % in the end: a board that fails is
 // retested on another station a few minutes later, once when the fixture was at fault, once or
 // twice when the board is. The runs fall in two shifts, 06:00 to 22:00 every day, 2,740 a day
-// from 2026-01-05, so 1,000,000 runs fill a year. One station drifts: its failure rate on the
+// from 2025-01-06, so 1,000,000 runs fill a year that ends on 2026-01-05. One station drifts: its failure rate on the
 // port of one failing log grows from nothing to 12 % over the year. Deterministic: the n-th run of
 // a mix is the same whatever was asked before it.
 struct LineMixShape {

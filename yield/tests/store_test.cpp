@@ -379,6 +379,7 @@ const bool kSqlite = std::string(YIELD_TEST_ENGINE) == "sqlite";
 // Takes a database back to schema version 1 as the tool wrote it: no station, no digests, no
 // views, the old summary index.
 void MakeVersion1(TestDb& db) {
+    yieldtest::BackToVersionFour(db);
     db.Rows(
         "DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP TABLE dispositions; DROP TABLE "
         "alarms;"
@@ -530,6 +531,7 @@ TEST_F(StoreTest, VersionTwoDatabaseHasItsUnsetClocksFlaggedByTheNextWriter) {
                       SourceFile{"/b.log", 1, mtime});
         store->Commit();
     }
+    yieldtest::BackToVersionFour(*db_);
     db_->Rows("ALTER TABLE runs DROP COLUMN clock_unset");
     db_->Rows(std::string(YIELD_TEST_ENGINE) == "sqlite"
                   ? "PRAGMA user_version = 2"
@@ -758,6 +760,19 @@ TEST_F(StoreTest, ARunsTalliesReadOnlyItsOwnRows) {
     for (const char* text : sql::kSettleTallies) {
         std::string plan = db_->Rows(std::string("EXPLAIN QUERY PLAN ") + text);
         EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
+    }
+}
+
+// A report reads the failed runs and their ports, the runs of unset clocks and those with an
+// intermittent port through their own indexes, in run order: never every run of its days, nor a
+// sort of their ports.
+TEST_F(StoreTest, AReportReadsItsFewRunsThroughTheirIndexes) {
+    IngestInto(*db_, {YIELD_GOLDEN_DIR});
+    for (const char* text : {sql::kNotableRuns, sql::kPortsOfFailedRunSpan}) {
+        std::string plan = db_->Rows(std::string("EXPLAIN QUERY PLAN ") + text);
+        EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
+        EXPECT_EQ(plan.find("TEMP B-TREE"), std::string::npos) << plan;
+        EXPECT_NE(plan.find("runs_failed"), std::string::npos) << plan;
     }
 }
 

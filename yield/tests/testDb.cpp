@@ -172,7 +172,8 @@ std::unique_ptr<TestDb> TestDb::Make(const std::string& engine) {
 
 void BackToVersionFour(TestDb& db) {
     const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
-    db.Rows("DROP TABLE boards");
+    db.Rows("DROP TABLE boards; DROP TABLE day_runs; DROP INDEX runs_failed;"
+            " DROP INDEX runs_clock_unset");
     db.Rows(sqlite ? "PRAGMA user_version = 4"
                    : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (4)");
 }

@@ -25,7 +25,8 @@ public:
 
 // Takes a database this tool made back to what version 3 made: no tallies, version 3.
 void BackToVersionThree(TestDb& db);
-// Takes a database this tool made back to what version 4 made: no boards, version 4.
+// Takes a database this tool made back to what version 4 made: no boards, no runs' tallies nor
+// their indexes, version 4.
 void BackToVersionFour(TestDb& db);
 // Takes a database this tool made back to what version 2 made: no dispositions, alarms or
 // clock_unset, no views (the upgrade makes them anew), version 2.

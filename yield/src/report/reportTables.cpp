@@ -485,13 +485,17 @@ const ReportTable<LatestRun> kLatestTable{
 const std::vector<Definition> kDefinitions{
     {"station",
      "a run's station, else its host name; a board belongs to the station of its first run"},
-    {"boards", "processor IDs whose first run (by start time) is in the selection"},
+    {"boards",
+     "processor IDs whose first run (by start time, of any day) is in the selection; a later "
+     "day's retests count as that day's runs"},
     {"first_pass_yield",
      "share of the boards whose first run passed; an aborted (incomplete) run is an attempt that "
      "did not pass"},
     {"final_yield",
-     "share of the boards whose last complete run passed, retests on any station included"},
-    {"retest_runs", "runs of a board after its first, aborted ones and other stations' included"},
+     "share of the boards whose last complete run passed, retests on any station and day "
+     "included"},
+    {"retest_runs",
+     "runs of a board after its first, aborted ones and other stations' and days' included"},
     {"run_yield", "share of a day's complete runs that passed"},
     {"day_yields",
      "a day's first-pass and final yields are those of the boards first tested that day"},

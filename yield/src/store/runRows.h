@@ -105,9 +105,9 @@ struct ReportRows {
     // Each board's latest disposition; null: the queue as the runs alone make it.
     std::function<void(const DispositionSink&)> dispositions;
     // The tallies of the runs' days: set (all three), the boards whose first run is of those days
-    // and the runs and ports of those days are counted from them, and the runs bring only the
-    // ports their failures and intermittent list need (ReadStore::ForEachRunFailingPorts). Null:
-    // every run of every day, with its ports, and the boards made from them.
+    // and the runs and ports of those days are counted from them, and `runs` brings only the runs
+    // the report lists or reads the failures of (ReadStore::ForEachNotableRun). Null: every run
+    // of every day, with its ports, and the boards made from them.
     std::function<void(const PortTallySink&)> portTallies;
     std::function<void(const RunTallySink&)> runTallies;
     std::function<void(const BoardSink&)> boards;

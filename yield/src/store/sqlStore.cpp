@@ -53,8 +53,8 @@ public:
     void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) override {
         reading_.ForEachVoltReading(filter, take);
     }
-    void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take) override {
-        reading_.ForEachRunFailingPorts(filter, take);
+    void ForEachNotableRun(const RunFilter& filter, const RunSink& take) override {
+        reading_.ForEachNotableRun(filter, take);
     }
     bool KeepsTallies() override { return true; }
     void ForEachPortTally(const RunFilter& filter, const PortTallySink& take) override {

@@ -411,7 +411,12 @@ constexpr const char* kRebuildTallies[] = {
     "CREATE INDEX IF NOT EXISTS boards_by_first_day ON boards(first_day)",                         \
     "CREATE TABLE IF NOT EXISTS day_runs (day " TEXT " NOT NULL, host " TEXT " NOT NULL,"          \
     " station " TEXT " NOT NULL, verdict " TEXT " NOT NULL, runs " INT " NOT NULL,"                \
-    " PRIMARY KEY (day, host, station, verdict))" KEYED
+    " PRIMARY KEY (day, host, station, verdict))" KEYED,                                           \
+    /* The runs a report reads one by one: failed, or of an unset clock. */                       \
+    "CREATE INDEX IF NOT EXISTS runs_failed"                                                       \
+    " ON runs(id, host, station, chip_id, start_stamp, day, verdict)"                              \
+    " WHERE verdict = '" YIELD_VERDICT_ERR "'",                                                    \
+    "CREATE INDEX IF NOT EXISTS runs_clock_unset ON runs(id) WHERE clock_unset = 1"
 #define YIELD_COMPLETE_RUN "CASE WHEN r.verdict = '" YIELD_VERDICT_INCOMPLETE "' THEN 0 ELSE 1 END"
 #define YIELD_SHOWN(column, as) " first_value(r." #column ") OVER shown AS shown_" #as
 // The boards the rows give, of the processor IDs of the runs WHERE selects as r.
@@ -789,6 +794,16 @@ enum class SummaryColumn { YIELD_SUMMARY_COLUMNS(YIELD_SUMMARY_ENUM, YIELD_SUMMA
 constexpr char kRunsByFilter[] =
     "SELECT " YIELD_SUMMARY_COLUMNS(YIELD_FIRST_OF_R, YIELD_NEXT_OF_R) " FROM runs r"
     " WHERE" YIELD_RUN_FILTER " AND r.id >= $5 AND r.id <= $6 ORDER BY r.id";
+// The runs of the filter among the IDs $5 to $6 a report reads beside the tallies (what
+// ForEachNotableRun gives), each through its own index, by ID.
+#define YIELD_SUMMARY_OF_R "SELECT " YIELD_SUMMARY_COLUMNS(YIELD_FIRST_OF_R, YIELD_NEXT_OF_R) " FROM runs r WHERE"
+constexpr char kNotableRuns[] =
+    YIELD_SUMMARY_OF_R " r.verdict = '" YIELD_VERDICT_ERR "' AND" YIELD_RUN_FILTER
+    " AND r.id >= $5 AND r.id <= $6 UNION " YIELD_SUMMARY_OF_R " r.clock_unset = 1 AND"
+    YIELD_RUN_FILTER " AND r.id >= $5 AND r.id <= $6 UNION " YIELD_SUMMARY_OF_R " r.id IN"
+    " (SELECT p.run_id FROM run_ports p WHERE p.intermittent = 1 AND p.run_id >= $5"
+    " AND p.run_id <= $6) AND" YIELD_RUN_FILTER " ORDER BY 1";
+#undef YIELD_SUMMARY_OF_R
 // At or after every day a stamp gives (YYYY-MM-DD): the upper day of a range without one.
 constexpr char kLastDay[] = "9999-99-99";
 // The first and last run ID of the days $1 to $2 (through runs_by_day), or NULLs for none. A
@@ -818,7 +833,7 @@ constexpr char kFailedMeasurementsOfRunSpan[] = YIELD_MEASUREMENTS
 constexpr char kPortsOfFailedRunSpan[] =
     "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM runs r CROSS JOIN run_ports p"
     " WHERE p.run_id = r.id AND r.id >= $1 AND r.id <= $2 AND r.verdict = '" YIELD_VERDICT_ERR "'"
-    " ORDER BY p.run_id, p.family, p.number";
+    " ORDER BY r.id, p.family, p.number";
 constexpr char kIntermittentPortsOfRunSpan[] = YIELD_PORTS
     " intermittent = 1 AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
 #define YIELD_FAILURES "SELECT " YIELD_NAMES(YIELD_FAILURE_COLUMNS) " FROM failure_lines WHERE"

@@ -145,9 +145,10 @@ class ReadStore {
 public:
     virtual ~ReadStore() = default;
     virtual void ForEachRun(const RunFilter& filter, const RunSink& take) = 0;
-    // The same runs, each with only the ports a report reads of it beside the tallies: every
-    // port of a failed run, the intermittent ports of the others.
-    virtual void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take) {
+    // The runs of the filter a report reads one by one beside the tallies, each with only the
+    // ports it reads of them: the failed runs with every port, and the runs of an unset clock or
+    // with an intermittent port with their intermittent ports; others may come too.
+    virtual void ForEachNotableRun(const RunFilter& filter, const RunSink& take) {
         ForEachRun(filter, take);
     }
     // Whether the store keeps the port tallies; without them a report counts the runs' ports.

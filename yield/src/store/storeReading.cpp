@@ -79,10 +79,10 @@ void SqlReading::ForEachRun(const RunFilter& filter, const RunSink& take) {
     }
 }
 
-void SqlReading::ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take) {
+void SqlReading::ForEachNotableRun(const RunFilter& filter, const RunSink& take) {
     auto [first, last] = RunIdSpan(filter);
     if (first > last) return;
-    Stmt runs(conn_.PrepareScan(sql::kRunsByFilter));
+    Stmt runs(conn_.PrepareScan(sql::kNotableRuns));
     runs.Bind(filter.since, filter.until, filter.host, filter.station, first, last);
     Stmt failed(conn_.PrepareScan(sql::kPortsOfFailedRunSpan));
     Stmt intermittent(conn_.PrepareScan(sql::kIntermittentPortsOfRunSpan));

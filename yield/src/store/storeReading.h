@@ -17,7 +17,7 @@ public:
     // As ReadStore's methods of the same names.
     void ForEachRun(const RunFilter& filter, const RunSink& take);
     void ForEachVoltReading(const RunFilter& filter, const ReadingSink& take);
-    void ForEachRunFailingPorts(const RunFilter& filter, const RunSink& take);
+    void ForEachNotableRun(const RunFilter& filter, const RunSink& take);
     void ForEachPortTally(const RunFilter& filter, const PortTallySink& take);
     void ForEachRunTally(const RunFilter& filter, const RunTallySink& take);
     void ForEachBoard(const RunFilter& filter, const BoardSink& take);

@@ -8,7 +8,7 @@ ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter, bool tallies)
     rows.runs = [&store](const RunSink& take) { store.ForEachRun(RunFilter(), take); };
     if (tallies && store.KeepsTallies()) {
         rows.runs = [&store, filter](const RunSink& take) {
-            store.ForEachRunFailingPorts(filter, take);
+            store.ForEachNotableRun(filter, take);
         };
         rows.portTallies = [&store, filter](const PortTallySink& take) {
             store.ForEachPortTally(filter, take);
