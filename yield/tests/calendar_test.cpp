@@ -56,3 +56,15 @@ TEST(Calendar, StampDayAndHourReadTheHeaderLayout) {
                              "2026_12_07_08_00_00x", "1970_01_01_00_00_0"})
         EXPECT_EQ(StampIso(none), "") << none;
 }
+
+// The quick reading of whether a stored day is its stamp's agrees with StampDay on every shape.
+TEST(Calendar, IsStampDayAgreesWithStampDay) {
+    const char* stamps[] = {"2026_12_07_14_00_00", "2026_12_07", "2026_02_30_08_00_00",
+                            "2026_12_07-08_00_00", "2026_1_07_08_00_00", "20261207", "",
+                            "2026_12_0x_08_00_00", "2026_12_07x08"};
+    const char* days[] = {"2026-12-07", "2026-02-30", "2026-12-08", "2026_12_07", "", "2026-1-07"};
+    for (const char* stamp : stamps)
+        for (const char* day : days)
+            EXPECT_EQ(IsStampDay(day, stamp), *day != '\0' && day == StampDay(stamp))
+                << day << " " << stamp;
+}

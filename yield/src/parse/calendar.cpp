@@ -164,6 +164,19 @@ std::string StampDay(const std::string& stamp) {
     return IsDay(text) ? text : "";
 }
 
+bool IsStampDay(const std::string& day, const std::string& stamp) {
+    constexpr size_t kDayChars = 10;  // YYYY-MM-DD, and YYYY_MM_DD at the stamp's start
+    bool sameChars = day.size() == kDayChars && stamp.size() >= kDayChars &&
+                     (stamp.size() == kDayChars || stamp[kDayChars] == '_');
+    for (size_t i = 0; sameChars && i < kDayChars; ++i) {
+        bool dash = i == 4 || i == 7;
+        sameChars = dash ? day[i] == '-' && stamp[i] == '_'
+                         : day[i] == stamp[i] && day[i] >= '0' && day[i] <= '9';
+    }
+    if (sameChars) return IsDay(day);
+    return !day.empty() && day == StampDay(stamp);
+}
+
 bool StampClock(const std::string& stamp, std::tm& clock) {
     StampFields f = ReadStamp(stamp);
     if (f.second < 0 || StampDay(stamp).empty() || f.hour >= kHoursInDay || f.minute > 59 ||

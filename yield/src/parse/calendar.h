@@ -27,6 +27,9 @@ long long DaySpan(const std::string& first, const std::string& last);
 // header writes it in (tracefmt::kTimeStampFmt); "" and -1 when the stamp gives none. Only the
 // stamp's fields up to the one asked for are read.
 std::string StampDay(const std::string& stamp);
+// Whether `day` is the day `stamp` gives (StampDay's, never ""): a run stored under another day
+// was stored under the day its file arrived. Read without making the day's text.
+bool IsStampDay(const std::string& day, const std::string& stamp);
 int StampHour(const std::string& stamp);
 // The stamp's whole clock reading (its zone left to mktime: tm_isdst -1); false when it gives
 // no calendar date and time of day.

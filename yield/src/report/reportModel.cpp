@@ -147,7 +147,7 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
 void ReportBuilder::AddBoard(const BoardRow& b) {
     if (!Selected(m_.filter, b.first.host, b.first.station) || !InDays(m_.filter, b.first.day))
         return;
-    bool clockUnset = !b.first.day.empty() && b.first.day != StampDay(b.first.timeStamp);
+    bool clockUnset = !b.first.day.empty() && !IsStampDay(b.first.day, b.first.timeStamp);
     BoardFacts f;
     f.chipId = &b.chipId;
     f.runs = b.runs;

@@ -84,7 +84,8 @@ struct BoardRun {
     Verdict verdict = Verdict::Incomplete;
 };
 // A board (processor ID) over all its runs, of any day: its first run (by start stamp, then ID)
-// and the run its repair shows (its last complete run, else its latest).
+// and the run its repair shows (its last complete run, else its latest); of a board the queue does
+// not hold (its last complete run passed), only that run's verdict is read.
 struct BoardRow {
     std::string chipId;
     long long runs = 0, complete = 0;

@@ -23,7 +23,7 @@ void ReadSummary(Stmt& s, RunSummary& run) {
     run.day.assign(s.TextView(Col(C::day)));
     // A run of an unset clock is stored under its arrival day, which its stamp does not give:
     // its stamp's hour says nothing either.
-    run.clockUnset = !run.day.empty() && run.day != StampDay(run.timeStamp);
+    run.clockUnset = !run.day.empty() && !IsStampDay(run.day, run.timeStamp);
     run.hour = run.clockUnset ? -1 : StampHour(run.timeStamp);
     run.verdict = VerdictOf(s.TextView(Col(C::verdict)));
     run.station.assign(s.TextView(Col(C::station)));
@@ -149,11 +149,17 @@ void SqlReading::ForEachBoard(const RunFilter& filter, const BoardSink& take) {
         b.first.host.assign(s.TextView(Col(C::first_host)));
         b.first.station.assign(s.TextView(Col(C::first_station)));
         b.first.verdict = VerdictOf(s.TextView(Col(C::first_verdict)));
-        b.shown.id = s.Int(Col(C::shown_id));
-        b.shown.timeStamp.assign(s.TextView(Col(C::shown_stamp)));
-        b.shown.host.assign(s.TextView(Col(C::shown_host)));
-        b.shown.station.assign(s.TextView(Col(C::shown_station)));
         b.shown.verdict = VerdictOf(s.TextView(Col(C::shown_verdict)));
+        b.shown.id = 0;
+        b.shown.timeStamp.clear();
+        b.shown.host.clear();
+        b.shown.station.clear();
+        if (b.complete == 0 || b.shown.verdict == Verdict::Err) {
+            b.shown.id = s.Int(Col(C::shown_id));
+            b.shown.timeStamp.assign(s.TextView(Col(C::shown_stamp)));
+            b.shown.host.assign(s.TextView(Col(C::shown_host)));
+            b.shown.station.assign(s.TextView(Col(C::shown_station)));
+        }
         take(b);
     }
 }
