@@ -878,10 +878,12 @@ constexpr char kBoardsTestingPort[] =
 constexpr char kRunTallies[] =
     "SELECT r.day, r.host, r.station, r.verdict, r.runs FROM day_runs r"
     " WHERE r.runs <> 0 AND" YIELD_RUN_FILTER;
-// The boards whose first run the filter selects; the filter's columns are those of that run.
+// The boards whose first run the filter selects; the filter's columns are those of that run. $5:
+// the filter's last day, or kLastDay: a range boards_by_first_day reads.
 constexpr char kBoardsByFilter[] =
     "SELECT " YIELD_BOARD_COLUMNS " FROM (SELECT " YIELD_BOARD_COLUMNS ", first_day AS day,"
-    " first_host AS host, first_station AS station FROM boards) r WHERE" YIELD_RUN_FILTER;
+    " first_host AS host, first_station AS station FROM boards) r WHERE" YIELD_RUN_FILTER
+    " AND r.day >= $1 AND r.day <= $5";
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER
@@ -891,10 +893,11 @@ constexpr char kRunsWithoutDay[] =
 #undef YIELD_STATION_IS
 // Each station's (its runs' station, else their host) newest file time, in nanoseconds since
 // the epoch, over the files of the runs of the days from $1 on: when it last brought logs.
+// The runs among the IDs $2 to $3 (kRunIdSpan's) from runs_fixture_summary, not the wide rows.
 constexpr char kStationUploads[] =
     "SELECT CASE WHEN r.station = '' THEN r.host ELSE r.station END AS fixture, max(s.mtime)"
-    " FROM runs r JOIN source_files s ON s.run_id = r.id WHERE r.day >= $1"
-    " GROUP BY fixture ORDER BY fixture";
+    " FROM runs r CROSS JOIN source_files s WHERE s.run_id = r.id AND r.day >= $1"
+    " AND r.id >= $2 AND r.id <= $3 GROUP BY fixture ORDER BY fixture";
 constexpr char kRunIdsOfChip[] =
     "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
 // The stored processor IDs equal to $1 (hex digits, no 0x) in any case and with or without 0x.

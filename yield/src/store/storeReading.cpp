@@ -137,7 +137,8 @@ void SqlReading::ForEachBoard(const RunFilter& filter, const BoardSink& take) {
     using C = sql::BoardColumn;
     using sql::Col;
     Stmt s(conn_.PrepareScan(sql::kBoardsByFilter));
-    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    s.Bind(filter.since, filter.until, filter.host, filter.station,
+           filter.until.empty() ? sql::kLastDay : filter.until.c_str());
     BoardRow b;
     while (s.Step()) {
         b.chipId.assign(s.TextView(Col(C::chip_id)));
@@ -213,8 +214,11 @@ std::vector<RunSummary> SqlReading::NewestRuns(long long n) {
 }
 
 std::vector<StationUpload> SqlReading::StationUploads(const std::string& sinceDay) {
+    RunFilter days;
+    days.since = sinceDay;
+    auto [first, last] = RunIdSpan(days);
     Stmt s(conn_.Prepare(sql::kStationUploads));
-    s.Bind(sinceDay);
+    s.Bind(sinceDay, first, last);
     std::vector<StationUpload> out;
     while (s.Step()) out.push_back({s.Text(0), s.Int(1)});
     return out;
