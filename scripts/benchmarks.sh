@@ -23,10 +23,12 @@
 # unless --year-runs says otherwise), ingested into SQLite and PostgreSQL against their floors, and
 # every answer over each database timed with its peak memory: every report format over all runs
 # and over the last month, one board's history, the live screen's refresh of the last day, and
-# `check` when the tool has it; and the disk each database takes.
+# `check` when the tool has it; and the disk each database takes. The two databases stay in
+# the results folder (year/yield.db, year/pg), so that --year-answers can time the answers again
+# over them, with a newer build, without making and ingesting the year again.
 #
 # Usage: scripts/benchmarks.sh [--micro-only | --runs-only | --yield-only | --live-only |
-#                               --serve-only | --year]
+#                               --serve-only | --year | --year-answers]
 #                              [--out DIR] [--yield-logs N] [--yield-mix harsh|line]
 #                              [--year-runs N] [-- micro-benchmark flags]
 #   e.g. scripts/benchmarks.sh --micro-only -- --benchmark_filter=trace_log
@@ -61,13 +63,14 @@ while [ $# -gt 0 ]; do
         --live-only) do_micro=0; do_runs=0; do_yield=0; do_serve=0 ;;
         --serve-only) do_micro=0; do_runs=0; do_yield=0; do_live=0 ;;
         --year) do_micro=0; do_runs=0; do_yield=0; do_live=0; do_serve=0; do_year=1 ;;
+        --year-answers) do_micro=0; do_runs=0; do_yield=0; do_live=0; do_serve=0; do_year=2 ;;
         --yield-logs) yield_logs=$2; shift ;;
         --yield-mix) yield_mix=$2; shift ;;
         --year-runs) year_runs=$2; shift ;;
         --out) out=$2; shift ;;
         --) shift; micro_flags=("$@"); break ;;
         *) echo "usage: $0 [--micro-only | --runs-only | --yield-only | --live-only |" \
-                "--serve-only | --year] [--out DIR]" \
+                "--serve-only | --year | --year-answers] [--out DIR]" \
                 "[--yield-logs N] [--yield-mix harsh|line] [--year-runs N] [-- micro flags]" >&2
            exit 2 ;;
     esac
@@ -203,7 +206,7 @@ read_floor() {
 }
 
 readonly yield_tables=(runs run_ports port_tallies measurements failure_lines source_files day_ports
-    day_volts)
+    day_volts day_runs boards)
 
 # Floor 2: SQLite's own bulk load of exactly the rows the ingest stored in $1: each table as CSV,
 # imported by the sqlite3 shell into the same schema in one transaction, in the folder $2. Prints
@@ -279,9 +282,13 @@ forged_figures() {
 # ends however it ends.
 pg_server="$root/yield/tests/pg-server.sh"
 pg_dir=""
+# 1 while the server's cluster is to outlive this run (the year's, for --year-answers).
+pg_keep=0
 stop_pg() {
     if [ -n "$pg_dir" ]; then
-        "$pg_server" stop "$pg_dir" >/dev/null || true
+        local how=stop
+        [ "$pg_keep" -eq 0 ] || how=stop-server
+        "$pg_server" "$how" "$pg_dir" >/dev/null || true
         pg_dir=""
     fi
 }
@@ -509,7 +516,8 @@ year_table() {
         $1 == "floors" { printf "%-52s %10.1f s\n", "floors: files read, sqlite3 .import", $2 + $3; floors = $2 + $3 }
         $1 == "ingest" { printf "%-52s %10.1f s   %.2fx the floors, peak %.1f MiB (goal 1.5x, 32 MiB)\n", "ingest of " n " logs, SQLite", $2, $2 / floors, $3 / 1024; sq = $2 }
         $1 == "pg-ingest" { printf "%-52s %10.1f s   %.2fx SQLite, peak %.1f MiB (goal 1.5x)\n", "ingest of " n " logs, PostgreSQL", $2, $2 / sq, $4 / 1024 }
-        $1 == "disk" { printf "%-52s %10s     SQLite %s, PostgreSQL %s\n", "disk: logs", $2, $3, $4 }
+        $1 == "disk-logs" { printf "%-52s %10s\n", "disk: logs", $2 }
+        $1 == "disk" { printf "%-52s %10s     PostgreSQL %s\n", "disk: SQLite", $2, $3 }
         ($1 == "sqlite" || $1 == "pg") && $2 == "dashboard" {
             printf "%-52s %7.1f ms   max %.1f ms, peak %.1f MiB (goal under %d ms)\n", "refresh of the last day, " $1, $3, $4, $5 / 1024, $1 == "pg" ? 100 : 50 }
         ($1 == "sqlite" || $1 == "pg") && $2 != "dashboard" {
@@ -517,12 +525,11 @@ year_table() {
         "$dir/year-figures.txt"
 }
 
-# A factory's year: $year_runs runs of a line's mix, made, ingested into both engines against
-# their floors, and every answer timed over each; the logs are removed at the end.
-run_year() {
-    local dir="$out/year" n=$year_runs yield="$build/yield/devuzeV7-yield" t began
-    began=$(now_ns)
-    echo "== A factory's year: $n made runs of a line's mix (in $dir)"
+# A factory's year: $year_runs runs of a line's mix, made and ingested into both engines against
+# their floors ("floors", "ingest" and "pg-ingest" lines in $1/ingest-figures.txt); the logs are
+# removed at the end, the databases kept for year_answers.
+year_ingest() {
+    local dir=$1 n=$year_runs yield="$build/yield/devuzeV7-yield" t
     "$pg_server" stop "$dir/pg" >/dev/null
     rm -rf "$dir"
     mkdir -p "$dir"
@@ -536,30 +543,62 @@ run_year() {
         "$dir/logs" >"$dir/ingest.txt"
     ingest_s=$(seconds_since "$t")
     import_s=$(import_floor "$dir/yield.db" "$dir")
+    pg_keep=1
     pg_ingest "$dir"
-    local day since board
+    stop_pg
+    {
+        echo "floors $read_s $import_s"
+        echo "ingest $ingest_s $(tail -1 "$dir/mem-ingest.txt")"
+        echo "pg-ingest $(cat "$dir/pg-figures.txt")"
+    } >"$dir/ingest-figures.txt"
+    echo "disk-logs $(du -sh "$dir/logs" | cut -f1)" >>"$dir/ingest-figures.txt"
+    rm -rf "$dir/logs"
+}
+
+# Every answer over the year's two databases in $1 ("engine answer ..." and "disk" lines in
+# $1/answer-figures.txt), each report the same over both engines.
+year_answers() {
+    local dir=$1 day since board
+    if [ ! -f "$dir/yield.db" ] || [ ! -d "$dir/pg/data" ]; then
+        echo "$0: no year's databases in $dir: run --year first" >&2
+        return 1
+    fi
     day=$(sqlite3 "$dir/yield.db" "SELECT max(day) FROM runs")
     since=$(date -u -d "$day -$year_month_days days" +%F)
     # A board retested in the last month.
     board=$(sqlite3 "$dir/yield.db" "SELECT chip_id FROM runs WHERE day >= '$since'
         GROUP BY chip_id HAVING count(*) > 1 ORDER BY chip_id LIMIT 1")
+    pg_keep=1
+    pg_dir="$dir/pg"
+    "$pg_server" restart "$pg_dir" >/dev/null
     {
-        echo "floors $read_s $import_s"
-        echo "ingest $ingest_s $(tail -1 "$dir/mem-ingest.txt")"
-        echo "pg-ingest $(cat "$dir/pg-figures.txt")"
         answer_figures "$dir" "$dir/yield.db" sqlite "$day" "$since" "$board"
         pg_answers "$dir" "$day" "$since" "$board"
-        echo "disk $(du -sh "$dir/logs" | cut -f1) $(du -ch "$dir"/yield.db* | tail -1 | cut -f1)" \
-            "$(du -sh "$pg_dir/data" | cut -f1)"
-    } >"$dir/year-figures.txt"
+        echo "disk $(du -ch "$dir"/yield.db* | tail -1 | cut -f1) $(du -sh "$pg_dir/data" | cut -f1)"
+    } >"$dir/answer-figures.txt"
     local f
     for f in text json html; do same_report "$dir/sqlite.$f" "$dir/yield.db" "$dir/pg.$f" postgresql:; done
     stop_pg
-    echo "  $(cat "$dir/steps.txt"); $(cat "$dir/ingest.txt"); rows: $(cat "$dir/rows.txt")"
-    echo "  PostgreSQL $(cat "$dir/pg-ingest.txt")"
-    year_table "$dir" "$n" | sed 's/^/  /' | tee "$dir/figures.txt"
-    rm -rf "$dir/logs"
-    echo "  the whole year's benchmark: $(seconds_since "$began") s" | tee -a "$dir/figures.txt"
+}
+
+# A factory's year: made, ingested (unless $1 is "answers": the databases an earlier --year left),
+# every answer timed over each engine, and the figures printed beside their goals.
+run_year() {
+    local dir="$out/year" began
+    began=$(now_ns)
+    if [ "${1:-}" != answers ]; then
+        echo "== A factory's year: $year_runs made runs of a line's mix (in $dir)"
+        year_ingest "$dir"
+        echo "  $(cat "$dir/steps.txt"); $(cat "$dir/ingest.txt"); rows: $(cat "$dir/rows.txt")"
+        echo "  PostgreSQL $(cat "$dir/pg-ingest.txt")"
+    else
+        echo "== A factory's year: the answers over the databases in $dir"
+    fi
+    year_answers "$dir"
+    cat "$dir/ingest-figures.txt" "$dir/answer-figures.txt" >"$dir/year-figures.txt"
+    year_table "$dir" "$(sqlite3 "$dir/yield.db" "SELECT count(*) FROM runs")" | sed 's/^/  /' |
+        tee "$dir/figures.txt"
+    echo "  the year's benchmark: $(seconds_since "$began") s" | tee -a "$dir/figures.txt"
 }
 
 readonly live_pages=200 live_streams=4 live_batches=25 live_batch_logs=2
@@ -630,3 +669,4 @@ if [ "$do_yield" -eq 1 ]; then run_yield; fi
 if [ "$do_live" -eq 1 ]; then run_live; fi
 if [ "$do_serve" -eq 1 ]; then run_serve; fi
 if [ "$do_year" -eq 1 ]; then run_year; fi
+if [ "$do_year" -eq 2 ]; then run_year answers; fi

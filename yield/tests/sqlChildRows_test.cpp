@@ -121,7 +121,8 @@ TEST(SqlChildRows, RowsAreReadFromTheColumnsTheirSelectNames) {
     Named value{{"run_id", "7"}, {"seq", "2"},     {"cycle", "3"},      {"port", "ADC-1"},
                 {"name", "vin"}, {"value", "4.5"}, {"text", ""},        {"unit", "V"},
                 {"low", "4"},    {"high", "5"},    {"outcome", "fail"}, {"line", "l"}};
-    for (const char* text : {sql::kMeasurementsOfRun, sql::kFailedMeasurementsOfRunSpan}) {
+    for (const char* text : {sql::kMeasurementsOfRun, sql::kSqliteFailingOfList.values,
+                             sql::kPgFailingOfList.values}) {
         NamedRow q(text, value);
         Stmt s(q);
         ASSERT_TRUE(s.Step());

@@ -774,6 +774,12 @@ TEST_F(StoreTest, AReportReadsItsFewRunsThroughTheirIndexes) {
         EXPECT_EQ(plan.find("TEMP B-TREE"), std::string::npos) << plan;
         EXPECT_NE(plan.find("runs_failed"), std::string::npos) << plan;
     }
+    // A day's tallies and boards: a range of their day's key, not every day's rows.
+    for (const sql::FilterText& read :
+         {sql::kPortTallies, sql::kRunTallies, sql::kVoltReadings, sql::kBoardsByFilter}) {
+        std::string plan = db_->Rows(std::string("EXPLAIN QUERY PLAN ") + read.days);
+        EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
+    }
 }
 
 TEST(Store, FifosAndBrokenLinksInAFolderAreListedLinkedFoldersNotFollowed) {

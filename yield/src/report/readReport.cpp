@@ -40,9 +40,7 @@ namespace {
 bool AlarmSelected(const RunFilter& filter, const AlarmRow& a) {
     constexpr size_t kDayLength = 10;  // YYYY-MM-DD of the ISO time
     std::string day = a.raisedAt.substr(0, kDayLength);
-    return (filter.since.empty() || day >= filter.since) &&
-           (filter.until.empty() || day <= filter.until) &&
-           (filter.station.empty() || a.station == filter.station);
+    return InDays(filter, day) && (filter.station.empty() || a.station == filter.station);
 }
 
 // The tallies give a port's runs, not its boards: the screen's alarms name the boards of each

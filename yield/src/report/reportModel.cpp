@@ -275,22 +275,30 @@ void ReportBuilder::AddToBoard(const RunSummary& run, uint32_t station, bool sel
         b.lastComplete = mark();
 }
 
-void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day) {
-    ++m_.summary.runs;
+// `n` selected runs of `day` at `station` with `verdict` counted; whether they were complete.
+bool ReportBuilder::CountRuns(uint32_t station, const std::string& day, Verdict verdict,
+                              long long n) {
+    YieldSummary& s = m_.summary;
+    s.runs += n;
     if (stationRuns_.size() <= station) stationRuns_.resize(station + 1, 0);
-    ++stationRuns_[station];
+    stationRuns_[station] += n;
     DayRow noDay;
-    DayRow& row = run.day.empty() ? noDay : days_[run.day];
-    row.day = run.day;
-    m_.summary.noDayRuns += run.day.empty() ? 1 : 0;
-    if (run.verdict == Verdict::Incomplete) {
-        ++m_.summary.incompleteRuns;
-        ++row.incomplete;
-        return;
+    DayRow& row = day.empty() ? noDay : days_[day];
+    row.day = day;
+    s.noDayRuns += day.empty() ? n : 0;
+    if (verdict == Verdict::Incomplete) {
+        s.incompleteRuns += n;
+        row.incomplete += n;
+        return false;
     }
-    ++m_.summary.completeRuns;
-    ++row.runs;
-    row.passed += run.verdict == Verdict::Ok ? 1 : 0;
+    s.completeRuns += n;
+    row.runs += n;
+    row.passed += verdict == Verdict::Ok ? n : 0;
+    return true;
+}
+
+void ReportBuilder::AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day) {
+    if (!CountRuns(station, run.day, run.verdict, 1)) return;
     CountPorts(run, day);
     causes_.Add(run);
 }
@@ -318,24 +326,8 @@ void ReportBuilder::AddRunTally(const RunTallyRow& t) {
     if (t.runs == 0 || !InDays(m_.filter, t.day) || !Selected(m_.filter, t.host, t.station))
         return;
     const std::string& fixture = FixtureOf(t.host, t.station);
-    uint32_t station = stations_.Of(fixture);
-    YieldSummary& s = m_.summary;
-    s.runs += t.runs;
-    if (stationRuns_.size() <= station) stationRuns_.resize(station + 1, 0);
-    stationRuns_[station] += t.runs;
-    DayRow noDay;
-    DayRow& row = t.day.empty() ? noDay : days_[t.day];
-    row.day = t.day;
-    s.noDayRuns += t.day.empty() ? t.runs : 0;
-    if (t.verdict == Verdict::Incomplete) {
-        s.incompleteRuns += t.runs;
-        row.incomplete += t.runs;
-        return;
-    }
-    s.completeRuns += t.runs;
-    row.runs += t.runs;
-    row.passed += t.verdict == Verdict::Ok ? t.runs : 0;
-    cells_[fixture];  // a station with runs is in the fixture view, ports or not
+    if (CountRuns(stations_.Of(fixture), t.day, t.verdict, t.runs))
+        cells_[fixture];  // a station with runs is in the fixture view, ports or not
 }
 
 void ReportBuilder::ListIntermittent(const RunSummary& run) {

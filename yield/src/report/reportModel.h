@@ -374,6 +374,7 @@ private:
     };
     void AddToBoard(const RunSummary& run, uint32_t station, bool selected);
     void AddUnsetClock(const RunSummary& run);
+    bool CountRuns(uint32_t station, const std::string& day, Verdict verdict, long long n);
     void AddSelectedRun(const RunSummary& run, uint32_t station, uint32_t day);
     void CountPorts(const RunSummary& run, uint32_t day);
     void ListIntermittent(const RunSummary& run);

@@ -426,8 +426,9 @@ constexpr const char* kRebuildTallies[] = {
     " r.start_stamp AS first_stamp, r.day AS first_day, r.host AS first_host,"                     \
     " r.station AS first_station, r.verdict AS first_verdict," YIELD_SHOWN(id, id) ","             \
     YIELD_SHOWN(start_stamp, stamp) "," YIELD_SHOWN(host, host) ","                                \
-    YIELD_SHOWN(station, station) "," YIELD_SHOWN(verdict, verdict) ", row_number() OVER (PARTITION BY r.chip_id"                             \
-    " ORDER BY r.start_stamp, r.id) AS up FROM runs r" WHERE " WINDOW board AS"                    \
+    YIELD_SHOWN(station, station) "," YIELD_SHOWN(verdict, verdict) ", row_number()"               \
+    " OVER (PARTITION BY r.chip_id ORDER BY r.start_stamp, r.id) AS up FROM runs r" WHERE          \
+    " WINDOW board AS"                                                                             \
     " (PARTITION BY r.chip_id), shown AS (PARTITION BY r.chip_id ORDER BY " YIELD_COMPLETE_RUN     \
     " DESC, r.start_stamp DESC, r.id DESC)) b WHERE b.up = 1"
 #define YIELD_BATCH_BOARDS " WHERE r.chip_id IN (SELECT chip_id FROM board_chips)"
@@ -814,20 +815,38 @@ constexpr char kRunIdSpan[] = "SELECT min(id), max(id) FROM runs WHERE day >= $1
 #define YIELD_PORTS "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM run_ports WHERE"
 constexpr char kPortsOfRunSpan[] =
     YIELD_PORTS " run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
-// The failing results of the runs $1 to $2, each in run order, to be merged by run: the failed
-// ports, the failed measurements (through failed_measurements), the failure lines.
+// The failed ports of the runs $1 to $2, in run order.
 constexpr char kFailedPortsOfRunSpan[] =
     YIELD_PORTS " run_id >= $1 AND run_id <= $2 AND passed = 0 ORDER BY run_id, family, number";
-// The same ports of the runs that did not pass: through each such run's key, not through every
-// port row of the span (a repair queue's runs are a few among many).
-constexpr char kFailedPortsOfUnpassedRunSpan[] =
-    "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM runs r CROSS JOIN run_ports p"
-    " WHERE p.run_id = r.id AND r.id >= $1 AND r.id <= $2 AND r.verdict <> '" YIELD_VERDICT_OK "'"
-    " AND p.passed = 0 ORDER BY p.run_id, p.family, p.number";
 #define YIELD_MEASUREMENTS \
     "SELECT " YIELD_NAMES(YIELD_MEASUREMENT_COLUMNS) " FROM measurements WHERE"
-constexpr char kFailedMeasurementsOfRunSpan[] = YIELD_MEASUREMENTS
-    " outcome = '" YIELD_OUTCOME_FAIL "' AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
+#define YIELD_FAILURES "SELECT " YIELD_NAMES(YIELD_FAILURE_COLUMNS) " FROM failure_lines WHERE"
+// The failing results of a list of runs, each in run order, to be merged by run: the failed
+// ports of those that did not pass, the failed measurements, the failure lines. The list is $1,
+// a JSON array of run IDs ("[3,7]") in rising order, which each engine reads its own way; each
+// run is then read through its key, whatever lies between the IDs (a repair queue's runs are a
+// few among a year's).
+struct RunListReads {
+    const char* ports;
+    const char* values;
+    const char* lines;
+};
+#define YIELD_FAILING_OF_LIST(name, IN_LIST)                                                       \
+    constexpr char name##Ports[] =                                                                 \
+        "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM runs r CROSS JOIN run_ports p"            \
+        " WHERE" IN_LIST("r.id") " AND p.run_id = r.id AND r.verdict <> '" YIELD_VERDICT_OK "'"    \
+        " AND p.passed = 0 ORDER BY r.id, p.family, p.number";                                     \
+    constexpr char name##Values[] = YIELD_MEASUREMENTS " outcome = '" YIELD_OUTCOME_FAIL "' AND"   \
+        IN_LIST("run_id") " ORDER BY run_id, seq";                                                 \
+    constexpr char name##Lines[] = YIELD_FAILURES IN_LIST("run_id") " ORDER BY run_id, seq";       \
+    constexpr RunListReads name = {name##Ports, name##Values, name##Lines};
+#define YIELD_SQLITE_IN_LIST(column) " " column " IN (SELECT value FROM json_each($1))"
+#define YIELD_PG_IN_LIST(column) " " column " = ANY(CAST(translate($1, '[]', '{}') AS bigint[]))"
+YIELD_FAILING_OF_LIST(kSqliteFailingOfList, YIELD_SQLITE_IN_LIST)
+YIELD_FAILING_OF_LIST(kPgFailingOfList, YIELD_PG_IN_LIST)
+#undef YIELD_SQLITE_IN_LIST
+#undef YIELD_PG_IN_LIST
+#undef YIELD_FAILING_OF_LIST
 // The ports of the failed runs among $1 to $2, and the intermittent ports of the runs, each in
 // run order: what a report reads of the runs' ports beside the tallies.
 constexpr char kPortsOfFailedRunSpan[] =
@@ -836,9 +855,6 @@ constexpr char kPortsOfFailedRunSpan[] =
     " ORDER BY r.id, p.family, p.number";
 constexpr char kIntermittentPortsOfRunSpan[] = YIELD_PORTS
     " intermittent = 1 AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
-#define YIELD_FAILURES "SELECT " YIELD_NAMES(YIELD_FAILURE_COLUMNS) " FROM failure_lines WHERE"
-constexpr char kFailureLinesOfRunSpan[] =
-    YIELD_FAILURES " run_id >= $1 AND run_id <= $2 ORDER BY run_id, seq";
 // The newest $1 runs, newest first.
 constexpr char kNewestRunIds[] = "SELECT id FROM runs ORDER BY id DESC LIMIT $1";
 // The same runs' summaries, newest first: their failed ports come from kFailedPortsOfRunSpan.
@@ -851,11 +867,21 @@ constexpr char kNewestRuns[] =
 #undef YIELD_FIRST_SUMMARY
 #undef YIELD_NEXT_SUMMARY
 #undef YIELD_SUMMARY_ENUM
+// A read of the rows a filter selects, r.day its day: over every day the rows in their own
+// order ($1 to $4), over some days a range of the day's key ($5: the last day, or kLastDay), not
+// every row of a year for one day.
+struct FilterText {
+    const char* everyDay;
+    const char* days;
+};
+#define YIELD_BY_FILTER(name, SELECT, TAIL)                                                      \
+    constexpr char name##EveryDay[] = SELECT YIELD_RUN_FILTER TAIL;                               \
+    constexpr char name##Days[] = SELECT YIELD_RUN_FILTER " AND r.day >= $1 AND r.day <= $5" TAIL; \
+    constexpr FilterText name = {name##EveryDay, name##Days};
 // The analogue readings (unit V) of the runs the filter selects, each distinct value once with
 // its count, from their tallies.
-constexpr char kVoltReadings[] =
-    "SELECT r.name, r.value, sum(r.readings) FROM day_volts r WHERE" YIELD_RUN_FILTER
-    " GROUP BY r.name, r.value HAVING sum(r.readings) <> 0 ORDER BY r.name, r.value";
+YIELD_BY_FILTER(kVoltReadings, "SELECT r.name, r.value, sum(r.readings) FROM day_volts r WHERE",
+                " GROUP BY r.name, r.value HAVING sum(r.readings) <> 0 ORDER BY r.name, r.value")
 // The port tallies of the runs the filter selects, in PortTallyColumn's order.
 enum class PortTallyColumn { day, host, station, family, number, runs, failures };
 // A board's row as kBoardsByFilter reads it (YIELD_BOARD_COLUMNS).
@@ -863,9 +889,10 @@ enum class BoardColumn {
     chip_id, runs, complete, first_id, first_stamp, first_day, first_host, first_station,
     first_verdict, shown_id, shown_stamp, shown_host, shown_station, shown_verdict
 };
-constexpr char kPortTallies[] =
-    "SELECT r.day, r.host, r.station, r.family, r.number, r.runs, r.failures FROM day_ports r"
-    " WHERE r.runs <> 0 AND" YIELD_RUN_FILTER;
+YIELD_BY_FILTER(kPortTallies,
+                "SELECT r.day, r.host, r.station, r.family, r.number, r.runs, r.failures"
+                " FROM day_ports r WHERE r.runs <> 0 AND",
+                "")
 // The boards whose complete runs of the filter among the run IDs $5 to $6 at the station $7 (its
 // host, for a run without one) tested the port named $8 (family-number): the runs from
 // runs_fixture_summary, each one's ports looked up by its key.
@@ -875,15 +902,17 @@ constexpr char kBoardsTestingPort[] =
     " AND CASE WHEN r.station = '' THEN r.host ELSE r.station END = $7"
     " AND EXISTS (SELECT 1 FROM run_ports p WHERE p.run_id = r.id"
     " AND p.family || '-' || p.number = $8)";
-constexpr char kRunTallies[] =
-    "SELECT r.day, r.host, r.station, r.verdict, r.runs FROM day_runs r"
-    " WHERE r.runs <> 0 AND" YIELD_RUN_FILTER;
-// The boards whose first run the filter selects; the filter's columns are those of that run. $5:
-// the filter's last day, or kLastDay: a range boards_by_first_day reads.
-constexpr char kBoardsByFilter[] =
-    "SELECT " YIELD_BOARD_COLUMNS " FROM (SELECT " YIELD_BOARD_COLUMNS ", first_day AS day,"
-    " first_host AS host, first_station AS station FROM boards) r WHERE" YIELD_RUN_FILTER
-    " AND r.day >= $1 AND r.day <= $5";
+YIELD_BY_FILTER(kRunTallies,
+                "SELECT r.day, r.host, r.station, r.verdict, r.runs FROM day_runs r"
+                " WHERE r.runs <> 0 AND",
+                "")
+// The boards whose first run the filter selects; the filter's columns are those of that run (over
+// some days a range of boards_by_first_day).
+YIELD_BY_FILTER(kBoardsByFilter,
+                "SELECT " YIELD_BOARD_COLUMNS " FROM (SELECT " YIELD_BOARD_COLUMNS ", first_day AS day,"
+                " first_host AS host, first_station AS station FROM boards) r WHERE",
+                "")
+#undef YIELD_BY_FILTER
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER
@@ -994,6 +1023,7 @@ struct Dialect {
     bool newRunWithSource;     // a new run and its file's row in one statement
     const char* makeBoardChips;
     const char* analyzeBoardChips;  // or nullptr
+    RunListReads failingOfList;
 };
 
 constexpr Dialect kSqliteDialect = {kSqliteSchema,
@@ -1016,7 +1046,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     kSqliteHasIndex,
                                     false,
                                     kSqliteMakeBoardChips,
-                                    nullptr};
+                                    nullptr,
+                                    kSqliteFailingOfList};
 constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgSchema / sizeof *kPgSchema,
                                 kPgHasSchema,
@@ -1037,6 +1068,7 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 kPgHasIndex,
                                 true,
                                 kPgMakeBoardChips,
-                                kPgAnalyzeBoardChips};
+                                kPgAnalyzeBoardChips,
+                                kPgFailingOfList};
 
 }  // namespace yield::sql

@@ -197,8 +197,8 @@ public:
     // byte order.
     virtual std::vector<std::string> ChipIdsLike(const std::string& chipId) = 0;
     virtual RunRecord LoadRun(long long id) = 0;
-    // The failing results of the runs `ids` (ascending, each once), in that order: read in one
-    // pass over the span of IDs they cover, not run by run. A run that passed gives no ports.
+    // The failing results of the runs `ids` (ascending, each once), in that order: each run read
+    // through its key, in lists of many runs, not run by run. A run that passed gives no ports.
     virtual void ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) = 0;
     virtual std::vector<SourceRow> SourcesOf(long long runId) = 0;
     virtual std::vector<SourceRow> ProblemFiles() = 0;

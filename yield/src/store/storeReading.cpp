@@ -1,6 +1,8 @@
 #include "store/storeReading.h"
 
+#include <algorithm>
 #include <limits>
+#include <string>
 
 #include "parse/calendar.h"
 #include "store/sqlChildRows.h"
@@ -46,6 +48,37 @@ std::vector<SourceRow> Sources(Stmt& s) {
 template <class Row, class Read>
 void TakeRows(RunScan& scan, Stmt& s, long long id, std::vector<Row>& out, Read read) {
     for (; scan.At(id); scan.Next()) out.push_back(read(s));
+}
+
+// Runs read by list, at most this many a query: a bounded text whatever the queue.
+constexpr size_t kListedRuns = 10000;
+
+// The IDs from `at` to `end` as the list statements take them: "[3,7]".
+std::string RunList(const std::vector<long long>& ids, size_t at, size_t end) {
+    std::string list = "[";
+    for (size_t i = at; i < end; ++i) {
+        if (i > at) list += ',';
+        list += std::to_string(ids[i]);
+    }
+    return list + "]";
+}
+
+// The text of `text` that reads the rows `filter` selects, and its values bound.
+const char* FilterTextOf(const sql::FilterText& text, const RunFilter& filter) {
+    return filter.HasDayBound() ? text.days : text.everyDay;
+}
+void BindFilter(Stmt& s, const RunFilter& filter) {
+    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    if (filter.HasDayBound())
+        BindOne(s.Binder(), filter.until.empty() ? sql::kLastDay : filter.until.c_str());
+}
+
+// A tally's day, host and station: the first three columns of each tally's rows.
+template <class Row>
+void ReadPlace(Stmt& s, Row& row) {
+    row.day.assign(s.TextView(0));
+    row.host.assign(s.TextView(1));
+    row.station.assign(s.TextView(2));
 }
 
 PortResult PortOf(Stmt& s) {
@@ -104,13 +137,11 @@ void SqlReading::ForEachNotableRun(const RunFilter& filter, const RunSink& take)
 void SqlReading::ForEachPortTally(const RunFilter& filter, const PortTallySink& take) {
     using C = sql::PortTallyColumn;
     using sql::Col;
-    Stmt s(conn_.PrepareScan(sql::kPortTallies));
-    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    Stmt s(conn_.PrepareScan(FilterTextOf(sql::kPortTallies, filter)));
+    BindFilter(s, filter);
     PortTallyRow row;
     while (s.Step()) {
-        row.day.assign(s.TextView(Col(C::day)));
-        row.host.assign(s.TextView(Col(C::host)));
-        row.station.assign(s.TextView(Col(C::station)));
+        ReadPlace(s, row);
         row.family.assign(s.TextView(Col(C::family)));
         row.number = static_cast<int>(s.Int(Col(C::number)));
         row.runs = s.Int(Col(C::runs));
@@ -120,13 +151,11 @@ void SqlReading::ForEachPortTally(const RunFilter& filter, const PortTallySink& 
 }
 
 void SqlReading::ForEachRunTally(const RunFilter& filter, const RunTallySink& take) {
-    Stmt s(conn_.PrepareScan(sql::kRunTallies));
-    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    Stmt s(conn_.PrepareScan(FilterTextOf(sql::kRunTallies, filter)));
+    BindFilter(s, filter);
     RunTallyRow row;
     while (s.Step()) {
-        row.day.assign(s.TextView(0));
-        row.host.assign(s.TextView(1));
-        row.station.assign(s.TextView(2));
+        ReadPlace(s, row);
         row.verdict = VerdictOf(s.TextView(3));
         row.runs = s.Int(4);
         take(row);
@@ -136,9 +165,8 @@ void SqlReading::ForEachRunTally(const RunFilter& filter, const RunTallySink& ta
 void SqlReading::ForEachBoard(const RunFilter& filter, const BoardSink& take) {
     using C = sql::BoardColumn;
     using sql::Col;
-    Stmt s(conn_.PrepareScan(sql::kBoardsByFilter));
-    s.Bind(filter.since, filter.until, filter.host, filter.station,
-           filter.until.empty() ? sql::kLastDay : filter.until.c_str());
+    Stmt s(conn_.PrepareScan(FilterTextOf(sql::kBoardsByFilter, filter)));
+    BindFilter(s, filter);
     BoardRow b;
     while (s.Step()) {
         b.chipId.assign(s.TextView(Col(C::chip_id)));
@@ -175,8 +203,8 @@ long long SqlReading::BoardsTestingPort(const RunFilter& filter, const std::stri
 }
 
 void SqlReading::ForEachVoltReading(const RunFilter& filter, const ReadingSink& take) {
-    Stmt s(conn_.PrepareScan(sql::kVoltReadings));
-    s.Bind(filter.since, filter.until, filter.host, filter.station);
+    Stmt s(conn_.PrepareScan(FilterTextOf(sql::kVoltReadings, filter)));
+    BindFilter(s, filter);
     NamedValue v;
     while (s.Step()) {
         v.name.assign(s.TextView(0));
@@ -281,21 +309,26 @@ RunRecord SqlReading::LoadRun(long long id) {
 }
 
 void SqlReading::ForEachFailing(const std::vector<long long>& ids, const FailingSink& take) {
-    if (ids.empty()) return;
-    Stmt ports(conn_.PrepareScan(sql::kFailedPortsOfUnpassedRunSpan));
-    Stmt values(conn_.PrepareScan(sql::kFailedMeasurementsOfRunSpan));
-    Stmt lines(conn_.PrepareScan(sql::kFailureLinesOfRunSpan));
-    for (Stmt* s : {&ports, &values, &lines}) s->Bind(ids.front(), ids.back());
-    RunScan portScan(ports), valueScan(values), lineScan(lines);
-    RunRecord run;
-    for (long long id : ids) {
-        run.ports.clear();
-        run.measurements.clear();
-        run.failures.clear();
-        TakeRows(portScan, ports, id, run.ports, PortOf);
-        TakeRows(valueScan, values, id, run.measurements, ReadMeasurementRow);
-        TakeRows(lineScan, lines, id, run.failures, ReadFailureRow);
-        take(id, run);
+    const sql::RunListReads& text = conn_.Dialect().failingOfList;
+    for (size_t at = 0; at < ids.size(); at += kListedRuns) {
+        size_t end = std::min(ids.size(), at + kListedRuns);
+        std::string list = RunList(ids, at, end);
+        Stmt ports(conn_.PrepareScan(text.ports));
+        Stmt values(conn_.PrepareScan(text.values));
+        Stmt lines(conn_.PrepareScan(text.lines));
+        for (Stmt* s : {&ports, &values, &lines}) s->Bind(list);
+        RunScan portScan(ports), valueScan(values), lineScan(lines);
+        RunRecord run;
+        for (size_t i = at; i < end; ++i) {
+            long long id = ids[i];
+            run.ports.clear();
+            run.measurements.clear();
+            run.failures.clear();
+            TakeRows(portScan, ports, id, run.ports, PortOf);
+            TakeRows(valueScan, values, id, run.measurements, ReadMeasurementRow);
+            TakeRows(lineScan, lines, id, run.failures, ReadFailureRow);
+            take(id, run);
+        }
     }
 }
 
