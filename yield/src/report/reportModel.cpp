@@ -147,7 +147,6 @@ void ReportBuilder::CloseBoard(const std::string& chipId, const Board& b) {
 void ReportBuilder::AddBoard(const BoardRow& b) {
     if (!Selected(m_.filter, b.first.host, b.first.station) || !InDays(m_.filter, b.first.day))
         return;
-    bool clockUnset = !b.first.day.empty() && !IsStampDay(b.first.day, b.first.timeStamp);
     BoardFacts f;
     f.chipId = &b.chipId;
     f.runs = b.runs;
@@ -156,13 +155,25 @@ void ReportBuilder::AddBoard(const BoardRow& b) {
     f.firstStamp = b.first.timeStamp;
     f.firstStation = stations_.Of(FixtureOf(b.first.host, b.first.station));
     f.firstDay = dayNames_.Of(b.first.day);
-    f.firstHour = clockUnset ? -1 : StampHour(b.first.timeStamp);
+    // An unset clock's stamp says nothing of the hour; only the screen asks for hours.
+    if (hours_ && (b.first.day.empty() || IsStampDay(b.first.day, b.first.timeStamp)))
+        f.firstHour = StampHour(b.first.timeStamp);
     f.firstVerdict = b.first.verdict;
     f.shownStation = &FixtureOf(b.shown.host, b.shown.station);
     f.shownStamp = b.shown.timeStamp;
     f.shownRunId = b.shown.id;
     f.shownVerdict = b.shown.verdict;
     CountBoard(f);
+}
+
+DayRow& ReportBuilder::DayRowOf(uint32_t day) {
+    if (dayRows_.size() <= day) dayRows_.resize(day + 1, nullptr);
+    if (dayRows_[day] == nullptr) {
+        const std::string& name = dayNames_.names[day];
+        dayRows_[day] = &days_[name];
+        dayRows_[day]->day = name;
+    }
+    return *dayRows_[day];
 }
 
 // A board of the selection counted, and queued for repair when its last complete run failed or
@@ -196,7 +207,9 @@ void ReportBuilder::CountBoard(const BoardFacts& b) {
     c.firstPassed += first ? 1 : 0;
     c.finalPassed += last ? 1 : 0;
     c.retestRuns += b.runs - 1;
-    firstTests_.push_back(FirstTest{b.firstDay, b.firstStation, first});
+    auto& tests = firstTests_[uint64_t{b.firstDay} << 32 | b.firstStation];
+    ++tests.first;
+    tests.second += first ? 1 : 0;
     if (recentWindow_ > 0)
         recentBoards_.push_back(Recent{std::string(b.firstStamp), b.firstId, b.firstStation, first});
     if (hours_ && b.firstHour >= 0) {
@@ -205,10 +218,8 @@ void ReportBuilder::CountBoard(const BoardFacts& b) {
         h.firstPassed += first ? 1 : 0;
         h.finalPassed += last ? 1 : 0;
     }
-    const std::string& day = dayNames_.names[b.firstDay];
-    if (day.empty()) return;
-    DayRow& d = days_[day];
-    d.day = day;
+    if (dayNames_.names[b.firstDay].empty()) return;
+    DayRow& d = DayRowOf(b.firstDay);
     ++d.boards;
     d.firstPassed += first ? 1 : 0;
     d.finalPassed += last ? 1 : 0;
@@ -606,22 +617,25 @@ void ReportBuilder::BuildStationTrend() {
     std::vector<std::string> periodNames, stationNames;
     std::vector<uint32_t> periodRank = Ranks(periods, periodNames);
     std::vector<uint32_t> stationRank = Ranks(stations_.names, stationNames);
-    std::vector<std::tuple<uint32_t, uint32_t, bool>> tests;
+    // Period, station, boards, first passed.
+    std::vector<std::tuple<uint32_t, uint32_t, long long, long long>> tests;
     tests.reserve(firstTests_.size());
-    for (const FirstTest& t : firstTests_) {
-        if (dayNames_.names[t.day].empty()) continue;
-        tests.emplace_back(periodRank[t.day], stationRank[t.station], t.passed);
+    for (const auto& [key, counts] : firstTests_) {
+        auto day = static_cast<uint32_t>(key >> 32);
+        auto station = static_cast<uint32_t>(key);
+        if (dayNames_.names[day].empty()) continue;
+        tests.emplace_back(periodRank[day], stationRank[station], counts.first, counts.second);
     }
-    firstTests_ = std::vector<FirstTest>();
+    firstTests_ = {};
     std::sort(tests.begin(), tests.end());
     for (size_t i = 0; i < tests.size();) {
-        auto [period, station, passed] = tests[i];
+        auto [period, station, boards, passed] = tests[i];
         StationTrendRow row{periodNames[period], stationNames[station], 0, 0, 0};
         for (; i < tests.size() && std::get<0>(tests[i]) == period &&
                std::get<1>(tests[i]) == station;
              ++i) {
-            ++row.boards;
-            row.firstPassed += std::get<2>(tests[i]) ? 1 : 0;
+            row.boards += std::get<2>(tests[i]);
+            row.firstPassed += std::get<3>(tests[i]);
         }
         row.firstPassYield = Ratio(row.firstPassed, row.boards);
         m_.stationTrend.push_back(std::move(row));

@@ -410,13 +410,9 @@ private:
     // Selected runs and failures by day, then by port key.
     std::vector<std::vector<std::pair<long long, long long>>> portsByDay_;
     std::map<uint32_t, BoardCounts> boardsByStation_;
-    // Each board of the selection by the day and station of its first run, and whether it passed
-    // first time: sorted into the station trend at the end.
-    struct FirstTest {
-        uint32_t day = 0, station = 0;
-        bool passed = false;
-    };
-    std::vector<FirstTest> firstTests_;
+    // The boards of the selection by the day and station of their first run (day << 32 |
+    // station), and how many of them passed first time: sorted into the station trend at the end.
+    std::unordered_map<uint64_t, std::pair<long long, long long>> firstTests_;
     std::map<std::pair<uint32_t, int>, BoardCounts> boardsByHour_;  // station, hour
     // Each board of the selection by its first run, for the recent boards' window.
     struct Recent {
@@ -457,6 +453,8 @@ private:
     // Family -> number -> port key.
     std::unordered_map<std::string, std::unordered_map<int, uint32_t>> portNumbers_;
     std::map<std::string, DayRow> days_;
+    std::vector<DayRow*> dayRows_;  // by day name, into days_: a board's day found by number
+    DayRow& DayRowOf(uint32_t day);
     struct Acc {
         long long n = 0;
         double mean = 0, m2 = 0, min = 0, max = 0;  // Welford's running mean and squares
