@@ -808,8 +808,11 @@ constexpr char kNotableRuns[] =
 // At or after every day a stamp gives (YYYY-MM-DD): the upper day of a range without one.
 constexpr char kLastDay[] = "9999-99-99";
 // The first and last run ID of the days $1 to $2 (through runs_by_day), or NULLs for none. A
-// day's runs are stored close together, so the span holds few runs of other days.
-constexpr char kRunIdSpan[] = "SELECT min(id), max(id) FROM runs WHERE day >= $1 AND day <= $2";
+// day's runs are stored close together, so the span holds few runs of other days. "id + 0": a
+// bare min(id) lets PostgreSQL walk the key's index from its end until a run of those days
+// turns up, most of a year's runs for its last day.
+constexpr char kRunIdSpan[] =
+    "SELECT min(id + 0), max(id + 0) FROM runs WHERE day >= $1 AND day <= $2";
 // The ports of the runs $1 to $2, to be merged with kRunsByFilter by run; read from the key's
 // index alone.
 #define YIELD_PORTS "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM run_ports WHERE"
@@ -922,11 +925,14 @@ constexpr char kRunsWithoutDay[] =
 #undef YIELD_STATION_IS
 // Each station's (its runs' station, else their host) newest file time, in nanoseconds since
 // the epoch, over the files of the runs of the days from $1 on: when it last brought logs.
-// The runs among the IDs $2 to $3 (kRunIdSpan's) from runs_fixture_summary, not the wide rows.
+// The runs among the IDs $2 to $3 (kRunIdSpan's) from runs_fixture_summary, not the wide rows;
+// the files' own range of the same IDs lets PostgreSQL merge the two in ID order instead of
+// looking each run's files up.
 constexpr char kStationUploads[] =
     "SELECT CASE WHEN r.station = '' THEN r.host ELSE r.station END AS fixture, max(s.mtime)"
     " FROM runs r CROSS JOIN source_files s WHERE s.run_id = r.id AND r.day >= $1"
-    " AND r.id >= $2 AND r.id <= $3 GROUP BY fixture ORDER BY fixture";
+    " AND r.id >= $2 AND r.id <= $3 AND s.run_id >= $2 AND s.run_id <= $3"
+    " GROUP BY fixture ORDER BY fixture";
 constexpr char kRunIdsOfChip[] =
     "SELECT id FROM runs WHERE chip_id = $1 ORDER BY start_stamp DESC, id DESC";
 // The stored processor IDs equal to $1 (hex digits, no 0x) in any case and with or without 0x.
