@@ -207,7 +207,7 @@ void ReportBuilder::CountBoard(const BoardFacts& b) {
     c.firstPassed += first ? 1 : 0;
     c.finalPassed += last ? 1 : 0;
     c.retestRuns += b.runs - 1;
-    auto& tests = firstTests_[uint64_t{b.firstDay} << 32 | b.firstStation];
+    auto& tests = firstTests_[(uint64_t{b.firstDay} << 32) | b.firstStation];
     ++tests.first;
     tests.second += first ? 1 : 0;
     if (recentWindow_ > 0)
