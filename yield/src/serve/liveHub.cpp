@@ -36,22 +36,28 @@ public:
     LivePage(asio::ip::tcp::socket socket, LiveHub& hub)
         : socket_(std::move(socket)), deadline_(socket_.get_executor()), hub_(hub) {}
 
-    void Start(Text head, Text screen) {
+    void Start(Text head, Text screen, uint64_t generation) {
         error_code ignored;
         socket_.set_option(asio::socket_base::send_buffer_size(kLiveSendBuffer), ignored);
         queue_.push_back({std::move(head), false});
-        Offer(std::move(screen), true);
+        OfferScreen(std::move(screen), generation);
         ReadUntilClosed();
     }
 
-    // Queues `text`; a screen replaces a screen still waiting, a comment goes only to a page
-    // with nothing to send.
-    void Offer(Text text, bool screen) {
-        if (closed_) return;
-        if (!screen && !queue_.empty()) return;
-        if (screen && queue_.size() > (writing_ ? 1u : 0u) && queue_.back().screen)
-            queue_.pop_back();
-        queue_.push_back({std::move(text), screen});
+    // Queues the screen of `generation` unless this page already has it or a newer one; it
+    // replaces a screen still waiting.
+    void OfferScreen(Text text, uint64_t generation) {
+        if (closed_ || generation <= screenGeneration_) return;
+        screenGeneration_ = generation;
+        if (queue_.size() > (writing_ ? 1u : 0u) && queue_.back().screen) queue_.pop_back();
+        queue_.push_back({std::move(text), true});
+        WriteNext();
+    }
+
+    // A comment goes only to a page with nothing to send.
+    void OfferComment(Text text) {
+        if (closed_ || !queue_.empty()) return;
+        queue_.push_back({std::move(text), false});
         WriteNext();
     }
 
@@ -113,6 +119,8 @@ private:
     bool writing_ = false;
     bool closed_ = false;
     uint64_t writes_ = 0;
+    // Of the last screen queued; 0 before any, since a screen's generation starts at 1.
+    uint64_t screenGeneration_ = 0;
     std::array<char, kScratch> scratch_{};
 };
 
@@ -126,8 +134,8 @@ void LiveHub::Start() {
 
 std::shared_ptr<const std::string> LiveHub::Screen() {
     Live::Shot shot = live_.Snapshot();
-    if (!screen_ || shot.generation != generation_) {
-        generation_ = shot.generation;
+    if (!screen_ || shot.generation + 1 != generation_) {
+        generation_ = shot.generation + 1;
         screen_ = std::make_shared<const std::string>(DashboardEvent(*shot.body));
     }
     return screen_;
@@ -136,18 +144,19 @@ std::shared_ptr<const std::string> LiveHub::Screen() {
 void LiveHub::Admit(asio::ip::tcp::socket socket, unsigned version) {
     auto page = std::make_shared<LivePage>(std::move(socket), *this);
     pages_.insert(page);
+    Text screen = Screen();
     page->Start(std::make_shared<const std::string>(EventStreamHead(version) + kEventRetry),
-                Screen());
+                std::move(screen), generation_);
 }
 
+// A page admitted between a change and this broadcast was sent the new screen already, which
+// made it current here: every page is offered it, and those that have it skip it.
 void LiveHub::Broadcast() {
     if (stopped_) return;
-    const uint64_t before = generation_;
     Text screen = Screen();
-    if (generation_ == before) return;
-    // Offer may end a page, which leaves the set: walk a copy.
+    // An offer may end a page, which leaves the set: walk a copy.
     std::vector<std::shared_ptr<LivePage>> pages(pages_.begin(), pages_.end());
-    for (const auto& p : pages) p->Offer(screen, true);
+    for (const auto& p : pages) p->OfferScreen(screen, generation_);
 }
 
 void LiveHub::Comment() {
@@ -156,7 +165,7 @@ void LiveHub::Comment() {
         if (ec || stopped_) return;
         static const Text alive = std::make_shared<const std::string>(kEventAlive);
         std::vector<std::shared_ptr<LivePage>> pages(pages_.begin(), pages_.end());
-        for (const auto& p : pages) p->Offer(alive, false);
+        for (const auto& p : pages) p->OfferComment(alive);
         Comment();
     });
 }

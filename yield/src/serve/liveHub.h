@@ -48,6 +48,7 @@ private:
     const ServeLimits& limits_;
     boost::asio::steady_timer commentTimer_;
     std::unordered_set<std::shared_ptr<LivePage>> pages_;
+    // The live state's generation plus one, so that a page's 0 means no screen yet.
     uint64_t generation_ = 0;
     std::shared_ptr<const std::string> screen_;  // the event of generation_
     bool stopped_ = false;
