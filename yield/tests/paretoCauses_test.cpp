@@ -1,5 +1,5 @@
-// The Pareto's causes: a device whose every port failed is one cause, each board counts once per
-// cause however often it was retested, and a failed run without a failing port has its own cause.
+// The Pareto by cause: each board counts once per cause however often it was retested, from the
+// causes a store kept or from its run's ports.
 #include "report/paretoCauses.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +15,10 @@ RunSummary RunOf(const std::string& chip, Verdict v, std::vector<PortResult> por
     return r;
 }
 
-TEST(FailureCauses, AWholeDeviceIsOneCauseAndABoardCountsOncePerCause) {
+TEST(CauseTally, ABoardCountsOncePerCause) {
     std::vector<PortResult> noDio;
     for (int i = 1; i <= 8; ++i) noDio.push_back({"DI", i, false, false});
-    for (int i = 1; i <= 5; ++i) noDio.push_back({"DO", i, false, false});
-    noDio.push_back({"RS232", 1, true, false});
-    EXPECT_EQ(RunCauses(RunOf("a", Verdict::Err, noDio)),
-              std::vector<std::string>{"DIO: all 13 ports failed"});
-    // One DI port of eight is the port's own cause.
     std::vector<PortResult> oneDi = {{"DI", 5, false, false}, {"DI", 6, true, false}};
-    EXPECT_EQ(RunCauses(RunOf("b", Verdict::Err, oneDi)), std::vector<std::string>{"DI-5"});
 
     CauseTally t;
     t.Add(RunOf("a", Verdict::Err, noDio));
@@ -41,6 +35,19 @@ TEST(FailureCauses, AWholeDeviceIsOneCauseAndABoardCountsOncePerCause) {
     EXPECT_EQ(rows[1].boards, 1);
     EXPECT_DOUBLE_EQ(rows.back().cumulative, 1.0);
     EXPECT_TRUE(rows[1].cause == kNoPortCause || rows[2].cause == kNoPortCause);
+}
+
+TEST(CauseTally, ARunsKeptCausesStandForItsPorts) {
+    RunSummary kept = RunOf("a", Verdict::Err, {{"ADC", 2, true, true}});
+    kept.causes = {"USB: all 2 ports failed", "ADC-1"};
+    CauseTally t;
+    t.Add(kept);
+    t.Add(RunOf("b", Verdict::Err, {{"ADC", 1, false, false}}));
+    std::vector<CauseRow> rows = t.Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].cause, "ADC-1");
+    EXPECT_EQ(rows[0].boards, 2);
+    EXPECT_EQ(rows[1].cause, "USB: all 2 ports failed");
 }
 
 }  // namespace

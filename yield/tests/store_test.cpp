@@ -763,17 +763,19 @@ TEST_F(StoreTest, ARunsTalliesReadOnlyItsOwnRows) {
     }
 }
 
-// A report reads the failed runs and their ports, the runs of unset clocks and those with an
+// A report reads the failed runs and their causes, the runs of unset clocks and those with an
 // intermittent port through their own indexes, in run order: never every run of its days, nor a
-// sort of their ports.
+// sort of their rows.
 TEST_F(StoreTest, AReportReadsItsFewRunsThroughTheirIndexes) {
     IngestInto(*db_, {YIELD_GOLDEN_DIR});
-    for (const char* text : {sql::kNotableRuns, sql::kPortsOfFailedRunSpan}) {
+    for (const char* text :
+         {sql::kNotableRuns, sql::kCausesOfRunSpan, sql::kIntermittentPortsOfRunSpan}) {
         std::string plan = db_->Rows(std::string("EXPLAIN QUERY PLAN ") + text);
         EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
         EXPECT_EQ(plan.find("TEMP B-TREE"), std::string::npos) << plan;
-        EXPECT_NE(plan.find("runs_failed"), std::string::npos) << plan;
     }
+    std::string notable = db_->Rows(std::string("EXPLAIN QUERY PLAN ") + sql::kNotableRuns);
+    EXPECT_NE(notable.find("runs_failed"), std::string::npos) << notable;
     // A day's tallies and boards: a range of their day's key, not every day's rows.
     for (const sql::FilterText& read :
          {sql::kPortTallies, sql::kRunTallies, sql::kVoltReadings, sql::kBoardsByFilter}) {
@@ -1056,6 +1058,13 @@ TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrad
     ASSERT_EQ(wrong.shown.size(), 2u);  // the row stored, and the row the runs give
     EXPECT_EQ(wrong.shown[0].find("boards "), 0u) << wrong.shown[0];
 
+    db_->Rows("UPDATE boards SET runs = runs - 1; UPDATE run_causes SET cause = 'DI-6'");
+    wrong = OpenStore(db_->Url(), false)->CheckTallies();
+    ASSERT_EQ(wrong.shown.size(), 2u) << wrong.shown[0];
+    EXPECT_EQ(wrong.shown[0].find("run_causes "), 0u) << wrong.shown[0];
+    EXPECT_NE(wrong.shown[1].find("DI-5"), std::string::npos) << wrong.shown[1];
+    db_->Rows("UPDATE run_causes SET cause = 'DI-5'");
+
     store.reset();
     yieldtest::BackToVersionThree(*db_);
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
@@ -1068,6 +1077,12 @@ TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrad
     EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
     EXPECT_EQ(OpenStore(db_->Url(), true)->CheckTallies().differences, 0);
     EXPECT_EQ(db_->Rows("SELECT * FROM boards ORDER BY chip_id"), boards);
+    yieldtest::BackToVersionFive(*db_);
+    EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
+    store = OpenStore(db_->Url(), true);
+    EXPECT_EQ(store->CheckTallies().differences, 0);
+    EXPECT_EQ(db_->Rows("SELECT cause FROM run_causes"), "DI-5|\n");
+    EXPECT_EQ(ReportOf(*store), report);
 }
 
 // A board is counted on the day of its first run, with its first and final results over all its
@@ -1143,5 +1158,6 @@ TEST_F(StoreTest, ABoardsRowIsItsFirstRunAndTheRunTheDeskIsShown) {
     put("a", "2026_12_06_09_00_00", Verdict::Ok, "fixture-1");  // an earlier day, stored last
     EXPECT_EQ(row(), "4|2|4|2026_12_06_09_00_00|2026-12-06|a|fixture-1|OK|2|2026_12_07_10_00_00|a|"
                      "ERR|\n");
-    EXPECT_EQ(store->CheckTallies().differences, 0);
+    TallyCheckResult check = store->CheckTallies();
+    EXPECT_EQ(check.differences, 0) << (check.shown.empty() ? "" : check.shown[0]);
 }

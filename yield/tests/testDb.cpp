@@ -30,7 +30,7 @@ const std::vector<std::string>& DumpQueries(bool withSources) {
     static const std::vector<std::string> runs = {
         "SELECT * FROM runs ORDER BY id", "SELECT * FROM run_ports ORDER BY 1,2,3",
         "SELECT * FROM port_tallies ORDER BY 1,2,3,4", "SELECT * FROM measurements ORDER BY 1,2",
-        "SELECT * FROM failure_lines ORDER BY 1,2"};
+        "SELECT * FROM failure_lines ORDER BY 1,2", "SELECT * FROM run_causes ORDER BY 1,2"};
     static const std::vector<std::string> all = [] {
         std::vector<std::string> q = runs;
         q.push_back("SELECT * FROM source_files ORDER BY path");
@@ -170,8 +170,16 @@ std::unique_ptr<TestDb> TestDb::Make(const std::string& engine) {
     throw std::invalid_argument("no engine " + engine);
 }
 
+void BackToVersionFive(TestDb& db) {
+    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    db.Rows("DROP TABLE run_causes");
+    db.Rows(sqlite ? "PRAGMA user_version = 5"
+                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (5)");
+}
+
 void BackToVersionFour(TestDb& db) {
     const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    BackToVersionFive(db);
     db.Rows("DROP TABLE boards; DROP TABLE day_runs; DROP INDEX runs_failed;"
             " DROP INDEX runs_clock_unset");
     db.Rows(sqlite ? "PRAGMA user_version = 4"

@@ -28,6 +28,8 @@ void BackToVersionThree(TestDb& db);
 // Takes a database this tool made back to what version 4 made: no boards, no runs' tallies nor
 // their indexes, version 4.
 void BackToVersionFour(TestDb& db);
+// Takes a database this tool made back to what version 5 made: no runs' causes, version 5.
+void BackToVersionFive(TestDb& db);
 // Takes a database this tool made back to what version 2 made: no dispositions, alarms or
 // clock_unset, no views (the upgrade makes them anew), version 2.
 void BackToVersionTwo(TestDb& db);

@@ -10,6 +10,14 @@
 #define YIELD_OUTCOME_FAIL "fail"
 #define YIELD_OUTCOME_INFO "info"
 #define YIELD_UNIT_VOLTS "V"
+// A failed run's causes (runCauses.h): a device whose every port failed, said as "DIO: all 13
+// ports failed"; the families one device serves; a failed run that names no failing port.
+#define YIELD_ALL_PORTS_WORD ": all "
+#define YIELD_PORTS_FAILED_WORD " ports failed"
+#define YIELD_DIO_DEVICE "DIO"
+#define YIELD_DI_FAMILY "DI"
+#define YIELD_DO_FAMILY "DO"
+#define YIELD_NO_PORT_CAUSE "run failed, no port named"
 
 namespace yield {
 
@@ -25,5 +33,11 @@ inline constexpr char kUnitBytes[] = "bytes";
 inline constexpr char kUnitCounts[] = "counts";
 inline constexpr char kUnitLevel[] = "level";
 inline constexpr char kUnitVolts[] = YIELD_UNIT_VOLTS;
+inline constexpr char kAllPortsWord[] = YIELD_ALL_PORTS_WORD;
+inline constexpr char kPortsFailedWord[] = YIELD_PORTS_FAILED_WORD;
+inline constexpr char kDioDevice[] = YIELD_DIO_DEVICE;
+inline constexpr char kDiFamily[] = YIELD_DI_FAMILY;
+inline constexpr char kDoFamily[] = YIELD_DO_FAMILY;
+inline constexpr char kNoPortCause[] = YIELD_NO_PORT_CAUSE;
 
 }  // namespace yield

@@ -1,49 +1,17 @@
 #include "report/paretoCauses.h"
 
 #include <algorithm>
-#include <map>
 
 namespace yield {
-namespace {
-
-// Families whose ports one device serves.
-const std::map<std::string, std::string> kSharedDevices = {{"DI", "DIO"}, {"DO", "DIO"}};
-
-struct DeviceCount {
-    long long tested = 0, failed = 0;
-};
-
-}  // namespace
-
-std::string DeviceOf(const std::string& family) {
-    auto it = kSharedDevices.find(family);
-    return it == kSharedDevices.end() ? family : it->second;
-}
-
-std::vector<std::string> RunCauses(const RunSummary& run) {
-    std::map<std::string, DeviceCount> devices;
-    for (const PortResult& p : run.ports) {
-        DeviceCount& d = devices[DeviceOf(p.family)];
-        ++d.tested;
-        d.failed += p.passed ? 0 : 1;
-    }
-    auto whole = [&devices](const std::string& device) {
-        const DeviceCount& d = devices[device];
-        return d.failed > 1 && d.failed == d.tested;
-    };
-    std::vector<std::string> causes;
-    for (const auto& [device, d] : devices)
-        if (whole(device))
-            causes.push_back(device + kAllPortsWord + std::to_string(d.tested) + kPortsFailedWord);
-    for (const PortResult& p : run.ports)
-        if (!p.passed && !whole(DeviceOf(p.family))) causes.push_back(p.Name());
-    if (causes.empty() && run.verdict == Verdict::Err) causes.push_back(kNoPortCause);
-    return causes;
-}
 
 void CauseTally::Add(const RunSummary& run) {
     if (run.verdict == Verdict::Ok) return;
-    for (std::string& cause : RunCauses(run)) seen_.emplace(std::move(cause), run.chipId);
+    if (!run.causes.empty()) {
+        for (const std::string& cause : run.causes) seen_.emplace(cause, run.chipId);
+        return;
+    }
+    for (std::string& cause : RunCauses(run.ports, run.verdict))
+        seen_.emplace(std::move(cause), run.chipId);
 }
 
 std::vector<CauseRow> CauseTally::Rows() const {

@@ -1,7 +1,4 @@
-// The failure Pareto by cause, each board counted once per cause. A device all of whose ports a run
-// tested failed (more than one: a missing DIO device, one USB stick of two) is one cause, said once
-// for the device; any other failed port is its own cause; a failed run that names no failing port
-// (a set-up failure) has kNoPortCause.
+// The failure Pareto by cause (parse/runCauses.h), each board counted once per cause.
 #pragma once
 
 #include <set>
@@ -9,13 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "parse/runCauses.h"
 #include "store/runRows.h"
 
 namespace yield {
-
-constexpr char kNoPortCause[] = "run failed, no port named";
-constexpr char kAllPortsWord[] = ": all ";
-constexpr char kPortsFailedWord[] = " ports failed";
 
 struct CauseRow {
     std::string cause;
@@ -24,15 +18,10 @@ struct CauseRow {
     double cumulative = 0;  // running share, largest first
 };
 
-// The device a family's ports belong to: families that share one device are named after it.
-std::string DeviceOf(const std::string& family);
-
-// The causes of one failed run: each failed device whole, then each other failed port.
-std::vector<std::string> RunCauses(const RunSummary& run);
-
 class CauseTally {
 public:
-    void Add(const RunSummary& run);  // a selected complete run
+    // A selected complete run: its kept causes, else those its ports give.
+    void Add(const RunSummary& run);
     std::vector<CauseRow> Rows() const;
 
 private:

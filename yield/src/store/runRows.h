@@ -32,6 +32,9 @@ struct RunSummary {
     int hour = -1;  // of its time stamp (StampHour); -1 when it gives none
     Verdict verdict = Verdict::Incomplete;
     std::vector<PortResult> ports;
+    // A failed run's causes as the store kept them (parse/runCauses.h); its ports are then only
+    // those the notable runs bring. Empty: the causes its ports give.
+    std::vector<std::string> causes = {};
     // Its board's clock was unset (parse/runClock.h): `day` is the day its file arrived.
     bool clockUnset = false;
 };

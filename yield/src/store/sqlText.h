@@ -12,14 +12,15 @@
 
 namespace yield::sql {
 
-// Schema version 4. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// Schema version 6. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
 // runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
 // the repair desk's dispositions, the alarms and runs.clock_unset, and gave the views' days,
 // times and flags PostgreSQL types of their own; version 4 the tallies the answers read instead
-// of every row (day_ports, day_volts); version 5 one row per board (boards).
-#define YIELD_SCHEMA_VERSION "5"
-constexpr int kSchemaVersion = 5;
+// of every row (day_ports, day_volts); version 5 one row per board (boards); version 6 each
+// failed run's causes (run_causes).
+#define YIELD_SCHEMA_VERSION "6"
+constexpr int kSchemaVersion = 6;
 static_assert(YIELD_SCHEMA_VERSION[0] - '0' == kSchemaVersion);
 constexpr int kFirstSchemaVersion = 1;
 constexpr int kSecondSchemaVersion = 2;
@@ -454,6 +455,42 @@ constexpr const char* kRebuildBoards[] = {
     "INSERT INTO day_runs (" YIELD_RUN_KEY ", runs) " YIELD_RUN_TALLIES("", YIELD_ALL_RUNS,
                                                                          YIELD_EVERY_RUN)};
 // ---- end of boards ----
+// ---- A failed run's causes, kept at ingest (schema version 6) ----
+// One row per cause of each failed run (parse/runCauses.h), written by the ingest with the run's
+// other rows and replaced with them. The rule again in SQL (the causes the rows give, of the
+// failed runs WHERE selects as r): each failed port, or its device's when every port of the
+// device failed and more than one did, then the run's own cause when no port failed. The upgrade
+// fills the table from it and `check` compares the table with it.
+// clang-format off
+#define YIELD_CAUSE_TABLE(INT, TEXT, KEYED)                                                        \
+    "CREATE TABLE IF NOT EXISTS run_causes (run_id " INT " NOT NULL, cause " TEXT " NOT NULL,"     \
+    " PRIMARY KEY (run_id, cause))" KEYED
+#define YIELD_DEVICE(p)                                                                            \
+    "CASE WHEN " p ".family IN ('" YIELD_DI_FAMILY "', '" YIELD_DO_FAMILY "') THEN '"              \
+    YIELD_DIO_DEVICE "' ELSE " p ".family END"
+#define YIELD_FAILED_RUN " r.verdict = '" YIELD_VERDICT_ERR "'"
+#define YIELD_GIVEN_CAUSES(WHERE)                                                                  \
+    "SELECT c.run_id, c.cause FROM (SELECT f.run_id, CASE WHEN d.failed > 1 AND d.failed = d.tested THEN d.device || '"           \
+    YIELD_ALL_PORTS_WORD "' || CAST(d.tested AS TEXT) || '" YIELD_PORTS_FAILED_WORD "'"            \
+    " ELSE f.family || '-' || CAST(f.number AS TEXT) END AS cause FROM (SELECT p.run_id,"          \
+    " " YIELD_DEVICE("p") " AS device, count(*) AS tested, sum(1 - p.passed) AS failed"           \
+    " FROM runs r CROSS JOIN run_ports p WHERE p.run_id = r.id AND" YIELD_FAILED_RUN WHERE        \
+    " GROUP BY p.run_id, " YIELD_DEVICE("p") ") d CROSS JOIN run_ports f"                         \
+    " WHERE f.run_id = d.run_id AND f.passed = 0 AND " YIELD_DEVICE("f") " = d.device"            \
+    " UNION SELECT r.id, '" YIELD_NO_PORT_CAUSE "' FROM runs r WHERE" YIELD_FAILED_RUN WHERE       \
+    " AND NOT EXISTS (SELECT 1 FROM run_ports p WHERE p.run_id = r.id AND p.passed = 0)) c"
+// clang-format on
+#define YIELD_SQLITE_CAUSES YIELD_CAUSE_TABLE("INTEGER", "TEXT", " WITHOUT ROWID")
+#define YIELD_PG_CAUSES YIELD_CAUSE_TABLE("BIGINT", YIELD_PG_TEXT, "")
+constexpr BulkTable kCauseRows = {"INSERT INTO run_causes (run_id, cause) VALUES ($1, $2)",
+                                  "COPY run_causes (run_id, cause) FROM STDIN"};
+constexpr const char* kRebuildCauses[] = {
+    "DELETE FROM run_causes", "INSERT INTO run_causes (run_id, cause) " YIELD_GIVEN_CAUSES("")};
+// The causes of the runs $1 to $2, in run order.
+constexpr char kCausesOfRunSpan[] =
+    "SELECT run_id, cause FROM run_causes WHERE run_id >= $1 AND run_id <= $2"
+    " ORDER BY run_id, cause";
+// ---- end of causes ----
 // What `check` compares: each table's stored tallies against those the rows give, each way.
 struct TallyCheck {
     const char* table;
@@ -462,6 +499,7 @@ struct TallyCheck {
     const char* givenNotStored;  // rows the rows give that are not stored
 };
 #define YIELD_EXCEPT(a, b) a " EXCEPT " b " ORDER BY 1, 2, 3, 4, 5"
+#define YIELD_EXCEPT_2(a, b) a " EXCEPT " b " ORDER BY 1, 2"
 constexpr TallyCheck kTallyChecks[] = {
     {"day_ports", YIELD_PORT_KEY ", runs, failures",
      YIELD_EXCEPT(YIELD_STORED_PORT_TALLIES,
@@ -478,9 +516,16 @@ constexpr TallyCheck kTallyChecks[] = {
      YIELD_EXCEPT(YIELD_RUN_TALLIES("", YIELD_ALL_RUNS, YIELD_EVERY_RUN), YIELD_STORED_RUN_TALLIES)},
     {"boards", YIELD_BOARD_COLUMNS,
      YIELD_EXCEPT("SELECT " YIELD_BOARD_COLUMNS " FROM boards", YIELD_GIVEN_BOARDS("")),
-     YIELD_EXCEPT(YIELD_GIVEN_BOARDS(""), "SELECT " YIELD_BOARD_COLUMNS " FROM boards")}};
+     YIELD_EXCEPT(YIELD_GIVEN_BOARDS(""), "SELECT " YIELD_BOARD_COLUMNS " FROM boards")},
+    {"run_causes", "run_id, cause",
+     YIELD_EXCEPT_2("SELECT run_id, cause FROM run_causes", YIELD_GIVEN_CAUSES("")),
+     YIELD_EXCEPT_2(YIELD_GIVEN_CAUSES(""), "SELECT run_id, cause FROM run_causes")}};
 constexpr char kCountRuns[] = "SELECT count(*) FROM runs";
 #undef YIELD_EXCEPT
+#undef YIELD_EXCEPT_2
+#undef YIELD_GIVEN_CAUSES
+#undef YIELD_FAILED_RUN
+#undef YIELD_DEVICE
 #undef YIELD_GIVEN_BOARDS
 #undef YIELD_BATCH_BOARDS
 #undef YIELD_SHOWN
@@ -506,6 +551,7 @@ constexpr const char* kSqliteSchema[] = {
     YIELD_SQLITE_ALARMS,
     YIELD_SQLITE_TALLIES,
     YIELD_SQLITE_BOARDS,
+    YIELD_SQLITE_CAUSES,
     YIELD_VIEWS(YIELD_SQLITE_VIEW, YIELD_SAME, YIELD_SAME, YIELD_SAME),
     YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_UTC_TIME)};
 // PostgreSQL keeps the schema version in a table of its own.
@@ -517,6 +563,7 @@ constexpr const char* kPgSchema[] = {
     YIELD_PG_ALARMS,
     YIELD_PG_TALLIES,
     YIELD_PG_BOARDS,
+    YIELD_PG_CAUSES,
     YIELD_PG_TIME_FUNCTION,
     YIELD_VIEWS(YIELD_PG_VIEW, YIELD_PG_DAY, YIELD_PG_TIME, YIELD_PG_FLAG),
     YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_UTC_TIME)};
@@ -531,6 +578,10 @@ constexpr int kTallySchemaVersion = 4;
 constexpr const char* kSqliteUpgrade4[] = {YIELD_SQLITE_BOARDS};
 constexpr const char* kPgUpgrade4[] = {YIELD_PG_BOARDS};
 constexpr int kBoardSchemaVersion = 5;
+// Version 5 to 6: the failed runs' causes, filled from the rows (kRebuildCauses) in the same batch.
+constexpr const char* kSqliteUpgrade5[] = {YIELD_SQLITE_CAUSES};
+constexpr const char* kPgUpgrade5[] = {YIELD_PG_CAUSES};
+constexpr int kCauseSchemaVersion = 6;
 constexpr const char* kIndexes[] = {YIELD_INDEXES};
 constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 // The views of version 1 to 2 come with those of 2 to 3, which an upgrade from 1 runs next.
@@ -722,6 +773,7 @@ constexpr const char* kDeleteRunChildren[] = {
     "DELETE FROM port_tallies WHERE run_id = $1",
     "DELETE FROM measurements WHERE run_id = $1",
     "DELETE FROM failure_lines WHERE run_id = $1",
+    "DELETE FROM run_causes WHERE run_id = $1",
 };
 // The rows under a run, sent in bulk (BulkTable). A run's rows are written only by the batch
 // that holds the run, and its ports and tallies come without repeats.
@@ -850,12 +902,8 @@ YIELD_FAILING_OF_LIST(kPgFailingOfList, YIELD_PG_IN_LIST)
 #undef YIELD_SQLITE_IN_LIST
 #undef YIELD_PG_IN_LIST
 #undef YIELD_FAILING_OF_LIST
-// The ports of the failed runs among $1 to $2, and the intermittent ports of the runs, each in
-// run order: what a report reads of the runs' ports beside the tallies.
-constexpr char kPortsOfFailedRunSpan[] =
-    "SELECT " YIELD_NAMES(YIELD_PORT_COLUMNS) " FROM runs r CROSS JOIN run_ports p"
-    " WHERE p.run_id = r.id AND r.id >= $1 AND r.id <= $2 AND r.verdict = '" YIELD_VERDICT_ERR "'"
-    " ORDER BY r.id, p.family, p.number";
+// The intermittent ports of the runs $1 to $2, in run order: what a report reads of the runs'
+// ports beside the tallies and the failed runs' causes (kCausesOfRunSpan).
 constexpr char kIntermittentPortsOfRunSpan[] = YIELD_PORTS
     " intermittent = 1 AND run_id >= $1 AND run_id <= $2 ORDER BY run_id, family, number";
 // The newest $1 runs, newest first.
@@ -1021,6 +1069,8 @@ struct Dialect {
     size_t upgrade3Size;
     const char* const* upgrade4;  // version 4 to 5
     size_t upgrade4Size;
+    const char* const* upgrade5;  // version 5 to 6
+    size_t upgrade5Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
@@ -1045,6 +1095,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     sizeof kSqliteUpgrade3 / sizeof *kSqliteUpgrade3,
                                     kSqliteUpgrade4,
                                     sizeof kSqliteUpgrade4 / sizeof *kSqliteUpgrade4,
+                                    kSqliteUpgrade5,
+                                    sizeof kSqliteUpgrade5 / sizeof *kSqliteUpgrade5,
                                     nullptr,
                                     kSqliteBegin,
                                     kRunByKey,
@@ -1067,6 +1119,8 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgUpgrade3 / sizeof *kPgUpgrade3,
                                 kPgUpgrade4,
                                 sizeof kPgUpgrade4 / sizeof *kPgUpgrade4,
+                                kPgUpgrade5,
+                                sizeof kPgUpgrade5 / sizeof *kPgUpgrade5,
                                 kPgSchemaLock,
                                 kBegin,
                                 kPgRunByKeyLocked,

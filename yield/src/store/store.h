@@ -145,9 +145,9 @@ class ReadStore {
 public:
     virtual ~ReadStore() = default;
     virtual void ForEachRun(const RunFilter& filter, const RunSink& take) = 0;
-    // The runs of the filter a report reads one by one beside the tallies, each with only the
-    // ports it reads of them: the failed runs with every port, and the runs of an unset clock or
-    // with an intermittent port with their intermittent ports; others may come too.
+    // The runs of the filter a report reads one by one beside the tallies, each with only what
+    // it reads of them: the failed runs, with their kept causes, and the runs of an unset clock
+    // or with an intermittent port; each with its intermittent ports. Others may come too.
     virtual void ForEachNotableRun(const RunFilter& filter, const RunSink& take) {
         ForEachRun(filter, take);
     }

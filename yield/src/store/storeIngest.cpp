@@ -1,9 +1,11 @@
 #include "store/storeIngest.h"
 
+#include <algorithm>
 #include <set>
 #include <tuple>
 #include <vector>
 
+#include "parse/runCauses.h"
 #include "store/sqlChildRows.h"
 #include "store/sqlRunRow.h"
 #include "store/sqlStmt.h"
@@ -187,6 +189,24 @@ void SqlIngest::InsertChildren(long long id, const RunRecord& run) {
     seq = 0;
     SqlRows& failureRows = conn_.Rows(sql::kFailureRows);
     for (const FailureLine& f : run.failures) AddFailureRow(failureRows, id, seq++, f);
+    if (run.verdict == Verdict::Err) InsertCauses(id, run);
+}
+
+// The causes of the run's ports as stored: a port named twice counted once, as its first row.
+void SqlIngest::InsertCauses(long long id, const RunRecord& run) {
+    std::set<std::pair<std::string_view, int>> seen;
+    std::vector<PortResult> ports;
+    for (const PortResult& p : run.ports)
+        if (seen.emplace(p.family, p.number).second) ports.push_back(p);
+    std::vector<std::string> causes = RunCauses(ports, run.verdict);
+    std::sort(causes.begin(), causes.end());
+    causes.erase(std::unique(causes.begin(), causes.end()), causes.end());
+    SqlRows& rows = conn_.Rows(sql::kCauseRows);
+    for (const std::string& cause : causes) {
+        rows.BindInt(id);
+        rows.BindText(cause);
+        rows.EndRow();
+    }
 }
 
 // The path of run `id`'s kept file when that file is gone and is not `path` ("" when the run has

@@ -62,6 +62,10 @@ public:
             for (size_t i = 0; i < d_.upgrade4Size; ++i) conn_.Exec(d_.upgrade4[i]);
             RebuildBoards();
         }
+        if (version != 0 && version < sql::kCauseSchemaVersion) {
+            for (size_t i = 0; i < d_.upgrade5Size; ++i) conn_.Exec(d_.upgrade5[i]);
+            for (const char* text : sql::kRebuildCauses) conn_.Exec(text);
+        }
         if (version != sql::kSchemaVersion) conn_.Exec(d_.setVersion);
         conn_.Commit();
     }

@@ -117,19 +117,19 @@ void SqlReading::ForEachNotableRun(const RunFilter& filter, const RunSink& take)
     if (first > last) return;
     Stmt runs(conn_.PrepareScan(sql::kNotableRuns));
     runs.Bind(filter.since, filter.until, filter.host, filter.station, first, last);
-    Stmt failed(conn_.PrepareScan(sql::kPortsOfFailedRunSpan));
+    Stmt causes(conn_.PrepareScan(sql::kCausesOfRunSpan));
     Stmt intermittent(conn_.PrepareScan(sql::kIntermittentPortsOfRunSpan));
-    failed.Bind(first, last);
+    causes.Bind(first, last);
     intermittent.Bind(first, last);
-    RunScan failedScan(failed), intermittentScan(intermittent);
+    RunScan causeScan(causes), intermittentScan(intermittent);
     RunSummary cur;
     while (runs.Step()) {
         ReadSummary(runs, cur);
         cur.ports.clear();
+        cur.causes.clear();
         if (cur.verdict == Verdict::Err)
-            TakeRows(failedScan, failed, cur.id, cur.ports, PortOf);
-        else
-            TakeRows(intermittentScan, intermittent, cur.id, cur.ports, PortOf);
+            TakeRows(causeScan, causes, cur.id, cur.causes, [](Stmt& s) { return s.Text(1); });
+        TakeRows(intermittentScan, intermittent, cur.id, cur.ports, PortOf);
         take(cur);
     }
 }
