@@ -482,11 +482,23 @@ figure() {
     if [ -n "$value" ]; then echo "$label $value"; fi
 }
 
+# The seconds and peak KiB of an ingest of the empty folder $2 into the database $1: what brings a
+# database of an older schema up to date (next to nothing for a current one).
+bring_up_to_date() {
+    local t
+    mkdir -p "$2"
+    t=$(now_ns)
+    /usr/bin/time -f %M -o "$2.mem" "$build/yield/devuzeV7-yield" ingest --db "$1" "$2" >/dev/null
+    echo "$(seconds_since "$t") $(cat "$2.mem")"
+    rm -f "$2.mem"
+}
+
 # Every answer over the database $2 (engine $3, files to $1/$3*): each report format over all
 # runs and from day $5 on, the board $6, the screen's refresh of day $4, and check. Lines
 # "engine answer wall-s KiB" ("engine dashboard median-ms max-ms KiB" for the refresh).
 answer_figures() {
     local dir=$1 db=$2 engine=$3 day=$4 since=$5 board=$6 f all month
+    figure "$engine" upgrade bring_up_to_date "$db" "$dir/none"
     for f in "${report_formats[@]}"; do
         all="$dir/$engine.$f" month="$dir/$engine-month.$f"
         [[ $f == csv ]] && all="$dir/$engine-csv/" month="$dir/$engine-month-csv/"
@@ -522,7 +534,9 @@ year_table() {
             printf "%-52s %7.1f ms   max %.1f ms, peak %.1f MiB (goal under %d ms)\n", "refresh of the last day, " $1, $3, $4, $5 / 1024, $1 == "pg" ? 100 : 50 }
         ($1 == "sqlite" || $1 == "pg") && $2 == "check" {
             printf "%-52s %10.2f s   peak %5.1f MiB (agrees with the rows)\n", $2 ", " $1, $3, $4 / 1024 }
-        ($1 == "sqlite" || $1 == "pg") && $2 != "dashboard" && $2 != "check" {
+        ($1 == "sqlite" || $1 == "pg") && $2 == "upgrade" {
+            printf "%-52s %10.2f s   peak %5.1f MiB (an ingest of nothing)\n", "brought up to date, " $1, $3, $4 / 1024 }
+        ($1 == "sqlite" || $1 == "pg") && $2 != "dashboard" && $2 != "check" && $2 != "upgrade" {
             printf "%-52s %10.2f s   peak %5.1f MiB (goal under 2 s, 64 MiB)\n", $2 ", " $1, $3, $4 / 1024 }' \
         "$dir/year-figures.txt"
 }

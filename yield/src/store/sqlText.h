@@ -470,7 +470,8 @@ constexpr const char* kRebuildBoards[] = {
     YIELD_DIO_DEVICE "' ELSE " p ".family END"
 #define YIELD_FAILED_RUN " r.verdict = '" YIELD_VERDICT_ERR "'"
 #define YIELD_GIVEN_CAUSES(WHERE)                                                                  \
-    "SELECT c.run_id, c.cause FROM (SELECT f.run_id, CASE WHEN d.failed > 1 AND d.failed = d.tested THEN d.device || '"           \
+    "SELECT c.run_id, c.cause FROM (SELECT f.run_id,"                                              \
+    " CASE WHEN d.failed > 1 AND d.failed = d.tested THEN d.device || '"                           \
     YIELD_ALL_PORTS_WORD "' || CAST(d.tested AS TEXT) || '" YIELD_PORTS_FAILED_WORD "'"            \
     " ELSE f.family || '-' || CAST(f.number AS TEXT) END AS cause FROM (SELECT p.run_id,"          \
     " " YIELD_DEVICE("p") " AS device, count(*) AS tested, sum(1 - p.passed) AS failed"           \
