@@ -206,7 +206,7 @@ read_floor() {
 }
 
 readonly yield_tables=(runs run_ports port_tallies measurements failure_lines source_files day_ports
-    day_volts day_runs boards run_causes)
+    day_volts day_runs boards run_causes day_boards)
 
 # Floor 2: SQLite's own bulk load of exactly the rows the ingest stored in $1: each table as CSV,
 # imported by the sqlite3 shell into the same schema in one transaction, in the folder $2. Prints

@@ -776,9 +776,14 @@ TEST_F(StoreTest, AReportReadsItsFewRunsThroughTheirIndexes) {
     }
     std::string notable = db_->Rows(std::string("EXPLAIN QUERY PLAN ") + sql::kNotableRuns);
     EXPECT_NE(notable.find("runs_failed"), std::string::npos) << notable;
+    // The boards that are not plain, through their own index: not every board of a year.
+    std::string boards =
+        db_->Rows(std::string("EXPLAIN QUERY PLAN ") + sql::kNotableBoardsByFilter.everyDay);
+    EXPECT_NE(boards.find("boards_notable"), std::string::npos) << boards;
     // A day's tallies and boards: a range of their day's key, not every day's rows.
     for (const sql::FilterText& read :
-         {sql::kPortTallies, sql::kRunTallies, sql::kVoltReadings, sql::kBoardsByFilter}) {
+         {sql::kPortTallies, sql::kRunTallies, sql::kVoltReadings, sql::kBoardsByFilter,
+          sql::kPlainBoardTallies}) {
         std::string plan = db_->Rows(std::string("EXPLAIN QUERY PLAN ") + read.days);
         EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
     }
@@ -1063,7 +1068,12 @@ TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrad
     ASSERT_EQ(wrong.shown.size(), 2u) << wrong.shown[0];
     EXPECT_EQ(wrong.shown[0].find("run_causes "), 0u) << wrong.shown[0];
     EXPECT_NE(wrong.shown[1].find("DI-5"), std::string::npos) << wrong.shown[1];
-    db_->Rows("UPDATE run_causes SET cause = 'DI-5'");
+    db_->Rows("UPDATE run_causes SET cause = 'DI-5';"
+              " INSERT INTO day_boards VALUES ('2026-12-07', 'h', 's', 1)");
+    wrong = OpenStore(db_->Url(), false)->CheckTallies();
+    ASSERT_EQ(wrong.shown.size(), 1u);
+    EXPECT_EQ(wrong.shown[0].find("day_boards "), 0u) << wrong.shown[0];
+    db_->Rows("DELETE FROM day_boards WHERE host = 'h'");
 
     store.reset();
     yieldtest::BackToVersionThree(*db_);
@@ -1082,6 +1092,14 @@ TEST_F(StoreTest, TalliesFollowTheRowsThroughReplacementsLateStationsAndAnUpgrad
     store = OpenStore(db_->Url(), true);
     EXPECT_EQ(store->CheckTallies().differences, 0);
     EXPECT_EQ(db_->Rows("SELECT cause FROM run_causes"), "DI-5|\n");
+    EXPECT_EQ(ReportOf(*store), report);
+    std::string dayBoards = db_->Rows("SELECT * FROM day_boards ORDER BY 1, 2, 3");
+    store.reset();
+    yieldtest::BackToVersionSix(*db_);
+    EXPECT_THROW(OpenStore(db_->Url(), false), StoreError);
+    store = OpenStore(db_->Url(), true);
+    EXPECT_EQ(store->CheckTallies().differences, 0);
+    EXPECT_EQ(db_->Rows("SELECT * FROM day_boards ORDER BY 1, 2, 3"), dayBoards);
     EXPECT_EQ(ReportOf(*store), report);
 }
 

@@ -170,8 +170,16 @@ std::unique_ptr<TestDb> TestDb::Make(const std::string& engine) {
     throw std::invalid_argument("no engine " + engine);
 }
 
+void BackToVersionSix(TestDb& db) {
+    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    db.Rows("DROP TABLE day_boards; DROP INDEX boards_notable");
+    db.Rows(sqlite ? "PRAGMA user_version = 6"
+                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (6)");
+}
+
 void BackToVersionFive(TestDb& db) {
     const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    BackToVersionSix(db);
     db.Rows("DROP TABLE run_causes");
     db.Rows(sqlite ? "PRAGMA user_version = 5"
                    : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (5)");

@@ -30,6 +30,9 @@ void BackToVersionThree(TestDb& db);
 void BackToVersionFour(TestDb& db);
 // Takes a database this tool made back to what version 5 made: no runs' causes, version 5.
 void BackToVersionFive(TestDb& db);
+// Takes a database this tool made back to what version 6 made: no plain boards' tally nor the
+// others' index, version 6.
+void BackToVersionSix(TestDb& db);
 // Takes a database this tool made back to what version 2 made: no dispositions, alarms or
 // clock_unset, no views (the upgrade makes them anew), version 2.
 void BackToVersionTwo(TestDb& db);

@@ -166,6 +166,28 @@ void ReportBuilder::AddBoard(const BoardRow& b) {
     CountBoard(f);
 }
 
+void ReportBuilder::AddPlainBoards(const PlainBoardsRow& t) {
+    if (!Selected(m_.filter, t.host, t.station) || !InDays(m_.filter, t.day)) return;
+    YieldSummary& s = m_.summary;
+    s.boards += t.boards;
+    s.firstPassed += t.boards;
+    s.finalPassed += t.boards;
+    uint32_t station = stations_.Of(FixtureOf(t.host, t.station));
+    uint32_t day = dayNames_.Of(t.day);
+    BoardCounts& c = boardsByStation_[station];
+    c.boards += t.boards;
+    c.firstPassed += t.boards;
+    c.finalPassed += t.boards;
+    auto& tests = firstTests_[(uint64_t{day} << 32) | station];
+    tests.first += t.boards;
+    tests.second += t.boards;
+    if (t.day.empty()) return;
+    DayRow& d = DayRowOf(day);
+    d.boards += t.boards;
+    d.firstPassed += t.boards;
+    d.finalPassed += t.boards;
+}
+
 DayRow& ReportBuilder::DayRowOf(uint32_t day) {
     if (dayRows_.size() <= day) dayRows_.resize(day + 1, nullptr);
     if (dayRows_[day] == nullptr) {
@@ -879,7 +901,13 @@ ReportModel BuildReport(const RunFilter& filter, const ReportRows& rows, int rec
         b.CountFromTallies();
         rows.portTallies([&b](const PortTallyRow& t) { b.AddPortTally(t); });
         rows.runTallies([&b](const RunTallyRow& t) { b.AddRunTally(t); });
-        rows.boards([&b](const BoardRow& row) { b.AddBoard(row); });
+        // A board's own stamp is read only for the recent boards and the hours (the screen).
+        if (rows.plainBoards && recentBoards == 0 && !hours) {
+            rows.plainBoards([&b](const PlainBoardsRow& t) { b.AddPlainBoards(t); });
+            rows.notableBoards([&b](const BoardRow& row) { b.AddBoard(row); });
+        } else {
+            rows.boards([&b](const BoardRow& row) { b.AddBoard(row); });
+        }
     }
     rows.runs([&b](const RunSummary& r) { b.AddRun(r); });
     rows.voltReadings([&b](const NamedValue& v, long long count) { b.AddReading(v, count); });

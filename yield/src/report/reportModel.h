@@ -320,6 +320,9 @@ public:
     void AddPortTally(const PortTallyRow& t);
     void AddRunTally(const RunTallyRow& t);
     void AddBoard(const BoardRow& b);
+    // Plain boards (one run, which passed) counted as AddBoard counts each, without recent boards
+    // or hours.
+    void AddPlainBoards(const PlainBoardsRow& t);
     // Fill `recent` with each station's latest `boards` boards (0: none).
     void KeepRecentBoards(int boards) { recentWindow_ = boards; }
     // Fill `hours` (false: not counted).

@@ -96,6 +96,13 @@ struct BoardRow {
 };
 using BoardSink = std::function<void(const BoardRow&)>;
 
+// The plain boards (one run, which passed) whose run is of one day, host and station.
+struct PlainBoardsRow {
+    std::string day, host, station;
+    long long boards = 0;
+};
+using PlainBoardsSink = std::function<void(const PlainBoardsRow&)>;
+
 // The rows of one report, each source fed once and streamed: runs one at a time (in any order),
 // the analogue readings as distinct values with their counts, and the runs whose stamp gives no
 // day (asked only of a filter with a day bound, which leaves them out). `failing` is asked once,
@@ -115,6 +122,10 @@ struct ReportRows {
     std::function<void(const PortTallySink&)> portTallies;
     std::function<void(const RunTallySink&)> runTallies;
     std::function<void(const BoardSink&)> boards;
+    // With the tallies, for a report that needs no board's own stamp: the plain boards counted
+    // (plainBoards), the others one by one (notableBoards), in place of `boards`.
+    std::function<void(const PlainBoardsSink&)> plainBoards;
+    std::function<void(const BoardSink&)> notableBoards;
 };
 
 }  // namespace yield

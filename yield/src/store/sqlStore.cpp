@@ -70,6 +70,12 @@ public:
     void ForEachBoard(const RunFilter& filter, const BoardSink& take) override {
         reading_.ForEachBoard(filter, take);
     }
+    void ForEachPlainBoards(const RunFilter& filter, const PlainBoardsSink& take) override {
+        reading_.ForEachPlainBoards(filter, take);
+    }
+    void ForEachNotableBoard(const RunFilter& filter, const BoardSink& take) override {
+        reading_.ForEachNotableBoard(filter, take);
+    }
     TallyCheckResult CheckTallies() override { return yield::CheckTallies(*conn_); }
     std::vector<long long> RunIds(const RunFilter& filter) override {
         return reading_.RunIds(filter);

@@ -12,15 +12,15 @@
 
 namespace yield::sql {
 
-// Schema version 6. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
+// Schema version 7. Times are text: start_stamp as the run formed it (YYYY_MM_DD_HH_MM_SS),
 // day YYYY-MM-DD, started_at/ended_at YYYY-MM-DD HH:MM:SS from the log lines. Version 2 added
 // runs.station and source_files.sha256 (both '' in rows of version 1) and the views; version 3
 // the repair desk's dispositions, the alarms and runs.clock_unset, and gave the views' days,
 // times and flags PostgreSQL types of their own; version 4 the tallies the answers read instead
 // of every row (day_ports, day_volts); version 5 one row per board (boards); version 6 each
-// failed run's causes (run_causes).
-#define YIELD_SCHEMA_VERSION "6"
-constexpr int kSchemaVersion = 6;
+// failed run's causes (run_causes); version 7 the plain boards' tally (day_boards).
+#define YIELD_SCHEMA_VERSION "7"
+constexpr int kSchemaVersion = 7;
 static_assert(YIELD_SCHEMA_VERSION[0] - '0' == kSchemaVersion);
 constexpr int kFirstSchemaVersion = 1;
 constexpr int kSecondSchemaVersion = 2;
@@ -436,6 +436,29 @@ constexpr const char* kRebuildTallies[] = {
 // clang-format on
 #define YIELD_SQLITE_BOARDS YIELD_BOARD_TABLE("INTEGER", "TEXT", " WITHOUT ROWID")
 #define YIELD_PG_BOARDS YIELD_BOARD_TABLE("BIGINT", YIELD_PG_TEXT, "")
+// A plain board: one run, which passed. day_boards (schema version 7) counts the plain boards per
+// day, host and station of their run, so that a report reads one by one only the others (retested,
+// queued, or with no complete run) through boards_notable. Kept with `boards` at each batch's end:
+// the batch's boards taken out before their rows are made again, then put back in.
+// clang-format off
+#define YIELD_PLAIN_BOARD "runs = 1 AND shown_verdict = '" YIELD_VERDICT_OK "'"
+#define YIELD_DAY_BOARD_TABLE(INT, TEXT, KEYED)                                                    \
+    "CREATE TABLE IF NOT EXISTS day_boards (day " TEXT " NOT NULL, host " TEXT " NOT NULL,"        \
+    " station " TEXT " NOT NULL, boards " INT " NOT NULL, PRIMARY KEY (day, host, station))" KEYED, \
+    "CREATE INDEX IF NOT EXISTS boards_notable ON boards(chip_id) WHERE NOT (" YIELD_PLAIN_BOARD ")"
+#define YIELD_GIVEN_DAY_BOARDS(SIGN, WHERE)                                                        \
+    "SELECT first_day, first_host, first_station, " SIGN "count(*) FROM boards WHERE"              \
+    " " YIELD_PLAIN_BOARD WHERE " GROUP BY first_day, first_host, first_station"
+#define YIELD_ADD_DAY_BOARDS(SIGN)                                                                 \
+    "INSERT INTO day_boards (day, host, station, boards) "                                         \
+    YIELD_GIVEN_DAY_BOARDS(SIGN, " AND chip_id IN (SELECT chip_id FROM board_chips)")              \
+    " ON CONFLICT (day, host, station) DO UPDATE SET boards = day_boards.boards + excluded.boards"
+// clang-format on
+#define YIELD_SQLITE_DAY_BOARDS YIELD_DAY_BOARD_TABLE("INTEGER", "TEXT", " WITHOUT ROWID")
+#define YIELD_PG_DAY_BOARDS YIELD_DAY_BOARD_TABLE("BIGINT", YIELD_PG_TEXT, "")
+constexpr const char* kRebuildDayBoards[] = {
+    "DELETE FROM day_boards",
+    "INSERT INTO day_boards (day, host, station, boards) " YIELD_GIVEN_DAY_BOARDS("", "")};
 // The processor IDs whose runs a batch wrote or changed: their rows are made again from the runs
 // at the batch's end.
 constexpr char kSqliteMakeBoardChips[] = "CREATE TEMP TABLE IF NOT EXISTS board_chips (chip_id TEXT)";
@@ -443,10 +466,16 @@ constexpr char kPgMakeBoardChips[] =
     "CREATE TEMP TABLE IF NOT EXISTS board_chips (chip_id " YIELD_PG_TEXT ")";
 // The planner's figures for the batch's IDs, so that it looks their runs up by key.
 constexpr char kPgAnalyzeBoardChips[] = "ANALYZE board_chips";
+// Two batches that settle one board at once: the later one waits for the earlier to commit, so
+// that it deletes the row the earlier one made (READ COMMITTED reads it then) instead of missing
+// it and inserting the board's key twice. SQLite has one writer at a time already.
+constexpr char kPgLockBoards[] = "SELECT pg_advisory_xact_lock(7231002)";
 constexpr const char* kSettleBoards[] = {
+    YIELD_ADD_DAY_BOARDS("-"),
     "DELETE FROM boards WHERE chip_id IN (SELECT chip_id FROM board_chips)",
     "INSERT INTO boards (" YIELD_BOARD_COLUMNS ") " YIELD_GIVEN_BOARDS(YIELD_BATCH_BOARDS),
-    "DELETE FROM board_chips"};
+    YIELD_ADD_DAY_BOARDS(""), "DELETE FROM board_chips"};
+#undef YIELD_ADD_DAY_BOARDS
 constexpr BulkTable kBoardChipRows = {"INSERT INTO board_chips (chip_id) VALUES ($1)",
                                       "COPY board_chips (chip_id) FROM STDIN"};
 constexpr const char* kRebuildBoards[] = {
@@ -501,6 +530,7 @@ struct TallyCheck {
 };
 #define YIELD_EXCEPT(a, b) a " EXCEPT " b " ORDER BY 1, 2, 3, 4, 5"
 #define YIELD_EXCEPT_2(a, b) a " EXCEPT " b " ORDER BY 1, 2"
+#define YIELD_EXCEPT_4(a, b) a " EXCEPT " b " ORDER BY 1, 2, 3, 4"
 constexpr TallyCheck kTallyChecks[] = {
     {"day_ports", YIELD_PORT_KEY ", runs, failures",
      YIELD_EXCEPT(YIELD_STORED_PORT_TALLIES,
@@ -518,12 +548,19 @@ constexpr TallyCheck kTallyChecks[] = {
     {"boards", YIELD_BOARD_COLUMNS,
      YIELD_EXCEPT("SELECT " YIELD_BOARD_COLUMNS " FROM boards", YIELD_GIVEN_BOARDS("")),
      YIELD_EXCEPT(YIELD_GIVEN_BOARDS(""), "SELECT " YIELD_BOARD_COLUMNS " FROM boards")},
+    {"day_boards", "day, host, station, boards",
+     YIELD_EXCEPT_4("SELECT day, host, station, boards FROM day_boards WHERE boards <> 0",
+                    YIELD_GIVEN_DAY_BOARDS("", "")),
+     YIELD_EXCEPT_4(YIELD_GIVEN_DAY_BOARDS("", ""),
+                    "SELECT day, host, station, boards FROM day_boards WHERE boards <> 0")},
     {"run_causes", "run_id, cause",
      YIELD_EXCEPT_2("SELECT run_id, cause FROM run_causes", YIELD_GIVEN_CAUSES("")),
      YIELD_EXCEPT_2(YIELD_GIVEN_CAUSES(""), "SELECT run_id, cause FROM run_causes")}};
 constexpr char kCountRuns[] = "SELECT count(*) FROM runs";
 #undef YIELD_EXCEPT
 #undef YIELD_EXCEPT_2
+#undef YIELD_EXCEPT_4
+#undef YIELD_GIVEN_DAY_BOARDS
 #undef YIELD_GIVEN_CAUSES
 #undef YIELD_FAILED_RUN
 #undef YIELD_DEVICE
@@ -553,6 +590,7 @@ constexpr const char* kSqliteSchema[] = {
     YIELD_SQLITE_TALLIES,
     YIELD_SQLITE_BOARDS,
     YIELD_SQLITE_CAUSES,
+    YIELD_SQLITE_DAY_BOARDS,
     YIELD_VIEWS(YIELD_SQLITE_VIEW, YIELD_SAME, YIELD_SAME, YIELD_SAME),
     YIELD_DISPOSITION_VIEWS(YIELD_SQLITE_VIEW, YIELD_SQLITE_UTC_TIME)};
 // PostgreSQL keeps the schema version in a table of its own.
@@ -565,6 +603,7 @@ constexpr const char* kPgSchema[] = {
     YIELD_PG_TALLIES,
     YIELD_PG_BOARDS,
     YIELD_PG_CAUSES,
+    YIELD_PG_DAY_BOARDS,
     YIELD_PG_TIME_FUNCTION,
     YIELD_VIEWS(YIELD_PG_VIEW, YIELD_PG_DAY, YIELD_PG_TIME, YIELD_PG_FLAG),
     YIELD_DISPOSITION_VIEWS(YIELD_PG_VIEW, YIELD_PG_UTC_TIME)};
@@ -583,6 +622,11 @@ constexpr int kBoardSchemaVersion = 5;
 constexpr const char* kSqliteUpgrade5[] = {YIELD_SQLITE_CAUSES};
 constexpr const char* kPgUpgrade5[] = {YIELD_PG_CAUSES};
 constexpr int kCauseSchemaVersion = 6;
+// Version 6 to 7: the plain boards' tally and the others' index, filled from `boards`
+// (kRebuildDayBoards) in the same batch.
+constexpr const char* kSqliteUpgrade6[] = {YIELD_SQLITE_DAY_BOARDS};
+constexpr const char* kPgUpgrade6[] = {YIELD_PG_DAY_BOARDS};
+constexpr int kDayBoardSchemaVersion = 7;
 constexpr const char* kIndexes[] = {YIELD_INDEXES};
 constexpr char kNewestIndex[] = YIELD_NEWEST_INDEX;
 // The views of version 1 to 2 come with those of 2 to 3, which an upgrade from 1 runs next.
@@ -964,7 +1008,18 @@ YIELD_BY_FILTER(kBoardsByFilter,
                 "SELECT " YIELD_BOARD_COLUMNS " FROM (SELECT " YIELD_BOARD_COLUMNS ", first_day AS day,"
                 " first_host AS host, first_station AS station FROM boards) r WHERE",
                 "")
+// The boards that are not plain (retested, queued, or with no complete run), as kBoardsByFilter.
+YIELD_BY_FILTER(kNotableBoardsByFilter,
+                "SELECT " YIELD_BOARD_COLUMNS " FROM (SELECT " YIELD_BOARD_COLUMNS ", first_day AS day,"
+                " first_host AS host, first_station AS station FROM boards WHERE NOT ("
+                YIELD_PLAIN_BOARD ")) r WHERE",
+                "")
+// The plain boards per day, host and station.
+YIELD_BY_FILTER(kPlainBoardTallies,
+                "SELECT r.day, r.host, r.station, r.boards FROM day_boards r WHERE r.boards <> 0 AND",
+                "")
 #undef YIELD_BY_FILTER
+#undef YIELD_PLAIN_BOARD
 constexpr char kRunIds[] =
     "SELECT r.id FROM runs r WHERE" YIELD_RUN_FILTER " ORDER BY r.start_stamp, r.id";
 #undef YIELD_RUN_FILTER
@@ -1072,6 +1127,8 @@ struct Dialect {
     size_t upgrade4Size;
     const char* const* upgrade5;  // version 5 to 6
     size_t upgrade5Size;
+    const char* const* upgrade6;  // version 6 to 7
+    size_t upgrade6Size;
     const char* schemaLock;  // nullptr when the transaction holds the whole database already
     const char* begin;
     const char* runByKeyLocked;
@@ -1080,6 +1137,7 @@ struct Dialect {
     bool newRunWithSource;     // a new run and its file's row in one statement
     const char* makeBoardChips;
     const char* analyzeBoardChips;  // or nullptr
+    const char* lockBoards;         // or nullptr
     RunListReads failingOfList;
 };
 
@@ -1098,6 +1156,8 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     sizeof kSqliteUpgrade4 / sizeof *kSqliteUpgrade4,
                                     kSqliteUpgrade5,
                                     sizeof kSqliteUpgrade5 / sizeof *kSqliteUpgrade5,
+                                    kSqliteUpgrade6,
+                                    sizeof kSqliteUpgrade6 / sizeof *kSqliteUpgrade6,
                                     nullptr,
                                     kSqliteBegin,
                                     kRunByKey,
@@ -1105,6 +1165,7 @@ constexpr Dialect kSqliteDialect = {kSqliteSchema,
                                     kSqliteHasIndex,
                                     false,
                                     kSqliteMakeBoardChips,
+                                    nullptr,
                                     nullptr,
                                     kSqliteFailingOfList};
 constexpr Dialect kPgDialect = {kPgSchema,
@@ -1122,6 +1183,8 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 sizeof kPgUpgrade4 / sizeof *kPgUpgrade4,
                                 kPgUpgrade5,
                                 sizeof kPgUpgrade5 / sizeof *kPgUpgrade5,
+                                kPgUpgrade6,
+                                sizeof kPgUpgrade6 / sizeof *kPgUpgrade6,
                                 kPgSchemaLock,
                                 kBegin,
                                 kPgRunByKeyLocked,
@@ -1130,6 +1193,7 @@ constexpr Dialect kPgDialect = {kPgSchema,
                                 true,
                                 kPgMakeBoardChips,
                                 kPgAnalyzeBoardChips,
+                                kPgLockBoards,
                                 kPgFailingOfList};
 
 }  // namespace yield::sql

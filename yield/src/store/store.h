@@ -179,6 +179,15 @@ public:
         static_cast<void>(filter);
         static_cast<void>(take);
     }
+    // The same boards split: the plain ones (one run, which passed) counted per day, host and
+    // station, and the others one by one; in no set order.
+    virtual void ForEachPlainBoards(const RunFilter& filter, const PlainBoardsSink& take) {
+        static_cast<void>(filter);
+        static_cast<void>(take);
+    }
+    virtual void ForEachNotableBoard(const RunFilter& filter, const BoardSink& take) {
+        ForEachBoard(filter, take);
+    }
     // The kept tallies compared with the rows.
     virtual TallyCheckResult CheckTallies() { return {}; }
     // The analogue readings (measurements in V) by name and value: each distinct value once, with

@@ -271,6 +271,7 @@ void SqlIngest::SettleBoards() {
     }
     conn_.Flush();
     if (d.analyzeBoardChips != nullptr) conn_.Exec(d.analyzeBoardChips);
+    if (d.lockBoards != nullptr) Stmt(conn_.Prepare(d.lockBoards)).Run();
     for (const char* text : sql::kSettleBoards) conn_.Exec(text);
     boardChips_.clear();
 }

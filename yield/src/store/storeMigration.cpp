@@ -66,6 +66,10 @@ public:
             for (size_t i = 0; i < d_.upgrade5Size; ++i) conn_.Exec(d_.upgrade5[i]);
             for (const char* text : sql::kRebuildCauses) conn_.Exec(text);
         }
+        if (version != 0 && version < sql::kDayBoardSchemaVersion) {
+            for (size_t i = 0; i < d_.upgrade6Size; ++i) conn_.Exec(d_.upgrade6[i]);
+            RebuildDayBoards();
+        }
         if (version != sql::kSchemaVersion) conn_.Exec(d_.setVersion);
         conn_.Commit();
     }
@@ -140,6 +144,7 @@ private:
         for (const std::string& day : wrong) Stmt(conn_.Prepare(sql::kClearDay)).Bind(day).Run();
         RebuildTallies();  // the runs' days moved under the tallies' keys
         RebuildBoards();
+        RebuildDayBoards();
         conn_.Commit();
     }
 
@@ -149,6 +154,11 @@ private:
 
     void RebuildBoards() {
         for (const char* text : sql::kRebuildBoards) conn_.Exec(text);
+    }
+
+    // After RebuildBoards: the plain boards are counted from the boards' rows.
+    void RebuildDayBoards() {
+        for (const char* text : sql::kRebuildDayBoards) conn_.Exec(text);
     }
 
     SqlConnection& conn_;

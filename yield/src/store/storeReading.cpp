@@ -163,9 +163,29 @@ void SqlReading::ForEachRunTally(const RunFilter& filter, const RunTallySink& ta
 }
 
 void SqlReading::ForEachBoard(const RunFilter& filter, const BoardSink& take) {
+    ReadBoards(sql::kBoardsByFilter, filter, take);
+}
+
+void SqlReading::ForEachNotableBoard(const RunFilter& filter, const BoardSink& take) {
+    ReadBoards(sql::kNotableBoardsByFilter, filter, take);
+}
+
+void SqlReading::ForEachPlainBoards(const RunFilter& filter, const PlainBoardsSink& take) {
+    Stmt s(conn_.PrepareScan(FilterTextOf(sql::kPlainBoardTallies, filter)));
+    BindFilter(s, filter);
+    PlainBoardsRow row;
+    while (s.Step()) {
+        ReadPlace(s, row);
+        row.boards = s.Int(3);
+        take(row);
+    }
+}
+
+void SqlReading::ReadBoards(const sql::FilterText& text, const RunFilter& filter,
+                            const BoardSink& take) {
     using C = sql::BoardColumn;
     using sql::Col;
-    Stmt s(conn_.PrepareScan(FilterTextOf(sql::kBoardsByFilter, filter)));
+    Stmt s(conn_.PrepareScan(FilterTextOf(text, filter)));
     BindFilter(s, filter);
     BoardRow b;
     while (s.Step()) {

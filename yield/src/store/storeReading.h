@@ -10,6 +10,10 @@
 
 namespace yield {
 
+namespace sql {
+struct FilterText;
+}
+
 class SqlReading {
 public:
     explicit SqlReading(SqlConnection& conn) : conn_(conn) {}
@@ -21,6 +25,8 @@ public:
     void ForEachPortTally(const RunFilter& filter, const PortTallySink& take);
     void ForEachRunTally(const RunFilter& filter, const RunTallySink& take);
     void ForEachBoard(const RunFilter& filter, const BoardSink& take);
+    void ForEachPlainBoards(const RunFilter& filter, const PlainBoardsSink& take);
+    void ForEachNotableBoard(const RunFilter& filter, const BoardSink& take);
     long long BoardsTestingPort(const RunFilter& filter, const std::string& station,
                                 const std::string& port);
     std::vector<long long> RunIds(const RunFilter& filter);
@@ -38,6 +44,7 @@ public:
 
 private:
     std::pair<long long, long long> RunIdSpan(const RunFilter& filter);
+    void ReadBoards(const sql::FilterText& text, const RunFilter& filter, const BoardSink& take);
 
     SqlConnection& conn_;
 };

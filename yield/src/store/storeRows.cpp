@@ -17,6 +17,12 @@ ReportRows ReportRowsOf(ReadStore& store, const RunFilter& filter, bool tallies)
             store.ForEachRunTally(filter, take);
         };
         rows.boards = [&store, filter](const BoardSink& take) { store.ForEachBoard(filter, take); };
+        rows.plainBoards = [&store, filter](const PlainBoardsSink& take) {
+            store.ForEachPlainBoards(filter, take);
+        };
+        rows.notableBoards = [&store, filter](const BoardSink& take) {
+            store.ForEachNotableBoard(filter, take);
+        };
     }
     rows.voltReadings = [&store, filter](const ReadingSink& take) {
         store.ForEachVoltReading(filter, take);
