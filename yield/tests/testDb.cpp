@@ -170,46 +170,47 @@ std::unique_ptr<TestDb> TestDb::Make(const std::string& engine) {
     throw std::invalid_argument("no engine " + engine);
 }
 
-void BackToVersionSix(TestDb& db) {
+namespace {
+
+void SetVersion(TestDb& db, int version) {
     const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
+    std::string v = std::to_string(version);
+    db.Rows(sqlite ? "PRAGMA user_version = " + v
+                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (" + v + ")");
+}
+
+}  // namespace
+
+void BackToVersionSix(TestDb& db) {
     db.Rows("DROP TABLE day_boards; DROP INDEX boards_notable");
-    db.Rows(sqlite ? "PRAGMA user_version = 6"
-                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (6)");
+    SetVersion(db, 6);
 }
 
 void BackToVersionFive(TestDb& db) {
-    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
     BackToVersionSix(db);
     db.Rows("DROP TABLE run_causes");
-    db.Rows(sqlite ? "PRAGMA user_version = 5"
-                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (5)");
+    SetVersion(db, 5);
 }
 
 void BackToVersionFour(TestDb& db) {
-    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
     BackToVersionFive(db);
     db.Rows("DROP TABLE boards; DROP TABLE day_runs; DROP INDEX runs_failed;"
             " DROP INDEX runs_clock_unset");
-    db.Rows(sqlite ? "PRAGMA user_version = 4"
-                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (4)");
+    SetVersion(db, 4);
 }
 
 void BackToVersionThree(TestDb& db) {
-    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
     BackToVersionFour(db);
     db.Rows("DROP TABLE day_ports; DROP TABLE day_volts");
-    db.Rows(sqlite ? "PRAGMA user_version = 3"
-                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (3)");
+    SetVersion(db, 3);
 }
 
 void BackToVersionTwo(TestDb& db) {
-    const bool sqlite = db.Url().rfind("postgresql", 0) != 0;
     BackToVersionThree(db);
     db.Rows("DROP VIEW v_dispositions; DROP VIEW v_repair_queue; DROP VIEW v_measurements;"
             " DROP VIEW v_ports; DROP VIEW v_runs; DROP TABLE dispositions; DROP TABLE alarms;"
             " ALTER TABLE runs DROP COLUMN clock_unset");
-    db.Rows(sqlite ? "PRAGMA user_version = 2"
-                   : "DELETE FROM yield_schema; INSERT INTO yield_schema VALUES (2)");
+    SetVersion(db, 2);
 }
 
 }  // namespace yieldtest

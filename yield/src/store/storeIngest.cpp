@@ -174,9 +174,12 @@ void SqlIngest::ReplaceRun(long long id, const RunRecord& run, const std::string
 // A port or tally named twice keeps its first row.
 void SqlIngest::InsertChildren(long long id, const RunRecord& run) {
     std::set<std::pair<std::string_view, int>> ports;
+    std::vector<PortResult> stored;  // of a failed run, for its causes
     SqlRows& portRows = conn_.Rows(sql::kPortRows);
     for (const PortResult& p : run.ports) {
-        if (ports.emplace(p.family, p.number).second) AddPortRow(portRows, id, p);
+        if (!ports.emplace(p.family, p.number).second) continue;
+        AddPortRow(portRows, id, p);
+        if (run.verdict == Verdict::Err) stored.push_back(p);
     }
     std::set<std::tuple<std::string_view, int, std::string_view>> tallies;
     SqlRows& tallyRows = conn_.Rows(sql::kTallyRows);
@@ -189,16 +192,12 @@ void SqlIngest::InsertChildren(long long id, const RunRecord& run) {
     seq = 0;
     SqlRows& failureRows = conn_.Rows(sql::kFailureRows);
     for (const FailureLine& f : run.failures) AddFailureRow(failureRows, id, seq++, f);
-    if (run.verdict == Verdict::Err) InsertCauses(id, run);
+    if (run.verdict == Verdict::Err) InsertCauses(id, stored);
 }
 
-// The causes of the run's ports as stored: a port named twice counted once, as its first row.
-void SqlIngest::InsertCauses(long long id, const RunRecord& run) {
-    std::set<std::pair<std::string_view, int>> seen;
-    std::vector<PortResult> ports;
-    for (const PortResult& p : run.ports)
-        if (seen.emplace(p.family, p.number).second) ports.push_back(p);
-    std::vector<std::string> causes = RunCauses(ports, run.verdict);
+// The causes of a failed run whose ports, as stored, are `ports`.
+void SqlIngest::InsertCauses(long long id, const std::vector<PortResult>& ports) {
+    std::vector<std::string> causes = RunCauses(ports, Verdict::Err);
     std::sort(causes.begin(), causes.end());
     causes.erase(std::unique(causes.begin(), causes.end()), causes.end());
     SqlRows& rows = conn_.Rows(sql::kCauseRows);

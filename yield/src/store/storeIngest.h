@@ -42,7 +42,7 @@ private:
     void FillStation(long long id, const std::string& station);
     void ReplaceRun(long long id, const RunRecord& run, const std::string& station);
     void InsertChildren(long long id, const RunRecord& run);
-    void InsertCauses(long long id, const RunRecord& run);
+    void InsertCauses(long long id, const std::vector<PortResult>& ports);
     std::optional<std::string> VanishedKept(long long id, const std::string& path);
     void DeleteSource(const std::string& path);
     void PutSource(const SourceFile& file, long long id, const char* role, const RunRecord& run);
